@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include "core/application.h"
+#include "liveview/live_view_services.h"
+
+int main(int argc, char* argv[]) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrune"));
+    ScopedLiveViewServices liveView;
+
+    CDravelinApp app;
+    app.InitInstance();
+    return app.ExitInstance();
+}

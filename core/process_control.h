@@ -1,0 +1,10 @@
+#pragma once
+
+// Building and tearing down the process-control threads (kernel-message,
+// tear-down and rebuild) and the per-login streaming set. Each returns 1 on
+// success and 0 on failure; the release routines may run twice.
+
+int InitProcessResource();
+int InitLoginResource();
+int ExitLoginResource();
+int ExitProcessResource();

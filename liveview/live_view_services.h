@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/subsystem_services.h"
+
+// The live view's side of the core's requests: the control file and the
+// main window.
+class LiveViewServicesImpl : public LiveViewServices {
+public:
+    int LoadCtrlFile() override;
+    int MatchCtrlFileDevices() override;
+    void FreeCtrlFileRecords() override;
+    void RunMainWindow() override;
+    int SetStatusText(const std::string& text) override;
+    void DeleteMemoryDC() override {}
+};
+
+// Registers the live view with the core for the lifetime of the object.
+class ScopedLiveViewServices {
+public:
+    ScopedLiveViewServices() { SetLiveViewServices(&m_services); }
+    ~ScopedLiveViewServices() { SetLiveViewServices(nullptr); }
+    ScopedLiveViewServices(const ScopedLiveViewServices&) = delete;
+    ScopedLiveViewServices& operator=(const ScopedLiveViewServices&) = delete;
+
+private:
+    LiveViewServicesImpl m_services;
+};
