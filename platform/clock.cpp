@@ -51,7 +51,9 @@ std::atomic<ClockSource*> g_source{nullptr};
 
 ClockSource::~ClockSource() = default;
 
-bool ClockSource::ElapseWaitTimeout(std::chrono::milliseconds) { return false; }
+bool ClockSource::ElapseWaitTimeout(std::chrono::milliseconds) {
+    return false;
+}
 
 ClockSource* SetClockSource(ClockSource* source) {
     return g_source.exchange(source, std::memory_order_acq_rel);
@@ -62,9 +64,13 @@ ClockSource& CurrentClockSource() {
     return source != nullptr ? *source : g_steadyClock;
 }
 
-std::uint32_t TickCount() { return static_cast<std::uint32_t>(TickCount64()); }
+std::uint32_t TickCount() {
+    return static_cast<std::uint32_t>(TickCount64());
+}
 
-std::uint64_t TickCount64() { return CurrentClockSource().NowMs(); }
+std::uint64_t TickCount64() {
+    return CurrentClockSource().NowMs();
+}
 
 bool Sleep(std::chrono::milliseconds d) {
     return CurrentClockSource().SleepFor(d, CurrentStopToken());

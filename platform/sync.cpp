@@ -51,9 +51,12 @@ void Waitable::WakeWaitersLocked() {
 WaitResult Waitable::Wait(std::chrono::milliseconds timeout) {
     Waitable* self = this;
     switch (WaitForAny(std::span<Waitable* const>(&self, 1), timeout)) {
-        case 0: return WaitResult::Signaled;
-        case kWaitStopped: return WaitResult::Stopped;
-        default: return WaitResult::Timeout;
+        case 0:
+            return WaitResult::Signaled;
+        case kWaitStopped:
+            return WaitResult::Stopped;
+        default:
+            return WaitResult::Timeout;
     }
 }
 
@@ -85,13 +88,12 @@ int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds tim
     if (!endless && CurrentClockSource().ElapseWaitTimeout(timeout)) {
         return token.stop_requested() ? kWaitStopped : kWaitTimeout;
     }
-    const auto deadline = std::chrono::steady_clock::now() +
-                          (endless ? std::chrono::milliseconds::zero() : timeout);
+    const auto deadline =
+        std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
 
     Waitable::Waiter waiter;
-    for (Waitable* object : objects) {
-        object->AddWaiter(&waiter);
-    }
+    // Armed before registering, so that no object keeps a pointer to the
+    // waiter whichever way this function is left.
     struct Unregister {
         std::span<Waitable* const> objects;
         Waitable::Waiter* waiter;
@@ -101,6 +103,9 @@ int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds tim
             }
         }
     } unregister{objects, &waiter};
+    for (Waitable* object : objects) {
+        object->AddWaiter(&waiter);
+    }
 
     for (;;) {
         // Clear the mark before trying the objects: a signal that comes after

@@ -98,8 +98,7 @@ private:
 // thread is asked to stop. Throws std::invalid_argument for an empty list or
 // a null object.
 int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds timeout);
-inline int WaitForAny(std::initializer_list<Waitable*> objects,
-                      std::chrono::milliseconds timeout) {
+inline int WaitForAny(std::initializer_list<Waitable*> objects, std::chrono::milliseconds timeout) {
     return WaitForAny(std::span<Waitable* const>(objects.begin(), objects.size()), timeout);
 }
 

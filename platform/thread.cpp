@@ -22,7 +22,9 @@ constexpr std::size_t kMaxThreadName = 15;
 
 }  // namespace
 
-Thread::~Thread() { Stop(kDestructorStopBound); }
+Thread::~Thread() {
+    Stop(kDestructorStopBound);
+}
 
 bool Thread::Start(std::function<std::uint32_t()> body, std::string name) {
     if (m_thread.joinable() || !body) {
@@ -68,9 +70,13 @@ bool Thread::Running() const {
     return m_running;
 }
 
-bool Thread::Joinable() const { return m_thread.joinable(); }
+bool Thread::Joinable() const {
+    return m_thread.joinable();
+}
 
-void Thread::RequestStop() { m_stop.request_stop(); }
+void Thread::RequestStop() {
+    m_stop.request_stop();
+}
 
 bool Thread::WaitEnded(std::chrono::milliseconds bound) {
     std::unique_lock guard(m_lock);
@@ -107,8 +113,12 @@ std::optional<std::uint32_t> Thread::ExitCode() const {
     return m_exitCode;
 }
 
-std::stop_token Thread::StopToken() const { return m_stop.get_token(); }
+std::stop_token Thread::StopToken() const {
+    return m_stop.get_token();
+}
 
-std::uint32_t CurrentThreadId() { return static_cast<std::uint32_t>(::gettid()); }
+std::uint32_t CurrentThreadId() {
+    return static_cast<std::uint32_t>(::gettid());
+}
 
 }  // namespace platform

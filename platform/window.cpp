@@ -62,9 +62,13 @@ WindowHandle RegisterWindow(MessageTarget* target) {
     return target != nullptr ? Registry().Add(target) : 0;
 }
 
-void UnregisterWindow(WindowHandle window) { Registry().Remove(window); }
+void UnregisterWindow(WindowHandle window) {
+    Registry().Remove(window);
+}
 
-bool IsWindow(WindowHandle window) { return Registry().Find(window) != nullptr; }
+bool IsWindow(WindowHandle window) {
+    return Registry().Find(window) != nullptr;
+}
 
 bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uint64_t wParam,
                        std::uint64_t lParam) {

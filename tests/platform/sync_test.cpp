@@ -4,8 +4,8 @@
 
 #include <array>
 #include <atomic>
-#include <ostream>
 #include <climits>
+#include <ostream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -34,7 +34,9 @@ struct EventCase {
     bool setAfterPolls;
 };
 
-void PrintTo(const EventCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EventCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EventBehaviour : public ::testing::TestWithParam<EventCase> {};
 
@@ -103,7 +105,9 @@ struct Waiters {
 // Gives started threads a moment to block in their waits, so that the wake-up
 // path is what runs. Outcomes do not depend on it: a signal or stop that comes
 // before the wait is seen by the wait's first check.
-void LetThreadsBlock() { std::this_thread::sleep_for(5ms); }
+void LetThreadsBlock() {
+    std::this_thread::sleep_for(5ms);
+}
 
 TEST(EventWaiters, AutoResetReleasesExactlyOneWaiterPerSet) {
     Event event(false, false);
@@ -142,7 +146,9 @@ struct ReleaseCase {
     long countAfter;
 };
 
-void PrintTo(const ReleaseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReleaseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SemaphoreRelease : public ::testing::TestWithParam<ReleaseCase> {};
 
@@ -155,17 +161,17 @@ TEST_P(SemaphoreRelease, RespectsTheMaximum) {
     EXPECT_EQ(previous, c.accepted ? c.initial : -100);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SemaphoreRelease,
-    ::testing::Values(ReleaseCase{"FreeSlot", 0, 1, 1, true, 1},
-                      ReleaseCase{"FullSlot", 1, 1, 1, false, 1},
-                      ReleaseCase{"SeveralAtOnce", 0, 5, 3, true, 3},
-                      ReleaseCase{"UpToTheMaximum", 2, 5, 3, true, 5},
-                      ReleaseCase{"OnePastTheMaximum", 2, 5, 4, false, 2},
-                      ReleaseCase{"Zero", 2, 5, 0, false, 2},
-                      ReleaseCase{"Negative", 2, 5, -1, false, 2},
-                      ReleaseCase{"HugeCountDoesNotOverflow", 1, 5, LONG_MAX, false, 1}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Table, SemaphoreRelease,
+                         ::testing::Values(ReleaseCase{"FreeSlot", 0, 1, 1, true, 1},
+                                           ReleaseCase{"FullSlot", 1, 1, 1, false, 1},
+                                           ReleaseCase{"SeveralAtOnce", 0, 5, 3, true, 3},
+                                           ReleaseCase{"UpToTheMaximum", 2, 5, 3, true, 5},
+                                           ReleaseCase{"OnePastTheMaximum", 2, 5, 4, false, 2},
+                                           ReleaseCase{"Zero", 2, 5, 0, false, 2},
+                                           ReleaseCase{"Negative", 2, 5, -1, false, 2},
+                                           ReleaseCase{"HugeCountDoesNotOverflow", 1, 5, LONG_MAX,
+                                                       false, 1}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(Semaphore, EachWaitTakesOneCount) {
     Semaphore semaphore(2, 5);
@@ -241,7 +247,9 @@ struct AnyCase {
     long semaphoreCountAfter;
 };
 
-void PrintTo(const AnyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AnyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WaitForAnyPick : public ::testing::TestWithParam<AnyCase> {};
 

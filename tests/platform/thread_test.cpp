@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <ostream>
 #include <functional>
+#include <ostream>
 #include <thread>
 
 #include "platform/clock.h"
@@ -33,7 +33,9 @@ struct BlockCase {
     std::function<bool(Blockers&)> block;
 };
 
-void PrintTo(const BlockCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BlockCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StopWakesBlockedThread : public ::testing::TestWithParam<BlockCase> {};
 
@@ -79,8 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         BlockCase{"SleepOneHour", [](Blockers&) { return !Sleep(1h); }},
         BlockCase{"SleepEndless", [](Blockers&) { return !Sleep(kInfinite); }},
-        BlockCase{"SleepHuge",
-                  [](Blockers&) { return !Sleep(std::chrono::milliseconds::max()); }}),
+        BlockCase{"SleepHuge", [](Blockers&) { return !Sleep(std::chrono::milliseconds::max()); }}),
     [](const auto& info) { return info.param.name; });
 
 // A thread that checks nothing overruns its bound: the stopper records 31 and

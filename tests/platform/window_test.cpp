@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -75,8 +75,8 @@ TEST_F(WindowMessages, HandlesAreUniqueAndNeverReused) {
 
 TEST_F(WindowMessages, DeliveredOnTheGuiThreadInPostingOrder) {
     RecordingWindow window;
-    const std::vector<Message> posted{{0x402, 1, 2}, {0x40C, 0, 0}, {0x402, 3, 4},
-                                      {0x42B, ~0ull, 0x1234'5678'9ABC'DEF0ull}};
+    const std::vector<Message> posted{
+        {0x402, 1, 2}, {0x40C, 0, 0}, {0x402, 3, 4}, {0x42B, ~0ull, 0x1234'5678'9ABC'DEF0ull}};
     for (const Message& m : posted) {
         ASSERT_TRUE(PostWindowMessage(window.handle(), m.message, m.wParam, m.lParam));
     }
