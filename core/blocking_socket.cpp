@@ -27,7 +27,9 @@ constexpr std::chrono::milliseconds kLongestWait = std::chrono::hours(24 * 365);
 // Longest text taken for a host name (DNS limit).
 constexpr std::size_t kMaxHostNameLength = 253;
 
-std::chrono::milliseconds Seconds(int nSecs) { return std::chrono::seconds(std::max(nSecs, 0)); }
+std::chrono::milliseconds Seconds(int nSecs) {
+    return std::chrono::seconds(std::max(nSecs, 0));
+}
 
 [[noreturn]] void Throw(const char* operation, int error) {
     throw CBlockingSocketException(operation, error);
@@ -44,7 +46,9 @@ void DrainEventFd(int fd) noexcept {
     [[maybe_unused]] const ssize_t ignored = ::read(fd, &count, sizeof count);
 }
 
-bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+bool WouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
 
 // A text is an IPv4 address, not a name, when its last label is all digits
 // (no top-level domain is numeric). Such a text must be a strict dotted quad.
@@ -53,7 +57,8 @@ bool LooksNumeric(std::string_view text) {
         text.remove_suffix(1);
     }
     const std::size_t lastDot = text.rfind('.');
-    const std::string_view label = lastDot == std::string_view::npos ? text : text.substr(lastDot + 1);
+    const std::string_view label =
+        lastDot == std::string_view::npos ? text : text.substr(lastDot + 1);
     return !label.empty() &&
            std::all_of(label.begin(), label.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -76,7 +81,9 @@ std::optional<in_addr> ParseDottedQuad(std::string_view text) {
 
 // ---------------------------------------------------------------- CSocketAddress
 
-CSocketAddress::CSocketAddress() noexcept : m_addr{} { m_addr.sin_family = AF_INET; }
+CSocketAddress::CSocketAddress() noexcept : m_addr{} {
+    m_addr.sin_family = AF_INET;
+}
 
 CSocketAddress::CSocketAddress(std::string_view dotted, std::uint16_t port) noexcept : m_addr{} {
     const std::optional<in_addr> address = ParseDottedQuad(dotted);
@@ -513,8 +520,8 @@ std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address) {
         Throw("GetHostByAddr", EINVAL);
     }
     std::array<char, NI_MAXHOST> host{};
-    const int status = ::getnameinfo(address, kAddressLength, host.data(), host.size(), nullptr, 0,
-                                     NI_NAMEREQD);
+    const int status =
+        ::getnameinfo(address, kAddressLength, host.data(), host.size(), nullptr, 0, NI_NAMEREQD);
     if (status != 0) {
         Throw("GetHostByAddr", status);
     }

@@ -8,7 +8,9 @@ namespace {
 
 // ASCII-only upper-casing: the texts are addresses, and the C library's
 // toupper is undefined for negative char values.
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string UpperCopy(std::string_view text) {
     std::string copy(text);

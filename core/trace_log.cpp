@@ -121,7 +121,9 @@ bool ReadKeptContent(int fd, std::size_t maxPieces, std::string& content) {
     return true;
 }
 
-std::size_t PiecesOf(std::size_t lineLength) { return (lineLength + kPieceChars - 1) / kPieceChars; }
+std::size_t PiecesOf(std::size_t lineLength) {
+    return (lineLength + kPieceChars - 1) / kPieceChars;
+}
 
 // Lengths of the lines of `content`, each ending after a line feed or at the
 // end of the text.
@@ -202,7 +204,9 @@ constexpr std::uint32_t kDebugTraceMaxLines = 1'048'576;
 constexpr auto kDebugTraceWriteWait = std::chrono::milliseconds(10'000);
 }  // namespace
 
-CDebugTrace::~CDebugTrace() { Close(); }
+CDebugTrace::~CDebugTrace() {
+    Close();
+}
 
 bool CDebugTrace::CreateFileLocked() {
     m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

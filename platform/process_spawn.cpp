@@ -51,7 +51,8 @@ constexpr int kNotStarted = 1;
 
 }  // namespace
 
-bool SpawnDetached(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
+bool SpawnDetached(const std::filesystem::path& program,
+                   const std::vector<std::string>& arguments) {
     const std::string path = program.string();
     const auto hasNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
     if (path.empty() || hasNul(path) || std::any_of(arguments.begin(), arguments.end(), hasNul)) {

@@ -15,10 +15,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <string_view>
 #include <numeric>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -66,7 +66,8 @@ sockaddr_in Loopback(std::uint16_t port) {
 // A listening TCP socket on 127.0.0.1 with a free port.
 class Listener {
 public:
-    explicit Listener(int backlog = 8, int receiveBuffer = 0) : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+    explicit Listener(int backlog = 8, int receiveBuffer = 0)
+        : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
         if (receiveBuffer > 0) {
             // Inherited by accepted sockets; keeps the window small.
             ::setsockopt(m_fd.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -102,7 +103,8 @@ Fd ConnectPlain(std::uint16_t port) {
 }
 
 void SendAllPlain(int fd, const std::string& data) {
-    ASSERT_EQ(::send(fd, data.data(), data.size(), MSG_NOSIGNAL), static_cast<ssize_t>(data.size()));
+    ASSERT_EQ(::send(fd, data.data(), data.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(data.size()));
 }
 
 void ResetPlain(Fd& fd) {
@@ -218,15 +220,17 @@ TEST(SocketAddress, InvalidAddressIsRefusedByEveryOperation) {
 TEST(GetHostByName, DottedTextAndLocalhost) {
     CSocketAddress address = CBlockingSocket::GetHostByName("192.168.1.10", 8080);
     EXPECT_EQ(address.GetHostOrderIp(), 0xC0A8010Au);
-    EXPECT_EQ(ntohs(reinterpret_cast<const sockaddr_in*>(static_cast<const sockaddr*>(address))->sin_port),
-              8080);
+    EXPECT_EQ(
+        ntohs(
+            reinterpret_cast<const sockaddr_in*>(static_cast<const sockaddr*>(address))->sin_port),
+        8080);
     address = CBlockingSocket::GetHostByName("localhost", 80);
     EXPECT_EQ(address.GetHostOrderIp() >> 24, 127u);
 }
 
 TEST(GetHostByName, WrongAddressesAndUnknownNamesThrow) {
-    for (const char* text : {"300.1.1.1", "1.2.3", "1.2.3.4.5", "123", "0x7f.1", "1.2.3.4.",
-                             "", "no-such-host.invalid"}) {
+    for (const char* text : {"300.1.1.1", "1.2.3", "1.2.3.4.5", "123", "0x7f.1", "1.2.3.4.", "",
+                             "no-such-host.invalid"}) {
         EXPECT_EQ(ThrownText([&] { CBlockingSocket::GetHostByName(text, 80); }), "GetHostByName")
             << text;
     }
@@ -483,18 +487,18 @@ TEST(BlockingSocket, AcceptHandsOverTheConnection) {
     CSocketAddress serverAddress;
     server.GetSockName(serverAddress);
 
-    Fd client = ConnectPlain(ntohs(reinterpret_cast<const sockaddr_in*>(
-                                       static_cast<const sockaddr*>(serverAddress))
-                                       ->sin_port));
+    Fd client = ConnectPlain(
+        ntohs(reinterpret_cast<const sockaddr_in*>(static_cast<const sockaddr*>(serverAddress))
+                  ->sin_port));
     CBlockingSocket connection;
     CSocketAddress peer;
     ASSERT_TRUE(server.Accept(connection, peer));
     EXPECT_EQ(peer.GetHostOrderIp(), INADDR_LOOPBACK);
     CSocketAddress peerName;
     connection.GetPeerName(peerName);
-    EXPECT_EQ(std::memcmp(static_cast<const sockaddr*>(peer),
-                          static_cast<const sockaddr*>(peerName), 16),
-              0);
+    EXPECT_EQ(
+        std::memcmp(static_cast<const sockaddr*>(peer), static_cast<const sockaddr*>(peerName), 16),
+        0);
     SendAllPlain(client.get(), "ping");
     char buffer[8];
     EXPECT_EQ(connection.Receive(buffer, sizeof buffer, 5), 4);
@@ -505,7 +509,9 @@ TEST(BlockingSocket, AcceptHandsOverTheConnection) {
 // ----------------------------------------------- interrupted and stopped waits
 
 std::atomic<int> g_signalsSeen{0};
-void CountSignal(int) { g_signalsSeen.fetch_add(1); }
+void CountSignal(int) {
+    g_signalsSeen.fetch_add(1);
+}
 
 TEST(BlockingSocket, SignalsNeitherEndAWaitNorCountAsReadiness) {
     struct sigaction action {};
@@ -577,8 +583,9 @@ TEST(BlockingSocket, AStopRequestEndsTheThrowingWaits) {
         const std::vector<char> data(32 << 20, 'x');
         std::string thrown;
         RunAndStop([&] {
-            thrown = ThrownText(
-                [&] { c.socket.WriteWithSelect(data.data(), static_cast<int>(data.size()), 3600); });
+            thrown = ThrownText([&] {
+                c.socket.WriteWithSelect(data.data(), static_cast<int>(data.size()), 3600);
+            });
         });
         EXPECT_EQ(thrown, "Send");
     }
@@ -587,7 +594,8 @@ TEST(BlockingSocket, AStopRequestEndsTheThrowingWaits) {
         CBlockingSocket socket;
         socket.Create(SOCK_STREAM);
         std::string thrown;
-        RunAndStop([&] { thrown = ThrownText([&] { socket.Connect(full.listener.Address(), 1h); }); });
+        RunAndStop(
+            [&] { thrown = ThrownText([&] { socket.Connect(full.listener.Address(), 1h); }); });
         EXPECT_EQ(thrown, "Connect");
     }
     {

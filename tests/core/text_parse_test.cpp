@@ -29,7 +29,8 @@ constexpr SplitCase kSplitCases[] = {
     {".7.8.", true, {0x07, 0x08, 0x00, 0x00}},
     {" 12.+3.-1.4x", true, {0x0C, 0x03, 0xFF, 0x04}},
     // Huge digit runs saturate at the int limits before the low byte is taken.
-    {"99999999999999999999999.-99999999999999999999.2147483647.2147483648", true,
+    {"99999999999999999999999.-99999999999999999999.2147483647.2147483648",
+     true,
      {0xFF, 0x00, 0xFF, 0xFF}},
 };
 

@@ -47,7 +47,9 @@ std::size_t CountPieces(const std::string& content) {
     return pieces + (inPiece > 0 ? 1 : 0);
 }
 
-std::string Line(const std::string& text) { return text + "\r\n"; }
+std::string Line(const std::string& text) {
+    return text + "\r\n";
+}
 
 // Lines "L0" .. "L<count-1>".
 std::string NumberedLines(int count) {
@@ -89,15 +91,13 @@ const TraceCase kTraceCases[] = {
     {"300 lines drop the oldest", [] { return NumberedLines(300); }, "new",
      [] { return NumberedLines(300).substr(Line("L0").size()) + Line("new"); }},
     {"a long dropped line shortens the file",
-     [] { return Line(std::string(60, 'a')) + NumberedLines(300).substr(Line("L0").size()); },
-     "n", [] { return NumberedLines(300).substr(Line("L0").size()) + Line("n"); }},
+     [] { return Line(std::string(60, 'a')) + NumberedLines(300).substr(Line("L0").size()); }, "n",
+     [] { return NumberedLines(300).substr(Line("L0").size()) + Line("n"); }},
     // 298 short lines and one of 150 characters count as 300.
-    {"a 150-character line counts twice",
-     [] { return NumberedLines(298) + Line(kLong150); }, "new",
+    {"a 150-character line counts twice", [] { return NumberedLines(298) + Line(kLong150); }, "new",
      [] { return NumberedLines(298).substr(Line("L0").size()) + Line(kLong150) + Line("new"); }},
     // An oldest line of two pieces goes whole, never leaving a fragment.
-    {"a long oldest line goes whole",
-     [] { return Line(kLong150) + NumberedLines(298); }, "new",
+    {"a long oldest line goes whole", [] { return Line(kLong150) + NumberedLines(298); }, "new",
      [] { return NumberedLines(298) + Line("new"); }},
     // A file already over the limit is brought back within it.
     {"an over-full file is cut back", [] { return NumberedLines(400); }, "new",

@@ -47,15 +47,15 @@ constexpr const char* kWriteFirstArgument = "printf %s \"$1\" > \"$2.tmp\" && mv
 TEST_F(ProcessSpawnTest, ArgumentsArriveUnsplit) {
     const fs::path out = m_folder / "out";
     const std::string argument = "two  words, 'quotes' \"and\" $HOME; * |";
-    ASSERT_TRUE(platform::SpawnDetached("/bin/sh", {"-c", kWriteFirstArgument, "sh", argument,
-                                                    out.string()}));
+    ASSERT_TRUE(platform::SpawnDetached("/bin/sh",
+                                        {"-c", kWriteFirstArgument, "sh", argument, out.string()}));
     EXPECT_EQ(AwaitFile(out), argument);
 }
 
 TEST_F(ProcessSpawnTest, NoChildIsLeftBehind) {
     const fs::path out = m_folder / "out";
-    ASSERT_TRUE(platform::SpawnDetached("/bin/sh", {"-c", kWriteFirstArgument, "sh", "x",
-                                                    out.string()}));
+    ASSERT_TRUE(
+        platform::SpawnDetached("/bin/sh", {"-c", kWriteFirstArgument, "sh", "x", out.string()}));
     // The program is not our child, and the intermediate was reaped.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
@@ -66,8 +66,9 @@ TEST_F(ProcessSpawnTest, TheProgramRunsInASessionOfItsOwn) {
     const fs::path out = m_folder / "out";
     // Field 6 of /proc/<pid>/stat is the session id.
     ASSERT_TRUE(platform::SpawnDetached(
-        "/bin/sh", {"-c", "cut -d' ' -f6 /proc/$$/stat | tr -d '\\n' > \"$1.tmp\" && mv \"$1.tmp\" \"$1\"",
-                    "sh", out.string()}));
+        "/bin/sh",
+        {"-c", "cut -d' ' -f6 /proc/$$/stat | tr -d '\\n' > \"$1.tmp\" && mv \"$1.tmp\" \"$1\"",
+         "sh", out.string()}));
     const std::string session = AwaitFile(out);
     ASSERT_FALSE(session.empty());
     EXPECT_NE(std::stol(session), static_cast<long>(::getsid(0)));
