@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <filesystem>
 
 #include "core/app_state.h"
 #include "core/blocking_socket.h"
@@ -92,19 +93,25 @@ int CDravelinApp::ReadDisplayDpi() {
 int CDravelinApp::AllocateSystemBuffer() { return ::AllocateSystemBuffer(); }
 int CDravelinApp::InitialSemaphore() { return ::InitialSemaphore(); }
 
-int CDravelinApp::LoadSettings() { return g_lpApp->CSettingINI.LoadFromFile(); }
+int CDravelinApp::LoadSettings() {
+    std::uint8_t turboRepeatStep = g_lpApp->b_TurboRepeatStep;
+    const bool loaded = g_lpApp->CSettingINI.LoadFromFile(turboRepeatStep);
+    g_lpApp->b_TurboRepeatStep = turboRepeatStep;
+    return loaded ? 1 : 0;
+}
 
 void CDravelinApp::OpenTraceLogs() {
-    const auto folder = g_lpApp->CSettingINI.ProgramDir();
+    const std::filesystem::path folder = g_lpApp->CSettingINI.m_strProgramDir.Get();
     InitTraceLog(kTraceLogLines, folder);
     g_lpApp->C_DebugTrace.Open(folder);
 }
 
 int CDravelinApp::RunLoginDialog() {
     LoginDialog dialog;
-    dialog.m_strServerName = g_lpApp->CSettingINI.ServerName();
-    dialog.m_strUserName = g_lpApp->CSettingINI.UserName();
-    dialog.m_strPort = std::to_string(g_lpApp->CSettingINI.WebPort());
+    const CSettingINI& settings = g_lpApp->CSettingINI;
+    dialog.m_strServerName = settings.m_strServerName.Get();
+    dialog.m_strUserName = settings.m_strUserName.Get();
+    dialog.m_strPort = std::to_string(settings.m_wWebPort.load());
     dialog.m_strBitRate = "1200";
     return dialog.DoModal();
 }

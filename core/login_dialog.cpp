@@ -83,10 +83,10 @@ bool LoginDialog::OnOK() {
     }
     if (g_lpApp != nullptr) {
         CSettingINI& settings = g_lpApp->CSettingINI;
-        settings.SetServerName(m_strServerName);
-        settings.SetWebPort(port);
-        settings.SetUserName(m_strUserName);
-        settings.SetPassword(m_strPassword);
+        settings.m_strServerName = m_strServerName;
+        settings.m_wWebPort = port;
+        settings.m_strUserName = m_strUserName;
+        settings.m_strPassword = m_strPassword;
         g_lpApp->w_LoginResult = kLoginSucceeded;
     }
     return true;

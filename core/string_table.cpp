@@ -15,6 +15,11 @@ struct TextEntry {
 
 // Sorted by number; looked up by binary search.
 constexpr TextEntry kTexts[] = {
+    {1040, "User name :"},
+    {1043, "Password :"},
+    {1096, "Server IP :"},
+    {1097, "Web Port :"},
+    {1304, "Server Log$Cancel"},
     {4001, "Account memory is not enough"},
     {4002, "Add the account is failed"},
     {4003, "Add the ftp site is failed"},
@@ -81,6 +86,11 @@ constexpr TextEntry kTexts[] = {
     {4117, "Clear server log ?"},
     {4118, "Username is existed."},
     {4119, "Launch burning tool is failed"},
+    {8310, "TURBO_ON$TURBO_OFF"},
+    {8312, "PTZ_CONTROL_ON$PTZ_CONTROL_OFF"},
+    {8331, "R.E.T.R.(Enable)$R.E.T.R.(Disable)"},
+    {8356, "ACTION$PRESET"},
+    {8532, "Connect\nStop_Connect"},
 };
 
 constexpr bool IsSorted() {

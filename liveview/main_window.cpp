@@ -74,7 +74,7 @@ int CDravelinDlg::DestroyWindow() {
     if (!ExitLoginResource()) return 0;
     if (!ExitProcessResource()) return 0;
     if (g_lpApp != nullptr) {
-        g_lpApp->CSettingINI.SaveToFile();
+        g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
         if (g_lpApp->h_EndofShowImageEvent) g_lpApp->h_EndofShowImageEvent->Set();
     }
     platform::Sleep(std::chrono::milliseconds(100));

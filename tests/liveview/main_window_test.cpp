@@ -33,7 +33,7 @@ protected:
 
     test_support::TempDir folder;
     platform::ManualClock clock;
-    platform::ScopedClockSource useClock{&clock};
+    platform::ScopedClockSource useClock{clock};
     platform::ScopedMessageBoxRecorder boxes;
 };
 
@@ -48,7 +48,8 @@ TEST_F(MainWindowTest, StatusTextFromAnotherThreadReachesTheWindow) {
 }
 
 TEST_F(MainWindowTest, LifetimeOverClosesTheWindowAndSavesTheSettings) {
-    g_lpApp->CSettingINI.LoadFromFile(folder.path());
+    std::uint8_t turbo = 5;
+    g_lpApp->CSettingINI.LoadFromFile(folder.path(), turbo);
     CDravelinDlg window;
     window.OnInitDialog();
     window.show();
