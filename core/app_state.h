@@ -90,8 +90,13 @@ struct AppGlobalState {
     ThreadPtr h_Process_KernelMessageThread;
     ThreadPtr h_Process_Terminate_Thread;
     ThreadPtr h_Process_Init_Thread;
-    SemaphorePtr h_KernelMessagePostSem;
-    SemaphorePtr h_KernelMessageMutexSem;
+    // The kernel-message mailbox's semaphores are shared: a poster keeps
+    // them alive while it waits, even if shutdown closes the mailbox then.
+    std::shared_ptr<platform::Semaphore> h_KernelMessagePostSem;
+    std::shared_ptr<platform::Semaphore> h_KernelMessageMutexSem;
+    // Set when the kernel-message thread has ended: posters stop waiting.
+    std::shared_ptr<platform::Event> h_KernelMailboxClosedEvent;
+    std::mutex m_KernelMailboxLock;  // guards the three pointers above
     EventPtr h_Process_Notify_TerminateEvent;
     EventPtr h_Process_Reply_TerminateEvent;
     EventPtr h_Process_Notify_InitEvent;
@@ -117,6 +122,7 @@ struct AppGlobalState {
 
     // Connection and viewing state.
     std::atomic<bool> f_Connected{false};
+    std::atomic<bool> f_LoginStatusShown{false};
     std::atomic<bool> f_ReceiverRunning{false};
     std::atomic<std::uint8_t> b_PtzClickMode{1};
     std::atomic<std::uint16_t> w_PtzPointX{0};
@@ -152,6 +158,8 @@ struct AppGlobalState {
     // Kernel-message mailbox.
     std::uint32_t dw_KernelMessage = 0;
     std::array<std::uintptr_t, 2> dw_KernelMessageArg{};
+    // The file to play of kernel message 7, copied into the mailbox.
+    std::string str_KernelMessageText;
 
     // View and frame state.
     std::uint8_t b_SkinIndex = 0;

@@ -2,31 +2,36 @@
 
 #include <atomic>
 
+#include "core/app_state.h"
+#include "platform/sync.h"
+
+int PlaceholderLiveView::DrawVideoFrame() {
+    if (g_lpApp != nullptr && g_lpApp->h_FinishShowImageJobEvent) {
+        g_lpApp->h_FinishShowImageJobEvent->Set();
+    }
+    return 1;
+}
+
+std::uint32_t PlaceholderMedia::RunReceiveThread() {
+    AppGlobalState& app = *g_lpApp;
+    const int which = platform::WaitForAny(
+        {app.h_NotifyGetJPEGImageThreadResetEvent.get(), app.h_EndofGetJpegImageEvent.get()},
+        platform::kInfinite);
+    if (which == 0) app.h_FeedBackForNotifyResetEvent->Set();
+    return 0;
+}
+
+std::uint32_t PlaceholderMedia::RunComposeThread() {
+    g_lpApp->h_EndofGetJpegImageEvent->Wait();
+    return 0;
+}
+
+std::uint32_t PlaceholderMedia::RunShowThread() {
+    g_lpApp->h_EndofShowImageEvent->Wait();
+    return 0;
+}
+
 namespace {
-
-// Stands in for the live view until it is registered: there is no control
-// file to load and no main window to run.
-class PlaceholderLiveView : public LiveViewServices {
-public:
-    int LoadCtrlFile() override { return 1; }
-    int MatchCtrlFileDevices() override { return 1; }
-    void FreeCtrlFileRecords() override {}
-    void RunMainWindow() override {}
-    int SetStatusText(const std::string&) override { return 1; }
-    void DeleteMemoryDC() override {}
-};
-
-class PlaceholderMedia : public MediaServices {
-public:
-    void InitFrameTimer() override {}
-    void StopFrameTimer() override {}
-    bool AllocateBuffers() override { return true; }
-    void FreeBuffers() override {}
-    void FreeAlarmList() override {}
-    void CreateRecorderResources() override {}
-    void FreeRecorderResources() override {}
-    void StopRecorders() override {}
-};
 
 PlaceholderLiveView g_placeholderLiveView;
 PlaceholderMedia g_placeholderMedia;

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 
+namespace platform {
+class Event;
+}
+
 // The main live-view window and its control files.
 class LiveViewServices {
 public:
@@ -26,6 +30,13 @@ public:
     virtual int SetStatusText(const std::string& text) = 0;
     // Frees the main window's memory drawing context when it exists.
     virtual void DeleteMemoryDC() = 0;
+    // Draws the current frame; runs on the kernel-message thread, never on
+    // the GUI thread, and sets the frame-drawn event on every path.
+    virtual int DrawVideoFrame() = 0;
+    // Sets the first command-bar button sharing a state bit to the state.
+    virtual int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) = 0;
+    // Empties the channel title and the alarm-channel number.
+    virtual void ClearInfoTexts() = 0;
 };
 
 // The live media pipeline's long-lived objects: frame timer, pre-alarm ring,
@@ -46,6 +57,58 @@ public:
     virtual void FreeRecorderResources() = 0;
     // Stops the alarm, user and schedule recordings, in that order.
     virtual void StopRecorders() = 0;
+    // Stops the alarm and the schedule recordings (a stream failure).
+    virtual void StopAlarmAndScheduleRecords() = 0;
+
+    // Bodies of the stream receive, compose and show threads.
+    virtual std::uint32_t RunReceiveThread() = 0;
+    virtual std::uint32_t RunComposeThread() = 0;
+    virtual std::uint32_t RunShowThread() = 0;
+    // Starts the alarm and user recorders' threads with the record option;
+    // false when one cannot be started. Stopping ends and joins them.
+    virtual bool StartRecorderThreads(std::uint8_t recordOption) = 0;
+    virtual void StopRecorderThreads() = 0;
+
+    // Loads the alarm wave file and hands the output's done event to it;
+    // false when the file cannot be loaded.
+    virtual bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) = 0;
+};
+
+// The stand-ins used until a subsystem registers itself. Tests derive from
+// them to change one answer.
+class PlaceholderLiveView : public LiveViewServices {
+public:
+    int LoadCtrlFile() override { return 1; }
+    int MatchCtrlFileDevices() override { return 1; }
+    void FreeCtrlFileRecords() override {}
+    void RunMainWindow() override {}
+    int SetStatusText(const std::string&) override { return 1; }
+    void DeleteMemoryDC() override {}
+    // Nothing to draw; the show thread still learns the frame is done.
+    int DrawVideoFrame() override;
+    int SetCommandButtonsState(std::uint32_t, std::uint8_t) override { return 1; }
+    void ClearInfoTexts() override {}
+};
+
+// Until the stream pipeline exists its threads only wait to be ended; the
+// receive thread still answers a reset as the real one does.
+class PlaceholderMedia : public MediaServices {
+public:
+    void InitFrameTimer() override {}
+    void StopFrameTimer() override {}
+    bool AllocateBuffers() override { return true; }
+    void FreeBuffers() override {}
+    void FreeAlarmList() override {}
+    void CreateRecorderResources() override {}
+    void FreeRecorderResources() override {}
+    void StopRecorders() override {}
+    void StopAlarmAndScheduleRecords() override {}
+    std::uint32_t RunReceiveThread() override;
+    std::uint32_t RunComposeThread() override;
+    std::uint32_t RunShowThread() override;
+    bool StartRecorderThreads(std::uint8_t) override { return true; }
+    void StopRecorderThreads() override {}
+    bool LoadAlarmWave(const std::string&, platform::Event*) override { return true; }
 };
 
 LiveViewServices& LiveView();

@@ -25,10 +25,6 @@ int LiveViewServicesImpl::LoadCtrlFile() {
     return 1;
 }
 
-int LiveViewServicesImpl::MatchCtrlFileDevices() { return 1; }
-
-void LiveViewServicesImpl::FreeCtrlFileRecords() {}
-
 void LiveViewServicesImpl::RunMainWindow() {
     CDravelinDlg dialog;
     dialog.OnInitDialog();

@@ -3,15 +3,12 @@
 #include "core/subsystem_services.h"
 
 // The live view's side of the core's requests: the control file and the
-// main window.
-class LiveViewServicesImpl : public LiveViewServices {
+// main window. What the window cannot do yet stays with the placeholder.
+class LiveViewServicesImpl : public PlaceholderLiveView {
 public:
     int LoadCtrlFile() override;
-    int MatchCtrlFileDevices() override;
-    void FreeCtrlFileRecords() override;
     void RunMainWindow() override;
     int SetStatusText(const std::string& text) override;
-    void DeleteMemoryDC() override {}
 };
 
 // Registers the live view with the core for the lifetime of the object.

@@ -233,14 +233,9 @@ TEST_F(ApplicationTest, FailingReleaseStepStopsShutdown) {
 
 TEST_F(ApplicationTest, MissingCtrlFileEndsBeforeTheLoginDialogWithMessage4094) {
     std::filesystem::remove(folder.path() / "CtrlFile.ini");
-    class FailingLiveView : public LiveViewServices {
+    class FailingLiveView : public PlaceholderLiveView {
     public:
         int LoadCtrlFile() override { return 0; }
-        int MatchCtrlFileDevices() override { return 1; }
-        void FreeCtrlFileRecords() override {}
-        void RunMainWindow() override {}
-        int SetStatusText(const std::string&) override { return 1; }
-        void DeleteMemoryDC() override {}
     } liveView;
     SetLiveViewServices(&liveView);
     RecordingApp app;
