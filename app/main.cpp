@@ -2,10 +2,12 @@
 
 #include "core/application.h"
 #include "liveview/live_view_services.h"
+#include "media/media_services.h"
 
 int main(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
+    ScopedMediaServices media;
     ScopedLiveViewServices liveView;
 
     CDravelinApp app;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/subsystem_services.h"
+
+// The media pipeline's side of the core's requests: the stream threads, the
+// frame timer, the pre-alarm ring and the recorders. What the pipeline does
+// not do yet stays with the placeholder.
+class MediaServicesImpl : public PlaceholderMedia {};
+
+// Registers the media pipeline with the core for the lifetime of the object.
+class ScopedMediaServices {
+public:
+    ScopedMediaServices() { SetMediaServices(&m_services); }
+    ~ScopedMediaServices() { SetMediaServices(nullptr); }
+    ScopedMediaServices(const ScopedMediaServices&) = delete;
+    ScopedMediaServices& operator=(const ScopedMediaServices&) = delete;
+
+private:
+    MediaServicesImpl m_services;
+};
