@@ -1,5 +1,12 @@
 #!/usr/bin/env bash
-# Builds and starts kestrune. Any arguments are passed on to the program.
+# Builds and starts kestrune.
+#
+#   scripts/run.sh                  against the device simulator (started here on 127.0.0.1)
+#   scripts/run.sh ADDRESS [PORT]   against a real device (PORT defaults to 80)
+#
+# Each mode keeps its own program folder (Setting.ini, recordings, logs) under
+# the build folder; the address and port are written into its Setting.ini so
+# the login dialog starts with them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -7,4 +14,35 @@ scripts/setup.sh
 build=${KESTRUNE_BUILD:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_TESTS=OFF >/dev/null
 cmake --build "$build"
-exec "$build/app/kestrune" "$@"
+
+# Sets one key of the [Kestrune] section of an INI file, creating it if needed.
+set_setting() {
+  local file=$1 key=$2 value=$3
+  [[ -f $file ]] || printf '[Kestrune]\r\n' > "$file"
+  if grep -qi "^${key}=" "$file"; then
+    sed -i "s|^${key}=.*|${key}=${value}\r|I" "$file"
+  else
+    sed -i "/^\[Kestrune\]/a ${key}=${value}\r" "$file"
+  fi
+}
+
+if [[ $# -ge 1 ]]; then
+  address=$1
+  port=${2:-80}
+  home="$build/device-home"
+else
+  address=127.0.0.1
+  port=${KESTRUNE_SIM_PORT:-8080}
+  home="$build/sim-home"
+  "$build/tools/devicesim/devicesim" --port "$port" &
+  sim=$!
+  trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+  echo "run: device simulator on 127.0.0.1:$port (user tresk, password tresk)"
+fi
+
+mkdir -p "$home"
+cp -rn assets/. "$home/"
+set_setting "$home/Setting.ini" "Server Name" "$address"
+set_setting "$home/Setting.ini" "ServerPort" "$port"
+
+KESTRUNE_HOME="$home" "$build/app/kestrune"
