@@ -125,6 +125,13 @@ std::uint32_t Session_Lifetime_Thread() {
 
 }  // namespace
 
+void SignalStreamStartEvents() {
+    std::lock_guard lock(g_loginResourceLock);
+    if (g_lpApp == nullptr) return;
+    Signal(g_lpApp->h_StartConnectionThreadEvent);
+    Signal(g_lpApp->h_StartToGetJpegImageEvent);
+}
+
 int InitProcessResource() {
     AppGlobalState& app = *g_lpApp;
     CreateKernelMailbox();

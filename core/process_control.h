@@ -8,3 +8,8 @@ int InitProcessResource();
 int InitLoginResource();
 int ExitLoginResource();
 int ExitProcessResource();
+
+// Lets the session-lifetime count and the stream receive thread start: sets
+// the lifetime start event, then the receive start event, when the streaming
+// set exists (a rebuild that failed leaves nothing to signal).
+void SignalStreamStartEvents();

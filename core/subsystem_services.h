@@ -37,6 +37,14 @@ public:
     virtual int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) = 0;
     // Empties the channel title and the alarm-channel number.
     virtual void ClearInfoTexts() = 0;
+    // Empties the notice the window paints in red over the picture.
+    virtual void ClearNoticeText() = 0;
+    // Puts the PTZ control button (control 8312) in state 0.
+    virtual void ResetPtzControlButton() = 0;
+    // Re-lays out the window's items and buttons for the current device.
+    // Called from the session login thread: the window does the work on the
+    // GUI thread.
+    virtual void RelayoutForDevice() = 0;
 };
 
 // The live media pipeline's long-lived objects: frame timer, pre-alarm ring,
@@ -72,6 +80,13 @@ public:
     // Loads the alarm wave file and hands the output's done event to it;
     // false when the file cannot be loaded.
     virtual bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) = 0;
+
+    // Whether the stream carries the new frame-header layout (asked for with
+    // the device information).
+    virtual void SetNewHeaderLayout(bool newLayout) = 0;
+    // After a login: lets a user recording that ran before it go on; true
+    // when one does.
+    virtual bool ContinueUserRecord() = 0;
 };
 
 // The stand-ins used until a subsystem registers itself. Tests derive from
@@ -88,6 +103,9 @@ public:
     int DrawVideoFrame() override;
     int SetCommandButtonsState(std::uint32_t, std::uint8_t) override { return 1; }
     void ClearInfoTexts() override {}
+    void ClearNoticeText() override {}
+    void ResetPtzControlButton() override {}
+    void RelayoutForDevice() override {}
 };
 
 // Until the stream pipeline exists its threads only wait to be ended; the
@@ -109,6 +127,8 @@ public:
     bool StartRecorderThreads(std::uint8_t) override { return true; }
     void StopRecorderThreads() override {}
     bool LoadAlarmWave(const std::string&, platform::Event*) override { return true; }
+    void SetNewHeaderLayout(bool) override {}
+    bool ContinueUserRecord() override { return false; }
 };
 
 LiveViewServices& LiveView();
