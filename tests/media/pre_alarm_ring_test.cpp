@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "core/system_buffers.h"
 #include "media/media_services.h"
 #include "media/media_state.h"
 #include "media/recorder_feed.h"
@@ -330,15 +331,28 @@ TEST_F(HandOverTest, ARecorderThatCannotBeWokenDoesNotHoldUpTheNextFrame) {
 
 // ---- through the media state, as the compose thread feeds ---------------
 
-TEST(FeedPreAlarmRingTest, StampsChannelSizeAndLocalTime) {
-    g_lpApp = new AppGlobalState();
+class FeedPreAlarmRingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_lpApp = new AppGlobalState();
+        g_lpApp->h_EndofGetJpegImageEvent = std::make_unique<platform::Event>(true, false);
+    }
+    void TearDown() override {
+        FreeSystemBuffer();
+        delete g_lpApp;
+        g_lpApp = nullptr;
+    }
+
+    ScopedMediaServices media;
+};
+
+TEST_F(FeedPreAlarmRingTest, StampsChannelSizeAndLocalTime) {
+    ASSERT_EQ(AllocateSystemBuffer(), 1);  // start-up allocates the ring
+    CPreAlarmRing& ring = GetMediaState().C_PreAlarmRing;
+    ASSERT_TRUE(ring.Allocated());
     g_lpApp->CSettingINI.m_bySelectedChannel = 5;
     g_lpApp->w_ImageWidth = 320;
     g_lpApp->w_ImageHeight = 228;
-    g_lpApp->h_EndofGetJpegImageEvent = std::make_unique<platform::Event>(true, false);
-    MediaServicesImpl services;
-    ASSERT_TRUE(services.AllocateBuffers());
-    CPreAlarmRing& ring = GetMediaState().C_PreAlarmRing;
     const std::uint16_t slot = ring.WriteIndex();
 
     const Bytes jpeg = Jpeg(7, 500);
@@ -356,12 +370,12 @@ TEST(FeedPreAlarmRingTest, StampsChannelSizeAndLocalTime) {
     // Once the streaming threads are told to end, nothing more is stored.
     g_lpApp->h_EndofGetJpegImageEvent->Set();
     EXPECT_EQ(FeedPreAlarmRing(jpeg, 1235, false), FeedResult::Ended);
+    EXPECT_EQ(ring.Entry(ring.NewestSlot()).timeValue, 1234u);
 
-    services.FreeBuffers();
+    // Shutdown frees it.
+    FreeSystemBuffer();
     EXPECT_FALSE(ring.Allocated());
     EXPECT_EQ(FeedPreAlarmRing(jpeg, 1236, false), FeedResult::Refused);
-    delete g_lpApp;
-    g_lpApp = nullptr;
 }
 
 }  // namespace
