@@ -12,6 +12,9 @@ namespace platform {
 class Event;
 }
 
+// The four skins of the main window, by video standard and picture size.
+enum class LiveSkin : std::uint8_t { NtscQvga, NtscVga, PalQvga, PalVga };
+
 // The main live-view window and its control files.
 class LiveViewServices {
 public:
@@ -37,6 +40,20 @@ public:
     virtual int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) = 0;
     // Empties the channel title and the alarm-channel number.
     virtual void ClearInfoTexts() = 0;
+
+    // Re-layout and re-skin requested by the view-mode selection when the
+    // picture size changes. These calls come from the compose thread: they
+    // must neither touch widgets nor wait for the GUI thread there (the GUI
+    // thread may be waiting for the compose thread to stop), so the window
+    // posts the work to itself and returns at once.
+    //
+    // Reloads the skin for the video standard and picture size and moves the
+    // skin buttons to the current view-mode row.
+    virtual void ChangeItemPositionForDeviceModified() = 0;
+    // Loads one of the four skins into the skinned buttons and lays them out.
+    virtual void ApplySkin(LiveSkin skin) = 0;
+    // Re-arranges the channel buttons for the current picture-size code.
+    virtual void ArrangeChannelButtons() = 0;
 };
 
 // The live media pipeline's long-lived objects: frame timer, pre-alarm ring,
@@ -88,6 +105,9 @@ public:
     int DrawVideoFrame() override;
     int SetCommandButtonsState(std::uint32_t, std::uint8_t) override { return 1; }
     void ClearInfoTexts() override {}
+    void ChangeItemPositionForDeviceModified() override {}
+    void ApplySkin(LiveSkin) override {}
+    void ArrangeChannelButtons() override {}
 };
 
 // Until the stream pipeline exists its threads only wait to be ended; the
