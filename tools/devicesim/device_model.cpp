@@ -1,0 +1,487 @@
+#include "tools/devicesim/device_model.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+
+namespace devicesim {
+namespace {
+
+// Every configuration section the client knows, with its fixed size.
+struct SectionSpec {
+    std::string_view option;
+    std::size_t size;
+};
+
+constexpr std::array<SectionSpec, 17> kSectionSpecs{{
+    {"INF", 44},
+    {"IP", 24},
+    {"SECURE", 196},
+    {"DNS", 12},
+    {"SMTP", 440},
+    {"FTP", 104},
+    {"PPPOE", 68},
+    {"SYSTEM", 36},
+    {"SNTP", 36},
+    {"IMG", 12},
+    {"RS485", 124},
+    {"ALARM", 24},
+    {"ONLINE", 240},
+    {"DVRLIVE", 772},
+    {"DVROSD", 20},
+    {"DVRREC", 132},
+    {"PERI", 16},
+}};
+
+// The order of the sections in an "ALL" reply. ONLINE comes last with the
+// length it currently has.
+constexpr std::array<std::string_view, 16> kDvrAllOrder{
+    "INF",  "IP",  "SECURE", "DNS",   "SMTP",    "FTP",    "PPPOE",  "SYSTEM",
+    "SNTP", "IMG", "RS485",  "ALARM", "DVRLIVE", "DVROSD", "DVRREC", "ONLINE",
+};
+constexpr std::array<std::string_view, 14> kOtherAllOrder{
+    "INF",    "IP",   "SECURE", "DNS",   "SMTP",  "FTP",  "PPPOE",
+    "SYSTEM", "SNTP", "IMG",    "RS485", "ALARM", "PERI", "ONLINE",
+};
+
+// Sections the device reports but does not let a client overwrite.
+constexpr std::array<std::string_view, 2> kReadOnlySections{"INF", "ONLINE"};
+
+constexpr std::array<std::string_view, 3> kDvrFamily{"Q8A7", "Q8A5", "Q8A3"};
+
+constexpr int kChannels = 16;
+constexpr std::size_t kOnlineRecordSize = 24;
+constexpr std::size_t kTextValueLimit = 255;  // longest value worth echoing into a log
+
+std::optional<std::size_t> SpecSize(std::string_view option) {
+    for (const auto& spec : kSectionSpecs) {
+        if (spec.option == option) {
+            return spec.size;
+        }
+    }
+    return std::nullopt;
+}
+
+// Writes little-endian numbers, IPv4 addresses and zero-padded texts into a
+// section; a field never grows past its width or the section's end.
+class SectionWriter {
+public:
+    explicit SectionWriter(std::string& bytes) : m_bytes(bytes) {}
+
+    void U8(std::size_t offset, unsigned value) { Put(offset, value, 1); }
+    void U16(std::size_t offset, unsigned value) { Put(offset, value, 2); }
+    void U32(std::size_t offset, std::uint32_t value) { Put(offset, value, 4); }
+    void Ip(std::size_t offset, std::array<std::uint8_t, 4> octets) {
+        for (std::size_t i = 0; i < octets.size(); ++i) {
+            U8(offset + i, octets[i]);
+        }
+    }
+    void Text(std::size_t offset, std::size_t width, std::string_view text) {
+        for (std::size_t i = 0; i < width && offset + i < m_bytes.size(); ++i) {
+            m_bytes[offset + i] = i < text.size() ? text[i] : '\0';
+        }
+    }
+
+private:
+    void Put(std::size_t offset, std::uint32_t value, std::size_t width) {
+        for (std::size_t i = 0; i < width && offset + i < m_bytes.size(); ++i) {
+            m_bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    }
+
+    std::string& m_bytes;
+};
+
+std::string TwoDigit(int value) {
+    std::array<char, 8> text{};
+    std::snprintf(text.data(), text.size(), "%02d", value);
+    return text.data();
+}
+
+std::string IpText(std::uint32_t address) {
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+// Plausible factory settings of a freshly installed recorder.
+std::string DefaultSection(std::string_view option, std::size_t size, const DeviceProfile& profile,
+                           std::string_view user, std::string_view password) {
+    std::string bytes(size, '\0');
+    SectionWriter w(bytes);
+    if (option == "IP") {
+        w.Ip(4, {192, 168, 1, 10});
+        w.Ip(8, {255, 255, 255, 0});
+        w.Ip(12, {192, 168, 1, 1});
+        w.U16(16, profile.webPort);
+        w.U8(22, 0);  // static address
+    } else if (option == "SECURE") {
+        w.U8(2, 5);  // users logged in at once
+        w.Text(8, 16, user);
+        w.Text(88, 16, password);
+        w.U8(168, 30);  // supervisor
+        w.U32(176, 0xFFFFFFFFu);
+    } else if (option == "DNS") {
+        w.Ip(4, {192, 168, 1, 1});
+    } else if (option == "SMTP") {
+        w.Text(88, 16, "dyndns");
+    } else if (option == "FTP") {
+        w.U16(100, 21);
+    } else if (option == "SYSTEM") {
+        w.Text(20, 16, profile.productId + " DVR");
+    } else if (option == "RS485") {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            w.U8(12 + ch, static_cast<unsigned>(ch + 1));
+            w.U32(60 + 4 * ch, 9600);
+        }
+        for (std::size_t i = 0; i < profile.slaves.size() && i < kChannels; ++i) {
+            w.U8(12 + i, static_cast<unsigned>(profile.slaves[i].id));
+            w.U8(28 + i, 1);
+            w.U8(44 + i, static_cast<unsigned>(profile.slaves[i].protocol));
+        }
+    } else if (option == "ALARM") {
+        w.U8(2, 1);    // one picture per alarm
+        w.U8(5, 1);    // VGA
+        w.U16(6, 10);  // seconds
+        for (int ch = 0; ch < kChannels; ++ch) {
+            w.U8(8 + ch, 2);  // input off
+        }
+    } else if (option == "DVRLIVE") {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            for (const std::size_t base : {4, 20, 36, 52}) {
+                w.U8(base + ch, 128);  // brightness, contrast, hue, saturation
+            }
+            w.Text(116 + 6 * ch, 6, "CH" + TwoDigit(ch + 1));
+        }
+    } else if (option == "DVRREC") {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            w.U8(20 + ch, 1);
+        }
+        for (int row = 0; row < 7; ++row) {
+            w.U16(108 + 2 * row, 23 * 256 + 59);
+        }
+    } else if (option == "PERI") {
+        w.U32(4, 9600);
+        w.U32(8, 9600);
+        w.U8(12, 1);
+        w.U8(13, 2);
+    }
+    return bytes;
+}
+
+Response Refused(int status, std::string reason) {
+    return Response{status, std::move(reason), "text/plain", {}};
+}
+
+Response Unauthorized() {
+    return Refused(401, "Unauthorized");
+}
+
+Response Binary(std::string bytes) {
+    return Response{200, "OK", "application/octet-stream", std::move(bytes)};
+}
+
+// A parameter as a decimal integer: leading digits with an optional sign,
+// saturating at the limits of int; 0 when absent or not a number.
+int ParamInt(const HttpRequest& request, std::string_view name) {
+    const auto text = request.Param(name);
+    if (!text) {
+        return 0;
+    }
+    std::string_view digits = *text;
+    const bool negative = digits.starts_with('-');
+    if (negative || digits.starts_with('+')) {
+        digits.remove_prefix(1);
+    }
+    std::int64_t value = 0;
+    constexpr std::int64_t kLimit = std::numeric_limits<int>::max();
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = std::min(kLimit + 1, value * 10 + (c - '0'));
+    }
+    value = negative ? std::max<std::int64_t>(-value, std::numeric_limits<int>::min())
+                     : std::min(value, kLimit);
+    return static_cast<int>(value);
+}
+
+std::uint32_t PeerAddress(std::string_view peer) {
+    const std::string host(peer.substr(0, peer.find(':')));
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) {
+        return 0;
+    }
+    return ntohl(address.s_addr);
+}
+
+std::string Bounded(std::string_view text) {
+    return std::string(text.substr(0, kTextValueLimit));
+}
+
+}  // namespace
+
+DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile profile)
+    : m_user(std::move(user)),
+      m_password(std::move(password)),
+      m_profile(std::move(profile)),
+      m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
+                  kDvrFamily.end()),
+      m_random(std::random_device{}()) {
+    const auto store = [this](auto order) {
+        for (const auto option : order) {
+            if (option != "ONLINE") {
+                m_sections.emplace(
+                    std::string(option),
+                    DefaultSection(option, *SpecSize(option), m_profile, m_user, m_password));
+            }
+        }
+    };
+    if (m_dvrFamily) {
+        store(kDvrAllOrder);
+    } else {
+        store(kOtherAllOrder);
+    }
+}
+
+bool DeviceModel::Handles(std::string_view path) {
+    return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
+           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi";
+}
+
+std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
+    struct Route {
+        std::string_view path;
+        Response (DeviceModel::*answer)(const HttpRequest&);
+        bool needsSession;
+    };
+    static constexpr std::array<Route, 5> kRoutes{{
+        {"/Login.cgi", &DeviceModel::Login, false},
+        {"/Getdeviceinfo.cgi", &DeviceModel::DeviceInfo, true},
+        {"/GetSysCfg.cgi", &DeviceModel::GetSysCfg, true},
+        {"/SetSysCfg.cgi", &DeviceModel::SetSysCfg, true},
+        {"/Reboot.cgi", &DeviceModel::Reboot, true},
+    }};
+    for (const auto& route : kRoutes) {
+        if (route.path != request.path) {
+            continue;
+        }
+        if (route.needsSession && !IsSessionValid(request.Param("Cookie").value_or(""))) {
+            Log("refused " + std::string(route.path) + ": no valid session");
+            return Unauthorized();
+        }
+        return (this->*route.answer)(request);
+    }
+    return std::nullopt;
+}
+
+void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
+    std::lock_guard lock(m_mutex);
+    m_logger = std::move(logger);
+}
+
+void DeviceModel::Log(std::string_view text) const {
+    std::function<void(std::string_view)> logger;
+    {
+        std::lock_guard lock(m_mutex);
+        logger = m_logger;
+    }
+    if (logger) {
+        logger(text);
+    }
+}
+
+Response DeviceModel::Login(const HttpRequest& request) {
+    const auto user = request.Param("Username");
+    const auto password = request.Param("Password");
+    if (!user || !password || *user != m_user || *password != m_password) {
+        Log("login refused for user \"" + Bounded(user.value_or("")) + "\"");
+        return Unauthorized();
+    }
+    Session session;
+    {
+        std::lock_guard lock(m_mutex);
+        std::array<char, 17> id{};
+        std::snprintf(id.data(), id.size(), "%016llX", static_cast<unsigned long long>(m_random()));
+        session = Session{id.data(), m_user, PeerAddress(request.peer)};
+        m_sessions.push_back(session);
+        if (m_sessions.size() > kMaxSessions) {
+            m_sessions.pop_front();
+        }
+    }
+    Log("login of \"" + m_user + "\" from " + IpText(session.address) + ", session " + session.id);
+    return Response{200, "OK", "text/plain",
+                    "Session-ID=" + session.id + ";Firmware-Version=" + m_profile.firmwareVersion +
+                        ";Product-ID=" + m_profile.productId + ";MAC-Address=" +
+                        m_profile.macAddress + ";Host-Name=" + m_profile.hostName + ";"};
+}
+
+Response DeviceModel::DeviceInfo(const HttpRequest& request) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stream = StreamSettings{ParamInt(request, "RES"), ParamInt(request, "QUA"),
+                                  ParamInt(request, "CH"), ParamInt(request, "NEWHR") == 1};
+    }
+    const auto& p = m_profile;
+    std::string body = "LIFETIME=" + std::to_string(p.lifeTime) +
+                       ";MULTICH=" + std::to_string(p.multiChannel) + ";";
+    body += "MASTERNUM=" + std::to_string(p.masters.size()) + ";";
+    for (const auto& master : p.masters) {
+        body += "MID=" + std::to_string(master.id) + ";MTYPE=" + std::to_string(master.type) + ";";
+    }
+    body += "VIDEOMODE=" + std::to_string(p.videoMode) +
+            ";USERLEVEL=" + std::to_string(p.userLevel) + ";Boot-Version=" + p.bootVersion +
+            ";2041-Version=" + p.version2041 + ";FPGA-Version=" + p.fpgaVersion + ";";
+    body += "SLAVENUM=" + std::to_string(p.slaves.size()) + ";";
+    for (const auto& slave : p.slaves) {
+        body += "SID=" + std::to_string(slave.id) + ";STYPE=" + std::to_string(slave.type) +
+                ";SPROTOCOL=" + std::to_string(slave.protocol) + ";";
+    }
+    return Response{200, "OK", "text/plain", std::move(body)};
+}
+
+Response DeviceModel::GetSysCfg(const HttpRequest& request) {
+    const auto option = request.Param("Option").value_or("");
+    std::lock_guard lock(m_mutex);
+    if (option == "ALL") {
+        return Binary(AllSectionsLocked());
+    }
+    if (option == "ONLINE") {
+        return Binary(OnlineSectionLocked());
+    }
+    const auto found = m_sections.find(option);
+    if (found == m_sections.end()) {
+        return Refused(400, "Bad Request");
+    }
+    return Binary(found->second);
+}
+
+Response DeviceModel::SetSysCfg(const HttpRequest& request) {
+    const std::string option(request.Param("Option").value_or(""));
+    if (!SetSection(option, request.body)) {
+        Log("refused to store section \"" + Bounded(option) + "\" of " +
+            std::to_string(request.body.size()) + " bytes");
+        return Refused(400, "Bad Request");
+    }
+    Log("stored section " + option);
+    return Response{};
+}
+
+Response DeviceModel::Reboot(const HttpRequest&) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_reboots;
+    }
+    Log("reboot requested");
+    return Response{};
+}
+
+bool DeviceModel::HasSessionLocked(std::string_view cookie) const {
+    return !cookie.empty() && std::any_of(m_sessions.begin(), m_sessions.end(),
+                                          [&](const Session& s) { return s.id == cookie; });
+}
+
+bool DeviceModel::IsSessionValid(std::string_view cookie) const {
+    std::lock_guard lock(m_mutex);
+    return HasSessionLocked(cookie);
+}
+
+std::vector<std::string> DeviceModel::SessionIds() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> ids;
+    for (const auto& session : m_sessions) {
+        ids.push_back(session.id);
+    }
+    return ids;
+}
+
+// One 24-byte record per session: user name, address, level, and the
+// channel, resolution and quality last asked for.
+std::string DeviceModel::OnlineSectionLocked() const {
+    std::string bytes(m_sessions.size() * kOnlineRecordSize, '\0');
+    SectionWriter w(bytes);
+    std::size_t offset = 0;
+    for (const auto& session : m_sessions) {
+        w.Text(offset, 16, session.user);
+        w.U8(offset + 16, session.address >> 24);
+        w.U8(offset + 17, (session.address >> 16) & 0xFF);
+        w.U8(offset + 18, (session.address >> 8) & 0xFF);
+        w.U8(offset + 19, session.address & 0xFF);
+        w.U8(offset + 20, static_cast<unsigned>(m_profile.userLevel));
+        w.U8(offset + 21, static_cast<unsigned>(m_stream.channel));
+        w.U8(offset + 22, static_cast<unsigned>(m_stream.resolution));
+        w.U8(offset + 23, static_cast<unsigned>(m_stream.quality));
+        offset += kOnlineRecordSize;
+    }
+    return bytes;
+}
+
+std::string DeviceModel::AllSectionsLocked() const {
+    std::string all;
+    const auto append = [&](auto order) {
+        for (const auto option : order) {
+            all += option == "ONLINE" ? OnlineSectionLocked() : m_sections.find(option)->second;
+        }
+    };
+    if (m_dvrFamily) {
+        append(kDvrAllOrder);
+    } else {
+        append(kOtherAllOrder);
+    }
+    return all;
+}
+
+std::optional<std::string> DeviceModel::Section(std::string_view option) const {
+    std::lock_guard lock(m_mutex);
+    if (option == "ONLINE") {
+        return OnlineSectionLocked();
+    }
+    if (option == "ALL") {
+        return AllSectionsLocked();
+    }
+    const auto found = m_sections.find(option);
+    if (found == m_sections.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<std::size_t> DeviceModel::SectionSize(std::string_view option) const {
+    std::lock_guard lock(m_mutex);
+    if (option == "ONLINE") {
+        return SpecSize(option);
+    }
+    const auto found = m_sections.find(option);
+    if (found == m_sections.end()) {
+        return std::nullopt;
+    }
+    return found->second.size();
+}
+
+bool DeviceModel::SetSection(std::string_view option, std::string_view bytes) {
+    if (std::find(kReadOnlySections.begin(), kReadOnlySections.end(), option) !=
+        kReadOnlySections.end()) {
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    const auto found = m_sections.find(option);
+    if (found == m_sections.end() || found->second.size() != bytes.size()) {
+        return false;
+    }
+    found->second.assign(bytes);
+    return true;
+}
+
+StreamSettings DeviceModel::LastStreamSettings() const {
+    std::lock_guard lock(m_mutex);
+    return m_stream;
+}
+
+int DeviceModel::RebootCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_reboots;
+}
+
+}  // namespace devicesim

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/devicesim/http_request.h"
+
+namespace devicesim {
+
+// A reply of the simulated device, before it is put on the wire.
+struct Response {
+    int status = 200;
+    std::string reason = "OK";
+    std::string contentType = "text/plain";
+    std::string body;
+};
+
+// One entry of the linked-device groups of the device-information reply.
+struct LinkedDevice {
+    int id = 0;
+    int type = 0;
+    int protocol = 0;  // slaves only
+};
+
+// What the device says about itself. The defaults describe a 16-channel
+// Q8A7 recorder with current firmware and one PTZ camera on its RS-485 bus.
+struct DeviceProfile {
+    std::string productId = "Q8A7";
+    std::string firmwareVersion = "1052";
+    std::string macAddress = "000E5C4A17B3";
+    std::string hostName = "Q8A7-DVR";
+    std::string bootVersion = "1004";
+    std::string version2041 = "1012";
+    std::string fpgaVersion = "1007";
+    int lifeTime = -1;  // no session time limit
+    int multiChannel = 0;
+    int videoMode = 0;  // NTSC
+    int userLevel = 30;
+    std::vector<LinkedDevice> masters = {{0, 24, 0}};  // itself: "16CH NETWORK DVR"
+    std::vector<LinkedDevice> slaves = {{1, 1, 0}};    // a PTZ camera, id 1
+    std::uint16_t webPort = 80;                        // as reported in the IP section
+};
+
+// Stream settings the client last asked for with "/Getdeviceinfo.cgi".
+struct StreamSettings {
+    int resolution = 0;
+    int quality = 0;
+    int channel = 0;
+    bool newHeader = false;  // NEWHR=1: frames carry the new header layout
+};
+
+// The device's behaviour behind the CGI paths of login, device information,
+// configuration sections and reboot. Thread-safe: connections are served
+// concurrently.
+class DeviceModel {
+public:
+    static constexpr std::size_t kMaxSessions = 10;  // one ONLINE record each
+
+    DeviceModel(std::string user, std::string password, DeviceProfile profile = {});
+
+    // Whether `path` is one of the paths the model answers.
+    static bool Handles(std::string_view path);
+
+    // The reply for a request, or nullopt for a path the model does not know.
+    std::optional<Response> Answer(const HttpRequest& request);
+
+    // Notable events ("reboot requested", refused logins, stored sections).
+    void SetLogger(std::function<void(std::string_view)> logger);
+
+    // Inspection and set-up for tests.
+    std::optional<std::string> Section(std::string_view option) const;
+    bool SetSection(std::string_view option, std::string_view bytes);
+    bool IsSessionValid(std::string_view cookie) const;
+    std::vector<std::string> SessionIds() const;
+    StreamSettings LastStreamSettings() const;
+    int RebootCount() const;
+    const DeviceProfile& profile() const { return m_profile; }
+
+    // Size of a configuration section of this device; nullopt when it has none.
+    std::optional<std::size_t> SectionSize(std::string_view option) const;
+
+private:
+    struct Session {
+        std::string id;
+        std::string user;
+        std::uint32_t address = 0;  // host order
+    };
+
+    Response Login(const HttpRequest& request);
+    Response DeviceInfo(const HttpRequest& request);
+    Response GetSysCfg(const HttpRequest& request);
+    Response SetSysCfg(const HttpRequest& request);
+    Response Reboot(const HttpRequest& request);
+
+    bool HasSessionLocked(std::string_view cookie) const;
+    std::string OnlineSectionLocked() const;
+    std::string AllSectionsLocked() const;
+    void Log(std::string_view text) const;
+
+    const std::string m_user;
+    const std::string m_password;
+    const DeviceProfile m_profile;
+    const bool m_dvrFamily;
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string, std::less<>> m_sections;  // fixed-size sections
+    std::deque<Session> m_sessions;                              // newest last
+    StreamSettings m_stream;
+    int m_reboots = 0;
+    std::mt19937_64 m_random;
+    std::function<void(std::string_view)> m_logger;
+};
+
+}  // namespace devicesim

@@ -1,0 +1,156 @@
+// devicesim: a simulated recorder on 127.0.0.1 for running the client
+// without hardware. Serves until SIGINT or SIGTERM and logs one line per
+// request to standard output.
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/devicesim/device_model.h"
+#include "tools/devicesim/http_request.h"
+#include "tools/devicesim/http_server.h"
+
+namespace {
+
+struct Arguments {
+    std::uint16_t port = 8080;
+    std::string user = "tresk";  // the client's built-in defaults
+    std::string password = "tresk";
+};
+
+void PrintUsage() {
+    std::fputs("usage: devicesim [--port N] [--user NAME] [--password TEXT]\n", stderr);
+}
+
+std::optional<Arguments> ParseArguments(int argc, char** argv) {
+    Arguments args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (i + 1 >= argc) {
+            return std::nullopt;
+        }
+        const std::string_view value = argv[++i];
+        if (name == "--port") {
+            const auto port = devicesim::ParseDecimal(value);
+            if (!port || *port == 0 || *port > 65535) {
+                return std::nullopt;
+            }
+            args.port = static_cast<std::uint16_t>(*port);
+        } else if (name == "--user") {
+            args.user = value;
+        } else if (name == "--password") {
+            args.password = value;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return args;
+}
+
+// Request text comes from the network: control bytes are shown escaped so
+// that a log line stays one line and cannot drive the terminal.
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[40];
+    const auto length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    std::snprintf(text + length, sizeof text - length, ".%03lld", static_cast<long long>(millis));
+    return text;
+}
+
+std::mutex g_logMutex;
+
+void LogLine(std::string_view line) {
+    std::lock_guard lock(g_logMutex);
+    std::printf("%s %s\n", Now().c_str(), std::string(line).c_str());
+    std::fflush(stdout);
+}
+
+void LogRequest(const devicesim::HttpRequest& request, std::string_view note) {
+    std::string line =
+        request.peer + " " + Printable(request.method) + " " + Printable(request.target);
+    if (!note.empty()) {
+        line.append(" (").append(note).append(")");
+    }
+    LogLine(line);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto args = ParseArguments(argc, argv);
+    if (!args) {
+        PrintUsage();
+        return 2;
+    }
+
+    // Block the stop signals before any thread starts, so that only the
+    // sigwait below receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        devicesim::DeviceModel model(args->user, args->password);
+        model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
+
+        const auto handle = [&model](const devicesim::HttpRequest& request,
+                                     devicesim::Connection& connection) {
+            LogRequest(request, {});
+            const auto reply = model.Answer(request).value_or(
+                devicesim::Response{404, "Not Found", "text/plain", {}});
+            connection.Send(devicesim::FormatResponse(reply.status, reply.reason, reply.contentType,
+                                                      reply.body));
+        };
+        const auto rejected = [](const devicesim::HttpRequest& request) {
+            LogRequest(request, request.error);
+        };
+        devicesim::ServerOptions options;
+        options.port = args->port;
+        options.idleTimeout = std::chrono::seconds(30);
+        devicesim::HttpServer server(handle, rejected, options);
+
+        LogLine("devicesim listening on 127.0.0.1:" + std::to_string(server.port()) + " as " +
+                model.profile().productId + " firmware " + model.profile().firmwareVersion +
+                ", user \"" + Printable(args->user) + "\"");
+
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        LogLine(std::string("stopping on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
+        server.Stop();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "devicesim: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
