@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct GoldenCase {
     std::string body;
     std::string path;  // where the fake answers
     std::string expected;
+    friend void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CommandRequestBytes : public DeviceCommandTest,
@@ -103,6 +105,7 @@ struct ReplyCase {
     std::string body;          // on success
     std::uint32_t status = 0;  // the status record's second field afterwards
     bool shortReceiveTimeout = false;
+    friend void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 Reply WithHeader(std::string body, std::string name, std::string value) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -68,6 +69,9 @@ TEST_F(LoginTest, RequestBytes) {
               "GET /Login.cgi?Username=tresk&Password=tresk HTTP/1.1\r\n" + FixedHeaders());
     EXPECT_EQ(RawRequest(1),
               "GET /Login.cgi?Username=a b&c&Password=p=w d HTTP/1.1\r\n" + FixedHeaders());
+    // A line break in a credential would add a header line: nothing is sent.
+    EXPECT_EQ(LoginExchange("tresk\r\nX-Admin: 1", "tresk", LoginPath::kLoginDialog), kLoginFailed);
+    EXPECT_EQ(device.RequestCount(), 2u);
 }
 
 struct ReplyCase {
@@ -82,6 +86,7 @@ struct ReplyCase {
     std::string hostName;
     std::uint16_t mac1 = 7;
     std::uint16_t mac2 = 9;
+    friend void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const std::string kNoMac(12, '\0');
@@ -218,6 +223,7 @@ struct ThreadCase {
     std::optional<Reply> reply;
     const char* productId;
     Message expected;
+    friend void PrintTo(const ThreadCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LoginThreadCases : public LoginTest, public ::testing::WithParamInterface<ThreadCase> {};
