@@ -15,6 +15,7 @@
 
 #include "core/control_device.h"
 #include "core/settings_store.h"
+#include "core/sys_config.h"
 #include "core/trace_log.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
@@ -217,6 +218,8 @@ struct AppGlobalState {
     std::atomic<std::uint32_t> dw_FeatureFlags{0};
     std::atomic<bool> f_VideoLoss{false};
     ::CSettingINI CSettingINI;
+    // The client's copy of the device's configuration sections.
+    ::SystemConfigStruct SystemConfigStruct;
     SharedText str_ProductID;
     // 12 hexadecimal characters and room for the terminator.
     std::array<char, 13> sz_MacAddress{};

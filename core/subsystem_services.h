@@ -12,6 +12,9 @@ namespace platform {
 class Event;
 }
 
+// The four skins of the main window, by video standard and picture size.
+enum class LiveSkin : std::uint8_t { NtscQvga, NtscVga, PalQvga, PalVga };
+
 // The main live-view window and its control files.
 class LiveViewServices {
 public:
@@ -45,6 +48,20 @@ public:
     // Called from the session login thread: the window does the work on the
     // GUI thread.
     virtual void RelayoutForDevice() = 0;
+
+    // Re-layout and re-skin requested by the view-mode selection when the
+    // picture size changes. These calls come from the compose thread: they
+    // must neither touch widgets nor wait for the GUI thread there (the GUI
+    // thread may be waiting for the compose thread to stop), so the window
+    // posts the work to itself and returns at once.
+    //
+    // Reloads the skin for the video standard and picture size and moves the
+    // skin buttons to the current view-mode row.
+    virtual void ChangeItemPositionForDeviceModified() = 0;
+    // Loads one of the four skins into the skinned buttons and lays them out.
+    virtual void ApplySkin(LiveSkin skin) = 0;
+    // Re-arranges the channel buttons for the current picture-size code.
+    virtual void ArrangeChannelButtons() = 0;
 };
 
 // The live media pipeline's long-lived objects: frame timer, pre-alarm ring,
@@ -106,6 +123,9 @@ public:
     void ClearNoticeText() override {}
     void ResetPtzControlButton() override {}
     void RelayoutForDevice() override {}
+    void ChangeItemPositionForDeviceModified() override {}
+    void ApplySkin(LiveSkin) override {}
+    void ArrangeChannelButtons() override {}
 };
 
 // Until the stream pipeline exists its threads only wait to be ended; the

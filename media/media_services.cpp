@@ -1,1 +1,19 @@
 #include "media/media_services.h"
+
+#include "media/media_state.h"
+
+void MediaServicesImpl::InitFrameTimer() {
+    GetMediaState().C_FrameTimer.Init();
+}
+
+void MediaServicesImpl::StopFrameTimer() {
+    GetMediaState().C_FrameTimer.Stop();
+}
+
+bool MediaServicesImpl::AllocateBuffers() {
+    return GetMediaState().C_PreAlarmRing.Allocate();
+}
+
+void MediaServicesImpl::FreeBuffers() {
+    GetMediaState().C_PreAlarmRing.Free();
+}

@@ -4,8 +4,15 @@
 
 // The media pipeline's side of the core's requests: the stream threads, the
 // frame timer, the pre-alarm ring and the recorders. What the pipeline does
-// not do yet stays with the placeholder.
-class MediaServicesImpl : public PlaceholderMedia {};
+// not do yet stays with the placeholder. The objects themselves live in the
+// media state (media/media_state.h).
+class MediaServicesImpl : public PlaceholderMedia {
+public:
+    void InitFrameTimer() override;
+    void StopFrameTimer() override;
+    bool AllocateBuffers() override;
+    void FreeBuffers() override;
+};
 
 // Registers the media pipeline with the core for the lifetime of the object.
 class ScopedMediaServices {

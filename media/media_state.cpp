@@ -1,0 +1,6 @@
+#include "media/media_state.h"
+
+MediaState& GetMediaState() {
+    static MediaState state;
+    return state;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+// The media pipeline's long-lived objects, reached by every thread through
+// GetMediaState().
+//
+// The global state record belongs to the core, which cannot hold media
+// types, so the pipeline keeps its own record beside it. It exists for the
+// whole process; what it holds is set up and released through the core's
+// MediaServices calls: the frame timer by InitFrameTimer / StopFrameTimer,
+// the ring's blocks by AllocateBuffers / FreeBuffers.
+//
+// Who uses what:
+// - the compose thread: C_ViewModeSelector.UpdatePictureSize(w, h) for every
+//   frame, FeedPreAlarmRing(jpeg, timeValue, videoLoss) for every frame it
+//   passes on (pre_alarm_ring.h);
+// - the show thread: C_FrameTimer.WaitTick();
+// - the main window when it opens: C_ViewModeSelector.ResetViewMode() and
+//   C_FrameTimer.Start(productId); its channel bar reads
+//   C_ViewModeSelector.GetPictureSizeCode();
+// - the recorders: C_PreAlarmRing's reading side (NewestSlot, PreAlarmFrames,
+//   Entry, Jpeg, GetSlotState, RestartPreFrameCount), under the rules of
+//   recorder_feed.h.
+
+#include <array>
+
+#include "media/frame_timer.h"
+#include "media/pre_alarm_ring.h"
+#include "media/recorder_feed.h"
+#include "media/view_mode.h"
+
+struct MediaState {
+    CViewModeSelector C_ViewModeSelector;
+    CFrameTimer C_FrameTimer;
+    CPreAlarmRing C_PreAlarmRing;
+
+    // Stand in for the alarm, user and schedule recorders until they exist:
+    // they never record and never hold up the feed.
+    NotRecordingFeed AlarmRecorderFeed;
+    NotRecordingFeed UserRecorderFeed;
+    NotRecordingFeed ScheduleRecorderFeed;
+
+    // The recorders the ring hands each frame to, in the order alarm, user,
+    // schedule.
+    std::array<RecorderFeed*, 3> RecorderFeeds() {
+        return {&AlarmRecorderFeed, &UserRecorderFeed, &ScheduleRecorderFeed};
+    }
+};
+
+MediaState& GetMediaState();
