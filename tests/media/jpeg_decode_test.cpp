@@ -124,6 +124,7 @@ struct LayoutCase {
     const char* name;
     int subsampling;
     int flags;
+    platform::JpegSubsampling expected;
 };
 
 class AcceptedLayout : public ::testing::TestWithParam<LayoutCase> {};
@@ -132,6 +133,14 @@ TEST_P(AcceptedLayout, DecodesToBlueGreenRed) {
     const LayoutCase& c = GetParam();
     const Colour colour{60, 120, 200};
     const auto jpeg = jpeg_test::SolidJpeg(48, 32, colour, c.subsampling, c.flags);
+    platform::JpegDecoder decoder;
+    const auto header = decoder.ReadHeader(jpeg);
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->subsampling, c.expected);
+    EXPECT_EQ(header->colourSpace, c.subsampling == TJSAMP_GRAY
+                                       ? platform::JpegColourSpace::kGray
+                                       : platform::JpegColourSpace::kYCbCr);
+
     std::vector<std::uint8_t> slot = Slot();
     std::uint16_t w = 0;
     std::uint16_t h = 0;
@@ -149,13 +158,13 @@ TEST_P(AcceptedLayout, DecodesToBlueGreenRed) {
 }
 
 const LayoutCase kAcceptedLayouts[] = {
-    {"s444", TJSAMP_444, 0},
-    {"s422", TJSAMP_422, 0},
-    {"s420", TJSAMP_420, 0},
-    {"s440", TJSAMP_440, 0},
-    {"s411", TJSAMP_411, 0},
-    {"grey", TJSAMP_GRAY, 0},
-    {"progressive", TJSAMP_420, TJFLAG_PROGRESSIVE},
+    {"s444", TJSAMP_444, 0, platform::JpegSubsampling::k444},
+    {"s422", TJSAMP_422, 0, platform::JpegSubsampling::k422},
+    {"s420", TJSAMP_420, 0, platform::JpegSubsampling::k420},
+    {"s440", TJSAMP_440, 0, platform::JpegSubsampling::k440},
+    {"s411", TJSAMP_411, 0, platform::JpegSubsampling::k411},
+    {"grey", TJSAMP_GRAY, 0, platform::JpegSubsampling::kGray},
+    {"progressive", TJSAMP_420, TJFLAG_PROGRESSIVE, platform::JpegSubsampling::k420},
 };
 
 INSTANTIATE_TEST_SUITE_P(Layouts, AcceptedLayout, ::testing::ValuesIn(kAcceptedLayouts),
