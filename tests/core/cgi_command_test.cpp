@@ -342,17 +342,12 @@ TEST_F(DeviceCommandTest, UnresolvableNameWarnsOncePerFailureStreak) {
     EXPECT_EQ(boxes.Ids().size(), 2u);
 }
 
-class StatusTextRecorder : public LiveViewServices {
+class StatusTextRecorder : public PlaceholderLiveView {
 public:
-    int LoadCtrlFile() override { return 1; }
-    int MatchCtrlFileDevices() override { return 1; }
-    void FreeCtrlFileRecords() override {}
-    void RunMainWindow() override {}
     int SetStatusText(const std::string& text) override {
         texts.push_back(text);
         return 1;
     }
-    void DeleteMemoryDC() override {}
     std::vector<std::string> texts;
 };
 
