@@ -5,7 +5,11 @@
 // The media pipeline's side of the core's requests: the stream threads, the
 // frame timer, the pre-alarm ring and the recorders. What the pipeline does
 // not do yet stays with the placeholder.
-class MediaServicesImpl : public PlaceholderMedia {};
+class MediaServicesImpl : public PlaceholderMedia {
+public:
+    // Hands the stream's header layout to the frame-header parser.
+    void SetNewHeaderLayout(bool newLayout) override;
+};
 
 // Registers the media pipeline with the core for the lifetime of the object.
 class ScopedMediaServices {
