@@ -78,6 +78,7 @@ struct FrameHeaderInfo {
     SystemTime stDate;
     std::array<std::uint8_t, 12> byReserved{};
 };
+static_assert(offsetof(FrameHeaderInfo, byReserved) == 60);
 static_assert(sizeof(FrameHeaderInfo) == kFrameHeaderInfoBytes);
 static_assert(std::is_trivially_copyable_v<FrameHeaderInfo>);
 

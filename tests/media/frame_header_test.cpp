@@ -325,6 +325,49 @@ TEST_P(FrameHeaderDecode, Case) {
 INSTANTIATE_TEST_SUITE_P(Table, FrameHeaderDecode, ::testing::ValuesIn(kDecodeCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The writer against bytes laid out by hand, and the parser on those bytes.
+TEST_F(FrameHeaderTest, WriterLaysOutBothLayoutsByteForByte) {
+    FrameHeaderDescription d;
+    d.imageLength = 1000;
+    d.channel = 3;
+    d.channelIndex = 5;
+    d.motion = 0x0028;
+    d.timeValue = 0x11223344;
+    d.status.retrState = 1;
+    const std::vector<std::uint8_t> newBytes{
+        0x01, 0x00, 0xE8, 0x03, 0x03, 0x50, 0x22, 0x20,  // magic, length, channels, flags
+        0x28, 0x00, 0x44, 0x33, 0x22, 0x11,              // motion, time value
+        0x32, 0x00, 0x02, 0x00, 0x01,                    // status block: R.E.T.R. 1
+    };
+    EXPECT_EQ(WriteFrameHeader(d, FrameHeaderLayout::kNew), newBytes);
+
+    FrameHeaderDescription o;
+    o.imageLength = 1000;
+    o.alarm = 0x0004;
+    o.channelIndex = 2;
+    o.packedDate = 0x1F06FB42;
+    const std::vector<std::uint8_t> oldBytes{
+        0x81, 0x28, 0x00, 0x00,  // flags 0x2881
+        0xE8, 0x03, 0x00, 0x00,  // image length
+        0x04, 0x00,              // alarm
+        0x02,                    // channel index
+        0x42, 0xFB, 0x06, 0x1F,  // packed date
+    };
+    EXPECT_EQ(WriteFrameHeader(o, FrameHeaderLayout::kOld), oldBytes);
+
+    std::uint32_t headerLength = 0;
+    FrameHeaderInfo slot{};
+    ASSERT_EQ(m_parser.ParseNewLayout(newBytes, headerLength, slot), FrameHeaderStatus::kOk);
+    EXPECT_EQ(headerLength, newBytes.size());
+    EXPECT_EQ(slot.wMotionDetect, 0x0028);
+    EXPECT_EQ(slot.byChannel, 3);
+    EXPECT_EQ(slot.byChannelIndex, 5);
+    ASSERT_EQ(m_parser.ParseOldLayout(oldBytes, headerLength, slot), FrameHeaderStatus::kOk);
+    EXPECT_EQ(headerLength, oldBytes.size());
+    EXPECT_EQ(slot.dwHeaderFlags, 0x2881u);
+    EXPECT_EQ(slot.stDate, (SystemTime{2007, 12, 0, 3, 15, 45, 2, 0}));
+}
+
 TEST_F(FrameHeaderTest, BadMagicWritesNothingAndClearsTheParsersRecord) {
     ASSERT_EQ(Feed(FullDescription(), FrameHeaderLayout::kNew).status, FrameHeaderStatus::kOk);
     std::vector<std::uint8_t> bytes = WriteFrameHeader(FullDescription(), FrameHeaderLayout::kNew);
