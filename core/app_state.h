@@ -16,6 +16,7 @@
 #include "core/control_device.h"
 #include "core/settings_store.h"
 #include "core/sys_config.h"
+#include "core/system_time.h"
 #include "core/trace_log.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
@@ -213,7 +214,9 @@ struct AppGlobalState {
     CControlDevice C_ControlD;
     std::array<AccountEditRecord, 5> AccountEdit{};
     CDebugTrace C_DebugTrace;
-    std::array<std::uint8_t, 8> st_DeviceTime{};  // filled by the frame-header parser
+    // The device's clock as the last frame header reported it; written by the
+    // stream receive thread, read by the main window.
+    SharedSystemTime st_DeviceTime;
     std::atomic<bool> b_InfoHover{false};
     std::atomic<std::uint32_t> dw_FeatureFlags{0};
     std::atomic<bool> f_VideoLoss{false};

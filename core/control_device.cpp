@@ -1,5 +1,8 @@
 #include "core/control_device.h"
 
+#include "core/app_state.h"
+#include "core/subsystem_services.h"
+
 void CControlDevice::Reset() {
     std::lock_guard lock(m_lock);
     m_current = m_previous = m_count = m_currentMaster = m_currentSlave = m_retrState = 0;
@@ -92,4 +95,22 @@ std::uint8_t CControlDevice::RetrState() const {
 void CControlDevice::StoreRetrState(std::uint8_t state) {
     std::lock_guard lock(m_lock);
     m_retrState = state;
+}
+
+int CControlDevice::SetRetrState(std::uint8_t state) {
+    std::uint8_t stored = 0;
+    {
+        std::lock_guard lock(m_lock);
+        stored = m_retrState;
+    }
+    if (g_lpApp != nullptr) {
+        ::CSettingINI& settings = g_lpApp->CSettingINI;
+        settings.m_byAlarmTriggerRecord = (settings.m_byRETRAlarmRecord != 0 && stored != 0) ? 1 : 0;
+        if (state != stored && state != 0) settings.m_byAlarmAutoSwitchVideo = 1;
+    }
+    if (state == stored) return 1;
+    // The button only changes on the GUI thread; the live view queues it.
+    LiveView().SetRetrStateButton(state != 0);
+    StoreRetrState(state);
+    return 1;
 }

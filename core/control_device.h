@@ -43,6 +43,14 @@ public:
     std::uint8_t RetrState() const;
     void StoreRetrState(std::uint8_t state);
 
+    // Takes the R.E.T.R. state a frame header reported; 1. First sets the
+    // setting "Alarm Trigger Record" to 1 when "RETR Alarm Record" is on and
+    // the state stored so far is non-zero, else to 0. Then, when the new state
+    // differs from the stored one: sets "Alarm auto switch video" to 1 for a
+    // non-zero state, has the main window switch its R.E.T.R. button, and
+    // stores the new state. Runs on the stream receive thread; never blocks.
+    int SetRetrState(std::uint8_t state);
+
 private:
     mutable std::mutex m_lock;
     std::uint8_t m_current = 0;

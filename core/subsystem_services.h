@@ -62,6 +62,20 @@ public:
     virtual void ApplySkin(LiveSkin skin) = 0;
     // Re-arranges the channel buttons for the current picture-size code.
     virtual void ArrangeChannelButtons() = 0;
+    // The three below are called by the frame-header parser on the stream
+    // receive thread: each only queues its work for the GUI thread and
+    // returns at once, never blocking and never showing a message box there.
+    //
+    // Asks the channel bar to switch the device to `channel` (1-16), as
+    // CChannelBar::RequestChannel does.
+    virtual void RequestChannel(int channel) = 0;
+    // Switches the R.E.T.R. button (control 8331) to the look and tool-tip
+    // of the enabled (non-zero) or disabled state.
+    virtual void SetRetrStateButton(bool enabled) = 0;
+    // Hands the camera state byte of a Q9C0 frame header to the camera image
+    // toolbar (WM_CAMERASTATE: bits 0-3 camera mode, bit 7 horizontal
+    // reverse, bit 6 vertical reverse).
+    virtual void PostCameraState(std::uint8_t state) = 0;
 };
 
 // The live media pipeline's long-lived objects: frame timer, pre-alarm ring,
@@ -98,8 +112,9 @@ public:
     // false when the file cannot be loaded.
     virtual bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) = 0;
 
-    // Whether the stream carries the new frame-header layout (asked for with
-    // the device information).
+    // Tells the frame-header parser which header layout the stream carries:
+    // true when the device-information request asked for the new layout
+    // (NEWHR), false when it did not. Called by the session login thread.
     virtual void SetNewHeaderLayout(bool newLayout) = 0;
     // After a login: lets a user recording that ran before it go on; true
     // when one does.
@@ -126,6 +141,9 @@ public:
     void ChangeItemPositionForDeviceModified() override {}
     void ApplySkin(LiveSkin) override {}
     void ArrangeChannelButtons() override {}
+    void RequestChannel(int) override {}
+    void SetRetrStateButton(bool) override {}
+    void PostCameraState(std::uint8_t) override {}
 };
 
 // Until the stream pipeline exists its threads only wait to be ended; the

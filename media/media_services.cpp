@@ -1,5 +1,6 @@
 #include "media/media_services.h"
 
+#include "media/frame_header.h"
 #include "media/media_state.h"
 
 void MediaServicesImpl::InitFrameTimer() {
@@ -16,4 +17,8 @@ bool MediaServicesImpl::AllocateBuffers() {
 
 void MediaServicesImpl::FreeBuffers() {
     GetMediaState().C_PreAlarmRing.Free();
+}
+
+void MediaServicesImpl::SetNewHeaderLayout(bool newLayout) {
+    C_FrameHeaderParser.SetNewLayout(newLayout);
 }

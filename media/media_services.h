@@ -12,6 +12,8 @@ public:
     void StopFrameTimer() override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;
+    // Hands the stream's header layout to the frame-header parser.
+    void SetNewHeaderLayout(bool newLayout) override;
 };
 
 // Registers the media pipeline with the core for the lifetime of the object.
