@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/app_state.h"
+#include "core/cgi_command.h"
 #include "core/string_table.h"
 
 namespace {
@@ -83,7 +84,7 @@ bool LoginDialog::OnOK() {
     }
     if (g_lpApp != nullptr) {
         CSettingINI& settings = g_lpApp->CSettingINI;
-        settings.m_strServerName = m_strServerName;
+        SetServerAddress(m_strServerName);
         settings.m_wWebPort = port;
         settings.m_strUserName = m_strUserName;
         settings.m_strPassword = m_strPassword;

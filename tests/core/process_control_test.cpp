@@ -242,6 +242,11 @@ TEST_P(LifetimeTest, CountsTheSessionLifetime) {
         ASSERT_TRUE(liveView.statusSet.try_acquire_for(10s));
         EXPECT_EQ(liveView.StatusTexts(), std::vector<std::string>{"Life time is Up.Application shutdown later"});
     }
+    // Let the thread finish on its own (its last sleep is on the manual
+    // clock), then join it.
+    for (int i = 0; i < 2000 && app.h_ConnectionThread->Running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     app.h_ConnectionThread->Stop(platform::kInfinite);
     platform::ProcessPostedMessages();
     EXPECT_EQ(app.dw_LifeSeconds.load(), GetParam().secondsCounted);
