@@ -17,6 +17,7 @@
 #include "tools/devicesim/device_model.h"
 #include "tools/devicesim/http_request.h"
 #include "tools/devicesim/http_server.h"
+#include "tools/devicesim/live_stream.h"
 
 namespace {
 
@@ -24,10 +25,14 @@ struct Arguments {
     std::uint16_t port = 8080;
     std::string user = "tresk";  // the client's built-in defaults
     std::string password = "tresk";
+    devicesim::LiveStreamOptions stream;
 };
 
 void PrintUsage() {
-    std::fputs("usage: devicesim [--port N] [--user NAME] [--password TEXT]\n", stderr);
+    std::fputs(
+        "usage: devicesim [--port N] [--user NAME] [--password TEXT] [--fps N]\n"
+        "                 [--alarm-period SECONDS [--alarm-length SECONDS]]\n",
+        stderr);
 }
 
 std::optional<Arguments> ParseArguments(int argc, char** argv) {
@@ -48,6 +53,15 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
             args.user = value;
         } else if (name == "--password") {
             args.password = value;
+        } else if (name == "--fps" || name == "--alarm-period" || name == "--alarm-length") {
+            const auto number = devicesim::ParseDecimal(value);
+            if (!number || *number > 3600 || (name == "--fps" && *number == 0)) {
+                return std::nullopt;
+            }
+            const int n = static_cast<int>(*number);
+            if (name == "--fps") args.stream.framesPerSecond = n;
+            if (name == "--alarm-period") args.stream.alarmPeriod = std::chrono::seconds(n);
+            if (name == "--alarm-length") args.stream.alarmLength = std::chrono::seconds(n);
         } else {
             return std::nullopt;
         }
@@ -124,9 +138,16 @@ int main(int argc, char** argv) {
         devicesim::DeviceModel model(args->user, args->password);
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
 
-        const auto handle = [&model](const devicesim::HttpRequest& request,
-                                     devicesim::Connection& connection) {
+        devicesim::LiveStream stream(model, args->stream);
+
+        const auto handle = [&model, &stream](const devicesim::HttpRequest& request,
+                                              devicesim::Connection& connection) {
             LogRequest(request, {});
+            if (request.path == "/Getvideo.cgi") {
+                stream.Serve(request, connection);
+                LogRequest(request, "stream ended");
+                return;
+            }
             const auto reply = model.Answer(request).value_or(
                 devicesim::Response{404, "Not Found", "text/plain", {}});
             connection.Send(devicesim::FormatResponse(reply.status, reply.reason, reply.contentType,
