@@ -2,29 +2,32 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "core/app_state.h"
-#include "core/cgi_command.h"
+#include "core/login_exchange.h"
 #include "core/string_table.h"
+#include "core/window_messages.h"
 
 namespace {
 
-constexpr int kLoginSucceeded = 30;
+constexpr auto kLoginThreadStop = std::chrono::milliseconds(30);
 
-// A port is a whole number from 1 to 65535, nothing else.
-bool ParsePort(const std::string& text, std::uint16_t& port) {
-    if (text.empty() || text.size() > 5) return false;
-    unsigned value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
+QString Text(unsigned id) {
+    const std::string_view text = LoadText(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What the dialog says when a login fails, by the code of WM_LOGINFAILED.
+QString FailureText(std::uint64_t code) {
+    switch (code) {
+        case 2: return QStringLiteral("Server is too busy!! Try later !!");
+        case 3: return QStringLiteral("This device is not supported.");
+        default: return Text(4040);
     }
-    if (value < 1 || value > 65535) return false;
-    port = static_cast<std::uint16_t>(value);
-    return true;
 }
 
 }  // namespace
@@ -35,28 +38,45 @@ LoginDialog::LoginDialog(QWidget* parent)
       m_port(new QLineEdit(this)),
       m_user(new QLineEdit(this)),
       m_password(new QLineEdit(this)),
-      m_bitRate(new QLineEdit(this)) {
+      m_bitRate(new QLineEdit(this)),
+      m_message(new QLabel(this)),
+      m_connect(nullptr) {
     setWindowTitle(QStringLiteral("kestrune - Login"));
     m_password->setEchoMode(QLineEdit::Password);
     m_port->setMaxLength(5);
     m_bitRate->setReadOnly(true);
+    m_message->setStyleSheet(QStringLiteral("color: red"));
 
     auto* form = new QFormLayout;
-    form->addRow(QString::fromUtf8(LoadText(1096).data(), LoadText(1096).size()), m_server);
-    form->addRow(QString::fromUtf8(LoadText(1097).data(), LoadText(1097).size()), m_port);
-    form->addRow(QString::fromUtf8(LoadText(1040).data(), LoadText(1040).size()), m_user);
-    form->addRow(QString::fromUtf8(LoadText(1043).data(), LoadText(1043).size()), m_password);
+    form->addRow(Text(1096), m_server);
+    form->addRow(Text(1097), m_port);
+    form->addRow(Text(1040), m_user);
+    form->addRow(Text(1043), m_password);
     form->addRow(QStringLiteral("Bit rate :"), m_bitRate);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (OnOK()) accept();
-    });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    m_connect = buttons->addButton(QStringLiteral("Connect"), QDialogButtonBox::AcceptRole);
+    m_connect->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { OnConnect(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(m_message);
     layout->addWidget(buttons);
+    m_handle = platform::RegisterWindow(this);
+}
+
+LoginDialog::~LoginDialog() {
+    platform::UnregisterWindow(m_handle);
+    StopLoginThread();
+}
+
+void LoginDialog::StopLoginThread() {
+    if (m_hLoginThread) {
+        m_hLoginThread->Stop(kLoginThreadStop);
+        m_hLoginThread.reset();
+    }
 }
 
 void LoginDialog::OnInitDialog() {
@@ -67,14 +87,12 @@ void LoginDialog::OnInitDialog() {
     m_bitRate->setText(QString::fromStdString(m_strBitRate));
 }
 
-bool LoginDialog::OnOK() {
+bool LoginDialog::OnConnect() {
     m_strServerName = m_server->text().trimmed().toStdString();
     m_strPort = m_port->text().trimmed().toStdString();
     m_strUserName = m_user->text().toStdString();
     m_strPassword = m_password->text().toStdString();
-
-    std::uint16_t port = 0;
-    if (!ParsePort(m_strPort, port)) {
+    if (!ParsePortText(m_strPort)) {
         ShowMessage(4054);
         return false;
     }
@@ -82,15 +100,36 @@ bool LoginDialog::OnOK() {
         ShowMessage(4079);
         return false;
     }
-    if (g_lpApp != nullptr) {
-        CSettingINI& settings = g_lpApp->CSettingINI;
-        SetServerAddress(m_strServerName);
-        settings.m_wWebPort = port;
-        settings.m_strUserName = m_strUserName;
-        settings.m_strPassword = m_strPassword;
-        g_lpApp->w_LoginResult = kLoginSucceeded;
-    }
+
+    StopLoginThread();
+    LoginThreadParams params;
+    params.serverName = m_strServerName;
+    params.userName = m_strUserName;
+    params.password = m_strPassword;
+    params.port = m_strPort;
+    params.dialog = m_handle;
+    auto thread = std::make_unique<platform::Thread>();
+    if (!thread->Start([params] { return LoginThread(params); }, "login")) return false;
+    m_hLoginThread = std::move(thread);
+    m_connect->setEnabled(false);
+    m_message->setText(QStringLiteral("Connecting..."));
     return true;
+}
+
+void LoginDialog::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam, std::uint64_t) {
+    switch (message) {
+        case WM_LOGINSUCCESS:
+            StopLoginThread();
+            accept();
+            break;
+        case WM_LOGINFAILED:
+            StopLoginThread();
+            m_connect->setEnabled(true);
+            m_message->setText(FailureText(wParam));
+            break;
+        default:
+            break;
+    }
 }
 
 int LoginDialog::DoModal() {

@@ -93,8 +93,8 @@ bool RetrHonoured() {
     return true;
 }
 
-// Asks for the device information and fills the identity and the linked-device
-// table from the reply. False when the request failed or the reply was empty.
+}  // namespace
+
 bool ReadDeviceInformation() {
     AppGlobalState& app = *g_lpApp;
     CSettingINI& settings = app.CSettingINI;
@@ -181,6 +181,8 @@ bool ReadDeviceInformation() {
     }
     return true;
 }
+
+namespace {
 
 void ChooseCurrentDevice() {
     CControlDevice& devices = g_lpApp->C_ControlD;

@@ -36,3 +36,14 @@ int LiveViewServicesImpl::SetStatusText(const std::string& text) {
     if (CDravelinDlg* window = g_lpApp->lp_MainDialog.load()) return window->SetStatusText(text);
     return 1;
 }
+
+int LiveViewServicesImpl::DrawVideoFrame() {
+    CDravelinDlg* window = g_lpApp != nullptr ? g_lpApp->lp_MainDialog.load() : nullptr;
+    if (window == nullptr) return PlaceholderLiveView::DrawVideoFrame();
+    return window->DrawVideoFrame();
+}
+
+void LiveViewServicesImpl::ClearInfoTexts() {
+    if (g_lpApp == nullptr) return;
+    if (CDravelinDlg* window = g_lpApp->lp_MainDialog.load()) window->ClearInfoTexts();
+}

@@ -9,6 +9,8 @@ public:
     int LoadCtrlFile() override;
     void RunMainWindow() override;
     int SetStatusText(const std::string& text) override;
+    int DrawVideoFrame() override;
+    void ClearInfoTexts() override;
 };
 
 // Registers the live view with the core for the lifetime of the object.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -9,7 +11,12 @@
 class QLabel;
 
 // The main window. This plain form stands in for the skinned live view: it
-// shows the status line and closes through the same destruction steps.
+// shows the live picture, the status line with the frame-rate and data-rate
+// figures, and closes through the same destruction steps.
+//
+// Frames are prepared on the kernel-message thread (DrawVideoFrame) and
+// handed to the GUI thread by a posted message; that thread never waits for
+// the GUI thread, which may itself be waiting for it to stop.
 class CDravelinDlg : public QDialog, public platform::MessageTarget {
     Q_OBJECT
 
@@ -17,8 +24,8 @@ public:
     explicit CDravelinDlg(QWidget* parent = nullptr);
     ~CDravelinDlg() override;
 
-    // Stores the window's handle and object in the shared state and shows
-    // the first status text.
+    // Stores the window in the shared state, reads the device information
+    // and lets the stream start.
     void OnInitDialog();
     // Stops the recorders and the threads, saves the settings and closes.
     int DestroyWindow();
@@ -27,6 +34,18 @@ public:
     int SetStatusText(const std::string& text);
     std::string StatusText() const;
 
+    // Draws the current frame; runs on the kernel-message thread. Returns 0
+    // when no video is connected. Sets the frame-drawn event on every path.
+    int DrawVideoFrame();
+
+    // Empties the channel title and the alarm-channel number.
+    void ClearInfoTexts();
+    std::string AlarmText() const;
+    std::string TitleText() const;
+
+    // The picture last handed to the window (a copy; for tests).
+    QImage CurrentPicture() const;
+
     void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
                              std::uint64_t lParam) override;
 
@@ -34,11 +53,29 @@ public:
 
 protected:
     void done(int result) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void OnShowStatus(std::uint64_t argument, std::uint64_t code);
+    void UpdateRates(std::uint32_t now);
+
     QLabel* m_status;
-    mutable std::mutex m_statusLock;
-    std::string m_statusText;
     platform::WindowHandle m_handle = 0;
     bool m_destroyed = false;
+
+    mutable std::mutex m_textLock;
+    std::string m_statusText;
+    std::string m_alarmText;
+    std::string m_titleText;
+
+    // Frames: the kernel-message thread fills m_back, then swaps it with
+    // m_front under the lock; the GUI thread paints m_front.
+    mutable std::mutex m_pictureLock;
+    QImage m_front;
+    QImage m_back;
+
+    // Only the kernel-message thread touches these.
+    std::uint32_t m_frameCountAtPeriodStart = 0;
+    std::string m_frameRateText;
+    std::string m_dataRateText;
 };
