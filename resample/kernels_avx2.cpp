@@ -1,0 +1,622 @@
+// AVX2 kernels for 8-bit three-channel pictures with pixel stride 3, the
+// layout of the resize entry: nearest, linear, cubic and Lanczos row
+// contexts and the whole-ratio supersampling row.
+//
+// Each vector lane computes one destination element (one channel of one
+// destination pixel) with exactly the operations of the scalar kernel, in the
+// same order and precision; vectors never run across a filter's taps. No FMA
+// is used. Results are therefore identical to the scalar reference, which the
+// tests check on random sizes, regions and factors.
+//
+// Source reads: a 32-bit gather reads 4 bytes from a byte offset. Each gather
+// here starts at one tap and ends at another tap of the same lane (taps are
+// 3 bytes apart), so nothing outside the taps is read; the nearest kernel,
+// which reads one byte past its pixel, leaves the image's last column to
+// scalar code.
+//
+// This file is compiled for every x86-64 processor; only the functions
+// defined between the target pragmas use AVX2, and they are reached only when
+// the processor reports AVX2.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "resample/resize_internal.h"
+#include "resample/row_loops.h"
+#include "resample/scalar_kernels.h"
+#include "resample/super_rows.h"
+#include "resample/super_sampling.h"
+
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace resample {
+namespace {
+
+// Lane patterns for 8 destination columns = 24 elements in three vectors:
+// the column (0 .. 7) and the channel of each element.
+alignas(32) constexpr std::int32_t kColumnOfLane[3][8] = {
+    {0, 0, 0, 1, 1, 1, 2, 2}, {2, 3, 3, 3, 4, 4, 4, 5}, {5, 5, 6, 6, 6, 7, 7, 7}};
+alignas(32) constexpr std::int32_t kChannelOfLane[3][8] = {
+    {0, 1, 2, 0, 1, 2, 0, 1}, {2, 0, 1, 2, 0, 1, 2, 0}, {1, 2, 0, 1, 2, 0, 1, 2}};
+
+inline __m256i Load8(const std::int32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Per-element byte offsets: offsets[3k + c] = colOfs[k] + c + delta.
+void ElementOffsets(const RowLoopArgs& a, int delta, std::int32_t* offsets) {
+    for (int k = 0; k < a.dstW; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            offsets[3 * k + c] = a.colOfs[k] + c + delta;
+        }
+    }
+}
+
+// Saturating conversion of 16 int32 values in four vectors (each value
+// 0 .. 255) to 16 bytes.
+inline void StoreBytes16(std::uint8_t* d, __m256i v0, __m256i v1) {
+    const __m256i w = _mm256_packus_epi32(v0, v1);  // lanes: v0lo v1lo | v0hi v1hi
+    const __m256i b = _mm256_packus_epi16(w, w);
+    const __m256i ordered = _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(ordered));
+}
+
+// ClampForTrunc(v, 255) and truncation for four doubles.
+inline __m128i TruncU8(__m256d v) {
+    v = _mm256_max_pd(v, _mm256_setzero_pd());
+    v = _mm256_min_pd(v, _mm256_set1_pd(255.0));
+    return _mm256_cvttpd_epi32(v);
+}
+
+inline __m256i Combine(__m128i lo, __m128i hi) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Nearest: a 32-bit gather per pixel, the low three bytes kept. Rows that
+// repeat the previous one are copied.
+
+class Avx2Nearest3 : public ScalarNearest<std::uint8_t, 3> {
+public:
+    static constexpr bool kCopyRepeatedRows = true;
+
+    bool Init(const RowLoopArgs& a) {
+        ScalarNearest::Init(a);
+        // Columns before the first one on the image's last pixel may read a
+        // byte past their pixel.
+        const std::int32_t limit = (a.colsToEdge - 1) * 3;
+        m_vectorEnd = static_cast<int>(std::lower_bound(a.colOfs, a.colOfs + a.dstW, limit) - a.colOfs);
+        return true;
+    }
+
+    void Row(const std::uint8_t* s, std::uint8_t* d) const {
+        const RowLoopArgs& a = *m_a;
+        const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
+                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+        const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+        const auto* base = reinterpret_cast<const int*>(s);
+        int j = 0;
+        for (; j + 8 <= m_vectorEnd; j += 8) {
+            const __m256i g = _mm256_i32gather_epi32(base, Load8(a.colOfs + j), 1);
+            const __m256i p = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(g, pack), join);
+            std::uint8_t* o = d + 3 * j;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(p));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm256_extracti128_si256(p, 1));
+        }
+        for (; j < a.dstW; ++j) {
+            const std::uint8_t* p = s + a.colOfs[j];
+            d[3 * j] = p[0];
+            d[3 * j + 1] = p[1];
+            d[3 * j + 2] = p[2];
+        }
+    }
+
+private:
+    int m_vectorEnd = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Linear: horizontal h = (p0 w0 + p1 w1 + 128) >> 8 with one gather per 8
+// elements (p0 in byte 0, p1 in byte 3) and a 16-bit multiply-add against
+// the column's Q14 pair; vertical (u (16384 - a) + l a + 0x80000) >> 20 with
+// the same multiply-add. When every column takes its own pixel whole (line
+// doubling), the horizontal pass is p << 6.
+
+class Avx2Linear3 : public ScalarLinear<std::uint8_t, 3, false> {
+public:
+    static constexpr bool kCopyRepeatedRows = true;
+
+    bool Init(const RowLoopArgs& a) {
+        ScalarLinear::Init(a);
+        const auto* w = static_cast<const std::uint16_t*>(a.colWeights);
+        m_identity = true;
+        for (int k = 0; k < a.dstW && m_identity; ++k) {
+            const bool own = a.colOfs[k] == 3 * k && w[2 * k] == kQ14One;
+            const bool next = a.colOfs[k] == 3 * (k - 1) && w[2 * k + 1] == kQ14One;
+            m_identity = own || next;
+        }
+        return true;
+    }
+
+    void Horizontal(const std::uint8_t* s, std::uint16_t* out) const {
+        const RowLoopArgs& a = *m_a;
+        const int n = a.dstW * 3;
+        if (m_identity) {
+            int e = 0;
+            for (; e + 16 <= n; e += 16) {
+                const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + e));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + e),
+                                    _mm256_slli_epi16(_mm256_cvtepu8_epi16(p), 6));
+            }
+            for (; e < n; ++e) {
+                out[e] = static_cast<std::uint16_t>(s[e] << 6);
+            }
+            return;
+        }
+        const auto* pairs = static_cast<const std::int32_t*>(a.colWeights);
+        const auto* base = reinterpret_cast<const int*>(s);
+        const __m256i toPairs = _mm256_setr_epi8(0, -1, 3, -1, 4, -1, 7, -1, 8, -1, 11, -1, 12, -1, 15, -1,
+                                                 0, -1, 3, -1, 4, -1, 7, -1, 8, -1, 11, -1, 12, -1, 15, -1);
+        const __m256i round = _mm256_set1_epi32(128);
+        int k = 0;
+        for (; k + 8 <= a.dstW; k += 8) {
+            const __m256i ofs = Load8(a.colOfs + k);
+            const __m256i w = Load8(pairs + k);
+            __m256i h[3];
+            for (int v = 0; v < 3; ++v) {
+                const __m256i lanes = Load8(kColumnOfLane[v]);
+                const __m256i idx = _mm256_add_epi32(_mm256_permutevar8x32_epi32(ofs, lanes),
+                                                     Load8(kChannelOfLane[v]));
+                const __m256i g = _mm256_i32gather_epi32(base, idx, 1);
+                const __m256i prod = _mm256_madd_epi16(_mm256_shuffle_epi8(g, toPairs),
+                                                       _mm256_permutevar8x32_epi32(w, lanes));
+                h[v] = _mm256_srli_epi32(_mm256_add_epi32(prod, round), 8);
+            }
+            std::uint16_t* o = out + 3 * k;
+            const __m256i h01 = _mm256_permute4x64_epi64(_mm256_packus_epi32(h[0], h[1]), 0xD8);
+            const __m256i h22 = _mm256_permute4x64_epi64(_mm256_packus_epi32(h[2], h[2]), 0xD8);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), h01);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm256_castsi256_si128(h22));
+        }
+        const auto* w16 = static_cast<const std::uint16_t*>(a.colWeights);
+        for (; k < a.dstW; ++k) {
+            const std::uint8_t* p = s + a.colOfs[k];
+            for (int c = 0; c < 3; ++c) {
+                out[3 * k + c] = LinearMath<std::uint8_t>::H(p[c], p[c + 3], w16 + 2 * k);
+            }
+        }
+    }
+
+    void Vertical(std::uint8_t* d, std::uint16_t weight, const std::uint16_t* upper,
+                  const std::uint16_t* lower) const {
+        const int n = m_a->dstW * 3;
+        const __m256i w = _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(weight) << 16 |
+                                                             static_cast<std::uint32_t>(kQ14One - weight)));
+        const __m256i round = _mm256_set1_epi32(0x80000);
+        int e = 0;
+        for (; e + 16 <= n; e += 16) {
+            const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + e));
+            const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + e));
+            const __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(u, l), w);
+            const __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(u, l), w);
+            StoreBytes16Ordered(d + e, _mm256_srli_epi32(_mm256_add_epi32(lo, round), 20),
+                                _mm256_srli_epi32(_mm256_add_epi32(hi, round), 20));
+        }
+        for (; e < n; ++e) {
+            d[e] = LinearMath<std::uint8_t>::V(upper[e], lower[e], weight);
+        }
+    }
+
+private:
+    // lo holds elements 0-3 | 8-11 and hi 4-7 | 12-15 (unpack order); the
+    // in-lane packs put them back in order.
+    static void StoreBytes16Ordered(std::uint8_t* d, __m256i lo, __m256i hi) {
+        const __m256i w = _mm256_packus_epi32(lo, hi);  // 0-7 | 8-15
+        const __m256i b = _mm256_packus_epi16(w, w);    // 0-7 0-7 | 8-15 8-15
+        const __m256i ordered = _mm256_permute4x64_epi64(b, 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(ordered));
+    }
+
+    bool m_identity = false;
+};
+
+// ---------------------------------------------------------------------------
+// Cubic: per-element tables of the column coefficients b, c, d (computed by
+// the scalar routine) and of the byte offset of tap -1. Two gathers give the
+// four taps; the differences are exact in 32-bit integers, as they are in
+// double.
+
+inline __m256d CubicValue4(__m256d q0, __m256d d1, __m256d d2, __m256d d3, __m256d b, __m256d c,
+                           __m256d d) {
+    __m256d v = _mm256_add_pd(q0, _mm256_mul_pd(d1, b));
+    v = _mm256_add_pd(v, _mm256_mul_pd(d2, c));
+    return _mm256_add_pd(v, _mm256_mul_pd(d3, d));
+}
+
+class Avx2Cubic3 : public ScalarCubic<std::uint8_t, 3, false> {
+public:
+    static constexpr bool kCopyRepeatedRows = true;
+
+    bool Init(const RowLoopArgs& a) {
+        ScalarCubic::Init(a);
+        const std::ptrdiff_t n = std::ptrdiff_t{a.dstW} * 3;
+        m_coef = AlignedBuffer<double>(3 * n);
+        m_offsets = AlignedBuffer<std::int32_t>(n);
+        if (!m_coef || !m_offsets) {
+            return false;
+        }
+        const auto* fractions = static_cast<const float*>(a.colWeights);
+        double* b = m_coef.get();
+        for (int k = 0; k < a.dstW; ++k) {
+            const CubicCoefficients q = CubicCoefficientsFor(fractions[k]);
+            for (int c = 0; c < 3; ++c) {
+                b[3 * k + c] = q.b;
+                b[n + 3 * k + c] = q.c;
+                b[2 * n + 3 * k + c] = q.d;
+            }
+        }
+        ElementOffsets(a, -3, m_offsets.get());
+        return true;
+    }
+
+    void Horizontal(const std::uint8_t* s, float* out) const {
+        const int n = m_a->dstW * 3;
+        const double* cb = m_coef.get();
+        const double* cc = cb + n;
+        const double* cd = cc + n;
+        const std::int32_t* ofs = m_offsets.get();
+        const auto* base = reinterpret_cast<const int*>(s);
+        const __m256i low = _mm256_set1_epi32(0xFF);
+        const __m256i six = _mm256_set1_epi32(6);
+        int e = 0;
+        for (; e + 8 <= n; e += 8) {
+            const __m256i idx = Load8(ofs + e);
+            const __m256i g01 = _mm256_i32gather_epi32(base, idx, 1);
+            const __m256i g23 = _mm256_i32gather_epi32(base, _mm256_add_epi32(idx, six), 1);
+            const __m256i q0 = _mm256_and_si256(g01, low);
+            const __m256i q1 = _mm256_srli_epi32(g01, 24);
+            const __m256i q2 = _mm256_and_si256(g23, low);
+            const __m256i q3 = _mm256_srli_epi32(g23, 24);
+            const __m256i d1 = _mm256_sub_epi32(q1, q0);
+            const __m256i d2 = _mm256_sub_epi32(_mm256_sub_epi32(q2, q1), d1);
+            const __m256i d3 = _mm256_sub_epi32(
+                _mm256_add_epi32(_mm256_sub_epi32(q1, _mm256_add_epi32(q2, q2)), q3), d2);
+            for (int half = 0; half < 2; ++half) {
+                const int i = e + 4 * half;
+                const auto pick = [half](__m256i v) {
+                    return _mm256_cvtepi32_pd(half == 0 ? _mm256_castsi256_si128(v)
+                                                        : _mm256_extracti128_si256(v, 1));
+                };
+                const __m256d v = CubicValue4(pick(q0), pick(d1), pick(d2), pick(d3),
+                                              _mm256_loadu_pd(cb + i), _mm256_loadu_pd(cc + i),
+                                              _mm256_loadu_pd(cd + i));
+                _mm_storeu_ps(out + i, _mm256_cvtpd_ps(v));
+            }
+        }
+        for (; e < n; ++e) {
+            const std::uint8_t* p = s + ofs[e];
+            out[e] = static_cast<float>(CubicValue(p[0], p[3], p[6], p[9], cb[e], cc[e], cd[e]));
+        }
+    }
+
+    void Vertical(std::uint8_t* d, float t, float* const* r) const {
+        const CubicCoefficients q = CubicCoefficientsFor(t);
+        const double dd = static_cast<float>(q.d);
+        const int n = m_a->dstW * 3;
+        const __m256d b = _mm256_set1_pd(q.b);
+        const __m256d c = _mm256_set1_pd(q.c);
+        const __m256d dv = _mm256_set1_pd(dd);
+        const __m256d two = _mm256_set1_pd(2.0);
+        const __m256d bias = _mm256_set1_pd(kBias);
+        const auto four = [&](int i) {
+            const __m256d q0 = _mm256_cvtps_pd(_mm_loadu_ps(r[0] + i));
+            const __m256d q1 = _mm256_cvtps_pd(_mm_loadu_ps(r[1] + i));
+            const __m256d q2 = _mm256_cvtps_pd(_mm_loadu_ps(r[2] + i));
+            const __m256d q3 = _mm256_cvtps_pd(_mm_loadu_ps(r[3] + i));
+            const __m256d d1 = _mm256_sub_pd(q1, q0);
+            const __m256d d2 = _mm256_sub_pd(_mm256_sub_pd(q2, q1), d1);
+            const __m256d d3 =
+                _mm256_sub_pd(_mm256_add_pd(_mm256_sub_pd(q1, _mm256_mul_pd(two, q2)), q3), d2);
+            return TruncU8(_mm256_add_pd(CubicValue4(q0, d1, d2, d3, b, c, dv), bias));
+        };
+        int e = 0;
+        for (; e + 16 <= n; e += 16) {
+            StoreBytes16(d + e, Combine(four(e), four(e + 4)), Combine(four(e + 8), four(e + 12)));
+        }
+        for (; e < n; ++e) {
+            d[e] = StoreFiltered<std::uint8_t>(CubicValue(r[0][e], r[1][e], r[2][e], r[3][e], q.b, q.c, dd));
+        }
+    }
+
+private:
+    AlignedBuffer<double> m_coef;
+    AlignedBuffer<std::int32_t> m_offsets;
+};
+
+// ---------------------------------------------------------------------------
+// Lanczos: the columns whose six taps all lie inside the image form one run
+// handled with per-element weight tables and three gathers (taps 0-1, 2-3,
+// 4-5); the few columns at the image's edges use the scalar clamped kernel.
+
+class Avx2Lanczos3 : public ScalarLanczos<std::uint8_t, 3, false> {
+public:
+    static constexpr bool kCopyRepeatedRows = true;
+
+    bool Init(const RowLoopArgs& a) {
+        ScalarLanczos::Init(a);
+        const std::ptrdiff_t n = std::ptrdiff_t{a.dstW} * 3;
+        m_weights = AlignedBuffer<float>(6 * n);
+        m_offsets = AlignedBuffer<std::int32_t>(n);
+        if (!m_weights || !m_offsets) {
+            return false;
+        }
+        const auto* w = static_cast<const float*>(a.colWeights);
+        float* t = m_weights.get();
+        for (int k = 0; k < a.dstW; ++k) {
+            for (int j = 0; j < 6; ++j) {
+                for (int c = 0; c < 3; ++c) {
+                    t[j * n + 3 * k + c] = w[6 * k + j];
+                }
+            }
+        }
+        ElementOffsets(a, -6, m_offsets.get());
+        // The run: ix - 2 >= first image column and ix + 3 <= last one.
+        m_runBegin = 0;
+        while (m_runBegin < a.dstW && a.colOfs[m_runBegin] / 3 - 2 < -a.roiX) {
+            ++m_runBegin;
+        }
+        m_runEnd = a.dstW;
+        while (m_runEnd > m_runBegin && a.colOfs[m_runEnd - 1] / 3 + 3 > a.colsToEdge - 1) {
+            --m_runEnd;
+        }
+        return true;
+    }
+
+    void Horizontal(const std::uint8_t* s, float* out) const {
+        HorizontalClamped(s, out, 0, m_runBegin);
+        const std::ptrdiff_t n = std::ptrdiff_t{m_a->dstW} * 3;
+        const float* w = m_weights.get();
+        const std::int32_t* ofs = m_offsets.get();
+        const auto* base = reinterpret_cast<const int*>(s);
+        const __m256i low = _mm256_set1_epi32(0xFF);
+        const __m256i six = _mm256_set1_epi32(6);
+        const int end = 3 * m_runEnd;
+        int e = 3 * m_runBegin;
+        for (; e + 8 <= end; e += 8) {
+            const __m256i idx = Load8(ofs + e);
+            const __m256i g01 = _mm256_i32gather_epi32(base, idx, 1);
+            const __m256i idx2 = _mm256_add_epi32(idx, six);
+            const __m256i g23 = _mm256_i32gather_epi32(base, idx2, 1);
+            const __m256i g45 = _mm256_i32gather_epi32(base, _mm256_add_epi32(idx2, six), 1);
+            const __m256i taps[6] = {_mm256_and_si256(g01, low), _mm256_srli_epi32(g01, 24),
+                                     _mm256_and_si256(g23, low), _mm256_srli_epi32(g23, 24),
+                                     _mm256_and_si256(g45, low), _mm256_srli_epi32(g45, 24)};
+            for (int half = 0; half < 2; ++half) {
+                const int i = e + 4 * half;
+                const auto sample = [&](int j) {
+                    return _mm256_cvtepi32_pd(half == 0 ? _mm256_castsi256_si128(taps[j])
+                                                        : _mm256_extracti128_si256(taps[j], 1));
+                };
+                __m256d acc = _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(w + i)), sample(0));
+                for (int j = 1; j < 6; ++j) {
+                    acc = _mm256_add_pd(
+                        acc, _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(w + j * n + i)), sample(j)));
+                }
+                _mm_storeu_ps(out + i, _mm256_cvtpd_ps(acc));
+            }
+        }
+        for (; e < end; ++e) {
+            const std::uint8_t* p = s + ofs[e];
+            double acc = static_cast<double>(w[e]) * static_cast<double>(p[0]);
+            for (int j = 1; j < 6; ++j) {
+                acc += static_cast<double>(w[j * n + e]) * static_cast<double>(p[3 * j]);
+            }
+            out[e] = static_cast<float>(acc);
+        }
+        HorizontalClamped(s, out, m_runEnd, m_a->dstW);
+    }
+
+    void Vertical(std::uint8_t* d, const float* w, float* const* r) const {
+        const int n = m_a->dstW * 3;
+        __m256d wv[6];
+        for (int j = 0; j < 6; ++j) {
+            wv[j] = _mm256_set1_pd(static_cast<double>(w[j]));
+        }
+        const __m256d bias = _mm256_set1_pd(kBias);
+        const auto four = [&](int i) {
+            __m256d acc = _mm256_mul_pd(wv[0], _mm256_cvtps_pd(_mm_loadu_ps(r[0] + i)));
+            for (int j = 1; j < 6; ++j) {
+                acc = _mm256_add_pd(acc, _mm256_mul_pd(wv[j], _mm256_cvtps_pd(_mm_loadu_ps(r[j] + i))));
+            }
+            return TruncU8(_mm256_add_pd(acc, bias));
+        };
+        int e = 0;
+        for (; e + 16 <= n; e += 16) {
+            StoreBytes16(d + e, Combine(four(e), four(e + 4)), Combine(four(e + 8), four(e + 12)));
+        }
+        for (; e < n; ++e) {
+            double acc = static_cast<double>(w[0]) * static_cast<double>(r[0][e]);
+            for (int j = 1; j < 6; ++j) {
+                acc += static_cast<double>(w[j]) * static_cast<double>(r[j][e]);
+            }
+            d[e] = StoreFiltered<std::uint8_t>(acc);
+        }
+    }
+
+private:
+    AlignedBuffer<float> m_weights;
+    AlignedBuffer<std::int32_t> m_offsets;
+    int m_runBegin = 0;
+    int m_runEnd = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Row-loop entries: the vector contexts for stride 3 with 3 channels, the
+// reference routines for every other layout.
+
+RowLoopFn Reference(KernelRow row) { return ReferenceKernels().rowLoops[row][kData8u]; }
+
+bool NearestMulti(const RowLoopArgs& a) {
+    return a.pixelStride == 3 ? NearestLoop<Avx2Nearest3>(a) : Reference(kRowNearest3)(a);
+}
+bool LinearMulti(const RowLoopArgs& a) {
+    return a.channelCount == 3 && a.pixelStride == 3 ? LinearLoop<Avx2Linear3>(a)
+                                                     : Reference(kRowLinearMulti)(a);
+}
+bool CubicMulti(const RowLoopArgs& a) {
+    return a.channelCount == 3 && a.pixelStride == 3 ? CubicLoop<Avx2Cubic3>(a)
+                                                     : Reference(kRowCubicMulti)(a);
+}
+bool LanczosMulti(const RowLoopArgs& a) {
+    return a.channelCount == 3 && a.pixelStride == 3 ? LanczosLoop<Avx2Lanczos3>(a)
+                                                     : Reference(kRowLanczosMulti)(a);
+}
+
+// ---------------------------------------------------------------------------
+// Supersampling, both ratios whole, stride 3: the rows of one destination row
+// are summed into 16-bit slots, each slot then becomes the sum of ix slots
+// three elements apart (in place, ascending), and a gather picks the sum of
+// each destination element for the output step trunc(sum * af + 0.5). Taken
+// only while every sum fits 16 bits and every destination pixel lies inside
+// the ROI; the integer sums are the reference's exactly.
+
+ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
+    const std::int64_t ix = WholeColumns(a);
+    const std::int64_t iy = WholeRows(a);
+    const int n = a.dstW * 3;
+    const std::int64_t accumulated = std::int64_t{a.dstW} * ix * 3;
+    AlignedBuffer<std::uint16_t> sums(accumulated + 32);
+    AlignedBuffer<std::int32_t> picks(n);
+    if (!sums || !picks) {
+        return kResizeMemAllocErr;
+    }
+    std::uint16_t* acc = sums.get();
+    std::memset(acc + accumulated, 0, 32 * sizeof(std::uint16_t));
+    std::int32_t* pick = picks.get();
+    for (int j = 0; j < a.dstW; ++j) {
+        for (int c = 0; c < 3; ++c) {
+            pick[3 * j + c] = static_cast<std::int32_t>(3 * ix * j + c);
+        }
+    }
+    const int nAcc = static_cast<int>(accumulated);
+    const int nSum = static_cast<int>(3 * ix * (a.dstW - 1) + 3);
+    const int step3 = 3;
+    const __m256d af = _mm256_set1_pd(a.af);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+
+    const char* row = static_cast<const char*>(a.src);
+    auto* d = static_cast<std::uint8_t*>(a.dst);
+    for (int i = 0; i < a.dstH; ++i, d += a.dstStep) {
+        // Vertical sums.
+        for (std::int64_t r = 0; r < iy; ++r, row += a.srcStep) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(row);
+            int e = 0;
+            if (r == 0) {
+                for (; e + 16 <= nAcc; e += 16) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + e));
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), _mm256_cvtepu8_epi16(v));
+                }
+                for (; e < nAcc; ++e) {
+                    acc[e] = p[e];
+                }
+            } else {
+                for (; e + 16 <= nAcc; e += 16) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + e));
+                    auto* o = reinterpret_cast<__m256i*>(acc + e);
+                    _mm256_storeu_si256(o, _mm256_add_epi16(_mm256_loadu_si256(o), _mm256_cvtepu8_epi16(v)));
+                }
+                for (; e < nAcc; ++e) {
+                    acc[e] = static_cast<std::uint16_t>(acc[e] + p[e]);
+                }
+            }
+        }
+        // Horizontal sums, in place: element e gets e, e + 3, ... (ix terms).
+        if (ix > 1) {
+            int e = 0;
+            for (; e + 16 <= nSum; e += 16) {
+                __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e));
+                for (std::int64_t t = 1; t < ix; ++t) {
+                    s = _mm256_add_epi16(
+                        s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e + step3 * t)));
+                }
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), s);
+            }
+            for (; e < nSum; ++e) {
+                std::uint16_t s = acc[e];
+                for (std::int64_t t = 1; t < ix; ++t) {
+                    s = static_cast<std::uint16_t>(s + acc[e + step3 * t]);
+                }
+                acc[e] = s;
+            }
+        }
+        // Output.
+        const auto* base = reinterpret_cast<const int*>(acc);
+        int e = 0;
+        for (; e + 8 <= n; e += 8) {
+            const __m256i g = _mm256_and_si256(_mm256_i32gather_epi32(base, Load8(pick + e), 2), low16);
+            const auto out4 = [&](__m128i v) {
+                return TruncU8(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(v), af), half));
+            };
+            const __m128i lo = out4(_mm256_castsi256_si128(g));
+            const __m128i hi = out4(_mm256_extracti128_si256(g, 1));
+            const __m128i w = _mm_packus_epi32(lo, hi);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + e), _mm_packus_epi16(w, w));
+        }
+        for (; e < n; ++e) {
+            d[e] = SuperOutput<std::uint8_t>(acc[pick[e]], a.af);
+        }
+    }
+    return kResizeOk;
+}
+
+ResizeStatus SuperRow3(const SuperRowArgs& a) {
+    const std::int64_t ix = WholeColumns(a);
+    const std::int64_t iy = WholeRows(a);
+    const bool fits = a.ratioCase == 0 && a.pixelStride == 3 && ix >= 1 && iy >= 1 &&
+                      ix * iy * 255 <= 65535 && a.dstW * ix <= a.usedW && a.dstH * iy <= a.roiH;
+    return fits ? SuperRowWhole3(a) : SuperRow_8u_C3(a);
+}
+
+}  // namespace
+}  // namespace resample
+
+#pragma GCC pop_options
+
+namespace resample {
+
+const ResizeKernels* Avx2Kernels() {
+    static const ResizeKernels* const kernels = []() -> const ResizeKernels* {
+        if (!__builtin_cpu_supports("avx2")) {
+            return nullptr;
+        }
+        static ResizeKernels k = ReferenceKernels();
+        k.name = "avx2";
+        k.rowLoops[kRowNearest3][kData8u] = NearestMulti;
+        k.rowLoops[kRowLinearMulti][kData8u] = LinearMulti;
+        k.rowLoops[kRowCubicMulti][kData8u] = CubicMulti;
+        k.rowLoops[kRowLanczosMulti][kData8u] = LanczosMulti;
+        k.superRows[kData8u][kSuperC3] = SuperRow3;
+        return &k;
+    }();
+    return kernels;
+}
+
+}  // namespace resample
+
+#else
+
+namespace resample {
+
+const ResizeKernels* Avx2Kernels() { return nullptr; }
+
+}  // namespace resample
+
+#endif
