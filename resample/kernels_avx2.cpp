@@ -19,9 +19,11 @@
 // the processor reports AVX2.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "resample/resize_internal.h"
 #include "resample/row_loops.h"
@@ -38,13 +40,6 @@
 
 namespace resample {
 namespace {
-
-// Lane patterns for 8 destination columns = 24 elements in three vectors:
-// the column (0 .. 7) and the channel of each element.
-alignas(32) constexpr std::int32_t kColumnOfLane[3][8] = {
-    {0, 0, 0, 1, 1, 1, 2, 2}, {2, 3, 3, 3, 4, 4, 4, 5}, {5, 5, 6, 6, 6, 7, 7, 7}};
-alignas(32) constexpr std::int32_t kChannelOfLane[3][8] = {
-    {0, 1, 2, 0, 1, 2, 0, 1}, {2, 0, 1, 2, 0, 1, 2, 0}, {1, 2, 0, 1, 2, 0, 1, 2}};
 
 inline __m256i Load8(const std::int32_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -80,8 +75,93 @@ inline __m256i Combine(__m128i lo, __m128i hi) {
 }
 
 // ---------------------------------------------------------------------------
-// Nearest: a 32-bit gather per pixel, the low three bytes kept. Rows that
-// repeat the previous one are copied.
+// Shuffle plans. Where the source bytes that a group of 16 output bytes needs
+// lie within 16 bytes of each other (enlarging, mild reductions), one load of
+// that window and one byte shuffle produce the group. The plan keeps, per
+// group, the window's offset from the row start and M shuffle masks; groups
+// that do not fit a window are marked and done by scalar code. A window never
+// reaches past the image: near the right edge it is moved left.
+
+constexpr std::int32_t kScalarGroup = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kZeroByte = std::numeric_limits<std::int64_t>::min();
+
+template <int M>
+class ShufflePlan {
+public:
+    // source(g, m, b) is the source byte offset of byte b of mask m of group
+    // g, or kZeroByte. `first` and `end` bound the readable bytes of a row
+    // (offsets from the ROI's first column).
+    template <class Source>
+    bool Build(int groups, std::int64_t first, std::int64_t end, Source source) {
+        m_groups = groups;
+        m_windows = AlignedBuffer<std::int32_t>(std::max(groups, 1));
+        m_masks = AlignedBuffer<std::uint8_t>((groups / 2 + 1) * 32 * M);
+        if (!m_windows || !m_masks) {
+            return false;
+        }
+        for (int g = 0; g < groups; ++g) {
+            std::int64_t lo = std::numeric_limits<std::int64_t>::max();
+            std::int64_t hi = std::numeric_limits<std::int64_t>::min();
+            for (int m = 0; m < M; ++m) {
+                for (int b = 0; b < 16; ++b) {
+                    const std::int64_t at = source(g, m, b);
+                    if (at != kZeroByte) {
+                        lo = std::min(lo, at);
+                        hi = std::max(hi, at);
+                    }
+                }
+            }
+            const std::int64_t window = std::min(lo, end - 16);
+            if (hi - window > 15 || window < first) {
+                m_windows.get()[g] = kScalarGroup;
+                continue;
+            }
+            m_windows.get()[g] = static_cast<std::int32_t>(window);
+            for (int m = 0; m < M; ++m) {
+                for (int b = 0; b < 16; ++b) {
+                    const std::int64_t at = source(g, m, b);
+                    m_masks.get()[MaskOffset(g, m) + b] =
+                        at == kZeroByte ? 0x80 : static_cast<std::uint8_t>(at - window);
+                }
+            }
+        }
+        return true;
+    }
+
+    int groups() const { return m_groups; }
+    std::int32_t window(int g) const { return m_windows.get()[g]; }
+    // Mask m of the even group g and of g + 1, side by side.
+    __m256i masks2(int g, int m) const {
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(m_masks.get() + MaskOffset(g, m)));
+    }
+
+private:
+    // Masks are stored by pairs of groups: for each pair and each m, the
+    // 16 bytes of the even group, then those of the odd one.
+    static std::ptrdiff_t MaskOffset(int g, int m) {
+        return (std::ptrdiff_t{g / 2} * M + m) * 32 + (g % 2) * 16;
+    }
+
+    AlignedBuffer<std::int32_t> m_windows;
+    AlignedBuffer<std::uint8_t> m_masks;
+    int m_groups = 0;
+};
+
+// Loads the windows of groups g and g + 1 into the two halves.
+template <int M>
+inline __m256i LoadWindows2(const std::uint8_t* s, const ShufflePlan<M>& plan, int g) {
+    return _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + plan.window(g))),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + plan.window(g + 1))));
+}
+
+// Source byte offset of destination element e (column e / 3, channel e % 3).
+inline std::int64_t ElementSource(const RowLoopArgs& a, std::int64_t e) {
+    return std::int64_t{a.colOfs[e / 3]} + e % 3;
+}
+
+// ---------------------------------------------------------------------------
+// Nearest: each group of 16 destination bytes is one shuffle of a source
+// window. Rows that repeat the previous one are copied.
 
 class Avx2Nearest3 : public ScalarNearest<std::uint8_t, 3> {
 public:
@@ -89,43 +169,39 @@ public:
 
     bool Init(const RowLoopArgs& a) {
         ScalarNearest::Init(a);
-        // Columns before the first one on the image's last pixel may read a
-        // byte past their pixel.
-        const std::int32_t limit = (a.colsToEdge - 1) * 3;
-        m_vectorEnd = static_cast<int>(std::lower_bound(a.colOfs, a.colOfs + a.dstW, limit) - a.colOfs);
-        return true;
+        const int groups = a.dstW * 3 / 16;
+        return m_plan.Build(groups, -3 * std::int64_t{a.roiX}, 3 * std::int64_t{a.colsToEdge},
+                            [&](int g, int, int b) { return ElementSource(a, 16 * g + b); });
     }
 
     void Row(const std::uint8_t* s, std::uint8_t* d) const {
         const RowLoopArgs& a = *m_a;
-        const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                              0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-        const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
-        const auto* base = reinterpret_cast<const int*>(s);
-        int j = 0;
-        for (; j + 8 <= m_vectorEnd; j += 8) {
-            const __m256i g = _mm256_i32gather_epi32(base, Load8(a.colOfs + j), 1);
-            const __m256i p = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(g, pack), join);
-            std::uint8_t* o = d + 3 * j;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(p));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm256_extracti128_si256(p, 1));
+        int g = 0;
+        for (; g + 1 < m_plan.groups(); g += 2) {
+            if (m_plan.window(g) == kScalarGroup || m_plan.window(g + 1) == kScalarGroup) {
+                CopyBytes(s, d, 16 * g, 16 * g + 32);
+                continue;
+            }
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 16 * g),
+                                _mm256_shuffle_epi8(LoadWindows2(s, m_plan, g), m_plan.masks2(g, 0)));
         }
-        for (; j < a.dstW; ++j) {
-            const std::uint8_t* p = s + a.colOfs[j];
-            d[3 * j] = p[0];
-            d[3 * j + 1] = p[1];
-            d[3 * j + 2] = p[2];
-        }
+        CopyBytes(s, d, 16 * g, 3 * a.dstW);
     }
 
 private:
-    int m_vectorEnd = 0;
+    void CopyBytes(const std::uint8_t* s, std::uint8_t* d, int from, int to) const {
+        for (int e = from; e < to; ++e) {
+            d[e] = s[ElementSource(*m_a, e)];
+        }
+    }
+
+    ShufflePlan<1> m_plan;
 };
 
 // ---------------------------------------------------------------------------
-// Linear: horizontal h = (p0 w0 + p1 w1 + 128) >> 8 with one gather per 8
-// elements (p0 in byte 0, p1 in byte 3) and a 16-bit multiply-add against
-// the column's Q14 pair; vertical (u (16384 - a) + l a + 0x80000) >> 20 with
+// Linear: horizontal h = (p0 w0 + p1 w1 + 128) >> 8 with a shuffle plan
+// giving the 16-bit pair (p0, p1) of each element and a 16-bit multiply-add
+// against the column's Q14 pair; vertical (u (16384 - a) + l a + 0x80000) >> 20 with
 // the same multiply-add. When every column takes its own pixel whole (line
 // doubling), the horizontal pass is p << 6.
 
@@ -142,7 +218,26 @@ public:
             const bool next = a.colOfs[k] == 3 * (k - 1) && w[2 * k + 1] == kQ14One;
             m_identity = own || next;
         }
-        return true;
+        if (m_identity) {
+            return true;
+        }
+        // Per element: its column's Q14 pair, and a plan giving (p0, 0, p1, 0)
+        // per element, four elements per group.
+        const int n = a.dstW * 3;
+        m_pairs = AlignedBuffer<std::uint32_t>(n);
+        if (!m_pairs) {
+            return false;
+        }
+        for (int e = 0; e < n; ++e) {
+            std::memcpy(m_pairs.get() + e, w + 2 * (e / 3), sizeof(std::uint32_t));
+        }
+        return m_plan.Build(n / 4, -3 * std::int64_t{a.roiX}, 3 * std::int64_t{a.colsToEdge},
+                            [&](int g, int, int b) -> std::int64_t {
+                                if (b % 2 != 0) {
+                                    return kZeroByte;
+                                }
+                                return ElementSource(a, 4 * g + b / 4) + (b % 4 == 2 ? 3 : 0);
+                            });
     }
 
     void Horizontal(const std::uint8_t* s, std::uint16_t* out) const {
@@ -160,38 +255,20 @@ public:
             }
             return;
         }
-        const auto* pairs = static_cast<const std::int32_t*>(a.colWeights);
-        const auto* base = reinterpret_cast<const int*>(s);
-        const __m256i toPairs = _mm256_setr_epi8(0, -1, 3, -1, 4, -1, 7, -1, 8, -1, 11, -1, 12, -1, 15, -1,
-                                                 0, -1, 3, -1, 4, -1, 7, -1, 8, -1, 11, -1, 12, -1, 15, -1);
         const __m256i round = _mm256_set1_epi32(128);
-        int k = 0;
-        for (; k + 8 <= a.dstW; k += 8) {
-            const __m256i ofs = Load8(a.colOfs + k);
-            const __m256i w = Load8(pairs + k);
-            __m256i h[3];
-            for (int v = 0; v < 3; ++v) {
-                const __m256i lanes = Load8(kColumnOfLane[v]);
-                const __m256i idx = _mm256_add_epi32(_mm256_permutevar8x32_epi32(ofs, lanes),
-                                                     Load8(kChannelOfLane[v]));
-                const __m256i g = _mm256_i32gather_epi32(base, idx, 1);
-                const __m256i prod = _mm256_madd_epi16(_mm256_shuffle_epi8(g, toPairs),
-                                                       _mm256_permutevar8x32_epi32(w, lanes));
-                h[v] = _mm256_srli_epi32(_mm256_add_epi32(prod, round), 8);
+        int g = 0;
+        for (; g + 1 < m_plan.groups(); g += 2) {
+            if (m_plan.window(g) == kScalarGroup || m_plan.window(g + 1) == kScalarGroup) {
+                Scalar(s, out, 4 * g, 4 * g + 8);
+                continue;
             }
-            std::uint16_t* o = out + 3 * k;
-            const __m256i h01 = _mm256_permute4x64_epi64(_mm256_packus_epi32(h[0], h[1]), 0xD8);
-            const __m256i h22 = _mm256_permute4x64_epi64(_mm256_packus_epi32(h[2], h[2]), 0xD8);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), h01);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm256_castsi256_si128(h22));
+            const __m256i pairs = _mm256_shuffle_epi8(LoadWindows2(s, m_plan, g), m_plan.masks2(g, 0));
+            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_pairs.get() + 4 * g));
+            const __m256i h = _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, w), round), 8);
+            const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(h, h), 0x08);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g), _mm256_castsi256_si128(packed));
         }
-        const auto* w16 = static_cast<const std::uint16_t*>(a.colWeights);
-        for (; k < a.dstW; ++k) {
-            const std::uint8_t* p = s + a.colOfs[k];
-            for (int c = 0; c < 3; ++c) {
-                out[3 * k + c] = LinearMath<std::uint8_t>::H(p[c], p[c + 3], w16 + 2 * k);
-            }
-        }
+        Scalar(s, out, 4 * g, n);
     }
 
     void Vertical(std::uint8_t* d, std::uint16_t weight, const std::uint16_t* upper,
@@ -215,6 +292,14 @@ public:
     }
 
 private:
+    void Scalar(const std::uint8_t* s, std::uint16_t* out, int from, int to) const {
+        const auto* w = reinterpret_cast<const std::uint16_t*>(m_pairs.get());
+        for (int e = from; e < to; ++e) {
+            const std::uint8_t* p = s + ElementSource(*m_a, e);
+            out[e] = LinearMath<std::uint8_t>::H(p[0], p[3], w + 2 * e);
+        }
+    }
+
     // lo holds elements 0-3 | 8-11 and hi 4-7 | 12-15 (unpack order); the
     // in-lane packs put them back in order.
     static void StoreBytes16Ordered(std::uint8_t* d, __m256i lo, __m256i hi) {
@@ -225,13 +310,15 @@ private:
     }
 
     bool m_identity = false;
+    AlignedBuffer<std::uint32_t> m_pairs;
+    ShufflePlan<1> m_plan;
 };
 
 // ---------------------------------------------------------------------------
 // Cubic: per-element tables of the column coefficients b, c, d (computed by
-// the scalar routine) and of the byte offset of tap -1. Two gathers give the
-// four taps; the differences are exact in 32-bit integers, as they are in
-// double.
+// the scalar routine) and a shuffle plan giving the four taps of each element
+// as 32-bit values, four elements per group. The differences are exact in
+// 32-bit integers, as they are in double.
 
 inline __m256d CubicValue4(__m256d q0, __m256d d1, __m256d d2, __m256d d3, __m256d b, __m256d c,
                            __m256d d) {
@@ -240,16 +327,18 @@ inline __m256d CubicValue4(__m256d q0, __m256d d1, __m256d d2, __m256d d3, __m25
     return _mm256_add_pd(v, _mm256_mul_pd(d3, d));
 }
 
+inline __m256d LowToDouble(__m256i v) { return _mm256_cvtepi32_pd(_mm256_castsi256_si128(v)); }
+inline __m256d HighToDouble(__m256i v) { return _mm256_cvtepi32_pd(_mm256_extracti128_si256(v, 1)); }
+
 class Avx2Cubic3 : public ScalarCubic<std::uint8_t, 3, false> {
 public:
     static constexpr bool kCopyRepeatedRows = true;
 
     bool Init(const RowLoopArgs& a) {
         ScalarCubic::Init(a);
-        const std::ptrdiff_t n = std::ptrdiff_t{a.dstW} * 3;
-        m_coef = AlignedBuffer<double>(3 * n);
-        m_offsets = AlignedBuffer<std::int32_t>(n);
-        if (!m_coef || !m_offsets) {
+        const int n = a.dstW * 3;
+        m_coef = AlignedBuffer<double>(3 * std::ptrdiff_t{n});
+        if (!m_coef) {
             return false;
         }
         const auto* fractions = static_cast<const float*>(a.colWeights);
@@ -262,8 +351,13 @@ public:
                 b[2 * n + 3 * k + c] = q.d;
             }
         }
-        ElementOffsets(a, -3, m_offsets.get());
-        return true;
+        return m_plan.Build(n / 4, -3 * std::int64_t{a.roiX}, 3 * std::int64_t{a.colsToEdge},
+                            [&](int g, int tap, int b) -> std::int64_t {
+                                if (b % 4 != 0) {
+                                    return kZeroByte;
+                                }
+                                return ElementSource(a, 4 * g + b / 4) + 3 * (tap - 1);
+                            });
     }
 
     void Horizontal(const std::uint8_t* s, float* out) const {
@@ -271,39 +365,30 @@ public:
         const double* cb = m_coef.get();
         const double* cc = cb + n;
         const double* cd = cc + n;
-        const std::int32_t* ofs = m_offsets.get();
-        const auto* base = reinterpret_cast<const int*>(s);
-        const __m256i low = _mm256_set1_epi32(0xFF);
-        const __m256i six = _mm256_set1_epi32(6);
-        int e = 0;
-        for (; e + 8 <= n; e += 8) {
-            const __m256i idx = Load8(ofs + e);
-            const __m256i g01 = _mm256_i32gather_epi32(base, idx, 1);
-            const __m256i g23 = _mm256_i32gather_epi32(base, _mm256_add_epi32(idx, six), 1);
-            const __m256i q0 = _mm256_and_si256(g01, low);
-            const __m256i q1 = _mm256_srli_epi32(g01, 24);
-            const __m256i q2 = _mm256_and_si256(g23, low);
-            const __m256i q3 = _mm256_srli_epi32(g23, 24);
+        int g = 0;
+        for (; g + 1 < m_plan.groups(); g += 2) {
+            if (m_plan.window(g) == kScalarGroup || m_plan.window(g + 1) == kScalarGroup) {
+                Scalar(s, out, 4 * g, 4 * g + 8);
+                continue;
+            }
+            const __m256i window = LoadWindows2(s, m_plan, g);
+            const __m256i q0 = _mm256_shuffle_epi8(window, m_plan.masks2(g, 0));
+            const __m256i q1 = _mm256_shuffle_epi8(window, m_plan.masks2(g, 1));
+            const __m256i q2 = _mm256_shuffle_epi8(window, m_plan.masks2(g, 2));
+            const __m256i q3 = _mm256_shuffle_epi8(window, m_plan.masks2(g, 3));
             const __m256i d1 = _mm256_sub_epi32(q1, q0);
             const __m256i d2 = _mm256_sub_epi32(_mm256_sub_epi32(q2, q1), d1);
             const __m256i d3 = _mm256_sub_epi32(
                 _mm256_add_epi32(_mm256_sub_epi32(q1, _mm256_add_epi32(q2, q2)), q3), d2);
-            for (int half = 0; half < 2; ++half) {
-                const int i = e + 4 * half;
-                const auto pick = [half](__m256i v) {
-                    return _mm256_cvtepi32_pd(half == 0 ? _mm256_castsi256_si128(v)
-                                                        : _mm256_extracti128_si256(v, 1));
-                };
-                const __m256d v = CubicValue4(pick(q0), pick(d1), pick(d2), pick(d3),
-                                              _mm256_loadu_pd(cb + i), _mm256_loadu_pd(cc + i),
-                                              _mm256_loadu_pd(cd + i));
-                _mm_storeu_ps(out + i, _mm256_cvtpd_ps(v));
-            }
+            const int e = 4 * g;
+            const __m256d lo = CubicValue4(LowToDouble(q0), LowToDouble(d1), LowToDouble(d2), LowToDouble(d3),
+                                           _mm256_loadu_pd(cb + e), _mm256_loadu_pd(cc + e), _mm256_loadu_pd(cd + e));
+            const __m256d hi = CubicValue4(HighToDouble(q0), HighToDouble(d1), HighToDouble(d2),
+                                           HighToDouble(d3), _mm256_loadu_pd(cb + e + 4),
+                                           _mm256_loadu_pd(cc + e + 4), _mm256_loadu_pd(cd + e + 4));
+            _mm256_storeu_ps(out + e, _mm256_setr_m128(_mm256_cvtpd_ps(lo), _mm256_cvtpd_ps(hi)));
         }
-        for (; e < n; ++e) {
-            const std::uint8_t* p = s + ofs[e];
-            out[e] = static_cast<float>(CubicValue(p[0], p[3], p[6], p[9], cb[e], cc[e], cd[e]));
-        }
+        Scalar(s, out, 4 * g, n);
     }
 
     void Vertical(std::uint8_t* d, float t, float* const* r) const {
@@ -336,8 +421,17 @@ public:
     }
 
 private:
+    void Scalar(const std::uint8_t* s, float* out, int from, int to) const {
+        const int n = m_a->dstW * 3;
+        const double* cb = m_coef.get();
+        for (int e = from; e < to; ++e) {
+            const std::uint8_t* p = s + ElementSource(*m_a, e);
+            out[e] = static_cast<float>(CubicValue(p[-3], p[0], p[3], p[6], cb[e], cb[n + e], cb[2 * n + e]));
+        }
+    }
+
     AlignedBuffer<double> m_coef;
-    AlignedBuffer<std::int32_t> m_offsets;
+    ShufflePlan<4> m_plan;
 };
 
 // ---------------------------------------------------------------------------
@@ -482,96 +576,112 @@ bool LanczosMulti(const RowLoopArgs& a) {
 // ---------------------------------------------------------------------------
 // Supersampling, both ratios whole, stride 3: the rows of one destination row
 // are summed into 16-bit slots, each slot then becomes the sum of ix slots
-// three elements apart (in place, ascending), and a gather picks the sum of
-// each destination element for the output step trunc(sum * af + 0.5). Taken
-// only while every sum fits 16 bits and every destination pixel lies inside
-// the ROI; the integer sums are the reference's exactly.
+// three elements apart (in place, ascending), and the output step
+// trunc(sum * af + 0.5) is looked up in a table made by the scalar routine for
+// every possible sum. When a 16-bit multiply-high form (s M + 2^15) >> 16
+// gives that table's value for every possible sum (checked per call), the
+// needed sums are packed together and converted sixteen at a time; otherwise
+// they are looked up one by one. Taken only while every sum fits 16 bits and
+// every destination pixel lies inside the ROI; the integer sums are the
+// reference's exactly.
 
 ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
-    const std::int64_t ix = WholeColumns(a);
-    const std::int64_t iy = WholeRows(a);
+    const int ix = static_cast<int>(WholeColumns(a));
+    const int iy = static_cast<int>(WholeRows(a));
+    const int accumulated = a.dstW * ix * 3;
+    const int largest = ix * iy * 255;
     const int n = a.dstW * 3;
-    const std::int64_t accumulated = std::int64_t{a.dstW} * ix * 3;
-    AlignedBuffer<std::uint16_t> sums(accumulated + 32);
-    AlignedBuffer<std::int32_t> picks(n);
-    if (!sums || !picks) {
+    AlignedBuffer<std::uint16_t> sums(accumulated + 16);
+    AlignedBuffer<std::uint16_t> packed(n + 16);
+    AlignedBuffer<std::uint8_t> output(largest + 1);
+    if (!sums || !packed || !output) {
         return kResizeMemAllocErr;
     }
     std::uint16_t* acc = sums.get();
-    std::memset(acc + accumulated, 0, 32 * sizeof(std::uint16_t));
-    std::int32_t* pick = picks.get();
-    for (int j = 0; j < a.dstW; ++j) {
-        for (int c = 0; c < 3; ++c) {
-            pick[3 * j + c] = static_cast<std::int32_t>(3 * ix * j + c);
-        }
+    std::uint8_t* lut = output.get();
+    for (int v = 0; v <= largest; ++v) {
+        lut[v] = SuperOutput<std::uint8_t>(v, a.af);
     }
-    const int nAcc = static_cast<int>(accumulated);
-    const int nSum = static_cast<int>(3 * ix * (a.dstW - 1) + 3);
-    const int step3 = 3;
-    const __m256d af = _mm256_set1_pd(a.af);
-    const __m256d half = _mm256_set1_pd(0.5);
-    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+    const long multiplier = std::lround(a.af * 65536.0);
+    bool multiplyHigh = multiplier > 0 && multiplier < 65536;
+    for (int v = 0; v <= largest && multiplyHigh; ++v) {
+        multiplyHigh = ((v * multiplier + 32768) >> 16) == lut[v];
+    }
+    const __m256i m = _mm256_set1_epi16(static_cast<short>(multiplier));
+    // Slots read by the output step: 3 ix j + c.
+    const int needed = 3 * ix * (a.dstW - 1) + 3;
 
     const char* row = static_cast<const char*>(a.src);
     auto* d = static_cast<std::uint8_t*>(a.dst);
     for (int i = 0; i < a.dstH; ++i, d += a.dstStep) {
         // Vertical sums.
-        for (std::int64_t r = 0; r < iy; ++r, row += a.srcStep) {
+        for (int r = 0; r < iy; ++r, row += a.srcStep) {
             const auto* p = reinterpret_cast<const std::uint8_t*>(row);
             int e = 0;
             if (r == 0) {
-                for (; e + 16 <= nAcc; e += 16) {
+                for (; e + 16 <= accumulated; e += 16) {
                     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + e));
                     _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), _mm256_cvtepu8_epi16(v));
                 }
-                for (; e < nAcc; ++e) {
+                for (; e < accumulated; ++e) {
                     acc[e] = p[e];
                 }
             } else {
-                for (; e + 16 <= nAcc; e += 16) {
+                for (; e + 16 <= accumulated; e += 16) {
                     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + e));
                     auto* o = reinterpret_cast<__m256i*>(acc + e);
                     _mm256_storeu_si256(o, _mm256_add_epi16(_mm256_loadu_si256(o), _mm256_cvtepu8_epi16(v)));
                 }
-                for (; e < nAcc; ++e) {
+                for (; e < accumulated; ++e) {
                     acc[e] = static_cast<std::uint16_t>(acc[e] + p[e]);
                 }
             }
         }
-        // Horizontal sums, in place: element e gets e, e + 3, ... (ix terms).
+        // Horizontal sums, in place: slot e gets e, e + 3, ... (ix terms);
+        // every slot read lies at or after the one written.
         if (ix > 1) {
             int e = 0;
-            for (; e + 16 <= nSum; e += 16) {
-                __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e));
-                for (std::int64_t t = 1; t < ix; ++t) {
-                    s = _mm256_add_epi16(
-                        s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e + step3 * t)));
+            for (; e + 16 <= needed; e += 16) {
+                __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e));
+                for (int t = 1; t < ix; ++t) {
+                    sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e + 3 * t)));
                 }
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), s);
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), sum);
             }
-            for (; e < nSum; ++e) {
-                std::uint16_t s = acc[e];
-                for (std::int64_t t = 1; t < ix; ++t) {
-                    s = static_cast<std::uint16_t>(s + acc[e + step3 * t]);
+            for (; e < needed; ++e) {
+                std::uint16_t sum = acc[e];
+                for (int t = 1; t < ix; ++t) {
+                    sum = static_cast<std::uint16_t>(sum + acc[e + 3 * t]);
                 }
-                acc[e] = s;
+                acc[e] = sum;
             }
         }
         // Output.
-        const auto* base = reinterpret_cast<const int*>(acc);
+        const std::uint16_t* slot = acc;
+        if (!multiplyHigh) {
+            for (int j = 0; j < a.dstW; ++j, slot += 3 * ix) {
+                d[3 * j] = lut[slot[0]];
+                d[3 * j + 1] = lut[slot[1]];
+                d[3 * j + 2] = lut[slot[2]];
+            }
+            continue;
+        }
+        // Pack the three sums of each destination pixel (8-byte copies; the
+        // fourth value is overwritten by the next pixel or lies in the padding).
+        std::uint16_t* q = packed.get();
+        for (int j = 0; j < a.dstW; ++j, slot += 3 * ix) {
+            std::memcpy(q + 3 * j, slot, 4 * sizeof(std::uint16_t));
+        }
         int e = 0;
-        for (; e + 8 <= n; e += 8) {
-            const __m256i g = _mm256_and_si256(_mm256_i32gather_epi32(base, Load8(pick + e), 2), low16);
-            const auto out4 = [&](__m128i v) {
-                return TruncU8(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(v), af), half));
-            };
-            const __m128i lo = out4(_mm256_castsi256_si128(g));
-            const __m128i hi = out4(_mm256_extracti128_si256(g, 1));
-            const __m128i w = _mm_packus_epi32(lo, hi);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + e), _mm_packus_epi16(w, w));
+        for (; e + 16 <= n; e += 16) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + e));
+            const __m256i rounded = _mm256_srli_epi16(_mm256_mullo_epi16(v, m), 15);
+            const __m256i out = _mm256_add_epi16(_mm256_mulhi_epu16(v, m), rounded);
+            const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(out, out), 0x08);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + e), _mm256_castsi256_si128(bytes));
         }
         for (; e < n; ++e) {
-            d[e] = SuperOutput<std::uint8_t>(acc[pick[e]], a.af);
+            d[e] = lut[q[e]];
         }
     }
     return kResizeOk;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -76,6 +77,28 @@ inline void ExpectOnlyRect(const Picture& after, const Picture& before, int w, i
         }
     }
     EXPECT_EQ(changedOutside, 0) << "bytes written outside the " << w << " x " << h << " rectangle";
+}
+
+// Runs `call` on two copies of `dst` filled with different bytes and checks
+// that exactly the first `w` x `h` pixels (their first `written` bytes) were
+// written: the same values in both runs there, the fill everywhere else.
+template <class Call>
+void ExpectWritesExactly(const Picture& dst, int w, int h, Call call, int written = 3) {
+    Picture a = dst, b = dst;
+    std::fill(a.bytes.begin(), a.bytes.end(), std::uint8_t{0x42});
+    std::fill(b.bytes.begin(), b.bytes.end(), std::uint8_t{0xBD});
+    const Picture fillA = a, fillB = b;
+    call(a);
+    call(b);
+    ExpectOnlyRect(a, fillA, w, h, written);
+    ExpectOnlyRect(b, fillB, w, h, written);
+    int differing = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            differing += std::memcmp(a.px(x, y), b.px(x, y), written) != 0 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(differing, 0) << "pixels inside the " << w << " x " << h << " rectangle left unwritten";
 }
 
 // The size the entry writes for a rectangle with factors: trunc(len * f + 1e-7),
