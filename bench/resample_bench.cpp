@@ -34,13 +34,18 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"line doubling 704x240 -> 704x480, linear", 704, 240, 704, 480, kResizeLinear, cv::INTER_LINEAR, 1.0},
-    {"full screen 704x480 -> 1920x1080, nearest", 704, 480, 1920, 1080, kResizeNearest, cv::INTER_NEAREST, 1.0},
+    {"line doubling 704x240 -> 704x480, linear", 704, 240, 704, 480, kResizeLinear,
+     cv::INTER_LINEAR, 1.0},
+    {"full screen 704x480 -> 1920x1080, nearest", 704, 480, 1920, 1080, kResizeNearest,
+     cv::INTER_NEAREST, 1.0},
     {"704x480 -> 1920x1080, linear", 704, 480, 1920, 1080, kResizeLinear, cv::INTER_LINEAR, 1.5},
     {"704x480 -> 1920x1080, cubic", 704, 480, 1920, 1080, kResizeCubic, cv::INTER_CUBIC, 1.5},
-    {"704x480 -> 1920x1080, Lanczos", 704, 480, 1920, 1080, kResizeLanczos, cv::INTER_LANCZOS4, 1.5},
-    {"1920x1080 -> 960x540, supersampling", 1920, 1080, 960, 540, kResizeSuper, cv::INTER_AREA, 1.5},
-    {"1920x1080 -> 640x360, supersampling", 1920, 1080, 640, 360, kResizeSuper, cv::INTER_AREA, 1.5},
+    {"704x480 -> 1920x1080, Lanczos", 704, 480, 1920, 1080, kResizeLanczos, cv::INTER_LANCZOS4,
+     1.5},
+    {"1920x1080 -> 960x540, supersampling", 1920, 1080, 960, 540, kResizeSuper, cv::INTER_AREA,
+     1.5},
+    {"1920x1080 -> 640x360, supersampling", 1920, 1080, 640, 360, kResizeSuper, cv::INTER_AREA,
+     1.5},
 };
 
 cv::Mat RandomPicture(int w, int h) {
@@ -62,8 +67,9 @@ void Ours(benchmark::State& state, const Case& c) {
     const double yf = static_cast<double>(c.dstH) / c.srcH;
     for (auto _ : state) {
         const ResizeStatus s = ResizeImage_8u_C3R(
-            src.ptr<std::uint8_t>(), {c.srcW, c.srcH}, static_cast<int>(src.step), {0, 0, c.srcW, c.srcH},
-            dst.ptr<std::uint8_t>(), static_cast<int>(dst.step), {c.dstW, c.dstH}, xf, yf, c.interpolation);
+            src.ptr<std::uint8_t>(), {c.srcW, c.srcH}, static_cast<int>(src.step),
+            {0, 0, c.srcW, c.srcH}, dst.ptr<std::uint8_t>(), static_cast<int>(dst.step),
+            {c.dstW, c.dstH}, xf, yf, c.interpolation);
         if (s != kResizeOk) {
             state.SkipWithError("resize failed");
             break;
@@ -96,15 +102,16 @@ public:
             const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
             const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
             if (median || single) {
-                const double ms = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e3;
+                const double ms =
+                    r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e3;
                 m_ms[r.run_name.function_name] = ms;
             }
         }
     }
 
     void PrintTable() const {
-        std::printf("\n%-44s %12s %12s %8s %8s  %s\n", "case", "ours (ms)", "OpenCV (ms)", "ratio", "goal",
-                    "met");
+        std::printf("\n%-44s %12s %12s %8s %8s  %s\n", "case", "ours (ms)", "OpenCV (ms)", "ratio",
+                    "goal", "met");
         for (std::size_t i = 0; i < std::size(kCases); ++i) {
             const auto ours = m_ms.find("ours/" + std::to_string(i));
             const auto cv = m_ms.find("opencv/" + std::to_string(i));
@@ -112,8 +119,8 @@ public:
                 continue;
             }
             const double ratio = ours->second / cv->second;
-            std::printf("%-44s %12.3f %12.3f %8.2f %8.2f  %s\n", kCases[i].label, ours->second, cv->second, ratio,
-                        kCases[i].goal, ratio <= kCases[i].goal ? "yes" : "NO");
+            std::printf("%-44s %12.3f %12.3f %8.2f %8.2f  %s\n", kCases[i].label, ours->second,
+                        cv->second, ratio, kCases[i].goal, ratio <= kCases[i].goal ? "yes" : "NO");
         }
     }
 
@@ -148,14 +155,18 @@ int main(int argc, char** argv) {
             const std::string name = (ours ? "ours/" : "opencv/") + std::to_string(i);
             auto* b = ours ? benchmark::RegisterBenchmark(name.c_str(), Ours, c)
                            : benchmark::RegisterBenchmark(name.c_str(), OpenCv, c);
-            b->Unit(benchmark::kMicrosecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+            b->Unit(benchmark::kMicrosecond)
+                ->UseRealTime()
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true);
         }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    std::printf("OpenCV threads: %d (%s)\n", cv::getNumThreads(), threads == 1 ? "one, like ours" : "OpenCV's choice");
+    std::printf("OpenCV threads: %d (%s)\n", cv::getNumThreads(),
+                threads == 1 ? "one, like ours" : "OpenCV's choice");
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintTable();

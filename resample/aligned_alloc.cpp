@@ -21,9 +21,15 @@ thread_local int t_requests = 0;
 
 namespace resample {
 
-void SetAllocationFailureAfter(int allowed) noexcept { t_failAfter = allowed; }
-int AllocationRequestCount() noexcept { return t_requests; }
-void ResetAllocationRequestCount() noexcept { t_requests = 0; }
+void SetAllocationFailureAfter(int allowed) noexcept {
+    t_failAfter = allowed;
+}
+int AllocationRequestCount() noexcept {
+    return t_requests;
+}
+void ResetAllocationRequestCount() noexcept {
+    t_requests = 0;
+}
 
 }  // namespace resample
 
@@ -38,7 +44,8 @@ void* AlignedAlloc32(std::ptrdiff_t count, std::size_t elementSize) {
     if (count <= 0 || elementSize == 0) {
         return nullptr;
     }
-    constexpr std::size_t kLimit = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    constexpr std::size_t kLimit =
+        static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
     const auto n = static_cast<std::size_t>(count);
     if (n > (kLimit - kOverhead) / elementSize) {
         return nullptr;
@@ -48,7 +55,8 @@ void* AlignedAlloc32(std::ptrdiff_t count, std::size_t elementSize) {
         return nullptr;
     }
     const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kOverhead) & ~static_cast<std::uintptr_t>(kAlignment - 1);
+    const std::uintptr_t aligned =
+        (start + kOverhead) & ~static_cast<std::uintptr_t>(kAlignment - 1);
     std::memcpy(reinterpret_cast<void*>(aligned - kSlot), &raw, kSlot);
     return reinterpret_cast<void*>(aligned);
 }

@@ -47,7 +47,9 @@ Regs Cpuid(std::uint32_t leaf) {
     return r;
 }
 
-bool Bit(std::uint32_t word, int bit) { return ((word >> bit) & 1u) != 0; }
+bool Bit(std::uint32_t word, int bit) {
+    return ((word >> bit) & 1u) != 0;
+}
 
 struct TypeClass {
     int type;
@@ -56,8 +58,8 @@ struct TypeClass {
 
 // Processor type code to class.
 constexpr TypeClass kClassOfType[] = {
-    {-1, 0}, {0, 1}, {1, 1},  {2, 1},  {3, 1},  {4, 1},  {5, 2},  {16, 2},
-    {17, 2}, {6, 3}, {7, 3},  {9, 3},  {8, 4},  {32, 4},
+    {-1, 0}, {0, 1},  {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 2},
+    {16, 2}, {17, 2}, {6, 3}, {7, 3}, {9, 3}, {8, 4}, {32, 4},
 };
 
 int ClassOfType(int type, int unknown) {
@@ -78,7 +80,9 @@ const DispatchRecord* RegisterDispatchRecord(DispatchRecord* record) {
     return previous;
 }
 
-const DispatchRecord* DispatchListHead() { return g_dispatchListHead; }
+const DispatchRecord* DispatchListHead() {
+    return g_dispatchListHead;
+}
 
 int CpuidAvailable() {
 #if defined(__x86_64__)
@@ -187,11 +191,21 @@ ResizeStatus InitCpuClassForType(int type) {
     return kResizeOk;
 }
 
-std::uint32_t CpuidMaxLeaf() { return CpuidAvailable() != 0 ? Cpuid(0).a : 0; }
-int HasTimeStampCounter() { return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 4) ? 1 : 0; }
-int HasMmx() { return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 23) ? 1 : 0; }
-int HasSse() { return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 25) ? 1 : 0; }
-int HasSse2() { return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 26) ? 1 : 0; }
+std::uint32_t CpuidMaxLeaf() {
+    return CpuidAvailable() != 0 ? Cpuid(0).a : 0;
+}
+int HasTimeStampCounter() {
+    return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 4) ? 1 : 0;
+}
+int HasMmx() {
+    return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 23) ? 1 : 0;
+}
+int HasSse() {
+    return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 25) ? 1 : 0;
+}
+int HasSse2() {
+    return CpuidAvailable() != 0 && Bit(Cpuid(1).d, 26) ? 1 : 0;
+}
 int HasHyperThreading() {
     if (CpuidAvailable() == 0) {
         return 0;
@@ -199,7 +213,9 @@ int HasHyperThreading() {
     const Regs r = Cpuid(1);
     return Bit(r.d, 28) && ((r.b >> 16) & 0xFF) > 1 ? 1 : 0;
 }
-int HasSse3() { return CpuidAvailable() != 0 && Bit(Cpuid(1).c, 0) ? 1 : 0; }
+int HasSse3() {
+    return CpuidAvailable() != 0 && Bit(Cpuid(1).c, 0) ? 1 : 0;
+}
 int Has64Bit() {
     if (CpuidAvailable() == 0 || Cpuid(0x80000000u).a < 0x80000001u) {
         return 0;
@@ -223,7 +239,8 @@ ResizeStatus ResizeImage_8u_C3R(const std::uint8_t* src, ResizeSize srcSize, int
                                 ResizeSize dstRoiSize, double xFactor, double yFactor,
                                 int interpolation) {
     const std::int32_t cpuClass = resample::CpuClassIndex.load(std::memory_order_relaxed);
-    if (cpuClass < 0 || cpuClass >= static_cast<std::int32_t>(resample::kResizeImplementations.size())) {
+    if (cpuClass < 0 ||
+        cpuClass >= static_cast<std::int32_t>(resample::kResizeImplementations.size())) {
         return kResizeNoImplementation;
     }
     const resample::ResizeEntryFn impl = resample::kResizeImplementations[cpuClass];

@@ -33,9 +33,9 @@ const DispatchRecord* DispatchListHead();
 
 // What CPUID tells about the processor.
 struct CpuInfoRecord {
-    int family = 0;    // leaf 1 EAX bits 8-11
-    int model = 0;     // bits 4-7
-    int stepping = 0;  // bits 0-3
+    int family = 0;                // leaf 1 EAX bits 8-11
+    int model = 0;                 // bits 4-7
+    int stepping = 0;              // bits 0-3
     std::uint32_t featureEdx = 0;  // leaf 1 EDX
     std::uint32_t cacheEax = 0;    // leaf 2 EAX
     std::uint32_t cacheEdx = 0;    // leaf 2 EDX

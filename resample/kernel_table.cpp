@@ -35,8 +35,8 @@ bool LanczosOne(const RowLoopArgs& a) {
 }
 template <class T>
 bool CubicMulti(const RowLoopArgs& a) {
-    return MultiChannel<CubicLoop<ScalarCubic<T, 3, false>>,
-                        CubicLoop<ScalarCubic<T, 3, true>>, CubicLoop<ScalarCubic<T, 4, false>>>(a);
+    return MultiChannel<CubicLoop<ScalarCubic<T, 3, false>>, CubicLoop<ScalarCubic<T, 3, true>>,
+                        CubicLoop<ScalarCubic<T, 4, false>>>(a);
 }
 template <class T>
 bool CubicOne(const RowLoopArgs& a) {
@@ -44,8 +44,7 @@ bool CubicOne(const RowLoopArgs& a) {
 }
 template <class T>
 bool LinearMulti(const RowLoopArgs& a) {
-    return MultiChannel<LinearLoop<ScalarLinear<T, 3, false>>,
-                        LinearLoop<ScalarLinear<T, 3, true>>,
+    return MultiChannel<LinearLoop<ScalarLinear<T, 3, false>>, LinearLoop<ScalarLinear<T, 3, true>>,
                         LinearLoop<ScalarLinear<T, 4, false>>>(a);
 }
 template <class T>

@@ -59,7 +59,8 @@ void ElementOffsets(const RowLoopArgs& a, int delta, std::int32_t* offsets) {
 inline void StoreBytes16(std::uint8_t* d, __m256i v0, __m256i v1) {
     const __m256i w = _mm256_packus_epi32(v0, v1);  // lanes: v0lo v1lo | v0hi v1hi
     const __m256i b = _mm256_packus_epi16(w, w);
-    const __m256i ordered = _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
+    const __m256i ordered =
+        _mm256_permutevar8x32_epi32(b, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(ordered));
 }
 
@@ -132,7 +133,8 @@ public:
     std::int32_t window(int g) const { return m_windows.get()[g]; }
     // Mask m of the even group g and of g + 1, side by side.
     __m256i masks2(int g, int m) const {
-        return _mm256_load_si256(reinterpret_cast<const __m256i*>(m_masks.get() + MaskOffset(g, m)));
+        return _mm256_load_si256(
+            reinterpret_cast<const __m256i*>(m_masks.get() + MaskOffset(g, m)));
     }
 
 private:
@@ -150,8 +152,9 @@ private:
 // Loads the windows of groups g and g + 1 into the two halves.
 template <int M>
 inline __m256i LoadWindows2(const std::uint8_t* s, const ShufflePlan<M>& plan, int g) {
-    return _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + plan.window(g))),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + plan.window(g + 1))));
+    return _mm256_setr_m128i(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + plan.window(g))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + plan.window(g + 1))));
 }
 
 // Source byte offset of destination element e (column e / 3, channel e % 3).
@@ -182,8 +185,9 @@ public:
                 CopyBytes(s, d, 16 * g, 16 * g + 32);
                 continue;
             }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 16 * g),
-                                _mm256_shuffle_epi8(LoadWindows2(s, m_plan, g), m_plan.masks2(g, 0)));
+            _mm256_storeu_si256(
+                reinterpret_cast<__m256i*>(d + 16 * g),
+                _mm256_shuffle_epi8(LoadWindows2(s, m_plan, g), m_plan.masks2(g, 0)));
         }
         CopyBytes(s, d, 16 * g, 3 * a.dstW);
     }
@@ -262,11 +266,15 @@ public:
                 Scalar(s, out, 4 * g, 4 * g + 8);
                 continue;
             }
-            const __m256i pairs = _mm256_shuffle_epi8(LoadWindows2(s, m_plan, g), m_plan.masks2(g, 0));
-            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_pairs.get() + 4 * g));
-            const __m256i h = _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, w), round), 8);
+            const __m256i pairs =
+                _mm256_shuffle_epi8(LoadWindows2(s, m_plan, g), m_plan.masks2(g, 0));
+            const __m256i w =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_pairs.get() + 4 * g));
+            const __m256i h =
+                _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, w), round), 8);
             const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(h, h), 0x08);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g), _mm256_castsi256_si128(packed));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g),
+                             _mm256_castsi256_si128(packed));
         }
         Scalar(s, out, 4 * g, n);
     }
@@ -274,8 +282,9 @@ public:
     void Vertical(std::uint8_t* d, std::uint16_t weight, const std::uint16_t* upper,
                   const std::uint16_t* lower) const {
         const int n = m_a->dstW * 3;
-        const __m256i w = _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(weight) << 16 |
-                                                             static_cast<std::uint32_t>(kQ14One - weight)));
+        const __m256i w =
+            _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(weight) << 16 |
+                                               static_cast<std::uint32_t>(kQ14One - weight)));
         const __m256i round = _mm256_set1_epi32(0x80000);
         int e = 0;
         for (; e + 16 <= n; e += 16) {
@@ -327,8 +336,12 @@ inline __m256d CubicValue4(__m256d q0, __m256d d1, __m256d d2, __m256d d3, __m25
     return _mm256_add_pd(v, _mm256_mul_pd(d3, d));
 }
 
-inline __m256d LowToDouble(__m256i v) { return _mm256_cvtepi32_pd(_mm256_castsi256_si128(v)); }
-inline __m256d HighToDouble(__m256i v) { return _mm256_cvtepi32_pd(_mm256_extracti128_si256(v, 1)); }
+inline __m256d LowToDouble(__m256i v) {
+    return _mm256_cvtepi32_pd(_mm256_castsi256_si128(v));
+}
+inline __m256d HighToDouble(__m256i v) {
+    return _mm256_cvtepi32_pd(_mm256_extracti128_si256(v, 1));
+}
 
 class Avx2Cubic3 : public ScalarCubic<std::uint8_t, 3, false> {
 public:
@@ -381,11 +394,13 @@ public:
             const __m256i d3 = _mm256_sub_epi32(
                 _mm256_add_epi32(_mm256_sub_epi32(q1, _mm256_add_epi32(q2, q2)), q3), d2);
             const int e = 4 * g;
-            const __m256d lo = CubicValue4(LowToDouble(q0), LowToDouble(d1), LowToDouble(d2), LowToDouble(d3),
-                                           _mm256_loadu_pd(cb + e), _mm256_loadu_pd(cc + e), _mm256_loadu_pd(cd + e));
-            const __m256d hi = CubicValue4(HighToDouble(q0), HighToDouble(d1), HighToDouble(d2),
-                                           HighToDouble(d3), _mm256_loadu_pd(cb + e + 4),
-                                           _mm256_loadu_pd(cc + e + 4), _mm256_loadu_pd(cd + e + 4));
+            const __m256d lo = CubicValue4(LowToDouble(q0), LowToDouble(d1), LowToDouble(d2),
+                                           LowToDouble(d3), _mm256_loadu_pd(cb + e),
+                                           _mm256_loadu_pd(cc + e), _mm256_loadu_pd(cd + e));
+            const __m256d hi =
+                CubicValue4(HighToDouble(q0), HighToDouble(d1), HighToDouble(d2), HighToDouble(d3),
+                            _mm256_loadu_pd(cb + e + 4), _mm256_loadu_pd(cc + e + 4),
+                            _mm256_loadu_pd(cd + e + 4));
             _mm256_storeu_ps(out + e, _mm256_setr_m128(_mm256_cvtpd_ps(lo), _mm256_cvtpd_ps(hi)));
         }
         Scalar(s, out, 4 * g, n);
@@ -416,7 +431,8 @@ public:
             StoreBytes16(d + e, Combine(four(e), four(e + 4)), Combine(four(e + 8), four(e + 12)));
         }
         for (; e < n; ++e) {
-            d[e] = StoreFiltered<std::uint8_t>(CubicValue(r[0][e], r[1][e], r[2][e], r[3][e], q.b, q.c, dd));
+            d[e] = StoreFiltered<std::uint8_t>(
+                CubicValue(r[0][e], r[1][e], r[2][e], r[3][e], q.b, q.c, dd));
         }
     }
 
@@ -426,7 +442,8 @@ private:
         const double* cb = m_coef.get();
         for (int e = from; e < to; ++e) {
             const std::uint8_t* p = s + ElementSource(*m_a, e);
-            out[e] = static_cast<float>(CubicValue(p[-3], p[0], p[3], p[6], cb[e], cb[n + e], cb[2 * n + e]));
+            out[e] = static_cast<float>(
+                CubicValue(p[-3], p[0], p[3], p[6], cb[e], cb[n + e], cb[2 * n + e]));
         }
     }
 
@@ -501,7 +518,8 @@ public:
                 __m256d acc = _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(w + i)), sample(0));
                 for (int j = 1; j < 6; ++j) {
                     acc = _mm256_add_pd(
-                        acc, _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(w + j * n + i)), sample(j)));
+                        acc,
+                        _mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(w + j * n + i)), sample(j)));
                 }
                 _mm_storeu_ps(out + i, _mm256_cvtpd_ps(acc));
             }
@@ -527,7 +545,8 @@ public:
         const auto four = [&](int i) {
             __m256d acc = _mm256_mul_pd(wv[0], _mm256_cvtps_pd(_mm_loadu_ps(r[0] + i)));
             for (int j = 1; j < 6; ++j) {
-                acc = _mm256_add_pd(acc, _mm256_mul_pd(wv[j], _mm256_cvtps_pd(_mm_loadu_ps(r[j] + i))));
+                acc = _mm256_add_pd(acc,
+                                    _mm256_mul_pd(wv[j], _mm256_cvtps_pd(_mm_loadu_ps(r[j] + i))));
             }
             return TruncU8(_mm256_add_pd(acc, bias));
         };
@@ -555,7 +574,9 @@ private:
 // Row-loop entries: the vector contexts for stride 3 with 3 channels, the
 // reference routines for every other layout.
 
-RowLoopFn Reference(KernelRow row) { return ReferenceKernels().rowLoops[row][kData8u]; }
+RowLoopFn Reference(KernelRow row) {
+    return ReferenceKernels().rowLoops[row][kData8u];
+}
 
 bool NearestMulti(const RowLoopArgs& a) {
     return a.pixelStride == 3 ? NearestLoop<Avx2Nearest3>(a) : Reference(kRowNearest3)(a);
@@ -621,7 +642,8 @@ ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
             if (r == 0) {
                 for (; e + 16 <= accumulated; e += 16) {
                     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + e));
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), _mm256_cvtepu8_epi16(v));
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e),
+                                        _mm256_cvtepu8_epi16(v));
                 }
                 for (; e < accumulated; ++e) {
                     acc[e] = p[e];
@@ -630,7 +652,8 @@ ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
                 for (; e + 16 <= accumulated; e += 16) {
                     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + e));
                     auto* o = reinterpret_cast<__m256i*>(acc + e);
-                    _mm256_storeu_si256(o, _mm256_add_epi16(_mm256_loadu_si256(o), _mm256_cvtepu8_epi16(v)));
+                    _mm256_storeu_si256(
+                        o, _mm256_add_epi16(_mm256_loadu_si256(o), _mm256_cvtepu8_epi16(v)));
                 }
                 for (; e < accumulated; ++e) {
                     acc[e] = static_cast<std::uint16_t>(acc[e] + p[e]);
@@ -644,7 +667,8 @@ ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
             for (; e + 16 <= needed; e += 16) {
                 __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e));
                 for (int t = 1; t < ix; ++t) {
-                    sum = _mm256_add_epi16(sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e + 3 * t)));
+                    sum = _mm256_add_epi16(
+                        sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + e + 3 * t)));
                 }
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + e), sum);
             }
@@ -725,7 +749,9 @@ const ResizeKernels* Avx2Kernels() {
 
 namespace resample {
 
-const ResizeKernels* Avx2Kernels() { return nullptr; }
+const ResizeKernels* Avx2Kernels() {
+    return nullptr;
+}
 
 }  // namespace resample
 

@@ -2,10 +2,9 @@
 
 namespace resample {
 
-ResizeStatus CheckResizeArguments(const void* src, ResizeSize srcSize, int srcStep,
-                                  ResizeRect roi, const void* dst, int dstStep,
-                                  ResizeSize dstSize, double xFactor, double yFactor,
-                                  int planes) {
+ResizeStatus CheckResizeArguments(const void* src, ResizeSize srcSize, int srcStep, ResizeRect roi,
+                                  const void* dst, int dstStep, ResizeSize dstSize, double xFactor,
+                                  double yFactor, int planes) {
     if (src == nullptr || dst == nullptr) {
         return kResizeNullPtrErr;
     }

@@ -13,10 +13,9 @@ namespace resample {
 // The checks in their order; the first that fails gives the result. With
 // planes > 0 the image pointers are arrays of that many plane pointers, each
 // of which must be set.
-ResizeStatus CheckResizeArguments(const void* src, ResizeSize srcSize, int srcStep,
-                                  ResizeRect roi, const void* dst, int dstStep,
-                                  ResizeSize dstSize, double xFactor, double yFactor,
-                                  int planes);
+ResizeStatus CheckResizeArguments(const void* src, ResizeSize srcSize, int srcStep, ResizeRect roi,
+                                  const void* dst, int dstStep, ResizeSize dstSize, double xFactor,
+                                  double yFactor, int planes);
 
 // The ROI cut to the image (its origin is known to lie inside).
 struct ClippedRoi {

@@ -11,7 +11,9 @@ namespace resample {
 
 namespace {
 
-int ElementSize(int dataType) { return dataType == kData8u ? 1 : dataType == kData16u ? 2 : 4; }
+int ElementSize(int dataType) {
+    return dataType == kData8u ? 1 : dataType == kData16u ? 2 : 4;
+}
 
 bool IsInterpolation(int code) {
     return code == kResizeNearest || code == kResizeLinear || code == kResizeCubic ||
@@ -104,7 +106,8 @@ void ForEachPosition(const Axis& axis, F f) {
 // single position lies beyond the ROI; it takes the ROI's last pixel.
 template <class Emit>
 void NearestAxis(const Axis& axis, Emit emit) {
-    ForEachPosition(axis, [&](int k, double x) { emit(k, BiasedIndex(x, 0, axis.roiLength - 1).i); });
+    ForEachPosition(axis,
+                    [&](int k, double x) { emit(k, BiasedIndex(x, 0, axis.roiLength - 1).i); });
 }
 
 // Linear: the window's first pixel and the fraction towards the second. At
@@ -155,7 +158,8 @@ void LanczosAxis(const Axis& axis, Emit emit) {
 
 // Q14 weight of a fraction: trunc(fraction * 16384 + 1e-7).
 std::uint16_t Q14(double fraction, bool whole) {
-    return static_cast<std::uint16_t>(whole ? kQ14One : static_cast<int>(fraction * kQ14One + kBias));
+    return static_cast<std::uint16_t>(whole ? kQ14One
+                                            : static_cast<int>(fraction * kQ14One + kBias));
 }
 
 KernelRow KernelRowFor(int kind, int channels, bool planar) {
@@ -264,7 +268,8 @@ ResizeStatus ResizeGeneral(const void* src, ResizeSize srcSize, int srcStep, Res
             if (!rowWeights) {
                 return kResizeMemAllocErr;
             }
-            colWeights.reset(AlignedAlloc32(std::ptrdiff_t{dstW} * (cachedQ14 ? 2 : 1), weightSize));
+            colWeights.reset(
+                AlignedAlloc32(std::ptrdiff_t{dstW} * (cachedQ14 ? 2 : 1), weightSize));
             if (!colWeights) {
                 return kResizeMemAllocErr;
             }
@@ -345,7 +350,8 @@ ResizeStatus ResizeGeneral(const void* src, ResizeSize srcSize, int srcStep, Res
     const std::ptrdiff_t cachedElements = std::ptrdiff_t{dstW} * perColumn + 4 * perColumn;
     AlignedBlock cached[6];
     for (int i = 0; i < cachedCount; ++i) {
-        cached[i].reset(AlignedAlloc32(cachedElements, cachedQ14 ? sizeof(std::uint16_t) : sizeof(float)));
+        cached[i].reset(
+            AlignedAlloc32(cachedElements, cachedQ14 ? sizeof(std::uint16_t) : sizeof(float)));
         if (!cached[i]) {
             return kResizeMemAllocErr;
         }
@@ -367,14 +373,16 @@ ResizeStatus ResizeGeneral(const void* src, ResizeSize srcSize, int srcStep, Res
     args.colsToEdge = srcSize.width - srcRoi.x;
     args.rowsToEdge = srcSize.height - srcRoi.y;
 
-    const RowLoopFn loop = kernels.rowLoops[KernelRowFor(kind, channelCount, planar != 0)][dataType];
+    const RowLoopFn loop =
+        kernels.rowLoops[KernelRowFor(kind, channelCount, planar != 0)][dataType];
     if (planar == 0) {
         args.src = static_cast<const char*>(src) + std::ptrdiff_t{srcRoi.y} * srcStep +
                    std::ptrdiff_t{srcRoi.x} * pixelStride * elem;
         args.dst = dst;
         return loop(args) ? kResizeOk : kResizeMemAllocErr;
     }
-    const std::ptrdiff_t origin = std::ptrdiff_t{srcRoi.y} * srcStep + std::ptrdiff_t{srcRoi.x} * elem;
+    const std::ptrdiff_t origin =
+        std::ptrdiff_t{srcRoi.y} * srcStep + std::ptrdiff_t{srcRoi.x} * elem;
     const auto* srcPlanes = static_cast<const void* const*>(src);
     auto* const* dstPlanes = static_cast<void* const*>(dst);
     for (int p = 0; p < planes; ++p) {
@@ -392,9 +400,9 @@ ResizeStatus ResizeGeneral(const void* src, ResizeSize srcSize, int srcStep, Res
                            double yFactor, int interpolation, double xShift, double yShift,
                            int pixelStride, int channelCount, int dataType, int planar,
                            int coordMode) {
-    return ResizeGeneral(src, srcSize, srcStep, srcRoi, dst, dstStep, dstRoiSize, xFactor,
-                         yFactor, interpolation, xShift, yShift, pixelStride, channelCount,
-                         dataType, planar, coordMode, SelectedKernels());
+    return ResizeGeneral(src, srcSize, srcStep, srcRoi, dst, dstStep, dstRoiSize, xFactor, yFactor,
+                         interpolation, xShift, yShift, pixelStride, channelCount, dataType, planar,
+                         coordMode, SelectedKernels());
 }
 
 ResizeStatus ResizeGenericEntry(const std::uint8_t* src, ResizeSize srcSize, int srcStep,

@@ -82,7 +82,7 @@ struct RowLoopArgs {
     int dstH = 0;
     const std::ptrdiff_t* rowOfs = nullptr;  // per destination row, from the ROI's first row
     const std::int32_t* colOfs = nullptr;    // per destination column, from the ROI's first column
-    const void* rowWeights = nullptr;        // Q14 weights (linear integer data) or fractions / weights
+    const void* rowWeights = nullptr;  // Q14 weights (linear integer data) or fractions / weights
     const void* colWeights = nullptr;
     std::array<void*, 6> rows{};  // cached rows
     int pixelStride = 3;
@@ -172,8 +172,7 @@ inline CubicCoefficients CubicCoefficientsFor(double t) {
 
 // The cubic's value: D1 = q1 - q0, D2 = q2 - q1 - D1, D3 = q1 - 2 q2 + q3 - D2,
 // value = q0 + D1 b + D2 c + D3 d, evaluated left to right.
-inline double CubicValue(double q0, double q1, double q2, double q3, double b, double c,
-                         double d) {
+inline double CubicValue(double q0, double q1, double q2, double q3, double b, double c, double d) {
     const double d1 = q1 - q0;
     const double d2 = q2 - q1 - d1;
     const double d3 = q1 - 2.0 * q2 + q3 - d2;

@@ -120,8 +120,8 @@ bool CubicLoop(const RowLoopArgs& a) {
     T* dst = static_cast<T*>(a.dst);
     const float* fractions = static_cast<const float*>(a.rowWeights);
     const std::ptrdiff_t step = a.srcStep;
-    B* r[4] = {static_cast<B*>(a.rows[0]), static_cast<B*>(a.rows[1]),
-               static_cast<B*>(a.rows[2]), static_cast<B*>(a.rows[3])};
+    B* r[4] = {static_cast<B*>(a.rows[0]), static_cast<B*>(a.rows[1]), static_cast<B*>(a.rows[2]),
+               static_cast<B*>(a.rows[3])};
 
     const std::ptrdiff_t first = a.rowOfs[0];
     ctx.Horizontal(src + first - step, r[1]);

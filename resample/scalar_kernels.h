@@ -171,7 +171,8 @@ public:
     }
 
     void Vertical(T* d, RowWeight weight, const Cached* upper, const Cached* lower) const {
-        this->ForEachDestination(d, [&](std::ptrdiff_t i) { return M::V(upper[i], lower[i], weight); });
+        this->ForEachDestination(
+            d, [&](std::ptrdiff_t i) { return M::V(upper[i], lower[i], weight); });
     }
 };
 

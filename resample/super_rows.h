@@ -38,8 +38,12 @@ inline constexpr double kSampleMax = std::is_same_v<T, std::uint8_t>    ? 255.0
                                                                         : 0.0;
 
 // Whole source pixels per destination pixel, limited to what can be read.
-inline std::int64_t WholeColumns(const SuperRowArgs& a) { return FloorLimited(a.xr, a.usedW); }
-inline std::int64_t WholeRows(const SuperRowArgs& a) { return FloorLimited(a.yr, a.roiH); }
+inline std::int64_t WholeColumns(const SuperRowArgs& a) {
+    return FloorLimited(a.xr, a.usedW);
+}
+inline std::int64_t WholeRows(const SuperRowArgs& a) {
+    return FloorLimited(a.yr, a.roiH);
+}
 
 // Adds `rows` source rows element by element: integer adds for integer
 // accumulators, single-precision adds for float ones. Channels 0 .. C-1 of
@@ -118,15 +122,17 @@ ResizeStatus SuperRowImpl(const SuperRowArgs& a) {
     double carry = 0.0;  // share of row p already taken by the previous destination row
     char* dstRow = static_cast<char*>(a.dst);
     for (int i = 0; i < a.dstH; ++i, dstRow += a.dstStep) {
-        std::memset(static_cast<void*>(acc), 0, static_cast<std::size_t>(accElements) * sizeof(Acc));
+        std::memset(static_cast<void*>(acc), 0,
+                    static_cast<std::size_t>(accElements) * sizeof(Acc));
 
         // Vertical pass.
         if (wholeY) {
             if (a.ratioCase == 0) {
-                const std::int64_t rows = std::max<std::int64_t>(0, std::min<std::int64_t>(iy, a.roiH - p));
+                const std::int64_t rows =
+                    std::max<std::int64_t>(0, std::min<std::int64_t>(iy, a.roiH - p));
                 if (rows > 0) {
-                    SuperRowAccum<T, C, Acc>(rowAt(p), a.srcStep, a.usedW, static_cast<int>(rows), acc,
-                                             stride);
+                    SuperRowAccum<T, C, Acc>(rowAt(p), a.srcStep, a.usedW, static_cast<int>(rows),
+                                             acc, stride);
                 }
             } else {
                 for (std::int64_t t = 0; t < iy; ++t) {
@@ -233,8 +239,8 @@ ResizeStatus SuperRowImpl(const SuperRowArgs& a) {
 // to 64 bits rather than left to wrap.
 template <class T>
 inline bool NeedsWideSums(const SuperRowArgs& a) {
-    const double largest = static_cast<double>(WholeColumns(a)) * static_cast<double>(WholeRows(a)) *
-                           kSampleMax<T>;
+    const double largest =
+        static_cast<double>(WholeColumns(a)) * static_cast<double>(WholeRows(a)) * kSampleMax<T>;
     return largest > static_cast<double>(std::numeric_limits<std::uint32_t>::max());
 }
 

@@ -34,8 +34,8 @@ void SuperRowAccum_16u_C3(const std::uint16_t* row, std::ptrdiff_t srcStep, int 
                           std::uint32_t* acc, int pixelStride) {
     SuperRowAccum<std::uint16_t, 3>(row, srcStep, width, rows, acc, pixelStride);
 }
-void SuperRowAccum_32f_C3(const float* row, std::ptrdiff_t srcStep, int width, int rows,
-                          float* acc, int pixelStride) {
+void SuperRowAccum_32f_C3(const float* row, std::ptrdiff_t srcStep, int width, int rows, float* acc,
+                          int pixelStride) {
     SuperRowAccum<float, 3>(row, srcStep, width, rows, acc, pixelStride);
 }
 void SuperRowAccum_8u_C4(const std::uint8_t* row, std::ptrdiff_t srcStep, int width, int rows,
@@ -54,22 +54,42 @@ void SuperRowAccum_32f_C4(const float* row, std::ptrdiff_t srcStep, int width, i
 // ---------------------------------------------------------------------------
 // Row routines.
 
-ResizeStatus SuperRow_8u_C1(const SuperRowArgs& a) { return SuperRowScalar<std::uint8_t, 1>(a); }
-ResizeStatus SuperRow_16u_C1(const SuperRowArgs& a) { return SuperRowScalar<std::uint16_t, 1>(a); }
-ResizeStatus SuperRow_32f_C1(const SuperRowArgs& a) { return SuperRowScalar<float, 1>(a); }
-ResizeStatus SuperRow_8u_C3(const SuperRowArgs& a) { return SuperRowScalar<std::uint8_t, 3>(a); }
-ResizeStatus SuperRow_16u_C3(const SuperRowArgs& a) { return SuperRowScalar<std::uint16_t, 3>(a); }
-ResizeStatus SuperRow_32f_C3(const SuperRowArgs& a) { return SuperRowScalar<float, 3>(a); }
-ResizeStatus SuperRow_8u_C4(const SuperRowArgs& a) { return SuperRowScalar<std::uint8_t, 4>(a); }
-ResizeStatus SuperRow_16u_C4(const SuperRowArgs& a) { return SuperRowScalar<std::uint16_t, 4>(a); }
-ResizeStatus SuperRow_32f_C4(const SuperRowArgs& a) { return SuperRowScalar<float, 4>(a); }
+ResizeStatus SuperRow_8u_C1(const SuperRowArgs& a) {
+    return SuperRowScalar<std::uint8_t, 1>(a);
+}
+ResizeStatus SuperRow_16u_C1(const SuperRowArgs& a) {
+    return SuperRowScalar<std::uint16_t, 1>(a);
+}
+ResizeStatus SuperRow_32f_C1(const SuperRowArgs& a) {
+    return SuperRowScalar<float, 1>(a);
+}
+ResizeStatus SuperRow_8u_C3(const SuperRowArgs& a) {
+    return SuperRowScalar<std::uint8_t, 3>(a);
+}
+ResizeStatus SuperRow_16u_C3(const SuperRowArgs& a) {
+    return SuperRowScalar<std::uint16_t, 3>(a);
+}
+ResizeStatus SuperRow_32f_C3(const SuperRowArgs& a) {
+    return SuperRowScalar<float, 3>(a);
+}
+ResizeStatus SuperRow_8u_C4(const SuperRowArgs& a) {
+    return SuperRowScalar<std::uint8_t, 4>(a);
+}
+ResizeStatus SuperRow_16u_C4(const SuperRowArgs& a) {
+    return SuperRowScalar<std::uint16_t, 4>(a);
+}
+ResizeStatus SuperRow_32f_C4(const SuperRowArgs& a) {
+    return SuperRowScalar<float, 4>(a);
+}
 
 // ---------------------------------------------------------------------------
 // Driver.
 
 namespace {
 
-int ElementSize(int dataType) { return dataType == kData8u ? 1 : dataType == kData16u ? 2 : 4; }
+int ElementSize(int dataType) {
+    return dataType == kData8u ? 1 : dataType == kData16u ? 2 : 4;
+}
 
 SuperLayout LayoutOf(int layout) {
     return layout == 1 ? kSuperC1 : layout == 4 ? kSuperC4 : kSuperC3;
@@ -83,9 +103,8 @@ ResizeStatus ResizeSuper(const void* src, ResizeSize srcSize, int srcStep, Resiz
                          int convention, const ResizeKernels& kernels) {
     const SuperLayout kind = LayoutOf(layout);
     const int planes = planar != 0 ? (kind == kSuperC3 ? 3 : 4) : 0;
-    const ResizeStatus status =
-        CheckResizeArguments(src, srcSize, srcStep, srcRoi, dst, dstStep, dstRoiSize, xScale,
-                             yScale, planes);
+    const ResizeStatus status = CheckResizeArguments(src, srcSize, srcStep, srcRoi, dst, dstStep,
+                                                     dstRoiSize, xScale, yScale, planes);
     if (status != kResizeOk) {
         return status;
     }
@@ -140,15 +159,14 @@ ResizeStatus ResizeSuper(const void* src, ResizeSize srcSize, int srcStep, Resiz
     const SuperRowFn row = kernels.superRows[dataType][planar != 0 ? kSuperC1 : kind];
     if (planar == 0) {
         args.pixelStride = kind == kSuperC1 ? 1 : kind == kSuperC4 ? 4 : pixelStride;
-        args.src = static_cast<const char*>(src) +
-                   static_cast<std::ptrdiff_t>(srcRoi.y) * srcStep +
+        args.src = static_cast<const char*>(src) + static_cast<std::ptrdiff_t>(srcRoi.y) * srcStep +
                    static_cast<std::ptrdiff_t>(srcRoi.x) * args.pixelStride * elem;
         args.dst = dst;
         return row(args);
     }
     args.pixelStride = 1;
-    const std::ptrdiff_t origin =
-        static_cast<std::ptrdiff_t>(srcRoi.y) * srcStep + static_cast<std::ptrdiff_t>(srcRoi.x) * elem;
+    const std::ptrdiff_t origin = static_cast<std::ptrdiff_t>(srcRoi.y) * srcStep +
+                                  static_cast<std::ptrdiff_t>(srcRoi.x) * elem;
     const auto* srcPlanes = static_cast<const void* const*>(src);
     auto* const* dstPlanes = static_cast<void* const*>(dst);
     for (int p = 0; p < planes; ++p) {

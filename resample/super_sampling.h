@@ -53,8 +53,8 @@ void SuperRowAccum_8u_C3(const std::uint8_t* row, std::ptrdiff_t srcStep, int wi
                          std::uint32_t* acc, int pixelStride);
 void SuperRowAccum_16u_C3(const std::uint16_t* row, std::ptrdiff_t srcStep, int width, int rows,
                           std::uint32_t* acc, int pixelStride);
-void SuperRowAccum_32f_C3(const float* row, std::ptrdiff_t srcStep, int width, int rows,
-                          float* acc, int pixelStride);
+void SuperRowAccum_32f_C3(const float* row, std::ptrdiff_t srcStep, int width, int rows, float* acc,
+                          int pixelStride);
 void SuperRowAccum_8u_C4(const std::uint8_t* row, std::ptrdiff_t srcStep, int width, int rows,
                          std::uint32_t* acc);
 void SuperRowAccum_16u_C4(const std::uint16_t* row, std::ptrdiff_t srcStep, int width, int rows,

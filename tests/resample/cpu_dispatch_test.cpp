@@ -26,9 +26,10 @@ TEST_F(CpuDispatch, EntryReachesTheGenericImplementation) {
     const Picture src = RandomPicture(9, 5, 3);
     Picture viaEntry(20, 20), viaGeneric(20, 20);
     EXPECT_EQ(Resize(src, src.all(), viaEntry, 2.1, 1.6, kResizeCubic), kResizeOk);
-    EXPECT_EQ(resample::ResizeGenericEntry(src.data(), src.size(), src.step, src.all(), viaGeneric.data(),
-                                           viaGeneric.step, viaGeneric.size(), 2.1, 1.6, kResizeCubic),
-              kResizeOk);
+    EXPECT_EQ(
+        resample::ResizeGenericEntry(src.data(), src.size(), src.step, src.all(), viaGeneric.data(),
+                                     viaGeneric.step, viaGeneric.size(), 2.1, 1.6, kResizeCubic),
+        kResizeOk);
     EXPECT_EQ(viaEntry.bytes, viaGeneric.bytes);
     // Errors come back unchanged.
     EXPECT_EQ(Resize(src, {9, 0, 1, 1}, viaEntry, 1.0, 1.0, kResizeNearest), kResizeRoiOutside);
@@ -54,9 +55,19 @@ TEST_F(CpuDispatch, ClassForType) {
         int cpuClass;
     };
     constexpr Case kCases[] = {
-        {-1, kResizeOk, 0}, {0, kResizeOk, 1},  {4, kResizeOk, 1},  {5, kResizeOk, 2},  {16, kResizeOk, 2},
-        {17, kResizeOk, 2}, {6, kResizeOk, 3},  {7, kResizeOk, 3},  {9, kResizeOk, 3},  {8, kResizeOk, 4},
-        {32, kResizeOk, 4}, {10, kResizeUnknownCpuType, 4}, {-2, kResizeUnknownCpuType, 4},
+        {-1, kResizeOk, 0},
+        {0, kResizeOk, 1},
+        {4, kResizeOk, 1},
+        {5, kResizeOk, 2},
+        {16, kResizeOk, 2},
+        {17, kResizeOk, 2},
+        {6, kResizeOk, 3},
+        {7, kResizeOk, 3},
+        {9, kResizeOk, 3},
+        {8, kResizeOk, 4},
+        {32, kResizeOk, 4},
+        {10, kResizeUnknownCpuType, 4},
+        {-2, kResizeUnknownCpuType, 4},
         {33, kResizeUnknownCpuType, 4},
     };
     for (const Case& c : kCases) {

@@ -44,12 +44,13 @@ void ExpectSameAsReference(const Call& c, const ResizeKernels& fast, std::uint32
     const ResizeStatus se = resample::ResizeGenericEntry(
         src.data(), src.size(), src.step, c.roi, expected.data(), expected.step, expected.size(),
         c.xf, c.yf, c.interpolation, ReferenceKernels());
-    const ResizeStatus sa = resample::ResizeGenericEntry(
-        src.data(), src.size(), src.step, c.roi, actual.data(), actual.step, actual.size(), c.xf,
-        c.yf, c.interpolation, fast);
+    const ResizeStatus sa =
+        resample::ResizeGenericEntry(src.data(), src.size(), src.step, c.roi, actual.data(),
+                                     actual.step, actual.size(), c.xf, c.yf, c.interpolation, fast);
     ASSERT_EQ(se, kResizeOk) << Describe(c);
     ASSERT_EQ(sa, se) << Describe(c);
-    const auto diff = std::mismatch(expected.bytes.begin(), expected.bytes.end(), actual.bytes.begin());
+    const auto diff =
+        std::mismatch(expected.bytes.begin(), expected.bytes.end(), actual.bytes.begin());
     if (diff.first != expected.bytes.end()) {
         const auto at = diff.first - expected.bytes.begin();
         ADD_FAILURE() << Describe(c) << ": first difference at row " << at / expected.step
@@ -92,10 +93,14 @@ TEST_F(FastPath, NamedCasesMatchReference) {
 
 TEST_F(FastPath, RandomCallsMatchReference) {
     std::mt19937 rng(20240611);
-    const auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
-    constexpr std::array<double, 12> kExact = {1.0, 2.0, 0.5, 1.0 / 3, 0.25, 1920.0 / 704,
-                                               2.25, 1.16, 3.0, 1.5, 0.4, 0.75};
+    const auto uniform = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    const auto real = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    constexpr std::array<double, 12> kExact = {1.0,  2.0,  0.5, 1.0 / 3, 0.25, 1920.0 / 704,
+                                               2.25, 1.16, 3.0, 1.5,     0.4,  0.75};
     constexpr std::array<double, 6> kShrink = {1.0, 0.5, 1.0 / 3, 0.25, 0.2, 0.4};
     constexpr std::array<int, 5> kKinds = {kResizeNearest, kResizeLinear, kResizeCubic,
                                            kResizeLanczos, kResizeSuper};
@@ -115,7 +120,8 @@ TEST_F(FastPath, RandomCallsMatchReference) {
         }
         const auto factor = [&] {
             if (c.interpolation == kResizeSuper) {
-                return uniform(0, 1) == 0 ? kShrink[uniform(0, kShrink.size() - 1)] : real(0.1, 1.0);
+                return uniform(0, 1) == 0 ? kShrink[uniform(0, kShrink.size() - 1)]
+                                          : real(0.1, 1.0);
             }
             return uniform(0, 1) == 0 ? kExact[uniform(0, kExact.size() - 1)] : real(0.15, 3.5);
         };
@@ -139,9 +145,10 @@ TEST_F(FastPath, OtherLayoutsMatchReference) {
     struct Layout {
         int stride, channels, dataType, planar;
     };
-    constexpr std::array<Layout, 6> kLayouts = {{
-        {4, 3, 0, 0}, {4, 4, 0, 0}, {1, 1, 0, 0}, {3, 3, 1, 0}, {4, 4, 2, 0}, {1, 3, 0, 1}}};
-    constexpr std::array<int, 4> kKinds = {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos};
+    constexpr std::array<Layout, 6> kLayouts = {
+        {{4, 3, 0, 0}, {4, 4, 0, 0}, {1, 1, 0, 0}, {3, 3, 1, 0}, {4, 4, 2, 0}, {1, 3, 0, 1}}};
+    constexpr std::array<int, 4> kKinds = {kResizeNearest, kResizeLinear, kResizeCubic,
+                                           kResizeLanczos};
     std::uint32_t seed = 77;
     for (const Layout& l : kLayouts) {
         for (const int kind : kKinds) {
@@ -171,7 +178,8 @@ TEST_F(FastPath, OtherLayoutsMatchReference) {
                 dstPlanes0.push_back(dst0[p].data());
                 dstPlanes1.push_back(dst1[p].data());
             }
-            const void* s = l.planar != 0 ? static_cast<const void*>(srcPlanes.data()) : src[0].data();
+            const void* s =
+                l.planar != 0 ? static_cast<const void*>(srcPlanes.data()) : src[0].data();
             void* d0 = l.planar != 0 ? static_cast<void*>(dstPlanes0.data()) : dst0[0].data();
             void* d1 = l.planar != 0 ? static_cast<void*>(dstPlanes1.data()) : dst1[0].data();
             const ResizeRect roi{3, 2, 30, 19};
@@ -200,10 +208,12 @@ TEST(SourceBounds, ReadsStayInsideTheImage) {
     struct Factors {
         double x, y;
     };
-    constexpr std::array<Factors, 4> kGrow = {{{1920.0 / 704, 2.25}, {1.0, 2.0}, {2.5, 1.3}, {1.0, 1.0}}};
-    constexpr std::array<Factors, 4> kShrink = {{{0.5, 0.5}, {1.0 / 3, 1.0 / 3}, {0.4, 0.75}, {0.3, 0.6}}};
-    constexpr std::array<int, 5> kKinds = {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos,
-                                           kResizeSuper};
+    constexpr std::array<Factors, 4> kGrow = {
+        {{1920.0 / 704, 2.25}, {1.0, 2.0}, {2.5, 1.3}, {1.0, 1.0}}};
+    constexpr std::array<Factors, 4> kShrink = {
+        {{0.5, 0.5}, {1.0 / 3, 1.0 / 3}, {0.4, 0.75}, {0.3, 0.6}}};
+    constexpr std::array<int, 5> kKinds = {kResizeNearest, kResizeLinear, kResizeCubic,
+                                           kResizeLanczos, kResizeSuper};
     const int w = 45, h = 17;
     for (const bool atEnd : {true, false}) {
         GuardedBlock block(static_cast<std::size_t>(w) * 3 * h, atEnd);
@@ -213,15 +223,16 @@ TEST(SourceBounds, ReadsStayInsideTheImage) {
             for (const int kind : kKinds) {
                 for (const auto& list : {kGrow, kShrink}) {
                     for (const Factors f : list) {
-                        for (const ResizeRect roi : {ResizeRect{0, 0, w, h}, ResizeRect{w - 13, h - 9, 50, 50},
-                                                     ResizeRect{0, 0, 9, 7}, ResizeRect{w - 1, h - 1, 1, 1}}) {
+                        for (const ResizeRect roi :
+                             {ResizeRect{0, 0, w, h}, ResizeRect{w - 13, h - 9, 50, 50},
+                              ResizeRect{0, 0, 9, 7}, ResizeRect{w - 1, h - 1, 1, 1}}) {
                             if (kind == kResizeSuper && (f.x > 1.0 || f.y > 1.0)) {
                                 continue;
                             }
                             Picture dst(140, 60);
                             const ResizeStatus s = resample::ResizeGenericEntry(
-                                block.data(), {w, h}, w * 3, roi, dst.data(), dst.step, dst.size(), f.x,
-                                f.y, kind, *set);
+                                block.data(), {w, h}, w * 3, roi, dst.data(), dst.step, dst.size(),
+                                f.x, f.y, kind, *set);
                             EXPECT_EQ(s, kResizeOk);
                         }
                     }

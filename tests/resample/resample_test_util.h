@@ -7,8 +7,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -29,12 +29,17 @@ struct Picture {
 
     Picture() = default;
     Picture(int w, int h, int pixel = 3, int extraStep = 0, std::uint8_t fill = 0)
-        : width(w), height(h), pixelBytes(pixel), step(w * pixel + extraStep),
+        : width(w),
+          height(h),
+          pixelBytes(pixel),
+          step(w * pixel + extraStep),
           bytes(static_cast<std::size_t>(step) * h, fill) {}
 
     std::uint8_t* data() { return bytes.data(); }
     const std::uint8_t* data() const { return bytes.data(); }
-    std::uint8_t* px(int x, int y) { return data() + static_cast<std::ptrdiff_t>(y) * step + x * pixelBytes; }
+    std::uint8_t* px(int x, int y) {
+        return data() + static_cast<std::ptrdiff_t>(y) * step + x * pixelBytes;
+    }
     const std::uint8_t* px(int x, int y) const {
         return data() + static_cast<std::ptrdiff_t>(y) * step + x * pixelBytes;
     }
@@ -98,7 +103,8 @@ void ExpectWritesExactly(const Picture& dst, int w, int h, Call call, int writte
             differing += std::memcmp(a.px(x, y), b.px(x, y), written) != 0 ? 1 : 0;
         }
     }
-    EXPECT_EQ(differing, 0) << "pixels inside the " << w << " x " << h << " rectangle left unwritten";
+    EXPECT_EQ(differing, 0) << "pixels inside the " << w << " x " << h
+                            << " rectangle left unwritten";
 }
 
 // The size the entry writes for a rectangle with factors: trunc(len * f + 1e-7),
@@ -116,7 +122,8 @@ public:
         const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
         const std::size_t body = (size + page - 1) / page * page;
         m_mapped = body + 2 * page;
-        void* m = mmap(nullptr, m_mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* m =
+            mmap(nullptr, m_mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (m == MAP_FAILED) {
             m = nullptr;
             return;

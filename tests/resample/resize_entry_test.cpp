@@ -43,6 +43,7 @@ struct OrderCase {
 
 // Each row breaks the check it names and, where possible, a later one too:
 // the earlier check decides.
+// clang-format off
 const OrderCase kOrder[] = {
     {"null source, bad size", [](EntryArgs& a) { a.nullSource = true; a.srcSize.width = 0; }, kResizeNullPtrErr, kResizeNullPtrErr},
     {"null destination, bad step", [](EntryArgs& a) { a.nullDestination = true; a.srcStep = 0; }, kResizeNullPtrErr, kResizeNullPtrErr},
@@ -63,12 +64,13 @@ const OrderCase kOrder[] = {
     {"x factor NaN", [](EntryArgs& a) { a.xf = std::nan(""); }, kResizeFactorErr, kResizeFactorErr},
     {"y factor 1.5", [](EntryArgs& a) { a.yf = 1.5; }, kResizeOk, kResizeInterpolationErr},
 };
+// clang-format on
 
 ResizeStatus CallEntry(const EntryArgs& a, Picture& dst) {
     static const Picture src = RandomPicture(8, 6, 3);
     return ResizeImage_8u_C3R(a.nullSource ? nullptr : src.data(), a.srcSize, a.srcStep, a.roi,
-                              a.nullDestination ? nullptr : dst.data(), a.dstStep, a.dstSize, a.xf, a.yf,
-                              a.interpolation);
+                              a.nullDestination ? nullptr : dst.data(), a.dstStep, a.dstSize, a.xf,
+                              a.yf, a.interpolation);
 }
 
 }  // namespace
@@ -81,7 +83,8 @@ TEST(ResizeChecks, FirstFailingCheckDecidesAndNothingIsWritten) {
             c.change(a);
             Picture dst(20, 20, 3, 0, 0x77);
             const Picture before = dst;
-            EXPECT_EQ(CallEntry(a, dst), super ? c.super : c.general) << c.what << (super ? " (supersampling)" : "");
+            EXPECT_EQ(CallEntry(a, dst), super ? c.super : c.general)
+                << c.what << (super ? " (supersampling)" : "");
             if ((super ? c.super : c.general) != kResizeOk) {
                 EXPECT_EQ(dst.bytes, before.bytes) << c.what;
             }
@@ -112,7 +115,7 @@ TEST(ResizeChecks, UnsupportedLayoutsAreRefused) {
         int stride, channels, dataType, planar, coordMode;
     };
     constexpr Layout kBad[] = {{3, 3, 3, 0, 1}, {3, 3, -1, 0, 1}, {2, 1, 0, 0, 1}, {3, 4, 0, 0, 1},
-                               {1, 3, 0, 0, 1}, {3, 3, 0, 2, 1}, {3, 3, 0, 0, 2}, {1, 2, 0, 1, 1}};
+                               {1, 3, 0, 0, 1}, {3, 3, 0, 2, 1},  {3, 3, 0, 0, 2}, {1, 2, 0, 1, 1}};
     const Picture src = RandomPicture(8, 8, 1, 4);
     for (const Layout& l : kBad) {
         Picture dst(8, 8, 4, 0, 0x33);
@@ -121,16 +124,17 @@ TEST(ResizeChecks, UnsupportedLayoutsAreRefused) {
         void* dstPlanes[4] = {dst.data(), dst.data(), dst.data(), dst.data()};
         const void* s = l.planar != 0 ? static_cast<const void*>(planes) : src.data();
         void* d = l.planar != 0 ? static_cast<void*>(dstPlanes) : dst.data();
-        EXPECT_EQ(resample::ResizeGeneral(s, {8, 8}, src.step, {0, 0, 8, 8}, d, dst.step, {8, 8}, 1.0, 1.0,
-                                          kResizeLinear, 0.0, 0.0, l.stride, l.channels, l.dataType,
-                                          l.planar, l.coordMode),
+        EXPECT_EQ(resample::ResizeGeneral(s, {8, 8}, src.step, {0, 0, 8, 8}, d, dst.step, {8, 8},
+                                          1.0, 1.0, kResizeLinear, 0.0, 0.0, l.stride, l.channels,
+                                          l.dataType, l.planar, l.coordMode),
                   kResizeDataTypeErr)
-            << l.stride << " " << l.channels << " " << l.dataType << " " << l.planar << " " << l.coordMode;
+            << l.stride << " " << l.channels << " " << l.dataType << " " << l.planar << " "
+            << l.coordMode;
         EXPECT_EQ(dst.bytes, before.bytes);
     }
     Picture dst(8, 8, 4);
-    EXPECT_EQ(resample::ResizeSuper(src.data(), {8, 8}, src.step, {0, 0, 8, 8}, dst.data(), dst.step, {8, 8},
-                                    0.5, 0.5, 3, 3, 7, 0, 1),
+    EXPECT_EQ(resample::ResizeSuper(src.data(), {8, 8}, src.step, {0, 0, 8, 8}, dst.data(),
+                                    dst.step, {8, 8}, 0.5, 0.5, 3, 3, 7, 0, 1),
               kResizeDataTypeErr);
 }
 
@@ -159,9 +163,10 @@ TEST(ResizeExtent, WrittenRectangle) {
     for (const Case& c : kCases) {
         for (const int kind : {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos}) {
             const Picture src = RandomPicture(c.srcW, c.srcH, 11);
-            ExpectWritesExactly(Picture(c.dstW, c.dstH, 3, 2), c.wroteW, c.wroteH, [&](Picture& dst) {
-                ASSERT_EQ(Resize(src, c.roi, dst, c.xf, c.yf, kind), kResizeOk) << c.what;
-            });
+            ExpectWritesExactly(
+                Picture(c.dstW, c.dstH, 3, 2), c.wroteW, c.wroteH, [&](Picture& dst) {
+                    ASSERT_EQ(Resize(src, c.roi, dst, c.xf, c.yf, kind), kResizeOk) << c.what;
+                });
         }
     }
 }
@@ -172,7 +177,9 @@ TEST(ResizeNearest, SourceColumns) {
         double factor;
         std::array<int, 6> columns;
     };
-    constexpr Case kCases[] = {{2.0, {0, 0, 1, 1, 2, 2}}, {0.5, {1, 3, 5, 7, 9, 11}}, {1.0, {0, 1, 2, 3, 4, 5}},
+    constexpr Case kCases[] = {{2.0, {0, 0, 1, 1, 2, 2}},
+                               {0.5, {1, 3, 5, 7, 9, 11}},
+                               {1.0, {0, 1, 2, 3, 4, 5}},
                                {1.5, {0, 1, 1, 2, 3, 3}}};
     Picture src(12, 2);
     for (int x = 0; x < 12; ++x) {
@@ -212,7 +219,8 @@ TEST(ResizeNearest, HugeAndTinyFactors) {
         }
     }
     Picture dst(4, 3);
-    ASSERT_EQ(Resize(src, roi, dst, 1e300, std::numeric_limits<double>::infinity(), kResizeNearest), kResizeOk);
+    ASSERT_EQ(Resize(src, roi, dst, 1e300, std::numeric_limits<double>::infinity(), kResizeNearest),
+              kResizeOk);
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 4; ++x) {
             EXPECT_EQ(0, std::memcmp(dst.px(x, y), src.px(2, 1), 3));
@@ -252,8 +260,8 @@ TEST(ResizeFallback, SmallImagesUseSimplerKinds) {
         int w, h, asked, runs;
     };
     constexpr Case kCases[] = {
-        {3, 100, kResizeCubic, kResizeLinear},   {100, 3, kResizeCubic, kResizeLinear},
-        {5, 100, kResizeLanczos, kResizeCubic},  {3, 100, kResizeLanczos, kResizeLinear},
+        {3, 100, kResizeCubic, kResizeLinear},    {100, 3, kResizeCubic, kResizeLinear},
+        {5, 100, kResizeLanczos, kResizeCubic},   {3, 100, kResizeLanczos, kResizeLinear},
         {1, 100, kResizeLanczos, kResizeNearest}, {100, 1, kResizeLinear, kResizeNearest},
     };
     for (const Case& c : kCases) {
@@ -275,14 +283,17 @@ TEST(ResizeFallback, SmallImagesUseSimplerKinds) {
 // any image of at least 2 x 2; Lanczos from 6 x 6; supersampling always).
 TEST(ResizeIdentity, FactorOneReproducesTheRoi) {
     const Picture src = RandomPicture(13, 9, 41, 3, 5);
-    for (const ResizeRect roi : {ResizeRect{0, 0, 13, 9}, ResizeRect{3, 2, 7, 6}, ResizeRect{6, 3, 50, 50}}) {
-        for (const int kind : {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
+    for (const ResizeRect roi :
+         {ResizeRect{0, 0, 13, 9}, ResizeRect{3, 2, 7, 6}, ResizeRect{6, 3, 50, 50}}) {
+        for (const int kind :
+             {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
             Picture dst(20, 20, 3, 0, 0x99);
             ASSERT_EQ(Resize(src, roi, dst, 1.0, 1.0, kind), kResizeOk);
             const int w = std::min(roi.width, 13 - roi.x);
             const int h = std::min(roi.height, 9 - roi.y);
             for (int y = 0; y < h; ++y) {
-                EXPECT_EQ(0, std::memcmp(dst.px(0, y), src.px(roi.x, roi.y + y), 3 * w)) << "kind " << kind << " row " << y;
+                EXPECT_EQ(0, std::memcmp(dst.px(0, y), src.px(roi.x, roi.y + y), 3 * w))
+                    << "kind " << kind << " row " << y;
             }
         }
     }
@@ -324,13 +335,15 @@ TEST(ResizeAllocation, EveryFailureIsReported) {
         sets.push_back(resample::Avx2Kernels());
     }
     for (const resample::ResizeKernels* set : sets) {
-        for (const int kind : {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
+        for (const int kind :
+             {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
             const double f = kind == kResizeSuper ? 0.5 : 1.7;
             Picture dst(70, 60, 3, 0, 0x21);
             const Picture before = dst;
             const auto call = [&] {
-                return resample::ResizeGenericEntry(src.data(), src.size(), src.step, src.all(), dst.data(),
-                                                    dst.step, dst.size(), f, f, kind, *set);
+                return resample::ResizeGenericEntry(src.data(), src.size(), src.step, src.all(),
+                                                    dst.data(), dst.step, dst.size(), f, f, kind,
+                                                    *set);
             };
             resample::ResetAllocationRequestCount();
             ASSERT_EQ(call(), kResizeOk);
@@ -341,7 +354,8 @@ TEST(ResizeAllocation, EveryFailureIsReported) {
                 resample::SetAllocationFailureAfter(allowed);
                 const ResizeStatus s = call();
                 resample::SetAllocationFailureAfter(-1);
-                EXPECT_EQ(s, kResizeMemAllocErr) << set->name << " kind " << kind << " failing request " << allowed;
+                EXPECT_EQ(s, kResizeMemAllocErr)
+                    << set->name << " kind " << kind << " failing request " << allowed;
                 EXPECT_EQ(dst.bytes, before.bytes) << set->name << " kind " << kind;
             }
         }

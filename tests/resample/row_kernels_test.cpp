@@ -74,23 +74,25 @@ TEST(RowKernels, HandCheckedRows) {
 TEST(RowKernels, OtherSampleTypes) {
     const std::uint16_t src16[4] = {0, 65535, 0, 65535};  // 2 x 2, one channel
     std::uint16_t dst16[6] = {};
-    ASSERT_EQ(resample::ResizeGeneral(src16, {2, 2}, 4, {0, 0, 2, 2}, dst16, 6, {3, 2}, 1.5, 1.0, kResizeLinear,
-                                      0.0, 0.0, 1, 1, 1, 0, 1),
+    ASSERT_EQ(resample::ResizeGeneral(src16, {2, 2}, 4, {0, 0, 2, 2}, dst16, 6, {3, 2}, 1.5, 1.0,
+                                      kResizeLinear, 0.0, 0.0, 1, 1, 1, 0, 1),
               kResizeOk);
-    EXPECT_EQ((std::array<int, 3>{dst16[0], dst16[1], dst16[2]}), (std::array<int, 3>{0, 32768, 65535}));
+    EXPECT_EQ((std::array<int, 3>{dst16[0], dst16[1], dst16[2]}),
+              (std::array<int, 3>{0, 32768, 65535}));
 
     const float srcF[4] = {0.0f, 1.0f, 0.0f, 1.0f};
     float dstF[6] = {};
-    ASSERT_EQ(resample::ResizeGeneral(srcF, {2, 2}, 8, {0, 0, 2, 2}, dstF, 12, {3, 2}, 1.5, 1.0, kResizeLinear,
-                                      0.0, 0.0, 1, 1, 2, 0, 1),
+    ASSERT_EQ(resample::ResizeGeneral(srcF, {2, 2}, 8, {0, 0, 2, 2}, dstF, 12, {3, 2}, 1.5, 1.0,
+                                      kResizeLinear, 0.0, 0.0, 1, 1, 2, 0, 1),
               kResizeOk);
-    EXPECT_EQ((std::array<float, 3>{dstF[0], dstF[1], dstF[2]}), (std::array<float, 3>{0.0f, 0.5f, 1.0f}));
+    EXPECT_EQ((std::array<float, 3>{dstF[0], dstF[1], dstF[2]}),
+              (std::array<float, 3>{0.0f, 0.5f, 1.0f}));
 
     // Cubic on floats keeps values beyond the sample range.
     const float bump[16] = {0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0};
     float out[7 * 4] = {};
-    ASSERT_EQ(resample::ResizeGeneral(bump, {4, 4}, 16, {0, 0, 4, 4}, out, 28, {7, 4}, 1.75, 1.0, kResizeCubic,
-                                      0.0, 0.0, 1, 1, 2, 0, 1),
+    ASSERT_EQ(resample::ResizeGeneral(bump, {4, 4}, 16, {0, 0, 4, 4}, out, 28, {7, 4}, 1.75, 1.0,
+                                      kResizeCubic, 0.0, 0.0, 1, 1, 2, 0, 1),
               kResizeOk);
     EXPECT_FLOAT_EQ(out[3], 1.125f);  // 286.875 / 255
 }
@@ -118,22 +120,24 @@ TEST(RowLayouts, EveryLayoutAgrees) {
         }
     }
     const ResizeRect roi{2, 1, 14, 9};
-    const auto general = [&](const void* s, int srcStep, void* d, int dstStep, int stride, int channels, int planar,
-                             int kind) {
-        return resample::ResizeGeneral(s, {kW, kH}, srcStep, roi, d, dstStep, {kDW, kDH}, 1.9, 1.7, kind, 0.0, 0.0,
-                                       stride, channels, 0, planar, 1);
+    const auto general = [&](const void* s, int srcStep, void* d, int dstStep, int stride,
+                             int channels, int planar, int kind) {
+        return resample::ResizeGeneral(s, {kW, kH}, srcStep, roi, d, dstStep, {kDW, kDH}, 1.9, 1.7,
+                                       kind, 0.0, 0.0, stride, channels, 0, planar, 1);
     };
     for (const int kind : {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos}) {
         std::array<Picture, 4> single;
         for (int c = 0; c < 4; ++c) {
             single[c] = Picture(kDW, kDH, 1);
-            ASSERT_EQ(general(planes[c].data(), planes[c].step, single[c].data(), single[c].step, 1, 1, 0, kind),
+            ASSERT_EQ(general(planes[c].data(), planes[c].step, single[c].data(), single[c].step, 1,
+                              1, 0, kind),
                       kResizeOk);
         }
         Picture c4(kDW, kDH, 4), c34(kDW, kDH, 4, 0, 0xD7), c33(kDW, kDH, 3);
         ASSERT_EQ(general(four.data(), four.step, c4.data(), c4.step, 4, 4, 0, kind), kResizeOk);
         ASSERT_EQ(general(four.data(), four.step, c34.data(), c34.step, 4, 3, 0, kind), kResizeOk);
-        ASSERT_EQ(general(three.data(), three.step, c33.data(), c33.step, 3, 3, 0, kind), kResizeOk);
+        ASSERT_EQ(general(three.data(), three.step, c33.data(), c33.step, 3, 3, 0, kind),
+                  kResizeOk);
         std::array<Picture, 4> planar;
         const void* srcPlanes[4];
         void* dstPlanes[4];
@@ -142,7 +146,8 @@ TEST(RowLayouts, EveryLayoutAgrees) {
             srcPlanes[c] = planes[c].data();
             dstPlanes[c] = planar[c].data();
         }
-        ASSERT_EQ(general(srcPlanes, planes[0].step, dstPlanes, planar[0].step, 1, 4, 1, kind), kResizeOk);
+        ASSERT_EQ(general(srcPlanes, planes[0].step, dstPlanes, planar[0].step, 1, 4, 1, kind),
+                  kResizeOk);
         int mismatches = 0;
         const int w = ExpectedExtent(roi.width, 1.9, kDW);
         const int h = ExpectedExtent(roi.height, 1.7, kDH);
@@ -179,7 +184,8 @@ TEST(RowLayouts, StepsAndOriginsOnlyAddress) {
     for (int y = 0; y < 15; ++y) {
         std::memcpy(cut.px(0, y), padded.px(11, 7 + y), 20 * 3);
     }
-    for (const int kind : {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
+    for (const int kind :
+         {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
         const double f = kind == kResizeSuper ? 0.5 : 1.3;
         Picture a(40, 40), b(40, 40);
         ASSERT_EQ(Resize(padded, padded.all(), a, f, f, kind), kResizeOk);

@@ -46,15 +46,16 @@ TEST(SuperSampling, HalfSizeRoundsBlockMeans) {
 // pixels, the centre a quarter in four; each sum is multiplied by 0.16.
 TEST(SuperSampling, SharedPixelsOnFractionalSpans) {
     const Impulse kImpulses[] = {
-        {0, 0, 250, {40, 0, 0, 0}},   {4, 4, 250, {0, 0, 0, 40}},   {2, 2, 250, {10, 10, 10, 10}},
-        {2, 0, 250, {20, 20, 0, 0}},  {0, 2, 250, {20, 0, 20, 0}},  {1, 3, 250, {0, 0, 40, 0}},
+        {0, 0, 250, {40, 0, 0, 0}},  {4, 4, 250, {0, 0, 0, 40}},  {2, 2, 250, {10, 10, 10, 10}},
+        {2, 0, 250, {20, 20, 0, 0}}, {0, 2, 250, {20, 0, 20, 0}}, {1, 3, 250, {0, 0, 40, 0}},
     };
     for (const Impulse& i : kImpulses) {
         Picture src(5, 5);
         std::memset(src.px(i.x, i.y), i.value, 3);
         ExpectWritesExactly(Picture(4, 4), 2, 2, [&](Picture& dst) {
             ASSERT_EQ(Resize(src, src.all(), dst, 0.4, 0.4, kResizeSuper), kResizeOk);
-            const std::array<int, 4> got = {dst.px(0, 0)[1], dst.px(1, 0)[1], dst.px(0, 1)[1], dst.px(1, 1)[1]};
+            const std::array<int, 4> got = {dst.px(0, 0)[1], dst.px(1, 0)[1], dst.px(0, 1)[1],
+                                            dst.px(1, 1)[1]};
             EXPECT_EQ(got, i.expected) << "impulse at " << i.x << "," << i.y;
         });
     }
@@ -191,8 +192,8 @@ TEST(SuperSampling, LargeBlocksDoNotWrap) {
     ASSERT_EQ(1.0 / yf, 256.0);
     std::vector<std::uint16_t> src(257 * 256, 65535);
     std::uint16_t dst[2] = {1, 1};
-    ASSERT_EQ(resample::ResizeSuper(src.data(), {257, 256}, 257 * 2, {0, 0, 257, 256}, dst, 4, {2, 1}, xf, yf, 1,
-                                    1, 1, 0, 1),
+    ASSERT_EQ(resample::ResizeSuper(src.data(), {257, 256}, 257 * 2, {0, 0, 257, 256}, dst, 4,
+                                    {2, 1}, xf, yf, 1, 1, 1, 0, 1),
               kResizeOk);
     EXPECT_EQ(dst[0], 65535);
     EXPECT_EQ(dst[1], 1);
@@ -215,16 +216,17 @@ TEST(SuperSampling, EveryLayoutAgrees) {
             }
         }
         single[c] = Picture(kDW, kDH, 1);
-        ASSERT_EQ(resample::ResizeSuper(planes[c].data(), {kW, kH}, planes[c].step, roi, single[c].data(),
-                                        single[c].step, {kDW, kDH}, xf, yf, 1, 1, 0, 0, 1),
-                  kResizeOk);
+        ASSERT_EQ(
+            resample::ResizeSuper(planes[c].data(), {kW, kH}, planes[c].step, roi, single[c].data(),
+                                  single[c].step, {kDW, kDH}, xf, yf, 1, 1, 0, 0, 1),
+            kResizeOk);
     }
     Picture c4(kDW, kDH, 4), c34(kDW, kDH, 4, 0, 0xD7);
-    ASSERT_EQ(resample::ResizeSuper(four.data(), {kW, kH}, four.step, roi, c4.data(), c4.step, {kDW, kDH}, xf, yf,
-                                    4, 4, 0, 0, 1),
+    ASSERT_EQ(resample::ResizeSuper(four.data(), {kW, kH}, four.step, roi, c4.data(), c4.step,
+                                    {kDW, kDH}, xf, yf, 4, 4, 0, 0, 1),
               kResizeOk);
-    ASSERT_EQ(resample::ResizeSuper(four.data(), {kW, kH}, four.step, roi, c34.data(), c34.step, {kDW, kDH}, xf,
-                                    yf, 4, 3, 0, 0, 1),
+    ASSERT_EQ(resample::ResizeSuper(four.data(), {kW, kH}, four.step, roi, c34.data(), c34.step,
+                                    {kDW, kDH}, xf, yf, 4, 3, 0, 0, 1),
               kResizeOk);
     std::array<Picture, 4> planar;
     const void* srcPlanes[4];
@@ -234,8 +236,8 @@ TEST(SuperSampling, EveryLayoutAgrees) {
         srcPlanes[c] = planes[c].data();
         dstPlanes[c] = planar[c].data();
     }
-    ASSERT_EQ(resample::ResizeSuper(srcPlanes, {kW, kH}, planes[0].step, roi, dstPlanes, planar[0].step,
-                                    {kDW, kDH}, xf, yf, 1, 4, 0, 1, 1),
+    ASSERT_EQ(resample::ResizeSuper(srcPlanes, {kW, kH}, planes[0].step, roi, dstPlanes,
+                                    planar[0].step, {kDW, kDH}, xf, yf, 1, 4, 0, 1, 1),
               kResizeOk);
     // 16-bit and float copies of channel 0.
     std::vector<std::uint16_t> s16(kW * kH);
@@ -246,11 +248,11 @@ TEST(SuperSampling, EveryLayoutAgrees) {
     }
     std::vector<std::uint16_t> d16(kDW * kDH);
     std::vector<float> d32(kDW * kDH);
-    ASSERT_EQ(resample::ResizeSuper(s16.data(), {kW, kH}, kW * 2, roi, d16.data(), kDW * 2, {kDW, kDH}, xf, yf, 1,
-                                    1, 1, 0, 1),
+    ASSERT_EQ(resample::ResizeSuper(s16.data(), {kW, kH}, kW * 2, roi, d16.data(), kDW * 2,
+                                    {kDW, kDH}, xf, yf, 1, 1, 1, 0, 1),
               kResizeOk);
-    ASSERT_EQ(resample::ResizeSuper(s32.data(), {kW, kH}, kW * 4, roi, d32.data(), kDW * 4, {kDW, kDH}, xf, yf, 1,
-                                    1, 2, 0, 1),
+    ASSERT_EQ(resample::ResizeSuper(s32.data(), {kW, kH}, kW * 4, roi, d32.data(), kDW * 4,
+                                    {kDW, kDH}, xf, yf, 1, 1, 2, 0, 1),
               kResizeOk);
     const int w = ExpectedExtent(21, xf, kDW), h = ExpectedExtent(14, yf, kDH);
     int mismatches = 0;
