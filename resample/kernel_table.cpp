@@ -85,10 +85,20 @@ const ResizeKernels& ReferenceKernels() {
     return kReference;
 }
 
+std::vector<const ResizeKernels*> VectorKernels() {
+    std::vector<const ResizeKernels*> sets;
+    for (const ResizeKernels* k : {Avx2Kernels(), Avx512Kernels()}) {
+        if (k != nullptr) {
+            sets.push_back(k);
+        }
+    }
+    return sets;
+}
+
 const ResizeKernels& SelectedKernels() {
     static const ResizeKernels* const selected = [] {
-        const ResizeKernels* avx2 = Avx2Kernels();
-        return avx2 != nullptr ? avx2 : &ReferenceKernels();
+        const std::vector<const ResizeKernels*> sets = VectorKernels();
+        return sets.empty() ? &ReferenceKernels() : sets.back();
     }();
     return *selected;
 }

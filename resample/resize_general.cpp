@@ -188,7 +188,7 @@ ResizeStatus ResizeGeneral(const void* src, ResizeSize srcSize, int srcStep, Res
                            double yFactor, int interpolation, double xShift, double yShift,
                            int pixelStride, int channelCount, int dataType, int planar,
                            int coordMode, const ResizeKernels& kernels) {
-    const int planes = planar != 0 ? (channelCount == 3 ? 3 : 4) : 0;
+    const int planes = planar == 1 ? (channelCount == 3 ? 3 : 4) : 0;
     if (const ResizeStatus s = CheckResizeArguments(src, srcSize, srcStep, srcRoi, dst, dstStep,
                                                     dstRoiSize, xFactor, yFactor, planes);
         s != kResizeOk) {

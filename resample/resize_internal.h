@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "resample/resize.h"
 
@@ -136,6 +137,11 @@ struct ResizeKernels {
 const ResizeKernels& ReferenceKernels();
 // The AVX2 implementation, or null when the processor lacks AVX2.
 const ResizeKernels* Avx2Kernels();
+// AVX2 with AVX-512 for the double-precision kernels, or null when the
+// processor lacks either.
+const ResizeKernels* Avx512Kernels();
+// The vector implementations the processor runs, fastest last.
+std::vector<const ResizeKernels*> VectorKernels();
 // The fastest implementation the processor runs; chosen once.
 const ResizeKernels& SelectedKernels();
 

@@ -59,15 +59,16 @@ void ExpectSameAsReference(const Call& c, const ResizeKernels& fast, std::uint32
     }
 }
 
+// Runs each test once per vector implementation the processor has.
 class FastPath : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_fast = resample::Avx2Kernels();
-        if (m_fast == nullptr) {
+        m_sets = resample::VectorKernels();
+        if (m_sets.empty()) {
             GTEST_SKIP() << "no vector implementation on this processor";
         }
     }
-    const ResizeKernels* m_fast = nullptr;
+    std::vector<const ResizeKernels*> m_sets;
 };
 
 }  // namespace
@@ -85,10 +86,17 @@ TEST_F(FastPath, NamedCasesMatchReference) {
         {1920, 60, 5, {7, 3, 1900, 50}, 640, 20, 9, 1.0 / 3, 0.25, kResizeSuper},
         {352, 120, 0, {0, 0, 352, 120}, 352, 240, 0, 1.0, 2.0, kResizeLinear},
     }};
-    std::uint32_t seed = 1;
-    for (const Call& c : calls) {
-        ExpectSameAsReference(c, *m_fast, seed++);
+    for (const ResizeKernels* fast : m_sets) {
+        std::uint32_t seed = 1;
+        for (const Call& c : calls) {
+            SCOPED_TRACE(fast->name);
+            ExpectSameAsReference(c, *fast, seed++);
+        }
     }
+}
+
+TEST_F(FastPath, EntryUsesTheFastestSet) {
+    EXPECT_EQ(&resample::SelectedKernels(), m_sets.back());
 }
 
 TEST_F(FastPath, RandomCallsMatchReference) {
@@ -132,7 +140,10 @@ TEST_F(FastPath, RandomCallsMatchReference) {
         c.dstW = std::max(1, ExpectedExtent(roiW, c.xf, 1 << 20) + uniform(-3, 3));
         c.dstH = std::max(1, ExpectedExtent(roiH, c.yf, 1 << 20) + uniform(-3, 3));
         c.dstExtra = uniform(0, 1) * uniform(0, 9);
-        ExpectSameAsReference(c, *m_fast, 1000 + iteration);
+        for (const ResizeKernels* fast : m_sets) {
+            SCOPED_TRACE(fast->name);
+            ExpectSameAsReference(c, *fast, 1000 + iteration);
+        }
         if (HasFailure()) {
             return;
         }
@@ -188,7 +199,7 @@ TEST_F(FastPath, OtherLayoutsMatchReference) {
                 l.stride, l.channels, l.dataType, l.planar, 1, ReferenceKernels());
             const ResizeStatus r1 = resample::ResizeGeneral(
                 s, {srcW, srcH}, srcStep, roi, d1, dstStep, {dstW, dstH}, 1.9, 1.45, kind, 0.0, 0.0,
-                l.stride, l.channels, l.dataType, l.planar, 1, *m_fast);
+                l.stride, l.channels, l.dataType, l.planar, 1, *m_sets.back());
             EXPECT_EQ(r0, kResizeOk);
             EXPECT_EQ(r1, r0);
             EXPECT_EQ(dst0, dst1) << "stride " << l.stride << " channels " << l.channels << " type "
@@ -201,10 +212,8 @@ TEST_F(FastPath, OtherLayoutsMatchReference) {
 // byte or before its first; every kind and both kernel sets resize regions
 // touching the image's corners. A read past the image ends the test run.
 TEST(SourceBounds, ReadsStayInsideTheImage) {
-    std::vector<const ResizeKernels*> sets = {&ReferenceKernels()};
-    if (resample::Avx2Kernels() != nullptr) {
-        sets.push_back(resample::Avx2Kernels());
-    }
+    std::vector<const ResizeKernels*> sets = resample::VectorKernels();
+    sets.push_back(&ReferenceKernels());
     struct Factors {
         double x, y;
     };

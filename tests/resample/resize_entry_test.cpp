@@ -330,10 +330,8 @@ TEST(ResizeLinear, LineDoubling) {
 // both kernel sets.
 TEST(ResizeAllocation, EveryFailureIsReported) {
     const Picture src = RandomPicture(40, 30, 61);
-    std::vector<const resample::ResizeKernels*> sets = {&resample::ReferenceKernels()};
-    if (resample::Avx2Kernels() != nullptr) {
-        sets.push_back(resample::Avx2Kernels());
-    }
+    std::vector<const resample::ResizeKernels*> sets = resample::VectorKernels();
+    sets.push_back(&resample::ReferenceKernels());
     for (const resample::ResizeKernels* set : sets) {
         for (const int kind :
              {kResizeNearest, kResizeLinear, kResizeCubic, kResizeLanczos, kResizeSuper}) {
