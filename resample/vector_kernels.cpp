@@ -605,6 +605,58 @@ bool LanczosMulti(const RowLoopArgs& a) {
 // every destination pixel lies inside the ROI; the integer sums are the
 // reference's exactly.
 
+// (s M + 2^15) >> 16 for sixteen 16-bit sums, and the results as bytes.
+inline __m256i MultiplyHighRounded(__m256i v, __m256i m) {
+    const __m256i rounded = _mm256_srli_epi16(_mm256_mullo_epi16(v, m), 15);
+    return _mm256_add_epi16(_mm256_mulhi_epu16(v, m), rounded);
+}
+
+// Two source pixels across (the most common whole ratio): the horizontal
+// pairs are summed straight from the source bytes, 24 bytes (four
+// destination pixels) at a time: a shuffle puts the two bytes of each pair
+// side by side and a multiply-add with ones adds them; the rows are added
+// in 16 bits and converted with the multiply-high form. The last pixels of
+// a row, whose loads would reach past the used width, take the table.
+void SuperRowPairs3(const SuperRowArgs& a, int iy, const std::uint8_t* lut, __m256i m) {
+    const __m256i pairs = _mm256_setr_epi8(0, 3, 1, 4, 2, 5, 6, 9, 7, 10, 8, 11, -1, -1, -1, -1, 0,
+                                           3, 1, 4, 2, 5, 6, 9, 7, 10, 8, 11, -1, -1, -1, -1);
+    const __m256i ones = _mm256_set1_epi8(1);
+    const int n = a.dstW * 3;
+    const int readable = a.usedW * 3;
+    const char* row = static_cast<const char*>(a.src);
+    auto* d = static_cast<std::uint8_t*>(a.dst);
+    for (int i = 0; i < a.dstH; ++i, d += a.dstStep, row += iy * a.srcStep) {
+        int o = 0;
+        // Output elements o .. o + 11 from source bytes 2 o .. 2 o + 23; the
+        // loads read up to 2 o + 27 and the stores write up to o + 13.
+        for (; o + 14 <= n && 2 * o + 28 <= readable; o += 12) {
+            __m256i sum = _mm256_setzero_si256();
+            const char* p = row + 2 * o;
+            for (int r = 0; r < iy; ++r, p += a.srcStep) {
+                const __m256i v =
+                    _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)));
+                sum = _mm256_add_epi16(sum,
+                                       _mm256_maddubs_epi16(_mm256_shuffle_epi8(v, pairs), ones));
+            }
+            const __m256i bytes = _mm256_packus_epi16(MultiplyHighRounded(sum, m), sum);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + o), _mm256_castsi256_si128(bytes));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + o + 6),
+                             _mm256_extracti128_si256(bytes, 1));
+        }
+        for (; o < n; ++o) {
+            const int first = 2 * (o - o % 3) + o % 3;  // 6 j + c
+            int sum = 0;
+            const char* p = row;
+            for (int r = 0; r < iy; ++r, p += a.srcStep) {
+                const auto* b = reinterpret_cast<const std::uint8_t*>(p);
+                sum += b[first] + b[first + 3];
+            }
+            d[o] = lut[sum];
+        }
+    }
+}
+
 ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
     const int ix = static_cast<int>(WholeColumns(a));
     const int iy = static_cast<int>(WholeRows(a));
@@ -628,6 +680,10 @@ ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
         multiplyHigh = ((v * multiplier + 32768) >> 16) == lut[v];
     }
     const __m256i m = _mm256_set1_epi16(static_cast<short>(multiplier));
+    if (ix == 2 && multiplyHigh) {
+        SuperRowPairs3(a, iy, lut, m);
+        return kResizeOk;
+    }
     // Slots read by the output step: 3 ix j + c.
     const int needed = 3 * ix * (a.dstW - 1) + 3;
 
@@ -698,8 +754,7 @@ ResizeStatus SuperRowWhole3(const SuperRowArgs& a) {
         int e = 0;
         for (; e + 16 <= n; e += 16) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + e));
-            const __m256i rounded = _mm256_srli_epi16(_mm256_mullo_epi16(v, m), 15);
-            const __m256i out = _mm256_add_epi16(_mm256_mulhi_epu16(v, m), rounded);
+            const __m256i out = MultiplyHighRounded(v, m);
             const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(out, out), 0x08);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + e), _mm256_castsi256_si128(bytes));
         }
