@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/app_state.h"
+#include "tests/core/app_state_fixture.h"
 #include "core/blocking_socket.h"
 #include "core/kernel_message.h"
 #include "core/subsystem_services.h"
@@ -83,41 +84,18 @@ public:
     std::vector<std::uint32_t> messages;
 };
 
-class ProcessControlTest : public ::testing::Test {
+class ProcessControlTest : public core_test::AppStateTest {
 protected:
     void SetUp() override {
-        test_support::EnsureQtApp();
-        platform::SetProgramFolder(folder.path());
         SetLiveViewServices(&liveView);
-        g_lpApp = new AppGlobalState();
-        std::uint8_t turbo = 5;
-        g_lpApp->CSettingINI.LoadFromFile(folder.path(), turbo);
-        InitTraceLog(300, folder.path());
-        ASSERT_EQ(AllocateSystemBuffer(), 1);
-        ASSERT_EQ(InitialSemaphore(), 1);
+        AppStateTest::SetUp();
     }
     void TearDown() override {
-        ExitLoginResource();
-        ExitProcessResource();
-        FreeSystemBuffer();
-        FreeSystemSemaphore();
-        CloseTraceLog();
-        delete g_lpApp;
-        g_lpApp = nullptr;
+        AppStateTest::TearDown();
         SetLiveViewServices(nullptr);
-        platform::ResetProgramFolder();
     }
 
-    std::string TraceLog() const {
-        std::ifstream in(folder.path() / "trace.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    test_support::TempDir folder;
     RecordingLiveView liveView;
-    platform::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(ProcessControlTest, ResourcesAreBuiltAndReleasedTwiceHarmlessly) {

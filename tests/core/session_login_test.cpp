@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "tests/core/app_state_fixture.h"
 #include "core/kernel_message.h"
 #include "core/process_control.h"
 #include "core/system_buffers.h"
@@ -45,51 +46,27 @@ public:
     std::vector<std::uint64_t> arguments;
 };
 
-class SessionLoginTest : public ::testing::Test {
+class SessionLoginTest : public core_test::AppStateTest {
 protected:
     void SetUp() override {
-        test_support::EnsureQtApp();
-        platform::SetProgramFolder(folder.path());
-        g_lpApp = new AppGlobalState();
-        std::uint8_t turbo = 5;
-        settings().LoadFromFile(folder.path(), turbo);
+        AppStateTest::SetUp();
         settings().m_strServerName = "127.0.0.1";
         settings().m_wWebPort = device.port();
         settings().m_strUserName = "tresk";
         settings().m_strPassword = "tresk";
         g_strHostIP.Set("127.0.0.1");
         g_lpApp->h_MainDialogHandle = window.handle;
-        InitTraceLog(300, folder.path());
-        ASSERT_EQ(AllocateSystemBuffer(), 1);
-        ASSERT_EQ(InitialSemaphore(), 1);
         ASSERT_EQ(InitProcessResource(), 1);
     }
     void TearDown() override {
-        ExitLoginResource();
-        ExitProcessResource();
-        FreeSystemBuffer();
-        FreeSystemSemaphore();
-        CloseTraceLog();
+        AppStateTest::TearDown();
         device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
-        platform::ResetProgramFolder();
     }
-
-    static CSettingINI& settings() { return g_lpApp->CSettingINI; }
 
     std::vector<std::string> Paths() const {
         std::vector<std::string> paths;
         for (const auto& request : device.Requests()) paths.push_back(request.path);
         return paths;
-    }
-
-    std::string TraceLog() const {
-        std::ifstream in(folder.path() / "trace.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 
     // Runs the thread until `requests` requests have reached the device, then
@@ -102,12 +79,10 @@ protected:
         return thread.ExitCode().value_or(99);
     }
 
-    test_support::TempDir folder;
     FakeDevice device;
     StatusWindow window;
     platform::ManualClock clock;
     platform::ScopedClockSource useClock{clock};
-    platform::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(SessionLoginTest, LogsInReadsTheDeviceAndStartsStreaming) {
