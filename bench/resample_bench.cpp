@@ -5,7 +5,7 @@
 //   resample_bench [--opencv_threads=N] [benchmark flags]
 //
 // OpenCV runs on one thread by default, like the resize routine; pass
-// --opencv_threads=0 to let it use its own thread pool.
+// --opencv_threads=-1 to let it use its own thread pool (N > 1: N threads).
 
 #include <benchmark/benchmark.h>
 
@@ -26,6 +26,7 @@
 namespace {
 
 struct Case {
+    const char* id;  // benchmark name after "ours/" or "opencv/"
     const char* label;
     int srcW, srcH, dstW, dstH;
     int interpolation;    // ours
@@ -34,18 +35,20 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"line doubling 704x240 -> 704x480, linear", 704, 240, 704, 480, kResizeLinear,
-     cv::INTER_LINEAR, 1.0},
-    {"full screen 704x480 -> 1920x1080, nearest", 704, 480, 1920, 1080, kResizeNearest,
-     cv::INTER_NEAREST, 1.0},
-    {"704x480 -> 1920x1080, linear", 704, 480, 1920, 1080, kResizeLinear, cv::INTER_LINEAR, 1.5},
-    {"704x480 -> 1920x1080, cubic", 704, 480, 1920, 1080, kResizeCubic, cv::INTER_CUBIC, 1.5},
-    {"704x480 -> 1920x1080, Lanczos", 704, 480, 1920, 1080, kResizeLanczos, cv::INTER_LANCZOS4,
+    {"doubling_linear", "line doubling 704x240 -> 704x480, linear", 704, 240, 704, 480,
+     kResizeLinear, cv::INTER_LINEAR, 1.0},
+    {"fullscreen_nearest", "full screen 704x480 -> 1920x1080, nearest", 704, 480, 1920, 1080,
+     kResizeNearest, cv::INTER_NEAREST, 1.0},
+    {"up_linear", "704x480 -> 1920x1080, linear", 704, 480, 1920, 1080, kResizeLinear,
+     cv::INTER_LINEAR, 1.5},
+    {"up_cubic", "704x480 -> 1920x1080, cubic", 704, 480, 1920, 1080, kResizeCubic, cv::INTER_CUBIC,
      1.5},
-    {"1920x1080 -> 960x540, supersampling", 1920, 1080, 960, 540, kResizeSuper, cv::INTER_AREA,
-     1.5},
-    {"1920x1080 -> 640x360, supersampling", 1920, 1080, 640, 360, kResizeSuper, cv::INTER_AREA,
-     1.5},
+    {"up_lanczos", "704x480 -> 1920x1080, Lanczos", 704, 480, 1920, 1080, kResizeLanczos,
+     cv::INTER_LANCZOS4, 1.5},
+    {"super_half", "1920x1080 -> 960x540, supersampling", 1920, 1080, 960, 540, kResizeSuper,
+     cv::INTER_AREA, 1.5},
+    {"super_third", "1920x1080 -> 640x360, supersampling", 1920, 1080, 640, 360, kResizeSuper,
+     cv::INTER_AREA, 1.5},
 };
 
 cv::Mat RandomPicture(int w, int h) {
@@ -113,8 +116,8 @@ public:
         std::printf("\n%-44s %12s %12s %8s %8s  %s\n", "case", "ours (ms)", "OpenCV (ms)", "ratio",
                     "goal", "met");
         for (std::size_t i = 0; i < std::size(kCases); ++i) {
-            const auto ours = m_ms.find("ours/" + std::to_string(i));
-            const auto cv = m_ms.find("opencv/" + std::to_string(i));
+            const auto ours = m_ms.find(std::string("ours/") + kCases[i].id);
+            const auto cv = m_ms.find(std::string("opencv/") + kCases[i].id);
             if (ours == m_ms.end() || cv == m_ms.end()) {
                 continue;
             }
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < std::size(kCases); ++i) {
         const Case& c = kCases[i];
         for (const bool ours : {true, false}) {
-            const std::string name = (ours ? "ours/" : "opencv/") + std::to_string(i);
+            const std::string name = (ours ? "ours/" : "opencv/") + std::string(c.id);
             auto* b = ours ? benchmark::RegisterBenchmark(name.c_str(), Ours, c)
                            : benchmark::RegisterBenchmark(name.c_str(), OpenCv, c);
             b->Unit(benchmark::kMicrosecond)
@@ -165,8 +168,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    std::printf("OpenCV threads: %d (%s)\n", cv::getNumThreads(),
-                threads == 1 ? "one, like ours" : "OpenCV's choice");
+    std::printf("OpenCV threads: %d\n", cv::getNumThreads());
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintTable();

@@ -163,7 +163,10 @@ inline std::int64_t ElementSource(const RowLoopArgs& a, std::int64_t e) {
 
 // ---------------------------------------------------------------------------
 // Nearest: each group of 16 destination bytes is one shuffle of a source
-// window. Rows that repeat the previous one are copied.
+// window. Where most groups do not fit a window (strong reductions), pixels
+// are copied with 4-byte moves instead, the fourth byte landing on the next
+// pixel before that one is written; the image's last column is copied
+// bytewise. Rows that repeat the previous one are copied whole.
 
 class Avx2Nearest3 : public ScalarNearest<std::uint8_t, 3> {
 public:
@@ -172,12 +175,32 @@ public:
     bool Init(const RowLoopArgs& a) {
         ScalarNearest::Init(a);
         const int groups = a.dstW * 3 / 16;
-        return m_plan.Build(groups, -3 * std::int64_t{a.roiX}, 3 * std::int64_t{a.colsToEdge},
-                            [&](int g, int, int b) { return ElementSource(a, 16 * g + b); });
+        m_readEnd = 3 * std::int64_t{a.colsToEdge};
+        if (!m_plan.Build(groups, -3 * std::int64_t{a.roiX}, m_readEnd,
+                          [&](int g, int, int b) { return ElementSource(a, 16 * g + b); })) {
+            return false;
+        }
+        int shuffled = 0;
+        for (int g = 0; g < groups; ++g) {
+            shuffled += m_plan.window(g) != kScalarGroup ? 1 : 0;
+        }
+        m_shuffle = groups > 0 && 2 * shuffled >= groups;
+        return true;
     }
 
     void Row(const std::uint8_t* s, std::uint8_t* d) const {
         const RowLoopArgs& a = *m_a;
+        if (!m_shuffle) {
+            for (int j = 0; j < a.dstW; ++j) {
+                const std::int32_t o = a.colOfs[j];
+                if (j + 1 < a.dstW && o + 4 <= m_readEnd) {
+                    std::memcpy(d + 3 * j, s + o, 4);
+                } else {
+                    std::memcpy(d + 3 * j, s + o, 3);
+                }
+            }
+            return;
+        }
         int g = 0;
         for (; g + 1 < m_plan.groups(); g += 2) {
             if (m_plan.window(g) == kScalarGroup || m_plan.window(g + 1) == kScalarGroup) {
@@ -199,6 +222,8 @@ private:
     }
 
     ShufflePlan<1> m_plan;
+    std::int64_t m_readEnd = 0;
+    bool m_shuffle = false;
 };
 
 // ---------------------------------------------------------------------------
