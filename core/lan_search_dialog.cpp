@@ -33,11 +33,11 @@ constexpr int kPortMaxLength = 5;
 
 enum Column { kIpColumn, kMacColumn, kPortColumn, kDeviceColumn, kPreviousColumn, kColumnCount };
 
-struct ColumnSpec {
+struct ColumnLayout {
     unsigned textId;
     int width;
 };
-constexpr ColumnSpec kColumns[kColumnCount] = {
+constexpr ColumnLayout kColumns[kColumnCount] = {
     {3022, 120}, {3023, 130}, {3024, 60}, {3025, 100}, {3026, 90},
 };
 
@@ -137,7 +137,7 @@ CDeviceSearchDialog::CDeviceSearchDialog(Options options, QWidget* parent)
 
     m_list->setColumnCount(kColumnCount);
     QStringList headers;
-    for (const ColumnSpec& column : kColumns) {
+    for (const ColumnLayout& column : kColumns) {
         headers << ToQt(LoadText(column.textId));
     }
     m_list->setHeaderLabels(headers);
