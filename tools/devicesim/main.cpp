@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "tools/devicesim/device_model.h"
 #include "tools/devicesim/http_request.h"
 #include "tools/devicesim/http_server.h"
+#include "tools/devicesim/lan_responder.h"
 #include "tools/devicesim/live_stream.h"
 
 namespace {
@@ -26,12 +28,16 @@ struct Arguments {
     std::string user = "tresk";  // the client's built-in defaults
     std::string password = "tresk";
     devicesim::LiveStreamOptions stream;
+    // The LAN search endpoint: off unless a search port is given.
+    std::optional<std::uint16_t> searchPort;
+    std::uint16_t replyPort = 3332;
 };
 
 void PrintUsage() {
     std::fputs(
         "usage: devicesim [--port N] [--user NAME] [--password TEXT] [--fps N]\n"
-        "                 [--alarm-period SECONDS [--alarm-length SECONDS]]\n",
+        "                 [--alarm-period SECONDS [--alarm-length SECONDS]]\n"
+        "                 [--search-port N [--reply-port N]]\n",
         stderr);
 }
 
@@ -49,6 +55,16 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
                 return std::nullopt;
             }
             args.port = static_cast<std::uint16_t>(*port);
+        } else if (name == "--search-port" || name == "--reply-port") {
+            const auto port = devicesim::ParseDecimal(value);
+            if (!port || *port == 0 || *port > 65535) {
+                return std::nullopt;
+            }
+            if (name == "--search-port") {
+                args.searchPort = static_cast<std::uint16_t>(*port);
+            } else {
+                args.replyPort = static_cast<std::uint16_t>(*port);
+            }
         } else if (name == "--user") {
             args.user = value;
         } else if (name == "--password") {
@@ -98,6 +114,32 @@ std::string Now() {
     const auto length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     std::snprintf(text + length, sizeof text - length, ".%03lld", static_cast<long long>(millis));
     return text;
+}
+
+// Six bytes from the profile's 12 hexadecimal digits; zeros where a digit
+// is missing or not hexadecimal.
+std::array<std::uint8_t, 6> MacBytes(std::string_view text) {
+    std::array<std::uint8_t, 6> mac{};
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return -1;
+    };
+    for (std::size_t i = 0; i < mac.size() && 2 * i + 1 < text.size(); ++i) {
+        const int high = digit(text[2 * i]);
+        const int low = digit(text[2 * i + 1]);
+        if (high >= 0 && low >= 0) {
+            mac[i] = static_cast<std::uint8_t>(high * 16 + low);
+        }
+    }
+    return mac;
 }
 
 std::mutex g_logMutex;
@@ -165,9 +207,30 @@ int main(int argc, char** argv) {
                 model.profile().productId + " firmware " + model.profile().firmwareVersion +
                 ", user \"" + Printable(args->user) + "\"");
 
+        std::optional<devicesim::LanResponder> search;
+        if (args->searchPort) {
+            devicesim::LanResponderOptions lan;
+            lan.bindAddress = "0.0.0.0";  // broadcasts reach only a socket bound to any address
+            lan.searchPort = *args->searchPort;
+            lan.replyPort = args->replyPort;
+            lan.user = args->user;
+            lan.password = args->password;
+            lan.settings.mac = MacBytes(model.profile().macAddress);
+            lan.settings.webPort = server.port();
+            search.emplace(lan);
+            search->SetLogger([](std::string_view keyword) {
+                LogLine("LAN search datagram " + Printable(keyword));
+            });
+            LogLine("answering LAN searches on port " + std::to_string(search->searchPort()) +
+                    ", replies to port " + std::to_string(args->replyPort));
+        }
+
         int received = 0;
         sigwait(&stopSignals, &received);
         LogLine(std::string("stopping on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
+        if (search) {
+            search->Stop();
+        }
         server.Stop();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "devicesim: %s\n", error.what());
