@@ -252,10 +252,34 @@ ConnectOutcome ConnectToWindow(std::uint32_t pid, UniqueFd& out) {
     return ConnectOutcome::Connected;
 }
 
-// Sends one whole packet, waiting for room up to the deadline.
-PollOutcome SendPacket(int fd, std::span<const std::uint8_t> packet,
-                       std::chrono::steady_clock::time_point deadline,
-                       std::chrono::milliseconds timeout) {
+// The time left to one bounded operation that may wait several times. The
+// first wait gets the whole time-out (so a clock source with instant
+// time-outs sees the caller's time-out), and the deadline counts from it. A
+// negative time-out means no limit.
+class TimeBudget {
+public:
+    explicit TimeBudget(std::chrono::milliseconds timeout) : m_timeout(timeout) {}
+
+    std::chrono::milliseconds Next() {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_timeout < std::chrono::milliseconds::zero() || m_timeout > kLongestTimedWait) {
+            return m_timeout;
+        }
+        if (!m_deadline) {
+            m_deadline = now + m_timeout;
+            return m_timeout;
+        }
+        return std::max(std::chrono::ceil<std::chrono::milliseconds>(*m_deadline - now),
+                        std::chrono::milliseconds::zero());
+    }
+
+private:
+    std::chrono::milliseconds m_timeout;
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
+};
+
+// Sends one whole packet, waiting for room within the budget.
+PollOutcome SendPacket(int fd, std::span<const std::uint8_t> packet, TimeBudget& budget) {
     for (;;) {
         const ssize_t sent = ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent == static_cast<ssize_t>(packet.size())) {
@@ -267,11 +291,8 @@ PollOutcome SendPacket(int fd, std::span<const std::uint8_t> packet,
         if (errno == EINTR) {
             continue;
         }
-        const auto left = std::max(std::chrono::ceil<std::chrono::milliseconds>(
-                                       deadline - std::chrono::steady_clock::now()),
-                                   std::chrono::milliseconds::zero());
         pollfd p{fd, POLLOUT, 0};
-        const PollOutcome outcome = PollFor({&p, 1}, std::min(left, timeout));
+        const PollOutcome outcome = PollFor({&p, 1}, budget.Next());
         if (outcome != PollOutcome::Ready) {
             return outcome;
         }
@@ -350,8 +371,7 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
     if (CurrentStopToken().stop_requested()) {
         return {CopyDataStatus::Stopped, 0};
     }
-    timeout = std::clamp(timeout, std::chrono::milliseconds::zero(), kLongestTimedWait);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    TimeBudget budget(std::clamp(timeout, std::chrono::milliseconds::zero(), kLongestTimedWait));
 
     UniqueFd fd;
     switch (ConnectToWindow(window.pid, fd)) {
@@ -378,8 +398,7 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
                 return CopyDataStatus::Failed;
         }
     };
-    if (const PollOutcome sent = SendPacket(fd.get(), packet, deadline, timeout);
-        sent != PollOutcome::Ready) {
+    if (const PollOutcome sent = SendPacket(fd.get(), packet, budget); sent != PollOutcome::Ready) {
         return {outcomeStatus(sent), 0};
     }
     for (;;) {
@@ -402,13 +421,8 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
         if (errno != EAGAIN) {
             return {CopyDataStatus::Failed, 0};
         }
-        const auto left = std::max(std::chrono::ceil<std::chrono::milliseconds>(
-                                       deadline - std::chrono::steady_clock::now()),
-                                   std::chrono::milliseconds::zero());
         pollfd p{fd.get(), POLLIN, 0};
-        // The first wait asks for the whole time-out, so that a clock source
-        // with instant time-outs sees the time-out the caller gave.
-        const PollOutcome outcome = PollFor({&p, 1}, std::min(left, timeout));
+        const PollOutcome outcome = PollFor({&p, 1}, budget.Next());
         if (outcome != PollOutcome::Ready) {
             return {outcomeStatus(outcome), 0};
         }
@@ -534,10 +548,8 @@ bool ProcessWindowEndpoint::TakePacket(Received& out) {
 }
 
 WaitResult ProcessWindowEndpoint::Receive(std::chrono::milliseconds timeout, Received& out) {
-    const bool endless = timeout < std::chrono::milliseconds::zero() || timeout > kLongestTimedWait;
-    const auto deadline =
-        std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
-    for (bool first = true;; first = false) {
+    TimeBudget budget(timeout);
+    for (;;) {
         AcceptPending();
         if (TakePacket(out)) {
             return WaitResult::Signaled;
@@ -548,19 +560,12 @@ WaitResult ProcessWindowEndpoint::Receive(std::chrono::milliseconds timeout, Rec
         for (const Connection& connection : m_connections) {
             fds.push_back({connection.fd, POLLIN, 0});
         }
-        std::chrono::milliseconds wait = timeout;
-        if (!endless && !first) {
-            wait = std::max(std::chrono::ceil<std::chrono::milliseconds>(
-                                deadline - std::chrono::steady_clock::now()),
-                            std::chrono::milliseconds::zero());
-        }
-        switch (PollFor(fds, wait)) {
+        switch (PollFor(fds, budget.Next())) {
             case PollOutcome::Ready:
                 break;
             case PollOutcome::Stopped:
                 return WaitResult::Stopped;
             case PollOutcome::Timeout:
-                return WaitResult::Timeout;
             case PollOutcome::Failed:
                 return WaitResult::Timeout;
         }
