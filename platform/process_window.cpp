@@ -1,0 +1,595 @@
+#include "platform/process_window.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <stop_token>
+#include <system_error>
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/runtime_folder.h"
+#include "platform/stop_token.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::string_view kEndpointPrefix = "player-";
+constexpr std::string_view kEndpointSuffix = ".sock";
+constexpr std::size_t kMessagePacketBytes = 24;
+constexpr std::size_t kCopyDataHeaderBytes = 12;
+constexpr std::size_t kAnswerPacketBytes = 16;
+constexpr std::size_t kMaxPacketBytes = kCopyDataHeaderBytes + kMaxCopyDataBytes;
+// Connections an endpoint keeps open at once; later ones are turned away.
+constexpr std::size_t kMaxConnections = 64;
+// Endpoint files looked at by one enumeration.
+constexpr std::size_t kMaxEnumerated = 4096;
+
+// A descriptor closed on every path.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
+    void reset() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+void PutU32(std::uint8_t* out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+void PutU64(std::uint8_t* out, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) {
+        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+std::uint32_t GetU32(const std::uint8_t* in) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) {
+        v = (v << 8) | in[i];
+    }
+    return v;
+}
+
+std::uint64_t GetU64(const std::uint8_t* in) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) {
+        v = (v << 8) | in[i];
+    }
+    return v;
+}
+
+enum class PollOutcome { Ready, Timeout, Stopped, Failed };
+
+// Waits until one of `fds` reports an event, `timeout` passes (negative: no
+// limit) or the calling thread is asked to stop. A stop request wakes the
+// poll through an event descriptor written by a stop callback, so nothing
+// spins. A clock source that lets time-outs elapse at once (tests) ends a
+// wait that finds nothing ready without blocking.
+PollOutcome PollFor(std::span<pollfd> fds, std::chrono::milliseconds timeout) {
+    const std::stop_token token = CurrentStopToken();
+    if (token.stop_requested()) {
+        return PollOutcome::Stopped;
+    }
+    int ready = 0;
+    do {
+        ready = ::poll(fds.data(), fds.size(), 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready != 0) {
+        return ready > 0 ? PollOutcome::Ready : PollOutcome::Failed;
+    }
+    if (timeout == std::chrono::milliseconds::zero()) {
+        return PollOutcome::Timeout;
+    }
+    const bool endless = timeout < std::chrono::milliseconds::zero() || timeout > kLongestTimedWait;
+    if (!endless && CurrentClockSource().ElapseWaitTimeout(timeout)) {
+        return token.stop_requested() ? PollOutcome::Stopped : PollOutcome::Timeout;
+    }
+
+    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake.valid()) {
+        return PollOutcome::Failed;
+    }
+    const int wakeFd = wake.get();
+    std::stop_callback onStop(token, [wakeFd] {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+    });
+    std::vector<pollfd> all(fds.begin(), fds.end());
+    all.push_back({wakeFd, POLLIN, 0});
+    const auto deadline =
+        std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
+    for (;;) {
+        if (token.stop_requested()) {
+            return PollOutcome::Stopped;
+        }
+        int waitMs = -1;
+        if (!endless) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+        }
+        for (pollfd& p : all) {
+            p.revents = 0;
+        }
+        ready = ::poll(all.data(), all.size(), waitMs);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return PollOutcome::Failed;
+        }
+        if (all.back().revents != 0) {
+            return PollOutcome::Stopped;
+        }
+        if (ready > 0) {
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                fds[i].revents = all[i].revents;
+            }
+            return PollOutcome::Ready;
+        }
+        if (!endless && std::chrono::steady_clock::now() >= deadline) {
+            return PollOutcome::Timeout;
+        }
+    }
+}
+
+std::string EndpointName(std::uint32_t pid) {
+    return std::string(kEndpointPrefix) + std::to_string(pid) + std::string(kEndpointSuffix);
+}
+
+// The process id an endpoint file is named for, or 0 for any other name.
+std::uint32_t PidOfEndpointName(std::string_view name) {
+    if (!name.starts_with(kEndpointPrefix) || !name.ends_with(kEndpointSuffix)) {
+        return 0;
+    }
+    const std::string_view digits = name.substr(
+        kEndpointPrefix.size(), name.size() - kEndpointPrefix.size() - kEndpointSuffix.size());
+    if (digits.empty() || digits.size() > 10 || digits.front() == '0') {
+        return 0;
+    }
+    std::uint64_t pid = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        pid = pid * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return pid <= static_cast<std::uint64_t>(INT_MAX) ? static_cast<std::uint32_t>(pid) : 0;
+}
+
+bool FillAddress(const std::filesystem::path& path, sockaddr_un& address) {
+    const std::string& text = path.native();
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (text.empty() || text.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+    return true;
+}
+
+bool PeerIsUser(int fd, std::optional<std::uint32_t> expectedPid) {
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 ||
+        length != sizeof credentials) {
+        return false;
+    }
+    if (credentials.uid != ::geteuid()) {
+        return false;
+    }
+    return !expectedPid || credentials.pid == static_cast<pid_t>(*expectedPid);
+}
+
+enum class ConnectOutcome { Connected, NoWindow, Failed };
+
+// Connects to the endpoint of `pid` and checks who answers. A file that is
+// not a socket of this user, a socket nobody listens on any more, and a
+// listener other than the named process all count as no window.
+ConnectOutcome ConnectToWindow(std::uint32_t pid, UniqueFd& out) {
+    if (pid == 0 || pid > static_cast<std::uint32_t>(INT_MAX)) {
+        return ConnectOutcome::NoWindow;
+    }
+    const std::optional<std::filesystem::path> path = ProcessWindowPath(pid);
+    sockaddr_un address{};
+    if (!path || !FillAddress(*path, address)) {
+        return ConnectOutcome::Failed;
+    }
+    struct stat st {};
+    if (::lstat(path->c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid()) {
+        return ConnectOutcome::NoWindow;
+    }
+    UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd.valid()) {
+        return ConnectOutcome::Failed;
+    }
+    int result = 0;
+    do {
+        result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        // ECONNREFUSED: a file left by a process that ended. EAGAIN: the
+        // endpoint's backlog is full; it cannot be reached now either.
+        return ConnectOutcome::NoWindow;
+    }
+    if (!PeerIsUser(fd.get(), pid)) {
+        return ConnectOutcome::NoWindow;
+    }
+    out = std::move(fd);
+    return ConnectOutcome::Connected;
+}
+
+// The time left to one bounded operation that may wait several times. The
+// first wait gets the whole time-out (so a clock source with instant
+// time-outs sees the caller's time-out), and the deadline counts from it. A
+// negative time-out means no limit.
+class TimeBudget {
+public:
+    explicit TimeBudget(std::chrono::milliseconds timeout) : m_timeout(timeout) {}
+
+    std::chrono::milliseconds Next() {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_timeout < std::chrono::milliseconds::zero() || m_timeout > kLongestTimedWait) {
+            return m_timeout;
+        }
+        if (!m_deadline) {
+            m_deadline = now + m_timeout;
+            return m_timeout;
+        }
+        return std::max(std::chrono::ceil<std::chrono::milliseconds>(*m_deadline - now),
+                        std::chrono::milliseconds::zero());
+    }
+
+private:
+    std::chrono::milliseconds m_timeout;
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
+};
+
+// Sends one whole packet, waiting for room within the budget.
+PollOutcome SendPacket(int fd, std::span<const std::uint8_t> packet, TimeBudget& budget) {
+    for (;;) {
+        const ssize_t sent = ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent == static_cast<ssize_t>(packet.size())) {
+            return PollOutcome::Ready;
+        }
+        if (sent >= 0 || (errno != EAGAIN && errno != EINTR)) {
+            return PollOutcome::Failed;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        pollfd p{fd, POLLOUT, 0};
+        const PollOutcome outcome = PollFor({&p, 1}, budget.Next());
+        if (outcome != PollOutcome::Ready) {
+            return outcome;
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> ProcessWindowPath(std::uint32_t pid) {
+    const std::optional<std::filesystem::path> folder = RuntimeFolder();
+    if (!folder) {
+        return std::nullopt;
+    }
+    return *folder / EndpointName(pid);
+}
+
+std::vector<ProcessWindowInfo> EnumerateProcessWindows() {
+    std::vector<ProcessWindowInfo> windows;
+    const std::optional<std::filesystem::path> folder = RuntimeFolder();
+    if (!folder) {
+        return windows;
+    }
+    std::vector<std::uint32_t> pids;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(*folder, ec);
+         !ec && it != std::filesystem::directory_iterator() && pids.size() < kMaxEnumerated;
+         it.increment(ec)) {
+        if (const std::uint32_t pid = PidOfEndpointName(it->path().filename().native()); pid != 0) {
+            pids.push_back(pid);
+        }
+    }
+    std::ranges::sort(pids);
+    for (const std::uint32_t pid : pids) {
+        UniqueFd probe;
+        if (ConnectToWindow(pid, probe) == ConnectOutcome::Connected) {
+            windows.push_back({pid,
+                               std::string(kEndpointPrefix.substr(0, kEndpointPrefix.size() - 1)),
+                               ProcessWindowHandle{pid}});
+        }
+    }
+    return windows;
+}
+
+bool IsProcessWindow(ProcessWindowHandle window) {
+    UniqueFd probe;
+    return ConnectToWindow(window.pid, probe) == ConnectOutcome::Connected;
+}
+
+bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
+                              std::uint64_t wParam, std::uint64_t lParam) {
+    if (message == kCopyDataMessage) {
+        return false;
+    }
+    UniqueFd fd;
+    if (ConnectToWindow(window.pid, fd) != ConnectOutcome::Connected) {
+        return false;
+    }
+    std::array<std::uint8_t, kMessagePacketBytes> packet{};
+    PutU32(&packet[0], message);
+    PutU32(&packet[4], 0);
+    PutU64(&packet[8], wParam);
+    PutU64(&packet[16], lParam);
+    ssize_t sent = 0;
+    do {
+        sent = ::send(fd.get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(packet.size());
+}
+
+CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_t dwData,
+                                        std::span<const std::uint8_t> data,
+                                        std::chrono::milliseconds timeout) {
+    if (data.size() > kMaxCopyDataBytes) {
+        return {CopyDataStatus::Failed, 0};
+    }
+    if (CurrentStopToken().stop_requested()) {
+        return {CopyDataStatus::Stopped, 0};
+    }
+    TimeBudget budget(std::clamp(timeout, std::chrono::milliseconds::zero(), kLongestTimedWait));
+
+    UniqueFd fd;
+    switch (ConnectToWindow(window.pid, fd)) {
+        case ConnectOutcome::Connected:
+            break;
+        case ConnectOutcome::NoWindow:
+            return {CopyDataStatus::NoWindow, 0};
+        case ConnectOutcome::Failed:
+            return {CopyDataStatus::Failed, 0};
+    }
+    std::vector<std::uint8_t> packet(kCopyDataHeaderBytes + data.size());
+    PutU32(&packet[0], kCopyDataMessage);
+    PutU32(&packet[4], dwData);
+    PutU32(&packet[8], static_cast<std::uint32_t>(data.size()));
+    std::ranges::copy(data, packet.begin() + kCopyDataHeaderBytes);
+
+    const auto outcomeStatus = [](PollOutcome outcome) {
+        switch (outcome) {
+            case PollOutcome::Timeout:
+                return CopyDataStatus::TimedOut;
+            case PollOutcome::Stopped:
+                return CopyDataStatus::Stopped;
+            default:
+                return CopyDataStatus::Failed;
+        }
+    };
+    if (const PollOutcome sent = SendPacket(fd.get(), packet, budget); sent != PollOutcome::Ready) {
+        return {outcomeStatus(sent), 0};
+    }
+    for (;;) {
+        std::array<std::uint8_t, kAnswerPacketBytes> answer{};
+        iovec io{answer.data(), answer.size()};
+        msghdr header{};
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        const ssize_t got = ::recvmsg(fd.get(), &header, MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got >= 0) {
+            if (got != static_cast<ssize_t>(answer.size()) || (header.msg_flags & MSG_TRUNC) != 0 ||
+                GetU32(&answer[0]) != kCopyDataMessage || GetU32(&answer[4]) != 0) {
+                return {CopyDataStatus::Failed, 0};  // closed unanswered, or a malformed answer
+            }
+            return {CopyDataStatus::Acknowledged, GetU64(&answer[8])};
+        }
+        if (errno != EAGAIN) {
+            return {CopyDataStatus::Failed, 0};
+        }
+        pollfd p{fd.get(), POLLIN, 0};
+        const PollOutcome outcome = PollFor({&p, 1}, budget.Next());
+        if (outcome != PollOutcome::Ready) {
+            return {outcomeStatus(outcome), 0};
+        }
+    }
+}
+
+// ------------------------------------------------------------ the endpoint
+
+ProcessWindowEndpoint::ProcessWindowEndpoint() : m_buffer(kMaxPacketBytes) {
+    const std::optional<std::filesystem::path> folder = RuntimeFolder();
+    if (!folder) {
+        throw std::system_error(EACCES, std::generic_category(), "runtime folder refused");
+    }
+    m_path = *folder / EndpointName(static_cast<std::uint32_t>(::getpid()));
+    sockaddr_un address{};
+    if (!FillAddress(m_path, address)) {
+        throw std::system_error(ENAMETOOLONG, std::generic_category(), "endpoint path too long");
+    }
+    UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd.valid()) {
+        throw std::system_error(errno, std::generic_category(), "endpoint socket");
+    }
+    // A socket under our own process id can only be left over from a process
+    // that had this id before; nothing else is removed.
+    struct stat st {};
+    if (::lstat(m_path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+        ::unlink(m_path.c_str());
+    }
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        throw std::system_error(errno, std::generic_category(), "endpoint bind");
+    }
+    if (::chmod(m_path.c_str(), 0600) != 0 || ::lstat(m_path.c_str(), &st) != 0 ||
+        ::listen(fd.get(), SOMAXCONN) != 0) {
+        const int error = errno;
+        ::unlink(m_path.c_str());
+        throw std::system_error(error, std::generic_category(), "endpoint listen");
+    }
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
+    m_listen = fd.release();
+}
+
+ProcessWindowEndpoint::~ProcessWindowEndpoint() {
+    for (const Connection& connection : m_connections) {
+        ::close(connection.fd);
+    }
+    // Only the file this endpoint made is removed, not one that replaced it.
+    struct stat st {};
+    if (::lstat(m_path.c_str(), &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode) {
+        ::unlink(m_path.c_str());
+    }
+    ::close(m_listen);
+}
+
+void ProcessWindowEndpoint::AcceptPending() {
+    for (;;) {
+        const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) {
+                continue;
+            }
+            return;  // EAGAIN: none left; anything else is retried next time
+        }
+        if (m_connections.size() >= kMaxConnections || !PeerIsUser(fd, std::nullopt)) {
+            ::close(fd);
+            continue;
+        }
+        m_connections.push_back({fd, 0});
+    }
+}
+
+void ProcessWindowEndpoint::Drop(std::size_t index) {
+    ::close(m_connections[index].fd);
+    m_connections.erase(m_connections.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool ProcessWindowEndpoint::TakePacket(Received& out) {
+    for (std::size_t i = 0; i < m_connections.size();) {
+        iovec io{m_buffer.data(), m_buffer.size()};
+        msghdr header{};
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        const ssize_t got = ::recvmsg(m_connections[i].fd, &header, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN) {
+                ++i;
+            } else {
+                Drop(i);
+            }
+            continue;
+        }
+        const auto size = static_cast<std::size_t>(got);
+        const std::uint8_t* p = m_buffer.data();
+        if (size == 0 || (header.msg_flags & MSG_TRUNC) != 0) {
+            Drop(i);  // closed, or a packet larger than any valid one
+            continue;
+        }
+        if (size == kMessagePacketBytes && GetU32(p) != kCopyDataMessage && GetU32(p + 4) == 0) {
+            out = Received{};
+            out.kind = Received::Kind::Message;
+            out.message = GetU32(p);
+            out.wParam = GetU64(p + 8);
+            out.lParam = GetU64(p + 16);
+            return true;
+        }
+        if (size >= kCopyDataHeaderBytes && GetU32(p) == kCopyDataMessage &&
+            GetU32(p + 8) == size - kCopyDataHeaderBytes) {
+            out = Received{};
+            out.kind = Received::Kind::CopyData;
+            out.message = kCopyDataMessage;
+            out.dwData = GetU32(p + 4);
+            out.data.assign(p + kCopyDataHeaderBytes, p + size);
+            out.replyId = m_nextReply++;
+            m_connections[i].awaitedReply = out.replyId;
+            return true;
+        }
+        Drop(i);  // a packet of no known layout
+    }
+    return false;
+}
+
+WaitResult ProcessWindowEndpoint::Receive(std::chrono::milliseconds timeout, Received& out) {
+    TimeBudget budget(timeout);
+    for (;;) {
+        AcceptPending();
+        if (TakePacket(out)) {
+            return WaitResult::Signaled;
+        }
+        std::vector<pollfd> fds;
+        fds.reserve(m_connections.size() + 1);
+        fds.push_back({m_listen, POLLIN, 0});
+        for (const Connection& connection : m_connections) {
+            fds.push_back({connection.fd, POLLIN, 0});
+        }
+        switch (PollFor(fds, budget.Next())) {
+            case PollOutcome::Ready:
+                break;
+            case PollOutcome::Stopped:
+                return WaitResult::Stopped;
+            case PollOutcome::Timeout:
+            case PollOutcome::Failed:
+                return WaitResult::Timeout;
+        }
+    }
+}
+
+bool ProcessWindowEndpoint::Acknowledge(const Received& copyData, std::uint64_t result) {
+    if (copyData.kind != Received::Kind::CopyData || copyData.replyId == 0) {
+        return false;
+    }
+    const auto it = std::ranges::find(m_connections, copyData.replyId, &Connection::awaitedReply);
+    if (it == m_connections.end()) {
+        return false;
+    }
+    it->awaitedReply = 0;
+    std::array<std::uint8_t, kAnswerPacketBytes> answer{};
+    PutU32(&answer[0], kCopyDataMessage);
+    PutU32(&answer[4], 0);
+    PutU64(&answer[8], result);
+    ssize_t sent = 0;
+    do {
+        sent = ::send(it->fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(answer.size());
+}
+
+}  // namespace platform
