@@ -103,7 +103,7 @@ private:
     std::uint32_t Fail(StreamExit exit);
     std::uint32_t EndQuietly();
     bool StopAsked() const;
-    void AcknowledgeReset();
+    void AnswerStop();
 
     AppGlobalState& m_app;
     const StreamReceiveSettings m_settings;
@@ -122,13 +122,15 @@ bool StreamReceiver::StopAsked() const {
            isSet(m_app.h_EndofGetJpegImageEvent);
 }
 
-// The stopper waits for this answer before it stops the thread; once it has
-// asked the thread itself to stop, it no longer waits, and a late answer
-// would only mislead the next one who asks.
-void StreamReceiver::AcknowledgeReset() {
+// The stopper sets the reset request and the end event and waits for this
+// answer before it asks the thread itself to stop. The thread answers
+// whichever of the two made it end, so that the stopper does not wait in
+// vain; once the thread itself is asked to stop, the stopper waits no longer
+// and an answer would only mislead the next one who asks.
+void StreamReceiver::AnswerStop() {
     if (platform::CurrentStopToken().stop_requested()) return;
-    if (m_app.h_NotifyGetJPEGImageThreadResetEvent &&
-        m_app.h_NotifyGetJPEGImageThreadResetEvent->IsSet() &&
+    const auto isSet = [](const EventPtr& event) { return event && event->IsSet(); };
+    if ((isSet(m_app.h_NotifyGetJPEGImageThreadResetEvent) || isSet(m_app.h_EndofGetJpegImageEvent)) &&
         m_app.h_FeedBackForNotifyResetEvent) {
         m_app.h_FeedBackForNotifyResetEvent->Set();
     }
@@ -138,7 +140,7 @@ std::uint32_t StreamReceiver::EndQuietly() {
     m_app.f_Connected = false;
     m_app.f_ReceiverRunning = false;
     sClient.CloseQuietly();
-    AcknowledgeReset();
+    AnswerStop();
     return 0;
 }
 
@@ -155,7 +157,7 @@ std::uint32_t StreamReceiver::Fail(StreamExit exit) {
     // thread itself) has not failed: asking for a new login then would start
     // one in the middle of a disconnect or a shutdown.
     if (StopAsked()) {
-        AcknowledgeReset();
+        AnswerStop();
     } else {
         PostKernelMessage(Get_Image_TimeOut_Message);
     }
@@ -352,10 +354,14 @@ std::uint32_t StreamReceiver::Run() {
                                                 app.h_NotifyGetJPEGImageThreadResetEvent.get(),
                                                 app.h_EndofGetJpegImageEvent.get()},
                                                platform::kInfinite);
-        if (which == 1 && !platform::CurrentStopToken().stop_requested()) {
-            app.h_FeedBackForNotifyResetEvent->Set();
+        if (which == 1) {
+            // The wait took the reset request; answer it all the same.
+            app.h_NotifyGetJPEGImageThreadResetEvent->Set();
         }
-        if (which != 0) return 0;
+        if (which != 0) {
+            AnswerStop();
+            return 0;
+        }
     }
     WriteTraceLine(kTraceGotStartEvent);
 
