@@ -58,7 +58,8 @@ bool WaitUnlessEnded(platform::Waitable& endEvent, platform::Waitable& object) {
 }  // namespace
 
 std::uint32_t FrameSpacing(std::uint32_t previousTimeValue, std::uint32_t timeValue) {
-    if (previousTimeValue == 0) return 0;
+    if (previousTimeValue == 0)
+        return 0;
     // The signed difference wraps like the device's 32-bit counter; its
     // magnitude fits 32 bits unsigned even for the most negative value.
     const auto difference = static_cast<std::int32_t>(timeValue - previousTimeValue);
@@ -71,9 +72,11 @@ std::uint32_t StoredFrameSpacing(std::size_t slot) {
 }
 
 std::uint32_t Jpeg_Compose_Image_Data_Thread() {
-    if (g_lpApp == nullptr) return 0;
+    if (g_lpApp == nullptr)
+        return 0;
     AppGlobalState& app = *g_lpApp;
-    if (!ComposeResourcesExist(app)) return 0;
+    if (!ComposeResourcesExist(app))
+        return 0;
     MediaState& media = GetMediaState();
     platform::Waitable& endEvent = *app.h_EndofGetJpegImageEvent;
     const std::size_t socketSlots = SocketSlots(app);
@@ -82,7 +85,8 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
     std::uint32_t previousTimeValue = 0;
     long consumedSlots = 0;
     for (;;) {
-        if (!WaitUnlessEnded(endEvent, *app.h_SocketFilledSem)) return 0;
+        if (!WaitUnlessEnded(endEvent, *app.h_SocketFilledSem))
+            return 0;
 
         const std::size_t socketIndex = app.w_SocketReadIndex % socketSlots;
         FrameHeaderInfo header;
@@ -100,14 +104,16 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
         previousTimeValue = header.dwTimeValue;
 
         const std::size_t copyIndex = app.w_TirelMp4DecodeIndex % imageSlots;
-        const std::span<std::uint8_t> jpegCopy(app.lp_JpegCopyBuffer.get() + copyIndex * kImageSlotBytes,
-                                               kImageSlotBytes);
-        if (!videoLoss) std::memcpy(jpegCopy.data(), socketSlot.data(), imageLength);
+        const std::span<std::uint8_t> jpegCopy(
+            app.lp_JpegCopyBuffer.get() + copyIndex * kImageSlotBytes, kImageSlotBytes);
+        if (!videoLoss)
+            std::memcpy(jpegCopy.data(), socketSlot.data(), imageLength);
 
         app.w_SocketReadIndex = static_cast<std::uint16_t>((socketIndex + 1) % socketSlots);
         ++consumedSlots;
 
-        if (!WaitUnlessEnded(endEvent, *app.h_ImageFreeSem)) return 0;
+        if (!WaitUnlessEnded(endEvent, *app.h_ImageFreeSem))
+            return 0;
 
         const std::size_t imageIndex = app.w_ImageWriteIndex % imageSlots;
         const std::span<std::uint8_t> image(app.lp_ImageBuffer.get() + imageIndex * kImageSlotBytes,
@@ -117,13 +123,15 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
             app.f_VideoLoss = false;
             std::uint16_t width = app.w_ImageWidth;
             std::uint16_t height = app.w_ImageHeight;
-            decoded = fits && DecodeJpegFrame(jpegCopy.first(imageLength), image, width, height) == 1;
+            decoded =
+                fits && DecodeJpegFrame(jpegCopy.first(imageLength), image, width, height) == 1;
             app.w_ImageWidth = width;
             app.w_ImageHeight = height;
         } else {
             app.f_VideoLoss = true;
             const std::uint16_t width = header.byQVGA != 0 ? kVideoLossQvgaWidth : kVideoLossWidth;
-            const std::uint16_t height = app.b_VideoMode == 0 ? kVideoLossHeight : kVideoLossTallHeight;
+            const std::uint16_t height =
+                app.b_VideoMode == 0 ? kVideoLossHeight : kVideoLossTallHeight;
             app.w_ImageWidth = width;
             app.w_ImageHeight = height;
             std::memset(image.data(), 0, static_cast<std::size_t>(width) * height * 3);
@@ -139,8 +147,10 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
             // A video-loss frame goes to the recorders with the bytes that
             // came with it, never with the previous frame's picture.
             const std::span<const std::uint8_t> jpeg =
-                videoLoss ? socketSlot.first(imageLength) : std::span<const std::uint8_t>(jpegCopy.first(imageLength));
-            if (FeedPreAlarmRing(jpeg, header.dwTimeValue, videoLoss) == FeedResult::Ended) return 0;
+                videoLoss ? socketSlot.first(imageLength)
+                          : std::span<const std::uint8_t>(jpegCopy.first(imageLength));
+            if (FeedPreAlarmRing(jpeg, header.dwTimeValue, videoLoss) == FeedResult::Ended)
+                return 0;
             dw_FrameSpacing[imageIndex] = spacing;
             app.w_ImageWriteIndex = static_cast<std::uint16_t>((imageIndex + 1) % imageSlots);
             app.JPEGImageBufferRelSem->Release();
@@ -153,14 +163,17 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
 }
 
 std::uint32_t Jpeg_Show_Image_Data_Thread() {
-    if (g_lpApp == nullptr) return 0;
+    if (g_lpApp == nullptr)
+        return 0;
     AppGlobalState& app = *g_lpApp;
-    if (!ShowResourcesExist(app)) return 0;
+    if (!ShowResourcesExist(app))
+        return 0;
     platform::Waitable& endEvent = *app.h_EndofShowImageEvent;
     CFrameTimer& timer = GetMediaState().C_FrameTimer;
     const std::size_t imageSlots = ImageSlots(app);
 
-    if (!WaitUnlessEnded(endEvent, *app.h_StartToShowImageEvent)) return 0;
+    if (!WaitUnlessEnded(endEvent, *app.h_StartToShowImageEvent))
+        return 0;
 
     std::size_t readIndex = 0;
     std::uint32_t lastPacedTick = 0;
@@ -169,13 +182,15 @@ std::uint32_t Jpeg_Show_Image_Data_Thread() {
     for (;;) {
         const int tick = timer.WaitTick();
         if (!held) {
-            if (!WaitUnlessEnded(endEvent, *app.JPEGImageBufferRelSem)) return 0;
+            if (!WaitUnlessEnded(endEvent, *app.JPEGImageBufferRelSem))
+                return 0;
             heldSpacing = StoredFrameSpacing(readIndex);
             held = true;
         }
         if (tick == 0) {
             const std::uint32_t now = platform::TickCount();
-            if (lastPacedTick == 0) lastPacedTick = now;
+            if (lastPacedTick == 0)
+                lastPacedTick = now;
             if (heldSpacing != 0 && heldSpacing < kLongestPacedSpacing &&
                 now < lastPacedTick + heldSpacing) {
                 continue;
@@ -184,14 +199,17 @@ std::uint32_t Jpeg_Show_Image_Data_Thread() {
         }
 
         app.dw_FrameCount.fetch_add(1);
-        if (app.f_FirstFrame) app.f_FirstFrame = false;
+        if (app.f_FirstFrame)
+            app.f_FirstFrame = false;
         app.lp_CurrentImage = app.lp_ImageBuffer.get() + readIndex * kImageSlotBytes;
         readIndex = (readIndex + 1) % imageSlots;
         held = false;
         // Without a kernel-message thread nobody would ever draw the frame.
-        if (!PostKernelMessage(kDrawFrameMessage, 0, 0)) return 0;
+        if (!PostKernelMessage(kDrawFrameMessage, 0, 0))
+            return 0;
 
-        if (!WaitUnlessEnded(endEvent, *app.h_FinishShowImageJobEvent)) return 0;
+        if (!WaitUnlessEnded(endEvent, *app.h_FinishShowImageJobEvent))
+            return 0;
         app.h_ImageFreeSem->Release();
     }
 }

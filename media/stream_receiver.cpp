@@ -65,7 +65,8 @@ constexpr std::array kExitTable{
 
 constexpr const ExitRow& RowOf(StreamExit exit) {
     for (const ExitRow& row : kExitTable) {
-        if (row.exit == exit) return row;
+        if (row.exit == exit)
+            return row;
     }
     return kExitTable.front();
 }
@@ -116,7 +117,8 @@ private:
 };
 
 bool StreamReceiver::StopAsked() const {
-    if (platform::CurrentStopToken().stop_requested()) return true;
+    if (platform::CurrentStopToken().stop_requested())
+        return true;
     const auto isSet = [](const EventPtr& event) { return event && event->IsSet(); };
     return isSet(m_app.h_NotifyGetJPEGImageThreadResetEvent) ||
            isSet(m_app.h_EndofGetJpegImageEvent);
@@ -128,9 +130,11 @@ bool StreamReceiver::StopAsked() const {
 // vain; once the thread itself is asked to stop, the stopper waits no longer
 // and an answer would only mislead the next one who asks.
 void StreamReceiver::AnswerStop() {
-    if (platform::CurrentStopToken().stop_requested()) return;
+    if (platform::CurrentStopToken().stop_requested())
+        return;
     const auto isSet = [](const EventPtr& event) { return event && event->IsSet(); };
-    if ((isSet(m_app.h_NotifyGetJPEGImageThreadResetEvent) || isSet(m_app.h_EndofGetJpegImageEvent)) &&
+    if ((isSet(m_app.h_NotifyGetJPEGImageThreadResetEvent) ||
+         isSet(m_app.h_EndofGetJpegImageEvent)) &&
         m_app.h_FeedBackForNotifyResetEvent) {
         m_app.h_FeedBackForNotifyResetEvent->Set();
     }
@@ -146,7 +150,8 @@ std::uint32_t StreamReceiver::EndQuietly() {
 
 std::uint32_t StreamReceiver::Fail(StreamExit exit) {
     const ExitRow& row = RowOf(exit);
-    if (row.error != 0) g_dwStreamError = row.error;
+    if (row.error != 0)
+        g_dwStreamError = row.error;
     if (row.clearFlags) {
         m_app.f_Connected = false;
         m_app.f_ReceiverRunning = false;
@@ -166,14 +171,16 @@ std::uint32_t StreamReceiver::Fail(StreamExit exit) {
 
 int StreamReceiver::Receive(std::uint8_t* at, std::size_t capacity) {
     const int result = sClient.Receive(at, static_cast<int>(capacity), m_settings.receiveTimeout);
-    if (m_settings.onReceive) m_settings.onReceive(result);
+    if (m_settings.onReceive)
+        m_settings.onReceive(result);
     return result;
 }
 
 bool StreamReceiver::Connect() {
     const std::string server = m_app.CSettingINI.m_strServerName;
     const CSocketAddress address(server, m_app.CSettingINI.m_wWebPort.load());
-    if (!address.IsValid()) return false;
+    if (!address.IsValid())
+        return false;
     try {
         sClient.Create(SOCK_STREAM);
         sClient.Connect(address, m_settings.connectTimeout);
@@ -185,7 +192,8 @@ bool StreamReceiver::Connect() {
 
 bool StreamReceiver::SendRequest() {
     const std::string request = BuildGetVideoRequest(g_szSessionCookie.Get(), g_strHostIP.Get());
-    if (request.empty()) return false;
+    if (request.empty())
+        return false;
     std::array<char, kStreamRequestBytes> buffer{};
     std::memcpy(buffer.data(), request.data(), request.size());
     try {
@@ -264,7 +272,8 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
     for (;;) {
         header = FrameHeaderInfo{};
         std::memcpy(slotRecord, &header, sizeof header);
-        if (!ReadBehindHeld()) return FrameResult::kFailed;
+        if (!ReadBehindHeld())
+            return FrameResult::kFailed;
         if (m_resync) {
             ScanForImageEnd();
             continue;
@@ -296,7 +305,8 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
         if (rest.size() < kDeviceJpegStart.size()) {
             // The image starts in the next read: keep the header with it,
             // unless what is there already rules the image out.
-            if (std::equal(rest.begin(), rest.end(), kDeviceJpegStart.begin())) continue;
+            if (std::equal(rest.begin(), rest.end(), kDeviceJpegStart.begin()))
+                continue;
             Resynchronise(headerLength);
             continue;
         }
@@ -346,14 +356,15 @@ bool ReceiveResourcesExist(const AppGlobalState& app) {
 
 std::uint32_t StreamReceiver::Run() {
     AppGlobalState& app = m_app;
-    if (!ReceiveResourcesExist(app)) return 0;
+    if (!ReceiveResourcesExist(app))
+        return 0;
     {
         // Also ends at once when the streaming set is torn down before it
         // ever started.
-        const int which = platform::WaitForAny({app.h_StartToGetJpegImageEvent.get(),
-                                                app.h_NotifyGetJPEGImageThreadResetEvent.get(),
-                                                app.h_EndofGetJpegImageEvent.get()},
-                                               platform::kInfinite);
+        const int which = platform::WaitForAny(
+            {app.h_StartToGetJpegImageEvent.get(), app.h_NotifyGetJPEGImageThreadResetEvent.get(),
+             app.h_EndofGetJpegImageEvent.get()},
+            platform::kInfinite);
         if (which == 1) {
             // The wait took the reset request; answer it all the same.
             app.h_NotifyGetJPEGImageThreadResetEvent->Set();
@@ -367,7 +378,8 @@ std::uint32_t StreamReceiver::Run() {
 
     app.f_Connected = true;
     app.h_NotifyGetJPEGImageThreadResetEvent->Reset();
-    if (app.h_Process_Reply_TerminateEvent) app.h_Process_Reply_TerminateEvent->Reset();
+    if (app.h_Process_Reply_TerminateEvent)
+        app.h_Process_Reply_TerminateEvent->Reset();
     app.h_StartToShowImageEvent->Set();
 
     app.dw_RateTick = platform::TickCount();
@@ -377,24 +389,33 @@ std::uint32_t StreamReceiver::Run() {
     app.dw_FrameCountNow.exchange(0);
     app.dw_DataRate.exchange(0);
 
-    if (!Connect()) return Fail(StreamExit::kConnectFailed);
-    if (!SendRequest()) return Fail(StreamExit::kWriteFailed);
+    if (!Connect())
+        return Fail(StreamExit::kConnectFailed);
+    if (!SendRequest())
+        return Fail(StreamExit::kWriteFailed);
 
     const std::size_t slots = std::clamp<std::size_t>(app.w_SocketSlots, 1, kSlotsInBuffer);
     for (;;) {
-        if (app.h_NotifyGetJPEGImageThreadResetEvent->IsSet()) return EndQuietly();
+        if (app.h_NotifyGetJPEGImageThreadResetEvent->IsSet())
+            return EndQuietly();
 
         const int waited = platform::WaitForAny(
             {app.h_SocketFreeSem.get(), app.h_EndofGetJpegImageEvent.get()}, m_settings.slotWait);
-        if (waited == 1) return Fail(StreamExit::kSlotEndEvent);
-        if (waited == platform::kWaitTimeout) return Fail(StreamExit::kSlotTimeout);
-        if (waited != 0) return Fail(StreamExit::kSlotWaitFailed);
+        if (waited == 1)
+            return Fail(StreamExit::kSlotEndEvent);
+        if (waited == platform::kWaitTimeout)
+            return Fail(StreamExit::kSlotTimeout);
+        if (waited != 0)
+            return Fail(StreamExit::kSlotWaitFailed);
 
-        if (!app.f_ReceiverRunning) app.f_ReceiverRunning = true;
-        if (!app.f_VideoConnected) app.f_VideoConnected = true;
+        if (!app.f_ReceiverRunning)
+            app.f_ReceiverRunning = true;
+        if (!app.f_VideoConnected)
+            app.f_VideoConnected = true;
 
         const std::size_t slotIndex = app.w_SocketWriteIndex % slots;
-        if (ReceiveFrame(slotIndex) != FrameResult::kFilled) return Fail(m_exit);
+        if (ReceiveFrame(slotIndex) != FrameResult::kFilled)
+            return Fail(m_exit);
 
         app.w_SocketWriteIndex = static_cast<std::uint16_t>((slotIndex + 1) % slots);
         app.h_SocketFilledSem->Release();
@@ -414,7 +435,8 @@ StreamReceiveSettings GetStreamReceiveSettings() {
 }
 
 std::string BuildGetVideoRequest(std::string_view cookie, std::string_view hostIp) {
-    if (!IsSafeRequestText(cookie) || !IsSafeRequestText(hostIp)) return {};
+    if (!IsSafeRequestText(cookie) || !IsSafeRequestText(hostIp))
+        return {};
     std::string request;
     request.reserve(kStreamRequestBytes);
     request += "GET /Getvideo.cgi?Cookie=";
@@ -427,12 +449,14 @@ std::string BuildGetVideoRequest(std::string_view cookie, std::string_view hostI
     request += hostIp;
     request += "\r\nConnection: Keep-Alive\r\n\r\n";
     // The request buffer keeps a terminating zero behind the text.
-    if (request.size() >= kStreamRequestBytes) return {};
+    if (request.size() >= kStreamRequestBytes)
+        return {};
     return request;
 }
 
 std::uint32_t Jpeg_TCP_Get_Image_Data_Thread() {
-    if (g_lpApp == nullptr) return 0;
+    if (g_lpApp == nullptr)
+        return 0;
     StreamReceiver receiver(*g_lpApp, GetStreamReceiveSettings());
     return receiver.Run();
 }

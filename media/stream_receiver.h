@@ -33,9 +33,9 @@ inline constexpr std::size_t kStreamReadBytes = 1400;
 inline constexpr std::size_t kStreamRequestBytes = 512;
 
 // Reasons of the last stream failure (g_dwStreamError).
-inline constexpr std::uint32_t kStreamErrorNoBytes = 4097;       // a read returned no bytes
-inline constexpr std::uint32_t kStreamErrorConnect = 4098;       // no connection to the device
-inline constexpr std::uint32_t kStreamErrorEndEvent = 4099;      // ended while waiting for a slot
+inline constexpr std::uint32_t kStreamErrorNoBytes = 4097;      // a read returned no bytes
+inline constexpr std::uint32_t kStreamErrorConnect = 4098;      // no connection to the device
+inline constexpr std::uint32_t kStreamErrorEndEvent = 4099;     // ended while waiting for a slot
 inline constexpr std::uint32_t kStreamErrorSlotTimeout = 4100;  // no free slot in time
 
 // The reason of the last stream failure; written only by the receive thread,

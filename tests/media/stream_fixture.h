@@ -56,7 +56,8 @@ inline std::uint32_t StoredTimeValueOf(std::size_t n) {
 }
 
 // Appends frame n with its header from Describe(n).
-inline std::size_t AddFrame(StreamScript& script, std::size_t n, std::span<const std::uint8_t> jpeg) {
+inline std::size_t AddFrame(StreamScript& script, std::size_t n,
+                            std::span<const std::uint8_t> jpeg) {
     return script.AddFrame(Describe(n), jpeg);
 }
 

@@ -80,7 +80,8 @@ public:
             m_drawings.push_back(d);
         }
         m_changed.notify_all();
-        if (!finishDraws) return 1;
+        if (!finishDraws)
+            return 1;
         return PlaceholderLiveView::DrawVideoFrame();
     }
     void SetCurrentChannel(int channelIndex) override {
@@ -173,7 +174,8 @@ protected:
         SetStreamReceiveSettings(settings);
         ASSERT_EQ(InitProcessResource(), 1);
         ASSERT_EQ(InitLoginResource(), 1);
-        if (startStream) SignalStreamStartEvents();
+        if (startStream)
+            SignalStreamStartEvents();
     }
 
     // The last `count` frames stored in the pre-alarm ring, oldest first.
@@ -181,8 +183,8 @@ protected:
         const CPreAlarmRing& ring = GetMediaState().C_PreAlarmRing;
         std::vector<std::uint16_t> slots;
         for (std::size_t back = count; back > 0; --back) {
-            slots.push_back(static_cast<std::uint16_t>((ring.WriteIndex() + CPreAlarmRing::kSlots - back) %
-                                                       CPreAlarmRing::kSlots));
+            slots.push_back(static_cast<std::uint16_t>(
+                (ring.WriteIndex() + CPreAlarmRing::kSlots - back) % CPreAlarmRing::kSlots));
         }
         return slots;
     }
@@ -195,18 +197,24 @@ protected:
         app.h_EndofShowImageEvent->Set();
         app.h_EndofGetJpegImageEvent->Set();
     }
-    static bool EndsByItself(const ThreadPtr& thread) {
+    template <typename Condition>
+    static bool WaitUntil(Condition condition) {
         const auto deadline = std::chrono::steady_clock::now() + kGenerous;
-        while (thread && thread->Running()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
             std::this_thread::sleep_for(1ms);
         }
         return true;
     }
+    static bool EndsByItself(const ThreadPtr& thread) {
+        return WaitUntil([&] { return !thread || !thread->Running(); });
+    }
 
     bool ReLoginAsked() const {
         for (const std::string& line : TraceLines(m_folder.path())) {
-            if (line == "case Get_Image_TimeOut_Message") return true;
+            if (line == "case Get_Image_TimeOut_Message")
+                return true;
         }
         return false;
     }
@@ -262,7 +270,8 @@ TEST_F(StreamPipelineTest, AStreamAsFastAsTheClientReadsLosesNoFrame) {
     constexpr std::size_t kFrames = 60;
     ASSERT_TRUE(m_liveView.WaitForDrawings(kFrames));
     std::vector<std::uint64_t> expected;
-    for (std::size_t n = 0; n < SmallJpegs().size(); ++n) expected.push_back(DecodedHash(SmallJpegs().Frame(n)));
+    for (std::size_t n = 0; n < SmallJpegs().size(); ++n)
+        expected.push_back(DecodedHash(SmallJpegs().Frame(n)));
     const auto drawings = m_liveView.Drawings();
     for (std::size_t n = 0; n < kFrames; ++n) {
         ASSERT_EQ(drawings[n].pictureHash, expected[n % expected.size()]) << n;
@@ -371,12 +380,12 @@ TEST(FrameSpacing, IsTheMagnitudeOfTheWrappedDifference) {
         std::uint32_t spacing;
     };
     const Case cases[] = {
-        {0, 12345, 0},                      // the first frame of a connection
+        {0, 12345, 0},  // the first frame of a connection
         {100, 140, 40},
         {140, 100, 40},
-        {0xFFFFFFF0u, 0x10, 0x20},          // the counter wrapped
-        {0x10, 0x90000010u, 0x70000000u},   // more than 2^31 apart: the other way round
-        {1, 0x80000001u, 0x80000000u},      // exactly 2^31 apart
+        {0xFFFFFFF0u, 0x10, 0x20},         // the counter wrapped
+        {0x10, 0x90000010u, 0x70000000u},  // more than 2^31 apart: the other way round
+        {1, 0x80000001u, 0x80000000u},     // exactly 2^31 apart
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FrameSpacing(c.previous, c.now), c.spacing) << c.previous << " " << c.now;
@@ -406,14 +415,17 @@ TEST_F(StreamPipelineTest, EveryThreadEndsOnTheEndEventsBeforeTheStreamStarts) {
 // new login is asked for.
 TEST_F(StreamPipelineTest, EveryThreadEndsOnTheEndEventsWhileTheRingIsFull) {
     m_liveView.finishDraws = false;
-    FakeStream stream(FrameCycle::FromJpegs(SmallJpegs(), FrameHeaderLayout::kNew));
+    FrameCycle cycle = FrameCycle::FromJpegs(SmallJpegs(), FrameHeaderLayout::kNew);
+    const std::size_t twoFrames = cycle.frames[0].size() + cycle.frames[1].size();
+    FakeStream stream(std::move(cycle));
+    stream.SetLockstep(true);
     Start(stream, FrameHeaderLayout::kNew);
     ASSERT_TRUE(m_liveView.WaitForDrawings(1));
     AppGlobalState& app = *g_lpApp;
-    // Let the next frame reach the receive thread; it then goes on to the
-    // compose thread, which waits for the image slot.
-    const std::uint32_t twoFrames = 2 * static_cast<std::uint32_t>(SmallJpegs().LargestFrameBytes());
-    while (app.dw_ByteCount < twoFrames) std::this_thread::sleep_for(1ms);
+    // The second frame reaches the receive thread and goes on to the compose
+    // thread, which waits for the image slot; the third waits for a socket
+    // slot.
+    ASSERT_TRUE(WaitUntil([&] { return app.dw_ByteCount >= twoFrames; }));
     SignalEndEvents();
     EXPECT_TRUE(EndsByItself(app.h_GetJpegImageThread));
     EXPECT_TRUE(EndsByItself(app.h_ComposeImageDataThread));

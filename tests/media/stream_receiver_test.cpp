@@ -138,14 +138,15 @@ protected:
             const int which = platform::WaitForAny(
                 {app.h_EndofGetJpegImageEvent.get(), app.h_SocketFilledSem.get()},
                 platform::kInfinite);
-            if (which != 1) return 0;
+            if (which != 1)
+                return 0;
             const std::size_t slot = app.w_SocketReadIndex;
             ReceivedFrame frame;
             std::memcpy(&frame.record, app.lp_FrameHeaderTable.get() + slot * kFrameHeaderInfoBytes,
                         sizeof frame.record);
             const std::uint8_t* image = app.lp_SocketBuffer.get() + slot * kSocketSlotBytes;
-            frame.image.assign(image, image + std::min<std::size_t>(frame.record.dwImageLength,
-                                                                    kSocketSlotBytes));
+            frame.image.assign(
+                image, image + std::min<std::size_t>(frame.record.dwImageLength, kSocketSlotBytes));
             app.w_SocketReadIndex = static_cast<std::uint16_t>((slot + 1) % 2);
             {
                 std::lock_guard lock(m_lock);
@@ -170,7 +171,8 @@ protected:
     bool WaitReceiverEnded() {
         const auto deadline = std::chrono::steady_clock::now() + kGenerous;
         while (m_receiver.Running()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
             std::this_thread::sleep_for(1ms);
         }
         return true;
@@ -192,8 +194,10 @@ protected:
         for (std::size_t i = 0; i < indices.size(); ++i) {
             const ScriptFrame& sent = script.Frames().at(indices[i]);
             EXPECT_EQ(received[i].image, sent.image) << "frame " << indices[i];
-            EXPECT_EQ(received[i].record.dwImageLength, sent.image.size()) << "frame " << indices[i];
-            EXPECT_EQ(received[i].record.dwHeaderLength, sent.header.size()) << "frame " << indices[i];
+            EXPECT_EQ(received[i].record.dwImageLength, sent.image.size())
+                << "frame " << indices[i];
+            EXPECT_EQ(received[i].record.dwHeaderLength, sent.header.size())
+                << "frame " << indices[i];
         }
     }
 
@@ -274,7 +278,8 @@ TEST_F(StreamReceiverTest, ConnectsSendsTheRequestAndSetsTheFlagsAndCounters) {
 TEST_F(StreamReceiverTest, ResetRequestBeforeTheStartIsAnsweredAndEndsTheThread) {
     StartReceiver();
     g_lpApp->h_NotifyGetJPEGImageThreadResetEvent->Set();
-    ASSERT_EQ(g_lpApp->h_FeedBackForNotifyResetEvent->Wait(kGenerous), platform::WaitResult::Signaled);
+    ASSERT_EQ(g_lpApp->h_FeedBackForNotifyResetEvent->Wait(kGenerous),
+              platform::WaitResult::Signaled);
     ASSERT_TRUE(WaitReceiverEnded());
     EXPECT_TRUE(Trace().empty());
     EXPECT_EQ(m_device.RequestCount(), 0u);
@@ -330,9 +335,14 @@ struct CutCase {
 const CutCase kLargeFrameCuts[] = {
     {"OneWrite", [](std::size_t, std::size_t) { return std::vector<std::size_t>{}; }},
     {"HeaderAlone", [](std::size_t h, std::size_t) { return std::vector<std::size_t>{h}; }},
-    {"HeaderAndOneImageByte", [](std::size_t h, std::size_t) { return std::vector<std::size_t>{h + 1}; }},
-    {"HeaderAndThreeImageBytes", [](std::size_t h, std::size_t) { return std::vector<std::size_t>{h + 3}; }},
-    {"InsideTheHeader", [](std::size_t h, std::size_t) { return std::vector<std::size_t>{1, h / 2, h - 1}; }},
+    {"HeaderAndOneImageByte",
+     [](std::size_t h, std::size_t) { return std::vector<std::size_t>{h + 1}; }},
+    {"HeaderAndThreeImageBytes",
+     [](std::size_t h, std::size_t) { return std::vector<std::size_t>{h + 3}; }},
+    {"InsideTheHeader",
+     [](std::size_t h, std::size_t) {
+         return std::vector<std::size_t>{1, h / 2, h - 1};
+     }},
     {"HeaderByteByByte",
      [](std::size_t h, std::size_t) {
          std::vector<std::size_t> v;
@@ -340,9 +350,13 @@ const CutCase kLargeFrameCuts[] = {
          return v;
      }},
     {"AroundOneRead",
-     [](std::size_t, std::size_t) { return std::vector<std::size_t>{1399, 1400, 1401, 2800}; }},
+     [](std::size_t, std::size_t) {
+         return std::vector<std::size_t>{1399, 1400, 1401, 2800};
+     }},
     {"LastBytesAlone",
-     [](std::size_t, std::size_t s) { return std::vector<std::size_t>{s - 2, s - 1}; }},
+     [](std::size_t, std::size_t s) {
+         return std::vector<std::size_t>{s - 2, s - 1};
+     }},
     {"Every97Bytes",
      [](std::size_t, std::size_t s) {
          std::vector<std::size_t> v;
@@ -355,13 +369,14 @@ class StreamReceiverCutTest
     : public StreamReceiverTest,
       public ::testing::WithParamInterface<std::tuple<FrameHeaderLayout, CutCase>> {};
 
-INSTANTIATE_TEST_SUITE_P(
-    Cuts, StreamReceiverCutTest,
-    ::testing::Combine(::testing::Values(FrameHeaderLayout::kNew, FrameHeaderLayout::kOld),
-                       ::testing::ValuesIn(kLargeFrameCuts)),
-    [](const auto& info) {
-        return std::string(LayoutName(std::get<0>(info.param))) + std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Cuts, StreamReceiverCutTest,
+                         ::testing::Combine(::testing::Values(FrameHeaderLayout::kNew,
+                                                              FrameHeaderLayout::kOld),
+                                            ::testing::ValuesIn(kLargeFrameCuts)),
+                         [](const auto& info) {
+                             return std::string(LayoutName(std::get<0>(info.param))) +
+                                    std::get<1>(info.param).name;
+                         });
 
 // Frames of several reads each, cut as the case says; every frame arrives.
 TEST_P(StreamReceiverCutTest, LargeFramesArriveWhole) {
@@ -371,7 +386,8 @@ TEST_P(StreamReceiverCutTest, LargeFramesArriveWhole) {
         const std::size_t frame = AddFrame(script, n, LargeJpegs().Frame(n));
         const ScriptFrame& f = script.Frames()[frame];
         ASSERT_GT(f.size(), 2 * kStreamReadBytes);
-        for (std::size_t cut : cutCase.cuts(f.header.size(), f.size())) script.CutFrameAt(frame, cut);
+        for (std::size_t cut : cutCase.cuts(f.header.size(), f.size()))
+            script.CutFrameAt(frame, cut);
     }
     FakeStream stream(script);
     Start(stream, layout);
@@ -668,7 +684,8 @@ std::uint16_t ClosedPort() {
 TEST_P(StreamReceiverConnectTest, NoConnectionIsReportedAs4098) {
     AppGlobalState& app = *g_lpApp;
     app.CSettingINI.m_strServerName = GetParam().server;
-    if (GetParam().closedPort) app.CSettingINI.m_wWebPort = ClosedPort();
+    if (GetParam().closedPort)
+        app.CSettingINI.m_wWebPort = ClosedPort();
     StartReceiver();
     app.h_StartToGetJpegImageEvent->Set();
     ASSERT_TRUE(WaitReceiverEnded());
@@ -698,11 +715,13 @@ TEST_F(StreamReceiverTest, EndEventDuringTheSlotWaitEndsWith4099WithoutANewLogin
     Start(stream, FrameHeaderLayout::kNew, true, false);
     // The first frame fills the only free slot; the next wait never ends by
     // itself.
-    while (g_lpApp->h_SocketFilledSem->Count() == 0 && m_receiver.Running()) std::this_thread::sleep_for(1ms);
+    while (g_lpApp->h_SocketFilledSem->Count() == 0 && m_receiver.Running())
+        std::this_thread::sleep_for(1ms);
     g_lpApp->h_EndofGetJpegImageEvent->Set();
     ASSERT_TRUE(WaitReceiverEnded());
     EXPECT_EQ(g_dwStreamError.load(), kStreamErrorEndEvent);
-    EXPECT_EQ(Trace(), (std::vector<std::string>{"Got start event", std::string(kTraceSlotEndEvent)}));
+    EXPECT_EQ(Trace(),
+              (std::vector<std::string>{"Got start event", std::string(kTraceSlotEndEvent)}));
     EXPECT_FALSE(g_lpApp->f_Connected);
     EXPECT_FALSE(g_lpApp->f_ReceiverRunning);
     EXPECT_FALSE(StreamFailurePosted());
@@ -711,10 +730,12 @@ TEST_F(StreamReceiverTest, EndEventDuringTheSlotWaitEndsWith4099WithoutANewLogin
 TEST_F(StreamReceiverTest, StopDuringTheSlotWaitEndsWithoutANewLogin) {
     FakeStream stream(SmallFrames(FrameHeaderLayout::kNew, 3));
     Start(stream, FrameHeaderLayout::kNew, true, false);
-    while (g_lpApp->h_SocketFilledSem->Count() == 0 && m_receiver.Running()) std::this_thread::sleep_for(1ms);
+    while (g_lpApp->h_SocketFilledSem->Count() == 0 && m_receiver.Running())
+        std::this_thread::sleep_for(1ms);
     EXPECT_EQ(m_receiver.Stop(kGenerous), platform::StopOutcome::Ended);
     EXPECT_EQ(g_dwStreamError.load(), 0u);
-    EXPECT_EQ(Trace(), (std::vector<std::string>{"Got start event", std::string(kTraceSlotWaitFailed)}));
+    EXPECT_EQ(Trace(),
+              (std::vector<std::string>{"Got start event", std::string(kTraceSlotWaitFailed)}));
     EXPECT_FALSE(g_lpApp->f_Connected);
     EXPECT_FALSE(StreamFailurePosted());
 }
@@ -734,7 +755,8 @@ TEST_F(StreamReceiverTest, ResetRequestEndsTheThreadQuietlyWithItsAnswer) {
     Start(stream, FrameHeaderLayout::kNew, false);
     ASSERT_TRUE(WaitForFrames(3));
     g_lpApp->h_NotifyGetJPEGImageThreadResetEvent->Set();
-    ASSERT_EQ(g_lpApp->h_FeedBackForNotifyResetEvent->Wait(kGenerous), platform::WaitResult::Signaled);
+    ASSERT_EQ(g_lpApp->h_FeedBackForNotifyResetEvent->Wait(kGenerous),
+              platform::WaitResult::Signaled);
     ASSERT_TRUE(WaitReceiverEnded());
     EXPECT_FALSE(g_lpApp->f_Connected);
     EXPECT_FALSE(g_lpApp->f_ReceiverRunning);

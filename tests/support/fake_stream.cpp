@@ -30,7 +30,8 @@ std::string_view AsText(std::span<const std::uint8_t> bytes) {
 
 std::size_t StreamScript::AddFrame(streamgen::FrameHeaderDescription description,
                                    std::span<const std::uint8_t> image) {
-    if (!description.imageLength) description.imageLength = static_cast<std::uint32_t>(image.size());
+    if (!description.imageLength)
+        description.imageLength = static_cast<std::uint32_t>(image.size());
     return AddFrameWithHeader(streamgen::WriteFrameHeader(description, m_layout), image);
 }
 
@@ -67,15 +68,19 @@ void StreamScript::JoinWithPrevious(std::size_t frame) {
 std::vector<std::pair<std::size_t, std::size_t>> StreamScript::Writes() const {
     std::set<std::size_t> bounds = m_cuts;
     bounds.insert(m_stalls.begin(), m_stalls.end());
-    if (m_closeAt) bounds.insert(*m_closeAt);
-    if (m_resetAt) bounds.insert(*m_resetAt);
+    if (m_closeAt)
+        bounds.insert(*m_closeAt);
+    if (m_resetAt)
+        bounds.insert(*m_resetAt);
     bounds.insert(0);
     bounds.insert(m_bytes.size());
     std::vector<std::pair<std::size_t, std::size_t>> writes;
     std::size_t start = 0;
     for (std::size_t bound : bounds) {
-        if (bound > m_bytes.size()) break;
-        if (bound > start) writes.emplace_back(start, bound);
+        if (bound > m_bytes.size())
+            break;
+        if (bound > start)
+            writes.emplace_back(start, bound);
         start = std::max(start, bound);
     }
     return writes;
@@ -146,13 +151,16 @@ void FakeStream::State::Finish() {
 }
 
 bool FakeStream::State::Send(Connection& connection, std::span<const std::uint8_t> bytes) {
-    if (!connection.Send(AsText(bytes))) return false;
+    if (!connection.Send(AsText(bytes)))
+        return false;
     std::unique_lock guard(lock);
     sentBytes += bytes.size();
     changed.notify_all();
-    if (!lockstep) return true;
+    if (!lockstep)
+        return true;
     while (readBytes < sentBytes && !clientGone) {
-        if (connection.Stopping()) return false;
+        if (connection.Stopping())
+            return false;
         changed.wait_for(guard, kStopPoll);
     }
     return !clientGone;
@@ -172,13 +180,16 @@ void FakeStream::State::ServeScript(Connection& connection) {
     const StreamScript& s = *script;
     const std::span<const std::uint8_t> bytes(s.m_bytes);
     for (const auto& [start, end] : s.Writes()) {
-        if (s.m_closeAt == start) return Finish();
+        if (s.m_closeAt == start)
+            return Finish();
         if (s.m_resetAt == start) {
             connection.Reset();
             return Finish();
         }
-        if (s.m_stalls.contains(start) && !Stall(connection)) return Finish();
-        if (!Send(connection, bytes.subspan(start, end - start))) return Finish();
+        if (s.m_stalls.contains(start) && !Stall(connection))
+            return Finish();
+        if (!Send(connection, bytes.subspan(start, end - start)))
+            return Finish();
     }
     Finish();
     if (s.m_end == StreamEnd::kHold && s.m_closeAt.value_or(s.size()) >= s.size() && !s.m_resetAt) {
@@ -191,18 +202,21 @@ void FakeStream::State::ServeCycle(Connection& connection) {
     const std::uint64_t cpuStart = ThreadCpuNanoseconds();
     for (std::uint64_t n = 0;; ++n) {
         const std::vector<std::uint8_t>& frame = cycle->frames[n % cycle->frames.size()];
-        if (!Send(connection, frame)) break;
+        if (!Send(connection, frame))
+            break;
         {
             std::lock_guard guard(lock);
             ++sentFrames;
             cpuNow = ThreadCpuNanoseconds() - cpuStart;
         }
         if (framesPerSecond > 0) {
-            const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                         std::chrono::duration<double>((n + 1) / framesPerSecond));
+            const auto due =
+                start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>((n + 1) / framesPerSecond));
             const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
                 due - std::chrono::steady_clock::now());
-            if (wait.count() > 0 && !connection.Pause(wait)) break;
+            if (wait.count() > 0 && !connection.Pause(wait))
+                break;
         }
     }
     Finish();
@@ -248,7 +262,8 @@ FakeStream::~FakeStream() {
 }
 
 FakeDevice::Handler FakeStream::Handler() const {
-    return [state = m_state](const HttpRequest&, Connection& connection) { state->Serve(connection); };
+    return
+        [state = m_state](const HttpRequest&, Connection& connection) { state->Serve(connection); };
 }
 
 void FakeStream::SetLockstep(bool on) {
