@@ -62,6 +62,11 @@ public:
     virtual void ApplySkin(LiveSkin skin) = 0;
     // Re-arranges the channel buttons for the current picture-size code.
     virtual void ArrangeChannelButtons() = 0;
+    // Makes `channelIndex` (0-16, the channel the picture shows) the channel
+    // bar's current channel, as CChannelBar::SetCurrentChannel does. Called
+    // by the compose thread for every frame: it only queues the work for the
+    // GUI thread and returns at once.
+    virtual void SetCurrentChannel(int channelIndex) = 0;
     // The three below are called by the frame-header parser on the stream
     // receive thread: each only queues its work for the GUI thread and
     // returns at once, never blocking and never showing a message box there.
@@ -141,6 +146,7 @@ public:
     void ChangeItemPositionForDeviceModified() override {}
     void ApplySkin(LiveSkin) override {}
     void ArrangeChannelButtons() override {}
+    void SetCurrentChannel(int) override {}
     void RequestChannel(int) override {}
     void SetRetrStateButton(bool) override {}
     void PostCameraState(std::uint8_t) override {}

@@ -1,7 +1,9 @@
 #include "media/media_services.h"
 
+#include "media/decode_show.h"
 #include "media/frame_header.h"
 #include "media/media_state.h"
+#include "media/stream_receiver.h"
 
 void MediaServicesImpl::InitFrameTimer() {
     GetMediaState().C_FrameTimer.Init();
@@ -21,4 +23,16 @@ void MediaServicesImpl::FreeBuffers() {
 
 void MediaServicesImpl::SetNewHeaderLayout(bool newLayout) {
     C_FrameHeaderParser.SetNewLayout(newLayout);
+}
+
+std::uint32_t MediaServicesImpl::RunReceiveThread() {
+    return Jpeg_TCP_Get_Image_Data_Thread();
+}
+
+std::uint32_t MediaServicesImpl::RunComposeThread() {
+    return Jpeg_Compose_Image_Data_Thread();
+}
+
+std::uint32_t MediaServicesImpl::RunShowThread() {
+    return Jpeg_Show_Image_Data_Thread();
 }

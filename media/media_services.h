@@ -14,6 +14,10 @@ public:
     void FreeBuffers() override;
     // Hands the stream's header layout to the frame-header parser.
     void SetNewHeaderLayout(bool newLayout) override;
+    // The stream receive, compose and show threads.
+    std::uint32_t RunReceiveThread() override;
+    std::uint32_t RunComposeThread() override;
+    std::uint32_t RunShowThread() override;
 };
 
 // Registers the media pipeline with the core for the lifetime of the object.
