@@ -91,7 +91,10 @@ int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds tim
     const auto deadline =
         std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
 
-    Waitable::Waiter waiter;
+    // One waiter per thread, reused: a thread waits in one place at a time,
+    // and a fresh condition variable would allocate on every blocking wait
+    // (the stream threads wait several times per frame).
+    thread_local Waitable::Waiter waiter;
     // Armed before registering, so that no object keeps a pointer to the
     // waiter whichever way this function is left.
     struct Unregister {
@@ -118,7 +121,7 @@ int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds tim
             return index;
         }
         std::unique_lock guard(waiter.lock);
-        const auto woken = [&waiter] { return waiter.woken; };
+        const auto woken = [] { return waiter.woken; };
         const bool wasWoken = endless ? waiter.wake.wait(guard, token, woken)
                                       : waiter.wake.wait_until(guard, token, deadline, woken);
         if (token.stop_requested()) {
