@@ -22,3 +22,12 @@ void MediaServicesImpl::FreeBuffers() {
 void MediaServicesImpl::SetNewHeaderLayout(bool newLayout) {
     C_FrameHeaderParser.SetNewLayout(newLayout);
 }
+
+bool MediaServicesImpl::LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) {
+    CAlarmWave& wave = GetMediaState().C_AlarmWave;
+    if (wave.LoadWave(path) == 0) {
+        return false;
+    }
+    wave.SetDoneEvent(waveOutDone);
+    return true;
+}

@@ -14,6 +14,9 @@ public:
     void FreeBuffers() override;
     // Hands the stream's header layout to the frame-header parser.
     void SetNewHeaderLayout(bool newLayout) override;
+    // Loads the alarm sound into a new play block (stopping the previous
+    // one's player) and stores the output's done event in it.
+    bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) override;
 };
 
 // Registers the media pipeline with the core for the lifetime of the object.
