@@ -24,11 +24,16 @@ private:
     bool m_held;
 };
 
-// Fills header n and hands it to the output. A refused buffer is reported
-// and left out; the others go on playing.
+// Fills buffer n and hands its header to the output, preparing the header
+// the first time round. A refused buffer is reported and left out; the
+// others go on playing.
 void QueueBuffer(platform::WaveOut& output, AlarmPlayBlock& block, std::size_t n) {
     CAlarmWave::FillBuffer(block, n);
-    if (output.Write(block.headers[n]) != platform::WaveOutResult::Ok) {
+    platform::WaveHeader& header = block.headers[n];
+    const bool prepared =
+        (header.flags.load(std::memory_order_acquire) & platform::kWaveHeaderPrepared) != 0 ||
+        output.Prepare(header) == platform::WaveOutResult::Ok;
+    if (!prepared || output.Write(header) != platform::WaveOutResult::Ok) {
         std::fprintf(stderr, "kestrune: alarm sound: buffer %zu not queued\n", n);
     }
 }
@@ -46,8 +51,8 @@ std::uint32_t PlayAlarmWavThread(std::shared_ptr<AlarmPlayBlock> block,
     if (!block || block->samples.empty()) {
         return kAlarmWavOpenFailed;
     }
-    // The output goes before the claim: once a newer load sees the block
-    // released, no callback can reach it any more.
+    // Claimed before the output opens, released after it has closed: once a
+    // newer load sees the block released, no callback can reach it any more.
     const PlayClaim claim(block->gate);
     if (!claim) {
         // Retired before it started: the sound was already replaced.
@@ -64,11 +69,7 @@ std::uint32_t PlayAlarmWavThread(std::shared_ptr<AlarmPlayBlock> block,
         header.flags.store(0, std::memory_order_release);
     }
     for (std::size_t n = 0; n < kAlarmWaveBufferCount; ++n) {
-        CAlarmWave::FillBuffer(*block, n);
-        if (output->Prepare(block->headers[n]) != platform::WaveOutResult::Ok ||
-            output->Write(block->headers[n]) != platform::WaveOutResult::Ok) {
-            std::fprintf(stderr, "kestrune: alarm sound: buffer %zu not queued\n", n);
-        }
+        QueueBuffer(*output, *block, n);
     }
 
     // Every wait also watches the thread's stop token (kWaitStopped).
