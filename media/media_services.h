@@ -18,6 +18,9 @@ public:
     std::uint32_t RunReceiveThread() override;
     std::uint32_t RunComposeThread() override;
     std::uint32_t RunShowThread() override;
+    // Loads the alarm sound into a new play block (stopping the previous
+    // one's player) and stores the output's done event in it.
+    bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) override;
 };
 
 // Registers the media pipeline with the core for the lifetime of the object.

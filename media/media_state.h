@@ -23,6 +23,7 @@
 
 #include <array>
 
+#include "media/alarm_wave.h"
 #include "media/frame_timer.h"
 #include "media/pre_alarm_ring.h"
 #include "media/recorder_feed.h"
@@ -32,6 +33,9 @@ struct MediaState {
     CViewModeSelector C_ViewModeSelector;
     CFrameTimer C_FrameTimer;
     CPreAlarmRing C_PreAlarmRing;
+    // The alarm sound: loaded by the alarm-sound handlers, played by the
+    // thread of alarm_wave_player.h over C_AlarmWave.CurrentBlock().
+    CAlarmWave C_AlarmWave;
 
     // Stand in for the alarm, user and schedule recorders until they exist:
     // they never record and never hold up the feed.
