@@ -90,8 +90,11 @@ std::uint32_t Process_Init_Thread() {
             app.w_TirelMp4DecodeIndex = 0;
             app.w_ImageWriteIndex = 0;
             if (!InitialSemaphore()) return 0;
-            if (!InitLoginResource()) return 0;
+            // A reset request left over from the tear-down must not reach
+            // the new receive thread, so it is cleared before that thread
+            // starts.
             app.h_NotifyGetJPEGImageThreadResetEvent->Reset();
+            if (!InitLoginResource()) return 0;
             app.h_EndofShowImageEvent->Reset();
         }
         app.h_Process_Reply_InitEvent->Set();

@@ -1,0 +1,120 @@
+// The whole road of a live frame, as the program runs it: log in to the
+// device, open the main window, receive, decode and draw; then the device
+// goes away and comes back on the same port, and the picture returns by
+// itself through the re-login cycle.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "core/app_state.h"
+#include "core/login_exchange.h"
+#include "core/process_control.h"
+#include "liveview/live_view_services.h"
+#include "liveview/main_window.h"
+#include "media/media_services.h"
+#include "platform/clock.h"
+#include "platform/window.h"
+#include "support/fake_device.h"
+#include "tests/core/app_state_fixture.h"
+#include "tools/devicesim/live_stream.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::FakeDevice;
+
+// A device on a fixed port: the model answers the commands, the simulator's
+// stream answers "/Getvideo.cgi".
+struct Device {
+    explicit Device(std::uint16_t port = 0)
+        : server([port] {
+              devicesim::ServerOptions options;
+              options.port = port;
+              return options;
+          }()),
+          model(server.EnableDeviceModel()),
+          stream(model, devicesim::LiveStreamOptions{.framesPerSecond = 100}) {
+        server.SetHandler("/Getvideo.cgi", [this](const devicesim::HttpRequest& request,
+                                                  devicesim::Connection& connection) {
+            stream.Serve(request, connection);
+        });
+    }
+    FakeDevice server;
+    devicesim::DeviceModel& model;
+    devicesim::LiveStream stream;
+};
+
+class LivePictureTest : public core_test::AppStateTest {
+protected:
+    void SetUp() override {
+        AppStateTest::SetUp();
+        device = std::make_unique<Device>();
+        settings().m_strServerName = "127.0.0.1";
+        settings().m_wWebPort = device->server.port();
+        g_strHostIP.Set("127.0.0.1");
+    }
+    void TearDown() override {
+        AppStateTest::TearDown();
+        device.reset();
+    }
+
+    // Pumps the GUI thread's messages until the condition holds (bounded).
+    template <class Condition>
+    bool PumpUntil(Condition condition) {
+        for (int i = 0; i < 5000 && !condition(); ++i) {
+            platform::ProcessPostedMessages();
+            std::this_thread::sleep_for(2ms);
+        }
+        return condition();
+    }
+
+    ScopedMediaServices media;
+    ScopedLiveViewServices liveView;
+    platform::ManualClock clock;
+    platform::ScopedClockSource useClock{clock};
+    std::unique_ptr<Device> device;
+};
+
+TEST_F(LivePictureTest, PictureRunsAndComesBackAfterTheDeviceRestarts) {
+    AppGlobalState& app = *g_lpApp;
+    ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+
+    CDravelinDlg window;
+    window.OnInitDialog();
+    ASSERT_TRUE(PumpUntil([&] { return !window.CurrentPicture().isNull(); }));
+    const QImage first = window.CurrentPicture();
+    EXPECT_EQ(first.width(), app.w_ImageWidth.load());
+    EXPECT_GT(first.height(), 0);
+
+    // Two seconds later (on the injected clock) the status line shows the rates.
+    clock.Advance(2500ms);
+    ASSERT_TRUE(PumpUntil([&] { return window.StatusText().rfind("FR:", 0) == 0; }));
+    EXPECT_NE(window.StatusText().find(" fps DR:"), std::string::npos);
+
+    // The device disappears: the stream fails, and the client logs in again
+    // by itself once the device is back on its port.
+    const std::uint16_t port = device->server.port();
+    device.reset();
+    ASSERT_TRUE(PumpUntil([&] { return !app.f_VideoConnected.load(); }));
+    device = std::make_unique<Device>(port);
+    ASSERT_TRUE(device->server.WaitForRequests(3));
+    const std::uint32_t framesBefore = app.dw_FrameCount;
+    const bool back = PumpUntil([&] { return app.dw_FrameCount - framesBefore > 5; });
+    if (!back) {
+        for (const auto& r : device->server.Requests()) ADD_FAILURE() << r.target;
+        ADD_FAILURE() << TraceLog();
+    }
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(app.f_VideoConnected);
+    EXPECT_EQ(device->server.RequestsTo("/Login.cgi").size(), 1u);
+
+    window.DestroyWindow();
+}
+
+}  // namespace
