@@ -242,7 +242,8 @@ int CQelButton::SetState(int index) {
     } else {
         // Widgets are painted on the GUI thread only; a button destroyed in
         // the meantime drops the call.
-        QMetaObject::invokeMethod(this, [this, face] { PaintFace(face); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, face] { PaintFace(face); }, Qt::QueuedConnection);
     }
     return 1;
 }
@@ -318,12 +319,18 @@ QImage CQelButton::FaceImage(Face face) const {
         return face.index < images.size() ? images[face.index] : QImage();
     };
     switch (face.kind) {
-        case FaceKind::Flat: return m_hFlatBitmap;
-        case FaceKind::Focus: return m_hFocusBitmap;
-        case FaceKind::Selected: return m_hSelectedBitmap;
-        case FaceKind::StateNormal: return entry(m_phStateBitmaps);
-        case FaceKind::StateHover: return entry(m_phHoverBitmaps);
-        case FaceKind::None: break;
+        case FaceKind::Flat:
+            return m_hFlatBitmap;
+        case FaceKind::Focus:
+            return m_hFocusBitmap;
+        case FaceKind::Selected:
+            return m_hSelectedBitmap;
+        case FaceKind::StateNormal:
+            return entry(m_phStateBitmaps);
+        case FaceKind::StateHover:
+            return entry(m_phHoverBitmaps);
+        case FaceKind::None:
+            break;
     }
     return {};
 }

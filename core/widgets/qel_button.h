@@ -45,14 +45,14 @@ class CQelButton : public QPushButton {
 
 public:
     // Bits of the style word.
-    static constexpr std::uint16_t kStyleHover = 0x01;         // flat, hover face over it
-    static constexpr std::uint16_t kStylePush = 0x02;          // flat, selected while held
-    static constexpr std::uint16_t kStyleThreeFaceSet = 0x04;  // owner picks flat/focus/selected
+    static constexpr std::uint16_t kStyleHover = 0x01;           // flat, hover face over it
+    static constexpr std::uint16_t kStylePush = 0x02;            // flat, selected while held
+    static constexpr std::uint16_t kStyleThreeFaceSet = 0x04;    // owner picks flat/focus/selected
     static constexpr std::uint16_t kStyleThreeFaceCycle = 0x08;  // each press shows the next face
-    static constexpr std::uint16_t kStyleCycling = 0x10;       // each press advances the state
-    static constexpr std::uint16_t kStylePushHover = 0x20;     // push plus hover face
-    static constexpr std::uint16_t kStyleOwnerStates = 0x40;   // states set by the owner
-    static constexpr std::uint16_t kStyleSingle = 0x80;        // one bitmap, always
+    static constexpr std::uint16_t kStyleCycling = 0x10;         // each press advances the state
+    static constexpr std::uint16_t kStylePushHover = 0x20;       // push plus hover face
+    static constexpr std::uint16_t kStyleOwnerStates = 0x40;     // states set by the owner
+    static constexpr std::uint16_t kStyleSingle = 0x80;          // one bitmap, always
 
     // Which bitmap a paint shows.
     enum class FaceKind { None, Flat, Focus, Selected, StateNormal, StateHover };
