@@ -300,6 +300,17 @@ TEST_F(LoginDialogTest, EmptyUserOrPasswordIsRefusedBeforeAnythingStarts) {
     EXPECT_EQ(device.RequestCount(), 0u);
 }
 
+TEST_F(LoginDialogTest, PortZeroFailsWithoutSendingAnything) {
+    device.EnableDeviceModel();
+    LoginDialog dialog;
+    Prepare(dialog);
+    dialog.portEdit()->setText("0");
+    dialog.OnConnectButton();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.LoginFailed(); }));
+    EXPECT_EQ(dialog.FailureText(), "Login procedure failed");
+    EXPECT_EQ(device.RequestCount(), 0u);
+}
+
 TEST_F(LoginDialogTest, PortEditKeepsANumberFromOneDigitToFive) {
     struct Case {
         const char* typed;
