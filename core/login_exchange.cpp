@@ -154,7 +154,7 @@ std::uint32_t LoginThread(LoginThreadParams params) {
             params.stopEvent->Set();
         }
         platform::PostWindowMessage(params.dialog, WM_LOGINFAILED, static_cast<std::uint64_t>(code),
-                                    0);
+                                    params.run);
         return 0;
     };
     const auto port = ParsePortText(params.port);
@@ -172,7 +172,7 @@ std::uint32_t LoginThread(LoginThreadParams params) {
         return fail(result);
     }
     g_lpApp->w_LoginResult = kLoginResultLoggedIn;
-    platform::PostWindowMessage(params.dialog, WM_LOGINSUCCESS, 0, 0);
+    platform::PostWindowMessage(params.dialog, WM_LOGINSUCCESS, 0, params.run);
     return 0;
 }
 
@@ -182,7 +182,7 @@ std::uint32_t LoginAnimateThread(LoginThreadParams params) {
         return 0;
     }
     for (;;) {
-        platform::PostWindowMessage(params.dialog, WM_LOGINANIMATE, 0, 0);
+        platform::PostWindowMessage(params.dialog, WM_LOGINANIMATE, 0, params.run);
         if (stop->Wait(kAnimationPeriod) != platform::WaitResult::Timeout) {
             return 0;
         }

@@ -91,6 +91,8 @@ std::optional<std::uint16_t> ParsePortText(std::string_view text);
 // What one run of the login dialog's threads works with. The texts are this
 // run's own copies; the animating flag and the stop event (auto-reset) are
 // shared with the dialog, which keeps them alive until both threads ended.
+// The run number goes back with every message the threads post (lParam),
+// so the dialog can drop the messages of a run it has replaced.
 struct LoginThreadParams {
     std::string serverName;
     std::string userName;
@@ -99,6 +101,7 @@ struct LoginThreadParams {
     platform::WindowHandle dialog = 0;
     std::shared_ptr<std::atomic<bool>> animating;
     std::shared_ptr<platform::Event> stopEvent;
+    std::uint64_t run = 0;
 };
 
 // The login dialog's login thread: stores the texts in the settings, logs in

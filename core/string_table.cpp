@@ -111,6 +111,17 @@ constexpr TextEntry kTexts[] = {
     {8312, "PTZ_CONTROL_ON$PTZ_CONTROL_OFF"},
     {8331, "R.E.T.R.(Enable)$R.E.T.R.(Disable)"},
     {8356, "ACTION$PRESET"},
+    {8440, "Address"},
+    {8441, "Search"},
+    {8442, "Player"},
+    {8443, "Copy"},
+    {8444, "Connect"},
+    {8445, "Cancel"},
+    {8527, "Upgrade Firmware"},
+    {8528, "User Name"},
+    {8529, "Password"},
+    {8530, "IP"},
+    {8531, "Port"},
     {8532, "Connect\nStop_Connect"},
 };
 
