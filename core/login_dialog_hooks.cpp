@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "core/address_book_dialog.h"
+#include "core/lan_search_dialog.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -21,14 +23,18 @@ LoginDialogHooks GetLoginDialogHooks() {
     LoginDialogHooks hooks = Installed();
     if (!hooks.runAddressBook) {
         hooks.runAddressBook = []() -> std::optional<AddressBookChoice> {
-            ShowNotAvailable();
-            return std::nullopt;
+            CAddressBookDialog book;
+            if (book.DoModal() != CAddressBookDialog::kChosen) return std::nullopt;
+            return AddressBookChoice{book.m_strUserName, book.m_strIPAddress,
+                                     static_cast<std::uint32_t>(book.m_iMajorPort)};
         };
     }
     if (!hooks.runDeviceSearch) {
-        hooks.runDeviceSearch = [](QWidget*) -> std::optional<DeviceSearchChoice> {
-            ShowNotAvailable();
-            return std::nullopt;
+        hooks.runDeviceSearch = [](QWidget* parent) -> std::optional<DeviceSearchChoice> {
+            CDeviceSearchDialog search(parent);
+            search.DoModal();
+            if (!search.Taken()) return std::nullopt;
+            return DeviceSearchChoice{search.HandedBackIP(), search.HandedBackPort()};
         };
     }
     if (!hooks.pickFolder) {

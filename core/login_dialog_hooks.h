@@ -1,10 +1,11 @@
 #pragma once
 
-// The windows the login dialog opens that live elsewhere: the address book
-// and the LAN device search (being written beside this dialog), the folder
-// picker and copy-program dialog of the live view, and the firmware upgrade
-// dialog of the maintenance tools. Start-up fills in the ones that exist;
-// an empty entry stands in with a "not available" message and no result.
+// The windows the login dialog opens: the address book and the LAN device
+// search (by default the core's own dialogs), and those that live in later
+// subsystems: the folder picker and copy-program dialog of the live view and
+// the firmware upgrade dialog of the maintenance tools. Start-up fills in the
+// ones that exist, tests replace any; an empty entry of a later subsystem
+// stands in with a "not available" message and no result.
 
 #include <cstdint>
 #include <filesystem>
