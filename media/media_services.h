@@ -14,6 +14,24 @@ public:
     void FreeBuffers() override;
     // Hands the stream's header layout to the frame-header parser.
     void SetNewHeaderLayout(bool newLayout) override;
+
+    // ---- the recorders (media_services_recorders.cpp) ----
+    // Registers the alarm recorder with the frame-header parser, and takes
+    // it away again.
+    MediaServicesImpl();
+    ~MediaServicesImpl() override;
+    MediaServicesImpl(const MediaServicesImpl&) = delete;
+    MediaServicesImpl& operator=(const MediaServicesImpl&) = delete;
+    void FreeAlarmList() override;
+    void CreateRecorderResources() override;
+    void FreeRecorderResources() override;
+    void StopRecorders() override;
+    void StopAlarmAndScheduleRecords() override;
+    bool StartRecorderThreads(std::uint8_t recordOption) override;
+    void StopRecorderThreads() override;
+    bool ContinueUserRecord() override;
+    bool AllocateRecorderBuffers();
+    void FreeRecorderBuffers();
 };
 
 // Registers the media pipeline with the core for the lifetime of the object.
