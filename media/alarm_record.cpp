@@ -77,6 +77,7 @@ int CAlarmRecord::CreateThread(platform::Event* endEvent) {
         m_fRecording = false;
         m_fClosing = false;
         report = std::exchange(m_reportPending, false);
+        m_failureReported = false;  // a failure is told once per session
     }
     if (report)
         ReportRecordFailure(true);
@@ -145,25 +146,34 @@ int CAlarmRecord::StartRecord(const std::string& recordPath, int /*option*/) {
 
 int CAlarmRecord::EndRecord() {
     RecorderHandOver::ResourcesPtr r;
-    std::chrono::milliseconds wait;
+    std::chrono::milliseconds wait{};
+    bool report = false;
     {
         std::lock_guard lock(m_lock);
-        if (!m_file.IsOpen()) {
-            m_fRecording = false;
-            return 1;
+        if (!m_file.IsOpen() || !m_handOver.ThreadRunning()) {
+            // Nothing open, or no thread left to close it (it ended as the
+            // file was created): done here.
+            CloseRecording();
+            report = std::exchange(m_reportPending, false);
+        } else {
+            r = m_handOver.Current();
+            if (r) {
+                r->closed.Reset();
+                r->stop.Set();
+            }
+            wait = m_closeWait;
         }
-        r = m_handOver.Current();
-        if (r) {
-            r->closed.Reset();
-            r->stop.Set();
-        }
-        wait = m_closeWait;
     }
-    if (r)
+    if (report) {
+        ReportRecordFailure(true);
+    }
+    if (r) {
         r->closed.Wait(wait);
+    }
     std::lock_guard lock(m_lock);
-    if (!m_file.IsOpen())
+    if (!m_file.IsOpen()) {
         m_fRecording = false;
+    }
     return 1;
 }
 
@@ -183,8 +193,11 @@ int CAlarmRecord::StopRecord() {
 std::uint32_t CAlarmRecord::Alarm_Record_Thread(Resources& r, platform::Event* endEvent) {
     for (;;) {
         if (RecorderHandOver::WaitForStart(r, endEvent) != Wake::Start) {
-            std::lock_guard lock(m_lock);
-            CloseRecording();  // a file whose start this thread never took
+            {
+                std::lock_guard lock(m_lock);
+                CloseRecording();  // a file whose start this thread never took
+            }
+            r.closed.Set();
             return 0;
         }
         {
@@ -194,11 +207,13 @@ std::uint32_t CAlarmRecord::Alarm_Record_Thread(Resources& r, platform::Event* e
             m_handOver.Activate();
         }
 
-        // The first frame brings the frames from before the alarm with it.
+        // The first frame brings the frames from before the alarm with it. A
+        // stop is seen before a frame handed over at the same time.
         bool first = true;
         Wake wake = Wake::Frame;
         bool written = true;
-        while (written && (wake = RecorderHandOver::WaitForFrame(r, endEvent)) == Wake::Frame) {
+        while (written &&
+               (wake = RecorderHandOver::WaitForFrame(r, endEvent, true)) == Wake::Frame) {
             {
                 std::lock_guard lock(m_lock);
                 written = first ? WritePreAlarmFrames() : WriteNewestFrame();

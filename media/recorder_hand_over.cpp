@@ -83,15 +83,16 @@ RecorderHandOver::Wake RecorderHandOver::WaitForStart(Resources& r, platform::Ev
     return WaitWithEnd({&r.start}, endEvent) == 0 ? Wake::Start : Wake::End;
 }
 
-RecorderHandOver::Wake RecorderHandOver::WaitForFrame(Resources& r, platform::Event* endEvent) {
-    switch (WaitWithEnd({&r.stop, &r.filled}, endEvent)) {
-        case 0:
-            return Wake::Stop;
-        case 1:
-            return Wake::Frame;
-        default:
-            return Wake::End;
-    }
+RecorderHandOver::Wake RecorderHandOver::WaitForFrame(Resources& r, platform::Event* endEvent,
+                                                      bool stopFirst) {
+    // The wait takes the first of the objects that is signalled.
+    const int woken = stopFirst ? WaitWithEnd({&r.stop, &r.filled}, endEvent)
+                                : WaitWithEnd({&r.filled, &r.stop}, endEvent);
+    if (woken == 0)
+        return stopFirst ? Wake::Stop : Wake::Frame;
+    if (woken == 1)
+        return stopFirst ? Wake::Frame : Wake::Stop;
+    return Wake::End;
 }
 
 void RecorderHandOver::Activate() {

@@ -83,8 +83,10 @@ public:
     enum class Wake { Start, Stop, Frame, End };
     // The wait between recordings: Start, or End (end event or stop request).
     static Wake WaitForStart(Resources& r, platform::Event* endEvent);
-    // The wait during a recording: Stop first, then Frame, then End.
-    static Wake WaitForFrame(Resources& r, platform::Event* endEvent);
+    // The wait during a recording. With `stopFirst` a stop wins over a frame
+    // handed over at the same time (which is then given back unwritten);
+    // without, the frame is written first.
+    static Wake WaitForFrame(Resources& r, platform::Event* endEvent, bool stopFirst);
     // Marks the recording active. A new recording resets the stop event
     // itself before it sets the start event, so that a stop sent before the
     // thread took the start is not lost.

@@ -157,7 +157,8 @@ std::uint32_t CUserRecord::Jpeg_User_Record_Thread(const RecorderHandOver::Resou
 
         Wake wake = Wake::Frame;
         bool written = true;
-        while (written && (wake = RecorderHandOver::WaitForFrame(r, endEvent)) == Wake::Frame) {
+        while (written &&
+               (wake = RecorderHandOver::WaitForFrame(r, endEvent, false)) == Wake::Frame) {
             {
                 std::lock_guard lock(m_lock);
                 written = WriteNewestFrame();
