@@ -423,6 +423,49 @@ TEST_F(RecorderTest, AnAlarmFileThatCannotBeWrittenEndsTheRecordingCleanly) {
     EXPECT_EQ(AlarmList().size(), 1u);
 }
 
+// A folder that goes away during a recording: the next split file cannot be
+// created. The recording ends there; the full file is complete and, for the
+// alarm recorder, listed.
+class SplitCreateFailureTest : public RecorderTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SplitCreateFailureTest, EndsTheRecordingAfterTheLastWholeFile) {
+    const bool alarm = GetParam();
+    const std::filesystem::path folder = dir / "records";
+    std::filesystem::create_directory(folder);
+    Alarm().SetFramesPerFile(2);
+    User().SetFramesPerFile(2);
+    if (alarm) {
+        ASSERT_EQ(Alarm().StartRecord(folder.string(), 0), 1);
+        AlarmTakesFrames();
+    } else {
+        ASSERT_EQ(User().StartRecord(folder.string()), 1);
+        UserTakesFrames();
+    }
+    Feed(2);
+    Settle();
+    std::filesystem::rename(folder, dir / "moved");
+    Feed(3);  // the third frame needs a new file
+    Settle();
+    WaitUntil([this] { return !boxes.Ids().empty(); });
+    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{kRecordFileFailed});
+    if (alarm) {
+        Alarm().EndRecord();
+        const auto list = AlarmList();
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0].frameCount, 2u);
+    } else {
+        EXPECT_FALSE(User().IsActive());
+    }
+    const std::string name = alarm ? AlarmName() : UserName();
+    ExpectFrames(ReadKstFile(dir / "moved" / name), 1, 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "moved"),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorders, SplitCreateFailureTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Alarm" : "User"; });
+
 // ---- the user recorder -----------------------------------------------------------
 
 TEST_F(RecorderTest, UserRecordingTakesEveryFrameBesideAnAlarmRecording) {
