@@ -109,6 +109,7 @@ protected:
         Media().FreeRecorderResources();
         Media().FreeBuffers();
         Media().FreeAlarmList();
+        Media().CreateRecorderResources();  // as the media state starts out
         Alarm().SetFramesPerFile(CAlarmRecord::kFramesPerFile);
         Alarm().SetCloseWait(CAlarmRecord::kCloseWait);
         User().SetFramesPerFile(CUserRecord::kFramesPerFile);
