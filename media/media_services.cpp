@@ -14,11 +14,12 @@ void MediaServicesImpl::StopFrameTimer() {
 }
 
 bool MediaServicesImpl::AllocateBuffers() {
-    return GetMediaState().C_PreAlarmRing.Allocate();
+    return GetMediaState().C_PreAlarmRing.Allocate() && AllocateRecorderBuffers();
 }
 
 void MediaServicesImpl::FreeBuffers() {
     GetMediaState().C_PreAlarmRing.Free();
+    FreeRecorderBuffers();
 }
 
 void MediaServicesImpl::SetNewHeaderLayout(bool newLayout) {

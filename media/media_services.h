@@ -21,6 +21,24 @@ public:
     // Loads the alarm sound into a new play block (stopping the previous
     // one's player) and stores the output's done event in it.
     bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) override;
+
+    // ---- the recorders (media_services_recorders.cpp) ----
+    // Registers the alarm recorder with the frame-header parser, and takes
+    // it away again.
+    MediaServicesImpl();
+    ~MediaServicesImpl() override;
+    MediaServicesImpl(const MediaServicesImpl&) = delete;
+    MediaServicesImpl& operator=(const MediaServicesImpl&) = delete;
+    void FreeAlarmList() override;
+    void CreateRecorderResources() override;
+    void FreeRecorderResources() override;
+    void StopRecorders() override;
+    void StopAlarmAndScheduleRecords() override;
+    bool StartRecorderThreads(std::uint8_t recordOption) override;
+    void StopRecorderThreads() override;
+    bool ContinueUserRecord() override;
+    bool AllocateRecorderBuffers();
+    void FreeRecorderBuffers();
 };
 
 // Registers the media pipeline with the core for the lifetime of the object.

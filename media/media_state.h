@@ -19,14 +19,19 @@
 //   C_ViewModeSelector.GetPictureSizeCode();
 // - the recorders: C_PreAlarmRing's reading side (NewestSlot, PreAlarmFrames,
 //   Entry, Jpeg, GetSlotState, RestartPreFrameCount), under the rules of
-//   recorder_feed.h.
+//   recorder_feed.h;
+// - the main window's record button: C_UserRecord.IsActive(), StartRecord
+//   (the "Record Path" setting) and StopRecord; the frame-header parser:
+//   C_AlarmRecord, registered with it by MediaServicesImpl.
 
 #include <array>
 
 #include "media/alarm_wave.h"
+#include "media/alarm_record.h"
 #include "media/frame_timer.h"
 #include "media/pre_alarm_ring.h"
 #include "media/recorder_feed.h"
+#include "media/user_record.h"
 #include "media/view_mode.h"
 
 struct MediaState {
@@ -37,16 +42,15 @@ struct MediaState {
     // thread of alarm_wave_player.h over C_AlarmWave.CurrentBlock().
     CAlarmWave C_AlarmWave;
 
-    // Stand in for the alarm, user and schedule recorders until they exist:
-    // they never record and never hold up the feed.
-    NotRecordingFeed AlarmRecorderFeed;
-    NotRecordingFeed UserRecorderFeed;
-    NotRecordingFeed ScheduleRecorderFeed;
+    // Declared after the ring they draw on, so they end before it.
+    CAlarmRecord C_AlarmRecord{&C_PreAlarmRing};
+    CUserRecord C_UserRecord{&C_PreAlarmRing};
+    CSchRecord C_SchRecord;
 
     // The recorders the ring hands each frame to, in the order alarm, user,
     // schedule.
     std::array<RecorderFeed*, 3> RecorderFeeds() {
-        return {&AlarmRecorderFeed, &UserRecorderFeed, &ScheduleRecorderFeed};
+        return {&C_AlarmRecord.Feed(), &C_UserRecord.Feed(), &C_SchRecord.Feed()};
     }
 };
 

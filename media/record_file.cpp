@@ -1,0 +1,384 @@
+#include "media/record_file.h"
+
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+#include <new>
+
+#include "core/text_parse.h"
+
+namespace {
+
+// A name taken in the same second gets _2, _3 ... up to this suffix.
+constexpr int kMaxNameSuffix = 999;
+
+class LittleEndianOut {
+public:
+    explicit LittleEndianOut(std::span<std::uint8_t> out) : m_out(out) {}
+    void U8(std::uint8_t v) { m_out[m_at++] = v; }
+    void U16(std::uint16_t v) {
+        U8(static_cast<std::uint8_t>(v));
+        U8(static_cast<std::uint8_t>(v >> 8));
+    }
+    void U32(std::uint32_t v) {
+        U16(static_cast<std::uint16_t>(v));
+        U16(static_cast<std::uint16_t>(v >> 16));
+    }
+    void Bytes(std::span<const std::uint8_t> bytes) {
+        for (std::uint8_t b : bytes) U8(b);
+    }
+    void Chars(std::span<const char> chars) {
+        for (char c : chars) U8(static_cast<std::uint8_t>(c));
+    }
+    void Time(const FrameTime& t) {
+        for (std::uint16_t v :
+             {t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds}) {
+            U16(v);
+        }
+    }
+    void PutU32At(std::size_t at, std::uint32_t v) {
+        const std::size_t saved = m_at;
+        m_at = at;
+        U32(v);
+        m_at = saved;
+    }
+    std::size_t Size() const { return m_at; }
+
+private:
+    std::span<std::uint8_t> m_out;
+    std::size_t m_at = 0;
+};
+
+bool IsAsciiLetterOrDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// "yymmddThhmiss" of a record file name.
+std::string DateTimeText(const FrameTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02u%02u%02uT%02u%02u%02u", t.year % 100u, t.month % 100u,
+                  t.day % 100u, t.hour % 100u, t.minute % 100u, t.second % 100u);
+    return text;
+}
+
+// Writes the whole of every buffer with as few calls as the system allows;
+// false on an error or a write that makes no progress.
+bool WriteVectors(int fd, std::span<iovec> parts) {
+    std::size_t first = 0;
+    while (first < parts.size()) {
+        if (parts[first].iov_len == 0) {
+            ++first;
+            continue;
+        }
+        const ssize_t n =
+            ::writev(fd, parts.data() + first, static_cast<int>(parts.size() - first));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        auto left = static_cast<std::size_t>(n);
+        while (first < parts.size() && left >= parts[first].iov_len) {
+            left -= parts[first].iov_len;
+            ++first;
+        }
+        if (first < parts.size()) {
+            parts[first].iov_base = static_cast<std::uint8_t*>(parts[first].iov_base) + left;
+            parts[first].iov_len -= left;
+        }
+    }
+    return true;
+}
+
+iovec Part(std::span<const std::uint8_t> bytes) {
+    return {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace
+
+std::array<std::uint8_t, kRecFileHeaderBytes> RecFileHeader::ToBytes() const {
+    std::array<std::uint8_t, kRecFileHeaderBytes> bytes{};
+    LittleEndianOut out(bytes);
+    out.U16(magic);
+    out.U16(headerLength);
+    out.Chars(product);
+    out.Bytes(std::array<std::uint8_t, 16>{});
+    out.Time(created);
+    out.U32(firstTimeValue);
+    out.U32(lastTimeValue);
+    out.U32(frameCount);
+    out.Bytes(deviceAddress);
+    out.U16(23);
+    out.U8(0);
+    out.U8(static_cast<std::uint8_t>(kind));
+    out.Chars(userName);
+    out.U32(2);
+    return bytes;
+}
+
+void SetHeaderIdentity(RecFileHeader& header, std::string_view serverName,
+                       std::string_view userName) {
+    header.deviceAddress = {};
+    SplitToInts(serverName, header.deviceAddress, ".");
+    header.userName = {};
+    userName = userName.substr(0, header.userName.size());
+    std::copy(userName.begin(), userName.end(), header.userName.begin());
+}
+
+std::size_t BuildFrameMark(const FrameMarkEntry& entry, std::uint32_t frameNumber,
+                           std::span<std::uint8_t, kVideoLossFrameMarkBytes> out) {
+    // Each field after the flags word has a flag bit; the flags word is the
+    // OR of the bits of the fields present. Only the video-loss byte is ever
+    // left out.
+    LittleEndianOut mark(out);
+    std::uint32_t flags = 0;
+    mark.U32(0);  // the flags word, stored below
+    mark.U32(frameNumber);
+    mark.U32(entry.length);
+    mark.U16(entry.width);
+    mark.U16(entry.height);
+    mark.U32(entry.timeValue);
+    mark.U8(entry.channel);
+    mark.U8(entry.markByte);
+    mark.U8(5);
+    flags |= 0x1 | 0x2 | 0x4 | 0x8 | 0x10 | 0x20 | 0x40 | 0x80;
+    if (entry.videoLoss != 0) {
+        mark.U8(1);
+        flags |= 0x800;
+    }
+    mark.U16(kRecordMagic);
+    // The mark length is the offset of the terminator, behind this field and
+    // the byte sum.
+    mark.U16(static_cast<std::uint16_t>(mark.Size() + 4));
+    flags |= 0x20000000 | 0x40000000 | 0x80000000;  // magic, mark length, byte sum
+    mark.PutU32At(0, flags);
+    std::uint16_t sum = 0;
+    for (std::size_t i = 0; i < mark.Size(); ++i) sum = static_cast<std::uint16_t>(sum + out[i]);
+    mark.U16(sum);
+    mark.U16(0xFFFF);
+    return mark.Size();
+}
+
+FrameTime LocalRecordTime(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr)
+        return {};
+    FrameTime t;
+    t.year = static_cast<std::uint16_t>(local.tm_year + 1900);
+    t.month = static_cast<std::uint16_t>(local.tm_mon + 1);
+    t.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
+    t.day = static_cast<std::uint16_t>(local.tm_mday);
+    t.hour = static_cast<std::uint16_t>(local.tm_hour);
+    t.minute = static_cast<std::uint16_t>(local.tm_min);
+    t.second = static_cast<std::uint16_t>(local.tm_sec);
+    return t;
+}
+
+std::string UserRecordFileStem(const FrameTime& time) {
+    return "USER_MJPEG_" + DateTimeText(time) + "_UR";
+}
+
+std::string AlarmRecordFileStem(const FrameTime& time, std::string_view sessionCookie) {
+    std::string stem = "ALARM_MJPEG_" + DateTimeText(time) + "_";
+    for (char c : sessionCookie.substr(0, 4)) {
+        if (IsAsciiLetterOrDigit(c))
+            stem += c;
+    }
+    return stem;
+}
+
+// ---- CRecordFile -----------------------------------------------------------
+
+CRecordFile::~CRecordFile() {
+    Abandon();
+}
+
+bool CRecordFile::ReserveIndex(std::uint32_t frames) {
+    if (frames > kRecMaxFrames)
+        frames = kRecMaxFrames;
+    try {
+        m_index.reserve(std::size_t{frames} * kRecIndexEntryBytes + 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CRecordFile::ReleaseIndex() {
+    if (IsOpen())
+        return;
+    std::vector<std::uint8_t>().swap(m_index);
+}
+
+void CRecordFile::Reset() {
+    m_fd = -1;
+    m_failed = false;
+    m_headerWritten = false;
+    m_header = RecFileHeader{};
+    m_length = 0;
+    m_frameCount = 0;
+    m_lastTimeValue = 0;
+    m_index.clear();
+}
+
+bool CRecordFile::Create(const std::filesystem::path& folder, std::string_view stem) {
+    if (IsOpen() || folder.empty())
+        return false;
+    for (int n = 1; n <= kMaxNameSuffix; ++n) {
+        std::string name(stem);
+        if (n > 1)
+            name += "_" + std::to_string(n);
+        name += kRecordFileExtension;
+        const std::filesystem::path path = folder / name;
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            Reset();
+            m_fd = fd;
+            m_path = path;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+void CRecordFile::Fail() {
+    m_failed = true;
+}
+
+bool CRecordFile::WriteAll(std::span<const std::uint8_t> bytes) {
+    iovec part = Part(bytes);
+    return WriteVectors(m_fd, std::span<iovec>(&part, 1));
+}
+
+bool CRecordFile::WriteAt(std::span<const std::uint8_t> bytes, std::uint64_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool CRecordFile::RewriteHeader() {
+    // pwrite leaves the file position at the end, where the next frame goes.
+    const auto bytes = m_header.ToBytes();
+    if (WriteAt(bytes, 0))
+        return true;
+    Fail();
+    return false;
+}
+
+bool CRecordFile::WriteHeader(const RecFileHeader& header) {
+    if (!IsOpen() || m_failed || m_headerWritten)
+        return false;
+    m_header = header;
+    m_header.firstTimeValue = 0;
+    m_header.lastTimeValue = 0;
+    m_header.frameCount = 0;
+    const auto headerBytes = m_header.ToBytes();
+    static constexpr std::array<std::uint8_t, 10> kExtension{0xFF, 0xFF, 0xFF, 0xFF, 0,
+                                                             0,    0,    0,    0xFF, 0xFF};
+    std::array<iovec, 2> parts{Part(headerBytes), Part(kExtension)};
+    if (!WriteVectors(m_fd, parts)) {
+        Fail();
+        return false;
+    }
+    m_headerWritten = true;
+    m_length = kRecFramesOffset;
+    return true;
+}
+
+bool CRecordFile::WriteFrame(const FrameMarkEntry& entry, std::span<const std::uint8_t> jpeg) {
+    if (!IsOpen() || m_failed || !m_headerWritten)
+        return false;
+    std::array<std::uint8_t, kVideoLossFrameMarkBytes> mark;
+    // The mark's length field and the JPEG must agree.
+    FrameMarkEntry described = entry;
+    described.length = static_cast<std::uint32_t>(jpeg.size());
+    const std::uint32_t number = m_frameCount + 1;
+    const std::size_t markLength = BuildFrameMark(described, number, mark);
+    const std::uint64_t end = std::uint64_t{m_length} + markLength + jpeg.size();
+    if (m_frameCount >= kRecMaxFrames || jpeg.size() > std::numeric_limits<std::uint32_t>::max() ||
+        end > std::numeric_limits<std::uint32_t>::max()) {
+        Fail();
+        return false;
+    }
+    if (number == 1) {
+        m_header.firstTimeValue = entry.timeValue;
+        if (!RewriteHeader())
+            return false;
+    }
+    std::array<iovec, 2> parts{Part(std::span(mark).first(markLength)), Part(jpeg)};
+    if (!WriteVectors(m_fd, parts)) {
+        Fail();
+        return false;
+    }
+    std::array<std::uint8_t, kRecIndexEntryBytes> indexEntry{};
+    LittleEndianOut(indexEntry).U32(m_length);
+    m_index.insert(m_index.end(), indexEntry.begin(), indexEntry.end());
+    m_length = static_cast<std::uint32_t>(end);
+    m_frameCount = number;
+    m_lastTimeValue = entry.timeValue;
+    return true;
+}
+
+bool CRecordFile::Close(const RecFileHeader& headerIfMissing) {
+    if (!IsOpen())
+        return false;
+    if (!m_failed && !m_headerWritten)
+        WriteHeader(headerIfMissing);
+    if (m_failed) {
+        Abandon();
+        return false;
+    }
+    m_header.lastTimeValue = m_lastTimeValue;
+    m_header.frameCount = m_frameCount;
+    bool written = RewriteHeader();
+    if (written) {
+        std::array<std::uint8_t, 4> count{};
+        LittleEndianOut(count).U32(m_frameCount);
+        std::array<iovec, 2> parts{Part(m_index), Part(count)};
+        written = WriteVectors(m_fd, parts);
+    }
+    if (!written) {
+        Fail();
+        Abandon();
+        return false;
+    }
+    const bool closed = ::close(m_fd) == 0;
+    Reset();
+    return closed;
+}
+
+void CRecordFile::Abandon() {
+    if (!IsOpen())
+        return;
+    if (m_failed) {
+        // Cut a frame that was written only in part, and whatever closing
+        // information may have made it; the header still says 0 frames.
+        if (::ftruncate(m_fd, static_cast<off_t>(m_length)) == 0 && m_headerWritten) {
+            m_header.lastTimeValue = 0;
+            m_header.frameCount = 0;
+            const auto bytes = m_header.ToBytes();
+            WriteAt(bytes, 0);
+        }
+    }
+    ::close(m_fd);
+    Reset();
+}
