@@ -47,3 +47,11 @@ void LiveViewServicesImpl::ClearInfoTexts() {
     if (g_lpApp == nullptr) return;
     if (CDravelinDlg* window = g_lpApp->lp_MainDialog.load()) window->ClearInfoTexts();
 }
+
+int LiveViewServicesImpl::SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) {
+    if (g_lpApp == nullptr) return 1;
+    if (CDravelinDlg* window = g_lpApp->lp_MainDialog.load()) {
+        return window->SetCommandButtonsState(stateBits, state);
+    }
+    return 1;
+}

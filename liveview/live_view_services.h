@@ -11,6 +11,7 @@ public:
     int SetStatusText(const std::string& text) override;
     int DrawVideoFrame() override;
     void ClearInfoTexts() override;
+    int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) override;
 };
 
 // Registers the live view with the core for the lifetime of the object.

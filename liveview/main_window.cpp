@@ -1,6 +1,8 @@
 #include "liveview/main_window.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <bit>
@@ -25,6 +27,9 @@ namespace {
 
 // A new picture is waiting in the window (the kernel-message thread filled it).
 constexpr std::uint32_t WM_FRAMEREADY = 0x1101;
+// The record button's state changed (wParam: 1 recording, 0 not).
+constexpr std::uint32_t WM_RECORDSTATE = 0x1102;
+constexpr std::uint32_t kRecordButtonBit = 0x20;
 constexpr std::uint32_t WM_SHOWERRORMESSAGE = 0x406;
 constexpr std::uint32_t kRatePeriodMs = 2000;
 
@@ -42,13 +47,19 @@ void CopyBottomUp(const std::uint8_t* source, int width, int height, QImage& ima
 
 }  // namespace
 
-CDravelinDlg::CDravelinDlg(QWidget* parent) : QDialog(parent), m_status(new QLabel(this)) {
+CDravelinDlg::CDravelinDlg(QWidget* parent)
+    : QDialog(parent), m_status(new QLabel(this)), m_record(new QPushButton(this)) {
     setWindowTitle(QStringLiteral("kestrune"));
     resize(720, 540);
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    m_record->setText(QString::fromUtf8(LoadText(8328).data(), static_cast<qsizetype>(LoadText(8328).size())));
+    connect(m_record, &QPushButton::clicked, this, [this] { OnRecord(); });
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(m_record);
     auto* layout = new QVBoxLayout(this);
     layout->addStretch(1);
-    layout->addWidget(m_status);
+    layout->addLayout(bottom);
     m_handle = platform::RegisterWindow(this);
 }
 
@@ -213,6 +224,34 @@ void CDravelinDlg::UpdateRates(std::uint32_t now) {
     SetStatusText(app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText);
 }
 
+int CDravelinDlg::SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) {
+    if (stateBits & kRecordButtonBit) platform::PostWindowMessage(m_handle, WM_RECORDSTATE, state, 0);
+    return 1;
+}
+
+void CDravelinDlg::OnRecord() {
+    AppGlobalState& app = *g_lpApp;
+    if (!app.f_VideoConnected) {
+        ShowMessage(4085);
+        return;
+    }
+    CUserRecord& recorder = GetMediaState().C_UserRecord;
+    const auto caption = [](unsigned id) {
+        const std::string_view text = LoadText(id);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    if (!recorder.IsActive()) {
+        if (recorder.StartRecord(app.CSettingINI.m_strRecordPath.Get()) == 0) {
+            ShowMessage(4018);
+            return;
+        }
+        m_record->setText(caption(8327));
+    } else {
+        m_record->setText(caption(8328));
+        recorder.StopRecord();
+    }
+}
+
 void CDravelinDlg::OnShowStatus(std::uint64_t argument, std::uint64_t code) {
     switch (code) {
         case 0: {
@@ -250,6 +289,11 @@ void CDravelinDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wPar
         case WM_FRAMEREADY:
             update();
             break;
+        case WM_RECORDSTATE: {
+            const std::string_view text = LoadText(wParam != 0 ? 8327 : 8328);
+            m_record->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            break;
+        }
         case WM_SHOWLOGINSTATUS:
             OnShowStatus(wParam, lParam);
             break;

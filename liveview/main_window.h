@@ -9,6 +9,7 @@
 #include "platform/window.h"
 
 class QLabel;
+class QPushButton;
 
 // The main window. This plain form stands in for the skinned live view: it
 // shows the live picture, the status line with the frame-rate and data-rate
@@ -38,6 +39,12 @@ public:
     // when no video is connected. Sets the frame-drawn event on every path.
     int DrawVideoFrame();
 
+    // The record button: starts or stops the user recording.
+    void OnRecord();
+    // Sets the command buttons sharing a state bit (the record button has
+    // 0x20); callable from any thread.
+    int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state);
+
     // Empties the channel title and the alarm-channel number.
     void ClearInfoTexts();
     std::string AlarmText() const;
@@ -60,6 +67,7 @@ private:
     void UpdateRates(std::uint32_t now);
 
     QLabel* m_status;
+    QPushButton* m_record;
     platform::WindowHandle m_handle = 0;
     bool m_destroyed = false;
 

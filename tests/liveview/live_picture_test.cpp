@@ -7,15 +7,18 @@
 
 #include <QImage>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
+#include "core/alarm_list.h"
 #include "core/app_state.h"
 #include "core/login_exchange.h"
 #include "core/process_control.h"
 #include "liveview/live_view_services.h"
 #include "liveview/main_window.h"
 #include "media/media_services.h"
+#include "media/media_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "support/fake_device.h"
@@ -30,14 +33,15 @@ using test_support::FakeDevice;
 // A device on a fixed port: the model answers the commands, the simulator's
 // stream answers "/Getvideo.cgi".
 struct Device {
-    explicit Device(std::uint16_t port = 0)
+    explicit Device(std::uint16_t port = 0, devicesim::LiveStreamOptions options = {.framesPerSecond = 100},
+                    devicesim::DeviceProfile profile = {})
         : server([port] {
-              devicesim::ServerOptions options;
-              options.port = port;
-              return options;
+              devicesim::ServerOptions serverOptions;
+              serverOptions.port = port;
+              return serverOptions;
           }()),
-          model(server.EnableDeviceModel()),
-          stream(model, devicesim::LiveStreamOptions{.framesPerSecond = 100}) {
+          model(server.EnableDeviceModel("tresk", "tresk", profile)),
+          stream(model, options) {
         server.SetHandler("/Getvideo.cgi", [this](const devicesim::HttpRequest& request,
                                                   devicesim::Connection& connection) {
             stream.Serve(request, connection);
@@ -115,6 +119,56 @@ TEST_F(LivePictureTest, PictureRunsAndComesBackAfterTheDeviceRestarts) {
     EXPECT_EQ(device->server.RequestsTo("/Login.cgi").size(), 1u);
 
     window.DestroyWindow();
+}
+
+// The record button records the live stream into a .kst file; the device's
+// alarm bits start an alarm recording that is listed in AlarmData.dat.
+TEST_F(LivePictureTest, RecordButtonAndAlarmsWriteRecordings) {
+    AppGlobalState& app = *g_lpApp;
+    // A linked DVR, whose alarm bits the client evaluates: alarms during the
+    // first second of every two.
+    devicesim::DeviceProfile profile;
+    profile.masters = {{0, 19, 0}};
+    device = std::make_unique<Device>(0, devicesim::LiveStreamOptions{.framesPerSecond = 100,
+                                                                       .alarmPeriod = std::chrono::seconds(2),
+                                                                       .alarmLength = std::chrono::seconds(1)},
+                                      profile);
+    settings().m_wWebPort = device->server.port();
+    settings().m_byAlarmTriggerRecord = 1;
+    const auto records = folder.path() / "records";
+    std::filesystem::create_directory(records);
+    settings().m_strRecordPath = records.string();
+
+    ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+    CDravelinDlg window;
+    window.OnInitDialog();
+    ASSERT_TRUE(PumpUntil([&] { return app.f_VideoConnected.load() && app.dw_FrameCount > 0; }));
+
+    window.OnRecord();
+    ASSERT_TRUE(GetMediaState().C_UserRecord.IsActive());
+    const std::uint32_t framesAtStart = app.dw_FrameCount;
+    ASSERT_TRUE(PumpUntil([&] { return app.dw_FrameCount - framesAtStart > 20; }));
+    window.OnRecord();
+    EXPECT_FALSE(GetMediaState().C_UserRecord.IsActive());
+
+    // The first alarm ends within two seconds of the stream's start.
+    ASSERT_TRUE(PumpUntil([&] {
+        g_SystemConfig.AlarmDB_Load();
+        return !g_SystemConfig.AlarmDB_Items().empty();
+    }));
+    window.DestroyWindow();
+
+    std::size_t kstFiles = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(records)) {
+        if (entry.path().extension() == ".kst") ++kstFiles;
+    }
+    EXPECT_GE(kstFiles, 2u);
+    const auto items = g_SystemConfig.AlarmDB_Items();
+    ASSERT_FALSE(items.empty());
+    EXPECT_GT(items.front().frameCount, 0u);
+    EXPECT_TRUE(std::filesystem::exists(std::string(items.front().path.data())));
 }
 
 }  // namespace

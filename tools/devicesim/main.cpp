@@ -177,7 +177,12 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     try {
-        devicesim::DeviceModel model(args->user, args->password);
+        // With periodic alarms the recorder reports itself as a linked DVR
+        // ("ZRT 417 DVR", type 19): the client evaluates the alarm bits of
+        // such devices and records them.
+        devicesim::DeviceProfile profile;
+        if (args->stream.alarmPeriod.count() > 0) profile.masters = {{0, 19, 0}};
+        devicesim::DeviceModel model(args->user, args->password, profile);
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
 
         devicesim::LiveStream stream(model, args->stream);
