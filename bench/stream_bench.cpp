@@ -43,6 +43,7 @@
 #include "core/trace_log.h"
 #include "media/frame_header.h"
 #include "media/media_services.h"
+#include "media/media_state.h"
 #include "media/stream_receiver.h"
 #include "platform/program_folder.h"
 #include "support/fake_device.h"
@@ -234,6 +235,11 @@ public:
     }
 
     std::uint64_t WaitForDrawn(std::uint64_t count) { return m_liveView.WaitForDrawn(count); }
+    // A user recording into the pipeline's own folder, as the record button starts it.
+    bool StartUserRecording() {
+        return GetMediaState().C_UserRecord.StartRecord(m_folder.path().string()) != 0;
+    }
+    void StopUserRecording() { GetMediaState().C_UserRecord.StopRecord(); }
     std::uint64_t SenderCpuNs() const { return m_stream.SenderCpuNanoseconds(); }
 
 private:
@@ -250,6 +256,7 @@ struct Figures {
     double decodeCpuNsPerFrame = 0;
     double pacedDecodeCpuNsPerFrame = 0;
     double ingestFps = 0;
+    double recordingIngestFps = 0;
     double pacedPipelineCpuNsPerFrame = 0;
     double pacedProcessCpuNsPerFrame = 0;
     std::array<double, kPipelineThreads.size()> pacedThreadCpuNsPerFrame{};
@@ -334,6 +341,26 @@ void BM_PipelineIngest(benchmark::State& state) {
     state.counters["fps"] = g_figures.ingestFps;
 }
 
+// The same ingest with a user recording writing every frame to disk.
+void BM_PipelineIngestRecording(benchmark::State& state) {
+    LivePipeline pipeline(0);
+    std::uint64_t drawn = pipeline.WaitForDrawn(kWarmUpFrames);
+    if (!pipeline.StartUserRecording()) {
+        state.SkipWithError("the user recording did not start");
+        return;
+    }
+    drawn = pipeline.WaitForDrawn(drawn + 10);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        drawn = pipeline.WaitForDrawn(drawn + 1);
+    }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    pipeline.StopUserRecording();
+    g_figures.recordingIngestFps = static_cast<double>(state.iterations()) / elapsed.count();
+    state.SetItemsProcessed(state.iterations());
+    state.counters["fps"] = g_figures.recordingIngestFps;
+}
+
 void BM_PipelineAt25Fps(benchmark::State& state) {
     LivePipeline pipeline(25.0);
     std::uint64_t drawn = pipeline.WaitForDrawn(kWarmUpFrames / 3);
@@ -369,6 +396,10 @@ BENCHMARK(BM_PipelineIngest)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(kIngestFrames);
+BENCHMARK(BM_PipelineIngestRecording)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(kIngestFrames);
 BENCHMARK(BM_PipelineAt25Fps)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
@@ -386,6 +417,11 @@ void PrintSummary() {
         f.decodeFps, f.decodeCpuNsPerFrame / 1e6);
     std::printf("      ingest / decode alone: %.1f %% (goal >= 90 %%)\n",
                 100.0 * f.ingestFps / f.decodeFps);
+    if (f.recordingIngestFps > 0) {
+        std::printf("      ingest with a user recording running: %.1f frames/s, %.1f %% of without "
+                    "(goal >= 95 %%)\n",
+                    f.recordingIngestFps, 100.0 * f.recordingIngestFps / f.ingestFps);
+    }
     std::printf("  (c) at 25 frames/s, CPU per frame of the pipeline threads: %.3f ms\n",
                 f.pacedPipelineCpuNsPerFrame / 1e6);
     std::printf("      (whole process less the fake device's sender: %.3f ms)\n",
