@@ -42,6 +42,8 @@ fi
 
 mkdir -p "$home"
 cp -rn assets/. "$home/"
+# The skins are drawn by the build beside the executable.
+if [[ -d "$build/app/BMP" ]]; then cp -r "$build/app/BMP" "$home/"; fi
 set_setting "$home/Setting.ini" "Server Name" "$address"
 set_setting "$home/Setting.ini" "ServerPort" "$port"
 
