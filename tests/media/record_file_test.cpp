@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/file_size_cap.h"
+#include "support/file_size_limit.h"
 #include "support/kst_reader.h"
 #include "support/temp_dir.h"
 
@@ -289,7 +289,7 @@ TEST_F(RecordFileTest, AWriteCutShortFailsAndTheFileKeepsItsWholeFrames) {
     ASSERT_TRUE(file.Create(dir.path(), "FULL"));
     ASSERT_TRUE(file.WriteHeader(SampleHeader()));
     {
-        test_support::FileSizeCap cap(700);
+        test_support::ScopedFileSizeLimit cap(700);
         std::size_t written = 0;
         while (file.WriteFrame(Entry(static_cast<std::uint32_t>(written)), Jpeg(3, 200))) {
             ++written;
@@ -311,7 +311,7 @@ TEST_F(RecordFileTest, ClosingCutShortLeavesAnUnclosedFile) {
     ASSERT_TRUE(file.WriteHeader(SampleHeader()));
     for (std::uint32_t i = 1; i <= 3; ++i) ASSERT_TRUE(file.WriteFrame(Entry(i), Jpeg(3, 100)));
     {
-        test_support::FileSizeCap cap(90 + 3 * 131 + 10);  // no room for the index
+        test_support::ScopedFileSizeLimit cap(90 + 3 * 131 + 10);  // no room for the index
         EXPECT_FALSE(file.Close(SampleHeader()));
     }
     const auto read = ReadKstFile(dir / "NOINDEX.kst");

@@ -24,7 +24,7 @@
 #include "media/record_file.h"
 #include "media/user_record.h"
 #include "platform/message_box.h"
-#include "support/file_size_cap.h"
+#include "support/file_size_limit.h"
 #include "support/kst_reader.h"
 #include "support/temp_dir.h"
 
@@ -397,7 +397,7 @@ TEST_F(RecorderTest, AnAlarmFileThatCannotBeWrittenEndsTheRecordingCleanly) {
     ASSERT_EQ(Alarm().StartRecord(Folder(), 0), 1);
     AlarmTakesFrames();
     {
-        test_support::FileSizeCap cap(1200);
+        test_support::ScopedFileSizeLimit cap(1200);
         Feed(12);  // the file fills after a few frames; the feed never waits
         Settle();
     }
@@ -611,7 +611,7 @@ TEST_F(RecorderTest, AUserFileThatCannotBeWrittenEndsTheRecordingCleanly) {
     ASSERT_EQ(User().StartRecord(Folder()), 1);
     UserTakesFrames();
     {
-        test_support::FileSizeCap cap(1500);
+        test_support::ScopedFileSizeLimit cap(1500);
         Feed(15);
         Settle();
     }

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/file_size_limit.h"
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -214,36 +216,13 @@ TEST_F(Snapshot, PictureShorterThanItsSizeIsRefused) {
     EXPECT_TRUE(FilesIn(m_dir.path()).empty());
 }
 
-// Caps the size of files this process may write, as a full disk would stop
-// a write part-way; the signal such a write raises is ignored meanwhile, so
-// the write fails with an error instead.
-class FileSizeCap {
-public:
-    explicit FileSizeCap(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit capped = m_saved;
-        capped.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeCap() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeCap(const FileSizeCap&) = delete;
-    FileSizeCap& operator=(const FileSizeCap&) = delete;
-
-private:
-    rlimit m_saved{};
-    sighandler_t m_oldHandler;
-};
 
 TEST_F(Snapshot, WriteCutShortFailsAndLeavesNoFile) {
     const auto picture = TestPicture(320, 240);
     for (int jpegFlag : {0, 1}) {
         int result = -1;
         {
-            FileSizeCap cap(1024);
+            test_support::ScopedFileSizeLimit cap(1024);
             result = SaveSnapshotFile(m_folder, picture, 320, 240, jpegFlag, SnapshotTime());
         }
         EXPECT_EQ(result, 0) << "flag " << jpegFlag;
