@@ -48,7 +48,7 @@ bool TakeFree(platform::Semaphore& free, platform::Waitable* endEvent) {
 
 }  // namespace
 
-FrameTime LocalFrameTime(std::chrono::system_clock::time_point when) {
+FrameTime LocalFrameTime(std::chrono::system_clock::time_point when, bool withDayOfWeek) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     if (localtime_r(&seconds, &local) == nullptr)
@@ -56,6 +56,7 @@ FrameTime LocalFrameTime(std::chrono::system_clock::time_point when) {
     FrameTime t;
     t.year = static_cast<std::uint16_t>(local.tm_year + 1900);
     t.month = static_cast<std::uint16_t>(local.tm_mon + 1);
+    if (withDayOfWeek) t.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
     t.day = static_cast<std::uint16_t>(local.tm_mday);
     t.hour = static_cast<std::uint16_t>(local.tm_hour);
     t.minute = static_cast<std::uint16_t>(local.tm_min);

@@ -41,8 +41,9 @@ struct FrameTime {
     std::uint16_t milliseconds = 0;
 };
 
-// The local time of `when`, as the ring stamps its entries.
-FrameTime LocalFrameTime(std::chrono::system_clock::time_point when);
+// The local time of `when`, as the ring stamps its entries (day of week 0)
+// or, with the day of week, as a record file states it.
+FrameTime LocalFrameTime(std::chrono::system_clock::time_point when, bool withDayOfWeek = false);
 
 // The 56-byte description of one stored frame. The schedule recorder writes
 // it into its files byte for byte (ToBytes), and the recorders copy it into

@@ -167,19 +167,7 @@ std::size_t BuildFrameMark(const FrameMarkEntry& entry, std::uint32_t frameNumbe
 }
 
 FrameTime LocalRecordTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr)
-        return {};
-    FrameTime t;
-    t.year = static_cast<std::uint16_t>(local.tm_year + 1900);
-    t.month = static_cast<std::uint16_t>(local.tm_mon + 1);
-    t.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
-    t.day = static_cast<std::uint16_t>(local.tm_mday);
-    t.hour = static_cast<std::uint16_t>(local.tm_hour);
-    t.minute = static_cast<std::uint16_t>(local.tm_min);
-    t.second = static_cast<std::uint16_t>(local.tm_sec);
-    return t;
+    return LocalFrameTime(when, true);
 }
 
 std::string UserRecordFileStem(const FrameTime& time) {

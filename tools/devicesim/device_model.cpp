@@ -57,9 +57,9 @@ constexpr std::size_t kOnlineRecordSize = 24;
 constexpr std::size_t kTextValueLimit = 255;  // longest value worth echoing into a log
 
 std::optional<std::size_t> SpecSize(std::string_view option) {
-    for (const auto& spec : kSectionSpecs) {
-        if (spec.option == option) {
-            return spec.size;
+    for (const auto& section : kSectionSpecs) {
+        if (section.option == option) {
+            return section.size;
         }
     }
     return std::nullopt;
