@@ -14,4 +14,7 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$build"
+# Pictures the tests take (the login dialog's screenshot) are kept here.
+export KESTRUNE_ARTIFACTS=${KESTRUNE_ARTIFACTS:-$PWD/artifacts}
+mkdir -p "$KESTRUNE_ARTIFACTS"
 ctest --output-on-failure -j "$(nproc)" --timeout 300
