@@ -135,6 +135,12 @@ void SignalStreamStartEvents() {
     Signal(g_lpApp->h_StartToGetJpegImageEvent);
 }
 
+void SignalFrameShown() {
+    std::lock_guard lock(g_loginResourceLock);
+    if (g_lpApp == nullptr) return;
+    Signal(g_lpApp->h_FinishShowImageJobEvent);
+}
+
 int InitProcessResource() {
     AppGlobalState& app = *g_lpApp;
     CreateKernelMailbox();

@@ -13,3 +13,8 @@ int ExitProcessResource();
 // the lifetime start event, then the receive start event, when the streaming
 // set exists (a rebuild that failed leaves nothing to signal).
 void SignalStreamStartEvents();
+
+// Tells the show thread that the frame it handed over has been drawn. The
+// drawing runs on the kernel-message thread, which outlives the streaming
+// set; the lock keeps a tear-down from closing the event while it is set.
+void SignalFrameShown();

@@ -3,12 +3,11 @@
 #include <atomic>
 
 #include "core/app_state.h"
+#include "core/process_control.h"
 #include "platform/sync.h"
 
 int PlaceholderLiveView::DrawVideoFrame() {
-    if (g_lpApp != nullptr && g_lpApp->h_FinishShowImageJobEvent) {
-        g_lpApp->h_FinishShowImageJobEvent->Set();
-    }
+    SignalFrameShown();
     return 1;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -50,10 +52,43 @@ public:
     bool DeleteLogFile();
 
 private:
+    // A mutex whose lock can wait a bounded time. std::timed_mutex would do,
+    // but its bounded wait (pthread_mutex_clocklock) is invisible to
+    // ThreadSanitizer, which then reports the unlock as one of an unlocked
+    // mutex and loses the ordering the lock gives; a flag under a plain
+    // mutex is seen.
+    class BoundedWaitMutex {
+    public:
+        void lock() {
+            std::unique_lock state(m_state);
+            m_released.wait(state, [this] { return !m_held; });
+            m_held = true;
+        }
+        template <class Rep, class Period>
+        bool try_lock_for(const std::chrono::duration<Rep, Period>& timeout) {
+            std::unique_lock state(m_state);
+            if (!m_released.wait_for(state, timeout, [this] { return !m_held; })) return false;
+            m_held = true;
+            return true;
+        }
+        void unlock() {
+            {
+                std::lock_guard state(m_state);
+                m_held = false;
+            }
+            m_released.notify_one();
+        }
+
+    private:
+        std::mutex m_state;
+        std::condition_variable m_released;
+        bool m_held = false;
+    };
+
     bool CreateFileLocked();
     void CloseFileLocked();
 
-    std::timed_mutex m_writeLock;
+    BoundedWaitMutex m_writeLock;
     std::filesystem::path m_path;
     int m_fd = -1;
     std::uint32_t m_lineCount = 0;

@@ -129,11 +129,8 @@ int CDravelinDlg::DrawVideoFrame() {
     // The show thread waits for this event after every frame, whatever
     // happens here.
     struct FrameDone {
-        AppGlobalState& app;
-        ~FrameDone() {
-            if (app.h_FinishShowImageJobEvent) app.h_FinishShowImageJobEvent->Set();
-        }
-    } done{app};
+        ~FrameDone() { SignalFrameShown(); }
+    } done;
     if (!app.f_VideoConnected) return 0;
 
     const std::uint8_t* source = app.lp_CurrentImage.load();

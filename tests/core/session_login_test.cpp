@@ -13,12 +13,14 @@
 #include "tests/core/app_state_fixture.h"
 #include "core/kernel_message.h"
 #include "core/process_control.h"
+#include "core/subsystem_services.h"
 #include "core/system_buffers.h"
 #include "core/trace_log.h"
 #include "core/window_messages.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/sync.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "support/fake_device.h"
@@ -46,6 +48,25 @@ public:
     std::vector<std::uint64_t> arguments;
 };
 
+// A receive thread that also reports when the start event reaches it.
+class StartWatchingMedia : public PlaceholderMedia {
+public:
+    std::uint32_t RunReceiveThread() override {
+        AppGlobalState& app = *g_lpApp;
+        const int which = platform::WaitForAny({app.h_StartToGetJpegImageEvent.get(),
+                                                app.h_NotifyGetJPEGImageThreadResetEvent.get(),
+                                                app.h_EndofGetJpegImageEvent.get()},
+                                               platform::kInfinite);
+        if (which == 0) {
+            started.Set();
+            return PlaceholderMedia::RunReceiveThread();
+        }
+        if (which == 1) app.h_FeedBackForNotifyResetEvent->Set();
+        return 0;
+    }
+    platform::Event started{true, false};
+};
+
 class SessionLoginTest : public core_test::AppStateTest {
 protected:
     void SetUp() override {
@@ -60,8 +81,11 @@ protected:
     }
     void TearDown() override {
         AppStateTest::TearDown();
+        SetMediaServices(nullptr);  // only now that its threads have ended
         device.Stop();
     }
+
+    StartWatchingMedia media;
 
     std::vector<std::string> Paths() const {
         std::vector<std::string> paths;
@@ -253,13 +277,13 @@ INSTANTIATE_TEST_SUITE_P(
 // Kernel message 1 runs the whole cycle: tear-down, login, rebuild, start.
 TEST_F(SessionLoginTest, StreamFailureLogsInAgainEndToEnd) {
     device.EnableDeviceModel();
+    SetMediaServices(&media);
     ASSERT_EQ(InitLoginResource(), 1);
     AppGlobalState& app = *g_lpApp;
     ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message));
-    ASSERT_TRUE(device.WaitForRequests(3));
-    for (int i = 0; i < 2000 && !(app.h_StartToGetJpegImageEvent && app.h_StartToGetJpegImageEvent->IsSet()); ++i) {
-        std::this_thread::sleep_for(5ms);
-    }
+    // The rebuilt receive thread reports the start event. (Polling the event
+    // pointers from here would race with the thread that replaces them.)
+    EXPECT_EQ(media.started.Wait(10s), platform::WaitResult::Signaled);
     EXPECT_TRUE(app.h_GetJpegImageThread && app.h_GetJpegImageThread->Running());
     EXPECT_EQ(app.w_LoginResult.load(), 30);
     EXPECT_EQ(Paths().front(), "/Login.cgi");

@@ -47,6 +47,8 @@ struct Device {
             stream.Serve(request, connection);
         });
     }
+    // The server's connection threads use the stream: they end first.
+    ~Device() { server.Stop(); }
     FakeDevice server;
     devicesim::DeviceModel& model;
     devicesim::LiveStream stream;
