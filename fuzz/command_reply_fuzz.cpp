@@ -1,0 +1,241 @@
+// Fuzzes the command client's reply reader (status line, headers,
+// Content-Length, body) and the length checks of the configuration reads
+// behind it, over a real TCP connection on 127.0.0.1.
+//
+// A peer thread, started once, accepts each connection, reads the request,
+// writes the reply bytes in pieces cut where the input says, and closes its
+// side; the client therefore never waits out a time-out. Input layout:
+//   byte 0: bits 0-2 the caller (see kCallers), bits 3-7 a configuration
+//           option for the configuration reads
+//   bytes 1-3: where the reply is cut into writes
+//   the rest: the bytes the "device" answers with
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <span>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "core/cgi_command.h"
+#include "core/sys_config.h"
+#include "fuzz/fuzz_app.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// The "device": one connection per input, served in order.
+class ReplyPeer {
+public:
+    ReplyPeer() {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        Check(m_listen >= 0 &&
+              ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              ::listen(m_listen, 8) == 0 &&
+              ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~ReplyPeer() {
+        ::shutdown(m_listen, SHUT_RDWR);  // wakes the accept
+        m_thread.join();
+        ::close(m_listen);
+    }
+
+    std::uint16_t Port() const { return m_port; }
+
+    // The reply of the next connection and where it is cut.
+    void Prepare(std::span<const std::uint8_t> reply, std::array<std::size_t, 3> cuts) {
+        std::lock_guard lock(m_mutex);
+        m_reply.assign(reply.begin(), reply.end());
+        m_cuts = cuts;
+        m_served = false;
+    }
+    // Waits until the peer has finished with the connection of this input.
+    void WaitServed() {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_served; });
+    }
+
+private:
+    void Serve() {
+        for (;;) {
+            const int connection = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0) {
+                return;
+            }
+            const int one = 1;
+            ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            std::vector<std::uint8_t> reply;
+            std::array<std::size_t, 3> cuts{};
+            {
+                std::lock_guard lock(m_mutex);
+                reply = m_reply;
+                cuts = m_cuts;
+            }
+            ReadRequest(connection);
+            std::size_t sent = 0;
+            std::sort(cuts.begin(), cuts.end());
+            for (std::size_t cut : cuts) {
+                cut = std::min(cut, reply.size());
+                if (cut > sent) {
+                    Send(connection, std::span(reply).subspan(sent, cut - sent));
+                    sent = cut;
+                }
+            }
+            Send(connection, std::span(reply).subspan(sent));
+            ::shutdown(connection, SHUT_WR);
+            // Until the client closes, so that our close never resets data
+            // it has not read yet.
+            std::array<char, 512> sink{};
+            while (Wait(connection) && ::recv(connection, sink.data(), sink.size(), 0) > 0) {
+            }
+            ::close(connection);
+            {
+                std::lock_guard lock(m_mutex);
+                m_served = true;
+            }
+            m_done.notify_all();
+        }
+    }
+
+    static bool Wait(int connection) {
+        pollfd p{connection, POLLIN, 0};
+        return ::poll(&p, 1, 5000) > 0;
+    }
+
+    // The request has no body: it ends at the blank line.
+    static void ReadRequest(int connection) {
+        std::vector<char> request;
+        std::array<char, 2048> buffer{};
+        while (Wait(connection)) {
+            const long got = ::recv(connection, buffer.data(), buffer.size(), 0);
+            if (got <= 0) {
+                return;
+            }
+            request.insert(request.end(), buffer.begin(), buffer.begin() + got);
+            if (std::string_view(request.data(), request.size()).find("\r\n\r\n") !=
+                std::string_view::npos) {
+                return;
+            }
+        }
+    }
+
+    static void Send(int connection, std::span<const std::uint8_t> bytes) {
+        while (!bytes.empty()) {
+            const long sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent <= 0) {
+                return;  // the client gave up; it has its answer
+            }
+            bytes = bytes.subspan(static_cast<std::size_t>(sent));
+        }
+    }
+
+    int m_listen = -1;
+    std::uint16_t m_port = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::vector<std::uint8_t> m_reply;
+    std::array<std::size_t, 3> m_cuts{};
+    bool m_served = true;
+    std::thread m_thread;
+};
+
+ReplyPeer& Peer() {
+    static ReplyPeer peer;
+    return peer;
+}
+
+// The reply buffers the program's callers give.
+constexpr std::array<std::size_t, 5> kReplyCapacities{256, 1024, 4096, kCommandReceiveBufferBytes,
+                                                      8192};
+
+const CommandTimeouts kTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(2000),
+                                std::chrono::milliseconds(2000)};
+
+void SendCommand(std::uint8_t choice) {
+    const std::size_t capacity = kReplyCapacities[(choice >> 3) % kReplyCapacities.size()];
+    std::vector<std::uint8_t> reply(capacity, 0xEE);
+    std::uint32_t length = 0xFFFFFFFF;
+    CommandStatus status;
+    const bool wantsBody = (choice & 1) == 0;
+    const int result = TirelSendCommand(kCgiGetDeviceInfo, "/Getdeviceinfo.cgi?CH=1", {}, &status,
+                                        reply, wantsBody ? &length : nullptr, kTimeouts, 0);
+    Check(result == 0 || result == 1);
+    if (!wantsBody) {
+        Check(length == 0xFFFFFFFF);
+        return;
+    }
+    Check(length <= capacity && length <= kCommandReceiveBufferBytes);
+    if (result == 0) {
+        Check(length == 0);
+        Check(std::all_of(reply.begin(), reply.end(), [](std::uint8_t b) { return b == 0xEE; }));
+    } else {
+        Check(status.status == 0);
+    }
+}
+
+void ReadSection(std::uint8_t choice) {
+    const auto option = static_cast<std::uint8_t>((choice >> 3) % kSysCfgOptionCount);
+    SystemConfigStruct& config = FuzzApp().SystemConfigStruct;
+    if (option == kSysCfgAll) {
+        (void)ReadSysCfgSection(option, {});
+        return;
+    }
+    // The area itself, with a guard behind it that no read may touch.
+    const std::size_t size = SysCfgSize(static_cast<SysCfgOptionIndex>(option));
+    std::vector<std::uint8_t> area(size + 16, 0x5A);
+    const int result = ReadSysCfgSection(option, std::span(area).first(size));
+    Check(result == 0 || result == 1);
+    Check(std::all_of(area.begin() + static_cast<std::ptrdiff_t>(size), area.end(),
+                      [](std::uint8_t b) { return b == 0x5A; }));
+    if (result == 0) {
+        Check(std::all_of(area.begin(), area.end(), [](std::uint8_t b) { return b == 0x5A; }));
+    }
+    (void)config;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) {
+        return 0;
+    }
+    AppGlobalState& app = FuzzApp();
+    ReplyPeer& peer = Peer();
+    app.CSettingINI.m_strServerName = "127.0.0.1";
+    app.CSettingINI.m_wWebPort = peer.Port();
+    app.str_ProductID.Set(data[0] & 2 ? "Q3A2" : "Q8A7");
+
+    const std::span<const std::uint8_t> reply(data + 4, size - 4);
+    peer.Prepare(reply, {data[1] * reply.size() / 256, data[2] * reply.size() / 256,
+                         static_cast<std::size_t>(data[3])});
+    if ((data[0] & 4) == 0) {
+        SendCommand(data[0]);
+    } else {
+        ReadSection(data[0]);
+    }
+    peer.WaitServed();
+    return 0;
+}
