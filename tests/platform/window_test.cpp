@@ -1,4 +1,5 @@
 #include "platform/window.h"
+#include "support/qt_app.h"
 
 #include <gtest/gtest.h>
 
@@ -43,18 +44,11 @@ private:
     WindowHandle m_handle;
 };
 
-// One Qt application for the suite, on the test's main thread.
+// The test program's one Qt application, on the test's main thread: Qt does
+// not take a second application object after the first was destroyed.
 class WindowMessages : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "kestrune_platform_tests";
-        static char* argv[] = {name, nullptr};
-        s_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    static void TearDownTestSuite() { s_app.reset(); }
-
-    static inline std::unique_ptr<QCoreApplication> s_app;
+    static void SetUpTestSuite() { test_support::EnsureQtApp(); }
 };
 
 TEST_F(WindowMessages, HandlesAreUniqueAndNeverReused) {
