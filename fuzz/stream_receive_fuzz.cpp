@@ -39,10 +39,12 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <source_location>
 #include <span>
 #include <string>
 #include <string_view>
@@ -74,8 +76,11 @@ constexpr char kHostIp[] = "192.168.7.9";
 constexpr std::chrono::milliseconds kSafetyNet = 2s;
 constexpr std::chrono::milliseconds kHarnessBound = 5s;
 
-void Check(bool condition) {
+// Names the check that failed, so that a crash report says which one.
+void Check(bool condition, std::source_location where = std::source_location::current()) {
     if (!condition) {
+        std::fprintf(stderr, "check failed at %s:%u\n", where.file_name(),
+                     static_cast<unsigned>(where.line()));
         std::abort();
     }
 }
