@@ -298,7 +298,10 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
             DropFront(headerLength);
             continue;
         }
-        if (imageLength > kSocketSlotBytes) {
+        // An image shorter than the start every device JPEG has is damaged:
+        // the bytes behind it belong to the next frame and must not pass
+        // the start test in its place.
+        if (imageLength < kDeviceJpegStart.size() || imageLength > kSocketSlotBytes) {
             Resynchronise(headerLength);
             continue;
         }

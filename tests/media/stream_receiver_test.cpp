@@ -476,6 +476,26 @@ TEST_F(StreamReceiverTest, AnImageLengthBeyondTheSlotIsDroppedNeverCopied) {
     EXPECT_FALSE(StreamFailurePosted());
 }
 
+// Each header announces fewer bytes than FF D8 FF DB, and a whole JPEG
+// follows it: the start test must not pass on bytes behind the image, so no
+// such frame is handed over, and the stream resumes behind each JPEG's end.
+TEST_P(StreamReceiverLayoutTest, AnImageShorterThanTheJpegStartIsDroppedNeverHandedOver) {
+    StreamScript script(GetParam());
+    AddFrame(script, 0, SmallJpegs().Frame(0));
+    for (std::uint32_t length : {1u, 2u, 3u}) {
+        FrameHeaderDescription tiny = Describe(length);
+        tiny.imageLength = length;
+        script.AddFrame(tiny, SmallJpegs().Frame(length));
+    }
+    AddFrame(script, 4, SmallJpegs().Frame(0));
+    AddFrame(script, 5, SmallJpegs().Frame(1));
+    FakeStream stream(script);
+    Start(stream, GetParam());
+    ASSERT_TRUE(WaitForFrames(3));
+    ExpectReceived(script, Indices({0, 4, 5}));
+    EXPECT_FALSE(StreamFailurePosted());
+}
+
 TEST_F(StreamReceiverTest, AQ9C0LengthShorterThanItsHeaderIsDropped) {
     g_lpApp->str_ProductID.Set("Q9C0");
     StreamScript script(FrameHeaderLayout::kNew);
