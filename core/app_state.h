@@ -23,6 +23,7 @@
 #include "platform/window.h"
 
 class CDravelinDlg;
+struct CtrlDeviceRecord;
 
 // A text read and written by several threads: every access takes the lock.
 class SharedText {
@@ -214,6 +215,10 @@ struct AppGlobalState {
     CControlDevice C_ControlD;
     std::array<AccountEditRecord, 5> AccountEdit{};
     CDebugTrace C_DebugTrace;
+    // The records of CtrlFile.ini (the live view's control-file loader fills
+    // them at start-up; ExitProcessResource frees them).
+    std::atomic<std::int32_t> dw_CtrlDeviceCount{0};
+    std::shared_ptr<CtrlDeviceRecord[]> lp_CtrlDevices;
     // The device's clock as the last frame header reported it; written by the
     // stream receive thread, read by the main window.
     SharedSystemTime st_DeviceTime;

@@ -22,8 +22,13 @@ bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Decimal text to int as atoi reads it, but saturating at the int limits
-// instead of overflowing on long digit runs.
+int HexDigitValue(char upper) {
+    const auto code = static_cast<unsigned char>(upper);
+    return code >= 'A' ? code - 55 : code - 48;
+}
+
+}  // namespace
+
 int DecimalValue(std::string_view piece) {
     std::size_t i = 0;
     while (i < piece.size() && IsCSpace(piece[i])) {
@@ -46,13 +51,6 @@ int DecimalValue(std::string_view piece) {
     }
     return static_cast<int>(std::min<long long>(magnitude, INT_MAX));
 }
-
-int HexDigitValue(char upper) {
-    const auto code = static_cast<unsigned char>(upper);
-    return code >= 'A' ? code - 55 : code - 48;
-}
-
-}  // namespace
 
 bool SplitToInts(std::string_view text, std::span<std::uint8_t> out, std::string_view delimiters) {
     std::fill(out.begin(), out.end(), std::uint8_t{0});

@@ -7,6 +7,11 @@
 // Small converters from the texts the user interface and the device replies
 // carry (dotted addresses, MAC addresses) into raw bytes.
 
+// Decimal text to int as atoi reads it (leading white space, an optional
+// sign, digits up to the first other character, 0 without digits), but
+// saturating at the int limits instead of overflowing on long digit runs.
+int DecimalValue(std::string_view text);
+
 // Clears `out`, then splits the upper-cased text at any of `delimiters`
 // (runs of delimiters count as one, leading and trailing ones give no piece)
 // and stores the low 8 bits of each piece's decimal value in the next byte;

@@ -3,8 +3,8 @@
 // behind it, over a real TCP connection on 127.0.0.1.
 //
 // A peer thread, started once, accepts each connection, reads the request,
-// writes the reply bytes in pieces cut where the input says, and closes its
-// side; the client therefore never waits out a time-out. Input layout:
+// writes the reply bytes in pieces cut where the input says, and resets the
+// connection; the client therefore never waits out a time-out. Input layout:
 //   byte 0: bits 0-2 the caller (see kCallers), bits 3-7 a configuration
 //           option for the configuration reads
 //   bytes 1-3: where the reply is cut into writes
@@ -105,12 +105,15 @@ private:
                 }
             }
             Send(connection, std::span(reply).subspan(sent));
-            ::shutdown(connection, SHUT_WR);
-            // Until the client closes, so that our close never resets data
-            // it has not read yet.
-            std::array<char, 512> sink{};
-            while (Wait(connection) && ::recv(connection, sink.data(), sink.size(), 0) > 0) {
-            }
+            // The connection ends with a reset, not a FIN: closing first with
+            // a FIN would leave this side in TIME_WAIT, and at thousands of
+            // connections a second nearly every client port then meets an
+            // old TIME_WAIT of the listening port; now and then the kernel
+            // refuses that SYN and the client's connect waits out SYN
+            // retransmissions for seconds. On loopback the reply is already
+            // in the client's receive queue, which it reads before the reset.
+            const linger abort{1, 0};
+            ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
             ::close(connection);
             {
                 std::lock_guard lock(m_mutex);

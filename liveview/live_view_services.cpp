@@ -1,29 +1,16 @@
 #include "liveview/live_view_services.h"
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "core/app_state.h"
-#include "core/string_table.h"
+#include "liveview/ctrl_file.h"
 #include "liveview/main_window.h"
-#include "platform/program_folder.h"
 
-int LiveViewServicesImpl::LoadCtrlFile() {
-    // The key sequences are not used yet; the file must exist and be
-    // readable all the same, as without it the device keys cannot work.
-    std::ifstream file(platform::ProgramFolder() / "CtrlFile.ini", std::ios::binary);
-    if (!file) {
-        ShowMessage(4094);
-        return 0;
-    }
-    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        ShowMessage(4094);
-        return 0;
-    }
-    return 1;
-}
+int LiveViewServicesImpl::LoadCtrlFile() { return ::LoadCtrlFile(); }
+
+int LiveViewServicesImpl::MatchCtrlFileDevices() { return ::MatchCtrlFileDevices(); }
+
+void LiveViewServicesImpl::FreeCtrlFileRecords() { ::FreeCtrlFileRecords(); }
 
 void LiveViewServicesImpl::RunMainWindow() {
     CDravelinDlg dialog;

@@ -7,6 +7,8 @@
 class LiveViewServicesImpl : public PlaceholderLiveView {
 public:
     int LoadCtrlFile() override;
+    int MatchCtrlFileDevices() override;
+    void FreeCtrlFileRecords() override;
     void RunMainWindow() override;
     int SetStatusText(const std::string& text) override;
     int DrawVideoFrame() override;

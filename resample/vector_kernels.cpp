@@ -34,8 +34,12 @@
 
 #include <immintrin.h>
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 namespace resample {
 namespace {
@@ -801,14 +805,23 @@ ResizeStatus SuperRow3(const SuperRowArgs& a) {
 }  // namespace
 }  // namespace resample
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 // ---------------------------------------------------------------------------
 // AVX-512: eight doubles per vector for the vertical kernels of cubic and
 // Lanczos, the same operations in the same order.
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512vl,avx512bw,avx512dq"))), \
+                             apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512vl,avx512bw,avx512dq")
+#endif
 
 namespace resample {
 namespace {
@@ -914,7 +927,11 @@ bool LanczosMulti512(const RowLoopArgs& a) {
 }  // namespace
 }  // namespace resample
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 namespace resample {
 
