@@ -13,7 +13,6 @@ cmake --build "$build" -j "${KESTRUNE_TSAN_JOBS:-4}" --target \
   kestrune_platform_tests kestrune_core_tests kestrune_media_tests kestrune_liveview_tests
 
 export QT_QPA_PLATFORM=offscreen
-export KESTRUNE_TEST_ASSETS=$root/assets
 opts="halt_on_error=1:second_deadlock_stack=1"
 if [[ -f $root/scripts/tsan.supp ]]; then
   opts+=":suppressions=$root/scripts/tsan.supp"
