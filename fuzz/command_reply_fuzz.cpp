@@ -10,13 +10,6 @@
 //   bytes 1-3: where the reply is cut into writes
 //   the rest: the bytes the "device" answers with
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <condition_variable>
@@ -25,13 +18,12 @@
 #include <cstdlib>
 #include <mutex>
 #include <span>
-#include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/cgi_command.h"
 #include "core/sys_config.h"
 #include "fuzz/fuzz_app.h"
+#include "fuzz/loopback_peer.h"
 
 namespace {
 
@@ -44,26 +36,7 @@ void Check(bool condition) {
 // The "device": one connection per input, served in order.
 class ReplyPeer {
 public:
-    ReplyPeer() {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        Check(m_listen >= 0 &&
-              ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-              ::listen(m_listen, 8) == 0 &&
-              ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~ReplyPeer() {
-        ::shutdown(m_listen, SHUT_RDWR);  // wakes the accept
-        m_thread.join();
-        ::close(m_listen);
-    }
-
-    std::uint16_t Port() const { return m_port; }
+    std::uint16_t Port() const { return m_peer.Port(); }
 
     // The reply of the next connection and where it is cut.
     void Prepare(std::span<const std::uint8_t> reply, std::array<std::size_t, 3> cuts) {
@@ -79,90 +52,39 @@ public:
     }
 
 private:
-    void Serve() {
-        for (;;) {
-            const int connection = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection < 0) {
-                return;
-            }
-            const int one = 1;
-            ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            std::vector<std::uint8_t> reply;
-            std::array<std::size_t, 3> cuts{};
-            {
-                std::lock_guard lock(m_mutex);
-                reply = m_reply;
-                cuts = m_cuts;
-            }
-            ReadRequest(connection);
-            std::size_t sent = 0;
-            std::sort(cuts.begin(), cuts.end());
-            for (std::size_t cut : cuts) {
-                cut = std::min(cut, reply.size());
-                if (cut > sent) {
-                    Send(connection, std::span(reply).subspan(sent, cut - sent));
-                    sent = cut;
-                }
-            }
-            Send(connection, std::span(reply).subspan(sent));
-            // The connection ends with a reset, not a FIN: closing first with
-            // a FIN would leave this side in TIME_WAIT, and at thousands of
-            // connections a second nearly every client port then meets an
-            // old TIME_WAIT of the listening port; now and then the kernel
-            // refuses that SYN and the client's connect waits out SYN
-            // retransmissions for seconds. On loopback the reply is already
-            // in the client's receive queue, which it reads before the reset.
-            const linger abort{1, 0};
-            ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-            ::close(connection);
-            {
-                std::lock_guard lock(m_mutex);
-                m_served = true;
-            }
-            m_done.notify_all();
+    void Serve(int connection) {
+        std::vector<std::uint8_t> reply;
+        std::array<std::size_t, 3> cuts{};
+        {
+            std::lock_guard lock(m_mutex);
+            reply = m_reply;
+            cuts = m_cuts;
         }
-    }
-
-    static bool Wait(int connection) {
-        pollfd p{connection, POLLIN, 0};
-        return ::poll(&p, 1, 5000) > 0;
-    }
-
-    // The request has no body: it ends at the blank line.
-    static void ReadRequest(int connection) {
-        std::vector<char> request;
-        std::array<char, 2048> buffer{};
-        while (Wait(connection)) {
-            const long got = ::recv(connection, buffer.data(), buffer.size(), 0);
-            if (got <= 0) {
-                return;
-            }
-            request.insert(request.end(), buffer.begin(), buffer.begin() + got);
-            if (std::string_view(request.data(), request.size()).find("\r\n\r\n") !=
-                std::string_view::npos) {
-                return;
+        (void)LoopbackPeer::ReadRequest(connection, std::chrono::seconds(5));
+        std::size_t sent = 0;
+        std::sort(cuts.begin(), cuts.end());
+        for (std::size_t cut : cuts) {
+            cut = std::min(cut, reply.size());
+            if (cut > sent) {
+                (void)LoopbackPeer::Send(connection, std::span(reply).subspan(sent, cut - sent));
+                sent = cut;
             }
         }
-    }
-
-    static void Send(int connection, std::span<const std::uint8_t> bytes) {
-        while (!bytes.empty()) {
-            const long sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent <= 0) {
-                return;  // the client gave up; it has its answer
-            }
-            bytes = bytes.subspan(static_cast<std::size_t>(sent));
+        (void)LoopbackPeer::Send(connection, std::span(reply).subspan(sent));
+        LoopbackPeer::Abort(connection);
+        {
+            std::lock_guard lock(m_mutex);
+            m_served = true;
         }
+        m_done.notify_all();
     }
 
-    int m_listen = -1;
-    std::uint16_t m_port = 0;
     std::mutex m_mutex;
     std::condition_variable m_done;
     std::vector<std::uint8_t> m_reply;
     std::array<std::size_t, 3> m_cuts{};
     bool m_served = true;
-    std::thread m_thread;
+    LoopbackPeer m_peer{[this](int connection) { Serve(connection); }};  // last: uses the above
 };
 
 ReplyPeer& Peer() {

@@ -5,11 +5,11 @@
 //
 // A peer thread, started once, plays the device: it accepts the thread's
 // connection, reads the "/Getvideo.cgi" request, sends the stream in the
-// pieces the input gives and closes its side. The thread reports every
+// pieces the input gives and resets the connection. The thread reports every
 // receive through its onReceive hook, and the peer sends a piece only once
 // every byte before it has been read, so each piece reaches the thread as
 // reads of exactly its bounds (a piece longer than the room left in the read
-// buffer is split where the buffer ends, as a device's would be). The close
+// buffer is split where the buffer ends, as a device's would be). The reset
 // ends the thread with a failed read; the time-outs are a safety net only.
 //
 // Input layout:
@@ -26,13 +26,6 @@
 // it is exactly the bytes behind a header in the stream that decodes to the
 // same record, later in the stream than the image before it.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -47,13 +40,13 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "core/app_state.h"
 #include "core/kernel_message.h"
 #include "core/system_buffers.h"
 #include "fuzz/fuzz_app.h"
+#include "fuzz/loopback_peer.h"
 #include "media/frame_header.h"
 #include "media/stream_receiver.h"
 #include "platform/sync.h"
@@ -87,26 +80,7 @@ void Check(bool condition, unsigned line = __builtin_LINE()) {
 // The "device": one connection per input, served in order.
 class StreamPeer {
 public:
-    StreamPeer() {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        Check(m_listen >= 0 &&
-              ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-              ::listen(m_listen, 8) == 0 &&
-              ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~StreamPeer() {
-        ::shutdown(m_listen, SHUT_RDWR);  // wakes the accept
-        m_thread.join();
-        ::close(m_listen);
-    }
-
-    std::uint16_t Port() const { return m_port; }
+    std::uint16_t Port() const { return m_peer.Port(); }
 
     // The stream of the next connection and the sizes of its pieces.
     void Prepare(std::span<const std::uint8_t> stream, std::vector<std::size_t> pieces) {
@@ -151,51 +125,40 @@ public:
     }
 
 private:
-    void Serve() {
-        for (;;) {
-            const int connection = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection < 0) {
-                return;
-            }
-            const int one = 1;
-            ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            std::vector<std::uint8_t> stream;
-            std::vector<std::size_t> pieces;
-            {
-                std::lock_guard lock(m_mutex);
-                stream = m_stream;
-                pieces = m_pieces;
-            }
-            std::string request = ReadRequest(connection);
-            {
-                std::lock_guard lock(m_mutex);
-                m_request = std::move(request);
-            }
-            std::size_t sent = 0;
-            for (std::size_t i = 0; sent < stream.size(); ++i) {
-                const std::size_t size = i < pieces.size() ? pieces[i] : kStreamReadBytes;
-                const std::size_t end = std::min(stream.size(), sent + size);
-                if (!WaitAllRead(sent)) {
-                    break;
-                }
-                if (!Send(connection, std::span(stream).subspan(sent, end - sent))) {
-                    break;
-                }
-                sent = end;
-            }
-            ::shutdown(connection, SHUT_WR);
-            // Until the client closes, so that our close never resets data
-            // it has not read yet.
-            std::array<char, 512> sink{};
-            while (Wait(connection) && ::recv(connection, sink.data(), sink.size(), 0) > 0) {
-            }
-            ::close(connection);
-            {
-                std::lock_guard lock(m_mutex);
-                m_served = true;
-            }
-            m_changed.notify_all();
+    void Serve(int connection) {
+        std::vector<std::uint8_t> stream;
+        std::vector<std::size_t> pieces;
+        {
+            std::lock_guard lock(m_mutex);
+            stream = m_stream;
+            pieces = m_pieces;
         }
+        std::string request = LoopbackPeer::ReadRequest(connection, kHarnessBound);
+        {
+            std::lock_guard lock(m_mutex);
+            m_request = std::move(request);
+        }
+        std::size_t sent = 0;
+        for (std::size_t i = 0; sent < stream.size(); ++i) {
+            const std::size_t size = i < pieces.size() ? pieces[i] : kStreamReadBytes;
+            const std::size_t end = std::min(stream.size(), sent + size);
+            if (!WaitAllRead(sent)) {
+                break;
+            }
+            if (!LoopbackPeer::Send(connection, std::span(stream).subspan(sent, end - sent))) {
+                break;
+            }
+            sent = end;
+        }
+        // The reset ends the thread's next read; it comes only once every
+        // byte sent has been read, so none is lost to it.
+        (void)WaitAllRead(sent);
+        LoopbackPeer::Abort(connection);
+        {
+            std::lock_guard lock(m_mutex);
+            m_served = true;
+        }
+        m_changed.notify_all();
     }
 
     // Lockstep: the next piece goes out once the client has read every byte
@@ -206,38 +169,6 @@ private:
         return !m_clientGone && m_read >= sent;
     }
 
-    static bool Wait(int connection) {
-        pollfd p{connection, POLLIN, 0};
-        return ::poll(&p, 1, static_cast<int>(kHarnessBound.count())) > 0;
-    }
-
-    // The request has no body: it ends at the blank line.
-    static std::string ReadRequest(int connection) {
-        std::string request;
-        std::array<char, 1024> buffer{};
-        while (request.find("\r\n\r\n") == std::string::npos && Wait(connection)) {
-            const long got = ::recv(connection, buffer.data(), buffer.size(), 0);
-            if (got <= 0) {
-                break;
-            }
-            request.append(buffer.data(), static_cast<std::size_t>(got));
-        }
-        return request;
-    }
-
-    static bool Send(int connection, std::span<const std::uint8_t> bytes) {
-        while (!bytes.empty()) {
-            const long sent = ::send(connection, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent <= 0) {
-                return false;  // the client gave up
-            }
-            bytes = bytes.subspan(static_cast<std::size_t>(sent));
-        }
-        return true;
-    }
-
-    int m_listen = -1;
-    std::uint16_t m_port = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::uint8_t> m_stream;
@@ -246,7 +177,7 @@ private:
     std::size_t m_read = 0;
     bool m_clientGone = true;
     bool m_served = true;
-    std::thread m_thread;
+    LoopbackPeer m_peer{[this](int connection) { Serve(connection); }};  // last: uses the above
 };
 
 StreamPeer& Peer() {
@@ -445,7 +376,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     peer.ClientGone();
     Check(peer.WaitServed(kHarnessBound));
 
-    // The thread read the whole stream and ended on the close, not on a
+    // The thread read the whole stream and ended on the reset, not on a
     // time-out; it asked once for a new login, as after every failed read.
     Check(peer.Request() == BuildGetVideoRequest(kCookie, kHostIp));
     Check(peer.BytesRead() == stream.size());
