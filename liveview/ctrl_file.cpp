@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "core/app_state.h"
@@ -207,9 +206,12 @@ CtrlFileContent ParseCtrlFile(std::string_view text) {
 
 int LoadCtrlFile() {
     std::ifstream file(platform::ProgramFolder() / "CtrlFile.ini", std::ios::binary);
-    std::string text;
+    // One byte more than a control file may hold tells an oversized file
+    // without reading all of it.
+    std::string text(kCtrlFileMaxBytes + 1, '\0');
     if (file) {
-        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        file.read(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<std::size_t>(file.gcount()));
     }
     if (!file.is_open() || file.bad() || text.size() > kCtrlFileMaxBytes) {
         ShowMessage(4094);
