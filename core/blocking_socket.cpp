@@ -332,14 +332,8 @@ int CBlockingSocket::Write(const void* data, int length, int nSecs) {
 }
 
 int CBlockingSocket::Write(const void* data, int length, std::chrono::milliseconds timeout) {
-    if (length < 0 || (data == nullptr && length > 0)) {
-        Throw("Send", EINVAL);
-    }
-    const auto* bytes = static_cast<const char*>(data);
-    for (int written = 0; written < length;) {
-        written += Send(bytes + written, length - written, timeout);
-    }
-    return length;
+    // Both wait afresh before every pass; they differ only in name.
+    return WriteWithSelect(data, length, timeout);
 }
 
 int CBlockingSocket::Send(const void* data, int length, int nSecs) {
