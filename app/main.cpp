@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "core/application.h"
-#include "liveview/live_view_services.h"
+#include "core/application/application.h"
+#include "liveview/window/live_view_services.h"
 #include "media/media_services.h"
 
 int main(int argc, char* argv[]) {

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "core/address_book.h"
+#include "core/store/address_book.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {

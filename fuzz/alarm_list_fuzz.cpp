@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "core/alarm_list.h"
+#include "core/store/alarm_list.h"
 #include "fuzz/fuzz_app.h"
 #include "fuzz/fuzz_file.h"
 

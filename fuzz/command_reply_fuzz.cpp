@@ -20,8 +20,8 @@
 #include <span>
 #include <vector>
 
-#include "core/cgi_command.h"
-#include "core/sys_config.h"
+#include "core/net/cgi_command.h"
+#include "core/net/sys_config.h"
 #include "fuzz/fuzz_app.h"
 #include "fuzz/loopback_peer.h"
 

@@ -12,7 +12,7 @@
 
 #include "fuzz/fuzz_app.h"
 #include "fuzz/fuzz_file.h"
-#include "liveview/ctrl_file.h"
+#include "liveview/control/ctrl_file.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 

@@ -3,7 +3,7 @@
 // The shared state record that the parsers read (product id, firmware
 // version, settings), created once per fuzz process and kept until it ends.
 
-#include "core/app_state.h"
+#include "core/state/app_global_state.h"
 
 inline AppGlobalState& FuzzApp() {
     static AppGlobalState* const app = [] {

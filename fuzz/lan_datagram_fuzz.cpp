@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "core/lan_search.h"
+#include "core/net/lan_search.h"
 
 namespace {
 

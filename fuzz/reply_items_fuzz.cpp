@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/cgi_command.h"
+#include "core/net/cgi_command.h"
 
 namespace {
 

@@ -42,9 +42,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/kernel_message.h"
-#include "core/system_buffers.h"
+#include "core/state/app_global_state.h"
+#include "core/login/kernel_message.h"
+#include "core/state/system_buffers.h"
 #include "fuzz/fuzz_app.h"
 #include "fuzz/loopback_peer.h"
 #include "media/frame_header.h"

@@ -12,7 +12,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/sys_config.h"
+#include "core/net/sys_config.h"
 #include "fuzz/fuzz_app.h"
 
 namespace {

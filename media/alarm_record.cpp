@@ -4,9 +4,9 @@
 #include <exception>
 #include <utility>
 
-#include "core/alarm_list.h"
-#include "core/app_state.h"
-#include "core/subsystem_services.h"
+#include "core/store/alarm_list.h"
+#include "core/state/app_global_state.h"
+#include "core/application/subsystem_services.h"
 #include "media/frame_header.h"
 #include "media/pre_alarm_ring.h"
 

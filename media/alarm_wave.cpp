@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/app_state.h"
+#include "core/state/app_global_state.h"
 #include "media/wave_file.h"
 #include "platform/program_folder.h"
 

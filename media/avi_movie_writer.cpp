@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "core/string_table.h"
+#include "core/application/string_table.h"
 #include "media/dib_bits.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/avi_writer.h"
+#include "platform/avi_file_writer.h"
 #include "platform/video_compressor.h"
 
 using HRESULT = std::int32_t;

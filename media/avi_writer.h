@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/avi_writer.h"
+#include "platform/avi_file_writer.h"
 #include "platform/video_compressor.h"
 
 class CAviWriter {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <span>
 
-#include "core/app_state.h"
-#include "core/kernel_message.h"
-#include "core/subsystem_services.h"
+#include "core/state/app_global_state.h"
+#include "core/login/kernel_message.h"
+#include "core/application/subsystem_services.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "media/media_state.h"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-#include "platform/avi_writer.h"
+#include "platform/avi_file_writer.h"
 
 // Largest frame side a movie can state (its frame rectangle is 16-bit).
 inline constexpr int kMaxDibSide = 32767;

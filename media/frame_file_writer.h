@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <span>
 
-#include "core/system_time.h"
+#include "core/state/system_time.h"
 
 class CFrameFileWriter {
 public:

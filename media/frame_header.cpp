@@ -4,10 +4,10 @@
 #include <bit>
 #include <cstring>
 
-#include "core/control_device.h"
-#include "core/device_family.h"
-#include "core/subsystem_services.h"
-#include "core/window_messages.h"
+#include "core/state/control_device.h"
+#include "core/state/device_family.h"
+#include "core/application/subsystem_services.h"
+#include "core/application/window_messages.h"
 #include "media/alarm_record.h"
 #include "platform/window.h"
 

@@ -43,8 +43,8 @@
 #include <string>
 #include <type_traits>
 
-#include "core/app_state.h"
-#include "core/system_time.h"
+#include "core/state/app_global_state.h"
+#include "core/state/system_time.h"
 
 class CAlarmRecord;
 

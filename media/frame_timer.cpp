@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "core/device_family.h"
+#include "core/state/device_family.h"
 #include "platform/clock.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <span>
 #include <string>
 
-#include "core/app_state.h"
+#include "core/state/app_global_state.h"
 
 // Largest picture the decoder produces: one slot of the image ring
 // (enough for 704 × 576 and 720 × 576).

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/subsystem_services.h"
+#include "core/application/subsystem_services.h"
 
 // The media pipeline's side of the core's requests: the stream threads, the
 // frame timer, the pre-alarm ring and the recorders. What the pipeline does

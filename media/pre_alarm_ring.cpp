@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/app_state.h"
+#include "core/state/app_global_state.h"
 #include "media/media_state.h"
 #include "media/recorder_feed.h"
 

@@ -10,7 +10,7 @@
 #include <limits>
 #include <new>
 
-#include "core/text_parse.h"
+#include "core/net/text_parse.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <mutex>
 #include <span>
 
-#include "core/app_state.h"
-#include "core/cgi_command.h"
-#include "core/kernel_message.h"
-#include "core/trace_log.h"
+#include "core/state/app_global_state.h"
+#include "core/net/cgi_command.h"
+#include "core/login/kernel_message.h"
+#include "core/application/trace_log.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "platform/clock.h"

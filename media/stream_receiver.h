@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/blocking_socket.h"
+#include "core/net/blocking_socket.h"
 
 // The largest piece one receive asks for; also the size of the buffer that
 // holds the bytes behind a frame (the carry-over).

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "core/subsystem_services.h"
+#include "core/application/subsystem_services.h"
 #include "media/pre_alarm_ring.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/avi_writer.h"
+#include "platform/avi_file_writer.h"
 
 namespace platform {
 

@@ -6,6 +6,10 @@
 // button's state: held down or released, mouse over it or not, and for
 // multi-state buttons a state index that a press or the owner sets. The
 // button draws no text, no focus frame and no disabled look.
+//
+// It lives in core/ although the main window's panels are its biggest user:
+// the login dialog, which core owns, is skinned with it too, and a library
+// may not reach up into liveview/.
 
 #include <QImage>
 #include <QPoint>

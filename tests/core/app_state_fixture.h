@@ -12,14 +12,14 @@
 #include <sstream>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/process_control.h"
-#include "core/system_buffers.h"
-#include "core/trace_log.h"
+#include "core/state/app_global_state.h"
+#include "core/login/process_control.h"
+#include "core/state/system_buffers.h"
+#include "core/application/trace_log.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
-#include "support/qt_app.h"
-#include "support/temp_dir.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 
 namespace core_test {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/cgi_command.h"
+#include "core/state/app_global_state.h"
+#include "core/net/cgi_command.h"
 #include "platform/message_box.h"
 #include "tests/support/fake_device.h"
 

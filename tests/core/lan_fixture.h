@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/lan_search.h"
+#include "core/net/lan_search.h"
 #include "platform/clock.h"
 #include "tools/devicesim/lan_responder.h"
 

@@ -14,14 +14,14 @@
 #include <string>
 #include <thread>
 
-#include "core/app_state.h"
-#include "core/login_dialog_hooks.h"
+#include "core/state/app_global_state.h"
+#include "core/dialogs/login_dialog_hooks.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
-#include "support/fake_device.h"
-#include "support/qt_app.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 #include "tools/skingen/skin_set.h"
 
 namespace login_test {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "core/app_state.h"
-#include "core/global_state.h"
+#include "core/state/app_global_state.h"
+#include "core/state/global_state_setup.h"
 #include "media/media_services.h"
 #include "media/media_state.h"
 #include "tests/media/wave_bytes.h"

@@ -11,9 +11,9 @@
 #include "media/avi_writer.h"
 #include "platform/message_box.h"
 #include "platform/video_compressor.h"
-#include "support/avi_reader.h"
-#include "support/file_size_limit.h"
-#include "support/temp_dir.h"
+#include "tests/support/avi_reader.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

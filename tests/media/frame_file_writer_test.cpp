@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "support/file_size_limit.h"
-#include "support/temp_dir.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/global_state.h"
-#include "core/subsystem_services.h"
-#include "core/window_messages.h"
+#include "core/state/app_global_state.h"
+#include "core/state/global_state_setup.h"
+#include "core/application/subsystem_services.h"
+#include "core/application/window_messages.h"
 #include "media/alarm_record.h"
 #include "media/media_services.h"
 #include "platform/window.h"
-#include "support/qt_app.h"
+#include "tests/support/qt_app.h"
 #include "tools/streamgen/frame_header_writer.h"
 
 namespace {

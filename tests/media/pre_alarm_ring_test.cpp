@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/system_buffers.h"
+#include "core/state/app_global_state.h"
+#include "core/state/system_buffers.h"
 #include "media/media_services.h"
 #include "media/media_state.h"
 #include "media/recorder_feed.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "support/file_size_limit.h"
-#include "support/kst_reader.h"
-#include "support/temp_dir.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/kst_reader.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

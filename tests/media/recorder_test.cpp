@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/alarm_list.h"
-#include "core/app_state.h"
-#include "core/string_table.h"
-#include "core/subsystem_services.h"
+#include "core/store/alarm_list.h"
+#include "core/state/app_global_state.h"
+#include "core/application/string_table.h"
+#include "core/application/subsystem_services.h"
 #include "media/alarm_record.h"
 #include "media/frame_header.h"
 #include "media/media_services.h"
@@ -24,9 +24,9 @@
 #include "media/record_file.h"
 #include "media/user_record.h"
 #include "platform/message_box.h"
-#include "support/file_size_limit.h"
-#include "support/kst_reader.h"
-#include "support/temp_dir.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/kst_reader.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "support/file_size_limit.h"
+#include "tests/support/file_size_limit.h"
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -16,7 +16,7 @@
 
 #include "media/jpeg_codec_adapter.h"
 #include "platform/jpeg_codec.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tools/streamgen/device_jpeg.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "media/frame_header.h"
-#include "support/fake_stream.h"
+#include "tests/support/fake_stream.h"
 #include "tools/streamgen/device_jpeg.h"
 #include "tools/streamgen/frame_header_writer.h"
 

@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/global_state.h"
-#include "core/process_control.h"
-#include "core/subsystem_services.h"
-#include "core/system_buffers.h"
-#include "core/trace_log.h"
+#include "core/state/app_global_state.h"
+#include "core/state/global_state_setup.h"
+#include "core/login/process_control.h"
+#include "core/application/subsystem_services.h"
+#include "core/state/system_buffers.h"
+#include "core/application/trace_log.h"
 #include "media/decode_show.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
@@ -25,11 +25,11 @@
 #include "media/stream_receiver.h"
 #include "platform/clock.h"
 #include "platform/program_folder.h"
-#include "stream_fixture.h"
-#include "support/fake_device.h"
-#include "support/fake_stream.h"
-#include "support/qt_app.h"
-#include "support/temp_dir.h"
+#include "tests/media/stream_fixture.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/fake_stream.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/subsystem_services.h"
+#include "core/state/app_global_state.h"
+#include "core/application/subsystem_services.h"
 
 namespace {
 

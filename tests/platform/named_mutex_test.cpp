@@ -11,8 +11,8 @@
 
 #include "platform/clock.h"
 #include "platform/thread.h"
-#include "support/fake_player_process.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_player_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace platform {
 namespace {

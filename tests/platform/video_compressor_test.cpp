@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <thread>
 
-#include "support/qt_app.h"
+#include "tests/support/qt_app.h"
 
 namespace platform {
 namespace {

@@ -1,5 +1,5 @@
 #include "platform/window.h"
-#include "support/qt_app.h"
+#include "tests/support/qt_app.h"
 
 #include <gtest/gtest.h>
 

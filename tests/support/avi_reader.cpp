@@ -1,4 +1,4 @@
-#include "support/avi_reader.h"
+#include "tests/support/avi_reader.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "support/fake_player_process.h"
+#include "tests/support/fake_player_process.h"
 
 #include <signal.h>
 #include <spawn.h>

@@ -1,4 +1,4 @@
-#include "support/fake_stream.h"
+#include "tests/support/fake_stream.h"
 
 #include <time.h>
 

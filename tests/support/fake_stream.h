@@ -35,7 +35,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/fake_device.h"
+#include "tests/support/fake_device.h"
 #include "tools/streamgen/device_jpeg.h"
 #include "tools/streamgen/frame_header_writer.h"
 

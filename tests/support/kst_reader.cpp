@@ -1,4 +1,4 @@
-#include "support/kst_reader.h"
+#include "tests/support/kst_reader.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "support/qt_app.h"
+#include "tests/support/qt_app.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 #include <stdlib.h>
 

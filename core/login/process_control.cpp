@@ -1,0 +1,244 @@
+#include "core/login/process_control.h"
+
+#include <memory>
+#include <mutex>
+
+#include "core/state/app_global_state.h"
+#include "core/login/kernel_message.h"
+#include "core/application/subsystem_services.h"
+#include "core/state/system_buffers.h"
+#include "core/application/window_messages.h"
+#include "platform/clock.h"
+#include "platform/sync.h"
+#include "platform/thread.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using platform::WaitResult;
+
+// How long each stopper gives its thread before it counts as terminated.
+constexpr milliseconds kKernelThreadStop{20};
+constexpr milliseconds kProcessThreadStop{500};
+constexpr milliseconds kLifetimeThreadStop{30};
+constexpr milliseconds kReceiveThreadStop{500};
+constexpr milliseconds kComposeThreadStop{30};
+constexpr milliseconds kShowThreadStop{1000};
+constexpr milliseconds kReLoginThreadStop{30};
+constexpr milliseconds kShortThreadStop{10};  // alarm sound, firmware upload
+constexpr milliseconds kReceiverFeedbackWait{2000};
+constexpr milliseconds kLifetimeFeedbackWait{5000};
+constexpr milliseconds kSecond{1000};
+
+// Building and tearing down the streaming set happen on the GUI thread and on
+// the two process-control threads; one lock keeps them from overlapping.
+std::recursive_mutex g_loginResourceLock;
+
+EventPtr MakeEvent(bool manualReset = false) {
+    return std::make_unique<platform::Event>(manualReset, false);
+}
+
+bool StartThread(ThreadPtr& slot, std::function<std::uint32_t()> body, const char* name) {
+    auto thread = std::make_unique<platform::Thread>();
+    if (!thread->Start(std::move(body), name)) return false;
+    slot = std::move(thread);
+    return true;
+}
+
+// The stop pattern: ask, give the thread its bounded time (overrunning
+// records exit code 31), join, clear the handle.
+void StopThread(ThreadPtr& slot, milliseconds bound) {
+    if (!slot) return;
+    slot->Stop(bound);
+    slot.reset();
+}
+
+void Signal(const EventPtr& event) {
+    if (event) event->Set();
+}
+
+std::uint32_t Process_Terminate_Thread() {
+    AppGlobalState& app = *g_lpApp;
+    for (;;) {
+        const WaitResult waited = app.h_Process_Notify_TerminateEvent->Wait(platform::kInfinite);
+        if (waited == WaitResult::Stopped) return 0;
+        if (waited != WaitResult::Signaled) continue;
+        app.f_VideoConnected = false;
+        app.dw_LifeTime = -1;
+        {
+            std::lock_guard lock(g_loginResourceLock);
+            Signal(app.h_EndofShowImageEvent);
+            Signal(app.h_EndofGetJpegImageEvent);
+            Signal(app.h_EndConnectionThreadEvent);
+            if (!ExitLoginResource()) return 0;
+            if (!FreeSystemSemaphore()) return 0;
+        }
+        app.h_Process_Reply_TerminateEvent->Set();
+    }
+}
+
+std::uint32_t Process_Init_Thread() {
+    AppGlobalState& app = *g_lpApp;
+    for (;;) {
+        const WaitResult waited = app.h_Process_Notify_InitEvent->Wait(platform::kInfinite);
+        if (waited == WaitResult::Stopped) return 0;
+        if (waited != WaitResult::Signaled) continue;
+        {
+            std::lock_guard lock(g_loginResourceLock);
+            app.w_SocketWriteIndex = 0;
+            app.w_SocketReadIndex = 0;
+            app.w_TirelMp4DecodeIndex = 0;
+            app.w_ImageWriteIndex = 0;
+            if (!InitialSemaphore()) return 0;
+            // A reset request left over from the tear-down must not reach
+            // the new receive thread, so it is cleared before that thread
+            // starts.
+            app.h_NotifyGetJPEGImageThreadResetEvent->Reset();
+            if (!InitLoginResource()) return 0;
+            app.h_EndofShowImageEvent->Reset();
+        }
+        app.h_Process_Reply_InitEvent->Set();
+    }
+}
+
+std::uint32_t Session_Lifetime_Thread() {
+    AppGlobalState& app = *g_lpApp;
+    app.dw_LifeSeconds = 0;
+    if (app.h_StartConnectionThreadEvent->Wait(platform::kInfinite) != WaitResult::Signaled) return 0;
+    if (!platform::Sleep(kSecond)) return 0;
+    const std::int32_t lifeTime = app.dw_LifeTime;
+    if (lifeTime == -1) return 0;
+    app.dw_LifeSeconds = 1;
+    // Minutes become seconds in 64 bits; a negative lifetime other than -1
+    // compares as a huge unsigned count, as the device meant "no limit".
+    const std::uint64_t limit = static_cast<std::uint64_t>(static_cast<std::uint32_t>(lifeTime)) * 60;
+    for (;;) {
+        const WaitResult waited = app.h_EndConnectionThreadEvent->Wait(kSecond);
+        if (waited != WaitResult::Timeout) return 0;  // ended, or asked to stop
+        if (++app.dw_LifeSeconds >= limit) break;
+    }
+    app.h_NotifyGetJPEGImageThreadResetEvent->Set();
+    app.h_FeedBackForNotifyResetEvent->Wait(kLifetimeFeedbackWait);
+    LiveView().ClearInfoTexts();
+    LiveView().SetStatusText("Life time is Up.Application shutdown later");
+    if (!platform::Sleep(kSecond)) return 0;
+    platform::PostWindowMessage(app.h_MainDialogHandle, WM_LIFETIMEOVER, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+void SignalStreamStartEvents() {
+    std::lock_guard lock(g_loginResourceLock);
+    if (g_lpApp == nullptr) return;
+    Signal(g_lpApp->h_StartConnectionThreadEvent);
+    Signal(g_lpApp->h_StartToGetJpegImageEvent);
+}
+
+void SignalFrameShown() {
+    std::lock_guard lock(g_loginResourceLock);
+    if (g_lpApp == nullptr) return;
+    Signal(g_lpApp->h_FinishShowImageJobEvent);
+}
+
+int InitProcessResource() {
+    AppGlobalState& app = *g_lpApp;
+    CreateKernelMailbox();
+    app.h_Process_Notify_TerminateEvent = MakeEvent();
+    app.h_Process_Reply_TerminateEvent = MakeEvent();
+    app.h_Process_Notify_InitEvent = MakeEvent();
+    app.h_Process_Reply_InitEvent = MakeEvent();
+    app.h_NotifyGetJPEGImageThreadResetEvent = MakeEvent();
+    app.h_FeedBackForNotifyResetEvent = MakeEvent();
+    if (!StartThread(app.h_Process_Terminate_Thread, Process_Terminate_Thread, "terminate")) return 0;
+    if (!StartThread(app.h_Process_Init_Thread, Process_Init_Thread, "init")) return 0;
+    if (!StartThread(app.h_Process_KernelMessageThread, Process_KernelMessageThread, "kernelmsg")) {
+        return 0;
+    }
+    return 1;
+}
+
+int InitLoginResource() {
+    std::lock_guard lock(g_loginResourceLock);
+    AppGlobalState& app = *g_lpApp;
+    app.h_StartToGetJpegImageEvent = MakeEvent();
+    app.h_EndofGetJpegImageEvent = MakeEvent(true);
+    app.h_StartConnectionThreadEvent = MakeEvent();
+    app.h_EndConnectionThreadEvent = MakeEvent();
+    if (!StartThread(app.h_ConnectionThread, Session_Lifetime_Thread, "lifetime")) return 0;
+    app.h_StartToShowImageEvent = MakeEvent();
+    app.h_EndofShowImageEvent = MakeEvent();
+    app.h_FinishShowImageJobEvent = MakeEvent();
+    app.b_RecordOptions[0] = 0;
+    if (!StartThread(app.h_GetJpegImageThread, [] { return Media().RunReceiveThread(); }, "receive")) {
+        return 0;
+    }
+    if (!StartThread(app.h_ComposeImageDataThread, [] { return Media().RunComposeThread(); }, "compose") ||
+        !StartThread(app.h_ShowImageDataThread, [] { return Media().RunShowThread(); }, "show")) {
+        return 0;
+    }
+    if (!Media().StartRecorderThreads(app.b_RecordOptions[0])) return 0;
+    return 1;
+}
+
+int ExitLoginResource() {
+    std::lock_guard lock(g_loginResourceLock);
+    if (g_lpApp == nullptr) return 1;
+    AppGlobalState& app = *g_lpApp;
+    Signal(app.h_NotifyGetJPEGImageThreadResetEvent);
+    Signal(app.h_EndofShowImageEvent);
+    Signal(app.h_EndofGetJpegImageEvent);
+    platform::Sleep(milliseconds(100));
+
+    StopThread(app.h_PlayAudioWavThread, kShortThreadStop);
+    StopThread(app.h_ConnectionThread, kLifetimeThreadStop);
+    if (app.h_GetJpegImageThread) {
+        if (app.h_FeedBackForNotifyResetEvent) {
+            app.h_FeedBackForNotifyResetEvent->Wait(kReceiverFeedbackWait);
+        }
+        StopThread(app.h_GetJpegImageThread, kReceiveThreadStop);
+    }
+    StopThread(app.h_ComposeImageDataThread, kComposeThreadStop);
+    StopThread(app.h_ShowImageDataThread, kShowThreadStop);
+    Media().StopRecorderThreads();
+
+    // Only now that nothing waits on them are the events closed.
+    app.h_StartToGetJpegImageEvent.reset();
+    app.h_EndofGetJpegImageEvent.reset();
+    app.h_StartToShowImageEvent.reset();
+    app.h_EndofShowImageEvent.reset();
+    app.h_FinishShowImageJobEvent.reset();
+    app.h_StartConnectionThreadEvent.reset();
+    app.h_EndConnectionThreadEvent.reset();
+    app.h_WaveOutDoneEvent.reset();
+    app.h_StopAlarmAudioEvent.reset();
+    return 1;
+}
+
+int ExitProcessResource() {
+    if (g_lpApp == nullptr) return 1;
+    AppGlobalState& app = *g_lpApp;
+    Media().StopFrameTimer();
+    PostKernelMessage(kEndKernelThreadMessage);
+    LiveView().FreeCtrlFileRecords();
+
+    StopThread(app.h_UpgradeFirmwareThread, kShortThreadStop);
+    StopThread(app.h_Process_KernelMessageThread, kKernelThreadStop);
+    StopThread(app.h_ReLoginThread, kReLoginThreadStop);
+    LiveView().DeleteMemoryDC();
+
+    // The tear-down and rebuild threads wait on the process events, so they
+    // end before the events are closed.
+    StopThread(app.h_Process_Init_Thread, kProcessThreadStop);
+    StopThread(app.h_Process_Terminate_Thread, kProcessThreadStop);
+    app.h_Process_Notify_TerminateEvent.reset();
+    app.h_Process_Reply_TerminateEvent.reset();
+    app.h_Process_Notify_InitEvent.reset();
+    app.h_Process_Reply_InitEvent.reset();
+    app.h_NotifyGetJPEGImageThreadResetEvent.reset();
+    app.h_FeedBackForNotifyResetEvent.reset();
+    DestroyKernelMailbox();
+
+    app.NetworkBackupState.mutexHandle.reset();
+    return 1;
+}

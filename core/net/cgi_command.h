@@ -1,0 +1,229 @@
+#pragma once
+
+// The device command client: the table of CGI paths, the request target
+// builder CCgiUrl, the sender TirelSendCommand (one GET per TCP connection,
+// status 200 only) and the reader of the "key=value;" items of text replies.
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/net/blocking_socket.h"
+
+// ---- command path table ---------------------------------------------------
+
+struct CgiCommandRow {
+    std::uint32_t index;
+    std::string_view path;
+};
+
+inline constexpr std::size_t kCgiCommandCount = 40;
+
+// Rows 24 and 26 carry the same path; row 26 is never sent.
+inline constexpr std::array<CgiCommandRow, kCgiCommandCount> kCgiCommandTable{{
+    {0, "/Login.cgi"},
+    {1, "/Getvideo.cgi"},
+    {2, "/SetChannel.cgi"},
+    {3, "/Setresolution.cgi"},
+    {4, "/Setquality.cgi"},
+    {5, "/Setbrcssa.cgi"},
+    {6, "/GetSysCfg.cgi"},
+    {7, "/Periodcommand.cgi"},
+    {8, "/SetSysCfg.cgi"},
+    {9, "/UpgradeFW.cgi"},
+    {10, "/GetOnlineUser.cgi"},
+    {11, "/RS485Cmd.cgi"},
+    {12, "/SetTirel.cgi"},
+    {13, "/Reboot.cgi"},
+    {14, "/Getdeviceinfo.cgi"},
+    {15, "/Getlog.cgi"},
+    {16, "/SetRetr.cgi"},
+    {17, "/GetDvrHDD.cgi"},
+    {18, "/NetworkBk.cgi"},
+    {19, "/PTZReset.cgi"},
+    {20, "/GetColor.cgi"},
+    {21, "/SetColor.cgi"},
+    {22, "/SyncTime.cgi"},
+    {23, "/GetSearchList.cgi"},
+    {24, "/GetVersion.cgi"},
+    {25, "/CancelNB.cgi"},
+    {26, "/GetVersion.cgi"},
+    {27, "/GetDvrName.cgi"},
+    {28, "/getDefaultLang.cgi"},
+    {29, "/getIndexLang.cgi"},
+    {30, "/OV9653Zoom.cgi"},
+    {31, "/OV9653Rotate.cgi"},
+    {32, "/ClearLog.cgi"},
+    {33, "/GetDvrDate.cgi"},
+    {34, "/SetDvrDate.cgi"},
+    {35, "/GetRecordSetting.cgi"},
+    {36, "/SetRecordSetting.cgi"},
+    {37, "/CancelUPFW.cgi"},
+    {38, "/SetBuzzer.cgi"},
+    {39, "/SearchPlayBack.cgi"},
+}};
+
+// The rows whose index changes how the sender behaves, and the ones the core
+// itself sends.
+inline constexpr std::uint8_t kCgiLogin = 0;
+inline constexpr std::uint8_t kCgiGetSysCfg = 6;
+inline constexpr std::uint8_t kCgiSetSysCfg = 8;
+inline constexpr std::uint8_t kCgiReboot = 13;
+inline constexpr std::uint8_t kCgiGetDeviceInfo = 14;
+
+// The path of a row; throws std::out_of_range for an index past the table.
+std::string_view CgiCommandPath(std::uint8_t commandIndex);
+
+// ---- request target ---------------------------------------------------------
+
+// The request target of one command: the row's path, then "?name=value" for
+// the first parameter and "&name=value" for each further one. Names and
+// values go on the wire exactly as given (a space or "&" inside a value is
+// not escaped). A name or value holding CR, LF or NUL would break the
+// request apart: AddParam then returns 0 and the target is marked refused
+// (it keeps the bad text, so TirelSendCommand refuses to send it even when
+// the caller does not look at the result).
+class CCgiUrl {
+public:
+    // Throws std::out_of_range for an index past the table.
+    explicit CCgiUrl(std::uint8_t commandIndex);
+
+    int AddParam(std::string_view name, std::string_view value);
+    int AddParamInt(std::string_view name, std::int32_t value);
+
+    std::size_t GetUrlLength() const { return m_strUrl.size(); }
+    const std::string& GetUrl() const { return m_strUrl; }
+    // The target for TirelSendCommand (the same text as GetUrl).
+    std::string_view GetUrlBuffer() const { return m_strUrl; }
+
+    // Back to the bare path of the row, without parameters; returns 1.
+    int ResetPath();
+
+    std::uint8_t GetCommandIndex() const { return m_byCommandIndex; }
+    std::uint16_t GetParamCount() const { return m_wParamCount; }
+    // Whether a name or value was refused since construction or ResetPath.
+    bool IsRefused() const { return m_bRefused; }
+
+private:
+    std::string m_strUrl;
+    std::uint16_t m_wParamCount = 0;
+    std::uint8_t m_byCommandIndex;
+    bool m_bRefused = false;
+};
+
+// Whether text may travel inside a request line: no CR, LF or NUL.
+bool IsSafeRequestText(std::string_view text);
+
+// ---- sender -----------------------------------------------------------------
+
+// The 8-byte status record: when a reply's status is not 200 the second
+// field receives it; the first field is never touched.
+struct CommandStatus {
+    std::uint32_t first = 0;
+    std::uint32_t status = 0;
+};
+static_assert(sizeof(CommandStatus) == 8);
+
+// Time-outs of one command. Connect is bounded by the socket layer's default.
+struct CommandTimeouts {
+    std::chrono::milliseconds send;
+    std::chrono::milliseconds receive;
+    std::chrono::milliseconds connect = CBlockingSocket::kDefaultConnectTimeout;
+
+    static CommandTimeouts Seconds(std::uint16_t sendSeconds, std::uint16_t receiveSeconds) {
+        return {std::chrono::seconds(sendSeconds), std::chrono::seconds(receiveSeconds)};
+    }
+};
+
+// Size of the buffer that the reply header, and then the reply body, are read into.
+inline constexpr std::size_t kCommandReceiveBufferBytes = 4108;
+
+// Sends one command to the server address and web port of the settings and
+// reads its reply. Returns 1 on success, 0 on failure.
+//
+// - commandIndex: the path-table row; 0 (login) resolves a host name into the
+//   settings, 13 (reboot) returns 1 once the request is sent.
+// - target: path and query (CCgiUrl::GetUrlBuffer). A target holding CR, LF
+//   or NUL is refused before anything is sent.
+// - body: sent after the header with a Content-Length line; empty: no body.
+// - status: optional; receives a status other than 200.
+// - reply / replyLength: the caller's buffer with its capacity and the length
+//   out-parameter; give both or neither (replyLength == nullptr: no reply body
+//   is read). The length is 0 on every failure; the buffer is written only on
+//   success. A body larger than the buffer, or than the receive buffer,
+//   fails the command, as does a body cut short.
+// - connectFailureFlag: with 1 and command 0, a failed connection also shows
+//   "Create connection is time out" in the main window's status line.
+int TirelSendCommand(std::uint8_t commandIndex, std::string_view target,
+                     std::span<const std::uint8_t> body, CommandStatus* status,
+                     std::span<std::uint8_t> reply, std::uint32_t* replyLength,
+                     std::uint16_t sendSeconds, std::uint16_t receiveSeconds,
+                     int connectFailureFlag);
+
+// The same with time-outs of any length (tests inject short ones).
+int TirelSendCommand(std::uint8_t commandIndex, std::string_view target,
+                     std::span<const std::uint8_t> body, CommandStatus* status,
+                     std::span<std::uint8_t> reply, std::uint32_t* replyLength,
+                     const CommandTimeouts& timeouts, int connectFailureFlag = 0);
+
+// 2 when every character is a decimal digit or "." (an empty text too): the
+// text is used as a dotted address; 1 otherwise: it is resolved as a host name.
+int GetAddressKind(std::string_view text);
+
+// Sets the settings' server address (m_strServerName) from anywhere but the
+// login's own host-name rewrite, and forgets the host name that an earlier
+// login resolved (m_szResolvedHost), so that no later login goes back to it.
+// Used by the login dialog, the login threads and the pending hand-over.
+void SetServerAddress(std::string address);
+
+// ---- reply text items ---------------------------------------------------------
+
+// A decimal integer as the C library reads one: leading white space, an
+// optional sign, the digits up to the first other character; 0 without
+// digits. Saturates at the limits of int.
+int ParseSaturatingInt(std::string_view text);
+
+// Reads the items of a text reply: key, "=", value, ";". The text ends at the
+// end of the body or at its first zero byte. A key matches only where an item
+// starts (at the start of the text, or after a ";" and any white space or line
+// breaks) and only when "=" follows it, so "DAY" never matches inside
+// "DAYLIGHTSAVING=" or "SUNDAY=". Keys may be given with or without their
+// "=". A value runs to the next ";" or to the end of the text.
+class ReplyItems {
+public:
+    // Values are copied into 256-byte buffers: at most 255 characters.
+    static constexpr std::size_t kValueCapacity = 256;
+
+    explicit ReplyItems(std::string_view body);
+    explicit ReplyItems(std::span<const std::uint8_t> body);
+
+    // The first item of the key: the whole value as it stands in the body.
+    std::optional<std::string_view> Raw(std::string_view key) const;
+    // The value, at most 255 characters.
+    std::optional<std::string> Find(std::string_view key) const;
+    // The value as a saturating decimal integer (0 when not numeric).
+    std::optional<int> Number(std::string_view key) const;
+
+    // Repeated groups: the search starts at `position`; when the key is found
+    // `position` moves to the ";" that ended its value (or the end of the
+    // text), otherwise it stays.
+    std::optional<std::string> Find(std::string_view key, std::size_t& position) const;
+    std::optional<int> Number(std::string_view key, std::size_t& position) const;
+
+    std::string_view Text() const { return m_text; }
+
+private:
+    struct Match {
+        std::size_t valueBegin;
+        std::size_t valueEnd;  // the ";" or the end of the text
+    };
+    std::optional<Match> Locate(std::string_view key, std::size_t from) const;
+    static std::string Bounded(std::string_view value);
+
+    std::string_view m_text;
+};

@@ -1,0 +1,71 @@
+#include "liveview/window/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "core/state/app_global_state.h"
+#include "core/application/window_messages.h"
+#include "liveview/window/live_view_services.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test_support::EnsureQtApp();
+        platform::SetProgramFolder(folder.path());
+        g_lpApp = new AppGlobalState();
+    }
+    void TearDown() override {
+        delete g_lpApp;
+        g_lpApp = nullptr;
+        platform::ResetProgramFolder();
+    }
+
+    test_support::TempDir folder;
+    platform::ManualClock clock;
+    platform::ScopedClockSource useClock{clock};
+    platform::ScopedMessageBoxRecorder boxes;
+};
+
+TEST_F(MainWindowTest, StatusTextFromAnotherThreadReachesTheWindow) {
+    CDravelinDlg window;
+    window.OnInitDialog();
+    EXPECT_EQ(g_lpApp->h_MainDialogHandle.load(), window.Handle());
+    EXPECT_EQ(g_lpApp->lp_MainDialog.load(), &window);
+    std::thread([] { LiveViewServicesImpl().SetStatusText("ESCAPED TIME:  00:05"); }).join();
+    platform::ProcessPostedMessages();
+    EXPECT_EQ(window.StatusText(), "ESCAPED TIME:  00:05");
+}
+
+TEST_F(MainWindowTest, LifetimeOverClosesTheWindowAndSavesTheSettings) {
+    std::uint8_t turbo = 5;
+    g_lpApp->CSettingINI.LoadFromFile(folder.path(), turbo);
+    CDravelinDlg window;
+    window.OnInitDialog();
+    window.show();
+    ASSERT_TRUE(platform::PostWindowMessage(window.Handle(), WM_LIFETIMEOVER, 0, 0));
+    platform::ProcessPostedMessages();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "Setting.ini"));
+}
+
+TEST_F(MainWindowTest, ControlFileMustBeReadable) {
+    LiveViewServicesImpl services;
+    EXPECT_EQ(services.LoadCtrlFile(), 0);
+    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4094});
+    std::ofstream(folder.path() / "CtrlFile.ini") << "[EOF]\nEND\n";
+    EXPECT_EQ(services.LoadCtrlFile(), 1);
+    EXPECT_EQ(boxes.Ids().size(), 1u);
+}
+
+}  // namespace
