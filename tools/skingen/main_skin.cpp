@@ -483,7 +483,7 @@ void DrawContent(QPainter& p, const QRect& area, const MainSkinFile& file, QColo
                  QColor back) {
     const int side = std::min(area.width(), area.height());
     if (file.glyph == Glyph::kText) {
-        DrawFittedText(p, area, file.text, ink, side >= 24 ? 2 : 1);
+        DrawFittedText(p, area, file.text, ink, area.height() >= 16 ? 2 : 1);
         return;
     }
     const bool red = file.glyph == Glyph::kRecord && file.look != Look::kDisabled;
@@ -855,9 +855,11 @@ void AddBarFiles(FileList& list) {
                                                    : std::to_string(row.wControlId - kChannelDvrId);
         }
         const bool arrow = row.dwRole != kChannelRoleChannel;
-        // Channel buttons: state 0 (enable) is the channel shown.
+        // Channel buttons: state 0 (enable) is the channel shown. The arrows
+        // rest in state 1, whose face is the _Down file, lit by the plain
+        // file under the mouse.
         const std::array<Look, 4> looks =
-            arrow ? std::array{Look::kNormal, Look::kNormal, Look::kDown, Look::kNormal}
+            arrow ? std::array{Look::kOver, Look::kOver, Look::kNormal, Look::kOver}
                   : std::array{Look::kActive, Look::kActiveOver, Look::kNormal, Look::kOver};
         for (int k = 0; k < 4; ++k) {
             list.Add(row.files[k], row.wWidth, row.wHeight, glyph, looks[k], text);
