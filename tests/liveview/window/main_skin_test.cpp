@@ -187,6 +187,21 @@ TEST_F(MainSkinTest, FacesOfOneButtonDiffer) {
     }
 }
 
+#ifdef KESTRUNE_BUILT_PROGRAM_DIR
+// The build drew the same files into the program's own BMP folder.
+TEST_F(MainSkinTest, TheBuildDrewEveryFileBesideTheProgram) {
+    const fs::path built = fs::path(KESTRUNE_BUILT_PROGRAM_DIR) / "BMP";
+    for (const skingen::MainSkinFile& file : skingen::MainSkinFiles()) {
+        QImage image;
+        image.load(QString::fromStdString((built / (file.name + ".bmp")).string()), "BMP");
+        EXPECT_EQ(image.size(), QSize(file.width, file.height)) << file.name;
+        EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32),
+                  Load(file.name).convertToFormat(QImage::Format_RGB32))
+            << file.name;
+    }
+}
+#endif
+
 TEST_F(MainSkinTest, ContactSheetForAPerson) {
     const QImage sheet = skingen::DrawMainSkinContactSheet();
     ASSERT_FALSE(sheet.isNull());
