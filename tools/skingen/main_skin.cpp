@@ -1038,4 +1038,68 @@ QImage DrawMainSkinContactSheet() {
     return sheet;
 }
 
+QImage DrawMainWindowPreview(int family, int viewMode) {
+    const auto& files = MainSkinFiles();
+    const auto draw = [&files](std::string_view name) {
+        const auto it = std::find_if(files.begin(), files.end(),
+                                     [name](const MainSkinFile& f) { return f.name == name; });
+        return it != files.end() ? DrawMainSkinFile(*it) : QImage();
+    };
+    const ViewLayoutRow& v = ViewLayoutTable.at(static_cast<std::size_t>(viewMode));
+    const int layoutSlot = LayoutSlot(viewMode);
+    const int skin = SkinSlot(layoutSlot);
+    const SkinBackgroundSet& set = kSkinBackgrounds[static_cast<std::size_t>(layoutSlot)];
+    QImage window = draw(set.backgroundPanel).convertToFormat(QImage::Format_RGB32);
+    QPainter p(&window);
+    const auto put = [&p, &draw](std::string_view name, int x, int y, int w, int h) {
+        p.drawImage(QRect(x, y, w, h), draw(name));
+    };
+    put(set.statusBar, v[kVlStatusLeft], v[kVlStatusLeft + 1],
+        v[kVlStatusLeft + 2] - v[kVlStatusLeft], v[kVlStatusLeft + 3] - v[kVlStatusLeft + 1]);
+    DrawPixelText(p, {v[kVlStatusLeft] + 6, v[kVlStatusLeft + 1] + 7}, "FR 25.00 FPS DR 1523 KBPS",
+                  QColor(kNavy));
+    put(kAlarmIcon, v[kVlIconsLeft], v[kVlIconsLeft + 1], v[kVlIconsLeft + 2] - v[kVlIconsLeft],
+        v[kVlIconsLeft + 3] - v[kVlIconsLeft + 1]);
+    p.fillRect(QRect(QPoint(v[kVlVideoLeft], v[kVlVideoTop]),
+                     QPoint(v[kVlVideoRight] - 1, v[kVlVideoBottom] - 1)),
+               QColor(0x3C5A46));
+    for (int i = 0; i < 3; ++i) {
+        put(kTitleBarFiles[static_cast<std::size_t>(i)][0],
+            v[kVlTitleX] + i * (v[kVlTitleWidth] + v[kVlTitleGap]), v[kVlTitleY], v[kVlTitleWidth],
+            v[kVlTitleHeight]);
+    }
+    put(kPanelDownFiles[static_cast<std::size_t>(skin)][0], v[kVlPanelDownX], v[kVlPanelDownX + 1],
+        v[kVlPanelDownX + 2], v[kVlPanelDownX + 3]);
+    for (const SkinButtonRow& row : SkinButtonTable.at(static_cast<std::size_t>(family)).rows) {
+        if ((row.wFlags & kSkinPresent) == 0) {
+            continue;
+        }
+        const SkinRect r = row.rect[static_cast<std::size_t>(skin)];
+        const char* face = row.wStyle == kSkinStyleThreeBitmap
+                               ? row.files[static_cast<std::size_t>(skin) * 3]
+                               : TwoStateFiles(row, skin)[0];
+        put(face, r.left, r.top, r.Width(), r.Height());
+    }
+    // The Q8A7's bars: the DVR view and the first channels, then the command
+    // buttons right-aligned.
+    const bool qvga = !IsVgaSkin(skin);
+    int x = 21;
+    for (std::size_t i = 0; i < kChannelRowsQ8A7.size() && x < (qvga ? 160 : 340); ++i) {
+        const ChannelButtonRow& row = kChannelRowsQ8A7[i];
+        if (row.dwRole != kChannelRoleChannel) {
+            continue;
+        }
+        put(row.files[i == 1 ? 0 : 2], x, 32, row.wWidth, row.wHeight);
+        x += row.wWidth;
+    }
+    put(kChannelRowsQ8A7[18].files[2], x + 3, 37, 9, 16);
+    const SkinRect command = CommandButtonTable[0].rect[static_cast<std::size_t>(skin)];
+    for (std::size_t k = 0; k < CommandButtonTable.size(); ++k) {
+        const CommandButtonRow& row = CommandButtonTable[CommandButtonTable.size() - 1 - k];
+        put(row.normal[0], command.left - static_cast<int>(k) * command.Width(), command.top,
+            command.Width(), command.Height());
+    }
+    return window;
+}
+
 }  // namespace skingen

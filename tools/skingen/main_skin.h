@@ -111,4 +111,10 @@ std::size_t WriteMainSkin(const std::filesystem::path& programFolder);
 // The button faces side by side at twice their size, for a person to look at.
 QImage DrawMainSkinContactSheet();
 
+// The window with its panel as the skin dresses it for one device family
+// and view mode: background, status line, title-bar, power and panel
+// buttons, the family's panel buttons, and the Q8A7's channel and command
+// bars. For a person to judge the skin as a whole.
+QImage DrawMainWindowPreview(int family, int viewMode);
+
 }  // namespace skingen

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "liveview/control/bar_tables.h"
 #include "liveview/window/skin_tables.h"
@@ -210,6 +211,16 @@ TEST_F(MainSkinTest, ContactSheetForAPerson) {
         artifacts != nullptr && *artifacts != '\0' ? fs::path(artifacts) : dir->path();
     fs::create_directories(folder);
     EXPECT_TRUE(sheet.save(QString::fromStdString((folder / "main_skin_faces.png").string())));
+    // The whole window as two families wear it.
+    for (const auto& [family, viewMode, name] :
+         {std::tuple{6, 0, "main_skin_16ch_dmr_n_vga.png"},
+          std::tuple{19, 3, "main_skin_zrt417_p_qvga.png"},
+          std::tuple{18, 2, "main_skin_ptz_pelco_p_vga.png"}}) {
+        const QImage preview = skingen::DrawMainWindowPreview(family, viewMode);
+        EXPECT_EQ(preview.size(),
+                  QSize(ViewLayoutTable[viewMode][6], ViewLayoutTable[viewMode][7]));
+        EXPECT_TRUE(preview.save(QString::fromStdString((folder / name).string())));
+    }
 }
 
 }  // namespace
