@@ -546,3 +546,81 @@ TEST_F(SaveRoutinesTest, VideoSettingWritesOnlyTheBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+// The opening read: which sections, in which order, by family and gate.
+class OpeningReadTest : public SaveRoutinesTest {
+public:
+    void SetUp() override {
+        SaveRoutinesTest::SetUp();
+        device.SetHandler("/GetSysCfg.cgi", [this](const test_support::HttpRequest& request, test_support::Connection& c) {
+            const std::string option(request.Param("Option").value_or(""));
+            std::size_t size = 0;
+            if (option == "ALL") {
+                size = identity.IsServerFamily() ? 1136 : 2044;
+            } else {
+                for (std::uint8_t i = 0; i < kSysCfgAll; ++i) {
+                    if (SysCfgOption[i].option == option) {
+                        size = SysCfgSize(static_cast<SysCfgOptionIndex>(i));
+                    }
+                }
+            }
+            const Reply reply = option == failOption ? Reply::Status(404, "Not Found")
+                                                     : Reply::Ok(std::string(size, 'r'));
+            c.Send(reply.Bytes());
+        });
+    }
+
+    std::vector<std::string> Options() {
+        std::vector<std::string> options;
+        for (const auto& request : device.RequestsTo("/GetSysCfg.cgi")) {
+            options.emplace_back(request.Param("Option").value_or(""));
+        }
+        return options;
+    }
+
+    void Identify(const char* product, const char* firmware) {
+        identity = DeviceIdentity{product, firmware, 0};
+        g_lpApp->str_ProductID.Set(product);
+        g_lpApp->str_FWVersion.Set(firmware);
+    }
+
+    std::string failOption;
+};
+
+TEST_F(OpeningReadTest, SectionBySectionOnOlderFirmwareElseAll) {
+    Identify("Q3A2", "0002");
+    auto read = ReadConfigurationForSheet(identity);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(Options(), (std::vector<std::string>{"IP", "ONLINE", "ALARM", "SECURE", "SMTP", "FTP",
+                                                   "RS485", "PERI", "SNTP", "PPPOE", "DNS"}));
+    EXPECT_TRUE(read->test(kSysCfgPeri));
+    EXPECT_FALSE(read->test(kSysCfgSystem));  // never read: never sent
+    // The older PPPOE layout's area took the section.
+    EXPECT_EQ(g_lpApp->SystemConfigStruct.pppoeOld[0], 'r');
+}
+
+TEST_F(OpeningReadTest, DvrFamilyGates) {
+    Identify("Q8A7", "1023");
+    auto read = ReadConfigurationForSheet(identity);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(Options(), (std::vector<std::string>{"IP", "ONLINE", "ALARM", "SECURE", "SMTP", "FTP",
+                                                   "RS485", "DVRLIVE", "DVRREC", "PPPOE", "DNS"}));
+    EXPECT_FALSE(read->test(kSysCfgSystem));
+    EXPECT_FALSE(read->test(kSysCfgSntp));
+
+    Identify("Q8A7", "1024");
+    read = ReadConfigurationForSheet(identity);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(Options().back(), "ALL");
+    EXPECT_EQ(*read, SectionsOfAllRead(identity));
+    EXPECT_TRUE(read->test(kSysCfgSystem));
+    EXPECT_FALSE(read->test(kSysCfgPeri));  // the DVR layout has no PERI
+
+    failOption = "DNS";
+    Identify("Q8A5", "1000");
+    EXPECT_FALSE(ReadConfigurationForSheet(identity));
+}
+
+}  // namespace
