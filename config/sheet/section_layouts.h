@@ -154,7 +154,7 @@ static_assert(Inside(RS485::BaudRate, kRs485Size) && RS485::BaudRate.end() == kR
               RS485::Ch2Name.end() == RS485::ChannelNames.end());
 
 // ALARM: byte 9 is the video source on Q3A2, the Q7B family and Q9C0, and
-// channel 1's alarm input on the DVR family.
+// the alarm input of the second channel (ch 1) on the DVR family.
 namespace ALARM {
 inline constexpr SectionField PostNumbers{"ALARM.PostNumbers", 2, 1, K::kByte};
 inline constexpr SectionField Method{"ALARM.Method", 3, 1, K::kByte};

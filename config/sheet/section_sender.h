@@ -35,8 +35,9 @@ public:
 
     enum class Outcome { kSent, kUnchanged, kNotRead, kFailed };
 
-    // Takes the bytes of every section read as the device's, before any page
-    // or save routine changes the block.
+    // Takes the bytes of every section read as the device's. Construct it
+    // right after the read, before LoadReadValues, a page or a save routine
+    // changes the block.
     SectionSender(SystemConfigStruct& config, DeviceIdentity device, SectionSet read,
                   Writer writer = {});
 

@@ -118,7 +118,7 @@ CTreePropSheet::~CTreePropSheet() {
 }
 
 void CTreePropSheet::AddPage(const QString& caption, PageFactory factory) {
-    m_pages.push_back(Page{caption, std::move(factory), nullptr});
+    m_pages.push_back(Page{caption, std::move(factory), nullptr, QIcon()});
     if (m_initialised && m_treeMode) {
         RefillPageTree();
         SelectPageTreeItem(m_active);
@@ -130,6 +130,28 @@ bool CTreePropSheet::PageWindowExists(int index) const { return PageWindow(index
 QWidget* CTreePropSheet::PageWindow(int index) const {
     return index >= 0 && index < PageCount() ? m_pages[static_cast<std::size_t>(index)].window : nullptr;
 }
+
+bool CTreePropSheet::SetPageIcon(int index, const QIcon& icon) {
+    if (index < 0 || index >= PageCount()) {
+        return false;
+    }
+    m_pages[static_cast<std::size_t>(index)].icon = icon;
+    if (m_initialised && m_treeMode) {
+        RefillPageTree();
+        SelectPageTreeItem(m_active);
+        UpdateCaption();
+    }
+    return true;
+}
+
+bool CTreePropSheet::SetPageIcon(int index, const QList<QIcon>& images, int entry) {
+    if (entry < 0 || entry >= images.size()) {
+        return false;
+    }
+    return SetPageIcon(index, images[entry]);
+}
+
+bool CTreePropSheet::DestroyPageIcon(int index) { return SetPageIcon(index, QIcon()); }
 
 int CTreePropSheet::SetTreeMode(bool on) {
     if (m_initialised) {
@@ -265,7 +287,11 @@ void CTreePropSheet::RefillPageTree() {
         }
         QTreeWidgetItem* item = CreatePageTreeItem(text, parent);
         item->setData(0, Qt::UserRole, i);
-        if (m_treeImages && !m_defaultImages.isEmpty()) {
+        // The page's own icon, else the last default image.
+        const QIcon& pageIcon = m_pages[static_cast<std::size_t>(i)].icon;
+        if (m_treeImages && !pageIcon.isNull()) {
+            item->setIcon(0, pageIcon);
+        } else if (m_treeImages && !m_defaultImages.isEmpty()) {
             item->setIcon(0, m_defaultImages.back());
         }
         m_rowItems[row] = item;
@@ -372,7 +398,13 @@ void CTreePropSheet::UpdateCaption() {
         m_frame->SetMessageText(MakeEmptyPageMessage(m_emptyPageText, caption));
     }
     if (m_frame->IsCaptionShown()) {
-        m_frame->SetCaption(caption, m_treeImages ? item->icon(0) : QIcon());
+        QIcon icon;
+        if (m_treeImages) {
+            icon = item->icon(0);
+        } else if (page != nullptr && m_active >= 0) {
+            icon = m_pages[static_cast<std::size_t>(m_active)].icon;
+        }
+        m_frame->SetCaption(caption, icon);
     }
 }
 

@@ -64,6 +64,13 @@ public:
     QWidget* PageWindow(int index) const;
     int ActivePageIndex() const { return m_active; }
 
+    // A page's own header icon (shown by its tree item and the frame's
+    // caption); from an icon or an entry of an image list. false for an
+    // index or entry out of range.
+    bool SetPageIcon(int index, const QIcon& icon);
+    bool SetPageIcon(int index, const QList<QIcon>& images, int entry);
+    bool DestroyPageIcon(int index);
+
     // Allowed only before the window is set up: 1, else 0.
     int SetTreeMode(bool on);
     int SetTreeWidth(int width);
@@ -108,6 +115,7 @@ private:
         QString caption;
         PageFactory factory;
         QWidget* window = nullptr;
+        QIcon icon;
     };
 
     void RefillPageTree();

@@ -44,6 +44,7 @@ protected:
 
     std::unique_ptr<CTreePropSheet> Sheet(const char* product, const std::vector<QString>& pages) {
         auto sheet = std::make_unique<CTreePropSheet>("System setting", nullptr, product);
+        sheet->SetTreeMode(true);
         for (const QString& caption : pages) {
             sheet->AddPage(caption, [caption] { return new QLabel("Page " + caption); });
         }
@@ -107,6 +108,17 @@ TEST_F(TreeSheetTest, FrameCaptionAndPagesBuiltWhenShown) {
     tree->setCurrentItem(tree->topLevelItem(3));  // "General"
     EXPECT_EQ(dvr->ActivePageIndex(), 14);
     EXPECT_EQ(dvr->GetPageFrame()->CaptionText(), "General");
+
+    // A page's own icon shows on its item and in the frame's caption.
+    QPixmap dot(16, 16);
+    dot.fill(Qt::red);
+    ASSERT_TRUE(dvr->SetPageIcon(14, QIcon(dot)));
+    EXPECT_FALSE(dvr->GetPageTree()->topLevelItem(3)->icon(0).isNull());
+    EXPECT_FALSE(dvr->GetPageFrame()->CaptionImage().isNull());
+    ASSERT_TRUE(dvr->DestroyPageIcon(14));
+    EXPECT_TRUE(dvr->GetPageFrame()->CaptionImage().isNull());
+    EXPECT_FALSE(dvr->SetPageIcon(99, QIcon(dot)));
+    EXPECT_FALSE(dvr->SetPageIcon(0, QList<QIcon>{QIcon(dot)}, 1));
 
     auto q3a2 = Sheet("Q3A2", {"Network", "Alarm", "General"});
     q3a2->SetActivePage(2);
