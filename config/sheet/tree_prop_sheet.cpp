@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTreeWidget>
 
 #include <cmath>
@@ -119,6 +120,10 @@ CTreePropSheet::~CTreePropSheet() {
 
 void CTreePropSheet::AddPage(const QString& caption, PageFactory factory) {
     m_pages.push_back(Page{caption, std::move(factory), nullptr, QIcon()});
+    if (m_tabs != nullptr) {
+        const QSignalBlocker block(m_tabs);
+        m_tabs->addTab(caption);
+    }
     if (m_initialised && m_treeMode) {
         RefillPageTree();
         SelectPageTreeItem(m_active);
@@ -236,6 +241,21 @@ void CTreePropSheet::InitSheet(const QRect& mainWindow, const QRect& workArea, f
         m_tree->setGeometry(treeRect);
         connect(m_tree, &QTreeWidget::currentItemChanged, this, &CTreePropSheet::OnTreeSelection);
         RefillPageTree();
+    } else {
+        m_tabs = new QTabBar(this);
+        for (const Page& page : m_pages) {
+            m_tabs->addTab(page.caption);
+        }
+        const int tabHeight = m_tabs->sizeHint().height();
+        m_tabs->setGeometry(pageArea.left(), pageArea.top(), pageArea.width(), tabHeight);
+        m_frame->setGeometry(pageArea.adjusted(0, tabHeight, 0, 0));
+        m_stack->setGeometry(m_frame->MessageArea());
+        connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
+            if (index != m_active && !SetActivePage(index)) {
+                const QSignalBlocker block(m_tabs);
+                m_tabs->setCurrentIndex(m_active);
+            }
+        });
     }
 
     if (!mainWindow.isNull() && !workArea.isNull()) {
@@ -348,6 +368,10 @@ bool CTreePropSheet::SetActivePage(int index) {
         m_stack->addWidget(page.window);
     }
     m_active = index;
+    if (m_tabs != nullptr) {
+        const QSignalBlocker block(m_tabs);
+        m_tabs->setCurrentIndex(index);
+    }
     m_stack->setCurrentWidget(page.window);
     page.window->show();
     m_stack->show();

@@ -25,6 +25,7 @@
 #include "platform/window.h"
 
 class QStackedWidget;
+class QTabBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -90,6 +91,7 @@ public:
     bool SelectPageTreeItem(int index);
 
     QTreeWidget* GetPageTree() const { return m_tree; }
+    QTabBar* GetTabBar() const { return m_tabs; }
     PageFrameWnd* GetPageFrame() const { return m_frame.get(); }
     QRect ProgressRect() const { return m_progressRect; }
     QRect TitleBandRect() const { return m_titleRect; }
@@ -143,6 +145,7 @@ private:
     bool m_selectionGuard = false;
 
     QTreeWidget* m_tree = nullptr;
+    QTabBar* m_tabs = nullptr;  // outside tree mode: an ordinary tabbed sheet
     std::unique_ptr<PageFrameWnd> m_frame;
     QStackedWidget* m_stack = nullptr;
     QRect m_progressRect;

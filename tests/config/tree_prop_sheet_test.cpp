@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTabBar>
 #include <QTreeWidget>
 
 #include <cstdlib>
@@ -154,6 +155,27 @@ TEST_F(TreeSheetTest, PageThatRefusesToBeLeftKeepsTheSelection) {
     EXPECT_EQ(sheet->ActivePageIndex(), 0);
     EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
     EXPECT_FALSE(sheet->PageWindowExists(1));
+}
+
+TEST_F(TreeSheetTest, WithoutTreeModeAnOrdinaryTabbedSheet) {
+    CTreePropSheet sheet("System setting", nullptr, "Q7B5");
+    ASSERT_EQ(sheet.SetTreeMode(false), 1);
+    for (const QString& caption : kQ7BPages) {
+        sheet.AddPage(caption, [caption] { return new QLabel(caption); });
+    }
+    sheet.InitSheet();
+    EXPECT_EQ(sheet.GetPageTree(), nullptr);
+    ASSERT_NE(sheet.GetTabBar(), nullptr);
+    EXPECT_EQ(sheet.GetTabBar()->count(), 9);
+    sheet.GetTabBar()->setCurrentIndex(3);
+    EXPECT_EQ(sheet.ActivePageIndex(), 3);
+    EXPECT_TRUE(sheet.PageWindowExists(3));
+    sheet.SetActivePage(8);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+    QApplication::sendEvent(&sheet, &press);
+    EXPECT_EQ(sheet.ActivePageIndex(), 0);  // after the last tab, the first
+    EXPECT_EQ(sheet.GetTabBar()->currentIndex(), 0);
+    EXPECT_EQ(sheet.SetTreeMode(true), 0);
 }
 
 TEST(SheetPlacement, BesideOrCentred) {
