@@ -26,7 +26,7 @@ declare -A filters=(
   [core]='*ProcessControlTest.*:*LifetimeTest.*:*ThreadStopTest.*:*SessionLoginTest.*:*SessionRetryTest.*:*DeviceInfoTest.*:*LoginFailureTest.*:*LoginThreadCases.*:*ShutdownDuringLoginTest.*:*LoginDialogTest.*:*ConnectWaitTest.*:*ConnectWaitFailureTest.*:*LanExchange.*:*SearchDatagrams.*:*SearchDialogTest.*:*SearchDialogOutcomes.*:*BlockingSocket.*:*FakeDevice.*:*FakeDeviceHeader.*:*FakeDeviceModel.*:*FakeDeviceRefuses.*:*CgiCommandTable.*:*CgiUrl.*:*CommandRequestBytes.*:*DeviceCommandTest.*:*LoginTest.*:*LoginReplyCases.*:*LoginPort.*:*HostileReply.*:*DeviceReplies.*:*TraceLogTest.*:*DebugTraceTest.*:*SettingsTest.ReadersWriterAndSaverTogether'
   [media]='*StreamReceiver*:*StreamPipeline*:*RecorderTest.*:*UserStopTest.*:*HandOverTest.*:*SplitCreateFailureTest.*:*PreAlarm*:*FeedPreAlarmRingTest.*:*FrameTimer*:*AlarmWavePlayer.*:*AlarmWaveService.*'
   [liveview]='*LivePictureTest.*:*MainWindowTest.*'
-  [config]='*SheetProgressThreadTest.*:*TreeSheetTest.*:*SaveRoutinesTest.*:*SaveTable.*'
+  [config]='*SheetProgressThreadTest.*:*TreeSheetTest.*:*SaveRoutinesTest.*:*SaveTable.*:*OpeningReadTest.*'
 )
 
 status=0

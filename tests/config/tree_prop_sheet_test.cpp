@@ -313,4 +313,52 @@ TEST_F(TreeSheetTest, PictureWithTitleBandAndProgress) {
     EXPECT_FALSE(PostSheetProgress(kProgressStart, 0));
 }
 
+// One picture per family, with the pages the configuration window adds for
+// it, so a person can compare the trees.
+struct FamilySheet {
+    const char* product;
+    std::vector<QString> pages;
+    std::string shape;
+};
+
+class FamilySheetPicture : public ::testing::TestWithParam<FamilySheet> {
+protected:
+    void SetUp() override { test_support::EnsureQtApp(); }
+};
+
+TEST_P(FamilySheetPicture, TreeAndPicture) {
+    const FamilySheet& family = GetParam();
+    CTreePropSheet sheet("System setting", nullptr, family.product);
+    for (const QString& caption : family.pages) {
+        sheet.AddPage(caption, [caption] { return new QLabel("Page " + caption); });
+    }
+    sheet.InitSheet();
+    std::string shape;
+    QTreeWidget* tree = sheet.GetPageTree();
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        shape += tree->topLevelItem(i)->text(0).toStdString() + ":" +
+                 std::to_string(tree->topLevelItem(i)->childCount()) + " ";
+    }
+    EXPECT_EQ(shape, family.shape);
+    sheet.show();
+    QApplication::processEvents();
+    const fs::path target = Artifacts() / (std::string("tree_prop_sheet_") + family.product + ".png");
+    EXPECT_TRUE(sheet.grab().toImage().save(QString::fromStdString(target.string()), "PNG"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, FamilySheetPicture,
+    ::testing::Values(
+        FamilySheet{"Q8A5", kDvrPages, "Network:3 DVR:7 Alarm:1 General:3 "},
+        FamilySheet{"Q3A2",
+                    {"Network", "DDNS", "Mail", "FTP", "Server Time Config", "Alarm", "Alarm List",
+                     "General", "Account", "Peripheral", "Online User Info", "File Path"},
+                    "Network:4 Alarm:1 General:4 "},
+        FamilySheet{"Q9C0",
+                    {"Network", "DDNS", "Mail", "FTP", "Server Time Config", "Alarm", "Alarm List",
+                     "General", "Account", "Online User Info", "File Path"},
+                    "Network:4 Alarm:1 General:3 "},
+        FamilySheet{"Q7B3", kQ7BPages, "Network:2 Alarm:1 General:3 "}),
+    [](const auto& info) { return std::string(info.param.product); });
+
 }  // namespace
