@@ -64,8 +64,7 @@ QRect PageFrame::CaptionArea() const {
     return area;
 }
 
-void PageFrame::DrawMessage(QPainter& painter, const QRect& area, const QString& text,
-                            int format) {
+void PageFrame::DrawMessage(QPainter& painter, const QRect& area, const QString& text, int format) {
     painter.save();
     painter.setFont(QApplication::font());
     painter.setBackgroundMode(Qt::TransparentMode);
@@ -114,7 +113,8 @@ void PageFrameWnd::SetCaption(const QString& text, const QIcon& icon) {
     m_captionImage = QPixmap();
     if (!icon.isNull()) {
         const QList<QSize> sizes = icon.availableSizes();
-        const QSize size = sizes.isEmpty() ? QSize(kCaptionIconSize, kCaptionIconSize) : sizes.front();
+        const QSize size =
+            sizes.isEmpty() ? QSize(kCaptionIconSize, kCaptionIconSize) : sizes.front();
         m_captionImage = icon.pixmap(size);
     }
     PageFrame::SetCaption(text, icon);
@@ -128,7 +128,9 @@ QRect PageFrameWnd::MessageArea() const {
     return area;
 }
 
-QRect PageFrameWnd::CaptionArea() const { return PageFrame::CaptionArea(); }
+QRect PageFrameWnd::CaptionArea() const {
+    return PageFrame::CaptionArea();
+}
 
 void PageFrameWnd::DrawCaption(QPainter& painter, const QRect& area, const QString& text,
                                const QIcon&) {
@@ -149,7 +151,8 @@ void PageFrameWnd::DrawCaption(QPainter& painter, const QRect& area, const QStri
     double g = from.green();
     double b = from.blue();
     for (int x = area.left(); x <= area.right(); ++x) {
-        painter.setPen(QPen(QColor(static_cast<int>(r), static_cast<int>(g), static_cast<int>(b)), 1));
+        painter.setPen(
+            QPen(QColor(static_cast<int>(r), static_cast<int>(g), static_cast<int>(b)), 1));
         painter.drawLine(x, area.top(), x, area.bottom());
         r += dr;
         g += dg;
@@ -162,12 +165,14 @@ void PageFrameWnd::DrawCaption(QPainter& painter, const QRect& area, const QStri
         textLeft += 3 + m_captionImage.width() + 3;
     }
     textLeft += 2;
-    const QRect textArea(textLeft, area.top(), std::max(area.right() - textLeft + 1, 0), area.height());
+    const QRect textArea(textLeft, area.top(), std::max(area.right() - textLeft + 1, 0),
+                         area.height());
     painter.setPen(palette().color(QPalette::Inactive, QPalette::HighlightedText));
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.setFont(QApplication::font());
     m_drawnCaption = painter.fontMetrics().elidedText(text, Qt::ElideRight, textArea.width());
-    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_drawnCaption);
+    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     m_drawnCaption);
     painter.restore();
 }
 

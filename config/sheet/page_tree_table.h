@@ -66,7 +66,8 @@ constexpr bool ParentsComeFirst(const PageTreeTable& table) {
         }
         bool found = false;
         for (std::size_t j = 0; j < i; ++j) {
-            found |= table[j].pageCaption == table[i].parentCaption && table[j].parentCaption.empty();
+            found |=
+                table[j].pageCaption == table[i].parentCaption && table[j].parentCaption.empty();
         }
         if (!found) {
             return false;
@@ -85,7 +86,8 @@ static_assert(page_tree_detail::ParentsComeFirst(kDvrPageTree) &&
               page_tree_detail::ParentsComeFirst(kQ9C0PageTree));
 static_assert(kQ9C0PageTree[11].pageCaption == "Record Setting" &&
               kQ9C0PageTree[12].pageCaption == "Date");
-static_assert(kDvrPageTree[12].frameCaption == "DVR-Record" && kQ3A2PageTree[5].frameCaption.empty());
+static_assert(kDvrPageTree[12].frameCaption == "DVR-Record" &&
+              kQ3A2PageTree[5].frameCaption.empty());
 
 // The family's table; none for a product of no known family.
 const PageTreeTable* PageTreeTableFor(std::string_view productId);

@@ -18,8 +18,12 @@ DeviceIdentity DeviceIdentity::Current() {
     return device;
 }
 
-bool DeviceIdentity::IsDvr() const { return IsDvrFamilyId(productId); }
-bool DeviceIdentity::IsQ7B() const { return IsQ7BFamilyId(productId); }
+bool DeviceIdentity::IsDvr() const {
+    return IsDvrFamilyId(productId);
+}
+bool DeviceIdentity::IsQ7B() const {
+    return IsQ7BFamilyId(productId);
+}
 bool DeviceIdentity::Meets(std::string_view gate) const {
     return CompareVersion(gate, firmware) != 2;
 }
@@ -122,8 +126,9 @@ int BaudToRow(std::uint32_t baud) {
 }
 
 std::uint32_t RowToBaud(int row) {
-    return row >= 0 && row < static_cast<int>(kBaudRows.size()) ? kBaudRows[static_cast<std::size_t>(row)]
-                                                                 : kBaudRows[0];
+    return row >= 0 && row < static_cast<int>(kBaudRows.size())
+               ? kBaudRows[static_cast<std::size_t>(row)]
+               : kBaudRows[0];
 }
 
 std::span<const std::uint16_t> DurationRows(const DeviceIdentity& device) {
@@ -202,7 +207,8 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
     v.ddnsUser = ReadText(config.smtp, SMTP::DdnsUser);
     v.ddnsPassword = ReadText(config.smtp, SMTP::DdnsPassword);
     v.ddnsDomain = ReadText(config.smtp, SMTP::DdnsDomain);
-    v.ddnsProviderIndex = ProviderIndexOf(ReadText(config.smtp, SMTP::DdnsProvider), device.features);
+    v.ddnsProviderIndex =
+        ProviderIndexOf(ReadText(config.smtp, SMTP::DdnsProvider), device.features);
     // 5. The mail texts end inside their fields, as the Mail page's edits
     // hold one character less than each field.
     for (const SectionField& field :
@@ -213,7 +219,8 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
     const std::string mailFrom = ReadText(config.smtp, SMTP::MailFrom);
     switch (const SenderSplit split = SenderSplitOf(device)) {
         case SenderSplit::kSntp:
-            v.senderAddress = JoinSender(mailFrom, ReadText(config.sntp, SenderContinuationField(split)));
+            v.senderAddress =
+                JoinSender(mailFrom, ReadText(config.sntp, SenderContinuationField(split)));
             break;
         case SenderSplit::kSystem:
         case SenderSplit::kSystemBelowTitle:

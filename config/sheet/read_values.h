@@ -88,9 +88,10 @@ inline constexpr std::size_t kChannelNameRoom = 3;
 std::string GeneralPageTitle(const SystemConfigStruct& config, const DeviceIdentity& device);
 
 // Baud list rows of both peripherals.
-inline constexpr std::array<std::uint32_t, 7> kBaudRows{2400, 4800, 9600, 19200, 38400, 57600, 115200};
-int BaudToRow(std::uint32_t baud);       // an unknown rate reads as row 0
-std::uint32_t RowToBaud(int row);        // an unknown row writes 2400
+inline constexpr std::array<std::uint32_t, 7> kBaudRows{2400,  4800,  9600,  19200,
+                                                        38400, 57600, 115200};
+int BaudToRow(std::uint32_t baud);  // an unknown rate reads as row 0
+std::uint32_t RowToBaud(int row);   // an unknown row writes 2400
 
 // Alarm duration rows by family (seconds).
 inline constexpr std::array<std::uint16_t, 6> kServerDurations{3, 15, 30, 60, 1800, 65535};

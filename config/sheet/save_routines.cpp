@@ -29,10 +29,10 @@ struct SizeRow {
     std::uint8_t code;
     std::uint8_t units;
 };
-constexpr std::array<SizeRow, 6> kWidthRows{{
-    {720, 0, 45}, {704, 0, 44}, {640, 1, 40}, {352, 2, 22}, {320, 3, 20}, {176, 4, 11}}};
-constexpr std::array<SizeRow, 6> kHeightRows{{
-    {576, 0, 36}, {480, 0, 30}, {288, 1, 18}, {240, 1, 15}, {144, 1, 9}, {112, 1, 7}}};
+constexpr std::array<SizeRow, 6> kWidthRows{
+    {{720, 0, 45}, {704, 0, 44}, {640, 1, 40}, {352, 2, 22}, {320, 3, 20}, {176, 4, 11}}};
+constexpr std::array<SizeRow, 6> kHeightRows{
+    {{576, 0, 36}, {480, 0, 30}, {288, 1, 18}, {240, 1, 15}, {144, 1, 9}, {112, 1, 7}}};
 constexpr SizeRow kOtherWidth{320, 3, 20};
 constexpr SizeRow kOtherHeight{240, 1, 15};
 
@@ -153,9 +153,9 @@ int ConfigSaveRoutines::SaveMail(const MailPageValues& page) {
         }
         smtpChanged = true;
     }
-    for (const auto& [changed, option] : {std::pair{smtpChanged, kSysCfgSmtp},
-                                          std::pair{sntpChanged, kSysCfgSntp},
-                                          std::pair{systemChanged, kSysCfgSystem}}) {
+    for (const auto& [changed, option] :
+         {std::pair{smtpChanged, kSysCfgSmtp}, std::pair{sntpChanged, kSysCfgSntp},
+          std::pair{systemChanged, kSysCfgSystem}}) {
         if (changed && !Send(option)) {
             ShowMessage(kChangeFailedText);
             return 0;
@@ -167,7 +167,8 @@ int ConfigSaveRoutines::SaveMail(const MailPageValues& page) {
 int ConfigSaveRoutines::SaveFtp(const FtpPageValues& page) {
     auto& ftp = config().ftp;
     bool changed = false;
-    const auto text = [&](const SectionField& field, const std::string& value, const std::string& read) {
+    const auto text = [&](const SectionField& field, const std::string& value,
+                          const std::string& read) {
         // A text that does not fit leaves the field as it was.
         if (value != read && value.size() < field.width) {
             WriteText(ftp, field, value);
@@ -416,10 +417,13 @@ int ConfigSaveRoutines::SavePeripheral(const PeripheralPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveVideoSetting(VideoSettingPageValues& page, std::uint8_t videoMode) {
-    constexpr std::array<std::array<std::uint16_t, 2>, 3> kNtsc{{{704, 480}, {352, 240}, {176, 112}}};
-    constexpr std::array<std::array<std::uint16_t, 2>, 3> kPal{{{704, 576}, {352, 288}, {176, 144}}};
+    constexpr std::array<std::array<std::uint16_t, 2>, 3> kNtsc{
+        {{704, 480}, {352, 240}, {176, 112}}};
+    constexpr std::array<std::array<std::uint16_t, 2>, 3> kPal{
+        {{704, 576}, {352, 288}, {176, 144}}};
     if ((videoMode == 0 || videoMode == 1) && page.sizeChoice >= 0 && page.sizeChoice <= 2) {
-        const auto& size = (videoMode == 0 ? kNtsc : kPal)[static_cast<std::size_t>(page.sizeChoice)];
+        const auto& size =
+            (videoMode == 0 ? kNtsc : kPal)[static_cast<std::size_t>(page.sizeChoice)];
         page.width = size[0];
         page.height = size[1];
     }
@@ -452,7 +456,8 @@ int ConfigSaveRoutines::SaveVideoSetting(VideoSettingPageValues& page, std::uint
     }
     if (page.frameRateChoice != m_read.frameRateRow && page.frameRateChoice >= 0 &&
         page.frameRateChoice < static_cast<int>(kFrameRateCodes.size())) {
-        WriteU16(block, VIDEO::FrameRate, kFrameRateCodes[static_cast<std::size_t>(page.frameRateChoice)]);
+        WriteU16(block, VIDEO::FrameRate,
+                 kFrameRateCodes[static_cast<std::size_t>(page.frameRateChoice)]);
     }
     if (page.twoWayChoice != m_read.twoWay && (page.twoWayChoice == 0 || page.twoWayChoice == 1)) {
         WriteByte(block, VIDEO::TwoWay, page.twoWayChoice == 0 ? 0 : 4);
@@ -460,7 +465,8 @@ int ConfigSaveRoutines::SaveVideoSetting(VideoSettingPageValues& page, std::uint
     }
     if (page.qualityChoice != m_read.qualityRow && page.qualityChoice >= 0 &&
         page.qualityChoice < static_cast<int>(kQualityBytes.size())) {
-        WriteByte(block, VIDEO::Quality, kQualityBytes[static_cast<std::size_t>(page.qualityChoice)]);
+        WriteByte(block, VIDEO::Quality,
+                  kQualityBytes[static_cast<std::size_t>(page.qualityChoice)]);
     }
     if (!reset) {
         return 0;

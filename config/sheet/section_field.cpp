@@ -65,15 +65,15 @@ void WriteU32(SectionBytes section, const SectionField& field, std::uint32_t val
 std::array<std::uint8_t, 4> ReadIpv4(ConstSectionBytes section, const SectionField& field) {
     std::array<std::uint8_t, 4> octets{};
     if (FieldFits(section, field) && field.width >= 4) {
-        std::copy_n(section.begin() + static_cast<std::ptrdiff_t>(field.offset), 4,
-                    octets.begin());
+        std::copy_n(section.begin() + static_cast<std::ptrdiff_t>(field.offset), 4, octets.begin());
     }
     return octets;
 }
 
 std::uint32_t ReadIpv4Number(ConstSectionBytes section, const SectionField& field) {
     const auto octets = ReadIpv4(section, field);
-    return static_cast<std::uint32_t>(octets[0]) << 24 | static_cast<std::uint32_t>(octets[1]) << 16 |
+    return static_cast<std::uint32_t>(octets[0]) << 24 |
+           static_cast<std::uint32_t>(octets[1]) << 16 |
            static_cast<std::uint32_t>(octets[2]) << 8 | octets[3];
 }
 

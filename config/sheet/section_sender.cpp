@@ -7,21 +7,20 @@
 namespace {
 
 constexpr std::array kServerAllSections{
-    kSysCfgInf,   kSysCfgIp,    kSysCfgSecure, kSysCfgDns,   kSysCfgSmtp,
-    kSysCfgFtp,   kSysCfgPppoe, kSysCfgSystem, kSysCfgSntp,  kSysCfgImg,
+    kSysCfgInf,   kSysCfgIp,    kSysCfgSecure, kSysCfgDns,    kSysCfgSmtp,
+    kSysCfgFtp,   kSysCfgPppoe, kSysCfgSystem, kSysCfgSntp,   kSysCfgImg,
     kSysCfgRs485, kSysCfgAlarm, kSysCfgPeri,   kSysCfgOnline,
 };
 constexpr std::array kDvrAllSections{
-    kSysCfgInf,    kSysCfgIp,      kSysCfgSecure,  kSysCfgDns,    kSysCfgSmtp,
-    kSysCfgFtp,    kSysCfgPppoe,   kSysCfgSystem,  kSysCfgSntp,   kSysCfgImg,
-    kSysCfgRs485,  kSysCfgAlarm,   kSysCfgDvrLive, kSysCfgDvrOsd, kSysCfgDvrRec,
-    kSysCfgOnline,
+    kSysCfgInf,     kSysCfgIp,     kSysCfgSecure, kSysCfgDns,    kSysCfgSmtp,  kSysCfgFtp,
+    kSysCfgPppoe,   kSysCfgSystem, kSysCfgSntp,   kSysCfgImg,    kSysCfgRs485, kSysCfgAlarm,
+    kSysCfgDvrLive, kSysCfgDvrOsd, kSysCfgDvrRec, kSysCfgOnline,
 };
 
 // Section by section on older firmware, in this order.
 constexpr std::array kServerSingleReads{
-    kSysCfgIp,   kSysCfgOnline, kSysCfgAlarm, kSysCfgSecure, kSysCfgSmtp, kSysCfgFtp,
-    kSysCfgRs485, kSysCfgPeri,  kSysCfgSntp,  kSysCfgPppoe,  kSysCfgDns,
+    kSysCfgIp,    kSysCfgOnline, kSysCfgAlarm, kSysCfgSecure, kSysCfgSmtp, kSysCfgFtp,
+    kSysCfgRs485, kSysCfgPeri,   kSysCfgSntp,  kSysCfgPppoe,  kSysCfgDns,
 };
 constexpr std::array kDvrSingleReads{
     kSysCfgIp,    kSysCfgOnline,  kSysCfgAlarm,  kSysCfgSecure, kSysCfgSmtp, kSysCfgFtp,
@@ -56,8 +55,9 @@ std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device
         }
         return SectionsOfAllRead(device);
     }
-    const auto reads = [&]<std::size_t N>(const std::array<SysCfgOptionIndex, N>& options)
-        -> std::optional<SectionSet> {
+    const auto reads =
+        [&]<std::size_t N>(
+            const std::array<SysCfgOptionIndex, N>& options) -> std::optional<SectionSet> {
         for (const auto option : options) {
             const auto area = AreaOf(config, option, device);
             if (option == kSysCfgOnline) {

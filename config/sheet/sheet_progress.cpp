@@ -77,9 +77,13 @@ void SheetProgressBlock::Apply(std::uint32_t command, std::int32_t argument) {
     platform::PostWindowMessage(m_sheet, WM_SHEETPROGRESS, command, 0);
 }
 
-void SheetProgressBlock::Close() { m_closed.Set(); }
+void SheetProgressBlock::Close() {
+    m_closed.Set();
+}
 
-bool SheetProgressBlock::Closed() const { return m_closed.IsSet(); }
+bool SheetProgressBlock::Closed() const {
+    return m_closed.IsSet();
+}
 
 SheetProgressState SheetProgressBlock::State() const {
     std::lock_guard lock(m_lock);

@@ -90,10 +90,10 @@ bool PostSheetProgress(std::uint32_t command, std::int32_t argument,
 // Where the bar's parts go inside the progress rectangle (left, top, right,
 // bottom as the sheet keeps it).
 struct ProgressBarLayout {
-    bool filled = false;   // a filled part and a percentage are drawn
-    int fillWidth = 0;     // w
-    unsigned percent = 0;  // p
-    int textX = 0;         // where the percentage starts
+    bool filled = false;      // a filled part and a percentage are drawn
+    int fillWidth = 0;        // w
+    unsigned percent = 0;     // p
+    int textX = 0;            // where the percentage starts
     bool textInside = false;  // above 50 %: drawn on the filled part, in blue
 };
 ProgressBarLayout LayoutProgressBar(int left, int right, const SheetProgressState& state);

@@ -27,7 +27,8 @@ QRect Edges(int left, int top, int right, int bottom) {
     return QRect(left, top, right - left, bottom - top);
 }
 
-void Draw3dFrame(QPainter& painter, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
+void Draw3dFrame(QPainter& painter, const QRect& r, const QColor& topLeft,
+                 const QColor& bottomRight) {
     const int l = r.left();
     const int t = r.top();
     const int rr = r.left() + r.width() - 1;
@@ -130,10 +131,13 @@ void CTreePropSheet::AddPage(const QString& caption, PageFactory factory) {
     }
 }
 
-bool CTreePropSheet::PageWindowExists(int index) const { return PageWindow(index) != nullptr; }
+bool CTreePropSheet::PageWindowExists(int index) const {
+    return PageWindow(index) != nullptr;
+}
 
 QWidget* CTreePropSheet::PageWindow(int index) const {
-    return index >= 0 && index < PageCount() ? m_pages[static_cast<std::size_t>(index)].window : nullptr;
+    return index >= 0 && index < PageCount() ? m_pages[static_cast<std::size_t>(index)].window
+                                             : nullptr;
 }
 
 bool CTreePropSheet::SetPageIcon(int index, const QIcon& icon) {
@@ -156,7 +160,9 @@ bool CTreePropSheet::SetPageIcon(int index, const QList<QIcon>& images, int entr
     return SetPageIcon(index, images[entry]);
 }
 
-bool CTreePropSheet::DestroyPageIcon(int index) { return SetPageIcon(index, QIcon()); }
+bool CTreePropSheet::DestroyPageIcon(int index) {
+    return SetPageIcon(index, QIcon());
+}
 
 int CTreePropSheet::SetTreeMode(bool on) {
     if (m_initialised) {
@@ -210,8 +216,9 @@ void CTreePropSheet::InitSheet(const QRect& mainWindow, const QRect& workArea, f
     m_initialised = true;
     const QRect pageArea(kMargin, kMargin, kPageWidth, kPageHeight);
     const int tree = m_treeMode ? m_treeWidth : 0;
-    const QSize sheetSize(kMargin + kPageWidth + kMargin + tree,
-                          kMargin + kPageHeight + kMargin + kButtonBand + (m_treeMode ? kExtraBottom : 0));
+    const QSize sheetSize(
+        kMargin + kPageWidth + kMargin + tree,
+        kMargin + kPageHeight + kMargin + kButtonBand + (m_treeMode ? kExtraBottom : 0));
     setFixedSize(sheetSize);
 
     m_frame = std::make_unique<PageFrameWnd>();
@@ -224,14 +231,16 @@ void CTreePropSheet::InitSheet(const QRect& mainWindow, const QRect& workArea, f
     m_stack->hide();
 
     if (m_treeMode) {
-        const int treeBottom = pageArea.top() + pageArea.height() +
-                               static_cast<int>(std::trunc(28 * dpiScale));
-        const QRect treeRect = Edges(pageArea.left(), pageArea.top(),
-                                     pageArea.left() + m_treeWidth - 5, treeBottom);
+        const int treeBottom =
+            pageArea.top() + pageArea.height() + static_cast<int>(std::trunc(28 * dpiScale));
+        const QRect treeRect =
+            Edges(pageArea.left(), pageArea.top(), pageArea.left() + m_treeWidth - 5, treeBottom);
         const int pageBottom = pageArea.top() + pageArea.height();
         const int treeRight = treeRect.left() + treeRect.width();
-        m_progressRect = Edges(treeRight + 15, pageBottom + 15, sheetSize.width() - 15, pageBottom + 40);
-        m_titleRect = Edges(treeRect.left() + 2, treeBottom + 10, treeRight - 2, sheetSize.height() - 40);
+        m_progressRect =
+            Edges(treeRight + 15, pageBottom + 15, sheetSize.width() - 15, pageBottom + 40);
+        m_titleRect =
+            Edges(treeRect.left() + 2, treeBottom + 10, treeRight - 2, sheetSize.height() - 40);
 
         m_tree = new QTreeWidget(this);
         m_tree->setObjectName(QStringLiteral("PageTree"));
@@ -289,8 +298,9 @@ void CTreePropSheet::RefillPageTree() {
     for (int i = 0; m_table != nullptr && i < PageCount(); ++i) {
         const QString text = m_pages[static_cast<std::size_t>(i)].caption.left(260);
         std::size_t row = 0;
-        while (row < m_table->size() && QString::fromUtf8((*m_table)[row].pageCaption.data(),
-                                                          static_cast<int>((*m_table)[row].pageCaption.size())) != text) {
+        while (row < m_table->size() &&
+               QString::fromUtf8((*m_table)[row].pageCaption.data(),
+                                 static_cast<int>((*m_table)[row].pageCaption.size())) != text) {
             ++row;
         }
         if (row == m_table->size()) {
@@ -436,7 +446,8 @@ bool CTreePropSheet::SelectPageTreeItem(int index) {
     if (m_tree == nullptr || index < 0 || index >= PageCount()) {
         return false;
     }
-    std::function<QTreeWidgetItem*(QTreeWidgetItem*)> search = [&](QTreeWidgetItem* item) -> QTreeWidgetItem* {
+    std::function<QTreeWidgetItem*(QTreeWidgetItem*)> search =
+        [&](QTreeWidgetItem* item) -> QTreeWidgetItem* {
         if (item->data(0, Qt::UserRole).toInt() == index) {
             return item;
         }
@@ -484,9 +495,11 @@ void CTreePropSheet::ActivateNextPage() {
     for (QTreeWidgetItem* at = item; at != nullptr; at = at->parent()) {
         QTreeWidgetItem* parent = at->parent();
         const int count = parent != nullptr ? parent->childCount() : m_tree->topLevelItemCount();
-        const int position = parent != nullptr ? parent->indexOfChild(at) : m_tree->indexOfTopLevelItem(at);
+        const int position =
+            parent != nullptr ? parent->indexOfChild(at) : m_tree->indexOfTopLevelItem(at);
         if (position + 1 < count) {
-            SelectItem(parent != nullptr ? parent->child(position + 1) : m_tree->topLevelItem(position + 1));
+            SelectItem(parent != nullptr ? parent->child(position + 1)
+                                         : m_tree->topLevelItem(position + 1));
             return;
         }
     }
@@ -509,7 +522,8 @@ void CTreePropSheet::ActivatePreviousPage() {
     QTreeWidgetItem* item = m_tree->currentItem();
     if (item != nullptr) {
         QTreeWidgetItem* parent = item->parent();
-        const int position = parent != nullptr ? parent->indexOfChild(item) : m_tree->indexOfTopLevelItem(item);
+        const int position =
+            parent != nullptr ? parent->indexOfChild(item) : m_tree->indexOfTopLevelItem(item);
         if (position > 0) {
             SelectItem(lastDescendant(parent != nullptr ? parent->child(position - 1)
                                                         : m_tree->topLevelItem(position - 1)));
@@ -542,7 +556,8 @@ bool CTreePropSheet::event(QEvent* e) {
     return QDialog::event(e);
 }
 
-void CTreePropSheet::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam, std::uint64_t) {
+void CTreePropSheet::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                                         std::uint64_t) {
     if (message != WM_SHEETPROGRESS) {
         return;
     }
@@ -569,7 +584,8 @@ void CTreePropSheet::DrawTitleBand(QPainter& painter) {
     }
     painter.fillRect(m_titleRect, QColor(0, 50, 128));
     Draw3dFrame(painter, m_titleRect, QColor(0, 100, 230), QColor(0, 25, 64));
-    Draw3dFrame(painter, m_titleRect.adjusted(1, 1, -1, -1), QColor(0, 100, 230), QColor(0, 25, 64));
+    Draw3dFrame(painter, m_titleRect.adjusted(1, 1, -1, -1), QColor(0, 100, 230),
+                QColor(0, 25, 64));
     const QString title = SheetTitleFor(m_productId);
     if (title.isEmpty()) {
         return;
@@ -581,7 +597,8 @@ void CTreePropSheet::DrawTitleBand(QPainter& painter) {
     font.setStyleHint(QFont::Serif);
     // The band is only the tree's width: a title that would overrun it is
     // drawn smaller.
-    while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(title) > m_titleRect.width() - 8) {
+    while (font.pixelSize() > 6 &&
+           QFontMetrics(font).horizontalAdvance(title) > m_titleRect.width() - 8) {
         font.setPixelSize(font.pixelSize() - 1);
     }
     painter.setFont(font);
@@ -608,7 +625,8 @@ void CTreePropSheet::DrawProgress(QPainter& painter) {
     const ProgressBarLayout layout = LayoutProgressBar(r.left(), right, state);
     QColor textColour(196, 255, 0);
     if (layout.filled) {
-        const QRect fill = Edges(r.left() + 2, r.top() + 3, r.left() + 2 + layout.fillWidth, bottom - 3);
+        const QRect fill =
+            Edges(r.left() + 2, r.top() + 3, r.left() + 2 + layout.fillWidth, bottom - 3);
         painter.fillRect(fill, QColor(196, 255, 0));
         Draw3dFrame(painter, fill, QColor(100, 128, 0), QColor(255, 255, 0));
         if (layout.textInside) {

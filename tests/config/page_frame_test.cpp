@@ -31,8 +31,9 @@ QIcon TestIcon() {
 
 fs::path Artifacts() {
     const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path path = folder != nullptr && *folder != '\0' ? fs::path(folder)
-                                                               : fs::temp_directory_path() / "kestrune-artifacts";
+    const fs::path path = folder != nullptr && *folder != '\0'
+                              ? fs::path(folder)
+                              : fs::temp_directory_path() / "kestrune-artifacts";
     fs::create_directories(path);
     return path;
 }
@@ -81,7 +82,8 @@ TEST_F(PageFrameTest, CaptionIconAndEllipsis) {
     frame.SetCaption(longText);
     (void)frame.grab();
     EXPECT_NE(frame.DrawnCaptionText(), longText);
-    EXPECT_TRUE(frame.DrawnCaptionText().endsWith(QChar(0x2026))) << frame.DrawnCaptionText().toStdString();
+    EXPECT_TRUE(frame.DrawnCaptionText().endsWith(QChar(0x2026)))
+        << frame.DrawnCaptionText().toStdString();
     frame.SetCaption("Mail");
     (void)frame.grab();
     EXPECT_EQ(frame.DrawnCaptionText(), "Mail");
@@ -103,7 +105,8 @@ TEST_F(PageFrameTest, PictureOfTheFrame) {
     EXPECT_TRUE(shot.save(QString::fromStdString(target.string()), "PNG")) << target;
     // The strip's left end has the caption colour, the right end the face.
     const QImage strip = frame.grab().toImage();
-    EXPECT_EQ(strip.pixelColor(0, 12), frame.palette().color(QPalette::Inactive, QPalette::Highlight));
+    EXPECT_EQ(strip.pixelColor(0, 12),
+              frame.palette().color(QPalette::Inactive, QPalette::Highlight));
     EXPECT_NE(strip.pixelColor(0, 12), strip.pixelColor(399, 12));
     EXPECT_EQ(strip.pixelColor(200, 100), frame.palette().color(QPalette::Button));
 }

@@ -31,7 +31,9 @@ struct Sent {
     std::vector<Patch> patches;  // applied to the section as read
 };
 
-std::string Zeros(std::size_t n) { return std::string(n, '\0'); }
+std::string Zeros(std::size_t n) {
+    return std::string(n, '\0');
+}
 // A text followed by zeros to the field's width.
 std::string Field(std::string_view text, std::size_t width) {
     std::string bytes(text);
@@ -72,7 +74,8 @@ public:  // the case table's lambdas reach the fixture
             }
         }
         for (std::size_t i = 0; i < config.pppoeOld.size(); ++i) {
-            config.pppoeOld[i] = config.pppoe[i] = static_cast<std::uint8_t>(BaseByte(kSysCfgPppoe, i));
+            config.pppoeOld[i] = config.pppoe[i] =
+                static_cast<std::uint8_t>(BaseByte(kSysCfgPppoe, i));
         }
         for (std::size_t at : {71u, 87u, 407u, 439u}) {
             config.smtp[at] = 0;
@@ -119,12 +122,17 @@ public:  // the case table's lambdas reach the fixture
 
     // Page values equal to what the sheet read: a save sends nothing.
     MailPageValues MailAsRead() const {
-        return {readValues.senderAddress, readValues.mailServer, readValues.mailPassword,
-                readValues.mailUser, readValues.verifyMode, false, {}};
+        return {readValues.senderAddress,
+                readValues.mailServer,
+                readValues.mailPassword,
+                readValues.mailUser,
+                readValues.verifyMode,
+                false,
+                {}};
     }
     DdnsPageValues DdnsAsRead() const {
-        return {readValues.dnsServer,    readValues.autoDns,    readValues.ddnsEnable,
-                readValues.ddnsUser,     readValues.ddnsPassword, readValues.ddnsDomain,
+        return {readValues.dnsServer,        readValues.autoDns,      readValues.ddnsEnable,
+                readValues.ddnsUser,         readValues.ddnsPassword, readValues.ddnsDomain,
                 readValues.ddnsProviderIndex};
     }
     GeneralPageValues GeneralAsRead() const {
@@ -165,21 +173,30 @@ const std::string kTwenty = "abcdefghijklmnopqrst";
 
 const SaveCase kCases[] = {
     // Sender address: where its continuation goes, by family and gate.
-    {"DvrSender1027", "Q8A7", "1027", 0,
+    {"DvrSender1027",
+     "Q8A7",
+     "1027",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
          page.sender = kTwenty;
          return t.routines->SaveMail(page);
      },
      {{"SMTP", {{72, Field("abcdefghijklmno", 16)}}}, {"SNTP", {{8, Field("pqrst", 28)}}}}},
-    {"DvrSender1026", "Q8A7", "1026", 0,
+    {"DvrSender1026",
+     "Q8A7",
+     "1026",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
          page.sender = kTwenty;
          return t.routines->SaveMail(page);
      },
      {{"SMTP", {{72, Field("abcdefghijklmno", 16)}}}}},
-    {"Q9C0Sender1003", "Q9C0", "1003", 0,
+    {"Q9C0Sender1003",
+     "Q9C0",
+     "1003",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
          page.sender = std::string(50, 'x');
@@ -188,7 +205,10 @@ const SaveCase kCases[] = {
      {{"SMTP", {{72, Field(std::string(15, 'x'), 16)}}},
       {"SYSTEM", {{4, Field(std::string(27, 'x'), 32)}}}}},
     // A Q3A2 from "1010" keeps the continuation below its title (20..35).
-    {"Q3A2Sender1010KeepsTitle", "Q3A2", "1010", 0,
+    {"Q3A2Sender1010KeepsTitle",
+     "Q3A2",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
          page.sender = std::string(50, 'x');
@@ -196,14 +216,20 @@ const SaveCase kCases[] = {
      },
      {{"SMTP", {{72, Field(std::string(15, 'x'), 16)}}},
       {"SYSTEM", {{4, Field(std::string(15, 'x'), 16)}}}}},
-    {"Q7BSenderShort", "Q7B5", "1002", 0,
+    {"Q7BSenderShort",
+     "Q7B5",
+     "1002",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
          page.sender = "me@x.org";
          return t.routines->SaveMail(page);
      },
      {{"SMTP", {{72, Field("me@x.org", 16)}}}}},
-    {"MailServerVerifyRecipients", "Q7B7", "1010", 0,
+    {"MailServerVerifyRecipients",
+     "Q7B7",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
          page.server = "smtp.x.org";
@@ -217,7 +243,10 @@ const SaveCase kCases[] = {
         {8, Field("smtp.x.org", 64)},
         {136, Field("a <a@b.c>", 48) + Field(std::string(47, 'r'), 48) + Zeros(96)}}}}},
     // Dynamic DNS: DNS first, then SMTP.
-    {"DdnsServerAndUser", "Q3A2", "1010", 0,
+    {"DdnsServerAndUser",
+     "Q3A2",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.DdnsAsRead();
          page.dnsServer = 0x08080404;
@@ -228,7 +257,10 @@ const SaveCase kCases[] = {
      },
      {{"DNS", {{3, std::string("\0\x08\x08\x04\x04", 5)}}},
       {"SMTP", {{88, Field("statdns", 16)}, {104, Field("duser", 16)}}}}},
-    {"DdnsQuillmereOnly", "Q9C0", "1010", 0x80,
+    {"DdnsQuillmereOnly",
+     "Q9C0",
+     "1010",
+     0x80,
      [](SaveRoutinesTest& t) {
          auto page = t.DdnsAsRead();
          page.providerIndex = 0;
@@ -237,7 +269,10 @@ const SaveCase kCases[] = {
      },
      {{"SMTP", {{5, "\x01"}, {88, Field("quillmere", 16)}}}}},
     // FTP: a text that does not fit leaves its field; the port still goes.
-    {"FtpUserTooLong", "Q7B3", "1010", 0,
+    {"FtpUserTooLong",
+     "Q7B3",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          FtpPageValues page{t.readValues.ftpServer, std::string(16, 'u'), "pw",
                             t.readValues.ftpDirectory, 2121};
@@ -245,13 +280,19 @@ const SaveCase kCases[] = {
      },
      {{"FTP", {{52, Field("pw", 16)}, {100, "\x49\x08"}}}}},
     // Alarm: duration by family, post numbers + 1.
-    {"AlarmQ3A2", "Q3A2", "1010", 0,
+    {"AlarmQ3A2",
+     "Q3A2",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          AlarmPageValues page{3, 2, 7, 4, 4};
          return t.routines->SaveAlarm(page);
      },
      {{"ALARM", {{2, "\x05\x03"}, {5, "\x02\x08\x07"}, {9, "\x07"}}}}},
-    {"AlarmDvrLeavesChannelTwoInput", "Q8A3", "1030", 0,
+    {"AlarmDvrLeavesChannelTwoInput",
+     "Q8A3",
+     "1030",
+     0,
      [](SaveRoutinesTest& t) {
          AlarmPageValues page{t.readValues.alarmMethod, t.readValues.imageSize, 7,
                               t.readValues.postNumbersIndex, 3};
@@ -259,14 +300,20 @@ const SaveCase kCases[] = {
      },
      {{"ALARM", {{6, std::string("\x28\x00", 2)}}}}},
     // General: title and channel names.
-    {"GeneralDvrTitle", "Q8A7", "1030", 0,
+    {"GeneralDvrTitle",
+     "Q8A7",
+     "1030",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.GeneralAsRead();
          page.title = "Gate";
          return t.routines->SaveGeneral(page);
      },
      {{"SYSTEM", {{20, Field("Gate", 16)}}}}},
-    {"GeneralQ3A2ChannelNames", "Q3A2", "1010", 0,
+    {"GeneralQ3A2ChannelNames",
+     "Q3A2",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.GeneralAsRead();
          page.channel1Name = "CH1";
@@ -274,7 +321,10 @@ const SaveCase kCases[] = {
          return t.routines->SaveGeneral(page);
      },
      {{"RS485", {{44, Zeros(16)}, {44, "CH1"}}}}},
-    {"GeneralQ3A2WithoutTitle", "Q3A2", "1009", 0,
+    {"GeneralQ3A2WithoutTitle",
+     "Q3A2",
+     "1009",
+     0,
      [](SaveRoutinesTest& t) {
          auto page = t.GeneralAsRead();
          page.title = "Gate";  // bytes 20..35 hold the sender's continuation here
@@ -282,37 +332,55 @@ const SaveCase kCases[] = {
      },
      {}},
     // Peripherals: models by code, bauds by row.
-    {"Peripheral", "Q3A2", "1010", 0,
+    {"Peripheral",
+     "Q3A2",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
-         PeripheralPageValues page{9, t.readValues.device2Id, 10, t.readValues.device2ModelIndex,
-                                   6, 9};
+         PeripheralPageValues page{9, t.readValues.device2Id, 10, t.readValues.device2ModelIndex, 6,
+                                   9};
          return t.routines->SavePeripheral(page);
      },
-     {{"PERI", {{2, "\x19"}, {4, std::string("\x00\xC2\x01\x00\x60\x09\x00\x00", 8)}, {12, "\x09"}}}}},
+     {{"PERI",
+       {{2, "\x19"}, {4, std::string("\x00\xC2\x01\x00\x60\x09\x00\x00", 8)}, {12, "\x09"}}}}},
     // Server time.
-    {"SntpServerAndZone", "Q9C0", "1010", 0,
+    {"SntpServerAndZone",
+     "Q9C0",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          SntpPageValues page{false, "pool.ntp.org", 7, -5, 0, 1};
          return t.routines->SaveSntp(page);
      },
-     {{"SNTP", {{2, std::string("\xFB\x00", 2)}, {5, "\x07\x01"}, {8, Field("pool.ntp.org", 28)}}}}},
-    {"SntpAutomatic", "Q3A2", "1010", 0,
+     {{"SNTP",
+       {{2, std::string("\xFB\x00", 2)}, {5, "\x07\x01"}, {8, Field("pool.ntp.org", 28)}}}}},
+    {"SntpAutomatic",
+     "Q3A2",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          SntpPageValues page{true, "", t.readValues.zoneIndex, 0, 0, t.readValues.syncMode};
          return t.routines->SaveSntp(page);
      },
      {{"SNTP", {{8, Zeros(28)}}}}},
     // DVR timer rows.
-    {"TimerRecord", "Q8A5", "1030", 0,
+    {"TimerRecord",
+     "Q8A5",
+     "1030",
+     0,
      [](SaveRoutinesTest& t) {
-         TimerPageValues page{t.readValues.timerModes, t.readValues.timerStarts, t.readValues.timerEnds};
+         TimerPageValues page{t.readValues.timerModes, t.readValues.timerStarts,
+                              t.readValues.timerEnds};
          page.modes[0] = 2;
          page.ends[6] = TimerTime(23, 59);
          return t.routines->SaveTimerRecord(page);
      },
      {{"DVRREC", {{87, "\x02"}, {120, "\x3B\x17"}}}}},
     // Accounts.
-    {"AccountSlotsAndMaxUsers", "Q7B5", "1010", 0,
+    {"AccountSlotsAndMaxUsers",
+     "Q7B5",
+     "1010",
+     0,
      [](SaveRoutinesTest& t) {
          AccountPageValues page;
          page.slotsChanged = true;
@@ -330,14 +398,20 @@ const SaveCase kCases[] = {
         {168, "\x1E"},
         {176, "\xFF\xFF\xFF\xFF"}}}}},
     // In-place pages: their sections in order, as the page left them.
-    {"CameraPage", "Q8A7", "1030", 0,
+    {"CameraPage",
+     "Q8A7",
+     "1030",
+     0,
      [](SaveRoutinesTest& t) {
          WriteByte(t.sender->Area(kSysCfgDvrLive), cfg::DVRLIVE::Covert.At(1), 1);
          WriteByte(t.sender->Area(kSysCfgDvrRec), cfg::DVRREC::Record.At(2), 0);
          return t.routines->SaveCamera({true, true});
      },
      {{"DVRLIVE", {{85, "\x01"}}}, {"DVRREC", {{22, std::string("\0", 1)}}}}},
-    {"DevicePage", "Q8A7", "1030", 0,
+    {"DevicePage",
+     "Q8A7",
+     "1030",
+     0,
      [](SaveRoutinesTest& t) {
          DevicePageValues page;
          page.channelsChanged = true;
@@ -365,10 +439,10 @@ TEST_F(SaveRoutinesTest, UnchangedPagesSendNothing) {
             EXPECT_EQ(routines->SaveMail(MailAsRead()), 1);
             routines->SaveDdns(DdnsAsRead());
             EXPECT_EQ(routines->SaveGeneral(GeneralAsRead()), 1);
-            EXPECT_EQ(routines->SaveFtp({readValues.ftpServer, readValues.ftpUser,
-                                         readValues.ftpPassword, readValues.ftpDirectory,
-                                         readValues.ftpPort}),
-                      1);
+            EXPECT_EQ(
+                routines->SaveFtp({readValues.ftpServer, readValues.ftpUser, readValues.ftpPassword,
+                                   readValues.ftpDirectory, readValues.ftpPort}),
+                1);
             EXPECT_EQ(routines->SaveAlarm({readValues.alarmMethod, readValues.imageSize,
                                            readValues.videoSource, readValues.postNumbersIndex,
                                            readValues.alarmDurationIndex}),
@@ -376,11 +450,10 @@ TEST_F(SaveRoutinesTest, UnchangedPagesSendNothing) {
             EXPECT_EQ(routines->SaveTimerRecord(
                           {readValues.timerModes, readValues.timerStarts, readValues.timerEnds}),
                       1);
-            EXPECT_EQ(routines->SavePeripheral({readValues.device1Id, readValues.device2Id,
-                                                readValues.device1ModelIndex,
-                                                readValues.device2ModelIndex,
-                                                readValues.device1BaudIndex,
-                                                readValues.device2BaudIndex}),
+            EXPECT_EQ(routines->SavePeripheral(
+                          {readValues.device1Id, readValues.device2Id, readValues.device1ModelIndex,
+                           readValues.device2ModelIndex, readValues.device1BaudIndex,
+                           readValues.device2BaudIndex}),
                       1);
             EXPECT_FALSE(readValues.peripheralChanged);
         }
@@ -458,7 +531,7 @@ TEST_F(SaveRoutinesTest, FailureMessagesBySection) {
     general.title = "T";
     routines->SaveGeneral(general);  // no message
     SntpPageValues sntp{false, "x", readValues.zoneIndex, 0, 0, readValues.syncMode};
-    routines->OnSaveSntp(sntp);      // no message
+    routines->OnSaveSntp(sntp);  // no message
     const auto entries = boxes.sink().Entries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].textId, 0u);
@@ -514,7 +587,8 @@ TEST_F(SaveRoutinesTest, OnSaveSntpComparesWithTheSection) {
     EXPECT_EQ(routines->OnSaveSntp(page), 0);
     EXPECT_EQ(readValues.zoneIndex, 3);
     EXPECT_EQ(readValues.autoSntp, 1);
-    ExpectSent({{"SNTP", {{2, "\x01"}, {3, std::string("\0", 1)}, {5, "\x03\x01"}, {8, Zeros(28)}}}});
+    ExpectSent(
+        {{"SNTP", {{2, "\x01"}, {3, std::string("\0", 1)}, {5, "\x03\x01"}, {8, Zeros(28)}}}});
     // A second request with the same values finds the section equal.
     routines->OnSaveSntp(page);
     EXPECT_EQ(device.RequestCount(), 1u);
@@ -527,12 +601,12 @@ TEST_F(SaveRoutinesTest, VideoSettingWritesOnlyTheBlock) {
     EXPECT_EQ(routines->SaveVideoSetting(page, 1), 1);
     EXPECT_EQ(page.width, 176);
     EXPECT_EQ(page.height, 144);
-    const std::array<std::uint8_t, 16> expected{0xEE, 0xEE, 4,    0xEE, 0x99, 0,    0xEE, 4,
-                                                1,    11,   9,    70,   1,    0xEE, 0xEE, 0xEE};
+    const std::array<std::uint8_t, 16> expected{0xEE, 0xEE, 4, 0xEE, 0x99, 0,    0xEE, 4,
+                                                1,    11,   9, 70,   1,    0xEE, 0xEE, 0xEE};
     EXPECT_EQ(g_lpApp->SystemConfigStruct.videoSetting, expected);
     // An unknown size takes the table's last row and the stream's size.
-    VideoSettingPageValues odd{5, 800, 600, readValues.frameRateRow, readValues.twoWay,
-                               readValues.qualityRow};
+    VideoSettingPageValues odd{
+        5, 800, 600, readValues.frameRateRow, readValues.twoWay, readValues.qualityRow};
     EXPECT_EQ(routines->SaveVideoSetting(odd, 0), 1);
     EXPECT_EQ(g_lpApp->SystemConfigStruct.videoSetting[7], 3);
     EXPECT_EQ(g_lpApp->SystemConfigStruct.videoSetting[9], 20);
@@ -554,7 +628,8 @@ class OpeningReadTest : public SaveRoutinesTest {
 public:
     void SetUp() override {
         SaveRoutinesTest::SetUp();
-        device.SetHandler("/GetSysCfg.cgi", [this](const test_support::HttpRequest& request, test_support::Connection& c) {
+        device.SetHandler("/GetSysCfg.cgi", [this](const test_support::HttpRequest& request,
+                                                   test_support::Connection& c) {
             const std::string option(request.Param("Option").value_or(""));
             std::size_t size = 0;
             if (option == "ALL") {

@@ -67,7 +67,8 @@ std::variant<std::uint32_t, std::string> Read(ConstSectionBytes section, const G
         case FieldKind::kByte:
             return std::uint32_t{ReadByte(section, g.field)};
         case FieldKind::kSignedByte:
-            return static_cast<std::uint32_t>(static_cast<std::uint8_t>(ReadSignedByte(section, g.field)));
+            return static_cast<std::uint32_t>(
+                static_cast<std::uint8_t>(ReadSignedByte(section, g.field)));
         case FieldKind::kU16:
             return std::uint32_t{ReadU16(section, g.field)};
         case FieldKind::kU32:
@@ -86,7 +87,8 @@ void CheckSection(std::size_t size, const std::vector<Golden>& table) {
         Write(section, g);
         Bytes expected(size, kFill);
         ASSERT_LE(g.at + g.bytes.size(), size);
-        std::copy(g.bytes.begin(), g.bytes.end(), expected.begin() + static_cast<std::ptrdiff_t>(g.at));
+        std::copy(g.bytes.begin(), g.bytes.end(),
+                  expected.begin() + static_cast<std::ptrdiff_t>(g.at));
         EXPECT_EQ(section, expected);
         EXPECT_EQ(Read(expected, g), g.value);
     }
@@ -100,88 +102,98 @@ TEST(SectionLayout, Inf) {
 
 TEST(SectionLayout, Ip) {
     CheckSection(24, {
-        {IP::ServerIp, 0xC0A8010Au, 4, {192, 168, 1, 10}},
-        {IP::NetMask, 0xFFFFFF00u, 8, {255, 255, 255, 0}},
-        {IP::Gateway, 0x0A000001u, 12, {10, 0, 0, 1}},
-        {IP::WebPort, 8080u, 16, {0x90, 0x1F}},
-        {IP::IpType, 2u, 22, {2}},
-    });
+                         {IP::ServerIp, 0xC0A8010Au, 4, {192, 168, 1, 10}},
+                         {IP::NetMask, 0xFFFFFF00u, 8, {255, 255, 255, 0}},
+                         {IP::Gateway, 0x0A000001u, 12, {10, 0, 0, 1}},
+                         {IP::WebPort, 8080u, 16, {0x90, 0x1F}},
+                         {IP::IpType, 2u, 22, {2}},
+                     });
 }
 
 TEST(SectionLayout, PppoeBothLayouts) {
-    CheckSection(68, {
-        {PPPOE_OLD::UserName, std::string("olduser"), 36, TextBytes("olduser", 16)},
-        {PPPOE_OLD::Password, std::string("0123456789abcdef"), 52, TextBytes("0123456789abcdef", 16)},
-        {PPPOE::UserName, std::string("newuser@isp"), 4, TextBytes("newuser@isp", 32)},
-        {PPPOE::Password, std::string("pw"), 36, TextBytes("pw", 32)},
-    });
+    CheckSection(68,
+                 {
+                     {PPPOE_OLD::UserName, std::string("olduser"), 36, TextBytes("olduser", 16)},
+                     {PPPOE_OLD::Password, std::string("0123456789abcdef"), 52,
+                      TextBytes("0123456789abcdef", 16)},
+                     {PPPOE::UserName, std::string("newuser@isp"), 4, TextBytes("newuser@isp", 32)},
+                     {PPPOE::Password, std::string("pw"), 36, TextBytes("pw", 32)},
+                 });
 }
 
 TEST(SectionLayout, Secure) {
-    CheckSection(196, {
-        {SECURE::MaxUsers, 3u, 2, {3}},
-        {SECURE::UserName.At(0), std::string("admin"), 8, TextBytes("admin", 16)},
-        {SECURE::UserName.At(4), std::string("guest"), 72, TextBytes("guest", 16)},
-        {SECURE::Password.At(0), std::string("secret"), 88, TextBytes("secret", 16)},
-        {SECURE::Password.At(4), std::string("x"), 152, TextBytes("x", 16)},
-        {SECURE::Level.At(0), 30u, 168, {30}},
-        {SECURE::Level.At(4), 10u, 172, {10}},
-        {SECURE::LifeTime.At(0), 0xFFFFFFFFu, 176, {0xFF, 0xFF, 0xFF, 0xFF}},
-        {SECURE::LifeTime.At(4), 0x00010203u, 192, {3, 2, 1, 0}},
-    });
+    CheckSection(196,
+                 {
+                     {SECURE::MaxUsers, 3u, 2, {3}},
+                     {SECURE::UserName.At(0), std::string("admin"), 8, TextBytes("admin", 16)},
+                     {SECURE::UserName.At(4), std::string("guest"), 72, TextBytes("guest", 16)},
+                     {SECURE::Password.At(0), std::string("secret"), 88, TextBytes("secret", 16)},
+                     {SECURE::Password.At(4), std::string("x"), 152, TextBytes("x", 16)},
+                     {SECURE::Level.At(0), 30u, 168, {30}},
+                     {SECURE::Level.At(4), 10u, 172, {10}},
+                     {SECURE::LifeTime.At(0), 0xFFFFFFFFu, 176, {0xFF, 0xFF, 0xFF, 0xFF}},
+                     {SECURE::LifeTime.At(4), 0x00010203u, 192, {3, 2, 1, 0}},
+                 });
 }
 
 TEST(SectionLayout, Dns) {
     CheckSection(12, {
-        {DNS::AutoDns, 1u, 3, {1}},
-        {DNS::DnsServer, 0x08080404u, 4, {8, 8, 4, 4}},
-    });
+                         {DNS::AutoDns, 1u, 3, {1}},
+                         {DNS::DnsServer, 0x08080404u, 4, {8, 8, 4, 4}},
+                     });
 }
 
 TEST(SectionLayout, Smtp) {
-    CheckSection(440, {
-        {SMTP::VerifyPassword, 2u, 4, {2}},
-        {SMTP::DdnsEnable, 1u, 5, {1}},
-        {SMTP::MailServer, std::string("smtp.example.net"), 8, TextBytes("smtp.example.net", 64)},
-        {SMTP::MailFrom, std::string("cam@example.net"), 72, TextBytes("cam@example.net", 16)},
-        {SMTP::DdnsProvider, std::string("dyndns"), 88, TextBytes("dyndns", 16)},
-        {SMTP::DdnsUser, std::string("duser"), 104, TextBytes("duser", 16)},
-        {SMTP::DdnsPassword, std::string("dpass"), 120, TextBytes("dpass", 16)},
-        {SMTP::AlarmMail.At(0), std::string("a <a@b.c>"), 136, TextBytes("a <a@b.c>", 48)},
-        {SMTP::AlarmMail.At(3), std::string("<d@e.f>"), 280, TextBytes("<d@e.f>", 48)},
-        {SMTP::DdnsDomain, std::string("cam.dyndns.org"), 328, TextBytes("cam.dyndns.org", 48)},
-        {SMTP::MailUser, std::string("mailuser"), 376, TextBytes("mailuser", 32)},
-        {SMTP::MailPassword, std::string("mailpass"), 408, TextBytes("mailpass", 32)},
-    });
+    CheckSection(
+        440,
+        {
+            {SMTP::VerifyPassword, 2u, 4, {2}},
+            {SMTP::DdnsEnable, 1u, 5, {1}},
+            {SMTP::MailServer, std::string("smtp.example.net"), 8,
+             TextBytes("smtp.example.net", 64)},
+            {SMTP::MailFrom, std::string("cam@example.net"), 72, TextBytes("cam@example.net", 16)},
+            {SMTP::DdnsProvider, std::string("dyndns"), 88, TextBytes("dyndns", 16)},
+            {SMTP::DdnsUser, std::string("duser"), 104, TextBytes("duser", 16)},
+            {SMTP::DdnsPassword, std::string("dpass"), 120, TextBytes("dpass", 16)},
+            {SMTP::AlarmMail.At(0), std::string("a <a@b.c>"), 136, TextBytes("a <a@b.c>", 48)},
+            {SMTP::AlarmMail.At(3), std::string("<d@e.f>"), 280, TextBytes("<d@e.f>", 48)},
+            {SMTP::DdnsDomain, std::string("cam.dyndns.org"), 328, TextBytes("cam.dyndns.org", 48)},
+            {SMTP::MailUser, std::string("mailuser"), 376, TextBytes("mailuser", 32)},
+            {SMTP::MailPassword, std::string("mailpass"), 408, TextBytes("mailpass", 32)},
+        });
 }
 
 TEST(SectionLayout, Ftp) {
-    CheckSection(104, {
-        {FTP::Server, std::string("ftp.example.net"), 4, TextBytes("ftp.example.net", 32)},
-        {FTP::User, std::string("fuser"), 36, TextBytes("fuser", 16)},
-        {FTP::Password, std::string("fpass"), 52, TextBytes("fpass", 16)},
-        {FTP::Directory, std::string("/alarm"), 68, TextBytes("/alarm", 32)},
-        {FTP::Port, 2121u, 100, {0x49, 0x08}},
-    });
+    CheckSection(
+        104, {
+                 {FTP::Server, std::string("ftp.example.net"), 4, TextBytes("ftp.example.net", 32)},
+                 {FTP::User, std::string("fuser"), 36, TextBytes("fuser", 16)},
+                 {FTP::Password, std::string("fpass"), 52, TextBytes("fpass", 16)},
+                 {FTP::Directory, std::string("/alarm"), 68, TextBytes("/alarm", 32)},
+                 {FTP::Port, 2121u, 100, {0x49, 0x08}},
+             });
 }
 
 TEST(SectionLayout, System) {
-    CheckSection(36, {
-        {SYSTEM::MailFromMore, std::string("rest-of-sender"), 4, TextBytes("rest-of-sender", 32)},
-        {SYSTEM::MailFromMoreBelowTitle, std::string("below"), 4, TextBytes("below", 16)},
-        {SYSTEM::Title, std::string("FrontDoor"), 20, TextBytes("FrontDoor", 16)},
-    });
+    CheckSection(
+        36, {
+                {SYSTEM::MailFromMore, std::string("rest-of-sender"), 4,
+                 TextBytes("rest-of-sender", 32)},
+                {SYSTEM::MailFromMoreBelowTitle, std::string("below"), 4, TextBytes("below", 16)},
+                {SYSTEM::Title, std::string("FrontDoor"), 20, TextBytes("FrontDoor", 16)},
+            });
 }
 
 TEST(SectionLayout, Sntp) {
-    CheckSection(36, {
-        {SNTP::GmtHours, static_cast<std::uint32_t>(0xFB), 2, {0xFB}},  // -5
-        {SNTP::GmtMinutes, 30u, 3, {30}},
-        {SNTP::ZoneIndex, 12u, 5, {12}},
-        {SNTP::SyncMode, 1u, 6, {1}},
-        {SNTP::Server, std::string("pool.ntp.org"), 8, TextBytes("pool.ntp.org", 28)},
-        {SNTP::MailFromMore, std::string("more"), 8, TextBytes("more", 28)},
-    });
+    CheckSection(36,
+                 {
+                     {SNTP::GmtHours, static_cast<std::uint32_t>(0xFB), 2, {0xFB}},  // -5
+                     {SNTP::GmtMinutes, 30u, 3, {30}},
+                     {SNTP::ZoneIndex, 12u, 5, {12}},
+                     {SNTP::SyncMode, 1u, 6, {1}},
+                     {SNTP::Server, std::string("pool.ntp.org"), 8, TextBytes("pool.ntp.org", 28)},
+                     {SNTP::MailFromMore, std::string("more"), 8, TextBytes("more", 28)},
+                 });
     const Bytes minusFive{0, 0, 0xFB, 0xE2, 0, 0, 0, 0};
     EXPECT_EQ(ReadSignedByte(minusFive, SNTP::GmtHours), -5);
     EXPECT_EQ(ReadSignedByte(minusFive, SNTP::GmtMinutes), -30);
@@ -189,59 +201,61 @@ TEST(SectionLayout, Sntp) {
 
 TEST(SectionLayout, Rs485) {
     CheckSection(124, {
-        {RS485::DeviceId.At(0), 7u, 12, {7}},
-        {RS485::DeviceId.At(15), 9u, 27, {9}},
-        {RS485::DeviceType.At(0), 1u, 28, {1}},
-        {RS485::DeviceType.At(15), 1u, 43, {1}},
-        {RS485::Protocol.At(0), 1u, 44, {1}},
-        {RS485::Protocol.At(15), 2u, 59, {2}},
-        {RS485::BaudRate.At(0), 9600u, 60, {0x80, 0x25, 0, 0}},
-        {RS485::BaudRate.At(15), 115200u, 120, {0x00, 0xC2, 0x01, 0}},
-        {RS485::Ch1Name, std::string("CAM"), 44, TextBytes("CAM", 8)},
-        {RS485::Ch2Name, std::string("DR"), 52, TextBytes("DR", 8)},
-    });
+                          {RS485::DeviceId.At(0), 7u, 12, {7}},
+                          {RS485::DeviceId.At(15), 9u, 27, {9}},
+                          {RS485::DeviceType.At(0), 1u, 28, {1}},
+                          {RS485::DeviceType.At(15), 1u, 43, {1}},
+                          {RS485::Protocol.At(0), 1u, 44, {1}},
+                          {RS485::Protocol.At(15), 2u, 59, {2}},
+                          {RS485::BaudRate.At(0), 9600u, 60, {0x80, 0x25, 0, 0}},
+                          {RS485::BaudRate.At(15), 115200u, 120, {0x00, 0xC2, 0x01, 0}},
+                          {RS485::Ch1Name, std::string("CAM"), 44, TextBytes("CAM", 8)},
+                          {RS485::Ch2Name, std::string("DR"), 52, TextBytes("DR", 8)},
+                      });
 }
 
 TEST(SectionLayout, Alarm) {
     CheckSection(24, {
-        {ALARM::PostNumbers, 3u, 2, {3}},
-        {ALARM::Method, 3u, 3, {3}},
-        {ALARM::ImageSize, 2u, 5, {2}},
-        {ALARM::Duration, 1800u, 6, {0x08, 0x07}},
-        {ALARM::AlarmInput.At(0), 2u, 8, {2}},
-        {ALARM::AlarmInput.At(15), 1u, 23, {1}},
-        {ALARM::VideoSource, 4u, 9, {4}},
-    });
+                         {ALARM::PostNumbers, 3u, 2, {3}},
+                         {ALARM::Method, 3u, 3, {3}},
+                         {ALARM::ImageSize, 2u, 5, {2}},
+                         {ALARM::Duration, 1800u, 6, {0x08, 0x07}},
+                         {ALARM::AlarmInput.At(0), 2u, 8, {2}},
+                         {ALARM::AlarmInput.At(15), 1u, 23, {1}},
+                         {ALARM::VideoSource, 4u, 9, {4}},
+                     });
 }
 
 TEST(SectionLayout, Online) {
-    CheckSection(240, {
-        {ONLINE::UserName.At(0), std::string("viewer"), 0, TextBytes("viewer", 16)},
-        {ONLINE::Address.At(0), 0xC0A80102u, 16, {192, 168, 1, 2}},
-        {ONLINE::Level.At(0), 20u, 20, {20}},
-        {ONLINE::Channel.At(0), 3u, 21, {3}},
-        {ONLINE::Resolution.At(0), 1u, 22, {1}},
-        {ONLINE::Quality.At(0), 2u, 23, {2}},
-        {ONLINE::UserName.At(9), std::string("last"), 216, TextBytes("last", 16)},
-        {ONLINE::Quality.At(9), 1u, 239, {1}},
-    });
+    CheckSection(240,
+                 {
+                     {ONLINE::UserName.At(0), std::string("viewer"), 0, TextBytes("viewer", 16)},
+                     {ONLINE::Address.At(0), 0xC0A80102u, 16, {192, 168, 1, 2}},
+                     {ONLINE::Level.At(0), 20u, 20, {20}},
+                     {ONLINE::Channel.At(0), 3u, 21, {3}},
+                     {ONLINE::Resolution.At(0), 1u, 22, {1}},
+                     {ONLINE::Quality.At(0), 2u, 23, {2}},
+                     {ONLINE::UserName.At(9), std::string("last"), 216, TextBytes("last", 16)},
+                     {ONLINE::Quality.At(9), 1u, 239, {1}},
+                 });
 }
 
 TEST(SectionLayout, DvrLive) {
-    CheckSection(772, {
-        {DVRLIVE::Brightness.At(0), 128u, 4, {128}},
-        {DVRLIVE::Contrast.At(15), 100u, 35, {100}},
-        {DVRLIVE::Hue.At(1), 5u, 37, {5}},
-        {DVRLIVE::Saturation.At(15), 6u, 67, {6}},
-        {DVRLIVE::Covert.At(2), 1u, 86, {1}},
-        {DVRLIVE::Title.At(0), std::string("GATE"), 116, TextBytes("GATE", 6)},
-        {DVRLIVE::Title.At(15), std::string("YARD12"), 206, TextBytes("YARD12", 6)},
-        {DVRLIVE::Detect.At(0), 1u, 308, {1}},
-        {DVRLIVE::Ls.At(15), 4u, 339, {4}},
-        {DVRLIVE::Ss.At(0), 5u, 340, {5}},
-        {DVRLIVE::Ts.At(15), 6u, 371, {6}},
-        {DVRLIVE::Re.At(0), 7u, 372, {7}},
-    });
+    CheckSection(772,
+                 {
+                     {DVRLIVE::Brightness.At(0), 128u, 4, {128}},
+                     {DVRLIVE::Contrast.At(15), 100u, 35, {100}},
+                     {DVRLIVE::Hue.At(1), 5u, 37, {5}},
+                     {DVRLIVE::Saturation.At(15), 6u, 67, {6}},
+                     {DVRLIVE::Covert.At(2), 1u, 86, {1}},
+                     {DVRLIVE::Title.At(0), std::string("GATE"), 116, TextBytes("GATE", 6)},
+                     {DVRLIVE::Title.At(15), std::string("YARD12"), 206, TextBytes("YARD12", 6)},
+                     {DVRLIVE::Detect.At(0), 1u, 308, {1}},
+                     {DVRLIVE::Ls.At(15), 4u, 339, {4}},
+                     {DVRLIVE::Ss.At(0), 5u, 340, {5}},
+                     {DVRLIVE::Ts.At(15), 6u, 371, {6}},
+                     {DVRLIVE::Re.At(0), 7u, 372, {7}},
+                 });
     // The motion grid of channel 15 ends the section.
     EXPECT_EQ(DVRLIVE::Area.At(0).offset, 388u);
     EXPECT_EQ(DVRLIVE::Area.At(15).offset, 748u);
@@ -256,39 +270,39 @@ TEST(SectionLayout, DvrLive) {
 
 TEST(SectionLayout, DvrRec) {
     CheckSection(132, {
-        {DVRREC::Record.At(0), 1u, 20, {1}},
-        {DVRREC::Record.At(15), 1u, 35, {1}},
-        {DVRREC::TimerMode.At(0), 3u, 87, {3}},
-        {DVRREC::TimerMode.At(6), 8u, 93, {8}},
-        {DVRREC::TimerStart.At(0), 0x081Eu, 94, {0x1E, 0x08}},  // 08:30
-        {DVRREC::TimerStart.At(6), 0x1700u, 106, {0x00, 0x17}},
-        {DVRREC::TimerEnd.At(0), 0x1200u, 108, {0x00, 0x12}},
-        {DVRREC::TimerEnd.At(6), 0x173Bu, 120, {0x3B, 0x17}},  // 23:59
-    });
+                          {DVRREC::Record.At(0), 1u, 20, {1}},
+                          {DVRREC::Record.At(15), 1u, 35, {1}},
+                          {DVRREC::TimerMode.At(0), 3u, 87, {3}},
+                          {DVRREC::TimerMode.At(6), 8u, 93, {8}},
+                          {DVRREC::TimerStart.At(0), 0x081Eu, 94, {0x1E, 0x08}},  // 08:30
+                          {DVRREC::TimerStart.At(6), 0x1700u, 106, {0x00, 0x17}},
+                          {DVRREC::TimerEnd.At(0), 0x1200u, 108, {0x00, 0x12}},
+                          {DVRREC::TimerEnd.At(6), 0x173Bu, 120, {0x3B, 0x17}},  // 23:59
+                      });
 }
 
 TEST(SectionLayout, Peri) {
     CheckSection(16, {
-        {PERI::Model1, 25u, 2, {25}},
-        {PERI::Model2, 9u, 3, {9}},
-        {PERI::Baud1, 2400u, 4, {0x60, 0x09, 0, 0}},
-        {PERI::Baud2, 57600u, 8, {0x00, 0xE1, 0, 0}},
-        {PERI::Id1, 1u, 12, {1}},
-        {PERI::Id2, 255u, 13, {255}},
-    });
+                         {PERI::Model1, 25u, 2, {25}},
+                         {PERI::Model2, 9u, 3, {9}},
+                         {PERI::Baud1, 2400u, 4, {0x60, 0x09, 0, 0}},
+                         {PERI::Baud2, 57600u, 8, {0x00, 0xE1, 0, 0}},
+                         {PERI::Id1, 1u, 12, {1}},
+                         {PERI::Id2, 255u, 13, {255}},
+                     });
 }
 
 TEST(SectionLayout, VideoSettingBlock) {
     CheckSection(16, {
-        {VIDEO::TwoWay, 4u, 2, {4}},
-        {VIDEO::FrameRate, 0x99u, 4, {0x99, 0}},
-        {VIDEO::WidthCode, 2u, 7, {2}},
-        {VIDEO::HeightCode, 1u, 8, {1}},
-        {VIDEO::WidthUnits, 22u, 9, {22}},
-        {VIDEO::HeightUnits, 15u, 10, {15}},
-        {VIDEO::Quality, 70u, 11, {70}},
-        {VIDEO::SmallWidth, 1u, 12, {1}},
-    });
+                         {VIDEO::TwoWay, 4u, 2, {4}},
+                         {VIDEO::FrameRate, 0x99u, 4, {0x99, 0}},
+                         {VIDEO::WidthCode, 2u, 7, {2}},
+                         {VIDEO::HeightCode, 1u, 8, {1}},
+                         {VIDEO::WidthUnits, 22u, 9, {22}},
+                         {VIDEO::HeightUnits, 15u, 10, {15}},
+                         {VIDEO::Quality, 70u, 11, {70}},
+                         {VIDEO::SmallWidth, 1u, 12, {1}},
+                     });
 }
 
 // A text that fills its field has no terminator: the read stops at the
@@ -349,18 +363,19 @@ protected:
 
 TEST_F(AllOffsets, CompactFamily) {
     Split("Q3A2", "1010", 1136 + 24,
-          {{44 + 16, 0x50}, {44 + 17, 0x00},  // IP.WebPort 80
-           {68 + 2, 4},                        // SECURE.MaxUsers
-           {264 + 4, 9},                       // DNS.DnsServer first octet
-           {276 + 8, 'm'},                     // SMTP.MailServer
-           {716 + 100, 21},                    // FTP.Port
-           {820 + 4, 'p'},                     // PPPOE.UserName (newer layout)
-           {888 + 20, 'T'},                    // SYSTEM.Title
-           {924 + 5, 33},                      // SNTP.ZoneIndex
-           {972 + 44, 'C'},                    // RS485.Ch1Name
-           {1096 + 6, 15},                     // ALARM.Duration
-           {1120 + 13, 2},                     // PERI.Id2
-           {1136 + 0, 'u'}});                  // ONLINE.UserName of record 0
+          {{44 + 16, 0x50},
+           {44 + 17, 0x00},    // IP.WebPort 80
+           {68 + 2, 4},        // SECURE.MaxUsers
+           {264 + 4, 9},       // DNS.DnsServer first octet
+           {276 + 8, 'm'},     // SMTP.MailServer
+           {716 + 100, 21},    // FTP.Port
+           {820 + 4, 'p'},     // PPPOE.UserName (newer layout)
+           {888 + 20, 'T'},    // SYSTEM.Title
+           {924 + 5, 33},      // SNTP.ZoneIndex
+           {972 + 44, 'C'},    // RS485.Ch1Name
+           {1096 + 6, 15},     // ALARM.Duration
+           {1120 + 13, 2},     // PERI.Id2
+           {1136 + 0, 'u'}});  // ONLINE.UserName of record 0
     EXPECT_EQ(ReadU16(config().ip, IP::WebPort), 80);
     EXPECT_EQ(ReadByte(config().secure, SECURE::MaxUsers), 4);
     EXPECT_EQ(ReadIpv4(config().dns, DNS::DnsServer)[0], 9);

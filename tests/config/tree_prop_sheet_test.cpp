@@ -26,12 +26,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<QString> kQ7BPages = {"Network", "Mail",  "FTP",     "Alarm",     "Alarm List",
-                                        "General", "Account", "Online User Info", "File Path"};
-const std::vector<QString> kDvrPages = {
-    "Network",      "DDNS",        "Mail",   "FTP",         "DVR",     "Device",
-    "Detection",    "Network Backup", "Search List", "Timer Record", "Date", "Record Setting",
-    "Alarm",        "Alarm List",  "General", "Account",    "Online User Info", "File Path"};
+const std::vector<QString> kQ7BPages = {"Network",    "Mail",    "FTP",     "Alarm",
+                                        "Alarm List", "General", "Account", "Online User Info",
+                                        "File Path"};
+const std::vector<QString> kDvrPages = {"Network",
+                                        "DDNS",
+                                        "Mail",
+                                        "FTP",
+                                        "DVR",
+                                        "Device",
+                                        "Detection",
+                                        "Network Backup",
+                                        "Search List",
+                                        "Timer Record",
+                                        "Date",
+                                        "Record Setting",
+                                        "Alarm",
+                                        "Alarm List",
+                                        "General",
+                                        "Account",
+                                        "Online User Info",
+                                        "File Path"};
 
 class RefusingPage : public QLabel, public SheetPage {
 public:
@@ -140,7 +155,7 @@ TEST_F(TreeSheetTest, CtrlTabWalksTheTree) {
     EXPECT_EQ(sheet->ActivePageIndex(), 8);  // "File Path"
     CtrlTab(*sheet, true);
     EXPECT_EQ(sheet->ActivePageIndex(), 7);  // "Online User Info"
-    sheet->SetActivePage(5);                // "General"
+    sheet->SetActivePage(5);                 // "General"
     CtrlTab(*sheet, true);
     EXPECT_EQ(sheet->ActivePageIndex(), 4);  // "Alarm List", the previous root's last child
 }
@@ -342,7 +357,8 @@ TEST_P(FamilySheetPicture, TreeAndPicture) {
     EXPECT_EQ(shape, family.shape);
     sheet.show();
     QApplication::processEvents();
-    const fs::path target = Artifacts() / (std::string("tree_prop_sheet_") + family.product + ".png");
+    const fs::path target =
+        Artifacts() / (std::string("tree_prop_sheet_") + family.product + ".png");
     EXPECT_TRUE(sheet.grab().toImage().save(QString::fromStdString(target.string()), "PNG"));
 }
 
