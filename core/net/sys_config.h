@@ -87,6 +87,8 @@ struct SystemConfigStruct {
     std::array<std::uint8_t, SysCfgSize(kSysCfgDvrOsd)> dvrOsd{};
     std::array<std::uint8_t, SysCfgSize(kSysCfgDvrRec)> dvrRec{};
     std::array<std::uint8_t, SysCfgSize(kSysCfgPeri)> peri{};
+    // The video-setting block: kept beside the sections, never transferred.
+    std::array<std::uint8_t, 16> videoSetting{};
 };
 
 // The PPPOE gate of a product: "1052" for the DVR family, "1007" otherwise.

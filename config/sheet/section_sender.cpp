@@ -1,0 +1,106 @@
+#include "config/sheet/section_sender.h"
+
+#include <algorithm>
+
+#include "core/state/app_global_state.h"
+
+namespace {
+
+constexpr std::array kServerAllSections{
+    kSysCfgInf,   kSysCfgIp,    kSysCfgSecure, kSysCfgDns,    kSysCfgSmtp,
+    kSysCfgFtp,   kSysCfgPppoe, kSysCfgSystem, kSysCfgSntp,   kSysCfgImg,
+    kSysCfgRs485, kSysCfgAlarm, kSysCfgPeri,   kSysCfgOnline,
+};
+constexpr std::array kDvrAllSections{
+    kSysCfgInf,     kSysCfgIp,     kSysCfgSecure, kSysCfgDns,    kSysCfgSmtp,  kSysCfgFtp,
+    kSysCfgPppoe,   kSysCfgSystem, kSysCfgSntp,   kSysCfgImg,    kSysCfgRs485, kSysCfgAlarm,
+    kSysCfgDvrLive, kSysCfgDvrOsd, kSysCfgDvrRec, kSysCfgOnline,
+};
+
+// Section by section on older firmware, in this order.
+constexpr std::array kServerSingleReads{
+    kSysCfgIp,    kSysCfgOnline, kSysCfgAlarm, kSysCfgSecure, kSysCfgSmtp, kSysCfgFtp,
+    kSysCfgRs485, kSysCfgPeri,   kSysCfgSntp,  kSysCfgPppoe,  kSysCfgDns,
+};
+constexpr std::array kDvrSingleReads{
+    kSysCfgIp,    kSysCfgOnline,  kSysCfgAlarm,  kSysCfgSecure, kSysCfgSmtp, kSysCfgFtp,
+    kSysCfgRs485, kSysCfgDvrLive, kSysCfgDvrRec, kSysCfgPppoe,  kSysCfgDns,
+};
+
+template <std::size_t N>
+SectionSet SetOf(const std::array<SysCfgOptionIndex, N>& options) {
+    SectionSet set;
+    for (const auto option : options) {
+        set.set(option);
+    }
+    return set;
+}
+
+}  // namespace
+
+SectionSet SectionsOfAllRead(const DeviceIdentity& device) {
+    // Products of neither family get the DVR layout's split.
+    return device.IsServerFamily() ? SetOf(kServerAllSections) : SetOf(kDvrAllSections);
+}
+
+std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device) {
+    if (g_lpApp == nullptr) {
+        return std::nullopt;
+    }
+    SystemConfigStruct& config = g_lpApp->SystemConfigStruct;
+    const bool single = device.IsServerFamily() ? !device.Meets("0003") : !device.Meets("1024");
+    if (!single) {
+        if (ReadSysCfgSection(kSysCfgAll, {}) == 0) {
+            return std::nullopt;
+        }
+        return SectionsOfAllRead(device);
+    }
+    const auto reads =
+        [&]<std::size_t N>(
+            const std::array<SysCfgOptionIndex, N>& options) -> std::optional<SectionSet> {
+        for (const auto option : options) {
+            const auto area = AreaOf(config, option, device);
+            if (option == kSysCfgOnline) {
+                std::fill(area.begin(), area.end(), std::uint8_t{0});
+            }
+            if (ReadSysCfgSection(option, area) == 0) {
+                return std::nullopt;
+            }
+        }
+        return SetOf(options);
+    };
+    return device.IsServerFamily() ? reads(kServerSingleReads) : reads(kDvrSingleReads);
+}
+
+SectionSender::SectionSender(SystemConfigStruct& config, DeviceIdentity device, SectionSet read,
+                             Writer writer)
+    : m_config(config), m_device(std::move(device)), m_read(read), m_writer(std::move(writer)) {
+    if (!m_writer) {
+        m_writer = [](std::uint8_t option, std::span<const std::uint8_t> bytes) {
+            return WriteSysCfgSection(option, bytes);
+        };
+    }
+    for (std::uint8_t option = 0; option < kSysCfgAll; ++option) {
+        if (m_read.test(option)) {
+            const auto area = Area(option);
+            m_deviceBytes[option].assign(area.begin(), area.end());
+        }
+    }
+}
+
+SectionSender::Outcome SectionSender::Send(std::uint8_t option) {
+    if (option >= kSysCfgAll || !m_read.test(option)) {
+        return Outcome::kNotRead;
+    }
+    const auto area = Area(option);
+    auto& deviceBytes = m_deviceBytes[option];
+    if (std::equal(area.begin(), area.end(), deviceBytes.begin(), deviceBytes.end())) {
+        return Outcome::kUnchanged;
+    }
+    if (m_writer(option, area) == 0) {
+        ++m_failed;
+        return Outcome::kFailed;
+    }
+    deviceBytes.assign(area.begin(), area.end());
+    return Outcome::kSent;
+}
