@@ -515,15 +515,11 @@ void CIconButton::paintEvent(QPaintEvent*) {
 
     // Background.
     if (m_bDrawTransparent) {
-        if (m_background.isNull() && parentWidget() != nullptr) {
-            // The parent's own background under the button, without children,
-            // copied once.
-            m_background = QPixmap(size());
-            m_background.fill(pal.color(QPalette::Window));
-            parentWidget()->render(&m_background, QPoint(), QRegion(geometry()),
-                                   QWidget::DrawWindowBackground);
+        // A child widget shows its parent's pixels wherever it paints nothing,
+        // so only a background handed over with SetBk needs drawing.
+        if (!m_background.isNull()) {
+            p.drawPixmap(0, 0, m_background);
         }
-        p.drawPixmap(0, 0, m_background);
     } else {
         if (!m_bIsFlat && (focused || m_bIsDefault)) {
             p.setPen(Qt::black);

@@ -14,8 +14,10 @@
 #include "liveview/widgets/calendar_math.h"
 #include "liveview/widgets/calendar_wnd.h"
 #include "liveview/widgets/icon_button.h"
+#include "platform/program_folder.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tools/skingen/widget_faces.h"
 
 namespace fs = std::filesystem;
 using liveview::CCalendarWnd;
@@ -270,6 +272,13 @@ TEST_F(EditorTest, EveryLocaleIsReadWithoutReachingOutsideItsTexts) {
 }
 
 TEST_F(EditorTest, Pictures) {
+    // The drop-down button's face comes from the program folder.
+    test_support::TempDir home;
+    ASSERT_EQ(skingen::WriteWidgetFaces(home.path()), 1u);
+    platform::SetProgramFolder(home.path());
+    struct Reset {
+        ~Reset() { platform::ResetProgramFolder(); }
+    } reset;
     QWidget panel;
     panel.resize(380, 70);
     auto* us = new CDateTimeEditor(true, &panel, QLocale("en_US"));
@@ -278,11 +287,20 @@ TEST_F(EditorTest, Pictures) {
     auto* de = new CDateTimeEditor(false, &panel, QLocale("de_DE"));
     de->move(5, 38);
     de->SetDate(At(2026, 12, 10));
+    ASSERT_TRUE(us->DropDownButton()->HasBitmap());
+    EXPECT_EQ(qAlpha(us->DropDownButton()->InImage().pixel(0, 0)), 0);  // red is transparent
     panel.show();
     us->setFocus();
     us->SelectField(0);
     QApplication::processEvents();
     SavePicture(panel, "date_time_editor.png");
+    // The face shows on the drop-down button: its dark frame at the centre row.
+    const QImage face =
+        us->DropDownButton()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture = skingen::DrawCalendarFace();
+    const QPoint origin((face.width() - picture.width()) / 2,
+                        (face.height() - picture.height()) / 2);
+    EXPECT_EQ(face.pixel(origin + QPoint(0, 6)), picture.pixel(0, 6));
 }
 
 TEST(Calendar, DaysAndWeekdays) {
