@@ -7,6 +7,7 @@
 
 #include "tools/skingen/main_skin.h"
 #include "tools/skingen/skin_set.h"
+#include "tools/skingen/widget_faces.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     try {
         const std::size_t written =
             skingen::WriteSkin(skingen::LoginSkin(), argv[1]) + skingen::WriteMainSkin(argv[1]);
+        skingen::WriteWidgetFaces(argv[1]);
         std::printf("skingen: %zu files written below %s\n", written, argv[1]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "skingen: %s\n", error.what());
