@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "tools/skingen/main_skin.h"
 #include "tools/skingen/skin_set.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const std::size_t written = skingen::WriteSkin(skingen::LoginSkin(), argv[1]);
+        const std::size_t written =
+            skingen::WriteSkin(skingen::LoginSkin(), argv[1]) + skingen::WriteMainSkin(argv[1]);
         std::printf("skingen: %zu files written below %s\n", written, argv[1]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "skingen: %s\n", error.what());
