@@ -25,7 +25,7 @@ declare -A filters=(
   [platform]='*EventBehaviour.*:*EventWaiters.*:*Semaphore.*:*SemaphoreRelease.*:*Waits.*:*WaitForAny.*:*WaitForAnyPick.*:*StopWakesBlockedThread.*:*ThreadId.*:*ThreadLifetime.*:*ThreadStart.*:*ThreadStop.*:*ManualClock.*:*ManualClockPause.*:*WindowMessages.*:*WindowMessagesWithoutApplication.*'
   [core]='*ProcessControlTest.*:*LifetimeTest.*:*ThreadStopTest.*:*SessionLoginTest.*:*SessionRetryTest.*:*DeviceInfoTest.*:*LoginFailureTest.*:*LoginThreadCases.*:*ShutdownDuringLoginTest.*:*LoginDialogTest.*:*ConnectWaitTest.*:*ConnectWaitFailureTest.*:*LanExchange.*:*SearchDatagrams.*:*SearchDialogTest.*:*SearchDialogOutcomes.*:*BlockingSocket.*:*FakeDevice.*:*FakeDeviceHeader.*:*FakeDeviceModel.*:*FakeDeviceRefuses.*:*CgiCommandTable.*:*CgiUrl.*:*CommandRequestBytes.*:*DeviceCommandTest.*:*LoginTest.*:*LoginReplyCases.*:*LoginPort.*:*HostileReply.*:*DeviceReplies.*:*TraceLogTest.*:*DebugTraceTest.*:*SettingsTest.ReadersWriterAndSaverTogether'
   [media]='*StreamReceiver*:*StreamPipeline*:*RecorderTest.*:*UserStopTest.*:*HandOverTest.*:*SplitCreateFailureTest.*:*PreAlarm*:*FeedPreAlarmRingTest.*:*FrameTimer*:*AlarmWavePlayer.*:*AlarmWaveService.*'
-  [liveview]='*LivePictureTest.*:*MainWindowTest.*:*BarTest.*'
+  [liveview]='*LivePictureTest.*:*MainWindowTest.*:*BarTest.*:*TerminationSignalTest.*'
 )
 
 status=0
