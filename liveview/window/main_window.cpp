@@ -13,6 +13,7 @@
 
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
 #include "core/login/session_login.h"
 #include "core/application/string_table.h"
@@ -89,7 +90,15 @@ void CDravelinDlg::OnInitDialog() {
     app.h_MainDialogHandle = m_handle;
     app.lp_MainDialog = this;
     app.b_VideoStandard = app.b_VideoMode.load();
-    if (!ReadDeviceInformation()) return;
+    if (!ReadDeviceInformation()) {
+        // One failed request must not leave a blank window for good: say so,
+        // and let the re-login cycle (login, device information, stream)
+        // try again as it does after a stream failure.
+        WriteTraceLine("main window: device information not read, logging in again");
+        SetStatusText("Get device information failed!! Login again !!");
+        PostKernelMessage(Get_Image_TimeOut_Message);
+        return;
+    }
     app.b_VideoStandard = app.b_VideoMode.load();
     GetMediaState().C_ViewModeSelector.ResetViewMode();
     GetMediaState().C_FrameTimer.Start(app.str_ProductID.Get());
