@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
 
     // Signals close the program the way its Close button does; the guard
     // covers the exit routine too, so the bound holds for the whole way out.
-    TerminationSignalGuard signals;
+    TerminationSignalGuard signalGuard;
     CDravelinApp app;
     app.InitInstance();
     return app.ExitInstance();

@@ -1,6 +1,5 @@
 #include "media/decode_show.h"
 
-
 #include <algorithm>
 #include <array>
 #include <atomic>
