@@ -213,6 +213,22 @@ INSTANTIATE_TEST_SUITE_P(Products, SessionProductTest,
                                            ProductCase{"Q7B3", 1, 0}, ProductCase{"Q9C0", 1, 0}),
                          [](const auto& info) { return std::string(info.param.product); });
 
+// Types beyond the family tables never enter the linked-device table, also
+// when they would wrap to a valid byte.
+TEST_F(SessionLoginTest, UnknownLinkedTypesAreNotAdded) {
+    device.EnableDeviceModel();
+    device.SetReply("/Getdeviceinfo.cgi",
+                    Reply::Ok("MASTERNUM=3;MID=0;MTYPE=26;MID=1;MTYPE=275;MID=2;MTYPE=24;"
+                              "SLAVENUM=1;SID=4;STYPE=-5;SPROTOCOL=0;"));
+    ASSERT_EQ(LoginProcessThread(), 0u);
+    const CControlDevice& devices = g_lpApp->C_ControlD;
+    ASSERT_EQ(devices.Count(), 1);
+    EXPECT_EQ(devices.Entry(0).type, 24);
+    EXPECT_EQ(devices.Entry(0).id, 2);
+    EXPECT_NE(TraceLog().find("linked device of unknown type 26 is not added"), std::string::npos);
+    EXPECT_NE(TraceLog().find("linked device of unknown type 255 is not added"), std::string::npos);
+}
+
 TEST_F(SessionLoginTest, ElapsedTimeIsReportedAfterEachPause) {
     device.SetReply("/Login.cgi", Reply::Status(401, "No"));
     RunUntilRequests(3);
