@@ -2,6 +2,7 @@
 
 #include "core/application/application.h"
 #include "liveview/window/live_view_services.h"
+#include "liveview/window/termination_signals.h"
 #include "media/media_services.h"
 
 int main(int argc, char* argv[]) {
@@ -10,6 +11,9 @@ int main(int argc, char* argv[]) {
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;
 
+    // Signals close the program the way its Close button does; the guard
+    // covers the exit routine too, so the bound holds for the whole way out.
+    TerminationSignalGuard signalGuard;
     CDravelinApp app;
     app.InitInstance();
     return app.ExitInstance();

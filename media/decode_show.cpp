@@ -5,10 +5,12 @@
 #include <atomic>
 #include <cstring>
 #include <span>
+#include <string>
 
 #include "core/state/app_global_state.h"
 #include "core/login/kernel_message.h"
 #include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "media/media_state.h"
@@ -84,6 +86,11 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
 
     std::uint32_t previousTimeValue = 0;
     long consumedSlots = 0;
+    // Frames that arrive but cannot be shown (larger than an image slot,
+    // components the decoder refuses, damaged data) are dropped; the
+    // operator is told once per run of them instead of seeing the last
+    // status ("Start to get image!!") while nothing appears.
+    bool unshowableStreak = false;
     for (;;) {
         if (!WaitUnlessEnded(endEvent, *app.h_SocketFilledSem))
             return 0;
@@ -141,6 +148,13 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
         media.C_ViewModeSelector.UpdatePictureSize(app.w_ImageWidth, app.w_ImageHeight);
         LiveView().SetCurrentChannel(header.byChannelIndex);
 
+        if (!decoded && !unshowableStreak) {
+            WriteTraceLine("frame cannot be shown: " + std::to_string(app.w_ImageWidth.load()) + "x" +
+                           std::to_string(app.w_ImageHeight.load()) + ", " +
+                           std::to_string(header.dwImageLength) + " bytes");
+            LiveView().SetStatusText("The picture cannot be shown!!");
+        }
+        unshowableStreak = !decoded;
         if (!decoded) {
             app.h_ImageFreeSem->Release();
         } else {

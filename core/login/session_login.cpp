@@ -57,6 +57,9 @@ std::uint64_t NowSeconds() { return platform::TickCount64() / 1000; }
 
 // The MTYPE / STYPE value 1 stands for a PTZ slave.
 std::uint8_t LinkedType(int value) {
+    // Out-of-range values saturate, so the table refuses them instead of
+    // taking a wrapped type.
+    if (value < 0 || value > 255) return 255;
     return value == 1 ? kTypePtzSlave : static_cast<std::uint8_t>(value);
 }
 
@@ -130,7 +133,7 @@ bool ReadDeviceInformation() {
     CControlDevice& devices = app.C_ControlD;
     std::uint8_t lastType = 0;
     if (auto linked = items.Number("LINKDEVICE")) {
-        lastType = static_cast<std::uint8_t>(*linked);
+        lastType = *linked < 0 || *linked > 255 ? 255 : static_cast<std::uint8_t>(*linked);
         devices.AddDevice(0, 0, lastType, kDeviceMaster);
     } else if (auto masters = items.Number("MASTERNUM")) {
         std::size_t position = 0;

@@ -1,6 +1,7 @@
 #include "liveview/window/main_window.h"
 
 #include <QHBoxLayout>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QPainter>
@@ -12,9 +13,11 @@
 
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
 #include "core/login/session_login.h"
 #include "core/application/string_table.h"
+#include "core/application/trace_log.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/window_messages.h"
 #include "media/frame_header.h"
@@ -61,6 +64,14 @@ CDravelinDlg::CDravelinDlg(QWidget* parent)
     layout->addStretch(1);
     layout->addLayout(bottom);
     m_handle = platform::RegisterWindow(this);
+    auto* rateTimer = new QTimer(this);
+    connect(rateTimer, &QTimer::timeout, this, [this] { OnRateTimer(); });
+    rateTimer->start(500);
+}
+
+void CDravelinDlg::OnRateTimer() {
+    if (g_lpApp == nullptr || !g_lpApp->f_VideoConnected) return;
+    UpdateRates(platform::TickCount());
 }
 
 CDravelinDlg::~CDravelinDlg() {
@@ -79,7 +90,15 @@ void CDravelinDlg::OnInitDialog() {
     app.h_MainDialogHandle = m_handle;
     app.lp_MainDialog = this;
     app.b_VideoStandard = app.b_VideoMode.load();
-    if (!ReadDeviceInformation()) return;
+    if (!ReadDeviceInformation()) {
+        // One failed request must not leave a blank window for good: say so,
+        // and let the re-login cycle (login, device information, stream)
+        // try again as it does after a stream failure.
+        WriteTraceLine("main window: device information not read, logging in again");
+        SetStatusText("Get device information failed!! Login again !!");
+        PostKernelMessage(Get_Image_TimeOut_Message);
+        return;
+    }
     app.b_VideoStandard = app.b_VideoMode.load();
     GetMediaState().C_ViewModeSelector.ResetViewMode();
     GetMediaState().C_FrameTimer.Start(app.str_ProductID.Get());
@@ -190,6 +209,7 @@ int CDravelinDlg::DrawVideoFrame() {
 // Every two seconds: the frame rate and data rate of the period just ended.
 void CDravelinDlg::UpdateRates(std::uint32_t now) {
     AppGlobalState& app = *g_lpApp;
+    std::lock_guard rateLock(m_rateLock);
     const auto elapsed = static_cast<std::int32_t>(now - app.dw_RateTick.load());
     if (elapsed < static_cast<std::int32_t>(kRatePeriodMs)) return;
 
@@ -316,13 +336,14 @@ int CDravelinDlg::DestroyWindow() {
     if (m_destroyed) return 1;
     m_destroyed = true;
     Media().StopRecorders();
-    if (!ExitLoginResource()) return 0;
-    if (!ExitProcessResource()) return 0;
-    if (g_lpApp != nullptr) {
-        g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
-        if (g_lpApp->h_EndofShowImageEvent) g_lpApp->h_EndofShowImageEvent->Set();
-    }
-    platform::Sleep(std::chrono::milliseconds(100));
+    // Both releases are tried and the settings saved whatever they report:
+    // a thread that would not end is already traced by the stopper, and
+    // keeping the window open would only leave the operator stuck.
+    if (!ExitLoginResource()) WriteTraceLine("main window: login resources not fully released");
+    if (!ExitProcessResource()) WriteTraceLine("main window: process resources not fully released");
+    if (g_lpApp != nullptr) g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
+    // The show thread's end event belonged to the login resources, which are
+    // gone now; nothing is left to set or to wait for.
     return 1;
 }
 

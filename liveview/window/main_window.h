@@ -29,6 +29,9 @@ public:
     // and lets the stream start.
     void OnInitDialog();
     // Stops the recorders and the threads, saves the settings and closes.
+    // A resource that cannot be released is traced; the settings are still
+    // saved and the window still closes, so the operator is never left with a
+    // window that cannot be shut.
     int DestroyWindow();
 
     // Replaces the status line; callable from any thread.
@@ -49,6 +52,11 @@ public:
     void ClearInfoTexts();
     std::string AlarmText() const;
     std::string TitleText() const;
+
+    // Every half second on the GUI thread: when a rate period ended without a
+    // frame drawn, the figures are computed anyway, so a stalled stream shows
+    // "FR:0.00 fps" instead of the last healthy rate.
+    void OnRateTimer();
 
     // The picture last handed to the window (a copy; for tests).
     QImage CurrentPicture() const;
@@ -82,7 +90,9 @@ private:
     QImage m_front;
     QImage m_back;
 
-    // Only the kernel-message thread touches these.
+    // The kernel-message thread (after each frame) and the GUI thread's rate
+    // timer (during a stall) both end rate periods.
+    std::mutex m_rateLock;
     std::uint32_t m_frameCountAtPeriodStart = 0;
     std::string m_frameRateText;
     std::string m_dataRateText;

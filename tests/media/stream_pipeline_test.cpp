@@ -88,6 +88,15 @@ public:
         std::lock_guard lock(m_lock);
         m_channels.push_back(channelIndex);
     }
+    int SetStatusText(const std::string& text) override {
+        std::lock_guard lock(m_lock);
+        m_statusTexts.push_back(text);
+        return 1;
+    }
+    std::vector<std::string> StatusTexts() {
+        std::lock_guard lock(m_lock);
+        return m_statusTexts;
+    }
 
     bool WaitForDrawings(std::size_t count) {
         std::unique_lock lock(m_lock);
@@ -109,6 +118,7 @@ private:
     std::condition_variable m_changed;
     std::vector<Drawing> m_drawings;
     std::vector<int> m_channels;
+    std::vector<std::string> m_statusTexts;
 };
 
 // The picture the decoder makes of a JPEG, as the drawing would see it.
@@ -367,6 +377,8 @@ TEST_F(StreamPipelineTest, AFrameThatDoesNotDecodeIsSkipped) {
     EXPECT_EQ(drawings[1].pictureHash, DecodedHash(SmallJpegs().Frame(3)));
     EXPECT_EQ(drawings[1].frameCount, 2u);
     EXPECT_EQ(m_liveView.Channels(), (std::vector<int>{0, 1, 2, 3}));
+    // The two dropped frames in a row are reported once.
+    EXPECT_EQ(m_liveView.StatusTexts(), std::vector<std::string>{"The picture cannot be shown!!"});
     const CPreAlarmRing& ring = GetMediaState().C_PreAlarmRing;
     const auto slots = NewestRingSlots(2);
     EXPECT_EQ(ToVector(ring.Jpeg(slots[0])), script.Frames()[0].image);

@@ -50,6 +50,11 @@ struct DeviceProfile {
     std::uint16_t webPort = 80;                        // as reported in the IP section
 };
 
+// The profile of a device of the given product id: the default profile with
+// the id, a host name and the linked devices a device of that family
+// reports. Nothing for an id the client does not know.
+std::optional<DeviceProfile> ProfileForProduct(std::string_view productId);
+
 // Stream settings the client last asked for with "/Getdeviceinfo.cgi".
 struct StreamSettings {
     int resolution = 0;

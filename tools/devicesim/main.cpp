@@ -31,13 +31,17 @@ struct Arguments {
     // The LAN search endpoint: off unless a search port is given.
     std::optional<std::uint16_t> searchPort;
     std::uint16_t replyPort = 3332;
+    devicesim::DeviceProfile profile;
+    bool productGiven = false;  // --product given: its own linked devices stay
 };
 
 void PrintUsage() {
     std::fputs(
         "usage: devicesim [--port N] [--user NAME] [--password TEXT] [--fps N]\n"
         "                 [--alarm-period SECONDS [--alarm-length SECONDS]]\n"
-        "                 [--search-port N [--reply-port N]]\n",
+        "                 [--search-port N [--reply-port N]]\n"
+        "                 [--product Q8A7|Q8A5|Q8A3|Q3A2|Q7B7|Q7B5|Q7B3|Q9C0]\n"
+        "                 [--user-level 30|20|10|0]\n",
         stderr);
 }
 
@@ -65,6 +69,16 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
             } else {
                 args.replyPort = static_cast<std::uint16_t>(*port);
             }
+        } else if (name == "--product") {
+            const auto profile = devicesim::ProfileForProduct(value);
+            if (!profile) return std::nullopt;
+            const int level = args.profile.userLevel;
+            args.profile = *profile;
+            args.profile.userLevel = level;
+            args.productGiven = true;
+        } else if (name == "--user-level") {
+            if (value != "30" && value != "20" && value != "10" && value != "0") return std::nullopt;
+            args.profile.userLevel = std::stoi(std::string(value));
         } else if (name == "--user") {
             args.user = value;
         } else if (name == "--password") {
@@ -180,8 +194,9 @@ int main(int argc, char** argv) {
         // With periodic alarms the recorder reports itself as a linked DVR
         // ("ZRT 417 DVR", type 19): the client evaluates the alarm bits of
         // such devices and records them.
-        devicesim::DeviceProfile profile;
-        if (args->stream.alarmPeriod.count() > 0) profile.masters = {{0, 19, 0}};
+        devicesim::DeviceProfile profile = args->profile;
+        // Alarms are only evaluated by the client for a linked DVR.
+        if (args->stream.alarmPeriod.count() > 0 && !args->productGiven) profile.masters = {{0, 19, 0}};
         devicesim::DeviceModel model(args->user, args->password, profile);
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
 

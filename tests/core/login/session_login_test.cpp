@@ -24,6 +24,7 @@
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "tests/support/fake_device.h"
+#include "tools/devicesim/device_model.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -178,6 +179,55 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RetryCase{"TooManyUsers", 202, {20000ms, 3000ms, 3000ms, 2000ms}, {1, 7, 3, 0, 6, 1}, 102},
                       RetryCase{"Refused", 401, {3000ms, 3000ms, 2000ms}, {1, 3, 0, 6, 1}, 100}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The simulator acts as each product; the session login fills the
+// linked-device table from its reply and picks the family's current entry.
+struct ProductCase {
+    const char* product;
+    int count;
+    int currentType;
+};
+
+class SessionProductTest : public SessionLoginTest, public ::testing::WithParamInterface<ProductCase> {};
+
+TEST_P(SessionProductTest, SimulatorProductFillsTheTable) {
+    const ProductCase& c = GetParam();
+    auto profile = devicesim::ProfileForProduct(c.product);
+    ASSERT_TRUE(profile);
+    profile->userLevel = 20;
+    device.EnableDeviceModel("tresk", "tresk", *profile);
+    settings().m_bySelectedChannel = 2;  // Q3A2: the linked DVR
+    ASSERT_EQ(LoginProcessThread(), 0u);
+    EXPECT_EQ(g_lpApp->str_ProductID.Get(), c.product);
+    EXPECT_EQ(g_lpApp->w_UserLevel.load(), 20);
+    EXPECT_EQ(g_lpApp->C_ControlD.Count(), c.count);
+    EXPECT_EQ(g_lpApp->C_ControlD.GetCurrentType(), c.currentType);
+    EXPECT_EQ(g_lpApp->C_ControlD.IsCurrentMaster(), 1);
+    EXPECT_FALSE(devicesim::ProfileForProduct("Q8A8"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Products, SessionProductTest,
+                         ::testing::Values(ProductCase{"Q8A7", 2, 24}, ProductCase{"Q8A5", 2, 20},
+                                           ProductCase{"Q8A3", 2, 21}, ProductCase{"Q3A2", 2, 12},
+                                           ProductCase{"Q7B7", 2, 0}, ProductCase{"Q7B5", 2, 0},
+                                           ProductCase{"Q7B3", 1, 0}, ProductCase{"Q9C0", 1, 0}),
+                         [](const auto& info) { return std::string(info.param.product); });
+
+// Types beyond the family tables never enter the linked-device table, also
+// when they would wrap to a valid byte.
+TEST_F(SessionLoginTest, UnknownLinkedTypesAreNotAdded) {
+    device.EnableDeviceModel();
+    device.SetReply("/Getdeviceinfo.cgi",
+                    Reply::Ok("MASTERNUM=3;MID=0;MTYPE=26;MID=1;MTYPE=275;MID=2;MTYPE=24;"
+                              "SLAVENUM=1;SID=4;STYPE=-5;SPROTOCOL=0;"));
+    ASSERT_EQ(LoginProcessThread(), 0u);
+    const CControlDevice& devices = g_lpApp->C_ControlD;
+    ASSERT_EQ(devices.Count(), 1);
+    EXPECT_EQ(devices.Entry(0).type, 24);
+    EXPECT_EQ(devices.Entry(0).id, 2);
+    EXPECT_NE(TraceLog().find("linked device of unknown type 26 is not added"), std::string::npos);
+    EXPECT_NE(TraceLog().find("linked device of unknown type 255 is not added"), std::string::npos);
+}
 
 TEST_F(SessionLoginTest, ElapsedTimeIsReportedAfterEachPause) {
     device.SetReply("/Login.cgi", Reply::Status(401, "No"));

@@ -124,6 +124,28 @@ TEST_F(LivePictureTest, PictureRunsAndComesBackAfterTheDeviceRestarts) {
     window.DestroyWindow();
 }
 
+// The first device-information request fails: the window says so and the
+// re-login cycle brings the picture anyway.
+TEST_F(LivePictureTest, FailedDeviceInformationIsRetriedByTheReloginCycle) {
+    device->server.AddReply("/Getdeviceinfo.cgi", test_support::Reply::Status(500, "Internal Server Error"));
+    ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+
+    CDravelinDlg window;
+    window.OnInitDialog();
+    EXPECT_EQ(window.StatusText(), "Get device information failed!! Login again !!");
+    device->server.ClearReply("/Getdeviceinfo.cgi");  // healthy from now on
+    const bool shown = PumpUntil([&] {
+        clock.Advance(100ms);  // the cycle's pauses run on the injected clock
+        return !window.CurrentPicture().isNull();
+    });
+    if (!shown) ADD_FAILURE() << TraceLog();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(device->server.RequestsTo("/Getdeviceinfo.cgi").size(), 2u);
+    window.DestroyWindow();
+}
+
 // The record button records the live stream into a .kst file; the device's
 // alarm bits start an alarm recording that is listed in AlarmData.dat.
 TEST_F(LivePictureTest, RecordButtonAndAlarmsWriteRecordings) {

@@ -69,3 +69,39 @@ TEST_F(MainWindowTest, ControlFileMustBeReadable) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stalled stream shows falling figures at once, not the last healthy rate.
+TEST_F(MainWindowTest, RatesFallToZeroWhenNoFrameArrives) {
+    CDravelinDlg window;
+    AppGlobalState& app = *g_lpApp;
+    app.f_VideoConnected = true;
+    app.dw_RateTick = static_cast<std::uint32_t>(clock.NowMs());
+    clock.Advance(std::chrono::milliseconds(1999));
+    app.dw_FrameCount = 50;
+    window.OnRateTimer();
+    EXPECT_EQ(window.StatusText(), "");  // the period has not ended
+
+    clock.Advance(std::chrono::milliseconds(1));
+    app.dw_ByteCount = 256000;  // 128000 bytes a second
+    window.OnRateTimer();
+    EXPECT_EQ(window.StatusText(), "FR:25.00 fps DR:1000 kbps ");
+
+    clock.Advance(std::chrono::milliseconds(2000));
+    window.OnRateTimer();
+    EXPECT_EQ(window.StatusText(), "FR:0.00 fps DR:0 kbps ");
+
+    // Above 4.29 MB in a period the figure stays right (64-bit arithmetic).
+    clock.Advance(std::chrono::milliseconds(2000));
+    app.dw_ByteCount = 4'000'000'000u;
+    window.OnRateTimer();
+    EXPECT_EQ(window.StatusText(), "FR:0.00 fps DR:15625000 kbps ");
+
+    app.f_VideoConnected = false;  // nothing computed without a stream
+    clock.Advance(std::chrono::milliseconds(2000));
+    window.OnRateTimer();
+    EXPECT_EQ(window.StatusText(), "FR:0.00 fps DR:15625000 kbps ");
+}
+
+}  // namespace
