@@ -34,6 +34,13 @@ constexpr milliseconds kSecond{1000};
 // the two process-control threads; one lock keeps them from overlapping.
 std::recursive_mutex g_loginResourceLock;
 
+// Set under the lock once the program's shutdown has begun releasing the
+// streaming set (ExitLoginResource, ExitProcessResource); cleared when the
+// process resources are built. From then on a login that completes late may
+// no longer have the streaming set rebuilt: the shutdown would free the
+// process events under the new threads.
+bool g_shutdownBegun = false;
+
 EventPtr MakeEvent(bool manualReset = false) {
     return std::make_unique<platform::Event>(manualReset, false);
 }
@@ -57,6 +64,8 @@ void Signal(const EventPtr& event) {
     if (event) event->Set();
 }
 
+int ReleaseLoginResource();
+
 std::uint32_t Process_Terminate_Thread() {
     AppGlobalState& app = *g_lpApp;
     for (;;) {
@@ -70,7 +79,8 @@ std::uint32_t Process_Terminate_Thread() {
             Signal(app.h_EndofShowImageEvent);
             Signal(app.h_EndofGetJpegImageEvent);
             Signal(app.h_EndConnectionThreadEvent);
-            if (!ExitLoginResource()) return 0;
+            if (!ReleaseLoginResource())
+                return 0;
             if (!FreeSystemSemaphore()) return 0;
         }
         app.h_Process_Reply_TerminateEvent->Set();
@@ -85,6 +95,10 @@ std::uint32_t Process_Init_Thread() {
         if (waited != WaitResult::Signaled) continue;
         {
             std::lock_guard lock(g_loginResourceLock);
+            // Shutdown has begun: nothing is rebuilt and nobody is answered;
+            // the login thread waiting for the answer is being stopped.
+            if (g_shutdownBegun)
+                continue;
             app.w_SocketWriteIndex = 0;
             app.w_SocketReadIndex = 0;
             app.w_TirelMp4DecodeIndex = 0;
@@ -143,6 +157,10 @@ void SignalFrameShown() {
 
 int InitProcessResource() {
     AppGlobalState& app = *g_lpApp;
+    {
+        std::lock_guard lock(g_loginResourceLock);
+        g_shutdownBegun = false;
+    }
     CreateKernelMailbox();
     app.h_Process_Notify_TerminateEvent = MakeEvent();
     app.h_Process_Reply_TerminateEvent = MakeEvent();
@@ -181,7 +199,11 @@ int InitLoginResource() {
     return 1;
 }
 
-int ExitLoginResource() {
+namespace {
+
+// Stops the streaming, lifetime, alarm-sound and recorder threads and closes
+// the streaming events; the tear-down thread and the shutdown share it.
+int ReleaseLoginResource() {
     std::lock_guard lock(g_loginResourceLock);
     if (g_lpApp == nullptr) return 1;
     AppGlobalState& app = *g_lpApp;
@@ -215,9 +237,31 @@ int ExitLoginResource() {
     return 1;
 }
 
+// Whether any part of a streaming set exists (a rebuild creates the events
+// first).
+bool StreamingSetExists(const AppGlobalState& app) {
+    return app.h_StartToGetJpegImageEvent || app.h_EndofGetJpegImageEvent ||
+           app.h_StartConnectionThreadEvent || app.h_EndConnectionThreadEvent ||
+           app.h_StartToShowImageEvent || app.h_EndofShowImageEvent ||
+           app.h_FinishShowImageJobEvent || app.h_ConnectionThread || app.h_GetJpegImageThread ||
+           app.h_ComposeImageDataThread || app.h_ShowImageDataThread;
+}
+
+}  // namespace
+
+int ExitLoginResource() {
+    std::lock_guard lock(g_loginResourceLock);
+    g_shutdownBegun = true;
+    return ReleaseLoginResource();
+}
+
 int ExitProcessResource() {
     if (g_lpApp == nullptr) return 1;
     AppGlobalState& app = *g_lpApp;
+    {
+        std::lock_guard lock(g_loginResourceLock);
+        g_shutdownBegun = true;
+    }
     Media().StopFrameTimer();
     PostKernelMessage(kEndKernelThreadMessage);
     LiveView().FreeCtrlFileRecords();
@@ -231,6 +275,13 @@ int ExitProcessResource() {
     // end before the events are closed.
     StopThread(app.h_Process_Init_Thread, kProcessThreadStop);
     StopThread(app.h_Process_Terminate_Thread, kProcessThreadStop);
+    // A streaming set that is still there (built after ExitLoginResource, or
+    // never released) waits on the process events: it goes first.
+    {
+        std::lock_guard lock(g_loginResourceLock);
+        if (StreamingSetExists(app))
+            ReleaseLoginResource();
+    }
     app.h_Process_Notify_TerminateEvent.reset();
     app.h_Process_Reply_TerminateEvent.reset();
     app.h_Process_Notify_InitEvent.reset();

@@ -272,7 +272,10 @@ std::uint32_t LoginProcessThread() {
     LiveView().RelayoutForDevice();
     app.f_LoginStatusShown = false;
     app.h_Process_Notify_InitEvent->Set();
-    app.h_Process_Reply_InitEvent->Wait(kInitReplyWait);
+    // A rebuild that does not answer in time does not stop the login; being
+    // stopped (the shutdown refuses the rebuild and stops this thread) does.
+    if (app.h_Process_Reply_InitEvent->Wait(kInitReplyWait) == platform::WaitResult::Stopped)
+        return 1;
     if (Media().ContinueUserRecord()) LiveView().SetCommandButtonsState(kRecordButtonBit, 1);
     if (!platform::Sleep(kBeforeStartEvents)) return 1;
     WriteTraceLine("Send start event");

@@ -196,6 +196,34 @@ TEST_F(ProcessControlTest, StreamFailureTearsDownAndRebuildBringsStreamingBack) 
     EXPECT_EQ(app.h_SocketFreeSem->Count(), 1);
 }
 
+// A streaming set still standing when the process resources go (a late
+// rebuild, or no ExitLoginResource first) waits on the process events: it is
+// released before they are closed.
+TEST_F(ProcessControlTest, ProcessExitReleasesAStreamingSetLeftStanding) {
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+    AppGlobalState& app = *g_lpApp;
+    EXPECT_EQ(ExitProcessResource(), 1);
+    EXPECT_FALSE(app.h_GetJpegImageThread);
+    EXPECT_FALSE(app.h_ComposeImageDataThread);
+    EXPECT_FALSE(app.h_ShowImageDataThread);
+    EXPECT_FALSE(app.h_ConnectionThread);
+    EXPECT_FALSE(app.h_EndofGetJpegImageEvent);
+    EXPECT_FALSE(app.h_NotifyGetJPEGImageThreadResetEvent);
+}
+
+// After a shutdown, new process resources rebuild on request again.
+TEST_F(ProcessControlTest, NewProcessResourcesRebuildAgainAfterAShutdown) {
+    ASSERT_EQ(InitProcessResource(), 1);
+    EXPECT_EQ(ExitLoginResource(), 1);
+    EXPECT_EQ(ExitProcessResource(), 1);
+    ASSERT_EQ(InitProcessResource(), 1);
+    AppGlobalState& app = *g_lpApp;
+    app.h_Process_Notify_InitEvent->Set();
+    ASSERT_EQ(app.h_Process_Reply_InitEvent->Wait(10s), platform::WaitResult::Signaled);
+    EXPECT_TRUE(app.h_GetJpegImageThread && app.h_GetJpegImageThread->Running());
+}
+
 struct LifetimeCase {
     std::int32_t minutes;
     bool expires;

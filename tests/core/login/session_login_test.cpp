@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <semaphore>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -337,6 +339,96 @@ TEST_F(SessionLoginTest, StreamFailureLogsInAgainEndToEnd) {
     EXPECT_TRUE(app.h_GetJpegImageThread && app.h_GetJpegImageThread->Running());
     EXPECT_EQ(app.w_LoginResult.load(), 30);
     EXPECT_EQ(Paths().front(), "/Login.cgi");
+}
+
+// A clock that runs as the fixture's manual clock and lets a test act in the
+// middle of ExitLoginResource: at its 100 ms pause on the test's own thread.
+class ShutdownPauseClock : public platform::ClockSource {
+public:
+    explicit ShutdownPauseClock(platform::ManualClock& inner) : m_inner(inner) {}
+    std::uint64_t NowMs() override { return m_inner.NowMs(); }
+    bool SleepFor(std::chrono::milliseconds d, std::stop_token token) override {
+        if (d == 100ms && std::this_thread::get_id() == m_owner && hook)
+            std::exchange(hook, {})();
+        return m_inner.SleepFor(d, token);
+    }
+    bool ElapseWaitTimeout(std::chrono::milliseconds timeout) override {
+        return m_inner.ElapseWaitTimeout(timeout);
+    }
+    std::function<void()> hook;  // run once, on the owner's thread
+
+private:
+    platform::ManualClock& m_inner;
+    const std::thread::id m_owner = std::this_thread::get_id();
+};
+
+// Reports when the login thread has read the device and is about to ask for
+// the rebuild.
+class RelayoutWatchingLiveView : public PlaceholderLiveView {
+public:
+    void RelayoutForDevice() override { relayout.release(); }
+    std::binary_semaphore relayout{0};
+};
+
+// Reports every streaming set that gets built.
+class BuildWatchingMedia : public StartWatchingMedia {
+public:
+    bool StartRecorderThreads(std::uint8_t option) override {
+        built.release();
+        return StartWatchingMedia::StartRecorderThreads(option);
+    }
+    std::counting_semaphore<64> built{0};
+};
+
+class LateLoginAtShutdownTest : public SessionLoginTest {
+protected:
+    void SetUp() override {
+        SessionLoginTest::SetUp();
+        SetLiveViewServices(&liveView);
+        SetMediaServices(&watchingMedia);
+    }
+    void TearDown() override {
+        SessionLoginTest::TearDown();
+        SetLiveViewServices(nullptr);
+    }
+    RelayoutWatchingLiveView liveView;
+    BuildWatchingMedia watchingMedia;
+};
+
+// The re-login started by a stream failure completes while the main window
+// closes: the device answers during ExitLoginResource. Nothing may be rebuilt
+// once shutdown has begun, and ExitProcessResource must leave no streaming
+// thread waiting on the process events it closes.
+TEST_F(LateLoginAtShutdownTest, LoginCompletingDuringShutdownRebuildsNothing) {
+    device.EnableDeviceModel();
+    Reply stall = Reply::Ok("LIFETIME=-1;MULTICH=0;");
+    stall.stallAfter = 0;
+    device.SetReply("/Getdeviceinfo.cgi", stall);
+    ASSERT_EQ(InitLoginResource(), 1);
+    ASSERT_TRUE(watchingMedia.built.try_acquire_for(0ms));
+    ASSERT_TRUE(PostKernelMessage(Get_Image_TimeOut_Message));
+    ASSERT_TRUE(device.WaitForStalls(1));
+
+    ShutdownPauseClock pauseClock(clock);
+    platform::ScopedClockSource usePauseClock(pauseClock);
+    pauseClock.hook = [this] {
+        device.ReleaseStalls();
+        EXPECT_TRUE(liveView.relayout.try_acquire_for(FakeDevice::kGenerousWait));
+    };
+    EXPECT_EQ(ExitLoginResource(), 1);
+    EXPECT_FALSE(pauseClock.hook);
+    // A rebuild now would come at once; it must not come at all. (Passing
+    // does not depend on this wait; it only gives a wrong rebuild its chance.)
+    EXPECT_FALSE(watchingMedia.built.try_acquire_for(300ms));
+    EXPECT_EQ(ExitProcessResource(), 1);
+
+    AppGlobalState& app = *g_lpApp;
+    EXPECT_FALSE(app.h_GetJpegImageThread);
+    EXPECT_FALSE(app.h_ConnectionThread);
+    EXPECT_FALSE(app.h_StartToGetJpegImageEvent);
+    EXPECT_FALSE(app.h_ReLoginThread);
+    EXPECT_FALSE(app.h_Process_Init_Thread);
+    EXPECT_EQ(TraceLog().find("Send start event"), std::string::npos);
 }
 
 // Shutdown while the session login waits for the device ends every thread.
