@@ -23,10 +23,8 @@ constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 constexpr std::string_view kContentLength = "content-length";
 
 // The header arrives in reads of at most this many bytes, each waiting up to
-// the receive time-out; all of them together may take up to this many
-// receive time-outs.
+// the receive time-out.
 constexpr std::size_t kHeaderReadBytes = 1460;
-constexpr int kHeaderTimeoutsAllowed = 30;
 
 // Serialises the changes of the server address with the login's host-name
 // rewrite: the two settings belong together.
@@ -112,22 +110,26 @@ std::optional<std::uint64_t> LeadingDigits(std::string_view text, std::size_t& u
     return value;
 }
 
-// The status code of the status line: the digits between its first and its
-// second space. nullopt when the line has no two spaces.
+// The status code of the status line: the three digits after its first
+// space, followed by a space and the reason phrase or by the end of the line
+// (the phrase may be left out: "HTTP/1.1 200"). nullopt for any other line.
 std::optional<std::uint32_t> ReadStatus(std::string_view head) {
+    constexpr std::size_t kCodeDigits = 3;
     const std::string_view line = head.substr(0, head.find("\r\n"));
     const std::size_t first = line.find(' ');
     if (first == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::size_t second = line.find(' ', first + 1);
-    if (second == std::string_view::npos) {
+    const std::string_view rest = line.substr(first + 1);
+    if (rest.size() > kCodeDigits && rest[kCodeDigits] != ' ') {
         return std::nullopt;
     }
     std::size_t used = 0;
-    const auto code = LeadingDigits(line.substr(first + 1, second - first - 1), used);
-    return static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(code.value_or(0), std::numeric_limits<std::uint32_t>::max()));
+    const auto code = LeadingDigits(rest.substr(0, kCodeDigits), used);
+    if (!code || used != kCodeDigits) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(*code);
 }
 
 // The Content-Length of the header lines (any letter case, white space around
@@ -181,21 +183,34 @@ void ApplyPendingServer(CSettingINI& settings) {
     }
 }
 
+// "IP Address is wrong.", once per streak of commands that cannot find the
+// server.
+void WarnAddressWrong() {
+    if (!g_addressWarningShown.exchange(true)) {
+        platform::ShowMessageBox(0, std::string(kAddressWrongText), platform::kMbOk);
+    }
+}
+
 // Finds the server of the settings. A host name is resolved; a login (command
 // 0) by host name then keeps the typed name in m_szResolvedHost and puts the
 // dotted address into m_strServerName, so later commands need no lookup.
 std::optional<CSocketAddress> FindServer(std::uint8_t commandIndex, CSettingINI& settings,
                                          const std::string& server, std::uint16_t port) {
     if (GetAddressKind(server) == 2) {
+        const CSocketAddress address(server, port);
+        if (!address.IsValid()) {
+            WarnAddressWrong();  // "300.1.1.1", "1.2.3": nothing to send to
+            return std::nullopt;
+        }
         g_addressWarningShown = false;
-        return CSocketAddress(server, port);  // malformed dotted text fails to connect
+        return address;
     }
     CSocketAddress address;
     try {
         address = CBlockingSocket::GetHostByName(server, port);
     } catch (const CBlockingSocketException& e) {
-        if (e.GetError() != ECANCELED && !g_addressWarningShown.exchange(true)) {
-            platform::ShowMessageBox(0, std::string(kAddressWrongText), platform::kMbOk);
+        if (e.GetError() != ECANCELED) {
+            WarnAddressWrong();
         }
         return std::nullopt;
     }
@@ -261,17 +276,21 @@ int SendAndReceive(std::uint8_t commandIndex, std::string_view target,
     const auto text = [&received](std::size_t count) {
         return std::string_view(reinterpret_cast<const char*>(received.data()), count);
     };
+    // One deadline for the whole reply: a device that trickles its header or
+    // its body, each byte within the receive time-out, is still cut off.
+    const auto replyDeadline = std::chrono::steady_clock::now() + timeouts.ReplyBudget();
+    const auto timeLeft = [&replyDeadline] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            replyDeadline - std::chrono::steady_clock::now());
+    };
     std::size_t held = 0;
     std::size_t headerEnd = std::string_view::npos;
-    const auto headerDeadline =
-        std::chrono::steady_clock::now() + kHeaderTimeoutsAllowed * timeouts.receive;
     while (headerEnd == std::string_view::npos) {
         if (held == received.size()) {
             return 0;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            headerDeadline - std::chrono::steady_clock::now());
-        if (left < std::chrono::milliseconds::zero()) {
+        const auto left = timeLeft();
+        if (left <= std::chrono::milliseconds::zero()) {
             return 0;
         }
         const int capacity = static_cast<int>(std::min(kHeaderReadBytes, received.size() - held));
@@ -318,8 +337,12 @@ int SendAndReceive(std::uint8_t commandIndex, std::string_view target,
     std::memmove(received.data(), received.data() + headerEnd, early);
     held = early;
     while (held < bodyLength) {
+        const auto left = timeLeft();
+        if (left <= std::chrono::milliseconds::zero()) {
+            return 0;
+        }
         const int got = socket.Receive(received.data() + held, static_cast<int>(bodyLength - held),
-                                       timeouts.receive);
+                                       std::min(timeouts.receive, left));
         if (got <= 0) {
             return 0;
         }

@@ -4,6 +4,7 @@
 // builder CCgiUrl, the sender TirelSendCommand (one GET per TCP connection,
 // status 200 only) and the reader of the "key=value;" items of text replies.
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -129,14 +130,26 @@ struct CommandStatus {
 };
 static_assert(sizeof(CommandStatus) == 8);
 
+// How many receive time-outs the whole reply, header and body, may take.
+inline constexpr int kReplyTimeoutsAllowed = 30;
+
 // Time-outs of one command. Connect is bounded by the socket layer's default.
 struct CommandTimeouts {
     std::chrono::milliseconds send;
+    // Each read of the reply.
     std::chrono::milliseconds receive;
     std::chrono::milliseconds connect = CBlockingSocket::kDefaultConnectTimeout;
+    // The whole reply; none: kReplyTimeoutsAllowed receive time-outs.
+    std::optional<std::chrono::milliseconds> reply = std::nullopt;
 
     static CommandTimeouts Seconds(std::uint16_t sendSeconds, std::uint16_t receiveSeconds) {
         return {std::chrono::seconds(sendSeconds), std::chrono::seconds(receiveSeconds)};
+    }
+
+    std::chrono::milliseconds ReplyBudget() const {
+        // Far beyond any real time-out, and far from overflowing.
+        constexpr std::chrono::milliseconds kLongestReceive = std::chrono::hours(24);
+        return reply.value_or(kReplyTimeoutsAllowed * std::min(receive, kLongestReceive));
     }
 };
 
@@ -156,7 +169,8 @@ inline constexpr std::size_t kCommandReceiveBufferBytes = 4108;
 //   out-parameter; give both or neither (replyLength == nullptr: no reply body
 //   is read). The length is 0 on every failure; the buffer is written only on
 //   success. A body larger than the buffer, or than the receive buffer,
-//   fails the command, as does a body cut short.
+//   fails the command, as does a body cut short or a reply, header and body
+//   together, that has not arrived within the reply budget.
 // - connectFailureFlag: with 1 and command 0, a failed connection also shows
 //   "Create connection is time out" in the main window's status line.
 int TirelSendCommand(std::uint8_t commandIndex, std::string_view target,

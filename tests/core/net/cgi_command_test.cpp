@@ -231,15 +231,88 @@ INSTANTIATE_TEST_SUITE_P(
                   "abc"},
         ReplyCase{
             "BodyCutShort", {}, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabcd", 4096, 0, ""},
+        // The reason phrase may be left out; the code needs three digits
+        // followed by a space or the end of the line.
         ReplyCase{"StatusLineWithOneSpace",
                   {},
                   "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok",
                   4096,
-                  0,
-                  ""},
+                  1,
+                  "ok"},
+        ReplyCase{"StatusWithEmptyReason",
+                  {},
+                  "HTTP/1.1 200 \r\nContent-Length: 2\r\n\r\nok",
+                  4096,
+                  1,
+                  "ok"},
+        ReplyCase{"Status202WithoutReason", {}, "HTTP/1.1 202\r\n\r\n", 4096, 0, "", 202},
+        ReplyCase{"StatusCodeOfTwoDigits", {}, "HTTP/1.1 20\r\n\r\n", 4096, 0, ""},
+        ReplyCase{"StatusCodeOfFourDigits", {}, "HTTP/1.1 2000 OK\r\n\r\n", 4096, 0, ""},
+        ReplyCase{"StatusCodeRunIntoText", {}, "HTTP/1.1 200OK\r\n\r\n", 4096, 0, ""},
+        ReplyCase{"StatusCodeWithLetter", {}, "HTTP/1.1 2O0 OK\r\n\r\n", 4096, 0, ""},
+        ReplyCase{"StatusLineWithoutCode", {}, "HTTP/1.1\r\n\r\n", 4096, 0, ""},
+        ReplyCase{"StatusAfterTwoSpaces", {}, "HTTP/1.1  200 OK\r\n\r\n", 4096, 0, ""},
         ReplyCase{"StallBeforeAnswer", StallAtOnce(), "", 4096, 0, "", 0, true},
         ReplyCase{"StallInBody", StallAfterHeadPlus("0123456789", 3), "", 4096, 0, "", 0, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A device that trickles its reply, each byte well within the receive
+// time-out, is cut off once the whole reply's budget is spent, in the header
+// as in the body.
+TEST_F(DeviceCommandTest, TricklingReplyIsCutOffAtTheReplyDeadline) {
+    EXPECT_EQ(CommandTimeouts::Seconds(15, 15).ReplyBudget(), std::chrono::seconds(450));
+    EXPECT_EQ(
+        (CommandTimeouts{std::chrono::seconds(1), std::chrono::milliseconds(50)}.ReplyBudget()),
+        std::chrono::milliseconds(1500));
+
+    struct Case {
+        const char* name;
+        std::string head;  // sent at once; then one byte at a time
+    };
+    const Case cases[] = {
+        {"body", "HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n"},
+        {"header", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nX-Pad: "},
+    };
+    // Each read may wait an hour; the whole reply may take 300 ms.
+    const CommandTimeouts timeouts{std::chrono::seconds(10), std::chrono::hours(1),
+                                   CBlockingSocket::kDefaultConnectTimeout,
+                                   std::chrono::milliseconds(300)};
+    for (const Case& c : cases) {
+        device.SetHandler("/Getlog.cgi", [head = c.head](const auto&, auto& connection) {
+            if (!connection.Send(head))
+                return;
+            // 4000 bytes, one every 5 ms: 20 s in all unless cut off.
+            for (int i = 0; i < 4000 && connection.Pause(std::chrono::milliseconds(5)); ++i) {
+                if (!connection.Send("p"))
+                    return;
+            }
+        });
+        const Outcome outcome = Send(15, "/Getlog.cgi", 4096, timeouts);
+        EXPECT_EQ(outcome.result, 0) << c.name;
+        EXPECT_EQ(outcome.length, 0u) << c.name;
+    }
+}
+
+// A dotted address that is no IPv4 address is never used: the command fails
+// with "IP Address is wrong.", shown once per streak of such failures, and
+// sends nothing.
+TEST_F(DeviceCommandTest, MalformedDottedAddressWarnsOncePerFailureStreak) {
+    device.SetReply("/Login.cgi", Reply::Ok("Session-ID=1;"));
+    const auto attempt = [this](const std::string& server) {
+        settings().m_strServerName = server;
+        return Send(kCgiLogin, "/Login.cgi").result;
+    };
+    std::size_t warnings = 0;
+    for (const std::string bad : {"300.1.1.1", "1.2.3", "...", "1.2.3.4.5", "01234567890123456"}) {
+        EXPECT_EQ(attempt(bad), 0) << bad;
+        EXPECT_EQ(attempt(bad), 0) << bad;
+        ++warnings;
+        ASSERT_EQ(boxes.sink().Entries().size(), warnings) << bad;
+        EXPECT_EQ(boxes.sink().Entries().back().text, "IP Address is wrong.") << bad;
+        EXPECT_EQ(attempt("127.0.0.1"), 1) << bad;  // ends the streak
+    }
+    EXPECT_EQ(device.RequestCount(), warnings);  // only the good ones
+}
 
 TEST_F(DeviceCommandTest, ReplySplitAtEveryOffsetIsReassembled) {
     const std::string body = "LIFETIME=-1;MULTICH=0;";
