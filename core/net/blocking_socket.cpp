@@ -10,12 +10,18 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <stop_token>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/local_address.h"
 #include "platform/stop_token.h"
+#include "platform/sync.h"
 
 namespace {
 
@@ -77,7 +83,107 @@ std::optional<in_addr> ParseDottedQuad(std::string_view text) {
     return address;
 }
 
+// The system's resolver: the first IPv4 address of the name.
+int SystemResolve(const std::string& host, std::uint32_t& hostOrderIp) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* results = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &results);
+    if (status != 0 || results == nullptr) {
+        return status != 0 ? status : EAI_NONAME;
+    }
+    bool found = false;
+    for (const addrinfo* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
+            hostOrderIp =
+                ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+            found = true;
+        }
+    }
+    ::freeaddrinfo(results);
+    return found ? 0 : EAI_NONAME;
+}
+
+// Name lookups run on helper threads of their own, so that the thread that
+// asked can be stopped while the resolver still works: the helper then
+// finishes alone and drops its result. The state is never destroyed, because
+// a helper may still be running when the program ends.
+struct NameLookups {
+    std::mutex lock;
+    std::condition_variable idle;
+    int running = 0;
+    HostResolver resolver;  // empty: the system's
+};
+
+NameLookups& Lookups() {
+    static NameLookups* const lookups = new NameLookups;
+    return *lookups;
+}
+
+// What one helper hands back; shared, so that a caller that gave up leaves
+// it to the helper.
+struct LookupResult {
+    platform::Event done{true, false};
+    int status = EAI_FAIL;
+    std::uint32_t hostOrderIp = 0;
+};
+
+void LookupEnded() {
+    NameLookups& lookups = Lookups();
+    std::lock_guard guard(lookups.lock);
+    if (--lookups.running == 0) {
+        lookups.idle.notify_all();
+    }
+}
+
+// Resolves on a helper thread and waits for it, watching the calling
+// thread's stop token. Returns 0 or the resolver's EAI_ code; throws
+// "GetHostByName" with ECANCELED when the caller is asked to stop first.
+int ResolveStoppably(const std::string& host, std::uint32_t& hostOrderIp) {
+    NameLookups& lookups = Lookups();
+    HostResolver resolver;
+    {
+        std::lock_guard guard(lookups.lock);
+        resolver = lookups.resolver ? lookups.resolver : HostResolver(SystemResolve);
+        ++lookups.running;
+    }
+    const auto result = std::make_shared<LookupResult>();
+    try {
+        std::thread([result, host, resolver] {
+            std::uint32_t ip = 0;
+            const int status = resolver(host, ip);
+            // Written before the event is set; the caller reads them only
+            // after its wait has seen the event.
+            result->status = status;
+            result->hostOrderIp = ip;
+            result->done.Set();
+            LookupEnded();
+        }).detach();
+    } catch (const std::system_error&) {
+        LookupEnded();
+        return resolver(host, hostOrderIp);  // no thread to spare: resolve here
+    }
+    if (result->done.Wait(platform::kInfinite) != platform::WaitResult::Signaled) {
+        Throw("GetHostByName", ECANCELED);
+    }
+    hostOrderIp = result->hostOrderIp;
+    return result->status;
+}
+
 }  // namespace
+
+HostResolver SetHostResolver(HostResolver resolver) {
+    NameLookups& lookups = Lookups();
+    std::lock_guard guard(lookups.lock);
+    return std::exchange(lookups.resolver, std::move(resolver));
+}
+
+bool WaitForNameLookups(std::chrono::milliseconds bound) {
+    NameLookups& lookups = Lookups();
+    std::unique_lock guard(lookups.lock);
+    return lookups.idle.wait_for(guard, bound, [&lookups] { return lookups.running == 0; });
+}
 
 // ---------------------------------------------------------------- CSocketAddress
 
@@ -485,26 +591,10 @@ CSocketAddress CBlockingSocket::GetHostByName(std::string_view name, std::uint16
         }
         return CSocketAddress::FromHostOrder(ntohl(address->s_addr), port);
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* results = nullptr;
-    const std::string host(name);
-    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &results);
-    if (status != 0 || results == nullptr) {
-        Throw("GetHostByName", status != 0 ? status : EAI_NONAME);
-    }
     std::uint32_t ip = 0;
-    bool found = false;
-    for (const addrinfo* entry = results; entry != nullptr && !found; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
-            ip = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
-            found = true;
-        }
-    }
-    ::freeaddrinfo(results);
-    if (!found) {
-        Throw("GetHostByName", EAI_NONAME);
+    const int status = ResolveStoppably(std::string(name), ip);
+    if (status != 0) {
+        Throw("GetHostByName", status);
     }
     return CSocketAddress::FromHostOrder(ip, port);
 }

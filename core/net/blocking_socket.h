@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -141,7 +142,9 @@ public:
 
     // Resolves a host name or dotted text (IPv4 only) with a host-order port.
     // A text whose last label is all digits is taken as a dotted address and
-    // must be a strict dotted quad. Throws "GetHostByName".
+    // must be a strict dotted quad. A name is looked up on a helper thread
+    // while the caller waits watching its stop token, so a stop request ends
+    // the wait at once (ECANCELED). Throws "GetHostByName".
     static CSocketAddress GetHostByName(std::string_view name, std::uint16_t port = 0);
     // The host name registered for an address. Throws "GetHostByAddr".
     static std::string GetHostByAddr(const CSocketAddress& address);
@@ -175,6 +178,19 @@ private:
     std::atomic<int> m_wakeFd{-1};
     std::atomic<bool> m_bShutdown{false};
 };
+
+// Looks a host name up: its first IPv4 address in host order. Returns 0 or
+// the resolver's EAI_ code.
+using HostResolver = std::function<int(const std::string& name, std::uint32_t& hostOrderIp)>;
+
+// Puts a resolver in place of the system's (an empty one: the system's
+// again) and returns the one before. Lookups started earlier keep theirs.
+// For tests, which need a resolver that takes as long as they want.
+HostResolver SetHostResolver(HostResolver resolver);
+
+// Waits up to bound until no name lookup is running: a lookup whose caller
+// was stopped finishes on its own. False when the bound passed first.
+bool WaitForNameLookups(std::chrono::milliseconds bound);
 
 // The machine's own IPv4 address as dotted text: the first address of an
 // interface that is up, loopback excluded; "127.0.0.1" when there is none.

@@ -13,6 +13,7 @@
 
 #include "core/state/app_global_state.h"
 #include "tests/core/app_state_fixture.h"
+#include "tests/core/held_resolver.h"
 #include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
 #include "core/application/subsystem_services.h"
@@ -279,6 +280,19 @@ TEST_F(SessionLoginTest, HostNameIsResolvedAgainOnEveryAttempt) {
     settings().m_strServerName = "localhost";
     RunUntilRequests(2);
     EXPECT_EQ(settings().m_strServerName.Get(), "localhost");
+}
+
+// Stopping a login run while it waits for a name lookup ends it within its
+// bound, without "IP Address is wrong.".
+TEST_F(SessionLoginTest, StopDuringANameLookupEndsTheRun) {
+    core_test::HeldResolver held;
+    settings().m_strServerName = "recorder.example";
+    platform::Thread thread;
+    ASSERT_TRUE(thread.Start([] { return LoginProcessThread(); }));
+    ASSERT_TRUE(held.WaitEntered(1));
+    EXPECT_EQ(thread.Stop(5s), platform::StopOutcome::Ended);
+    EXPECT_TRUE(boxes.sink().Entries().empty());
+    EXPECT_EQ(device.RequestCount(), 0u);
 }
 
 struct DeviceInfoCase {

@@ -23,7 +23,11 @@
 #include <utility>
 #include <vector>
 
+#include <netdb.h>
+
 #include "platform/stop_token.h"
+#include "platform/thread.h"
+#include "tests/core/held_resolver.h"
 
 namespace {
 
@@ -234,6 +238,45 @@ TEST(GetHostByName, WrongAddressesAndUnknownNamesThrow) {
         EXPECT_EQ(ThrownText([&] { CBlockingSocket::GetHostByName(text, 80); }), "GetHostByName")
             << text;
     }
+}
+
+// A lookup that the resolver holds ends as soon as its thread is asked to
+// stop; the resolver finishes alone, and later lookups get its answers.
+TEST(BlockingSocket, AStopRequestEndsANameLookup) {
+    core_test::HeldResolver held;
+    int error = -1;
+    platform::Thread thread;
+    ASSERT_TRUE(thread.Start([&error] {
+        try {
+            CBlockingSocket::GetHostByName("recorder.example", 80);
+            error = 0;
+        } catch (const CBlockingSocketException& e) {
+            error = e.GetError();
+        }
+        return 0u;
+    }));
+    ASSERT_TRUE(held.WaitEntered(1));
+    EXPECT_EQ(thread.Stop(5s), platform::StopOutcome::Ended);
+    EXPECT_EQ(error, ECANCELED);
+
+    held.Release();
+    EXPECT_TRUE(WaitForNameLookups(30s));
+    EXPECT_EQ(CBlockingSocket::GetHostByName("recorder.example", 80).GetHostOrderIp(),
+              core_test::HeldResolver::kAnswer);
+}
+
+TEST(GetHostByName, ResolverFailureThrowsItsCode) {
+    const HostResolver previous =
+        SetHostResolver([](const std::string&, std::uint32_t&) { return EAI_NONAME; });
+    int error = 0;
+    try {
+        CBlockingSocket::GetHostByName("recorder.example", 80);
+    } catch (const CBlockingSocketException& e) {
+        error = e.GetError();
+    }
+    EXPECT_EQ(error, EAI_NONAME);
+    SetHostResolver(previous);
+    EXPECT_TRUE(WaitForNameLookups(30s));
 }
 
 TEST(GetHostByAddr, LoopbackHasAName) {
