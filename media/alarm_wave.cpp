@@ -147,10 +147,10 @@ std::shared_ptr<AlarmPlayBlock> CAlarmWave::CurrentBlock() const {
     return m_playBlock;
 }
 
-void CAlarmWave::SetDoneEvent(platform::Event* waveOutDone) {
+void CAlarmWave::SetDoneEvent(std::shared_ptr<platform::Event> waveOutDone) {
     std::lock_guard guard(m_lock);
     if (m_playBlock) {
-        m_playBlock->doneEvent.store(waveOutDone, std::memory_order_release);
+        m_playBlock->doneEvent.Store(std::move(waveOutDone));
     }
 }
 

@@ -49,11 +49,30 @@ private:
     platform::Event m_retiredEvent{true, false};
 };
 
+// An event handed from the thread that makes it to the threads that set it:
+// whoever loads it holds a share, so it stays alive while it is being set,
+// even when its maker replaces or closes its own handle meanwhile.
+class SharedEventSlot {
+public:
+    void Store(std::shared_ptr<platform::Event> event) {
+        std::lock_guard guard(m_lock);
+        m_event = std::move(event);
+    }
+    std::shared_ptr<platform::Event> Load() const {
+        std::lock_guard guard(m_lock);
+        return m_event;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::shared_ptr<platform::Event> m_event;
+};
+
 // What one load of the alarm sound leaves for the playing thread.
 struct AlarmPlayBlock {
     // The event the output's done callback sets; stored by the alarm-sound
     // handler before it starts the playing thread.
-    std::atomic<platform::Event*> doneEvent{nullptr};
+    SharedEventSlot doneEvent;
     platform::WaveFormat format;
     std::vector<std::uint8_t> samples;
     // Byte offset in samples from which the next buffer is filled. Only the
@@ -93,8 +112,9 @@ public:
     // The current play block; null before the first load and after a failed
     // one.
     std::shared_ptr<AlarmPlayBlock> CurrentBlock() const;
-    // Stores the output's done event in the current block.
-    void SetDoneEvent(platform::Event* waveOutDone);
+    // Stores the output's done event in the current block, which keeps a
+    // share of it.
+    void SetDoneEvent(std::shared_ptr<platform::Event> waveOutDone);
     // The file name last asked for.
     std::string Path() const;
 

@@ -41,7 +41,7 @@ void QueueBuffer(platform::WaveOut& output, AlarmPlayBlock& block, std::size_t n
 }  // namespace
 
 void WaveOutCallback(AlarmPlayBlock& block, platform::WaveHeader&) {
-    if (platform::Event* done = block.doneEvent.load(std::memory_order_acquire)) {
+    if (const std::shared_ptr<platform::Event> done = block.doneEvent.Load()) {
         done->Set();
     }
 }

@@ -38,11 +38,12 @@ std::uint32_t MediaServicesImpl::RunShowThread() {
     return Jpeg_Show_Image_Data_Thread();
 }
 
-bool MediaServicesImpl::LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) {
+bool MediaServicesImpl::LoadAlarmWave(const std::string& path,
+                                      std::shared_ptr<platform::Event> waveOutDone) {
     CAlarmWave& wave = GetMediaState().C_AlarmWave;
     if (wave.LoadWave(path) == 0) {
         return false;
     }
-    wave.SetDoneEvent(waveOutDone);
+    wave.SetDoneEvent(std::move(waveOutDone));
     return true;
 }

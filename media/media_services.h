@@ -20,7 +20,8 @@ public:
     std::uint32_t RunShowThread() override;
     // Loads the alarm sound into a new play block (stopping the previous
     // one's player) and stores the output's done event in it.
-    bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) override;
+    bool LoadAlarmWave(const std::string& path,
+                       std::shared_ptr<platform::Event> waveOutDone) override;
 
     // ---- the recorders (media_services_recorders.cpp) ----
     // Registers the alarm recorder with the frame-header parser, and takes

@@ -6,6 +6,7 @@
 // the least the core needs and never blocks.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -113,9 +114,11 @@ public:
     virtual bool StartRecorderThreads(std::uint8_t recordOption) = 0;
     virtual void StopRecorderThreads() = 0;
 
-    // Loads the alarm wave file and hands the output's done event to it;
-    // false when the file cannot be loaded.
-    virtual bool LoadAlarmWave(const std::string& path, platform::Event* waveOutDone) = 0;
+    // Loads the alarm wave file and hands the output's done event to it (the
+    // play block keeps its own share of it); false when the file cannot be
+    // loaded.
+    virtual bool LoadAlarmWave(const std::string& path,
+                               std::shared_ptr<platform::Event> waveOutDone) = 0;
 
     // Tells the frame-header parser which header layout the stream carries:
     // true when the device-information request asked for the new layout
@@ -170,7 +173,9 @@ public:
     std::uint32_t RunShowThread() override;
     bool StartRecorderThreads(std::uint8_t) override { return true; }
     void StopRecorderThreads() override {}
-    bool LoadAlarmWave(const std::string&, platform::Event*) override { return true; }
+    bool LoadAlarmWave(const std::string&, std::shared_ptr<platform::Event>) override {
+        return true;
+    }
     void SetNewHeaderLayout(bool) override {}
     bool ContinueUserRecord() override { return false; }
 };

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "core/state/app_global_state.h"
+#include "core/login/process_control.h"
 #include "core/login/session_login.h"
 #include "core/application/string_table.h"
 #include "core/application/subsystem_services.h"
@@ -19,6 +20,7 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kTerminateReplyWait{10'000};
 constexpr milliseconds kReLoginThreadStop{30};
+constexpr milliseconds kAlarmSoundThreadStop{10};
 constexpr std::uint32_t kConnectButtonBit = 1;
 constexpr std::uint8_t kNotConnectedState = 1;
 constexpr char kPlayerProgram[] = "VideoPlayer.exe";
@@ -62,19 +64,34 @@ bool RestartSession(AppGlobalState& app) {
     return true;
 }
 
+// Code 4. The events are replaced under the login-resource lock, which the
+// tear-down holds while it closes them, and only once the sound thread that
+// waits on them has ended; the play block keeps its own share of the done
+// event for the output's callbacks.
 void ReloadAlarmSound(AppGlobalState& app) {
-    if (app.h_StopAlarmAudioEvent) app.h_StopAlarmAudioEvent->Set();
-    auto done = std::make_unique<platform::Event>(false, false);
-    if (!Media().LoadAlarmWave(app.CSettingINI.m_strTriggerWavPath.Get(), done.get())) {
-        ShowMessage(4096);
-        return;
+    bool loaded = false;
+    {
+        const auto lock = LockLoginResources();
+        if (app.h_StopAlarmAudioEvent)
+            app.h_StopAlarmAudioEvent->Set();
+        if (app.h_PlayAudioWavThread) {
+            app.h_PlayAudioWavThread->Stop(kAlarmSoundThreadStop);
+            app.h_PlayAudioWavThread.reset();
+        }
+        auto done = std::make_shared<platform::Event>(false, false);
+        loaded = Media().LoadAlarmWave(app.CSettingINI.m_strTriggerWavPath.Get(), done);
+        if (loaded) {
+            app.h_WaveOutDoneEvent = std::move(done);
+            app.h_StopAlarmAudioEvent = std::make_shared<platform::Event>(false, false);
+        }
     }
-    app.h_WaveOutDoneEvent = std::move(done);
-    app.h_StopAlarmAudioEvent = std::make_unique<platform::Event>(false, false);
+    if (!loaded)
+        ShowMessage(4096);
 }
 
 void StopReloadedAlarmSound(AppGlobalState& app) {
     if (!app.f_AlarmAudioReload.exchange(false)) return;
+    const auto lock = LockLoginResources();
     if (app.h_StopAlarmAudioEvent) app.h_StopAlarmAudioEvent->Set();
 }
 

@@ -142,6 +142,10 @@ std::uint32_t Session_Lifetime_Thread() {
 
 }  // namespace
 
+std::unique_lock<std::recursive_mutex> LockLoginResources() {
+    return std::unique_lock(g_loginResourceLock);
+}
+
 void SignalStreamStartEvents() {
     std::lock_guard lock(g_loginResourceLock);
     if (g_lpApp == nullptr) return;

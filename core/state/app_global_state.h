@@ -120,8 +120,10 @@ struct AppGlobalState {
     EventPtr h_FinishShowImageJobEvent;
     EventPtr h_StartConnectionThreadEvent;
     EventPtr h_EndConnectionThreadEvent;
-    EventPtr h_WaveOutDoneEvent;
-    EventPtr h_StopAlarmAudioEvent;
+    // Shared with the alarm sound's play block and playing thread, which may
+    // still hold them when these are replaced or closed.
+    std::shared_ptr<platform::Event> h_WaveOutDoneEvent;
+    std::shared_ptr<platform::Event> h_StopAlarmAudioEvent;
 
     // Connection and viewing state.
     std::atomic<bool> f_Connected{false};

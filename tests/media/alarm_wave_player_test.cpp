@@ -35,7 +35,7 @@ protected:
     std::shared_ptr<AlarmPlayBlock> Load(const std::string& name, const std::string& file) {
         WriteFile(m_dir / name, file);
         EXPECT_EQ(m_wave.LoadWave((m_dir / name).string(), m_dir.path()), 1);
-        m_wave.SetDoneEvent(&m_done);
+        m_wave.SetDoneEvent(m_doneShared);
         return m_wave.CurrentBlock();
     }
 
@@ -49,7 +49,8 @@ protected:
     platform::RecordingWaveOut m_output;
     platform::ScopedWaveOutProvider m_installed{m_output};
     CAlarmWave m_wave;
-    platform::Event m_done{false, false};
+    std::shared_ptr<platform::Event> m_doneShared = std::make_shared<platform::Event>(false, false);
+    platform::Event& m_done = *m_doneShared;
     platform::Event m_stop{false, false};
     platform::Thread m_thread;  // last: stopped before the rest goes
 };

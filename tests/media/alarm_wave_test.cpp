@@ -134,13 +134,13 @@ TEST_F(AlarmWaveLoad, NewLoadRetiresAndFreesThePreviousBlock) {
 }
 
 TEST_F(AlarmWaveLoad, DoneEventIsStoredInTheCurrentBlock) {
-    platform::Event done(false, false);
-    m_wave.SetDoneEvent(&done);  // no block yet: nothing to store it in
+    const auto done = std::make_shared<platform::Event>(false, false);
+    m_wave.SetDoneEvent(done);  // no block yet: nothing to store it in
     WriteFile(m_dir / "a.wav", MonoFile(Samples(10)));
     ASSERT_EQ(m_wave.LoadWave((m_dir / "a.wav").string(), m_dir.path()), 1);
-    EXPECT_EQ(m_wave.CurrentBlock()->doneEvent.load(), nullptr);
-    m_wave.SetDoneEvent(&done);
-    EXPECT_EQ(m_wave.CurrentBlock()->doneEvent.load(), &done);
+    EXPECT_EQ(m_wave.CurrentBlock()->doneEvent.Load(), nullptr);
+    m_wave.SetDoneEvent(done);
+    EXPECT_EQ(m_wave.CurrentBlock()->doneEvent.Load(), done);
 }
 
 // The core's request (kernel message 4): the fallback folder is the
@@ -161,15 +161,15 @@ protected:
 };
 
 TEST_F(AlarmWaveService, LoadsAndHandsTheDoneEventOver) {
-    platform::Event done(false, false);
-    EXPECT_FALSE(Media().LoadAlarmWave((m_dir / "trigger.wav").string(), &done));
+    const auto done = std::make_shared<platform::Event>(false, false);
+    EXPECT_FALSE(Media().LoadAlarmWave((m_dir / "trigger.wav").string(), done));
 
     WriteFile(m_dir / "alarm.wav", MonoFile(Samples(30)));
-    ASSERT_TRUE(Media().LoadAlarmWave((m_dir / "trigger.wav").string(), &done));
+    ASSERT_TRUE(Media().LoadAlarmWave((m_dir / "trigger.wav").string(), done));
     const auto block = GetMediaState().C_AlarmWave.CurrentBlock();
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->samples, Bytes(Samples(30)));
-    EXPECT_EQ(block->doneEvent.load(), &done);
+    EXPECT_EQ(block->doneEvent.Load(), done);
 }
 
 }  // namespace
