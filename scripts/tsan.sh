@@ -24,7 +24,7 @@ export TSAN_OPTIONS="$opts${TSAN_EXTRA_OPTIONS:+:$TSAN_EXTRA_OPTIONS}"
 declare -A filters=(
   [platform]='*EventBehaviour.*:*EventWaiters.*:*Semaphore.*:*SemaphoreRelease.*:*Waits.*:*WaitForAny.*:*WaitForAnyPick.*:*StopWakesBlockedThread.*:*ThreadId.*:*ThreadLifetime.*:*ThreadStart.*:*ThreadStop.*:*ManualClock.*:*ManualClockPause.*:*WindowMessages.*:*WindowMessagesWithoutApplication.*'
   [core]='*ProcessControlTest.*:*SessionProductTest.*:*LifetimeTest.*:*ThreadStopTest.*:*SessionLoginTest.*:*SessionRetryTest.*:*DeviceInfoTest.*:*LoginFailureTest.*:*LoginThreadCases.*:*ShutdownDuringLoginTest.*:*LoginDialogTest.*:*ConnectWaitTest.*:*ConnectWaitFailureTest.*:*LanExchange.*:*SearchDatagrams.*:*SearchDialogTest.*:*SearchDialogOutcomes.*:*BlockingSocket.*:*FakeDevice.*:*FakeDeviceHeader.*:*FakeDeviceModel.*:*FakeDeviceRefuses.*:*CgiCommandTable.*:*CgiUrl.*:*CommandRequestBytes.*:*DeviceCommandTest.*:*LoginTest.*:*LoginReplyCases.*:*LoginPort.*:*HostileReply.*:*DeviceReplies.*:*TraceLogTest.*:*DebugTraceTest.*:*SettingsTest.ReadersWriterAndSaverTogether'
-  [media]='*StreamReceiver*:*StreamPipeline*:*RecorderTest.*:*UserStopTest.*:*HandOverTest.*:*SplitCreateFailureTest.*:*PreAlarm*:*FeedPreAlarmRingTest.*:*FrameTimer*:*AlarmWavePlayer.*:*AlarmWaveService.*'
+  [media]='*StreamReceiver*:*StreamPipeline*:*RecorderTest.*:*SlowCloseTest.*:*UserStopTest.*:*HandOverTest.*:*SplitCreateFailureTest.*:*PreAlarm*:*FeedPreAlarmRingTest.*:*FrameTimer*:*AlarmWavePlayer.*:*AlarmWaveService.*'
   [liveview]='*LivePictureTest.*:*MainWindowTest.*:*BarTest.*:*TerminationSignalTest.*'
   [config]='*SheetProgressThreadTest.*:*TreeSheetTest.*:*SaveRoutinesTest.*:*SaveTable.*:*OpeningReadTest.*'
 )
