@@ -12,8 +12,15 @@
 // allocates nothing on our side. After damaged input the library's handle may
 // be left half-way through an image and would fail the next good one too, so
 // it is dropped and a fresh one is made on the next call; only damaged input
-// pays for that (a refused but well-formed header does not). An object is not safe to share between
-// threads; two threads use two objects.
+// pays for that (a refused but well-formed header does not). An object is not
+// safe to share between threads; two threads use two objects.
+//
+// The library itself still allocates on every decode, about nine malloc
+// calls a frame: libjpeg's memory manager takes each image's working memory
+// (component records, sample rows, colour tables) from pools it frees when
+// the image ends, once for the header read and once for the decode, and
+// tjDecompress2 allocates its row pointers each call. The TurboJPEG interface
+// offers no way to keep or supply that memory, so it cannot be avoided here.
 
 #include <cstddef>
 #include <cstdint>
