@@ -4,9 +4,9 @@
 #include <exception>
 #include <utility>
 
-#include "core/store/alarm_list.h"
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
+#include "core/store/alarm_list.h"
 #include "media/frame_header.h"
 #include "media/pre_alarm_ring.h"
 
@@ -74,6 +74,7 @@ int CAlarmRecord::CreateThread(platform::Event* endEvent) {
         // write it; close it before the new session.
         if (m_file.IsOpen())
             CompleteFile();
+        m_fFileOpen = false;
         m_fRecording = false;
         m_fClosing = false;
         report = std::exchange(m_reportPending, false);
@@ -106,7 +107,6 @@ void CAlarmRecord::SetWallClock(WallClock clock) {
 }
 
 void CAlarmRecord::SetCloseWait(std::chrono::milliseconds wait) {
-    std::lock_guard lock(m_lock);
     m_closeWait = wait;
 }
 
@@ -145,43 +145,42 @@ int CAlarmRecord::StartRecord(const std::string& recordPath, int /*option*/) {
 }
 
 int CAlarmRecord::EndRecord() {
-    RecorderHandOver::ResourcesPtr r;
-    std::chrono::milliseconds wait{};
+    // The parser calls this on the receive thread, so it is bounded by the
+    // close wait alone: while the thread writes or closes the file it holds
+    // m_lock, possibly for long (a slow disk), and this never waits for it.
+    const RecorderHandOver::ResourcesPtr r = m_handOver.Current();
+    if (r && m_fFileOpen.load() && m_handOver.ThreadRunning()) {
+        r->closed.Reset();
+        r->stop.Set();
+        // A close that ended before the reset has set its event already;
+        // it has also marked the file closed first, so its end is not missed.
+        if (m_fFileOpen.load())
+            r->closed.Wait(m_closeWait.load());
+        // A file still open is being closed: the thread ends the recording
+        // when it is done, and until then the recording is what it is.
+        if (!m_fFileOpen.load())
+            m_fRecording = false;
+        return 1;
+    }
+
+    // Nothing open, or no thread left to close it (it ended as the file was
+    // created): done here. No thread writes a file now, so the lock is free.
     bool report = false;
     {
         std::lock_guard lock(m_lock);
-        if (!m_file.IsOpen() || !m_handOver.ThreadRunning()) {
-            // Nothing open, or no thread left to close it (it ended as the
-            // file was created): done here.
-            CloseRecording();
-            report = std::exchange(m_reportPending, false);
-        } else {
-            r = m_handOver.Current();
-            if (r) {
-                r->closed.Reset();
-                r->stop.Set();
-            }
-            wait = m_closeWait;
-        }
+        CloseRecording();
+        report = std::exchange(m_reportPending, false);
     }
-    if (report) {
+    if (report)
         ReportRecordFailure(true);
-    }
-    if (r) {
-        r->closed.Wait(wait);
-    }
-    std::lock_guard lock(m_lock);
-    if (!m_file.IsOpen()) {
-        m_fRecording = false;
-    }
     return 1;
 }
 
 int CAlarmRecord::StopRecord() {
-    {
-        std::lock_guard lock(m_lock);
-        m_fClosing = true;
-    }
+    // Seen by StartRecord under m_lock; set without it, since the thread may
+    // hold the lock through a long close. A start that slips in before it is
+    // closed again by EndRecord, which takes the lock when no file was open.
+    m_fClosing = true;
     EndRecord();
     C_FrameHeaderParser.ResetAlarmValue();
     LiveView().ClearInfoTexts();
@@ -245,6 +244,7 @@ bool CAlarmRecord::OpenFile() {
     const FrameTime now = LocalRecordTime(m_clock());
     if (!m_file.Create(m_folder, AlarmRecordFileStem(now, g_szSessionCookie.Get())))
         return false;
+    m_fFileOpen = true;
     // A path too long for the list gets no entry; the recording goes on.
     g_SystemConfig.AlarmDB_SetRecordFile(m_file.Path().string());
     return true;
@@ -309,6 +309,10 @@ bool CAlarmRecord::CompleteFile() {
 void CAlarmRecord::CloseRecording() {
     if (m_file.IsOpen())
         CompleteFile();
+    // Only now, with the list entry written: EndRecord waits for the close
+    // while this is set. (A split closes and opens under one hold of the
+    // lock and leaves it set.)
+    m_fFileOpen = false;
     m_fRecording = false;
 }
 
@@ -316,6 +320,7 @@ void CAlarmRecord::FailRecording() {
     // The file keeps its whole frames but is no recording to list; the
     // recording flag stays until the alarm is over.
     m_file.Abandon();
+    m_fFileOpen = false;
     if (!m_failureReported)
         m_reportPending = m_failureReported = true;
 }

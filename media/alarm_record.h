@@ -60,7 +60,9 @@ public:
     // thread running) or when the file could not be created (reported).
     virtual int StartRecord(const std::string& recordPath, int option);
     // Ends the recording: asks the thread to close the file and waits up to
-    // 500 ms for it. Returns at once when no file is open.
+    // 500 ms for it. Returns at once when no file is open. Never waits for
+    // the thread otherwise: a close that takes longer goes on after the
+    // return, and the recording flag stays set until it is done.
     virtual int EndRecord();
     // Ends the recording for good until the next login (StartRecord refuses
     // and the thread ends after closing), clears the parser's alarm value and
@@ -116,8 +118,12 @@ private:
     bool m_failureReported = false;
     bool m_reportPending = false;  // a failure to report once the lock is given back
     WallClock m_clock;
-    std::chrono::milliseconds m_closeWait = kCloseWait;
+    std::atomic<std::chrono::milliseconds> m_closeWait{kCloseWait};
 
+    // m_file is open: written under m_lock, read without it by EndRecord,
+    // which must not wait for the lock while the thread closes the file.
+    // Cleared only once a close is complete (list entry included).
+    std::atomic<bool> m_fFileOpen{false};
     std::atomic<bool> m_fRecording{false};
     std::atomic<bool> m_fClosing{false};
     std::atomic<std::uint32_t> m_framesPerFile{kFramesPerFile};

@@ -6,10 +6,10 @@
 #include <mutex>
 #include <span>
 
-#include "core/state/app_global_state.h"
-#include "core/net/cgi_command.h"
-#include "core/login/kernel_message.h"
 #include "core/application/trace_log.h"
+#include "core/login/kernel_message.h"
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "platform/clock.h"
@@ -268,14 +268,26 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
     std::size_t imageLength = 0;
     std::size_t received = 0;
 
-    // Header search, until a frame is accepted.
+    // Header search, until a frame is accepted. Bytes already held (what
+    // came behind the last image, or behind a dropped header or an image
+    // end) are worked on before anything more is read: they may hold a
+    // whole frame, and a device that then pauses would otherwise keep that
+    // frame back until the next read returns, or for good if the read times
+    // out. A read comes first only when the bytes held cannot take the
+    // search further: none at all, a header or image start cut short, or a
+    // resync scan that found no image end. Every step that does not read
+    // drops bytes, so the search never turns without reading or shrinking.
+    bool readFirst = m_held == 0;
+    const auto readNext = [this] { return m_resync || m_held == 0; };
     for (;;) {
         header = FrameHeaderInfo{};
         std::memcpy(slotRecord, &header, sizeof header);
-        if (!ReadBehindHeld())
+        if (readFirst && !ReadBehindHeld())
             return FrameResult::kFailed;
+        readFirst = true;
         if (m_resync) {
             ScanForImageEnd();
+            readFirst = readNext();
             continue;
         }
 
@@ -287,6 +299,7 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
         }
         if (status != FrameHeaderStatus::kOk) {
             Resynchronise(0);
+            readFirst = readNext();
             continue;
         }
 
@@ -296,6 +309,7 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
         if (imageLength == 0) {
             // No image: what follows is the next header.
             DropFront(headerLength);
+            readFirst = readNext();
             continue;
         }
         // An image shorter than the start every device JPEG has is damaged:
@@ -303,6 +317,7 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
         // the start test in its place.
         if (imageLength < kDeviceJpegStart.size() || imageLength > kSocketSlotBytes) {
             Resynchronise(headerLength);
+            readFirst = readNext();
             continue;
         }
         if (rest.size() < kDeviceJpegStart.size()) {
@@ -311,10 +326,12 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
             if (std::equal(rest.begin(), rest.end(), kDeviceJpegStart.begin()))
                 continue;
             Resynchronise(headerLength);
+            readFirst = readNext();
             continue;
         }
         if (IsJpegStart(rest) == 0) {
             Resynchronise(headerLength);
+            readFirst = readNext();
             continue;
         }
 

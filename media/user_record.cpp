@@ -68,7 +68,6 @@ void CUserRecord::SetWallClock(WallClock clock) {
 }
 
 void CUserRecord::SetCloseWait(std::chrono::milliseconds wait) {
-    std::lock_guard lock(m_lock);
     m_closeWait = wait;
 }
 
@@ -95,37 +94,44 @@ int CUserRecord::StartRecord(const std::string& recordPath) {
 }
 
 int CUserRecord::StopRecord() {
-    RecorderHandOver::ResourcesPtr taking;
-    std::chrono::milliseconds wait{};
+    // Runs on the GUI thread, bounded by the close wait: while a thread
+    // takes the recording it holds m_lock whenever it writes or closes the
+    // file, possibly for long (a slow disk), and this never waits for that.
+    if (const RecorderHandOver::ResourcesPtr taking = Taking()) {
+        taking->closed.Reset();
+        taking->stop.Set();
+        // The thread lets go of the recording only after it has closed the
+        // file and before it sets its event: a close that ended before the
+        // reset is seen here.
+        if (Taking() == taking)
+            taking->closed.Wait(m_closeWait.load());
+        // Still taken: the thread is closing the file and ends the
+        // recording when it is done; until then the recording is what it is.
+        if (Taking())
+            return 1;
+        // Otherwise the thread has closed the file, or ended with the stream
+        // and left it open: then it is completed below.
+    }
+
+    // No thread takes the frames (the stream has stopped, or the thread has
+    // not woken yet), so none holds the lock for long: complete the file
+    // here.
     bool completed = true;
     {
         std::lock_guard lock(m_lock);
         if (!m_file.IsOpen())
             return 1;
-        if (m_taking) {
-            taking = m_taking;
-            taking->closed.Reset();
-            taking->stop.Set();
-            wait = m_closeWait;
-        } else {
-            // No thread takes frames (the stream has stopped, or the thread
-            // has not woken yet): complete the file here.
-            completed = CompleteFile();
-            EndRecording();
-        }
-    }
-    if (taking) {
-        taking->closed.Wait(wait);
-        std::lock_guard lock(m_lock);
-        // The thread may have ended with the stream instead.
-        if (m_file.IsOpen() && !m_taking) {
-            completed = CompleteFile();
-            EndRecording();
-        }
+        completed = CompleteFile();
+        EndRecording();
     }
     if (!completed)
         ReportRecordFailure(true);
     return 1;
+}
+
+RecorderHandOver::ResourcesPtr CUserRecord::Taking() const {
+    std::lock_guard lock(m_takingLock);
+    return m_taking;
 }
 
 int CUserRecord::ContinueRecord() {
@@ -151,7 +157,10 @@ std::uint32_t CUserRecord::Jpeg_User_Record_Thread(const RecorderHandOver::Resou
             std::lock_guard lock(m_lock);
             if (!m_file.IsOpen())
                 continue;  // stopped before this thread woke
-            m_taking = resources;
+            {
+                std::lock_guard taking(m_takingLock);
+                m_taking = resources;
+            }
             m_handOver.Activate();
         }
 
@@ -170,7 +179,6 @@ std::uint32_t CUserRecord::Jpeg_User_Record_Thread(const RecorderHandOver::Resou
         bool failed = false;
         {
             std::lock_guard lock(m_lock);
-            m_taking.reset();
             if (!written) {
                 m_file.Abandon();
                 EndRecording();
@@ -181,6 +189,11 @@ std::uint32_t CUserRecord::Jpeg_User_Record_Thread(const RecorderHandOver::Resou
             }
             // On the end of the stream the file, its index and its counters
             // stay for ContinueRecord.
+
+            // Last, once the file is dealt with: from here StopRecord
+            // completes an open file itself.
+            std::lock_guard taking(m_takingLock);
+            m_taking.reset();
         }
         r.closed.Set();
         if (failed) {

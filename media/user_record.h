@@ -54,8 +54,9 @@ public:
     // caller shows message 4018).
     int StartRecord(const std::string& recordPath);
     // Ends the open recording: the thread closes the file (waiting up to
-    // 500 ms), or, with no thread taking frames, the file is completed here.
-    // 1.
+    // 500 ms, never longer: a close that takes longer goes on after the
+    // return, and IsActive stays true until it is done), or, with no thread
+    // taking frames, the file is completed here. 1.
     int StopRecord();
     // After a login: lets an open recording go on in the new thread. 1 when
     // one is open, else 0.
@@ -83,6 +84,7 @@ private:
 
     std::uint32_t Jpeg_User_Record_Thread(const RecorderHandOver::ResourcesPtr& resources,
                                           platform::Event* endEvent);
+    RecorderHandOver::ResourcesPtr Taking() const;
     // These run under m_lock.
     bool CreateFile();
     bool WriteNewestFrame();
@@ -95,11 +97,14 @@ private:
     mutable std::mutex m_lock;  // the file and the state below
     CRecordFile m_file;
     std::filesystem::path m_folder;  // of the recording, for its split files
-    // The resources of the thread taking this recording's frames; null while
-    // no thread does.
-    RecorderHandOver::ResourcesPtr m_taking;
     WallClock m_clock;
-    std::chrono::milliseconds m_closeWait = kCloseWait;
+
+    // The resources of the thread taking this recording's frames; null while
+    // no thread does. Under a lock of its own, never held through file
+    // work, so that StopRecord can look without waiting for a close.
+    mutable std::mutex m_takingLock;
+    RecorderHandOver::ResourcesPtr m_taking;
+    std::atomic<std::chrono::milliseconds> m_closeWait{kCloseWait};
 
     std::atomic<bool> m_fActive{false};
     std::atomic<std::uint32_t> m_framesPerFile{kFramesPerFile};

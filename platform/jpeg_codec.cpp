@@ -2,7 +2,9 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <limits>
 
 namespace platform {
@@ -59,11 +61,51 @@ bool OneOf(Enum value, const std::array<Enum, N>& set) {
     return false;
 }
 
-// Rows bottom-up; a warning (damaged data the library would paper over)
-// ends the decode at once, since a damaged frame is dropped anyway; a
-// progressive image with an absurd number of scans is refused rather than
-// decoded for minutes.
-constexpr int kDecodeFlags = TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+// Rows bottom-up; a progressive image with an absurd number of scans is
+// refused rather than decoded for minutes. Warnings do not stop the decode:
+// some come only after the last block of the image was decoded (see
+// WarningCameAfterTheImage), and the decoder reads a few bytes ahead, so
+// stopping at the first warning would cut off the bottom of a whole image.
+constexpr int kDecodeFlags = TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS;
+
+constexpr std::array<std::uint8_t, 2> kEndOfImage = {0xFF, 0xD9};
+
+bool EndsWithEndOfImage(std::span<const std::uint8_t> jpeg) {
+    return jpeg.size() >= kEndOfImage.size() &&
+           std::equal(kEndOfImage.begin(), kEndOfImage.end(), jpeg.end() - 2);
+}
+
+// Whether the warning of a decode that ended in warnings only was raised
+// after the whole image had been decoded, so that the picture is complete.
+//
+// The library reports the first warning of a decode (later ones are counted,
+// not formatted), in the fixed wording of libjpeg's message table. The
+// only warning that can come first after the scan data is that of bytes
+// left between the last block and the end-of-image marker: that marker is
+// the only place where the library counts skipped bytes before D9. A first
+// warning of any other kind (data ending inside the scan, a bad Huffman
+// code, stray bytes in front of a restart marker or a later scan) means the
+// picture was finished with made-up blocks and is refused.
+//
+// A data stream that lost its place in the middle of the scan (one flipped
+// bit is enough) runs out of blocks early and leaves hundreds of bytes
+// before the end marker, which the library reports in the same words; a
+// device's padding is a few bytes. So the count is bounded.
+bool WarningCameAfterTheImage(tjhandle handle) {
+    if (tjGetErrorCode(handle) != TJERR_WARNING) {
+        return false;
+    }
+    const char* text = tjGetErrorStr2(handle);
+    unsigned int skipped = 0;
+    unsigned int marker = 0;
+    char end = 0;
+    if (text == nullptr ||
+        std::sscanf(text, "Corrupt JPEG data: %u extraneous bytes before marker 0x%x%c", &skipped,
+                    &marker, &end) != 2) {
+        return false;
+    }
+    return marker == kEndOfImage[1] && skipped <= kMaxStrayBytesBeforeEnd;
+}
 
 // Our buffer is sized for the worst case, so the library never has to
 // reallocate it.
@@ -146,11 +188,29 @@ JpegDecodeResult JpegDecoder::DecodeBgrBottomUp(std::span<const std::uint8_t> jp
     if (!CanDecodeToBgr(*read)) {
         return JpegDecodeResult::kUnsupportedLayout;
     }
+    // Data that stops without an end-of-image marker is given one: the
+    // library would otherwise run out of bytes while it reads ahead in the
+    // last blocks and report that first, whether or not the scan data was
+    // complete. With the marker in place, a scan that was cut short is
+    // reported as such and one that was whole decodes cleanly. Bytes behind
+    // an earlier end marker are never read, so the marker can be added
+    // whenever the data does not end with one.
+    std::span<const std::uint8_t> input = jpeg;
+    if (!EndsWithEndOfImage(jpeg)) {
+        m_ended.assign(jpeg.begin(), jpeg.end());
+        m_ended.insert(m_ended.end(), kEndOfImage.begin(), kEndOfImage.end());
+        input = m_ended;
+    }
     // Asking for the image's own size means no scaling: the library writes
     // exactly height rows of width × 3 bytes, which we have just checked.
-    if (tjDecompress2(m_handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()),
+    if (tjDecompress2(m_handle, input.data(), static_cast<unsigned long>(input.size()),
                       picture.data(), read->width, read->width * 3, read->height, TJPF_BGR,
                       kDecodeFlags) != 0) {
+        if (WarningCameAfterTheImage(m_handle)) {
+            // The library finished the image normally before it warned, so
+            // the handle is ready for the next one.
+            return JpegDecodeResult::kOk;
+        }
         DropHandle();
         return JpegDecodeResult::kCorrupt;
     }

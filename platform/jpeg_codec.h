@@ -12,13 +12,21 @@
 // allocates nothing on our side. After damaged input the library's handle may
 // be left half-way through an image and would fail the next good one too, so
 // it is dropped and a fresh one is made on the next call; only damaged input
-// pays for that (a refused but well-formed header does not). An object is not safe to share between
-// threads; two threads use two objects.
+// pays for that (a refused but well-formed header does not). An object is not
+// safe to share between threads; two threads use two objects.
+//
+// The library itself still allocates on every decode, about nine malloc
+// calls a frame: libjpeg's memory manager takes each image's working memory
+// (component records, sample rows, colour tables) from pools it frees when
+// the image ends, once for the header read and once for the decode, and
+// tjDecompress2 allocates its row pointers each call. The TurboJPEG interface
+// offers no way to keep or supply that memory, so it cannot be avoided here.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace platform {
 
@@ -49,6 +57,11 @@ struct JpegHeader {
     JpegSubsampling subsampling = JpegSubsampling::kUnknown;
     JpegColourSpace colourSpace = JpegColourSpace::kUnknown;
 };
+
+// Stray bytes accepted between the last block of an image and its
+// end-of-image marker (padding some encoders leave). More than this means
+// the scan data lost its place and the image ran out of blocks early.
+inline constexpr unsigned int kMaxStrayBytesBeforeEnd = 16;
 
 // JPEG images are at most 65,535 pixels on either side.
 inline constexpr int kMaxJpegSide = 65'535;
@@ -91,10 +104,14 @@ public:
     // Decodes a whole image into `picture`, bottom row first, blue-green-red.
     // The header is read and checked first: an image that does not fit
     // `picture` (width × height × 3 bytes) or cannot become blue-green-red is
-    // refused before anything is decoded and `picture` is untouched. Any
-    // damage found while decoding (warnings included) fails the call; the
-    // picture is then partly written. `header`, when given, receives the
-    // header whenever it could be read.
+    // refused before anything is decoded and `picture` is untouched. Damage
+    // found while decoding fails the call (the picture is then partly
+    // written); that includes scan data the library only warns about, such
+    // as data cut short or a bad code, which it would fill with made-up
+    // blocks. Flaws behind a complete scan are accepted: a missing
+    // end-of-image marker, and up to kMaxStrayBytesBeforeEnd stray bytes in
+    // front of it. `header`, when given, receives the header whenever it
+    // could be read.
     JpegDecodeResult DecodeBgrBottomUp(std::span<const std::uint8_t> jpeg,
                                        std::span<std::uint8_t> picture,
                                        JpegHeader* header = nullptr);
@@ -104,6 +121,9 @@ private:
     void DropHandle();
 
     void* m_handle = nullptr;
+    // An image lacking its end-of-image marker, with the marker added; kept
+    // so that it grows only when a larger such image comes.
+    std::vector<std::uint8_t> m_ended;
 };
 
 class JpegEncoder {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "media/jpeg_codec_adapter.h"
@@ -256,6 +259,27 @@ std::vector<std::uint8_t> WithJunk(std::vector<std::uint8_t> start, std::size_t 
     return start;
 }
 
+std::vector<std::uint8_t> WithoutEndMarker(std::vector<std::uint8_t> jpeg) {
+    if (jpeg.size() < 2 || jpeg[jpeg.size() - 2] != 0xFF || jpeg.back() != 0xD9) {
+        throw std::runtime_error("image does not end with FF D9");
+    }
+    jpeg.resize(jpeg.size() - 2);
+    return jpeg;
+}
+
+std::vector<std::uint8_t> WithEndMarker(std::vector<std::uint8_t> jpeg) {
+    jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+    return jpeg;
+}
+
+// Bytes that are no part of the image; none is FF, so none starts a marker.
+std::vector<std::uint8_t> WithStrayBytes(std::vector<std::uint8_t> jpeg, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        jpeg.push_back(static_cast<std::uint8_t>(0x11 * (i % 14 + 1)));
+    }
+    return jpeg;
+}
+
 struct DamageCase {
     const char* name;
     std::vector<std::uint8_t> (*make)();
@@ -296,11 +320,38 @@ const DamageCase kDamaged[] = {
          jpeg.resize(jpeg.size() * 6 / 10);
          return jpeg;
      }},
-    {"end_marker_missing",
+    // Scan data cut short by one byte: the library would fill the last
+    // blocks with made-up data and only warn, with or without the end
+    // marker behind the cut.
+    {"last_scan_byte_missing",
+     [] {
+         auto jpeg = WithoutEndMarker(DeviceFrame());
+         jpeg.pop_back();
+         return WithEndMarker(jpeg);
+     }},
+    {"last_scan_byte_and_end_marker_missing",
+     [] {
+         auto jpeg = WithoutEndMarker(DeviceFrame());
+         jpeg.pop_back();
+         return jpeg;
+     }},
+    {"cut_in_scan_data_with_end_marker",
      [] {
          auto jpeg = DeviceFrame();
-         jpeg.pop_back();
-         jpeg.pop_back();
+         jpeg.resize(jpeg.size() * 6 / 10);
+         return WithEndMarker(jpeg);
+     }},
+    // What a scan that lost its place looks like: it runs out of blocks
+    // long before its data ends.
+    {"hundreds_of_bytes_before_end_marker",
+     [] { return WithEndMarker(WithStrayBytes(WithoutEndMarker(DeviceFrame()), 300)); }},
+    {"stray_bytes_before_a_later_scan",
+     [] {
+         auto jpeg = jpeg_test::Encode(jpeg_test::SolidPicture(64, 48, {9, 99, 199}), 64, 48,
+                                       TJPF_BGR, TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
+         const std::size_t firstScan = jpeg_test::MarkerAt(jpeg, 0xDA);
+         const std::size_t secondScan = jpeg_test::FindMarker(jpeg, 0xDA, firstScan + 2);
+         jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(secondScan), {0x11, 0x22, 0x33});
          return jpeg;
      }},
 };
@@ -319,6 +370,93 @@ TEST_P(DamagedInput, FailsWithoutHarm) {
 
 INSTANTIATE_TEST_SUITE_P(Damage, DamagedInput, ::testing::ValuesIn(kDamaged),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ------------------------------------------------------------------ flaws behind the scan
+
+// Images whose scan data is whole, with a flaw the library only warns
+// about after the last block: each decodes to exactly the picture of the
+// intact image.
+struct WarningCase {
+    const char* name;
+    std::vector<std::uint8_t> (*flaw)(std::vector<std::uint8_t>);
+};
+
+const WarningCase kWarningOnly[] = {
+    {"end_marker_missing", WithoutEndMarker},
+    {"half_end_marker",
+     [](std::vector<std::uint8_t> jpeg) {
+         jpeg.pop_back();
+         return jpeg;
+     }},
+    {"stray_bytes_before_end_marker",
+     [](std::vector<std::uint8_t> jpeg) {
+         return WithEndMarker(WithStrayBytes(WithoutEndMarker(std::move(jpeg)), 3));
+     }},
+    {"zero_padding_before_end_marker",
+     [](std::vector<std::uint8_t> jpeg) {
+         jpeg = WithoutEndMarker(std::move(jpeg));
+         jpeg.insert(jpeg.end(), 8, 0x00);
+         return WithEndMarker(jpeg);
+     }},
+    {"stray_bytes_and_end_marker_missing",
+     [](std::vector<std::uint8_t> jpeg) {
+         return WithStrayBytes(WithoutEndMarker(std::move(jpeg)), 3);
+     }},
+    {"bytes_behind_a_missing_end_marker_not_ending_in_it",
+     [](std::vector<std::uint8_t> jpeg) {
+         jpeg = WithoutEndMarker(std::move(jpeg));
+         jpeg.insert(jpeg.end(), {0x00, 0xFF});
+         return jpeg;
+     }},
+};
+
+struct WarningImage {
+    const char* name;
+    std::vector<std::uint8_t> (*make)();
+};
+
+const WarningImage kWarningImages[] = {
+    {"device_frame", DeviceFrame},
+    {"progressive",
+     [] {
+         std::vector<std::uint8_t> picture(160 * 120 * 3);
+         streamgen::PaintTestPicture(picture, 160, 120, 4);
+         return jpeg_test::Encode(picture, 160, 120, TJPF_BGR, TJSAMP_420, 80,
+                                  TJFLAG_PROGRESSIVE | TJFLAG_BOTTOMUP);
+     }},
+};
+
+class WarningOnlyImage : public ::testing::TestWithParam<std::tuple<WarningImage, WarningCase>> {};
+
+TEST_P(WarningOnlyImage, DecodesToThePictureOfTheIntactImage) {
+    const auto& [image, c] = GetParam();
+    const auto intact = image.make();
+    std::vector<std::uint8_t> expected = Slot();
+    std::uint16_t w = 0;
+    std::uint16_t h = 0;
+    ASSERT_EQ(DecodeJpegFrame(intact, expected, w, h), 1);
+
+    std::vector<std::uint8_t> slot = Slot();
+    std::uint16_t flawedWidth = 0;
+    std::uint16_t flawedHeight = 0;
+    EXPECT_EQ(DecodeJpegFrame(c.flaw(intact), slot, flawedWidth, flawedHeight), 1);
+    EXPECT_EQ(flawedWidth, w);
+    EXPECT_EQ(flawedHeight, h);
+    EXPECT_TRUE(slot == expected) << "the picture differs from the intact image's";
+
+    // The decoder goes on with the next frame as before.
+    std::vector<std::uint8_t> next = Slot();
+    EXPECT_EQ(DecodeJpegFrame(intact, next, w, h), 1);
+    EXPECT_TRUE(next == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flaws, WarningOnlyImage,
+                         ::testing::Combine(::testing::ValuesIn(kWarningImages),
+                                            ::testing::ValuesIn(kWarningOnly)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    std::get<1>(info.param).name;
+                         });
 
 TEST(DamagedInput, FlippedBytesNeverWriteOutsideThePicture) {
     // Each variant changes one byte of a good frame; whatever the decoder

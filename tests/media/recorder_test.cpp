@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -13,16 +16,17 @@
 #include <thread>
 #include <vector>
 
-#include "core/store/alarm_list.h"
-#include "core/state/app_global_state.h"
 #include "core/application/string_table.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
+#include "core/store/alarm_list.h"
 #include "media/alarm_record.h"
 #include "media/frame_header.h"
 #include "media/media_services.h"
 #include "media/media_state.h"
 #include "media/record_file.h"
 #include "media/user_record.h"
+#include "platform/clock.h"
 #include "platform/message_box.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/kst_reader.h"
@@ -633,6 +637,189 @@ TEST_F(RecorderTest, AUserFileThatCannotBeWrittenEndsTheRecordingCleanly) {
     Settle();
     User().StopRecord();
     ExpectFrames(ReadKstFile(dir / UserName("_2")), 16, 16);
+}
+
+// ---- a close that takes long ----------------------------------------------------
+
+// A wall clock that, once armed, holds whoever asks it for the time until it
+// is opened. The recorders ask for the time when they complete a file, under
+// their own lock, so an armed gate makes a close last as long as the test
+// wants.
+class CloseGate {
+public:
+    std::chrono::system_clock::time_point Now(std::chrono::system_clock::time_point now) {
+        std::unique_lock lock(m_lock);
+        if (m_armed) {
+            m_held = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return !m_armed; });
+        }
+        return now;
+    }
+    void Arm() {
+        std::lock_guard lock(m_lock);
+        m_armed = true;
+        m_held = false;
+    }
+    void Open() {
+        {
+            std::lock_guard lock(m_lock);
+            m_armed = false;
+        }
+        m_changed.notify_all();
+    }
+    // Whether a close is held at the gate (waits for it up to `bound`).
+    bool WaitHeld(std::chrono::milliseconds bound) {
+        std::unique_lock lock(m_lock);
+        return m_changed.wait_for(lock, bound, [&] { return m_held; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_armed = false;
+    bool m_held = false;
+};
+
+// Timed waits elapse at once, but only once a close is held at the gate: a
+// stop that waits out its bound does so while the file is still being
+// closed, every time, and no test waits the bound in real time.
+class CloseUnderWayClock final : public platform::ClockSource {
+public:
+    explicit CloseUnderWayClock(CloseGate& gate) : m_gate(gate) {}
+    std::uint64_t NowMs() override { return m_manual.NowMs(); }
+    bool SleepFor(std::chrono::milliseconds d, std::stop_token token) override {
+        return m_manual.SleepFor(d, token);
+    }
+    bool ElapseWaitTimeout(std::chrono::milliseconds timeout) override {
+        m_gate.WaitHeld(kGiveUp);
+        std::lock_guard lock(m_lock);
+        m_timeouts.push_back(timeout);
+        return true;
+    }
+    std::vector<std::chrono::milliseconds> Timeouts() {
+        std::lock_guard lock(m_lock);
+        return m_timeouts;
+    }
+
+    static constexpr std::chrono::milliseconds kGiveUp{10'000};
+
+private:
+    CloseGate& m_gate;
+    platform::ManualClock m_manual;
+    std::mutex m_lock;
+    std::vector<std::chrono::milliseconds> m_timeouts;
+};
+
+struct SlowCloseCase {
+    const char* name;
+    bool alarm;
+    int (*stop)();
+    std::chrono::milliseconds bound;
+};
+
+class SlowCloseTest : public RecorderTest, public ::testing::WithParamInterface<SlowCloseCase> {
+protected:
+    void SetUp() override {
+        RecorderTest::SetUp();
+        Alarm().SetCloseWait(CAlarmRecord::kCloseWait);
+        User().SetCloseWait(CUserRecord::kCloseWait);
+        Alarm().SetWallClock([this] { return m_gate.Now(kNow); });
+        User().SetWallClock([this] { return m_gate.Now(kNow); });
+    }
+    void TearDown() override {
+        m_gate.Open();
+        RecorderTest::TearDown();
+    }
+
+    CloseGate m_gate;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Stops, SlowCloseTest,
+    ::testing::Values(SlowCloseCase{"AlarmEndRecord", true,
+                                    [] { return GetMediaState().C_AlarmRecord.EndRecord(); },
+                                    CAlarmRecord::kCloseWait},
+                      SlowCloseCase{"AlarmStopRecord", true,
+                                    [] { return GetMediaState().C_AlarmRecord.StopRecord(); },
+                                    CAlarmRecord::kCloseWait},
+                      SlowCloseCase{"UserStopRecord", false,
+                                    [] { return GetMediaState().C_UserRecord.StopRecord(); },
+                                    CUserRecord::kCloseWait}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(SlowCloseTest, TheStopReturnsWithinItsBoundAndTheFileIsClosedWholeLater) {
+    const SlowCloseCase& c = GetParam();
+    Feed(2);
+    if (c.alarm) {
+        ASSERT_EQ(Alarm().StartRecord(Folder(), 0), 1);
+        AlarmTakesFrames();
+    } else {
+        ASSERT_EQ(User().StartRecord(Folder()), 1);
+        UserTakesFrames();
+    }
+    Feed(3);
+    Settle();
+
+    m_gate.Arm();
+    CloseUnderWayClock clock(m_gate);
+    std::atomic<int> returned{0};
+    std::thread caller;
+    {
+        platform::ScopedClockSource useClock(clock);
+        // The stop runs on a thread of its own, as it does in the program
+        // (the receive thread for the parser's EndRecord): one that does not
+        // keep its bound fails the test instead of hanging it. The parser
+        // asks again with the next header, the operator may press again:
+        // each of those returns too.
+        caller = std::thread([&] {
+            EXPECT_EQ(c.stop(), 1);
+            returned = 1;
+            EXPECT_EQ(c.stop(), 1);
+            returned = 2;
+        });
+        const auto deadline = std::chrono::steady_clock::now() + CloseUnderWayClock::kGiveUp;
+        while (returned.load() < 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool keptItsBound = returned.load() == 2;
+        if (!keptItsBound)
+            m_gate.Open();
+        caller.join();
+        ASSERT_TRUE(keptItsBound) << "the stop waited for the close beyond its bound";
+    }
+    ASSERT_TRUE(m_gate.WaitHeld(std::chrono::milliseconds(0))) << "no close was under way";
+    // Each stop waited its bound, no longer.
+    const std::vector<std::chrono::milliseconds> waits = clock.Timeouts();
+    ASSERT_FALSE(waits.empty());
+    for (std::chrono::milliseconds wait : waits) EXPECT_EQ(wait, c.bound);
+
+    // The recording still looks like what it is until the file is closed.
+    if (c.alarm) {
+        EXPECT_TRUE(Alarm().IsRecording());
+    } else {
+        EXPECT_TRUE(User().IsActive());
+    }
+    // The stream goes on meanwhile: frames pass the closing recorder by.
+    Feed(2);
+
+    m_gate.Open();
+    if (c.alarm) {
+        WaitUntil([] { return !Alarm().IsRecording(); });
+    } else {
+        WaitUntil([] { return !User().IsActive(); });
+    }
+    Settle();
+    const KstFile file = ReadKstFile(dir / (c.alarm ? AlarmName() : UserName()));
+    EXPECT_TRUE(file.closed);
+    if (c.alarm) {
+        ExpectFrames(file, 1, 5);
+        const auto list = AlarmList();
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0].frameCount, 5u);
+    } else {
+        ExpectFrames(file, 3, 5);
+    }
+    EXPECT_TRUE(boxes.Ids().empty());
 }
 
 }  // namespace

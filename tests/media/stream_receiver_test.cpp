@@ -15,14 +15,15 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
+#include "core/login/kernel_message.h"
 #include "core/state/app_global_state.h"
 #include "core/state/global_state_setup.h"
-#include "core/login/kernel_message.h"
-#include "core/application/subsystem_services.h"
 #include "core/state/system_buffers.h"
-#include "core/application/trace_log.h"
 #include "media/frame_header.h"
 #include "platform/program_folder.h"
 #include "platform/sync.h"
@@ -407,6 +408,87 @@ TEST_P(StreamReceiverLayoutTest, TwoFramesInOneWriteBothArrive) {
     Start(stream, GetParam());
     ASSERT_TRUE(WaitForFrames(7));
     ExpectReceived(script, Range(0, 7));
+}
+
+// The read that completes a frame also brings whole frames behind it, and
+// then the device falls silent: those frames are handed over at once, not
+// after a next read that never brings anything. (The injected read time-out
+// then ends the stream, so the test waits for nothing.)
+struct HeldFramesCase {
+    const char* name;
+    // Adds what follows frame 0; returns the indices of the frames that
+    // must arrive after it.
+    std::vector<std::size_t> (*arrange)(StreamScript& script);
+};
+
+// A damaged frame as short as can be: an image that is no JPEG, ending in
+// the end-of-image pair that resynchronisation looks for.
+std::size_t AddShortDamagedFrame(StreamScript& script, std::size_t n) {
+    std::vector<std::uint8_t> image(16, 0x00);
+    image.insert(image.end(), {0xFF, 0xD9});
+    return AddFrame(script, n, image);
+}
+
+const HeldFramesCase kHeldFramesCases[] = {
+    {"AFrame",
+     [](StreamScript& script) {
+         AddFrame(script, 1, SmallJpegs().Frame(1));
+         return std::vector<std::size_t>{1};
+     }},
+    {"ADamagedFrameThenAGoodOne",
+     [](StreamScript& script) {
+         AddShortDamagedFrame(script, 1);
+         AddFrame(script, 2, SmallJpegs().Frame(2));
+         return std::vector<std::size_t>{2};
+     }},
+    {"AHeaderWithoutImageThenAFrame",
+     [](StreamScript& script) {
+         FrameHeaderDescription empty = Describe(1);
+         empty.imageLength = 0;
+         script.AddFrame(empty, {});
+         AddFrame(script, 2, SmallJpegs().Frame(2));
+         return std::vector<std::size_t>{2};
+     }},
+};
+
+class StreamReceiverHeldFramesTest
+    : public StreamReceiverTest,
+      public ::testing::WithParamInterface<std::tuple<HeldFramesCase, FrameHeaderLayout>> {};
+
+INSTANTIATE_TEST_SUITE_P(HeldFrames, StreamReceiverHeldFramesTest,
+                         ::testing::Combine(::testing::ValuesIn(kHeldFramesCases),
+                                            ::testing::Values(FrameHeaderLayout::kNew,
+                                                              FrameHeaderLayout::kOld)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    LayoutName(std::get<1>(info.param));
+                         });
+
+TEST_P(StreamReceiverHeldFramesTest, WholeFramesHeldArriveBeforeTheSilenceEndsTheStream) {
+    const auto& [c, layout] = GetParam();
+    StreamScript script(layout);
+    AddFrame(script, 0, SmallJpegs().Frame(0));
+    std::vector<std::size_t> expected{0};
+    for (std::size_t n : c.arrange(script)) expected.push_back(n);
+
+    // One write: the last 100 bytes of frame 0 and everything behind it.
+    constexpr std::size_t kTail = 100;
+    const ScriptFrame& first = script.Frames().front();
+    script.CutFrameAt(0, first.size() - kTail);
+    for (std::size_t frame = 1; frame < script.Frames().size(); ++frame)
+        script.JoinWithPrevious(frame);
+    ASSERT_LE(script.size() - (first.end() - kTail), kStreamReadBytes)
+        << "the last write must fit one read";
+
+    m_settings.receiveTimeout = 50ms;
+    FakeStream stream(script);
+    Start(stream, layout);
+    ASSERT_TRUE(WaitReceiverEnded());
+
+    ExpectReceived(script, expected);
+    EXPECT_EQ(Trace(),
+              (std::vector<std::string>{"Got start event", std::string(kTraceHeaderReadFailed)}));
+    EXPECT_TRUE(StreamFailurePosted());
 }
 
 // ---- damaged frames and resynchronisation ----------------------------------------
