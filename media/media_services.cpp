@@ -46,3 +46,7 @@ bool MediaServicesImpl::LoadAlarmWave(const std::string& path, platform::Event* 
     wave.SetDoneEvent(waveOutDone);
     return true;
 }
+
+std::uint32_t MediaServicesImpl::GetStreamError() {
+    return g_dwStreamError.load();
+}

@@ -124,6 +124,8 @@ public:
     // After a login: lets a user recording that ran before it go on; true
     // when one does.
     virtual bool ContinueUserRecord() = 0;
+    // The reason of the last stream failure, 0 while there was none.
+    virtual std::uint32_t GetStreamError() = 0;
 };
 
 // The stand-ins used until a subsystem registers itself. Tests derive from
@@ -173,6 +175,7 @@ public:
     bool LoadAlarmWave(const std::string&, platform::Event*) override { return true; }
     void SetNewHeaderLayout(bool) override {}
     bool ContinueUserRecord() override { return false; }
+    std::uint32_t GetStreamError() override { return 0; }
 };
 
 LiveViewServices& LiveView();
