@@ -11,6 +11,7 @@
 #include "core/login/kernel_message.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
+#include "core/net/cgi_command.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "media/media_state.h"
@@ -226,4 +227,115 @@ std::uint32_t Jpeg_Show_Image_Data_Thread() {
             return 0;
         app.h_ImageFreeSem->Release();
     }
+}
+
+// ---- byte and picture helpers ------------------------------------------------
+
+void PutBigEndian32(std::span<std::uint8_t, 4> out, std::uint32_t value) {
+    out[0] = static_cast<std::uint8_t>(value >> 24);
+    out[1] = static_cast<std::uint8_t>(value >> 16);
+    out[2] = static_cast<std::uint8_t>(value >> 8);
+    out[3] = static_cast<std::uint8_t>(value);
+}
+
+void SwapByteOrder32(std::uint32_t& value) {
+    value =
+        (value >> 24) | ((value >> 8) & 0x0000FF00u) | ((value << 8) & 0x00FF0000u) | (value << 24);
+}
+
+bool WriteJpegFrameSize(std::span<std::uint8_t> jpeg, std::uint16_t height, std::uint16_t width) {
+    // FF C0, segment length (2), precision (1), then height and width.
+    constexpr std::size_t kSearchBytes = 100;
+    constexpr std::size_t kHeightAt = 5;
+    constexpr std::size_t kFieldsEnd = 9;
+    const std::size_t searched = std::min(jpeg.size(), kSearchBytes);
+    for (std::size_t at = 0; at < searched && at + 1 < jpeg.size(); ++at) {
+        if (jpeg[at] != 0xFF || jpeg[at + 1] != 0xC0) {
+            continue;
+        }
+        if (jpeg.size() - at < kFieldsEnd) {
+            return false;
+        }
+        std::uint8_t* fields = jpeg.data() + at + kHeightAt;
+        fields[0] = static_cast<std::uint8_t>(height >> 8);
+        fields[1] = static_cast<std::uint8_t>(height);
+        fields[2] = static_cast<std::uint8_t>(width >> 8);
+        fields[3] = static_cast<std::uint8_t>(width);
+        return true;
+    }
+    return false;
+}
+
+bool SetImageRingFrameSize(std::uint16_t height, std::uint16_t width) {
+    if (g_lpApp == nullptr || !g_lpApp->lp_ImageBuffer) {
+        return false;
+    }
+    return WriteJpegFrameSize(std::span(g_lpApp->lp_ImageBuffer.get(), kImageSlotBytes), height,
+                              width);
+}
+
+std::uint16_t InternetChecksumNetworkOrder(std::span<const std::uint8_t> bytes) {
+    const std::uint16_t checksum = InternetChecksum(bytes);
+    const std::array<std::uint8_t, 2> wire{static_cast<std::uint8_t>(checksum >> 8),
+                                           static_cast<std::uint8_t>(checksum & 0xFF)};
+    std::uint16_t native = 0;
+    std::memcpy(&native, wire.data(), sizeof native);
+    return native;
+}
+
+bool DoubleLines(std::span<const std::uint8_t> source, std::size_t rowBytes, std::size_t rows,
+                 std::span<std::uint8_t> target) {
+    if (rowBytes != 0 && rows > source.size() / rowBytes) {
+        return false;
+    }
+    const std::size_t fieldBytes = rows * rowBytes;
+    if (fieldBytes > target.size() / 2) {
+        return false;
+    }
+    const auto row = [&](std::size_t k) { return source.data() + k * rowBytes; };
+    for (std::size_t k = 0; k < rows; ++k) {
+        std::uint8_t* even = target.data() + 2 * k * rowBytes;
+        std::uint8_t* odd = even + rowBytes;
+        std::memcpy(even, row(k), rowBytes);
+        if (k + 1 == rows) {
+            std::memcpy(odd, row(k), rowBytes);
+        } else if (k < 2 || k + 3 >= rows) {
+            const std::uint8_t* a = row(k);
+            const std::uint8_t* b = row(k + 1);
+            for (std::size_t i = 0; i < rowBytes; ++i) {
+                odd[i] = static_cast<std::uint8_t>((a[i] + b[i]) / 2);
+            }
+        } else {
+            // The weights times 50 are 4, -11, 32, 32, -11, 4 (summing to
+            // 50), so the filter runs in integers: no rounding drift and the
+            // same result on every machine.
+            const std::uint8_t* r[6] = {row(k - 2), row(k - 1), row(k),
+                                        row(k + 1), row(k + 2), row(k + 3)};
+            for (std::size_t i = 0; i < rowBytes; ++i) {
+                const int sum = 4 * r[0][i] - 11 * r[1][i] + 32 * r[2][i] + 32 * r[3][i] -
+                                11 * r[4][i] + 4 * r[5][i];
+                // Rounded half up; a negative sum clamps to 0.
+                const int scaled = sum < 0 ? 0 : (sum + 25) / 50;
+                odd[i] = static_cast<std::uint8_t>(std::min(scaled, 255));
+            }
+        }
+    }
+    return true;
+}
+
+std::array<std::uint16_t, 4> SubtractSaturatingU16x4(const std::array<std::uint16_t, 4>& a,
+                                                     const std::array<std::uint16_t, 4>& b) {
+    std::array<std::uint16_t, 4> result{};
+    for (std::size_t lane = 0; lane < result.size(); ++lane) {
+        result[lane] = a[lane] > b[lane] ? static_cast<std::uint16_t>(a[lane] - b[lane]) : 0;
+    }
+    return result;
+}
+
+std::uint8_t ClampToByte(std::int16_t value) {
+    return static_cast<std::uint8_t>(std::clamp<std::int16_t>(value, 0, 255));
+}
+
+std::uint32_t SecondArgument(std::uint32_t /*first*/, std::uint32_t second) {
+    return second;
 }

@@ -448,3 +448,32 @@ FrameHeaderInfo CFrameHeaderParser::CurrentHeader() const {
     std::lock_guard lock(m_currentLock);
     return m_current;
 }
+
+void CFrameHeaderParser::ToggleAlarmData() {
+    const auto bits = static_cast<std::uint16_t>(m_wToggleWord.load() & 0x3);
+    if (bits != 0x3) {
+        m_wAlarmData.store(bits);
+    }
+    if (m_wAlarmData.load() == 15 && m_dwToggleGate.load() == 0) {
+        m_wAlarmData.store(0);
+    }
+}
+
+bool CFrameHeaderParser::HasStartSequenceAfterMarker(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kWindow = 50;
+    constexpr std::size_t kSequenceBytes = 4;
+    for (std::size_t marker = 0; marker < bytes.size(); ++marker) {
+        if ((bytes[marker] & 0xC0) != 0x80) {
+            continue;
+        }
+        const std::size_t last = std::min(marker + kWindow, bytes.size() - 1);
+        for (std::size_t at = marker + 1; at <= last && at + kSequenceBytes <= bytes.size(); ++at) {
+            const std::uint8_t kind = bytes[at + 2];
+            if (bytes[at] == 0x00 && bytes[at + 1] == 0x00 &&
+                (kind == 0xC0 || kind == 0xD0 || kind == 0xE0) && bytes[at + 3] == 0x01) {
+                return true;
+            }
+        }
+    }
+    return false;
+}

@@ -145,6 +145,20 @@ public:
     // Clears m_wAlarmData; 1 when it was non-zero, else 0.
     int ResetAlarmValue();
 
+    // The toggle step: m_wAlarmData takes the value of the low two bits of
+    // the toggle word when they are 0, 1 or 2 (3 leaves it), and then the
+    // value 15 becomes 0 when the toggle gate is 0. Nothing sets the toggle
+    // word or the gate but SetToggleInputs; both are 0 from the start.
+    void ToggleAlarmData();
+    void SetToggleInputs(std::uint16_t toggleWord, std::uint32_t toggleGate) {
+        m_wToggleWord.store(toggleWord);
+        m_dwToggleGate.store(toggleGate);
+    }
+    // Whether the bytes 00 00, then C0, D0 or E0, then 01 start within the
+    // 50 bytes after a byte whose two top bits are 10 (the four bytes lying
+    // within `bytes`).
+    static bool HasStartSequenceAfterMarker(std::span<const std::uint8_t> bytes);
+
     // The layout of the stream; set by the session login thread.
     void SetNewLayout(bool newLayout) { m_fNewLayout.store(newLayout); }
     bool IsNewLayout() const { return m_fNewLayout.load(); }
@@ -182,6 +196,8 @@ private:
                             AlarmOutcome& outcome);
 
     std::atomic<std::uint32_t> m_dwActiveAlarmKind{kAlarmKindNone};
+    std::atomic<std::uint16_t> m_wToggleWord{0};
+    std::atomic<std::uint32_t> m_dwToggleGate{0};
     std::atomic<bool> m_fNewLayout{false};
     std::atomic<CAlarmRecord*> m_alarmRecorder{nullptr};
     PendingEffects m_pending{};

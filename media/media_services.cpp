@@ -47,3 +47,7 @@ bool MediaServicesImpl::LoadAlarmWave(const std::string& path,
     wave.SetDoneEvent(std::move(waveOutDone));
     return true;
 }
+
+std::uint32_t MediaServicesImpl::GetStreamError() {
+    return g_dwStreamError.load();
+}

@@ -22,6 +22,8 @@ public:
     // one's player) and stores the output's done event in it.
     bool LoadAlarmWave(const std::string& path,
                        std::shared_ptr<platform::Event> waveOutDone) override;
+    // The stream receive thread's g_dwStreamError.
+    std::uint32_t GetStreamError() override;
 
     // ---- the recorders (media_services_recorders.cpp) ----
     // Registers the alarm recorder with the frame-header parser, and takes

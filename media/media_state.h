@@ -31,6 +31,7 @@
 #include "media/frame_timer.h"
 #include "media/pre_alarm_ring.h"
 #include "media/recorder_feed.h"
+#include "media/sch_record.h"
 #include "media/user_record.h"
 #include "media/view_mode.h"
 
@@ -45,7 +46,7 @@ struct MediaState {
     // Declared after the ring they draw on, so they end before it.
     CAlarmRecord C_AlarmRecord{&C_PreAlarmRing};
     CUserRecord C_UserRecord{&C_PreAlarmRing};
-    CSchRecord C_SchRecord;
+    CSchRecord C_SchRecord{&C_PreAlarmRing};
 
     // The recorders the ring hands each frame to, in the order alarm, user,
     // schedule.

@@ -214,6 +214,11 @@ CPreAlarmRing::SlotState CPreAlarmRing::GetSlotState(std::size_t slot) const {
     return m_slotStates[slot];
 }
 
+void CPreAlarmRing::SetSlotState(std::size_t slot, SlotState state) {
+    CheckSlot(slot);
+    m_slotStates[slot] = state;
+}
+
 FeedResult FeedPreAlarmRing(std::span<const std::uint8_t> jpeg, std::uint32_t timeValue,
                             bool videoLoss) {
     if (g_lpApp == nullptr)

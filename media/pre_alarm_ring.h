@@ -155,6 +155,9 @@ public:
     const FrameMarkEntry& Entry(std::size_t slot) const;
     std::span<const std::uint8_t> Jpeg(std::size_t slot) const;
     SlotState GetSlotState(std::size_t slot) const;
+    // Nothing in the program writes the slot states; tests do, to drive the
+    // schedule recorder. Only while no recorder reads the ring.
+    void SetSlotState(std::size_t slot, SlotState state);
 
     // Frames stored since the count was last restarted, up to 21. The alarm
     // recorder restarts it each time its thread is created (at each login).

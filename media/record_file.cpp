@@ -183,6 +183,10 @@ std::string AlarmRecordFileStem(const FrameTime& time, std::string_view sessionC
     return stem;
 }
 
+std::string ScheduleRecordFileStem(const FrameTime& time) {
+    return "SCH_MJPEG_" + DateTimeText(time);
+}
+
 // ---- CRecordFile -----------------------------------------------------------
 
 CRecordFile::~CRecordFile() {

@@ -83,6 +83,8 @@ FrameTime LocalRecordTime(std::chrono::system_clock::time_point when);
 // device and must not add anything else to a path).
 std::string UserRecordFileStem(const FrameTime& time);
 std::string AlarmRecordFileStem(const FrameTime& time, std::string_view sessionCookie);
+// The schedule recorder's "SCH_MJPEG_yymmddThhmiss" (its files end ".ks4").
+std::string ScheduleRecordFileStem(const FrameTime& time);
 
 // One open record file being written. Every write is checked: after a failed
 // one the file takes no more frames (Failed()), and closing it cuts it back

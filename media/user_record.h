@@ -1,7 +1,7 @@
 #pragma once
 
-// The user recorder (the main window's record button) and the schedule
-// recorder's hand-over.
+// The user recorder (the main window's record button); the schedule recorder
+// is in sch_record.h.
 //
 // A user recording writes every live frame into user record files
 // (record_file.h) from the press of the record button until the next press,
@@ -108,29 +108,4 @@ private:
 
     std::atomic<bool> m_fActive{false};
     std::atomic<std::uint32_t> m_framesPerFile{kFramesPerFile};
-};
-
-// The schedule recorder: its semaphores and events are made with the other
-// recorders', but nothing starts its thread, so it never records and the
-// feed never waits for it.
-class CSchRecord {
-public:
-    int AllocateBuffer() { return 1; }
-    int FreeBuffer() { return 1; }
-    int CreateResource() { return m_handOver.CreateResources() ? 1 : 0; }
-    int CloseResource() {
-        m_handOver.CloseResources();
-        return 1;
-    }
-    int ExitThread() {
-        m_handOver.StopThread(std::chrono::milliseconds(10));
-        return 1;
-    }
-    // There is never a recording to stop.
-    int StopRecord() { return 1; }
-
-    RecorderFeed& Feed() { return m_handOver; }
-
-private:
-    RecorderHandOver m_handOver;
 };

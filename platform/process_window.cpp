@@ -1,5 +1,6 @@
 #include "platform/process_window.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -339,6 +340,32 @@ std::vector<ProcessWindowInfo> EnumerateProcessWindows() {
 bool IsProcessWindow(ProcessWindowHandle window) {
     UniqueFd probe;
     return ConnectToWindow(window.pid, probe) == ConnectOutcome::Connected;
+}
+
+std::string ProcessWindowTitle(ProcessWindowHandle window) {
+    if (!IsProcessWindow(window)) {
+        return {};
+    }
+    // The command name is at most 15 bytes and a line break; anything longer
+    // or not printable is not what the kernel writes there and is cut.
+    const std::string path = "/proc/" + std::to_string(window.pid) + "/comm";
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return {};
+    }
+    std::array<char, 64> buffer{};
+    ssize_t got = 0;
+    do {
+        got = ::read(fd.get(), buffer.data(), buffer.size());
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        return {};
+    }
+    std::string title(buffer.data(), static_cast<std::size_t>(got));
+    const auto end = std::ranges::find_if(
+        title, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    title.erase(end, title.end());
+    return title;
 }
 
 bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,

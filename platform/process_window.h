@@ -67,6 +67,11 @@ std::vector<ProcessWindowInfo> EnumerateProcessWindows();
 // The window's endpoint answers (as above).
 bool IsProcessWindow(ProcessWindowHandle window);
 
+// The title of a live window, read now: the name its process runs under
+// (the kernel's command name, at most 15 characters). Empty when the window
+// is not live.
+std::string ProcessWindowTitle(ProcessWindowHandle window);
+
 // Queues a message for the window without waiting for it to be handled.
 // False when the window is not live or its queue is full, and for message
 // 0x4A, which carries data and must be sent with SendProcessWindowCopyData.

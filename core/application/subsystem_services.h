@@ -127,6 +127,8 @@ public:
     // After a login: lets a user recording that ran before it go on; true
     // when one does.
     virtual bool ContinueUserRecord() = 0;
+    // The reason of the last stream failure, 0 while there was none.
+    virtual std::uint32_t GetStreamError() = 0;
 };
 
 // The stand-ins used until a subsystem registers itself. Tests derive from
@@ -178,6 +180,7 @@ public:
     }
     void SetNewHeaderLayout(bool) override {}
     bool ContinueUserRecord() override { return false; }
+    std::uint32_t GetStreamError() override { return 0; }
 };
 
 LiveViewServices& LiveView();

@@ -86,6 +86,27 @@ std::string CWindowFinder::GetClassName(platform::ProcessWindowHandle window) co
     return record != nullptr ? record->strClassName : std::string();
 }
 
+namespace {
+
+std::string LiveTitle(const WindowRecord* record) {
+    if (record == nullptr) {
+        return {};
+    }
+    std::string title = platform::ProcessWindowTitle(record->hWnd);
+    title.resize(std::min(title.size(), CWindowFinder::kMaxTitleChars));
+    return title;
+}
+
+}  // namespace
+
+std::string CWindowFinder::GetWindowTitle(std::size_t index) const {
+    return LiveTitle(GetRecord(index));
+}
+
+std::string CWindowFinder::GetWindowTitle(platform::ProcessWindowHandle window) const {
+    return LiveTitle(FindRecord(window));
+}
+
 std::string CWindowFinder::GetModuleName(std::size_t index) const {
     const WindowRecord* record = GetRecord(index);
     return record != nullptr ? record->strModuleName : std::string();

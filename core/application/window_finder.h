@@ -34,6 +34,7 @@ enum WindowFilterFlags : std::uint32_t {
 class CWindowFinder {
 public:
     static constexpr std::size_t kMaxClassNameChars = 259;
+    static constexpr std::size_t kMaxTitleChars = 259;
     // While an enumeration records no window at all, the finder pauses this
     // long and enumerates again, at most kMaxEmptyRetries times.
     static constexpr std::chrono::milliseconds kEmptyRetryPause{3000};
@@ -52,6 +53,11 @@ public:
     // handles give empty texts, a null handle and a null record.
     std::string GetClassName(std::size_t index) const;
     std::string GetClassName(platform::ProcessWindowHandle window) const;
+    // The title of the record's window, read from the window now (not from
+    // the snapshot), at most kMaxTitleChars characters; empty when there is
+    // no such record or its window has gone.
+    std::string GetWindowTitle(std::size_t index) const;
+    std::string GetWindowTitle(platform::ProcessWindowHandle window) const;
     std::string GetModuleName(std::size_t index) const;
     std::string GetModuleName(platform::ProcessWindowHandle window) const;
     platform::ProcessWindowHandle GetHandle(std::size_t index) const;

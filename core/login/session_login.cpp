@@ -282,3 +282,60 @@ std::uint32_t LoginProcessThread() {
     SignalStreamStartEvents();
     return 0;
 }
+
+// ---- helpers nothing else in the login calls ----------------------------------
+
+std::uint32_t GetStreamError() {
+    return Media().GetStreamError();
+}
+
+std::size_t CountBytesBeforeFF(std::span<const std::uint8_t> bytes) {
+    return static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), 0xFF) - bytes.begin());
+}
+
+std::size_t FindJpegEndMarker(std::span<const std::uint8_t> bytes) {
+    static constexpr std::array<std::uint8_t, 4> kMarker{0xFF, 0xD9, 0xFF, 0xFF};
+    const auto found = std::search(bytes.begin(), bytes.end(), kMarker.begin(), kMarker.end());
+    return found == bytes.end() ? 0 : static_cast<std::size_t>(found - bytes.begin()) + 1;
+}
+
+namespace {
+
+// Reads the packed fields in order.
+class PackedReader {
+public:
+    explicit PackedReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+
+    std::uint8_t Byte() { return m_bytes[m_at++]; }
+    std::uint16_t Half() {
+        const auto low = Byte();
+        return static_cast<std::uint16_t>(low | Byte() << 8);
+    }
+    std::uint32_t Word() {
+        const std::uint32_t low = Half();
+        return low | static_cast<std::uint32_t>(Half()) << 16;
+    }
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+    std::size_t m_at = 0;
+};
+
+}  // namespace
+
+int CopyDeviceRecord(std::span<const std::uint8_t> packed) {
+    if (packed.size() < DeviceRecord::kPackedBytes || g_lpApp == nullptr) {
+        return 0;
+    }
+    PackedReader in(packed.first(DeviceRecord::kPackedBytes));
+    DeviceRecord& record = g_lpApp->DeviceRecord;
+    for (auto& word : record.dwWords) word = in.Word();
+    for (auto& byte : record.abBytes) byte = in.Byte();
+    record.bFirstByte = in.Byte();
+    for (auto& word : record.dwMoreWords) word = in.Word();
+    for (auto& half : record.wHalfWords) half = in.Half();
+    record.bSecondByte = in.Byte();
+    record.wHalfWord = in.Half();
+    record.bLastByte = in.Byte();
+    return 1;
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 // The session login thread: logs in, reads the device information, asks for
 // the streaming set to be rebuilt and lets the stream start. Retries with
@@ -13,3 +15,19 @@ std::uint32_t LoginProcessThread();
 // reply was empty. Used by the session login thread and by the main window
 // when it opens.
 bool ReadDeviceInformation();
+
+// The reason of the last stream failure (the stream receive thread's
+// g_dwStreamError); 0 while there was none.
+std::uint32_t GetStreamError();
+
+// The number of bytes before the first 0xFF; all of them when there is none.
+std::size_t CountBytesBeforeFF(std::span<const std::uint8_t> bytes);
+
+// The position plus one of the first FF D9 FF FF lying wholly within
+// `bytes`; 0 when there is none.
+std::size_t FindJpegEndMarker(std::span<const std::uint8_t> bytes);
+
+// Copies a device record packed by the device (DeviceRecord::kPackedBytes,
+// little-endian) field by field into the global state's DeviceRecord. 1; 0
+// when fewer bytes are given or there is no global state.
+int CopyDeviceRecord(std::span<const std::uint8_t> packed);

@@ -241,3 +241,72 @@ private:
 
     std::string_view m_text;
 };
+
+// ---- connection check, text helpers and echo ---------------------------------
+
+// Whether the server of the settings (address and web port) takes a TCP
+// connection: 1 when it does, 0 when the address is empty, a host name does
+// not resolve or the connection fails. Shows nothing and leaves the settings
+// as they are.
+int DectectSocketConnection(
+    std::chrono::milliseconds connectTimeout = CBlockingSocket::kDefaultConnectTimeout);
+
+// Finds `key` in `text` (which ends at its first zero byte) and copies what
+// follows it into `output`: always the first character, then each further
+// one up to, not including, `terminator`; the copy ends with a zero byte.
+// Returns the position of that terminator in `text`, or -1 when the key is
+// absent, when no terminator follows it, or when the value and its zero byte
+// do not fit `output` (which then holds an empty text).
+int ExtractKeyValue(std::string_view text, std::span<char> output, std::string_view key,
+                    char terminator);
+
+// The offset of the first occurrence of `pattern` in `buffer`; 0 when the
+// pattern is empty, longer than the buffer or absent, so that a match at
+// offset 0 and no match look alike.
+std::size_t FindStringInBuffer(std::span<const std::uint8_t> buffer,
+                               std::span<const std::uint8_t> pattern);
+
+// When the text in `buffer` (up to its first zero byte) is shorter than
+// "online-user-num:" and the buffer is longer than that, walks the buffer:
+// a byte that is the next character of "online-user-num" is kept and the
+// walk moves on in that word, every other byte becomes '0'; the walk ends
+// once the whole word was matched or at the end of the buffer.
+void MaskOnlineUserText(std::span<char> buffer);
+
+// The Internet checksum (RFC 1071) of `bytes`: the ones'-complement sum of
+// the 16-bit big-endian words, an odd last byte taken as the high byte of a
+// last word, folded and inverted. Returned as a number: written big-endian
+// it gives the checksum bytes of a packet.
+std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes);
+
+// The ICMP echo request of PingHost: type 8, code 0, the checksum (bytes 2-3,
+// big-endian), identifier and sequence number (bytes 4-5 and 6-7, in the
+// byte order of the machine), a zero byte, the millisecond tick count (bytes
+// 9-12, in the byte order of the machine) and the bytes 32 to 63.
+inline constexpr std::size_t kPingRequestBytes = 45;
+std::array<std::uint8_t, kPingRequestBytes> BuildPingRequest(std::uint16_t identifier,
+                                                             std::uint16_t sequence,
+                                                             std::uint32_t tickCount);
+
+// Whether `packet` is the echo reply to `request`: type 0, code 0 and the
+// request's sequence number, and with `withIpHeader` (a raw socket delivers
+// the IPv4 header in front, and every ICMP packet of the machine) also its
+// identifier. A datagram ICMP socket gets only replies to itself, without
+// the IP header, and the kernel has set the identifier.
+bool IsPingReply(std::span<const std::uint8_t> packet, bool withIpHeader,
+                 std::span<const std::uint8_t, kPingRequestBytes> request);
+
+// How long PingHost waits for the reply, and the most it reads of it.
+inline constexpr std::chrono::milliseconds kPingReplyWait{1000};
+inline constexpr std::size_t kPingReplyBytes = 321;
+
+// Sends one echo request to the first address of `hostName` and waits up to
+// kPingReplyWait for its reply: 1 when it came, 0 when the name does not
+// resolve, no ICMP socket can be opened, the send fails or no reply came in
+// time. Uses a raw ICMP socket where the process may open one, else an
+// unprivileged ICMP datagram socket.
+int PingHost(std::string_view hostName);
+
+// Which ICMP socket PingHost would open: SOCK_RAW, SOCK_DGRAM, or 0 when the
+// process may open neither.
+int PingSocketKind();

@@ -83,6 +83,20 @@ inline constexpr std::size_t kImageSlotBytes = 1'572'864;
 inline constexpr std::size_t kFrameHeaderInfoBytes = 72;
 inline constexpr std::size_t kFrameHeaderTableBytes = 2 * kFrameHeaderInfoBytes;
 
+// A device record as the device packs it into 45 bytes (little-endian, no
+// padding); filled by CopyDeviceRecord, read by nothing yet.
+struct DeviceRecord {
+    static constexpr std::size_t kPackedBytes = 45;
+    std::array<std::uint32_t, 5> dwWords{};
+    std::array<std::uint8_t, 6> abBytes{};
+    std::uint8_t bFirstByte = 0;
+    std::array<std::uint32_t, 2> dwMoreWords{};
+    std::array<std::uint16_t, 3> wHalfWords{};
+    std::uint8_t bSecondByte = 0;
+    std::uint16_t wHalfWord = 0;
+    std::uint8_t bLastByte = 0;
+};
+
 struct AppGlobalState {
     AppGlobalState();
     ~AppGlobalState();
@@ -227,6 +241,7 @@ struct AppGlobalState {
     std::atomic<bool> b_InfoHover{false};
     std::atomic<std::uint32_t> dw_FeatureFlags{0};
     std::atomic<bool> f_VideoLoss{false};
+    ::DeviceRecord DeviceRecord;
     ::CSettingINI CSettingINI;
     // The client's copy of the device's configuration sections.
     ::SystemConfigStruct SystemConfigStruct;
