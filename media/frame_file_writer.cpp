@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <limits>
 
 #include "platform/clock.h"
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -58,18 +58,7 @@ CFrameFileWriter::~CFrameFileWriter() {
 }
 
 bool CFrameFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return platform::WriteAllAt(m_fd, bytes, offset);
 }
 
 bool CFrameFileWriter::RewriteHeader() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/jpeg_codec.h"
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -68,23 +69,6 @@ std::vector<std::uint8_t> BuildBitmapFile(std::span<const std::uint8_t> picture,
 
 enum class CreateResult { kWritten, kExists, kFailed };
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Creates `path` only if nothing by that name exists, and writes `bytes` to
 // it. A file that could not be written whole is removed again: a snapshot
 // either exists complete or not at all.
@@ -93,7 +77,7 @@ CreateResult CreateNewFile(const std::filesystem::path& path, std::span<const st
     if (fd < 0) {
         return errno == EEXIST ? CreateResult::kExists : CreateResult::kFailed;
     }
-    const bool written = WriteAll(fd, bytes);
+    const bool written = platform::WriteAll(fd, bytes);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
         std::error_code ec;

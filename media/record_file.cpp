@@ -11,6 +11,7 @@
 #include <new>
 
 #include "core/net/text_parse.h"
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -64,41 +65,6 @@ std::string DateTimeText(const FrameTime& t) {
     std::snprintf(text, sizeof text, "%02u%02u%02uT%02u%02u%02u", t.year % 100u, t.month % 100u,
                   t.day % 100u, t.hour % 100u, t.minute % 100u, t.second % 100u);
     return text;
-}
-
-// Writes the whole of every buffer with as few calls as the system allows;
-// false on an error or a write that makes no progress.
-bool WriteVectors(int fd, std::span<iovec> parts) {
-    std::size_t first = 0;
-    while (first < parts.size()) {
-        if (parts[first].iov_len == 0) {
-            ++first;
-            continue;
-        }
-        const ssize_t n =
-            ::writev(fd, parts.data() + first, static_cast<int>(parts.size() - first));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        auto left = static_cast<std::size_t>(n);
-        while (first < parts.size() && left >= parts[first].iov_len) {
-            left -= parts[first].iov_len;
-            ++first;
-        }
-        if (first < parts.size()) {
-            parts[first].iov_base = static_cast<std::uint8_t*>(parts[first].iov_base) + left;
-            parts[first].iov_len -= left;
-        }
-    }
-    return true;
-}
-
-iovec Part(std::span<const std::uint8_t> bytes) {
-    return {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
 }
 
 }  // namespace
@@ -245,22 +211,8 @@ void CRecordFile::Fail() {
     m_failed = true;
 }
 
-bool CRecordFile::WriteAll(std::span<const std::uint8_t> bytes) {
-    iovec part = Part(bytes);
-    return WriteVectors(m_fd, std::span<iovec>(&part, 1));
-}
-
 bool CRecordFile::WriteAt(std::span<const std::uint8_t> bytes, std::uint64_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return platform::WriteAllAt(m_fd, bytes, offset);
 }
 
 bool CRecordFile::RewriteHeader() {
@@ -282,8 +234,8 @@ bool CRecordFile::WriteHeader(const RecFileHeader& header) {
     const auto headerBytes = m_header.ToBytes();
     static constexpr std::array<std::uint8_t, 10> kExtension{0xFF, 0xFF, 0xFF, 0xFF, 0,
                                                              0,    0,    0,    0xFF, 0xFF};
-    std::array<iovec, 2> parts{Part(headerBytes), Part(kExtension)};
-    if (!WriteVectors(m_fd, parts)) {
+    std::array<iovec, 2> parts{platform::WritePart(headerBytes), platform::WritePart(kExtension)};
+    if (!platform::WriteAllVectors(m_fd, parts)) {
         Fail();
         return false;
     }
@@ -312,8 +264,9 @@ bool CRecordFile::WriteFrame(const FrameMarkEntry& entry, std::span<const std::u
         if (!RewriteHeader())
             return false;
     }
-    std::array<iovec, 2> parts{Part(std::span(mark).first(markLength)), Part(jpeg)};
-    if (!WriteVectors(m_fd, parts)) {
+    std::array<iovec, 2> parts{platform::WritePart(std::span(mark).first(markLength)),
+                               platform::WritePart(jpeg)};
+    if (!platform::WriteAllVectors(m_fd, parts)) {
         Fail();
         return false;
     }
@@ -341,8 +294,8 @@ bool CRecordFile::Close(const RecFileHeader& headerIfMissing) {
     if (written) {
         std::array<std::uint8_t, 4> count{};
         LittleEndianOut(count).U32(m_frameCount);
-        std::array<iovec, 2> parts{Part(m_index), Part(count)};
-        written = WriteVectors(m_fd, parts);
+        std::array<iovec, 2> parts{platform::WritePart(m_index), platform::WritePart(count)};
+        written = platform::WriteAllVectors(m_fd, parts);
     }
     if (!written) {
         Fail();

@@ -6,9 +6,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <string_view>
+
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -26,18 +27,12 @@ public:
         // Non-blocking, so that a FIFO named by the settings cannot hang the
         // open; regular files ignore the flag.
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-    ~ReadOnlyFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     // The size of a regular file; nothing for anything else.
     std::optional<std::uint64_t> RegularFileSize() const {
         struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        if (!m_fd || ::fstat(m_fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_size < 0) {
             return std::nullopt;
         }
         return static_cast<std::uint64_t>(info.st_size);
@@ -45,23 +40,11 @@ public:
 
     // Reads exactly size bytes at offset; false on an error or an early end.
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const {
-        while (size > 0) {
-            const ssize_t got = ::pread(m_fd, out, size, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            out += got;
-            size -= static_cast<std::size_t>(got);
-            offset += static_cast<std::uint64_t>(got);
-        }
-        return true;
+        return platform::ReadExactlyAt(m_fd.Get(), out, size, offset);
     }
 
 private:
-    int m_fd;
+    platform::UniqueFd m_fd;
 };
 
 std::uint16_t U16(const std::uint8_t* p) {

@@ -4,9 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 #include <utility>
+
+#include "platform/posix_io.h"
 
 namespace platform {
 
@@ -180,21 +181,7 @@ std::vector<std::uint8_t> AviFileWriter::Headers() const {
 }
 
 bool AviFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return WriteAllAt(m_fd, bytes, offset);
 }
 
 bool AviFileWriter::SetVideoStream(const AviStreamInfo& info, const BitmapInfoHeader& format) {

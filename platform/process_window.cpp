@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/posix_io.h"
 #include "platform/runtime_folder.h"
 #include "platform/stop_token.h"
 
@@ -34,34 +35,6 @@ constexpr std::size_t kMaxPacketBytes = kCopyDataHeaderBytes + kMaxCopyDataBytes
 constexpr std::size_t kMaxConnections = 64;
 // Endpoint files looked at by one enumeration.
 constexpr std::size_t kMaxEnumerated = 4096;
-
-// A descriptor closed on every path.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_fd = std::exchange(other.m_fd, -1);
-        }
-        return *this;
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release() { return std::exchange(m_fd, -1); }
-    void reset() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-
-private:
-    int m_fd = -1;
-};
 
 void PutU32(std::uint8_t* out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
@@ -119,10 +92,10 @@ PollOutcome PollFor(std::span<pollfd> fds, std::chrono::milliseconds timeout) {
     }
 
     UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake.valid()) {
+    if (!wake.Valid()) {
         return PollOutcome::Failed;
     }
-    const int wakeFd = wake.get();
+    const int wakeFd = wake.Get();
     std::stop_callback onStop(token, [wakeFd] {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
@@ -233,19 +206,19 @@ ConnectOutcome ConnectToWindow(std::uint32_t pid, UniqueFd& out) {
         return ConnectOutcome::NoWindow;
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd.valid()) {
+    if (!fd.Valid()) {
         return ConnectOutcome::Failed;
     }
     int result = 0;
     do {
-        result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        result = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         // ECONNREFUSED: a file left by a process that ended. EAGAIN: the
         // endpoint's backlog is full; it cannot be reached now either.
         return ConnectOutcome::NoWindow;
     }
-    if (!PeerIsUser(fd.get(), pid)) {
+    if (!PeerIsUser(fd.Get(), pid)) {
         return ConnectOutcome::NoWindow;
     }
     out = std::move(fd);
@@ -357,7 +330,7 @@ bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
     PutU64(&packet[16], lParam);
     ssize_t sent = 0;
     do {
-        sent = ::send(fd.get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        sent = ::send(fd.Get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     } while (sent < 0 && errno == EINTR);
     return sent == static_cast<ssize_t>(packet.size());
 }
@@ -398,7 +371,7 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
                 return CopyDataStatus::Failed;
         }
     };
-    if (const PollOutcome sent = SendPacket(fd.get(), packet, budget); sent != PollOutcome::Ready) {
+    if (const PollOutcome sent = SendPacket(fd.Get(), packet, budget); sent != PollOutcome::Ready) {
         return {outcomeStatus(sent), 0};
     }
     for (;;) {
@@ -407,7 +380,7 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
         msghdr header{};
         header.msg_iov = &io;
         header.msg_iovlen = 1;
-        const ssize_t got = ::recvmsg(fd.get(), &header, MSG_DONTWAIT);
+        const ssize_t got = ::recvmsg(fd.Get(), &header, MSG_DONTWAIT);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -421,7 +394,7 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
         if (errno != EAGAIN) {
             return {CopyDataStatus::Failed, 0};
         }
-        pollfd p{fd.get(), POLLIN, 0};
+        pollfd p{fd.Get(), POLLIN, 0};
         const PollOutcome outcome = PollFor({&p, 1}, budget.Next());
         if (outcome != PollOutcome::Ready) {
             return {outcomeStatus(outcome), 0};
@@ -442,7 +415,7 @@ ProcessWindowEndpoint::ProcessWindowEndpoint() : m_buffer(kMaxPacketBytes) {
         throw std::system_error(ENAMETOOLONG, std::generic_category(), "endpoint path too long");
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd.valid()) {
+    if (!fd.Valid()) {
         throw std::system_error(errno, std::generic_category(), "endpoint socket");
     }
     // A socket under our own process id can only be left over from a process
@@ -451,18 +424,18 @@ ProcessWindowEndpoint::ProcessWindowEndpoint() : m_buffer(kMaxPacketBytes) {
     if (::lstat(m_path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
         ::unlink(m_path.c_str());
     }
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         throw std::system_error(errno, std::generic_category(), "endpoint bind");
     }
     if (::chmod(m_path.c_str(), 0600) != 0 || ::lstat(m_path.c_str(), &st) != 0 ||
-        ::listen(fd.get(), SOMAXCONN) != 0) {
+        ::listen(fd.Get(), SOMAXCONN) != 0) {
         const int error = errno;
         ::unlink(m_path.c_str());
         throw std::system_error(error, std::generic_category(), "endpoint listen");
     }
     m_device = st.st_dev;
     m_inode = st.st_ino;
-    m_listen = fd.release();
+    m_listen = fd.Release();
 }
 
 ProcessWindowEndpoint::~ProcessWindowEndpoint() {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "core/state/app_global_state.h"
+#include "platform/posix_io.h"
 #include "platform/profile_file.h"
 
 SystemConfig g_SystemConfig;
@@ -59,38 +60,24 @@ struct ListFile {
     std::vector<AlarmDBItem_Struct> records;
 };
 
-bool ReadExactly(int fd, std::span<std::uint8_t> out) {
-    while (!out.empty()) {
-        const ssize_t n = ::read(fd, out.data(), out.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out = out.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Reads the list: as many records as the header counts and the file's size
 // holds, whichever is fewer.
 ListFile ReadListFile(const std::filesystem::path& path) {
     ListFile file;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
+    const platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd) {
         file.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::ReadFailed;
         return file;
     }
     struct stat info {};
     std::array<std::uint8_t, kAlarmDBHeaderBytes> header{};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::uint64_t>(info.st_size) < kAlarmDBHeaderBytes ||
-        !ReadExactly(fd, header)) {
-        ::close(fd);
+        !platform::ReadExactly(fd.Get(), header)) {
         file.status = ReadStatus::ReadFailed;
         return file;
     }
     if (GetU16(header, 0) != kAlarmDBMagic) {
-        ::close(fd);
         file.status = ReadStatus::BadMagic;
         return file;
     }
@@ -99,12 +86,10 @@ ListFile ReadListFile(const std::filesystem::path& path) {
     const std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(GetU16(header, 2), held));
     std::vector<std::uint8_t> bytes(count * kAlarmDBItemBytes);
-    if (!ReadExactly(fd, bytes)) {
-        ::close(fd);
+    if (!platform::ReadExactly(fd.Get(), bytes)) {
         file.status = ReadStatus::ReadFailed;
         return file;
     }
-    ::close(fd);
     file.records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         file.records.push_back(
