@@ -1,7 +1,6 @@
 #include "platform/process_window.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,6 +16,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/poll_wait.h"
 #include "platform/posix_io.h"
 #include "platform/runtime_folder.h"
 #include "platform/stop_token.h"
@@ -67,76 +67,22 @@ std::uint64_t GetU64(const std::uint8_t* in) {
 enum class PollOutcome { Ready, Timeout, Stopped, Failed };
 
 // Waits until one of `fds` reports an event, `timeout` passes (negative: no
-// limit) or the calling thread is asked to stop. A stop request wakes the
-// poll through an event descriptor written by a stop callback, so nothing
-// spins. A clock source that lets time-outs elapse at once (tests) ends a
+// limit) or the calling thread is asked to stop. The time-out follows the
+// clock source: a source that lets time-outs elapse at once (tests) ends a
 // wait that finds nothing ready without blocking.
 PollOutcome PollFor(std::span<pollfd> fds, std::chrono::milliseconds timeout) {
-    const std::stop_token token = CurrentStopToken();
-    if (token.stop_requested()) {
-        return PollOutcome::Stopped;
-    }
-    int ready = 0;
-    do {
-        ready = ::poll(fds.data(), fds.size(), 0);
-    } while (ready < 0 && errno == EINTR);
-    if (ready != 0) {
-        return ready > 0 ? PollOutcome::Ready : PollOutcome::Failed;
-    }
-    if (timeout == std::chrono::milliseconds::zero()) {
-        return PollOutcome::Timeout;
-    }
-    const bool endless = timeout < std::chrono::milliseconds::zero() || timeout > kLongestTimedWait;
-    if (!endless && CurrentClockSource().ElapseWaitTimeout(timeout)) {
-        return token.stop_requested() ? PollOutcome::Stopped : PollOutcome::Timeout;
-    }
-
-    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake.Valid()) {
-        return PollOutcome::Failed;
-    }
-    const int wakeFd = wake.Get();
-    std::stop_callback onStop(token, [wakeFd] {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
-    });
-    std::vector<pollfd> all(fds.begin(), fds.end());
-    all.push_back({wakeFd, POLLIN, 0});
-    const auto deadline =
-        std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
-    for (;;) {
-        if (token.stop_requested()) {
-            return PollOutcome::Stopped;
-        }
-        int waitMs = -1;
-        if (!endless) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
-        }
-        for (pollfd& p : all) {
-            p.revents = 0;
-        }
-        ready = ::poll(all.data(), all.size(), waitMs);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return PollOutcome::Failed;
-        }
-        if (all.back().revents != 0) {
-            return PollOutcome::Stopped;
-        }
-        if (ready > 0) {
-            for (std::size_t i = 0; i < fds.size(); ++i) {
-                fds[i].revents = all[i].revents;
-            }
+    switch (PollWait(fds, -1, CurrentStopToken(), timeout, WaitClock::kClockSource)) {
+        case PollWaitResult::Ready:
             return PollOutcome::Ready;
-        }
-        if (!endless && std::chrono::steady_clock::now() >= deadline) {
+        case PollWaitResult::TimedOut:
             return PollOutcome::Timeout;
-        }
+        case PollWaitResult::Stopped:
+            return PollOutcome::Stopped;
+        case PollWaitResult::Woken:  // no wake descriptor of ours: cannot happen
+        case PollWaitResult::Failed:
+            break;
     }
+    return PollOutcome::Failed;
 }
 
 std::string EndpointName(std::uint32_t pid) {
