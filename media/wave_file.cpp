@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/byte_order.h"
 #include "platform/posix_io.h"
 
 namespace {
@@ -46,15 +47,6 @@ public:
 private:
     platform::UniqueFd m_fd;
 };
-
-std::uint16_t U16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
-}
 
 bool IdIs(const std::uint8_t* id, std::string_view name) {
     return std::equal(name.begin(), name.end(), id);
@@ -97,7 +89,7 @@ ChunkWalk FindChunks(const ReadOnlyFile& file, std::uint64_t fileSize) {
             walk.readFailed = true;
             break;
         }
-        const Chunk chunk{offset + kChunkHeaderBytes, U32(header.data() + 4)};
+        const Chunk chunk{offset + kChunkHeaderBytes, platform::LoadLe32(header, 4)};
         if (!walk.format && IdIsAnyCase(header.data(), "fmt ")) {
             walk.format = chunk;
         } else if (!walk.data && IdIsAnyCase(header.data(), "data")) {
@@ -148,12 +140,13 @@ WaveFileContents ReadWaveFile(const std::filesystem::path& path) {
     if (!file.ReadAt(walk.format->bodyOffset, fmt.data(), fmt.size())) {
         return Fail(WaveReadStatus::ReadError);
     }
-    result.format.formatTag = U16(fmt.data());
-    result.format.channels = U16(fmt.data() + 2);
-    result.format.samplesPerSecond = U32(fmt.data() + 4);
-    result.format.averageBytesPerSecond = U32(fmt.data() + 8);
-    result.format.blockAlign = U16(fmt.data() + 12);
-    result.format.bitsPerSample = U16(fmt.data() + 14);
+    platform::LeReader format(fmt);
+    result.format.formatTag = format.U16();
+    result.format.channels = format.U16();
+    result.format.samplesPerSecond = format.U32();
+    result.format.averageBytesPerSecond = format.U32();
+    result.format.blockAlign = format.U16();
+    result.format.bitsPerSample = format.U16();
     result.format.extraSize = 0;
     if (!platform::IsPlayablePcmFormat(result.format)) {
         return Fail(WaveReadStatus::BadFormat);

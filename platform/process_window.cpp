@@ -15,6 +15,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "platform/poll_wait.h"
 #include "platform/posix_io.h"
@@ -35,34 +36,6 @@ constexpr std::size_t kMaxPacketBytes = kCopyDataHeaderBytes + kMaxCopyDataBytes
 constexpr std::size_t kMaxConnections = 64;
 // Endpoint files looked at by one enumeration.
 constexpr std::size_t kMaxEnumerated = 4096;
-
-void PutU32(std::uint8_t* out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
-void PutU64(std::uint8_t* out, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) {
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
-std::uint32_t GetU32(const std::uint8_t* in) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = (v << 8) | in[i];
-    }
-    return v;
-}
-
-std::uint64_t GetU64(const std::uint8_t* in) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) {
-        v = (v << 8) | in[i];
-    }
-    return v;
-}
 
 enum class PollOutcome { Ready, Timeout, Stopped, Failed };
 
@@ -270,10 +243,10 @@ bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
         return false;
     }
     std::array<std::uint8_t, kMessagePacketBytes> packet{};
-    PutU32(&packet[0], message);
-    PutU32(&packet[4], 0);
-    PutU64(&packet[8], wParam);
-    PutU64(&packet[16], lParam);
+    StoreLe32(packet, 0, message);
+    StoreLe32(packet, 4, 0);
+    StoreLe64(packet, 8, wParam);
+    StoreLe64(packet, 16, lParam);
     ssize_t sent = 0;
     do {
         sent = ::send(fd.Get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -302,9 +275,9 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
             return {CopyDataStatus::Failed, 0};
     }
     std::vector<std::uint8_t> packet(kCopyDataHeaderBytes + data.size());
-    PutU32(&packet[0], kCopyDataMessage);
-    PutU32(&packet[4], dwData);
-    PutU32(&packet[8], static_cast<std::uint32_t>(data.size()));
+    StoreLe32(packet, 0, kCopyDataMessage);
+    StoreLe32(packet, 4, dwData);
+    StoreLe32(packet, 8, static_cast<std::uint32_t>(data.size()));
     std::ranges::copy(data, packet.begin() + kCopyDataHeaderBytes);
 
     const auto outcomeStatus = [](PollOutcome outcome) {
@@ -332,10 +305,10 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
         }
         if (got >= 0) {
             if (got != static_cast<ssize_t>(answer.size()) || (header.msg_flags & MSG_TRUNC) != 0 ||
-                GetU32(&answer[0]) != kCopyDataMessage || GetU32(&answer[4]) != 0) {
+                LoadLe32(answer, 0) != kCopyDataMessage || LoadLe32(answer, 4) != 0) {
                 return {CopyDataStatus::Failed, 0};  // closed unanswered, or a malformed answer
             }
-            return {CopyDataStatus::Acknowledged, GetU64(&answer[8])};
+            return {CopyDataStatus::Acknowledged, LoadLe64(answer, 8)};
         }
         if (errno != EAGAIN) {
             return {CopyDataStatus::Failed, 0};
@@ -437,26 +410,27 @@ bool ProcessWindowEndpoint::TakePacket(Received& out) {
             continue;
         }
         const auto size = static_cast<std::size_t>(got);
-        const std::uint8_t* p = m_buffer.data();
+        const std::span<const std::uint8_t> packet(m_buffer.data(), size);
         if (size == 0 || (header.msg_flags & MSG_TRUNC) != 0) {
             Drop(i);  // closed, or a packet larger than any valid one
             continue;
         }
-        if (size == kMessagePacketBytes && GetU32(p) != kCopyDataMessage && GetU32(p + 4) == 0) {
+        if (size == kMessagePacketBytes && LoadLe32(packet, 0) != kCopyDataMessage &&
+            LoadLe32(packet, 4) == 0) {
             out = Received{};
             out.kind = Received::Kind::Message;
-            out.message = GetU32(p);
-            out.wParam = GetU64(p + 8);
-            out.lParam = GetU64(p + 16);
+            out.message = LoadLe32(packet, 0);
+            out.wParam = LoadLe64(packet, 8);
+            out.lParam = LoadLe64(packet, 16);
             return true;
         }
-        if (size >= kCopyDataHeaderBytes && GetU32(p) == kCopyDataMessage &&
-            GetU32(p + 8) == size - kCopyDataHeaderBytes) {
+        if (size >= kCopyDataHeaderBytes && LoadLe32(packet, 0) == kCopyDataMessage &&
+            LoadLe32(packet, 8) == size - kCopyDataHeaderBytes) {
             out = Received{};
             out.kind = Received::Kind::CopyData;
             out.message = kCopyDataMessage;
-            out.dwData = GetU32(p + 4);
-            out.data.assign(p + kCopyDataHeaderBytes, p + size);
+            out.dwData = LoadLe32(packet, 4);
+            out.data.assign(packet.begin() + kCopyDataHeaderBytes, packet.end());
             out.replyId = m_nextReply++;
             m_connections[i].awaitedReply = out.replyId;
             return true;
@@ -501,9 +475,9 @@ bool ProcessWindowEndpoint::Acknowledge(const Received& copyData, std::uint64_t 
     }
     it->awaitedReply = 0;
     std::array<std::uint8_t, kAnswerPacketBytes> answer{};
-    PutU32(&answer[0], kCopyDataMessage);
-    PutU32(&answer[4], 0);
-    PutU64(&answer[8], result);
+    StoreLe32(answer, 0, kCopyDataMessage);
+    StoreLe32(answer, 4, 0);
+    StoreLe64(answer, 8, result);
     ssize_t sent = 0;
     do {
         sent = ::send(it->fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
