@@ -263,21 +263,25 @@ void CBlockingSocket::Connect(const CSocketAddress& server, std::chrono::millise
     m_bConnected = true;
 }
 
+void CBlockingSocket::WaitForRoom(Deadline deadline, const char* operation) {
+    int error = 0;
+    switch (WaitFor(POLLOUT, deadline, error)) {
+        case WaitResult::Ready:
+            return;
+        case WaitResult::TimedOut:
+            Throw("Send timeout", error);
+        case WaitResult::Stopped:
+        case WaitResult::Failed:
+            Throw(operation, error);
+    }
+}
+
 int CBlockingSocket::SendOnce(const char* data, int length, Deadline deadline) {
     if (m_sock < 0) {
         Throw("Send", EBADF);
     }
     for (;;) {
-        int error = 0;
-        switch (WaitFor(POLLOUT, deadline, error)) {
-            case WaitResult::Ready:
-                break;
-            case WaitResult::TimedOut:
-                Throw("Send timeout", error);
-            case WaitResult::Stopped:
-            case WaitResult::Failed:
-                Throw("Send", error);
-        }
+        WaitForRoom(deadline, "Send");
         const ssize_t sent =
             ::send(m_sock, data, static_cast<std::size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0 || (sent == 0 && length == 0)) {
@@ -386,16 +390,7 @@ int CBlockingSocket::SendDatagram(const void* data, int length, const CSocketAdd
     }
     const Deadline deadline = DeadlineAfter(timeout);
     for (;;) {
-        int error = 0;
-        switch (WaitFor(POLLOUT, deadline, error)) {
-            case WaitResult::Ready:
-                break;
-            case WaitResult::TimedOut:
-                Throw("Send timeout", error);
-            case WaitResult::Stopped:
-            case WaitResult::Failed:
-                Throw("SendDatagram", error);
-        }
+        WaitForRoom(deadline, "SendDatagram");
         const ssize_t sent = ::sendto(m_sock, data, static_cast<std::size_t>(length),
                                       MSG_NOSIGNAL | MSG_DONTWAIT, to, kAddressLength);
         if (sent >= 0) {
