@@ -16,6 +16,7 @@
 #include "core/net/blocking_socket.h"
 #include "core/net/text_parse.h"
 #include "core/state/app_global_state.h"
+#include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/poll_wait.h"
@@ -101,10 +102,8 @@ std::array<std::uint8_t, kSearchDatagramBytes> SearchDatagram::Encode() const {
     std::copy(mask.begin(), mask.end(), bytes.begin() + kMaskOffset);
     std::copy(gateway.begin(), gateway.end(), bytes.begin() + kGatewayOffset);
     std::copy(dns.begin(), dns.end(), bytes.begin() + kDnsOffset);
-    bytes[kPortOffset] = static_cast<std::uint8_t>(port);
-    bytes[kPortOffset + 1] = static_cast<std::uint8_t>(port >> 8);
-    bytes[kReservedOffset] = static_cast<std::uint8_t>(reserved);
-    bytes[kReservedOffset + 1] = static_cast<std::uint8_t>(reserved >> 8);
+    platform::StoreLe16(bytes, kPortOffset, port);
+    platform::StoreLe16(bytes, kReservedOffset, reserved);
     return bytes;
 }
 
@@ -127,9 +126,8 @@ std::optional<SearchDatagram> SearchDatagram::Decode(std::span<const std::uint8_
     copy(kMaskOffset, d.mask);
     copy(kGatewayOffset, d.gateway);
     copy(kDnsOffset, d.dns);
-    d.port = static_cast<std::uint16_t>(bytes[kPortOffset] | bytes[kPortOffset + 1] << 8);
-    d.reserved =
-        static_cast<std::uint16_t>(bytes[kReservedOffset] | bytes[kReservedOffset + 1] << 8);
+    d.port = platform::LoadLe16(bytes, kPortOffset);
+    d.reserved = platform::LoadLe16(bytes, kReservedOffset);
     return d;
 }
 
