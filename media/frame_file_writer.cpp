@@ -4,25 +4,15 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <limits>
 
+#include "platform/byte_order.h"
 #include "platform/clock.h"
+#include "platform/posix_io.h"
 
 namespace {
-
-void PutU16(std::uint8_t* out, std::uint16_t v) {
-    out[0] = static_cast<std::uint8_t>(v);
-    out[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
 
 SystemTime LocalNow() {
     const auto now = std::chrono::system_clock::now();
@@ -58,18 +48,7 @@ CFrameFileWriter::~CFrameFileWriter() {
 }
 
 bool CFrameFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return platform::WriteAllAt(m_fd, bytes, offset);
 }
 
 bool CFrameFileWriter::RewriteHeader() {
@@ -77,8 +56,8 @@ bool CFrameFileWriter::RewriteHeader() {
         return true;
     }
     std::array<std::uint8_t, kHeaderBytes> header{};
-    PutU32(&header[0], m_frameCount);
-    PutU32(&header[8], m_timeSeconds);
+    platform::StoreLe32(header, 0, m_frameCount);
+    platform::StoreLe32(header, 8, m_timeSeconds);
     return WriteAt(0, header);
 }
 
@@ -103,10 +82,10 @@ int CFrameFileWriter::WriteFrame(std::span<const std::uint8_t> data, std::uint8_
         return -1;
     }
     std::array<std::uint8_t, kMarkBytes> mark{};
-    PutU32(&mark[0], m_frameCount);
-    PutU32(&mark[4], timeMs);
-    PutU32(&mark[8], static_cast<std::uint32_t>(data.size()));
-    PutU32(&mark[12], kFrameMagic);
+    platform::StoreLe32(mark, 0, m_frameCount);
+    platform::StoreLe32(mark, 4, timeMs);
+    platform::StoreLe32(mark, 8, static_cast<std::uint32_t>(data.size()));
+    platform::StoreLe32(mark, 12, kFrameMagic);
     mark[16] = value1;
     mark[17] = value2;
     mark[18] = value3;
@@ -114,7 +93,7 @@ int CFrameFileWriter::WriteFrame(std::span<const std::uint8_t> data, std::uint8_
         dateTime.year, dateTime.month,  dateTime.dayOfWeek, dateTime.day,
         dateTime.hour, dateTime.minute, dateTime.second,    dateTime.milliseconds};
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        PutU16(&mark[24 + 2 * i], fields[i]);
+        platform::StoreLe16(mark, 24 + 2 * i, fields[i]);
     }
     const std::uint64_t start = m_end;
     if (!WriteAt(start, mark) || !WriteAt(start + kMarkBytes, data) ||

@@ -4,11 +4,12 @@
 #include <bit>
 #include <cstring>
 
-#include "core/state/control_device.h"
-#include "core/state/device_family.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/window_messages.h"
+#include "core/state/control_device.h"
+#include "core/state/device_family.h"
 #include "media/alarm_record.h"
+#include "platform/byte_order.h"
 #include "platform/window.h"
 
 // Constant-initialised, so it is ready before any other static object runs.
@@ -19,40 +20,7 @@ namespace {
 using frame_header_detail::PendingEffects;
 
 // Reads little-endian fields from the front of a span, never past its end.
-class FieldReader {
-public:
-    explicit FieldReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
-
-    std::size_t Position() const { return m_position; }
-    bool Has(std::size_t count) const { return m_bytes.size() - m_position >= count; }
-
-    // The caller checks Has() first.
-    std::uint8_t PeekU8() const { return m_bytes[m_position]; }
-    std::uint8_t U8() { return m_bytes[m_position++]; }
-    std::uint16_t U16() {
-        const auto v =
-            static_cast<std::uint16_t>(m_bytes[m_position] | m_bytes[m_position + 1] << 8);
-        m_position += 2;
-        return v;
-    }
-    std::uint32_t U32() {
-        std::uint32_t v = 0;
-        for (std::size_t i = 0; i < 4; ++i) {
-            v |= static_cast<std::uint32_t>(m_bytes[m_position + i]) << (8 * i);
-        }
-        m_position += 4;
-        return v;
-    }
-    void CopyTo(std::span<char> out) {
-        std::memcpy(out.data(), m_bytes.data() + m_position, out.size());
-        m_position += out.size();
-    }
-    void Skip(std::size_t count) { m_position += count; }
-
-private:
-    std::span<const std::uint8_t> m_bytes;
-    std::size_t m_position = 0;
-};
+using FieldReader = platform::LeReader;
 
 // The optional fields of the two layouts and of the new layout's status block.
 enum class Field {

@@ -12,7 +12,9 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/jpeg_codec.h"
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -21,17 +23,6 @@ constexpr std::array<std::uint8_t, 4> kDeviceJpegStart = {0xFF, 0xD8, 0xFF, 0xDB
 // ------------------------------------------------------------------ bitmaps
 
 constexpr std::size_t kBitmapHeaderBytes = 54;  // file header 14 + info header 40
-
-void PutLittle16(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutLittle32(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
 
 // A 24-bit uncompressed bitmap file of the picture. Bitmap rows are padded
 // to a multiple of 4 bytes while our pictures have no gaps, so rows are
@@ -48,14 +39,14 @@ std::vector<std::uint8_t> BuildBitmapFile(std::span<const std::uint8_t> picture,
     }
     std::vector<std::uint8_t> file(fileBytes, 0);
     std::uint8_t* h = file.data();
-    PutLittle16(h + 0, 0x4D42);  // "BM"
-    PutLittle32(h + 2, static_cast<std::uint32_t>(fileBytes));
-    PutLittle32(h + 10, static_cast<std::uint32_t>(kBitmapHeaderBytes));
-    PutLittle32(h + 14, 40);
-    PutLittle32(h + 18, static_cast<std::uint32_t>(width));
-    PutLittle32(h + 22, static_cast<std::uint32_t>(height));  // positive: bottom-up rows
-    PutLittle16(h + 26, 1);                                   // planes
-    PutLittle16(h + 28, 24);                                  // bits per pixel
+    platform::StoreLe16(file, 0, 0x4D42);  // "BM"
+    platform::StoreLe32(file, 2, static_cast<std::uint32_t>(fileBytes));
+    platform::StoreLe32(file, 10, static_cast<std::uint32_t>(kBitmapHeaderBytes));
+    platform::StoreLe32(file, 14, 40);
+    platform::StoreLe32(file, 18, static_cast<std::uint32_t>(width));
+    platform::StoreLe32(file, 22, static_cast<std::uint32_t>(height));  // positive: bottom-up rows
+    platform::StoreLe16(file, 26, 1);                                   // planes
+    platform::StoreLe16(file, 28, 24);                                  // bits per pixel
     // Compression, image size, resolutions and colour counts stay 0.
     for (int row = 0; row < height; ++row) {
         std::memcpy(h + kBitmapHeaderBytes + static_cast<std::size_t>(row) * stride,
@@ -68,23 +59,6 @@ std::vector<std::uint8_t> BuildBitmapFile(std::span<const std::uint8_t> picture,
 
 enum class CreateResult { kWritten, kExists, kFailed };
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Creates `path` only if nothing by that name exists, and writes `bytes` to
 // it. A file that could not be written whole is removed again: a snapshot
 // either exists complete or not at all.
@@ -93,7 +67,7 @@ CreateResult CreateNewFile(const std::filesystem::path& path, std::span<const st
     if (fd < 0) {
         return errno == EEXIST ? CreateResult::kExists : CreateResult::kFailed;
     }
-    const bool written = WriteAll(fd, bytes);
+    const bool written = platform::WriteAll(fd, bytes);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
         std::error_code ec;

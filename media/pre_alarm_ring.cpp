@@ -9,6 +9,7 @@
 #include "core/state/app_global_state.h"
 #include "media/media_state.h"
 #include "media/recorder_feed.h"
+#include "platform/byte_order.h"
 
 static_assert(sizeof(FrameTime) == 16);
 static_assert(offsetof(FrameMarkEntry, channel) == 18);
@@ -19,24 +20,6 @@ static_assert(offsetof(FrameMarkEntry, height) == 54);
 static_assert(sizeof(FrameMarkEntry) == FrameMarkEntry::kBytes);
 
 namespace {
-
-class LittleEndianWriter {
-public:
-    explicit LittleEndianWriter(std::span<std::uint8_t> out) : m_out(out) {}
-    void U8(std::uint8_t v) { m_out[m_at++] = v; }
-    void U16(std::uint16_t v) {
-        U8(static_cast<std::uint8_t>(v));
-        U8(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        U16(static_cast<std::uint16_t>(v));
-        U16(static_cast<std::uint16_t>(v >> 16));
-    }
-
-private:
-    std::span<std::uint8_t> m_out;
-    std::size_t m_at = 0;
-};
 
 // Waits for a recorder's free semaphore; false when the end event came first
 // or the thread was asked to stop.
@@ -66,7 +49,7 @@ FrameTime LocalFrameTime(std::chrono::system_clock::time_point when, bool withDa
 
 std::array<std::uint8_t, FrameMarkEntry::kBytes> FrameMarkEntry::ToBytes() const {
     std::array<std::uint8_t, kBytes> bytes{};
-    LittleEndianWriter out(bytes);
+    platform::LeWriter out(bytes);
     out.U32(frameNumber);
     out.U32(length);
     out.U32(reserved8);

@@ -11,48 +11,20 @@
 #include <new>
 
 #include "core/net/text_parse.h"
+#include "platform/byte_order.h"
+#include "platform/posix_io.h"
 
 namespace {
 
 // A name taken in the same second gets _2, _3 ... up to this suffix.
 constexpr int kMaxNameSuffix = 999;
 
-class LittleEndianOut {
-public:
-    explicit LittleEndianOut(std::span<std::uint8_t> out) : m_out(out) {}
-    void U8(std::uint8_t v) { m_out[m_at++] = v; }
-    void U16(std::uint16_t v) {
-        U8(static_cast<std::uint8_t>(v));
-        U8(static_cast<std::uint8_t>(v >> 8));
+void PutTime(platform::LeWriter& out, const FrameTime& t) {
+    for (std::uint16_t v :
+         {t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds}) {
+        out.U16(v);
     }
-    void U32(std::uint32_t v) {
-        U16(static_cast<std::uint16_t>(v));
-        U16(static_cast<std::uint16_t>(v >> 16));
-    }
-    void Bytes(std::span<const std::uint8_t> bytes) {
-        for (std::uint8_t b : bytes) U8(b);
-    }
-    void Chars(std::span<const char> chars) {
-        for (char c : chars) U8(static_cast<std::uint8_t>(c));
-    }
-    void Time(const FrameTime& t) {
-        for (std::uint16_t v :
-             {t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds}) {
-            U16(v);
-        }
-    }
-    void PutU32At(std::size_t at, std::uint32_t v) {
-        const std::size_t saved = m_at;
-        m_at = at;
-        U32(v);
-        m_at = saved;
-    }
-    std::size_t Size() const { return m_at; }
-
-private:
-    std::span<std::uint8_t> m_out;
-    std::size_t m_at = 0;
-};
+}
 
 bool IsAsciiLetterOrDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -66,51 +38,16 @@ std::string DateTimeText(const FrameTime& t) {
     return text;
 }
 
-// Writes the whole of every buffer with as few calls as the system allows;
-// false on an error or a write that makes no progress.
-bool WriteVectors(int fd, std::span<iovec> parts) {
-    std::size_t first = 0;
-    while (first < parts.size()) {
-        if (parts[first].iov_len == 0) {
-            ++first;
-            continue;
-        }
-        const ssize_t n =
-            ::writev(fd, parts.data() + first, static_cast<int>(parts.size() - first));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        auto left = static_cast<std::size_t>(n);
-        while (first < parts.size() && left >= parts[first].iov_len) {
-            left -= parts[first].iov_len;
-            ++first;
-        }
-        if (first < parts.size()) {
-            parts[first].iov_base = static_cast<std::uint8_t*>(parts[first].iov_base) + left;
-            parts[first].iov_len -= left;
-        }
-    }
-    return true;
-}
-
-iovec Part(std::span<const std::uint8_t> bytes) {
-    return {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
-}
-
 }  // namespace
 
 std::array<std::uint8_t, kRecFileHeaderBytes> RecFileHeader::ToBytes() const {
     std::array<std::uint8_t, kRecFileHeaderBytes> bytes{};
-    LittleEndianOut out(bytes);
+    platform::LeWriter out(bytes);
     out.U16(magic);
     out.U16(headerLength);
     out.Chars(product);
     out.Bytes(std::array<std::uint8_t, 16>{});
-    out.Time(created);
+    PutTime(out, created);
     out.U32(firstTimeValue);
     out.U32(lastTimeValue);
     out.U32(frameCount);
@@ -137,7 +74,7 @@ std::size_t BuildFrameMark(const FrameMarkEntry& entry, std::uint32_t frameNumbe
     // Each field after the flags word has a flag bit; the flags word is the
     // OR of the bits of the fields present. Only the video-loss byte is ever
     // left out.
-    LittleEndianOut mark(out);
+    platform::LeWriter mark(out);
     std::uint32_t flags = 0;
     mark.U32(0);  // the flags word, stored below
     mark.U32(frameNumber);
@@ -158,7 +95,7 @@ std::size_t BuildFrameMark(const FrameMarkEntry& entry, std::uint32_t frameNumbe
     // the byte sum.
     mark.U16(static_cast<std::uint16_t>(mark.Size() + 4));
     flags |= 0x20000000 | 0x40000000 | 0x80000000;  // magic, mark length, byte sum
-    mark.PutU32At(0, flags);
+    mark.U32At(0, flags);
     std::uint16_t sum = 0;
     for (std::size_t i = 0; i < mark.Size(); ++i) sum = static_cast<std::uint16_t>(sum + out[i]);
     mark.U16(sum);
@@ -249,22 +186,8 @@ void CRecordFile::Fail() {
     m_failed = true;
 }
 
-bool CRecordFile::WriteAll(std::span<const std::uint8_t> bytes) {
-    iovec part = Part(bytes);
-    return WriteVectors(m_fd, std::span<iovec>(&part, 1));
-}
-
 bool CRecordFile::WriteAt(std::span<const std::uint8_t> bytes, std::uint64_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return platform::WriteAllAt(m_fd, bytes, offset);
 }
 
 bool CRecordFile::RewriteHeader() {
@@ -286,8 +209,8 @@ bool CRecordFile::WriteHeader(const RecFileHeader& header) {
     const auto headerBytes = m_header.ToBytes();
     static constexpr std::array<std::uint8_t, 10> kExtension{0xFF, 0xFF, 0xFF, 0xFF, 0,
                                                              0,    0,    0,    0xFF, 0xFF};
-    std::array<iovec, 2> parts{Part(headerBytes), Part(kExtension)};
-    if (!WriteVectors(m_fd, parts)) {
+    std::array<iovec, 2> parts{platform::WritePart(headerBytes), platform::WritePart(kExtension)};
+    if (!platform::WriteAllVectors(m_fd, parts)) {
         Fail();
         return false;
     }
@@ -316,13 +239,14 @@ bool CRecordFile::WriteFrame(const FrameMarkEntry& entry, std::span<const std::u
         if (!RewriteHeader())
             return false;
     }
-    std::array<iovec, 2> parts{Part(std::span(mark).first(markLength)), Part(jpeg)};
-    if (!WriteVectors(m_fd, parts)) {
+    std::array<iovec, 2> parts{platform::WritePart(std::span(mark).first(markLength)),
+                               platform::WritePart(jpeg)};
+    if (!platform::WriteAllVectors(m_fd, parts)) {
         Fail();
         return false;
     }
     std::array<std::uint8_t, kRecIndexEntryBytes> indexEntry{};
-    LittleEndianOut(indexEntry).U32(m_length);
+    platform::StoreLe32(indexEntry, 0, m_length);
     m_index.insert(m_index.end(), indexEntry.begin(), indexEntry.end());
     m_length = static_cast<std::uint32_t>(end);
     m_frameCount = number;
@@ -344,9 +268,9 @@ bool CRecordFile::Close(const RecFileHeader& headerIfMissing) {
     bool written = RewriteHeader();
     if (written) {
         std::array<std::uint8_t, 4> count{};
-        LittleEndianOut(count).U32(m_frameCount);
-        std::array<iovec, 2> parts{Part(m_index), Part(count)};
-        written = WriteVectors(m_fd, parts);
+        platform::StoreLe32(count, 0, m_frameCount);
+        std::array<iovec, 2> parts{platform::WritePart(m_index), platform::WritePart(count)};
+        written = platform::WriteAllVectors(m_fd, parts);
     }
     if (!written) {
         Fail();

@@ -137,7 +137,6 @@ public:
     void Abandon();
 
 private:
-    bool WriteAll(std::span<const std::uint8_t> bytes);
     bool WriteAt(std::span<const std::uint8_t> bytes, std::uint64_t offset);
     bool RewriteHeader();
     void Fail();

@@ -25,6 +25,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/application/subsystem_services.h"
 #include "media/record_file.h"
 #include "media/recorder_hand_over.h"
 
@@ -37,7 +38,7 @@ public:
     static constexpr std::chrono::milliseconds kCloseWait{500};
     static constexpr std::chrono::milliseconds kThreadStopWait{10};
     // The record button's bit in the command bar.
-    static constexpr std::uint32_t kRecordButtonBit = 0x20;
+    static constexpr std::uint32_t kRecordButtonBit = ::kRecordButtonBit;
 
     explicit CUserRecord(CPreAlarmRing* ring = nullptr);
     ~CUserRecord();  // completes a recording still open

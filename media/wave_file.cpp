@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <string_view>
+
+#include "platform/byte_order.h"
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -26,18 +28,12 @@ public:
         // Non-blocking, so that a FIFO named by the settings cannot hang the
         // open; regular files ignore the flag.
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-    ~ReadOnlyFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
     // The size of a regular file; nothing for anything else.
     std::optional<std::uint64_t> RegularFileSize() const {
         struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        if (!m_fd || ::fstat(m_fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_size < 0) {
             return std::nullopt;
         }
         return static_cast<std::uint64_t>(info.st_size);
@@ -45,33 +41,12 @@ public:
 
     // Reads exactly size bytes at offset; false on an error or an early end.
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const {
-        while (size > 0) {
-            const ssize_t got = ::pread(m_fd, out, size, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            out += got;
-            size -= static_cast<std::size_t>(got);
-            offset += static_cast<std::uint64_t>(got);
-        }
-        return true;
+        return platform::ReadExactlyAt(m_fd.Get(), out, size, offset);
     }
 
 private:
-    int m_fd;
+    platform::UniqueFd m_fd;
 };
-
-std::uint16_t U16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
-}
 
 bool IdIs(const std::uint8_t* id, std::string_view name) {
     return std::equal(name.begin(), name.end(), id);
@@ -114,7 +89,7 @@ ChunkWalk FindChunks(const ReadOnlyFile& file, std::uint64_t fileSize) {
             walk.readFailed = true;
             break;
         }
-        const Chunk chunk{offset + kChunkHeaderBytes, U32(header.data() + 4)};
+        const Chunk chunk{offset + kChunkHeaderBytes, platform::LoadLe32(header, 4)};
         if (!walk.format && IdIsAnyCase(header.data(), "fmt ")) {
             walk.format = chunk;
         } else if (!walk.data && IdIsAnyCase(header.data(), "data")) {
@@ -165,12 +140,13 @@ WaveFileContents ReadWaveFile(const std::filesystem::path& path) {
     if (!file.ReadAt(walk.format->bodyOffset, fmt.data(), fmt.size())) {
         return Fail(WaveReadStatus::ReadError);
     }
-    result.format.formatTag = U16(fmt.data());
-    result.format.channels = U16(fmt.data() + 2);
-    result.format.samplesPerSecond = U32(fmt.data() + 4);
-    result.format.averageBytesPerSecond = U32(fmt.data() + 8);
-    result.format.blockAlign = U16(fmt.data() + 12);
-    result.format.bitsPerSample = U16(fmt.data() + 14);
+    platform::LeReader format(fmt);
+    result.format.formatTag = format.U16();
+    result.format.channels = format.U16();
+    result.format.samplesPerSecond = format.U32();
+    result.format.averageBytesPerSecond = format.U32();
+    result.format.blockAlign = format.U16();
+    result.format.bitsPerSample = format.U16();
     result.format.extraSize = 0;
     if (!platform::IsPlayablePcmFormat(result.format)) {
         return Fail(WaveReadStatus::BadFormat);

@@ -13,7 +13,9 @@
 #include <stop_token>
 #include <vector>
 
+#include "platform/poll_wait.h"
 #include "platform/stop_token.h"
+#include "platform/sync.h"
 #include "platform/thread.h"
 
 namespace platform {
@@ -101,16 +103,7 @@ public:
     }
 
 private:
-    void Wake() {
-        const std::uint64_t one = 1;
-        // A full counter already means "wake up"; nothing else can fail here.
-        [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
-    }
-
-    void DrainWake() {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = ::read(m_wakeFd, &count, sizeof count);
-    }
+    void Wake() { SignalEventFd(m_wakeFd); }
 
     // Drops what the device holds and hands every queued buffer back.
     void DoReset() {
@@ -183,13 +176,11 @@ private:
 
     std::uint32_t Run() {
         const std::stop_token token = CurrentStopToken();
-        std::stop_callback wakeOnStop(token, [this] { Wake(); });
 
         const int deviceFds = snd_pcm_poll_descriptors_count(m_pcm);
-        std::vector<pollfd> fds(1 + static_cast<std::size_t>(deviceFds > 0 ? deviceFds : 0));
-        fds[0] = pollfd{m_wakeFd, POLLIN, 0};
+        std::vector<pollfd> fds(static_cast<std::size_t>(deviceFds > 0 ? deviceFds : 0));
         if (deviceFds > 0) {
-            snd_pcm_poll_descriptors(m_pcm, fds.data() + 1, static_cast<unsigned>(deviceFds));
+            snd_pcm_poll_descriptors(m_pcm, fds.data(), static_cast<unsigned>(deviceFds));
         }
 
         while (!token.stop_requested()) {
@@ -218,17 +209,21 @@ private:
                 std::lock_guard guard(m_lock);
                 failed = m_failed;
             }
-            const nfds_t watched = (front != nullptr && !failed) ? fds.size() : 1;
-            for (auto& fd : fds) {
-                fd.revents = 0;
-            }
-            if (::poll(fds.data(), watched, -1) < 0 && errno != EINTR) {
-                Report("poll", -errno);
-                std::lock_guard guard(m_lock);
-                m_failed = true;
-            }
-            if ((fds[0].revents & POLLIN) != 0) {
-                DrainWake();
+            const std::size_t watched = (front != nullptr && !failed) ? fds.size() : 0;
+            switch (PollWait(std::span(fds).first(watched), m_wakeFd, token, kInfinite)) {
+                case PollWaitResult::Woken:
+                    DrainEventFd(m_wakeFd);
+                    break;
+                case PollWaitResult::Failed: {
+                    Report("poll", -errno);
+                    std::lock_guard guard(m_lock);
+                    m_failed = true;
+                    break;
+                }
+                case PollWaitResult::Ready:
+                case PollWaitResult::TimedOut:
+                case PollWaitResult::Stopped:
+                    break;
             }
         }
         return 0;

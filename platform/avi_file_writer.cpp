@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 #include <utility>
+
+#include "platform/byte_order.h"
+#include "platform/posix_io.h"
 
 namespace platform {
 
@@ -17,29 +19,6 @@ constexpr std::size_t kStreamHeaderBytes = 56;
 constexpr std::size_t kIndexEntryBytes = 16;
 constexpr std::size_t kMaxStreamNameBytes = 255;
 constexpr FourCC kVideoChunkId = MakeFourCC('0', '0', 'd', 'c');
-
-// Little-endian appends to a byte vector.
-class ByteWriter {
-public:
-    explicit ByteWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
-    void U16(std::uint16_t v) {
-        m_out.push_back(static_cast<std::uint8_t>(v));
-        m_out.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            m_out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        }
-    }
-    void I16(std::int16_t v) { U16(static_cast<std::uint16_t>(v)); }
-    void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
-    void Bytes(std::span<const std::uint8_t> bytes) {
-        m_out.insert(m_out.end(), bytes.begin(), bytes.end());
-    }
-
-private:
-    std::vector<std::uint8_t>& m_out;
-};
 
 std::uint32_t Saturate32(std::uint64_t v) {
     return static_cast<std::uint32_t>(
@@ -55,7 +34,7 @@ std::uint64_t Padded(std::uint64_t size) {
 std::vector<std::uint8_t> BitmapInfoHeader::Serialize() const {
     std::vector<std::uint8_t> out;
     out.reserve(kBytes);
-    ByteWriter w(out);
+    LeWriter w(out);
     w.U32(static_cast<std::uint32_t>(kBytes));
     w.I32(width);
     w.I32(height);
@@ -107,7 +86,7 @@ std::vector<std::uint8_t> AviFileWriter::Headers() const {
     const std::uint32_t suggested = std::max(m_info.suggestedBufferSize, m_largestFrame);
 
     std::vector<std::uint8_t> out;
-    ByteWriter w(out);
+    LeWriter w(out);
     w.U32(MakeFourCC('R', 'I', 'F', 'F'));
     w.U32(Saturate32(fileEnd - 8));
     w.U32(MakeFourCC('A', 'V', 'I', ' '));
@@ -180,21 +159,7 @@ std::vector<std::uint8_t> AviFileWriter::Headers() const {
 }
 
 bool AviFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    return WriteAllAt(m_fd, bytes, offset);
 }
 
 bool AviFileWriter::SetVideoStream(const AviStreamInfo& info, const BitmapInfoHeader& format) {
@@ -229,7 +194,7 @@ AviFileWriter::FrameResult AviFileWriter::WriteFrame(std::span<const std::uint8_
         return FrameResult::Full;
     }
     std::vector<std::uint8_t> header;
-    ByteWriter w(header);
+    LeWriter w(header);
     w.U32(kVideoChunkId);
     w.U32(static_cast<std::uint32_t>(size));
     static constexpr std::uint8_t kPad[1] = {0};
@@ -256,7 +221,7 @@ bool AviFileWriter::Close() {
     bool ok = !m_failed;
     std::vector<std::uint8_t> index;
     index.reserve(8 + kIndexEntryBytes * m_index.size());
-    ByteWriter w(index);
+    LeWriter w(index);
     w.U32(MakeFourCC('i', 'd', 'x', '1'));
     w.U32(static_cast<std::uint32_t>(kIndexEntryBytes * m_index.size()));
     for (const IndexEntry& entry : m_index) {

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,7 +16,10 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/byte_order.h"
 #include "platform/clock.h"
+#include "platform/poll_wait.h"
+#include "platform/posix_io.h"
 #include "platform/runtime_folder.h"
 #include "platform/stop_token.h"
 
@@ -36,135 +38,25 @@ constexpr std::size_t kMaxConnections = 64;
 // Endpoint files looked at by one enumeration.
 constexpr std::size_t kMaxEnumerated = 4096;
 
-// A descriptor closed on every path.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_fd = std::exchange(other.m_fd, -1);
-        }
-        return *this;
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release() { return std::exchange(m_fd, -1); }
-    void reset() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-
-private:
-    int m_fd = -1;
-};
-
-void PutU32(std::uint8_t* out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
-void PutU64(std::uint8_t* out, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) {
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
-std::uint32_t GetU32(const std::uint8_t* in) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = (v << 8) | in[i];
-    }
-    return v;
-}
-
-std::uint64_t GetU64(const std::uint8_t* in) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) {
-        v = (v << 8) | in[i];
-    }
-    return v;
-}
-
 enum class PollOutcome { Ready, Timeout, Stopped, Failed };
 
 // Waits until one of `fds` reports an event, `timeout` passes (negative: no
-// limit) or the calling thread is asked to stop. A stop request wakes the
-// poll through an event descriptor written by a stop callback, so nothing
-// spins. A clock source that lets time-outs elapse at once (tests) ends a
+// limit) or the calling thread is asked to stop. The time-out follows the
+// clock source: a source that lets time-outs elapse at once (tests) ends a
 // wait that finds nothing ready without blocking.
 PollOutcome PollFor(std::span<pollfd> fds, std::chrono::milliseconds timeout) {
-    const std::stop_token token = CurrentStopToken();
-    if (token.stop_requested()) {
-        return PollOutcome::Stopped;
-    }
-    int ready = 0;
-    do {
-        ready = ::poll(fds.data(), fds.size(), 0);
-    } while (ready < 0 && errno == EINTR);
-    if (ready != 0) {
-        return ready > 0 ? PollOutcome::Ready : PollOutcome::Failed;
-    }
-    if (timeout == std::chrono::milliseconds::zero()) {
-        return PollOutcome::Timeout;
-    }
-    const bool endless = timeout < std::chrono::milliseconds::zero() || timeout > kLongestTimedWait;
-    if (!endless && CurrentClockSource().ElapseWaitTimeout(timeout)) {
-        return token.stop_requested() ? PollOutcome::Stopped : PollOutcome::Timeout;
-    }
-
-    UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!wake.valid()) {
-        return PollOutcome::Failed;
-    }
-    const int wakeFd = wake.get();
-    std::stop_callback onStop(token, [wakeFd] {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
-    });
-    std::vector<pollfd> all(fds.begin(), fds.end());
-    all.push_back({wakeFd, POLLIN, 0});
-    const auto deadline =
-        std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
-    for (;;) {
-        if (token.stop_requested()) {
-            return PollOutcome::Stopped;
-        }
-        int waitMs = -1;
-        if (!endless) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
-        }
-        for (pollfd& p : all) {
-            p.revents = 0;
-        }
-        ready = ::poll(all.data(), all.size(), waitMs);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return PollOutcome::Failed;
-        }
-        if (all.back().revents != 0) {
-            return PollOutcome::Stopped;
-        }
-        if (ready > 0) {
-            for (std::size_t i = 0; i < fds.size(); ++i) {
-                fds[i].revents = all[i].revents;
-            }
+    switch (PollWait(fds, -1, CurrentStopToken(), timeout, WaitClock::kClockSource)) {
+        case PollWaitResult::Ready:
             return PollOutcome::Ready;
-        }
-        if (!endless && std::chrono::steady_clock::now() >= deadline) {
+        case PollWaitResult::TimedOut:
             return PollOutcome::Timeout;
-        }
+        case PollWaitResult::Stopped:
+            return PollOutcome::Stopped;
+        case PollWaitResult::Woken:  // no wake descriptor of ours: cannot happen
+        case PollWaitResult::Failed:
+            break;
     }
+    return PollOutcome::Failed;
 }
 
 std::string EndpointName(std::uint32_t pid) {
@@ -234,19 +126,19 @@ ConnectOutcome ConnectToWindow(std::uint32_t pid, UniqueFd& out) {
         return ConnectOutcome::NoWindow;
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd.valid()) {
+    if (!fd.Valid()) {
         return ConnectOutcome::Failed;
     }
     int result = 0;
     do {
-        result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        result = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     } while (result != 0 && errno == EINTR);
     if (result != 0) {
         // ECONNREFUSED: a file left by a process that ended. EAGAIN: the
         // endpoint's backlog is full; it cannot be reached now either.
         return ConnectOutcome::NoWindow;
     }
-    if (!PeerIsUser(fd.get(), pid)) {
+    if (!PeerIsUser(fd.Get(), pid)) {
         return ConnectOutcome::NoWindow;
     }
     out = std::move(fd);
@@ -378,13 +270,13 @@ bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
         return false;
     }
     std::array<std::uint8_t, kMessagePacketBytes> packet{};
-    PutU32(&packet[0], message);
-    PutU32(&packet[4], 0);
-    PutU64(&packet[8], wParam);
-    PutU64(&packet[16], lParam);
+    StoreLe32(packet, 0, message);
+    StoreLe32(packet, 4, 0);
+    StoreLe64(packet, 8, wParam);
+    StoreLe64(packet, 16, lParam);
     ssize_t sent = 0;
     do {
-        sent = ::send(fd.get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        sent = ::send(fd.Get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     } while (sent < 0 && errno == EINTR);
     return sent == static_cast<ssize_t>(packet.size());
 }
@@ -410,9 +302,9 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
             return {CopyDataStatus::Failed, 0};
     }
     std::vector<std::uint8_t> packet(kCopyDataHeaderBytes + data.size());
-    PutU32(&packet[0], kCopyDataMessage);
-    PutU32(&packet[4], dwData);
-    PutU32(&packet[8], static_cast<std::uint32_t>(data.size()));
+    StoreLe32(packet, 0, kCopyDataMessage);
+    StoreLe32(packet, 4, dwData);
+    StoreLe32(packet, 8, static_cast<std::uint32_t>(data.size()));
     std::ranges::copy(data, packet.begin() + kCopyDataHeaderBytes);
 
     const auto outcomeStatus = [](PollOutcome outcome) {
@@ -425,7 +317,7 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
                 return CopyDataStatus::Failed;
         }
     };
-    if (const PollOutcome sent = SendPacket(fd.get(), packet, budget); sent != PollOutcome::Ready) {
+    if (const PollOutcome sent = SendPacket(fd.Get(), packet, budget); sent != PollOutcome::Ready) {
         return {outcomeStatus(sent), 0};
     }
     for (;;) {
@@ -434,21 +326,21 @@ CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_
         msghdr header{};
         header.msg_iov = &io;
         header.msg_iovlen = 1;
-        const ssize_t got = ::recvmsg(fd.get(), &header, MSG_DONTWAIT);
+        const ssize_t got = ::recvmsg(fd.Get(), &header, MSG_DONTWAIT);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got >= 0) {
             if (got != static_cast<ssize_t>(answer.size()) || (header.msg_flags & MSG_TRUNC) != 0 ||
-                GetU32(&answer[0]) != kCopyDataMessage || GetU32(&answer[4]) != 0) {
+                LoadLe32(answer, 0) != kCopyDataMessage || LoadLe32(answer, 4) != 0) {
                 return {CopyDataStatus::Failed, 0};  // closed unanswered, or a malformed answer
             }
-            return {CopyDataStatus::Acknowledged, GetU64(&answer[8])};
+            return {CopyDataStatus::Acknowledged, LoadLe64(answer, 8)};
         }
         if (errno != EAGAIN) {
             return {CopyDataStatus::Failed, 0};
         }
-        pollfd p{fd.get(), POLLIN, 0};
+        pollfd p{fd.Get(), POLLIN, 0};
         const PollOutcome outcome = PollFor({&p, 1}, budget.Next());
         if (outcome != PollOutcome::Ready) {
             return {outcomeStatus(outcome), 0};
@@ -469,7 +361,7 @@ ProcessWindowEndpoint::ProcessWindowEndpoint() : m_buffer(kMaxPacketBytes) {
         throw std::system_error(ENAMETOOLONG, std::generic_category(), "endpoint path too long");
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd.valid()) {
+    if (!fd.Valid()) {
         throw std::system_error(errno, std::generic_category(), "endpoint socket");
     }
     // A socket under our own process id can only be left over from a process
@@ -478,18 +370,18 @@ ProcessWindowEndpoint::ProcessWindowEndpoint() : m_buffer(kMaxPacketBytes) {
     if (::lstat(m_path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
         ::unlink(m_path.c_str());
     }
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         throw std::system_error(errno, std::generic_category(), "endpoint bind");
     }
     if (::chmod(m_path.c_str(), 0600) != 0 || ::lstat(m_path.c_str(), &st) != 0 ||
-        ::listen(fd.get(), SOMAXCONN) != 0) {
+        ::listen(fd.Get(), SOMAXCONN) != 0) {
         const int error = errno;
         ::unlink(m_path.c_str());
         throw std::system_error(error, std::generic_category(), "endpoint listen");
     }
     m_device = st.st_dev;
     m_inode = st.st_ino;
-    m_listen = fd.release();
+    m_listen = fd.Release();
 }
 
 ProcessWindowEndpoint::~ProcessWindowEndpoint() {
@@ -545,26 +437,27 @@ bool ProcessWindowEndpoint::TakePacket(Received& out) {
             continue;
         }
         const auto size = static_cast<std::size_t>(got);
-        const std::uint8_t* p = m_buffer.data();
+        const std::span<const std::uint8_t> packet(m_buffer.data(), size);
         if (size == 0 || (header.msg_flags & MSG_TRUNC) != 0) {
             Drop(i);  // closed, or a packet larger than any valid one
             continue;
         }
-        if (size == kMessagePacketBytes && GetU32(p) != kCopyDataMessage && GetU32(p + 4) == 0) {
+        if (size == kMessagePacketBytes && LoadLe32(packet, 0) != kCopyDataMessage &&
+            LoadLe32(packet, 4) == 0) {
             out = Received{};
             out.kind = Received::Kind::Message;
-            out.message = GetU32(p);
-            out.wParam = GetU64(p + 8);
-            out.lParam = GetU64(p + 16);
+            out.message = LoadLe32(packet, 0);
+            out.wParam = LoadLe64(packet, 8);
+            out.lParam = LoadLe64(packet, 16);
             return true;
         }
-        if (size >= kCopyDataHeaderBytes && GetU32(p) == kCopyDataMessage &&
-            GetU32(p + 8) == size - kCopyDataHeaderBytes) {
+        if (size >= kCopyDataHeaderBytes && LoadLe32(packet, 0) == kCopyDataMessage &&
+            LoadLe32(packet, 8) == size - kCopyDataHeaderBytes) {
             out = Received{};
             out.kind = Received::Kind::CopyData;
             out.message = kCopyDataMessage;
-            out.dwData = GetU32(p + 4);
-            out.data.assign(p + kCopyDataHeaderBytes, p + size);
+            out.dwData = LoadLe32(packet, 4);
+            out.data.assign(packet.begin() + kCopyDataHeaderBytes, packet.end());
             out.replyId = m_nextReply++;
             m_connections[i].awaitedReply = out.replyId;
             return true;
@@ -609,9 +502,9 @@ bool ProcessWindowEndpoint::Acknowledge(const Received& copyData, std::uint64_t 
     }
     it->awaitedReply = 0;
     std::array<std::uint8_t, kAnswerPacketBytes> answer{};
-    PutU32(&answer[0], kCopyDataMessage);
-    PutU32(&answer[4], 0);
-    PutU64(&answer[8], result);
+    StoreLe32(answer, 0, kCopyDataMessage);
+    StoreLe32(answer, 4, 0);
+    StoreLe64(answer, 8, result);
     ssize_t sent = 0;
     do {
         sent = ::send(it->fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/posix_io.h"
+
 namespace platform {
 
 namespace {
@@ -74,8 +76,8 @@ std::optional<std::string> ReadBounded(const std::filesystem::path& path, std::s
     cut = false;
     // O_NONBLOCK so that a FIFO in the file's place cannot hang us; anything
     // but a regular file is refused after the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
         if (errno == ENOENT || errno == ENOTDIR) {
             missing = true;
             return std::string();
@@ -83,46 +85,26 @@ std::optional<std::string> ReadBounded(const std::filesystem::path& path, std::s
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     std::string content;
     std::array<char, 64 * 1024> chunk{};
     while (content.size() <= limit) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        const ssize_t got = ReadFull(fd.Get(), chunk.data(), chunk.size());
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ::close(fd);
             return std::nullopt;
         }
-        if (got == 0) {
-            break;
-        }
         content.append(chunk.data(), static_cast<std::size_t>(got));
+        if (static_cast<std::size_t>(got) < chunk.size()) {
+            break;  // the end of the file
+        }
     }
-    ::close(fd);
     if (content.size() > limit) {
         content.resize(limit);
         cut = true;
     }
     return content;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
 }
 
 std::atomic<unsigned> g_tempCounter{0};

@@ -2,6 +2,8 @@
 // processor runs.
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "resample/row_loops.h"
 #include "resample/scalar_kernels.h"
@@ -95,12 +97,23 @@ std::vector<const ResizeKernels*> VectorKernels() {
     return sets;
 }
 
+bool ScalarSwitchOn(const char* value) {
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+const ResizeKernels& ChooseKernels(const char* scalarSwitch) {
+    if (ScalarSwitchOn(scalarSwitch)) {
+        return ReferenceKernels();
+    }
+    const std::vector<const ResizeKernels*> sets = VectorKernels();
+    return sets.empty() ? ReferenceKernels() : *sets.back();
+}
+
 const ResizeKernels& SelectedKernels() {
-    static const ResizeKernels* const selected = [] {
-        const std::vector<const ResizeKernels*> sets = VectorKernels();
-        return sets.empty() ? &ReferenceKernels() : sets.back();
-    }();
-    return *selected;
+    // Read once: every resize of a run uses the same kernels, and the switch
+    // costs nothing per call.
+    static const ResizeKernels& selected = ChooseKernels(std::getenv(kScalarSwitchVariable));
+    return selected;
 }
 
 }  // namespace resample

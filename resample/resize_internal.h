@@ -142,7 +142,18 @@ const ResizeKernels* Avx2Kernels();
 const ResizeKernels* Avx512Kernels();
 // The vector implementations the processor runs, fastest last.
 std::vector<const ResizeKernels*> VectorKernels();
-// The fastest implementation the processor runs; chosen once.
+// The environment variable that forces the scalar kernels: set to anything
+// but "" or "0", every resize of the run uses ReferenceKernels() whatever the
+// processor offers. For field debugging (is a wrong picture the vector
+// code's?) and for A/B benchmarks of one build. Read once, at the first
+// resize.
+inline constexpr char kScalarSwitchVariable[] = "KESTRUNE_RESAMPLE_SCALAR";
+// Whether a value of that variable (null: not set) forces the scalar kernels.
+bool ScalarSwitchOn(const char* value);
+// The kernels for a value of the switch: the reference when it is on, else
+// the fastest implementation the processor runs.
+const ResizeKernels& ChooseKernels(const char* scalarSwitch);
+// ChooseKernels for the environment, chosen once.
 const ResizeKernels& SelectedKernels();
 
 // Truncates toward zero and limits to 0 .. maxValue. The limits are applied

@@ -13,6 +13,9 @@ namespace platform {
 class Event;
 }
 
+// The record button's state bit in the command bar.
+inline constexpr std::uint32_t kRecordButtonBit = 0x20;
+
 // The four skins of the main window, by video standard and picture size.
 enum class LiveSkin : std::uint8_t { NtscQvga, NtscVga, PalQvga, PalVga };
 
@@ -37,7 +40,8 @@ public:
     // Draws the current frame; runs on the kernel-message thread, never on
     // the GUI thread, and sets the frame-drawn event on every path.
     virtual int DrawVideoFrame() = 0;
-    // Sets the first command-bar button sharing a state bit to the state.
+    // Sets the first command-bar button sharing a state bit to the state
+    // (kRecordButtonBit: the record button).
     virtual int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) = 0;
     // Empties the channel title and the alarm-channel number.
     virtual void ClearInfoTexts() = 0;

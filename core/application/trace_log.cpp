@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix_io.h"
+
 namespace {
 
 // A line is counted once per started piece of this many characters, the way
@@ -30,70 +32,6 @@ TraceLogState& TraceState() {
     return state;
 }
 
-// Owns a file descriptor for the span of one operation.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
-
-bool ReadExactlyAt(int fd, char* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Reads what of the file can still matter. A file that holds no more than
 // maxPieces pieces is never longer than maxPieces * 99 bytes, so of a longer
 // file (grown by hand or by another program) only that many trailing bytes
@@ -108,12 +46,12 @@ bool ReadKeptContent(int fd, std::size_t maxPieces, std::string& content) {
     const std::size_t cap = maxPieces * kPieceChars;
     if (size <= cap) {
         content.resize(size);
-        return ReadExactlyAt(fd, content.data(), size, 0);
+        return platform::ReadExactlyAt(fd, content.data(), size, 0);
     }
     // One byte more than the cap, so that a tail starting exactly at a line
     // boundary is recognised by the line feed just before it.
     content.resize(cap + 1);
-    if (!ReadExactlyAt(fd, content.data(), content.size(), static_cast<off_t>(size - cap - 1))) {
+    if (!platform::ReadExactlyAt(fd, content.data(), content.size(), size - cap - 1)) {
         return false;
     }
     const std::size_t firstLineFeed = content.find('\n');
@@ -176,19 +114,19 @@ void WriteTraceLine(std::string_view text) {
     if (state.path.empty()) {
         return;
     }
-    FileDescriptor file(::open(state.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-    if (!file.valid()) {
+    const platform::UniqueFd file(::open(state.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!file.Valid()) {
         return;  // the line is lost; the lock is released on return
     }
     std::string content;
-    if (!ReadKeptContent(file.get(), state.maxPieces, content)) {
+    if (!ReadKeptContent(file.Get(), state.maxPieces, content)) {
         return;
     }
     content.append(text);
     content.append(kLineEnd);
     TrimToPieces(content, state.maxPieces);
-    if (WriteAllAt(file.get(), content.data(), content.size(), 0)) {
-        (void)::ftruncate(file.get(), static_cast<off_t>(content.size()));
+    if (platform::WriteAllAt(file.Get(), content, 0)) {
+        (void)::ftruncate(file.Get(), static_cast<off_t>(content.size()));
     }
 }
 
@@ -245,7 +183,7 @@ bool CDebugTrace::WriteLine(std::string_view text) {
         }
         m_lineCount = 0;
     }
-    return m_fd >= 0 && WriteAll(m_fd, line);
+    return m_fd >= 0 && platform::WriteAll(m_fd, line);
 }
 
 bool CDebugTrace::Close() {

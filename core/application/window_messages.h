@@ -6,6 +6,8 @@
 // window itself.
 inline constexpr std::uint32_t WM_USER = 0x400;
 inline constexpr std::uint32_t WM_POSTALARMAUDIO = 0x402;
+// Shows the message box of the text number in wParam on the GUI thread.
+inline constexpr std::uint32_t WM_SHOWERRORMESSAGE = 0x406;
 inline constexpr std::uint32_t WM_LIFETIMEOVER = 0x40C;
 // Posted to the login dialog by its login threads: failed (wParam 1, 2 or 3),
 // next animation frame, logged in. lParam carries the number of the login
@@ -23,3 +25,7 @@ inline constexpr std::uint32_t WM_LOGINSUCCESS = 0x422;
 inline constexpr std::uint32_t WM_CLOSECONNECTWAIT = 0x42B;
 // The status text changed (set from any thread; the text is kept by the window).
 inline constexpr std::uint32_t WM_SETSTATUSTEXT = 0x1100;
+// A new picture is waiting in the window (the kernel-message thread filled it).
+inline constexpr std::uint32_t WM_FRAMEREADY = 0x1101;
+// The record button's state changed (wParam: 1 recording, 0 not).
+inline constexpr std::uint32_t WM_RECORDSTATE = 0x1102;

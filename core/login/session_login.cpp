@@ -27,7 +27,6 @@ constexpr std::uint16_t kLoginRefusedTooManyUsers = 102;
 constexpr std::uint16_t kUserLevelLoggedIn = 30;
 constexpr std::size_t kDeviceInfoReplyBytes = 1024;
 constexpr std::uint32_t kLinkedEntryValue = 2400;
-constexpr std::uint32_t kRecordButtonBit = 0x20;
 constexpr milliseconds kInitReplyWait{5000};
 constexpr milliseconds kTooManyUsersPause{20'000};
 constexpr milliseconds kFailurePause{3000};

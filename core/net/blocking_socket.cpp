@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <utility>
 
 #include "platform/local_address.h"
+#include "platform/poll_wait.h"
 #include "platform/stop_token.h"
 #include "platform/sync.h"
 
@@ -39,17 +39,6 @@ std::chrono::milliseconds Seconds(int nSecs) {
 
 [[noreturn]] void Throw(const char* operation, int error) {
     throw CBlockingSocketException(operation, error);
-}
-
-void SignalEventFd(int fd) noexcept {
-    const std::uint64_t one = 1;
-    // A full counter already means "signalled"; nothing to do on failure.
-    [[maybe_unused]] const ssize_t ignored = ::write(fd, &one, sizeof one);
-}
-
-void DrainEventFd(int fd) noexcept {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t ignored = ::read(fd, &count, sizeof count);
 }
 
 bool WouldBlock(int error) {
@@ -220,55 +209,44 @@ CBlockingSocket::Deadline CBlockingSocket::DeadlineAfter(std::chrono::millisecon
 }
 
 // Waits until the socket is ready for `events`, the deadline passes (none:
-// no limit), or the thread is asked to stop. The wait watches the socket and
-// the wake descriptor together; a stop request signals the latter through a
-// stop callback, so nothing is polled in a loop. Signals that interrupt poll
-// are waited out with the remaining time.
+// no limit), the thread is asked to stop or another thread calls Shutdown.
+// Real time: socket waits do not follow the injectable clock (see
+// platform/poll_wait.h).
 CBlockingSocket::WaitResult CBlockingSocket::WaitFor(short events, Deadline deadline,
                                                      int& error) noexcept {
     const std::stop_token token = platform::CurrentStopToken();
     const int wakeFd = m_wakeFd.load();
-    std::stop_callback wakeOnStop(token, [wakeFd] {
-        if (wakeFd >= 0) {
-            SignalEventFd(wakeFd);
-        }
-    });
-    const auto stopped = [&] { return token.stop_requested() || m_bShutdown.load(); };
-
     for (;;) {
-        if (stopped()) {
+        if (m_bShutdown.load()) {
             error = ECANCELED;
             return WaitResult::Stopped;
         }
-        int timeoutMs = -1;
+        std::chrono::milliseconds timeout = platform::kInfinite;
         if (deadline) {
-            const auto left = *deadline - Clock::now();
-            const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-            timeoutMs = static_cast<int>(std::clamp<long long>(leftMs, 0, INT_MAX));
+            timeout =
+                std::max(std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()),
+                         std::chrono::milliseconds::zero());
         }
-        std::array<pollfd, 2> fds{{{m_sock, events, 0}, {wakeFd, POLLIN, 0}}};
-        const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
-        if (ready < 0) {
-            if (errno == EINTR) {
+        pollfd socket{m_sock, events, 0};
+        switch (platform::PollWait({&socket, 1}, wakeFd, token, timeout)) {
+            case platform::PollWaitResult::Ready:
+                // Errors and hang-ups count as ready: the following call reports them.
+                return WaitResult::Ready;
+            case platform::PollWaitResult::Woken:
+                if (!m_bShutdown.load()) {
+                    platform::DrainEventFd(
+                        wakeFd);  // left over from an earlier owner's stop request
+                }
                 continue;
-            }
-            error = errno;
-            return WaitResult::Failed;
-        }
-        if (fds[1].revents != 0) {
-            if (stopped()) {
-                continue;  // reported at the top of the loop
-            }
-            DrainEventFd(wakeFd);  // left over from an earlier owner's stop request
-            continue;
-        }
-        if (fds[0].revents != 0) {
-            // Errors and hang-ups count as ready: the following call reports them.
-            return WaitResult::Ready;
-        }
-        if (ready == 0 && deadline && Clock::now() >= *deadline) {
-            error = ETIMEDOUT;
-            return WaitResult::TimedOut;
+            case platform::PollWaitResult::TimedOut:
+                error = ETIMEDOUT;
+                return WaitResult::TimedOut;
+            case platform::PollWaitResult::Stopped:
+                error = ECANCELED;
+                return WaitResult::Stopped;
+            case platform::PollWaitResult::Failed:
+                error = errno;
+                return WaitResult::Failed;
         }
     }
 }
@@ -390,21 +368,25 @@ void CBlockingSocket::Connect(const CSocketAddress& server, std::chrono::millise
     m_bConnected = true;
 }
 
+void CBlockingSocket::WaitForRoom(Deadline deadline, const char* operation) {
+    int error = 0;
+    switch (WaitFor(POLLOUT, deadline, error)) {
+        case WaitResult::Ready:
+            return;
+        case WaitResult::TimedOut:
+            Throw("Send timeout", error);
+        case WaitResult::Stopped:
+        case WaitResult::Failed:
+            Throw(operation, error);
+    }
+}
+
 int CBlockingSocket::SendOnce(const char* data, int length, Deadline deadline) {
     if (m_sock < 0) {
         Throw("Send", EBADF);
     }
     for (;;) {
-        int error = 0;
-        switch (WaitFor(POLLOUT, deadline, error)) {
-            case WaitResult::Ready:
-                break;
-            case WaitResult::TimedOut:
-                Throw("Send timeout", error);
-            case WaitResult::Stopped:
-            case WaitResult::Failed:
-                Throw("Send", error);
-        }
+        WaitForRoom(deadline, "Send");
         const ssize_t sent =
             ::send(m_sock, data, static_cast<std::size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0 || (sent == 0 && length == 0)) {
@@ -513,16 +495,7 @@ int CBlockingSocket::SendDatagram(const void* data, int length, const CSocketAdd
     }
     const Deadline deadline = DeadlineAfter(timeout);
     for (;;) {
-        int error = 0;
-        switch (WaitFor(POLLOUT, deadline, error)) {
-            case WaitResult::Ready:
-                break;
-            case WaitResult::TimedOut:
-                Throw("Send timeout", error);
-            case WaitResult::Stopped:
-            case WaitResult::Failed:
-                Throw("SendDatagram", error);
-        }
+        WaitForRoom(deadline, "SendDatagram");
         const ssize_t sent = ::sendto(m_sock, data, static_cast<std::size_t>(length),
                                       MSG_NOSIGNAL | MSG_DONTWAIT, to, kAddressLength);
         if (sent >= 0) {
@@ -616,7 +589,7 @@ void CBlockingSocket::Shutdown() noexcept {
     m_bShutdown.store(true);
     const int wakeFd = m_wakeFd.load();
     if (wakeFd >= 0) {
-        SignalEventFd(wakeFd);
+        platform::SignalEventFd(wakeFd);
     }
 }
 

@@ -167,6 +167,9 @@ private:
 
     static Deadline DeadlineAfter(std::chrono::milliseconds timeout);
     WaitResult WaitFor(short events, Deadline deadline, int& error) noexcept;
+    // Waits for room to send; throws "Send timeout" when none comes in time
+    // and `operation` on a stop request or an error.
+    void WaitForRoom(Deadline deadline, const char* operation);
     void EnsureWakeFd(const char* operation);
     void Adopt(int fd);
     int SendOnce(const char* data, int length, Deadline deadline);

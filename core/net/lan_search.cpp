@@ -13,11 +13,13 @@
 #include <cstring>
 #include <stop_token>
 
-#include "core/state/app_global_state.h"
 #include "core/net/blocking_socket.h"
 #include "core/net/text_parse.h"
+#include "core/state/app_global_state.h"
+#include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/poll_wait.h"
 #include "platform/stop_token.h"
 
 namespace {
@@ -84,11 +86,6 @@ std::string MacText(const MacBytes& mac) {
     return text;
 }
 
-void SignalEventFd(int fd) noexcept {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(fd, &one, sizeof one);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- datagram
@@ -105,10 +102,8 @@ std::array<std::uint8_t, kSearchDatagramBytes> SearchDatagram::Encode() const {
     std::copy(mask.begin(), mask.end(), bytes.begin() + kMaskOffset);
     std::copy(gateway.begin(), gateway.end(), bytes.begin() + kGatewayOffset);
     std::copy(dns.begin(), dns.end(), bytes.begin() + kDnsOffset);
-    bytes[kPortOffset] = static_cast<std::uint8_t>(port);
-    bytes[kPortOffset + 1] = static_cast<std::uint8_t>(port >> 8);
-    bytes[kReservedOffset] = static_cast<std::uint8_t>(reserved);
-    bytes[kReservedOffset + 1] = static_cast<std::uint8_t>(reserved >> 8);
+    platform::StoreLe16(bytes, kPortOffset, port);
+    platform::StoreLe16(bytes, kReservedOffset, reserved);
     return bytes;
 }
 
@@ -131,9 +126,8 @@ std::optional<SearchDatagram> SearchDatagram::Decode(std::span<const std::uint8_
     copy(kMaskOffset, d.mask);
     copy(kGatewayOffset, d.gateway);
     copy(kDnsOffset, d.dns);
-    d.port = static_cast<std::uint16_t>(bytes[kPortOffset] | bytes[kPortOffset + 1] << 8);
-    d.reserved =
-        static_cast<std::uint16_t>(bytes[kReservedOffset] | bytes[kReservedOffset + 1] << 8);
+    d.port = platform::LoadLe16(bytes, kPortOffset);
+    d.reserved = platform::LoadLe16(bytes, kReservedOffset);
     return d;
 }
 
@@ -298,38 +292,28 @@ SearchReplySocket::Wait SearchReplySocket::WaitForDatagram(std::chrono::millisec
     if (m_fd < 0) {
         return Wait::kFailed;
     }
+    // Real time, like every socket wait (see platform/poll_wait.h).
     const std::stop_token token = platform::CurrentStopToken();
-    const int wakeFd = m_wakeFd;
-    std::stop_callback wake(token, [wakeFd] { SignalEventFd(wakeFd); });
     const auto deadline =
         std::chrono::steady_clock::now() +
         std::clamp(timeout, std::chrono::milliseconds::zero(), platform::kLongestTimedWait);
     for (;;) {
-        if (token.stop_requested()) {
-            return Wait::kStopped;
-        }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        const int leftMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, leftMs);
-        if (ready < 0) {
-            if (errno == EINTR) {
+        const auto left = std::max(std::chrono::ceil<std::chrono::milliseconds>(
+                                       deadline - std::chrono::steady_clock::now()),
+                                   std::chrono::milliseconds::zero());
+        pollfd socket{m_fd, POLLIN, 0};
+        switch (platform::PollWait({&socket, 1}, m_wakeFd, token, left)) {
+            case platform::PollWaitResult::Ready:
+                return (socket.revents & POLLIN) != 0 ? Wait::kReady : Wait::kFailed;
+            case platform::PollWaitResult::Woken:
+                platform::DrainEventFd(m_wakeFd);  // only stop requests write it
                 continue;
-            }
-            return Wait::kFailed;
-        }
-        if (fds[1].revents != 0) {
-            continue;  // a stop request; reported at the top
-        }
-        if (fds[0].revents & POLLIN) {
-            return Wait::kReady;
-        }
-        if (fds[0].revents != 0) {
-            return Wait::kFailed;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return Wait::kTimedOut;
+            case platform::PollWaitResult::TimedOut:
+                return Wait::kTimedOut;
+            case platform::PollWaitResult::Stopped:
+                return Wait::kStopped;
+            case platform::PollWaitResult::Failed:
+                return Wait::kFailed;
         }
     }
 }

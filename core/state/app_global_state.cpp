@@ -10,7 +10,8 @@ std::atomic<bool> g_bPendingWebPort{false};
 SharedText g_strPendingServerName;
 std::atomic<bool> g_bPendingServerName{false};
 
-AppGlobalState::AppGlobalState() : str_AppVersion("1.0.5.6") {
+// The version is the project's, given by the build (CMakeLists.txt).
+AppGlobalState::AppGlobalState() : str_AppVersion(KESTRUNE_VERSION_TEXT) {
     // The first two record options: 4, 2; the rest cleared.
     b_RecordOptions[0] = 4;
     b_RecordOptions[1] = 2;

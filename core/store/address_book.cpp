@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/byte_order.h"
 #include "platform/profile_file.h"
 
 namespace {
@@ -23,19 +24,6 @@ constexpr std::array<TextField, 3> kFields = {{
     {264, kCheckCodeForComment, 268},
 }};
 constexpr std::size_t kPortOffset = 396;
-
-std::uint32_t ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint32_t>(bytes[offset]) |
-           static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
-           static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
-}
-
-void WriteLe32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
 
 // The text's first `limit` bytes, shortened further so that a UTF-8 sequence
 // is never cut in half.
@@ -68,11 +56,11 @@ std::array<std::uint8_t, kAddressRecordBytes> EncodeAddressRecord(const AddressB
     const std::array<const std::string*, 3> texts = {&entry.userName, &entry.ipAddress,
                                                      &entry.comment};
     for (std::size_t i = 0; i < kFields.size(); ++i) {
-        WriteLe32(record, kFields[i].checkOffset, kFields[i].checkWord);
+        platform::StoreLe32(record, kFields[i].checkOffset, kFields[i].checkWord);
         const std::string_view text = CutText(*texts[i], kAddressTextMax);
         std::copy(text.begin(), text.end(), record.begin() + kFields[i].textOffset);
     }
-    WriteLe32(record, kPortOffset, static_cast<std::uint32_t>(entry.port));
+    platform::StoreLe32(record, kPortOffset, static_cast<std::uint32_t>(entry.port));
     return record;
 }
 
@@ -81,7 +69,7 @@ std::optional<AddressBookEntry> DecodeAddressRecord(std::span<const std::uint8_t
         return std::nullopt;
     }
     for (const TextField& field : kFields) {
-        if (ReadLe32(record, field.checkOffset) != field.checkWord) {
+        if (platform::LoadLe32(record, field.checkOffset) != field.checkWord) {
             return std::nullopt;
         }
     }
@@ -89,7 +77,7 @@ std::optional<AddressBookEntry> DecodeAddressRecord(std::span<const std::uint8_t
     entry.userName = ReadText(record, kFields[0].textOffset);
     entry.ipAddress = ReadText(record, kFields[1].textOffset);
     entry.comment = ReadText(record, kFields[2].textOffset);
-    entry.port = static_cast<std::int32_t>(record[kPortOffset] | record[kPortOffset + 1] << 8);
+    entry.port = static_cast<std::int32_t>(platform::LoadLe16(record, kPortOffset));
     return entry;
 }
 

@@ -10,27 +10,13 @@
 #include <system_error>
 
 #include "core/state/app_global_state.h"
+#include "platform/byte_order.h"
+#include "platform/posix_io.h"
 #include "platform/profile_file.h"
 
 SystemConfig g_SystemConfig;
 
 namespace {
-
-std::uint16_t GetU16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-std::uint32_t GetU32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(GetU16(b, at)) |
-           (static_cast<std::uint32_t>(GetU16(b, at + 2)) << 16);
-}
-void PutU16(std::span<std::uint8_t> b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutU32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v) {
-    PutU16(b, at, static_cast<std::uint16_t>(v));
-    PutU16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
-}
 
 // Copies text into a NUL-terminated field; false when it does not fit.
 template <std::size_t N>
@@ -59,52 +45,36 @@ struct ListFile {
     std::vector<AlarmDBItem_Struct> records;
 };
 
-bool ReadExactly(int fd, std::span<std::uint8_t> out) {
-    while (!out.empty()) {
-        const ssize_t n = ::read(fd, out.data(), out.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out = out.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Reads the list: as many records as the header counts and the file's size
 // holds, whichever is fewer.
 ListFile ReadListFile(const std::filesystem::path& path) {
     ListFile file;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
+    const platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd) {
         file.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::ReadFailed;
         return file;
     }
     struct stat info {};
     std::array<std::uint8_t, kAlarmDBHeaderBytes> header{};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::uint64_t>(info.st_size) < kAlarmDBHeaderBytes ||
-        !ReadExactly(fd, header)) {
-        ::close(fd);
+        !platform::ReadExactly(fd.Get(), header)) {
         file.status = ReadStatus::ReadFailed;
         return file;
     }
-    if (GetU16(header, 0) != kAlarmDBMagic) {
-        ::close(fd);
+    if (platform::LoadLe16(header, 0) != kAlarmDBMagic) {
         file.status = ReadStatus::BadMagic;
         return file;
     }
     const std::uint64_t held =
         (static_cast<std::uint64_t>(info.st_size) - kAlarmDBHeaderBytes) / kAlarmDBItemBytes;
     const std::size_t count =
-        static_cast<std::size_t>(std::min<std::uint64_t>(GetU16(header, 2), held));
+        static_cast<std::size_t>(std::min<std::uint64_t>(platform::LoadLe16(header, 2), held));
     std::vector<std::uint8_t> bytes(count * kAlarmDBItemBytes);
-    if (!ReadExactly(fd, bytes)) {
-        ::close(fd);
+    if (!platform::ReadExactly(fd.Get(), bytes)) {
         file.status = ReadStatus::ReadFailed;
         return file;
     }
-    ::close(fd);
     file.records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         file.records.push_back(
@@ -118,8 +88,8 @@ ListFile ReadListFile(const std::filesystem::path& path) {
 bool WriteListFile(const std::filesystem::path& path, std::span<const AlarmDBItem_Struct> records) {
     std::string bytes(kAlarmDBHeaderBytes + records.size() * kAlarmDBItemBytes, '\0');
     std::span<std::uint8_t> out(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
-    PutU16(out, 0, kAlarmDBMagic);
-    PutU16(out, 2, static_cast<std::uint16_t>(records.size()));
+    platform::StoreLe16(out, 0, kAlarmDBMagic);
+    platform::StoreLe16(out, 2, static_cast<std::uint16_t>(records.size()));
     std::size_t at = kAlarmDBHeaderBytes;
     for (const AlarmDBItem_Struct& record : records) {
         const auto item = record.ToBytes();
@@ -151,15 +121,15 @@ std::string_view AlarmDBItem_Struct::SourceIP() const {
 
 std::array<std::uint8_t, kAlarmDBItemBytes> AlarmDBItem_Struct::ToBytes() const {
     std::array<std::uint8_t, kAlarmDBItemBytes> b{};
-    PutU16(b, 0, sequence);
+    platform::StoreLe16(b, 0, sequence);
     b[2] = reserved;
     b[3] = flags;
     const std::array<std::uint16_t, 8> time{
         startTime.year, startTime.month,  startTime.dayOfWeek, startTime.day,
         startTime.hour, startTime.minute, startTime.second,    startTime.milliseconds};
-    for (std::size_t i = 0; i < time.size(); ++i) PutU16(b, 4 + 2 * i, time[i]);
+    for (std::size_t i = 0; i < time.size(); ++i) platform::StoreLe16(b, 4 + 2 * i, time[i]);
     std::memcpy(b.data() + 20, path.data(), kPathBytes);
-    PutU32(b, 280, frameCount);
+    platform::StoreLe32(b, 280, frameCount);
     std::memcpy(b.data() + 284, sourceIP.data(), kSourceIPBytes);
     return b;
 }
@@ -167,17 +137,17 @@ std::array<std::uint8_t, kAlarmDBItemBytes> AlarmDBItem_Struct::ToBytes() const 
 AlarmDBItem_Struct AlarmDBItem_Struct::FromBytes(
     std::span<const std::uint8_t, kAlarmDBItemBytes> b) {
     AlarmDBItem_Struct item;
-    item.sequence = GetU16(b, 0);
+    item.sequence = platform::LoadLe16(b, 0);
     item.reserved = b[2];
     item.flags = b[3];
     std::array<std::uint16_t*, 8> time{&item.startTime.year,      &item.startTime.month,
                                        &item.startTime.dayOfWeek, &item.startTime.day,
                                        &item.startTime.hour,      &item.startTime.minute,
                                        &item.startTime.second,    &item.startTime.milliseconds};
-    for (std::size_t i = 0; i < time.size(); ++i) *time[i] = GetU16(b, 4 + 2 * i);
+    for (std::size_t i = 0; i < time.size(); ++i) *time[i] = platform::LoadLe16(b, 4 + 2 * i);
     std::memcpy(item.path.data(), b.data() + 20, kPathBytes);
     item.path.back() = '\0';
-    item.frameCount = GetU32(b, 280);
+    item.frameCount = platform::LoadLe32(b, 280);
     std::memcpy(item.sourceIP.data(), b.data() + 284, kSourceIPBytes);
     item.sourceIP.back() = '\0';
     return item;

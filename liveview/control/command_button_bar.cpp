@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/application/string_table.h"
+#include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 #include "liveview/window/skin_path.h"
@@ -85,7 +86,7 @@ int CCommandButtonBar::Create(std::string_view productId, QWidget* window) {
         button->setProperty("controlId", row.wControlId);
         const SkinRect rect = row.rect[slot];
         button->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
-        button->setToolTip(row.dwStateBit == 0x20
+        button->setToolTip(row.dwStateBit == kRecordButtonBit
                                ? QString::fromStdString(LoadSplitString(1005).first)
                                : TextOf(LoadText(row.wTooltip)));
         const std::uint16_t id = row.wControlId;

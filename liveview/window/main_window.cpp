@@ -28,12 +28,6 @@
 
 namespace {
 
-// A new picture is waiting in the window (the kernel-message thread filled it).
-constexpr std::uint32_t WM_FRAMEREADY = 0x1101;
-// The record button's state changed (wParam: 1 recording, 0 not).
-constexpr std::uint32_t WM_RECORDSTATE = 0x1102;
-constexpr std::uint32_t kRecordButtonBit = 0x20;
-constexpr std::uint32_t WM_SHOWERRORMESSAGE = 0x406;
 constexpr std::uint32_t kRatePeriodMs = 2000;
 
 // Copies a bottom-up BGR picture into a top-down image.

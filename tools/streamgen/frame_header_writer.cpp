@@ -1,32 +1,9 @@
 #include "tools/streamgen/frame_header_writer.h"
 
+#include "platform/byte_order.h"
+
 namespace streamgen {
 namespace {
-
-class ByteWriter {
-public:
-    void U8(std::uint8_t v) { m_bytes.push_back(v); }
-    void U16(std::uint16_t v) {
-        U8(static_cast<std::uint8_t>(v));
-        U8(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v) {
-        U16(static_cast<std::uint16_t>(v));
-        U16(static_cast<std::uint16_t>(v >> 16));
-    }
-    void Bytes(const std::array<char, 16>& text) {
-        for (char c : text) U8(static_cast<std::uint8_t>(c));
-    }
-    void PutU16At(std::size_t at, std::uint16_t v) {
-        m_bytes[at] = static_cast<std::uint8_t>(v);
-        m_bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
-    std::size_t Size() const { return m_bytes.size(); }
-    std::vector<std::uint8_t> Take() { return std::move(m_bytes); }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-};
 
 std::vector<std::uint8_t> WriteNewLayout(const FrameHeaderDescription& d) {
     const FrameHeaderStatusInfo& s = d.status;
@@ -62,7 +39,8 @@ std::vector<std::uint8_t> WriteNewLayout(const FrameHeaderDescription& d) {
     if (status != 0 || d.forceStatusBlock)
         flags |= 0x2000;
 
-    ByteWriter w;
+    std::vector<std::uint8_t> out;
+    platform::LeWriter w(out);
     w.U16(1);
     w.U16(static_cast<std::uint16_t>(d.imageLength.value_or(0)));
     w.U8(static_cast<std::uint8_t>(d.channel.value_or(0) & 0x0F));
@@ -79,7 +57,7 @@ std::vector<std::uint8_t> WriteNewLayout(const FrameHeaderDescription& d) {
     if (d.packedDate)
         w.U32(*d.packedDate);
     if (d.title)
-        w.Bytes(*d.title);
+        w.Chars(*d.title);
     if (d.extra)
         w.U8(*d.extra);
     if ((flags & 0x2000) != 0) {
@@ -94,9 +72,10 @@ std::vector<std::uint8_t> WriteNewLayout(const FrameHeaderDescription& d) {
             w.U8(*s.cameraState);
     }
     if (d.lengthIncludesHeader) {
-        w.PutU16At(2, static_cast<std::uint16_t>(d.imageLength.value_or(0) + w.Size()));
+        platform::StoreLe16(out, 2,
+                            static_cast<std::uint16_t>(d.imageLength.value_or(0) + w.Size()));
     }
-    return w.Take();
+    return out;
 }
 
 std::vector<std::uint8_t> WriteOldLayout(const FrameHeaderDescription& d) {
@@ -131,12 +110,13 @@ std::vector<std::uint8_t> WriteOldLayout(const FrameHeaderDescription& d) {
     if (d.packedDate)
         flags |= 0x2000;
 
-    ByteWriter w;
+    std::vector<std::uint8_t> out;
+    platform::LeWriter w(out);
     w.U32(flags);
     if (d.imageLength)
         w.U32(*d.imageLength);
     if (d.title)
-        w.Bytes(*d.title);
+        w.Chars(*d.title);
     if (s.retrState) {
         w.U8(*s.retrState);
         w.U8(0);
@@ -159,7 +139,7 @@ std::vector<std::uint8_t> WriteOldLayout(const FrameHeaderDescription& d) {
         w.U8(*d.channelIndex);
     if (d.packedDate)
         w.U32(*d.packedDate);
-    return w.Take();
+    return out;
 }
 
 }  // namespace

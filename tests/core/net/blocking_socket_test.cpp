@@ -25,6 +25,7 @@
 
 #include <netdb.h>
 
+#include "platform/clock.h"
 #include "platform/stop_token.h"
 #include "platform/thread.h"
 #include "tests/core/held_resolver.h"
@@ -398,6 +399,32 @@ TEST(BlockingSocket, ReceiveTimesOutWithMinusOne) {
     Connection c;
     char buffer[16];
     EXPECT_EQ(c.socket.Receive(buffer, sizeof buffer, 30ms), -1);
+}
+
+// Socket waits run in real time and never ask the injectable clock (see
+// platform/poll_wait.h): a clock whose timed waits pass at once neither cuts
+// a receive short nor hears of it.
+TEST(BlockingSocket, WaitsRunInRealTimeNotOnTheInjectableClock) {
+    platform::ManualClock clock;
+    clock.SetInstantWaitTimeouts(true);
+    platform::ScopedClockSource useClock(clock);
+    Connection c;
+    char buffer[16];
+    EXPECT_EQ(c.socket.Receive(buffer, sizeof buffer, 20ms), -1);
+
+    WorkerState state;
+    int result = 0;
+    std::thread receiver([&] {
+        state.Started();
+        result = c.socket.Receive(buffer, sizeof buffer, 3600);
+        state.Finished();
+    });
+    state.WaitUntilSleeping();
+    SendAllPlain(c.peer.get(), "late");
+    receiver.join();
+    EXPECT_EQ(result, 4);
+    EXPECT_TRUE(clock.WaitTimeouts().empty());
+    EXPECT_EQ(clock.NowMs(), 0u);
 }
 
 TEST(BlockingSocket, ReceiveTakesAtMostTheCapacity) {
