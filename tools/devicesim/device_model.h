@@ -93,6 +93,18 @@ public:
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
 
+    // Every section body "/SetSysCfg.cgi" brought, in arrival order, whether
+    // it was stored or refused.
+    struct ReceivedSection {
+        std::string option;
+        std::string body;
+        bool stored = false;
+    };
+    std::vector<ReceivedSection> ReceivedSections() const;
+    // Whether the device's family has the section in its "ALL" layout (the
+    // sections it answers and takes; all 17 are kept in memory).
+    bool ServesSection(std::string_view option) const;
+
 private:
     struct Session {
         std::string id;
@@ -118,6 +130,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<std::string, std::string, std::less<>> m_sections;  // fixed-size sections
+    std::vector<ReceivedSection> m_received;
     std::deque<Session> m_sessions;                              // newest last
     StreamSettings m_stream;
     int m_reboots = 0;
