@@ -50,10 +50,15 @@ void ConfigSheetOpener::OnConfigurationCommand(QWidget* mainWindow) {
         return;
     }
 
+    // The feature bits as the device reports them in the INF just read.
+    DeviceIdentity device = DeviceIdentity::Current();
+    if (read->test(kSysCfgInf)) {
+        device.features = InfFeatureBits(app.SystemConfigStruct);
+    }
     const std::string_view caption = LoadText(kSheetCaption);
     auto* sheet = new MySystemDialog(
         QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), mainWindow,
-        app.SystemConfigStruct, DeviceIdentity::Current(), *read);
+        app.SystemConfigStruct, std::move(device), *read);
     lp_ConfigDialog = sheet;
 
     SheetLocalValues& local = sheet->LocalValues();

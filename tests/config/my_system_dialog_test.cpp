@@ -475,6 +475,19 @@ TEST_F(ConfigSheetTest, OpeningStopsWhenTheReadFails) {
     EXPECT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 0);
 }
 
+// The sheet takes the feature bits from the INF section it just read.
+TEST_F(ConfigSheetTest, FeatureBitsComeFromTheReadSections) {
+    auto profile = devicesim::ProfileForProduct("Q9C0");
+    profile->features = kFeatureQuillmereOnly;
+    model = &device.EnableDeviceModel("tresk", "tresk", *profile);
+    ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kSessionThread), kLoginOk);
+    g_lpApp->dw_FeatureFlags = 0;
+    g_lpApp->f_VideoConnected = true;
+    opener.OnConfigurationCommand(&mainWindow);
+    ASSERT_NE(opener.Sheet(), nullptr);
+    EXPECT_TRUE(opener.Sheet()->Device().HasFeature(kFeatureQuillmereOnly));
+}
+
 // The record list's message shows the Network Backup page.
 TEST_F(ConfigSheetTest, ShowBackupPageMessage) {
     MySystemDialog* sheet = Open("Q8A3");

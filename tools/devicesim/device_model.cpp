@@ -125,7 +125,9 @@ std::string DefaultSection(std::string_view option, std::size_t size, const Devi
     std::string host = profile.hostName;
     std::transform(host.begin(), host.end(), host.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    if (option == "IP") {
+    if (option == "INF") {
+        w.U32(20, profile.features);
+    } else if (option == "IP") {
         w.Ip(4, {192, 168, 1, 10});
         w.Ip(8, {255, 255, 255, 0});
         w.Ip(12, {192, 168, 1, 1});

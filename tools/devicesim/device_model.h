@@ -48,6 +48,7 @@ struct DeviceProfile {
     std::vector<LinkedDevice> masters = {{0, 24, 0}};  // itself: "16CH NETWORK DVR"
     std::vector<LinkedDevice> slaves = {{1, 1, 0}};    // a PTZ camera, id 1
     std::uint16_t webPort = 80;                        // as reported in the IP section
+    std::uint32_t features = 0;                        // INF feature bits (0x80: one DDNS provider)
 };
 
 // The profile of a device of the given product id: the default profile with
