@@ -24,6 +24,7 @@
 
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/section_layouts.h"
+#include "core/application/subsystem_services.h"
 #include "core/login/login_exchange.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -474,6 +475,102 @@ TEST_F(ConfigSheetTest, OpeningStopsWhenTheReadFails) {
     EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4029});
     EXPECT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 0);
 }
+
+// ---- the linked-device table after a serial-device change ----------------------
+
+class CountingLiveView : public PlaceholderLiveView {
+public:
+    void ChangeItemPositionForDeviceModified() override { ++relayouts; }
+    void ResetPtzControlButton() override { ++ptzResets; }
+    int relayouts = 0;
+    int ptzResets = 0;
+};
+
+class ScopedLiveView {
+public:
+    explicit ScopedLiveView(LiveViewServices& services) { SetLiveViewServices(&services); }
+    ~ScopedLiveView() { SetLiveViewServices(nullptr); }
+};
+
+TEST_F(ConfigSheetTest, PeripheralChangeRebuildsTheMasters) {
+    CountingLiveView liveView;
+    ScopedLiveView use(liveView);
+    ScopedPages pages;
+    pages.Add<PeripheralPageValues>(SheetPageId::kPeripheral, [](MySystemDialog& s) {
+        const SheetReadValues& r = s.ReadValues();
+        return PeripheralPageValues{7,
+                                    r.device2Id,
+                                    r.device1ModelIndex,
+                                    r.device2ModelIndex,
+                                    r.device1BaudIndex,
+                                    r.device2BaudIndex};
+    });
+    MySystemDialog* sheet = Open("Q3A2", "1010");
+    ASSERT_NE(sheet, nullptr);
+    sheet->SetActivePage(sheet->PageIndexOf(SheetPageId::kPeripheral));
+    sheet->OnClickApply();
+    EXPECT_EQ(SentOptions(), std::vector<std::string>{"PERI"});
+    const CControlDevice& devices = g_lpApp->C_ControlD;
+    ASSERT_EQ(devices.Count(), 2);
+    EXPECT_EQ(devices.Entry(0).id, 7);
+    EXPECT_EQ(devices.Entry(0).value, 9600u);
+    EXPECT_EQ(devices.Entry(1).id, 2);
+    EXPECT_EQ(devices.CurrentIndex(), 1);  // "Selected Channel" is not 1
+    EXPECT_EQ(liveView.relayouts, 1);
+    EXPECT_EQ(sheet->EndResult(), 3);
+}
+
+struct Rs485Case {
+    const char* name;
+    std::uint8_t type0;
+    std::uint8_t protocol0;
+    std::uint8_t expectedType;  // of the current device afterwards
+    bool master;                // the current device afterwards is a master
+    int ptzResets;
+};
+
+class Rs485Rebuild : public ConfigSheetTest, public ::testing::WithParamInterface<Rs485Case> {};
+
+// The current slave stays current when it is still a PTZ camera; otherwise
+// PTZ control goes off and the recorder itself becomes current.
+TEST_P(Rs485Rebuild, SlavesFollowTheDevicePage) {
+    const Rs485Case& c = GetParam();
+    CountingLiveView liveView;
+    ScopedLiveView use(liveView);
+    ScopedPages pages;
+    pages.Add<DevicePageValues>(SheetPageId::kDevice, [c](MySystemDialog&) {
+        DevicePageValues v;
+        v.channelsChanged = true;
+        v.types[0] = c.type0;
+        v.protocols[0] = c.protocol0;
+        v.ids[0] = 3;
+        v.types[1] = 1;
+        v.ids[1] = 4;
+        v.bauds.fill(9600);
+        return v;
+    });
+    MySystemDialog* sheet = Open("Q8A7");
+    ASSERT_NE(sheet, nullptr);
+    CControlDevice& devices = g_lpApp->C_ControlD;
+    devices.Reset();
+    devices.AddDevice(0, 0, 24, kDeviceMaster);
+    devices.AddDevice(9600, 1, 11, kDeviceSlave);
+    ASSERT_EQ(devices.MakeCurrent(kDeviceSlave, 0), 0);
+    sheet->SetActivePage(sheet->PageIndexOf(SheetPageId::kDevice));
+    sheet->OnClickApply();
+    EXPECT_EQ(SentOptions(), std::vector<std::string>{"RS485"});
+    EXPECT_EQ(devices.Count(), 17);
+    EXPECT_EQ(devices.IsCurrentMaster() != 0, c.master);
+    EXPECT_EQ(devices.GetCurrentType(), c.expectedType);
+    EXPECT_EQ(liveView.ptzResets, c.ptzResets);
+    EXPECT_EQ(liveView.relayouts, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, Rs485Rebuild,
+                         ::testing::Values(Rs485Case{"PelcoPtzStays", 1, 1, 18, false, 0},
+                                           Rs485Case{"PtzStays", 1, 0, 11, false, 0},
+                                           Rs485Case{"NoCameraLeavesPtz", 0, 0, 24, true, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The sheet takes the feature bits from the INF section it just read.
 TEST_F(ConfigSheetTest, FeatureBitsComeFromTheReadSections) {
