@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "config/sheet/config_sheet_opener.h"
 #include "core/application/application.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;
+    ScopedConfigSheetServices configSheet;
 
     // Signals close the program the way its Close button does; the guard
     // covers the exit routine too, so the bound holds for the whole way out.

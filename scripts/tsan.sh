@@ -26,7 +26,7 @@ declare -A filters=(
   [core]='*ProcessControlTest.*:*SessionProductTest.*:*LifetimeTest.*:*ThreadStopTest.*:*SessionLoginTest.*:*LateLoginAtShutdownTest.*:*SessionRetryTest.*:*DeviceInfoTest.*:*LoginFailureTest.*:*LoginThreadCases.*:*ShutdownDuringLoginTest.*:*LoginDialogTest.*:*ConnectWaitTest.*:*ConnectWaitFailureTest.*:*LanExchange.*:*SearchDatagrams.*:*SearchDialogTest.*:*SearchDialogOutcomes.*:*BlockingSocket.*:*GetHostByName.*:*FakeDevice.*:*FakeDeviceHeader.*:*FakeDeviceModel.*:*FakeDeviceRefuses.*:*CgiCommandTable.*:*CgiUrl.*:*CommandRequestBytes.*:*DeviceCommandTest.*:*LoginTest.*:*LoginReplyCases.*:*LoginPort.*:*HostileReply.*:*DeviceReplies.*:*TraceLogTest.*:*DebugTraceTest.*:*SettingsTest.ReadersWriterAndSaverTogether:*ConnectionCheck.*'
   [media]='*StreamReceiver*:*StreamPipeline*:*RecorderTest.*:*UserStopTest.*:*HandOverTest.*:*SplitCreateFailureTest.*:*PreAlarm*:*FeedPreAlarmRingTest.*:*FrameTimer*:*AlarmWavePlayer.*:*AlarmWaveService.*:*AlarmSoundReloadTest.*:*SlowCloseTest.*:*ScheduleRecorderTest.*'
   [liveview]='*LivePictureTest.*:*MainWindowTest.*:*BarTest.*:*TerminationSignalTest.*'
-  [config]='*SheetProgressThreadTest.*:*TreeSheetTest.*:*SaveRoutinesTest.*:*SaveTable.*:*OpeningReadTest.*'
+  [config]='*SheetProgressThreadTest.*:*TreeSheetTest.*:*SaveRoutinesTest.*:*SaveTable.*:*OpeningReadTest.*:*PendingTable.*:*ConfigSheetTest.*:*FamilySheet.*:*Rs485Rebuild.*:*SimulatedSections.*:*SimulatedDevice.*'
 )
 
 status=0

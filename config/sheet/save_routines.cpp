@@ -52,12 +52,111 @@ bool ConfigSaveRoutines::Send(std::uint8_t option) {
     return m_sender.Send(option) != SectionSender::Outcome::kFailed;
 }
 
+namespace {
+
+std::string DottedAddress(std::array<std::uint8_t, 4> octets) {
+    return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." +
+           std::to_string(octets[2]) + "." + std::to_string(octets[3]);
+}
+
+}  // namespace
+
+int ConfigSaveRoutines::SaveNetwork(const NetworkPageValues& page) {
+    g_bPendingWebPort = false;
+    g_bPendingServerName = false;
+
+    // PPPoE account texts, in the device's layout; one byte of each field
+    // stays zero so the text ends inside it.
+    const bool older = UsesOlderPppoe(device());
+    const SectionField& userField = older ? PPPOE_OLD::UserName : PPPOE::UserName;
+    const SectionField& passwordField = older ? PPPOE_OLD::Password : PPPOE::Password;
+    const auto pppoe = m_sender.Area(kSysCfgPppoe);
+    bool pppoeChanged = false;
+    const auto account = [&](const SectionField& field, const std::string& text,
+                             const std::string& read) {
+        if (text != read) {
+            WriteText(pppoe, field, std::string_view(text).substr(0, field.width - 1));
+            pppoeChanged = true;
+        }
+    };
+    account(userField, page.user, m_read.pppoeUser);
+    account(passwordField, page.password, m_read.pppoePassword);
+    if (pppoeChanged && !Send(kSysCfgPppoe)) {
+        ShowMessage(kChangeFailedText);
+        return 0;
+    }
+
+    auto& ip = config().ip;
+    bool ipChanged = false;
+    int result = 0;
+    if (page.serverAddress != m_read.serverAddress || page.gateway != m_read.gateway ||
+        page.netMask != m_read.netMask || page.webPort != m_read.webPort) {
+        if (page.serverAddress != m_read.serverAddress) {
+            WriteIpv4Number(ip, IP::ServerIp, page.serverAddress);
+            g_strPendingServerName.Set(DottedAddress(ReadIpv4(ip, IP::ServerIp)));
+            g_bPendingServerName = true;
+        }
+        if (page.gateway != m_read.gateway) {
+            WriteIpv4Number(ip, IP::Gateway, page.gateway);
+        }
+        if (page.netMask != m_read.netMask) {
+            WriteIpv4Number(ip, IP::NetMask, page.netMask);
+        }
+        if (page.webPort != m_read.webPort) {
+            if (page.webPort < 1 || page.webPort > 65535) {
+                // Nothing is sent, so nothing may become pending either.
+                g_bPendingServerName = false;
+                return 0;
+            }
+            const auto port = static_cast<std::uint16_t>(page.webPort);
+            WriteU16(ip, IP::WebPort, port);
+            g_wPendingWebPort = port;
+            g_bPendingWebPort = true;
+        }
+        ipChanged = true;
+        result = 1;
+    }
+    if (page.ipType != m_read.ipType) {
+        WriteByte(ip, IP::IpType, page.ipType);
+        ipChanged = true;
+        result = 1;
+        const std::string domain = ReadText(config().smtp, SMTP::DdnsDomain);
+        switch (page.ipType) {
+            case 0:
+                g_strPendingServerName.Set(DottedAddress(ReadIpv4(ip, IP::ServerIp)));
+                g_bPendingServerName = true;
+                break;
+            case 1:
+            case 2:
+                // Under PPPoE or DHCP the device is reached by its dynamic
+                // name. Without one the client keeps the address it uses:
+                // an empty name would leave it with nothing to reach.
+                if (!domain.empty()) {
+                    g_strPendingServerName.Set(domain);
+                    g_bPendingServerName = true;
+                } else {
+                    g_bPendingServerName = false;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    if (ipChanged && !Send(kSysCfgIp)) {
+        // The device did not take the change: the client stays where it is.
+        g_bPendingWebPort = false;
+        g_bPendingServerName = false;
+        ShowMessage(kChangeFailedText);
+    }
+    return result;
+}
+
 int ConfigSaveRoutines::SaveAccount(const AccountPageValues& page) {
     auto& secure = config().secure;
     bool changed = false;
     if (page.slotsChanged) {
         for (std::size_t i = 0; i < SECURE::kSlots; ++i) {
-            const AccountEditRecord& slot = page.slots[i];
+            const AccountEditRecord& slot = page.accounts[i];
             if (slot.used) {
                 WriteByte(secure, SECURE::Level.At(i), static_cast<std::uint8_t>(slot.level));
                 WriteU32(secure, SECURE::LifeTime.At(i), slot.lifeTime);

@@ -15,10 +15,21 @@
 #include "config/sheet/section_sender.h"
 #include "core/state/app_global_state.h"
 
+// Network page. Addresses have their first octet in the high byte.
+struct NetworkPageValues {
+    std::uint32_t serverAddress = 0;
+    std::uint32_t gateway = 0;
+    std::uint32_t netMask = 0;
+    int webPort = 0;
+    std::uint8_t ipType = 0;  // 0 static, 1 PPPoE, 2 DHCP
+    std::string user;         // PPPoE account
+    std::string password;
+};
+
 // Account page: the five edit slots and the maximum number of users.
 struct AccountPageValues {
     bool slotsChanged = false;
-    std::array<AccountEditRecord, 5> slots{};
+    std::array<AccountEditRecord, 5> accounts{};
     std::uint8_t maxUsers = 0;
 };
 
@@ -127,6 +138,10 @@ public:
     ConfigSaveRoutines(SectionSender& sender, SheetReadValues& read)
         : m_sender(sender), m_read(read) {}
 
+    // Writes PPPOE and IP and makes the address and port the device will
+    // answer on pending for the command client. 1 when an IP field or the
+    // IP type changed (the sheet then gives the device time to take it).
+    int SaveNetwork(const NetworkPageValues& page);
     int SaveAccount(const AccountPageValues& page);
     int SaveDdns(const DdnsPageValues& page);
     int SaveMail(const MailPageValues& page);

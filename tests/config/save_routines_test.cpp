@@ -135,6 +135,11 @@ public:  // the case table's lambdas reach the fixture
                 readValues.ddnsUser,         readValues.ddnsPassword, readValues.ddnsDomain,
                 readValues.ddnsProviderIndex};
     }
+    NetworkPageValues NetworkAsRead() const {
+        return {readValues.serverAddress, readValues.gateway, readValues.netMask,
+                readValues.webPort,       readValues.ipType,  readValues.pppoeUser,
+                readValues.pppoePassword};
+    }
     GeneralPageValues GeneralAsRead() const {
         return {readValues.title, readValues.channel1Name, readValues.channel2Name};
     }
@@ -172,6 +177,90 @@ TEST_P(SaveTable, SendsExactlyTheseBodies) {
 const std::string kTwenty = "abcdefghijklmnopqrst";
 
 const SaveCase kCases[] = {
+    // Network: PPPoE account in the device's layout (older below "1052" on
+    // the DVR family, below "1007" elsewhere), then IP.
+    {"NetworkDvrPppoe1050",
+     "Q8A7",
+     "1050",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.user = "pppuser";
+         return t.routines->SaveNetwork(page);
+     },
+     {{"PPPOE", {{36, Field("pppuser", 16)}}}}},
+    {"NetworkDvrPppoe1052",
+     "Q8A3",
+     "1052",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.user = "pppuser";
+         page.password = "secret";
+         return t.routines->SaveNetwork(page);
+     },
+     {{"PPPOE", {{4, Field("pppuser", 32)}, {36, Field("secret", 32)}}}}},
+    {"NetworkQ3A2Pppoe1006",
+     "Q3A2",
+     "1006",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.password = std::string(20, 'p');  // cut to the 15 the field keeps
+         return t.routines->SaveNetwork(page);
+     },
+     {{"PPPOE", {{52, Field(std::string(15, 'p'), 16)}}}}},
+    {"NetworkQ9C0Pppoe1007",
+     "Q9C0",
+     "1007",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.user = std::string(40, 'u');
+         return t.routines->SaveNetwork(page);
+     },
+     {{"PPPOE", {{4, Field(std::string(31, 'u'), 32)}}}}},
+    {"NetworkAddressesAndPort",
+     "Q8A5",
+     "1052",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.serverAddress = 0x0A000005;
+         page.gateway = 0x0A000001;
+         page.netMask = 0xFF000000;
+         page.webPort = 8080;
+         EXPECT_EQ(t.routines->SaveNetwork(page), 1);
+         return 1;
+     },
+     {{"IP", {{4, std::string("\x0A\0\0\x05\xFF\0\0\0\x0A\0\0\x01\x90\x1F", 14)}}}}},
+    {"NetworkPppoeThenIpType",
+     "Q3A2",
+     "1010",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.user = "dsl";
+         page.ipType = 1;
+         EXPECT_EQ(t.routines->SaveNetwork(page), 1);
+         return 1;
+     },
+     {{"PPPOE", {{4, Field("dsl", 32)}}}, {"IP", {{22, "\x01"}}}}},
+    {"NetworkWebPortOutOfRangeSendsNoIp",
+     "Q7B5",
+     "1010",
+     0,
+     [](SaveRoutinesTest& t) {
+         auto page = t.NetworkAsRead();
+         page.password = "pw";
+         page.serverAddress = 0x0A000005;
+         page.webPort = 70000;
+         EXPECT_EQ(t.routines->SaveNetwork(page), 0);
+         EXPECT_FALSE(g_bPendingServerName.load());
+         EXPECT_FALSE(g_bPendingWebPort.load());
+         return 0;
+     },
+     {{"PPPOE", {{36, Field("pw", 32)}}}}},
     // Sender address: where its continuation goes, by family and gate.
     {"DvrSender1027",
      "Q8A7",
@@ -384,7 +473,7 @@ const SaveCase kCases[] = {
      [](SaveRoutinesTest& t) {
          AccountPageValues page;
          page.slotsChanged = true;
-         page.slots[0] = {true, 30, 0xFFFFFFFF, "admin", "pw"};
+         page.accounts[0] = {true, 30, 0xFFFFFFFF, "admin", "pw"};
          page.maxUsers = 4;
          (void)t;
          return t.routines->SaveAccount(page);
@@ -430,12 +519,91 @@ const SaveCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Routines, SaveTable, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Where the client turns after a network change: the pending address and
+// port are taken over by the settings with the IP section's own reply.
+struct PendingCase {
+    const char* name;
+    int ipType;  // -1: as read
+    const char* domain;
+    std::uint32_t server;  // 0: as read
+    int port;              // 0: as read
+    std::string expectedServer;
+    std::uint16_t expectedPort;  // 0: the fake device's
+};
+
+class PendingTable : public SaveRoutinesTest, public ::testing::WithParamInterface<PendingCase> {};
+
+TEST_P(PendingTable, ClientFollowsTheDevice) {
+    const PendingCase& c = GetParam();
+    Open("Q8A7", "1052");
+    WriteText(g_lpApp->SystemConfigStruct.smtp, cfg::SMTP::DdnsDomain, c.domain);
+    auto page = NetworkAsRead();
+    if (c.ipType >= 0) {
+        page.ipType = static_cast<std::uint8_t>(c.ipType);
+    }
+    if (c.server != 0) {
+        page.serverAddress = c.server;
+    }
+    if (c.port != 0) {
+        page.webPort = c.port;
+    }
+    const std::uint16_t fakePort = device.port();
+    EXPECT_EQ(routines->SaveNetwork(page), 1);
+    ASSERT_EQ(device.RequestsTo("/SetSysCfg.cgi").size(), 1u);
+    EXPECT_EQ(g_lpApp->CSettingINI.m_strServerName.Get(), c.expectedServer);
+    EXPECT_EQ(g_lpApp->CSettingINI.m_wWebPort.load(),
+              c.expectedPort == 0 ? fakePort : c.expectedPort);
+    EXPECT_FALSE(g_bPendingServerName.load());
+    EXPECT_FALSE(g_bPendingWebPort.load());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Network, PendingTable,
+    ::testing::Values(
+        PendingCase{"StaticTakesItsAddress", 0, "dvr.example.net", 0x0A000005, 0, "10.0.0.5", 0},
+        PendingCase{"PppoeTakesTheDomain", 1, "dvr.example.net", 0x0A000005, 0, "dvr.example.net",
+                    0},
+        PendingCase{"PppoeWithoutDomainKeepsTheAddress", 1, "", 0, 0, "127.0.0.1", 0},
+        PendingCase{"DhcpWithoutDomainDropsTheAddress", 2, "", 0x0A000005, 0, "127.0.0.1", 0},
+        PendingCase{"DhcpTakesTheDomain", 2, "dyn.example.org", 0, 0, "dyn.example.org", 0},
+        PendingCase{"PortOnly", -1, "", 0, 8080, "127.0.0.1", 8080}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A failed IP send withdraws the pending values: the device did not take
+// them, so the client must not turn to them after its next command.
+TEST_F(SaveRoutinesTest, FailedIpSendWithdrawsPendingValues) {
+    Open("Q9C0", "1010");
+    device.SetReply("/SetSysCfg.cgi", Reply::Status(500, "Internal Server Error"));
+    auto page = NetworkAsRead();
+    page.serverAddress = 0x0A000005;
+    page.webPort = 8080;
+    EXPECT_EQ(routines->SaveNetwork(page), 1);
+    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4012});
+    EXPECT_FALSE(g_bPendingServerName.load());
+    EXPECT_FALSE(g_bPendingWebPort.load());
+    EXPECT_TRUE(sender->AnyFailed());
+}
+
+// A failed PPPOE send ends the routine: IP is not sent in that APPLY.
+TEST_F(SaveRoutinesTest, FailedPppoeSendStopsBeforeIp) {
+    Open("Q8A7", "1052");
+    device.SetReply("/SetSysCfg.cgi", Reply::Status(500, "Internal Server Error"));
+    auto page = NetworkAsRead();
+    page.user = "dsl";
+    page.webPort = 8080;
+    EXPECT_EQ(routines->SaveNetwork(page), 0);
+    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4012});
+    ASSERT_EQ(device.RequestsTo("/SetSysCfg.cgi").size(), 1u);
+    EXPECT_EQ(device.Requests()[0].Param("Option").value_or(""), "PPPOE");
+}
+
 // Pages left as they were read send nothing, whatever the family.
 TEST_F(SaveRoutinesTest, UnchangedPagesSendNothing) {
     for (const char* product : {"Q8A7", "Q3A2", "Q9C0", "Q7B5"}) {
         for (const char* firmware : {"1002", "1010", "1030", "1052"}) {
             SCOPED_TRACE(std::string(product) + " " + firmware);
             Open(product, firmware);
+            EXPECT_EQ(routines->SaveNetwork(NetworkAsRead()), 0);
             EXPECT_EQ(routines->SaveMail(MailAsRead()), 1);
             routines->SaveDdns(DdnsAsRead());
             EXPECT_EQ(routines->SaveGeneral(GeneralAsRead()), 1);

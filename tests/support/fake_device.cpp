@@ -117,6 +117,16 @@ void FakeDevice::SetDefaultReply(Reply reply) {
     m_defaultReply = std::move(reply);
 }
 
+void FakeDevice::SetSectionReply(const std::string& option, Reply reply) {
+    std::lock_guard lock(m_mutex);
+    m_sectionReplies[option] = std::move(reply);
+}
+
+void FakeDevice::ClearSectionReply(const std::string& option) {
+    std::lock_guard lock(m_mutex);
+    m_sectionReplies.erase(option);
+}
+
 void FakeDevice::SetHandler(const std::string& path, Handler handler) {
     std::lock_guard lock(m_mutex);
     m_handlers[path] = std::move(handler);
@@ -154,8 +164,13 @@ void FakeDevice::Serve(const HttpRequest& request, Connection& connection) {
     Reply fallback;
     {
         std::lock_guard lock(m_mutex);
-        if (auto script = m_scripts.find(request.path);
-            script != m_scripts.end() && !script->second.empty()) {
+        const auto section = request.path == "/SetSysCfg.cgi"
+                                 ? m_sectionReplies.find(request.Param("Option").value_or(""))
+                                 : m_sectionReplies.end();
+        if (section != m_sectionReplies.end()) {
+            scripted = section->second;
+        } else if (auto script = m_scripts.find(request.path);
+                   script != m_scripts.end() && !script->second.empty()) {
             scripted = script->second.front();
             if (script->second.size() > 1) {
                 script->second.pop_front();

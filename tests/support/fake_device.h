@@ -98,6 +98,12 @@ public:
     void ClearReply(const std::string& path);
     void SetDefaultReply(Reply reply);
 
+    // Answers "/SetSysCfg.cgi" for one section (its "Option" parameter) with
+    // `reply`, ahead of the path's script, handler and model: a failure
+    // scripted per section. ClearSectionReply removes it.
+    void SetSectionReply(const std::string& option, Reply reply);
+    void ClearSectionReply(const std::string& option);
+
     // A path served by code that writes for as long as it likes, e.g. a
     // live stream: send until Connection::Send fails or Connection::Stopping().
     void SetHandler(const std::string& path, Handler handler);
@@ -141,6 +147,7 @@ private:
     std::map<std::string, std::deque<Reply>, std::less<>> m_scripts;
     std::map<std::string, Handler, std::less<>> m_handlers;
     Reply m_defaultReply;
+    std::map<std::string, Reply, std::less<>> m_sectionReplies;
     std::shared_ptr<devicesim::DeviceModel> m_model;
     std::vector<std::shared_ptr<devicesim::DeviceModel>> m_models;  // keeps references valid
     std::vector<HttpRequest> m_requests;

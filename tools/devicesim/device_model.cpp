@@ -106,12 +106,28 @@ std::string IpText(std::uint32_t address) {
            std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
 }
 
-// Plausible factory settings of a freshly installed recorder.
+// Whether a four-digit firmware version is not older than a gate.
+bool Meets(std::string_view firmware, std::string_view gate) {
+    return firmware.size() != 4 || firmware >= gate;
+}
+
+// Plausible settings of an installed device: network, accounts, mail,
+// dynamic DNS, FTP, time server, cameras and recording, as its family lays
+// them out (which bytes a family uses for what follows its firmware).
 std::string DefaultSection(std::string_view option, std::size_t size, const DeviceProfile& profile,
                            std::string_view user, std::string_view password) {
     std::string bytes(size, '\0');
     SectionWriter w(bytes);
-    if (option == "IP") {
+    const bool dvr =
+        std::find(kDvrFamily.begin(), kDvrFamily.end(), profile.productId) != kDvrFamily.end();
+    const bool q3a2 = profile.productId == "Q3A2";
+    const std::string& firmware = profile.firmwareVersion;
+    std::string host = profile.hostName;
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    if (option == "INF") {
+        w.U32(20, profile.features);
+    } else if (option == "IP") {
         w.Ip(4, {192, 168, 1, 10});
         w.Ip(8, {255, 255, 255, 0});
         w.Ip(12, {192, 168, 1, 1});
@@ -123,14 +139,55 @@ std::string DefaultSection(std::string_view option, std::size_t size, const Devi
         w.Text(88, 16, password);
         w.U8(168, 30);  // supervisor
         w.U32(176, 0xFFFFFFFFu);
+        w.Text(24, 16, "operator");  // a second account: normal user, no time limit
+        w.Text(104, 16, "op2468");
+        w.U8(169, 10);
+        w.U32(180, 0xFFFFFFFFu);
     } else if (option == "DNS") {
+        w.U8(3, 0);  // DNS server given by hand
         w.Ip(4, {192, 168, 1, 1});
     } else if (option == "SMTP") {
+        w.U8(4, 1);  // the mail server wants a password
+        w.U8(5, 1);  // dynamic DNS on
+        w.Text(8, 64, "smtp.example.net");
+        w.Text(72, 16, "cam@site.local");
         w.Text(88, 16, "dyndns");
+        w.Text(104, 16, "siteowner");
+        w.Text(120, 16, "dd-secret");
+        w.Text(136, 48, "Guard Desk <guard@example.net>");
+        w.Text(184, 48, "Site Owner <owner@example.net>");
+        w.Text(328, 48, host + ".dyndns.org");
+        w.Text(376, 32, "cam");
+        w.Text(408, 32, "mail-secret");
     } else if (option == "FTP") {
+        w.Text(4, 32, "ftp.example.net");
+        w.Text(36, 16, "upload");
+        w.Text(52, 16, "ftp-secret");
+        w.Text(68, 32, "/alarms/" + profile.productId);
         w.U16(100, 21);
+    } else if (option == "PPPOE") {
+        // The older layout below the family's gate, the newer one from it.
+        if (Meets(firmware, dvr ? "1052" : "1007")) {
+            w.Text(4, 32, "dsl-subscriber@isp.example");
+            w.Text(36, 32, "dsl-secret");
+        } else {
+            w.Text(36, 16, "dsl-subscriber");
+            w.Text(52, 16, "dsl-secret");
+        }
     } else if (option == "SYSTEM") {
-        w.Text(20, 16, profile.productId + " DVR");
+        // The title where the family keeps one; elsewhere bytes 4..35 hold
+        // the sender address's continuation, empty here.
+        if (dvr || (q3a2 && Meets(firmware, "1010"))) {
+            w.Text(20, 16, profile.productId + (dvr ? " DVR" : " VS"));
+        }
+    } else if (option == "SNTP") {
+        w.U8(2, 1);  // one hour east of Greenwich
+        w.U8(5, 1);
+        w.U8(6, 1);  // synchronise once a day
+        // A recorder from "1027" keeps the sender's continuation here.
+        if (!dvr) {
+            w.Text(8, 28, "pool.ntp.org");
+        }
     } else if (option == "RS485") {
         for (int ch = 0; ch < kChannels; ++ch) {
             w.U8(12 + ch, static_cast<unsigned>(ch + 1));
@@ -141,12 +198,22 @@ std::string DefaultSection(std::string_view option, std::size_t size, const Devi
             w.U8(28 + i, 1);
             w.U8(44 + i, static_cast<unsigned>(profile.slaves[i].protocol));
         }
+        if (q3a2 && Meets(firmware, "1010")) {
+            w.Text(44, 16, "");
+            w.Text(44, 8, "GAT");
+            w.Text(52, 8, "YRD");
+        }
     } else if (option == "ALARM") {
-        w.U8(2, 1);    // one picture per alarm
-        w.U8(5, 1);    // VGA
-        w.U16(6, 10);  // seconds
-        for (int ch = 0; ch < kChannels; ++ch) {
-            w.U8(8 + ch, 2);  // input off
+        w.U8(2, 1);               // one picture per alarm
+        w.U8(3, 1);               // mail the pictures
+        w.U8(5, 1);               // VGA
+        w.U16(6, dvr ? 10 : 15);  // seconds, a row of the family's list
+        if (dvr) {
+            for (int ch = 0; ch < kChannels; ++ch) {
+                w.U8(8 + ch, 2);  // input off
+            }
+        } else {
+            w.U8(9, 0);  // video source: the camera
         }
     } else if (option == "DVRLIVE") {
         for (int ch = 0; ch < kChannels; ++ch) {
@@ -154,15 +221,27 @@ std::string DefaultSection(std::string_view option, std::size_t size, const Devi
                 w.U8(base + ch, 128);  // brightness, contrast, hue, saturation
             }
             w.Text(116 + 6 * ch, 6, "CH" + TwoDigit(ch + 1));
+            w.U8(308 + ch, ch < 4 ? 1 : 0);  // motion detection on the first four
+            w.U8(324 + ch, 3);
+            w.U8(340 + ch, 3);
+            w.U8(356 + ch, 2);
+            w.U8(372 + ch, 1);
+            for (std::size_t b = 0; b < 24; ++b) {
+                w.U8(388 + 24 * ch + b, ch < 4 ? 0xFF : 0);  // the whole picture
+            }
         }
     } else if (option == "DVRREC") {
         for (int ch = 0; ch < kChannels; ++ch) {
             w.U8(20 + ch, 1);
         }
         for (int row = 0; row < 7; ++row) {
+            w.U8(87 + row, row < 5 ? 1 : 0);  // working days
+            w.U16(94 + 2 * row, 8 * 256);
             w.U16(108 + 2 * row, 23 * 256 + 59);
         }
     } else if (option == "PERI") {
+        w.U8(2, 1);
+        w.U8(3, 1);
         w.U32(4, 9600);
         w.U32(8, 9600);
         w.U8(12, 1);
@@ -217,6 +296,22 @@ std::uint32_t PeerAddress(std::string_view peer) {
     return ntohl(address.s_addr);
 }
 
+// A body as hexadecimal bytes, 32 to a group, for the log.
+std::string HexBytes(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2 + bytes.size() / 32);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0 && i % 32 == 0) {
+            text += ' ';
+        }
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
 std::string Bounded(std::string_view text) {
     return std::string(text.substr(0, kTextValueLimit));
 }
@@ -230,20 +325,22 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
                   kDvrFamily.end()),
       m_random(std::random_device{}()) {
-    const auto store = [this](auto order) {
-        for (const auto option : order) {
-            if (option != "ONLINE") {
-                m_sections.emplace(
-                    std::string(option),
-                    DefaultSection(option, *SpecSize(option), m_profile, m_user, m_password));
-            }
+    // Every section is kept, whatever the family; the family's "ALL"
+    // layout decides which ones the device answers and takes.
+    for (const auto& spec : kSectionSpecs) {
+        if (spec.option != "ONLINE") {
+            m_sections.emplace(
+                std::string(spec.option),
+                DefaultSection(spec.option, spec.size, m_profile, m_user, m_password));
         }
-    };
-    if (m_dvrFamily) {
-        store(kDvrAllOrder);
-    } else {
-        store(kOtherAllOrder);
     }
+}
+
+bool DeviceModel::ServesSection(std::string_view option) const {
+    const auto in = [&](const auto& order) {
+        return std::find(order.begin(), order.end(), option) != order.end();
+    };
+    return m_dvrFamily ? in(kDvrAllOrder) : in(kOtherAllOrder);
 }
 
 bool DeviceModel::Handles(std::string_view path) {
@@ -352,7 +449,7 @@ Response DeviceModel::GetSysCfg(const HttpRequest& request) {
         return Binary(OnlineSectionLocked());
     }
     const auto found = m_sections.find(option);
-    if (found == m_sections.end()) {
+    if (found == m_sections.end() || !ServesSection(option)) {
         return Refused(400, "Bad Request");
     }
     return Binary(found->second);
@@ -360,12 +457,18 @@ Response DeviceModel::GetSysCfg(const HttpRequest& request) {
 
 Response DeviceModel::SetSysCfg(const HttpRequest& request) {
     const std::string option(request.Param("Option").value_or(""));
-    if (!SetSection(option, request.body)) {
+    const bool stored = ServesSection(option) && SetSection(option, request.body);
+    {
+        std::lock_guard lock(m_mutex);
+        m_received.push_back(ReceivedSection{Bounded(option), request.body, stored});
+    }
+    if (!stored) {
         Log("refused to store section \"" + Bounded(option) + "\" of " +
-            std::to_string(request.body.size()) + " bytes");
+            std::to_string(request.body.size()) + " bytes: " + HexBytes(request.body));
         return Refused(400, "Bad Request");
     }
-    Log("stored section " + option);
+    Log("stored section " + option + " (" + std::to_string(request.body.size()) +
+        " bytes): " + HexBytes(request.body));
     return Response{};
 }
 
@@ -472,6 +575,11 @@ bool DeviceModel::SetSection(std::string_view option, std::string_view bytes) {
     }
     found->second.assign(bytes);
     return true;
+}
+
+std::vector<DeviceModel::ReceivedSection> DeviceModel::ReceivedSections() const {
+    std::lock_guard lock(m_mutex);
+    return m_received;
 }
 
 StreamSettings DeviceModel::LastStreamSettings() const {

@@ -48,6 +48,7 @@ struct DeviceProfile {
     std::vector<LinkedDevice> masters = {{0, 24, 0}};  // itself: "16CH NETWORK DVR"
     std::vector<LinkedDevice> slaves = {{1, 1, 0}};    // a PTZ camera, id 1
     std::uint16_t webPort = 80;                        // as reported in the IP section
+    std::uint32_t features = 0;                        // INF feature bits (0x80: one DDNS provider)
 };
 
 // The profile of a device of the given product id: the default profile with
@@ -93,6 +94,18 @@ public:
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
 
+    // Every section body "/SetSysCfg.cgi" brought, in arrival order, whether
+    // it was stored or refused.
+    struct ReceivedSection {
+        std::string option;
+        std::string body;
+        bool stored = false;
+    };
+    std::vector<ReceivedSection> ReceivedSections() const;
+    // Whether the device's family has the section in its "ALL" layout (the
+    // sections it answers and takes; all 17 are kept in memory).
+    bool ServesSection(std::string_view option) const;
+
 private:
     struct Session {
         std::string id;
@@ -118,6 +131,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<std::string, std::string, std::less<>> m_sections;  // fixed-size sections
+    std::vector<ReceivedSection> m_received;
     std::deque<Session> m_sessions;                              // newest last
     StreamSettings m_stream;
     int m_reboots = 0;
