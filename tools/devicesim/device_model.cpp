@@ -229,7 +229,8 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_profile(std::move(profile)),
       m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
                   kDvrFamily.end()),
-      m_random(std::random_device{}()) {
+      m_random(std::random_device{}()),
+      m_dialogCommands(m_profile.productId) {
     const auto store = [this](auto order) {
         for (const auto option : order) {
             if (option != "ONLINE") {
@@ -248,7 +249,7 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
 
 bool DeviceModel::Handles(std::string_view path) {
     return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
-           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi";
+           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || DialogCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -274,10 +275,22 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
         }
         return (this->*route.answer)(request);
     }
-    return std::nullopt;
+    return AnswerDialogCommand(request);
+}
+
+std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& request) {
+    if (!DialogCommands::Handles(request.path)) {
+        return std::nullopt;
+    }
+    if (!IsSessionValid(request.Param("Cookie").value_or(""))) {
+        Log("refused " + request.path + ": no valid session");
+        return Unauthorized();
+    }
+    return m_dialogCommands.Answer(request);
 }
 
 void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
+    m_dialogCommands.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }
@@ -494,17 +507,18 @@ std::optional<DeviceProfile> ProfileForProduct(std::string_view productId) {
         std::vector<LinkedDevice> slaves;
     };
     const Row rows[] = {
-        {"Q8A7", "Q8A7-DVR", {{0, 24, 0}}, {{1, 1, 0}}},          // 16CH NETWORK DVR, a PTZ camera
-        {"Q8A5", "Q8A5-DVR", {{0, 20, 0}}, {{1, 1, 0}}},          // 8CH NETWORK DMR
-        {"Q8A3", "Q8A3-DVR", {{0, 21, 0}}, {{1, 1, 1}}},          // 4CH NETWORK DMR, a Pelco PTZ
-        {"Q3A2", "Q3A2-SERVER", {{0, 0, 0}, {1, 12, 0}}, {}},      // camera and a linked 4CH DVR
-        {"Q7B7", "Q7B7-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},        // camera with a PTZ unit
+        {"Q8A7", "Q8A7-DVR", {{0, 24, 0}}, {{1, 1, 0}}},       // 16CH NETWORK DVR, a PTZ camera
+        {"Q8A5", "Q8A5-DVR", {{0, 20, 0}}, {{1, 1, 0}}},       // 8CH NETWORK DMR
+        {"Q8A3", "Q8A3-DVR", {{0, 21, 0}}, {{1, 1, 1}}},       // 4CH NETWORK DMR, a Pelco PTZ
+        {"Q3A2", "Q3A2-SERVER", {{0, 0, 0}, {1, 12, 0}}, {}},  // camera and a linked 4CH DVR
+        {"Q7B7", "Q7B7-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},     // camera with a PTZ unit
         {"Q7B5", "Q7B5-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},
         {"Q7B3", "Q7B3-CAMERA", {{0, 0, 0}}, {}},
         {"Q9C0", "Q9C0-CAMERA", {{0, 0, 0}}, {}},
     };
     for (const Row& row : rows) {
-        if (row.id != productId) continue;
+        if (row.id != productId)
+            continue;
         DeviceProfile profile;
         profile.productId = std::string(row.id);
         profile.hostName = std::string(row.hostName);
