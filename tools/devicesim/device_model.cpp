@@ -507,18 +507,17 @@ std::optional<DeviceProfile> ProfileForProduct(std::string_view productId) {
         std::vector<LinkedDevice> slaves;
     };
     const Row rows[] = {
-        {"Q8A7", "Q8A7-DVR", {{0, 24, 0}}, {{1, 1, 0}}},       // 16CH NETWORK DVR, a PTZ camera
-        {"Q8A5", "Q8A5-DVR", {{0, 20, 0}}, {{1, 1, 0}}},       // 8CH NETWORK DMR
-        {"Q8A3", "Q8A3-DVR", {{0, 21, 0}}, {{1, 1, 1}}},       // 4CH NETWORK DMR, a Pelco PTZ
-        {"Q3A2", "Q3A2-SERVER", {{0, 0, 0}, {1, 12, 0}}, {}},  // camera and a linked 4CH DVR
-        {"Q7B7", "Q7B7-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},     // camera with a PTZ unit
+        {"Q8A7", "Q8A7-DVR", {{0, 24, 0}}, {{1, 1, 0}}},          // 16CH NETWORK DVR, a PTZ camera
+        {"Q8A5", "Q8A5-DVR", {{0, 20, 0}}, {{1, 1, 0}}},          // 8CH NETWORK DMR
+        {"Q8A3", "Q8A3-DVR", {{0, 21, 0}}, {{1, 1, 1}}},          // 4CH NETWORK DMR, a Pelco PTZ
+        {"Q3A2", "Q3A2-SERVER", {{0, 0, 0}, {1, 12, 0}}, {}},      // camera and a linked 4CH DVR
+        {"Q7B7", "Q7B7-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},        // camera with a PTZ unit
         {"Q7B5", "Q7B5-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},
         {"Q7B3", "Q7B3-CAMERA", {{0, 0, 0}}, {}},
         {"Q9C0", "Q9C0-CAMERA", {{0, 0, 0}}, {}},
     };
     for (const Row& row : rows) {
-        if (row.id != productId)
-            continue;
+        if (row.id != productId) continue;
         DeviceProfile profile;
         profile.productId = std::string(row.id);
         profile.hostName = std::string(row.hostName);
