@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "core/application/application.h"
+#include "liveview/dialogs/login_dialog_entries.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
 #include "media/media_services.h"
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;
+    liveview::InstallLoginDialogEntries();
 
     // Signals close the program the way its Close button does; the guard
     // covers the exit routine too, so the bound holds for the whole way out.
