@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -21,6 +20,7 @@
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 #include "core/widgets/qel_button.h"
+#include "liveview/dialogs/surface_drag.h"
 #include "platform/program_folder.h"
 
 namespace liveview {
@@ -180,6 +180,7 @@ CVideoColorDlg::CVideoColorDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setWindowTitle(QtText(LoadText(999)));
     setFixedSize(kWidth, kHeight);
+    new SurfaceDrag(this);
     m_apply = new CQelButton(this);
     m_ok = new CQelButton(this);
     m_default = new CQelButton(this);
@@ -388,28 +389,6 @@ void CVideoColorDlg::paintEvent(QPaintEvent*) {
         p.drawText(QRect(kMinusLeft, row.top, 10, kRowHeight), Qt::AlignLeft | Qt::AlignTop, "-");
         p.drawText(QRect(kPlusLeft, row.top, 10, kRowHeight), Qt::AlignLeft | Qt::AlignTop, "+");
     }
-}
-
-void CVideoColorDlg::mousePressEvent(QMouseEvent* event) {
-    // A press anywhere on the surface drags the window, as a caption would.
-    if (event->button() == Qt::LeftButton) {
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
-    }
-    QDialog::mousePressEvent(event);
-}
-
-void CVideoColorDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragOffset && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - *m_dragOffset);
-    }
-    QDialog::mouseMoveEvent(event);
-}
-
-void CVideoColorDlg::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        m_dragOffset.reset();
-    }
-    QDialog::mouseReleaseEvent(event);
 }
 
 void RunVideoColourCommand(QWidget* parent) {

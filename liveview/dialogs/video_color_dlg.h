@@ -13,7 +13,6 @@
 
 #include <QDialog>
 #include <QImage>
-#include <QPoint>
 #include <QRect>
 #include <array>
 #include <optional>
@@ -106,9 +105,6 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     struct SkinPiece {
@@ -134,7 +130,6 @@ private:
     bool m_initDone = false;
     bool m_skinComplete = false;
     bool m_updating = false;
-    std::optional<QPoint> m_dragOffset;
 };
 
 // The colour command of the main window: with a connected picture, reads

@@ -245,6 +245,7 @@ QImage DrawInfoBackground() {
     DrawPixelText(p, {112, 120}, "NETWORK VIDEO CLIENT", QColor(kNavy));
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QColor(kOutline));
+    p.setBrush(Qt::NoBrush);
     p.drawRect(0, 0, kInfoWidth - 1, kInfoHeight - 1);
     return image;
 }
