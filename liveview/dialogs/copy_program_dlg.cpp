@@ -1,7 +1,5 @@
 #include "liveview/dialogs/copy_program_dlg.h"
 
-#include <unistd.h>
-
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -10,6 +8,7 @@
 #include <QVBoxLayout>
 #include <array>
 #include <cstdio>
+#include <random>
 #include <system_error>
 
 #include "core/store/settings_store.h"
@@ -66,7 +65,8 @@ CCopyProgramDlg::CCopyProgramDlg(QWidget* parent, fs::path source, fs::path dest
     : QDialog(parent),
       m_source(std::move(source)),
       m_destination(std::move(destination)),
-      m_table(table) {
+      m_table(table),
+      m_tempToken(std::random_device{}()) {
     setWindowTitle("Copy Program");
     m_progress = new QProgressBar(this);
     m_progress->setTextVisible(false);

@@ -98,6 +98,7 @@ private:
     std::vector<std::string> m_history;
     bool m_started = false;
     bool m_finished = false;
+    unsigned m_tempToken;  // names this dialog's temporary files
 };
 
 // The login dialog's copy-program step: runs the dialog from `source` (the

@@ -193,8 +193,6 @@ CVideoColorDlg::CVideoColorDlg(QWidget* parent)
         connect(slider, &QSlider::valueChanged, this,
                 [this, row](int position) { OnHScroll(row, position); });
         connect(edit, &QLineEdit::textEdited, this, [this, row] { OnEditChange(row); });
-        // Enter in a number box applies, as it does anywhere in the dialog.
-        connect(edit, &QLineEdit::returnPressed, this, &CVideoColorDlg::OnOK);
     }
     for (std::size_t row = 0; row < m_labels.size(); ++row) {
         m_labels[row] = new CQelButton(this);

@@ -213,6 +213,17 @@ TEST_F(VideoColorTest, ApplySendsTheDeviceFormAndStaysOpen) {
     dialog.reject();
 }
 
+TEST_F(VideoColorTest, EnterAppliesOnce) {
+    CVideoColorDlg dialog;
+    dialog.m_nContrastIn = 33;
+    dialog.show();
+    dialog.edit(1)->setFocus();
+    Key(dialog.edit(1), Qt::Key_Return);
+    EXPECT_EQ(ColourTargets().size(), 1u);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.reject();
+}
+
 TEST_F(VideoColorTest, ApplyOnARecorderSendsTheRowsAsTheyAre) {
     Device("Q8A7", true);
     g_szSessionCookie.Clear();
