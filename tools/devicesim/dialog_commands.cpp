@@ -175,23 +175,28 @@ Response DialogCommands::SearchPlayBack(const HttpRequest& request) {
         return BadRequest();
     }
     const auto hdd = request.Param("hddNum");
-    std::lock_guard lock(m_mutex);
     if (!hdd) {
         return BadRequest();
     }
-    if (*hdd != "ALL") {
-        const auto disk = Number(request, "hddNum", 0, 255);
-        if (!disk) {
-            return BadRequest();
+    {
+        std::lock_guard lock(m_mutex);
+        if (*hdd != "ALL") {
+            const auto disk = Number(request, "hddNum", 0, 255);
+            if (!disk) {
+                return BadRequest();
+            }
+            const std::size_t index = static_cast<std::size_t>(*disk >> 3);
+            const auto byte =
+                static_cast<std::uint8_t>(index < m_diskMap.size() ? m_diskMap[index] : 0);
+            if (((byte >> (*disk & 7)) & 1) == 0) {
+                return NotFound();  // no such disk
+            }
         }
-        const auto byte = static_cast<std::uint8_t>(
-            m_diskMap.size() > std::size_t(*disk >> 3) ? m_diskMap[std::size_t(*disk >> 3)] : 0);
-        if (((byte >> (*disk & 7)) & 1) == 0) {
-            return NotFound();  // no such disk
-        }
+        m_lastSearch = request.query;
+        ++m_searches;
     }
-    m_lastSearch = request.query;
-    ++m_searches;
+    Log(std::string(event ? "event" : "time") + " search on disk " + std::string(*hdd) +
+        " accepted");
     return Ok();
 }
 
