@@ -2,6 +2,7 @@
 
 #include "config/sheet/config_sheet_opener.h"
 #include "core/application/application.h"
+#include "liveview/dialogs/login_dialog_entries.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
 #include "media/media_services.h"
@@ -12,6 +13,7 @@ int main(int argc, char* argv[]) {
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
+    liveview::InstallLoginDialogEntries();
 
     // Signals close the program the way its Close button does; the guard
     // covers the exit routine too, so the bound holds for the whole way out.

@@ -324,7 +324,8 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_profile(std::move(profile)),
       m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
                   kDvrFamily.end()),
-      m_random(std::random_device{}()) {
+      m_random(std::random_device{}()),
+      m_dialogCommands(m_profile.productId) {
     // Every section is kept, whatever the family; the family's "ALL"
     // layout decides which ones the device answers and takes.
     for (const auto& spec : kSectionSpecs) {
@@ -345,7 +346,7 @@ bool DeviceModel::ServesSection(std::string_view option) const {
 
 bool DeviceModel::Handles(std::string_view path) {
     return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
-           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi";
+           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || DialogCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -371,10 +372,22 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
         }
         return (this->*route.answer)(request);
     }
-    return std::nullopt;
+    return AnswerDialogCommand(request);
+}
+
+std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& request) {
+    if (!DialogCommands::Handles(request.path)) {
+        return std::nullopt;
+    }
+    if (!IsSessionValid(request.Param("Cookie").value_or(""))) {
+        Log("refused " + request.path + ": no valid session");
+        return Unauthorized();
+    }
+    return m_dialogCommands.Answer(request);
 }
 
 void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
+    m_dialogCommands.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }

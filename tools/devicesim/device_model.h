@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/devicesim/dialog_commands.h"
 #include "tools/devicesim/http_request.h"
 
 namespace devicesim {
@@ -90,6 +91,8 @@ public:
     StreamSettings LastStreamSettings() const;
     int RebootCount() const;
     const DeviceProfile& profile() const { return m_profile; }
+    // The small dialogs' commands: disk map, colour, buzzer, playback search.
+    DialogCommands& dialogCommands() { return m_dialogCommands; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -118,6 +121,7 @@ private:
     Response GetSysCfg(const HttpRequest& request);
     Response SetSysCfg(const HttpRequest& request);
     Response Reboot(const HttpRequest& request);
+    std::optional<Response> AnswerDialogCommand(const HttpRequest& request);
 
     bool HasSessionLocked(std::string_view cookie) const;
     std::string OnlineSectionLocked() const;
@@ -137,6 +141,7 @@ private:
     int m_reboots = 0;
     std::mt19937_64 m_random;
     std::function<void(std::string_view)> m_logger;
+    DialogCommands m_dialogCommands;
 };
 
 }  // namespace devicesim

@@ -29,7 +29,7 @@ QImage DrawCalendarFace() {
 }
 
 std::size_t WriteWidgetFaces(const std::filesystem::path& programFolder) {
-    const std::filesystem::path target = programFolder / "res" / "mybutton" / "calendar.bmp";
+    const std::filesystem::path target = programFolder / std::filesystem::path(kCalendarFacePath);
     std::error_code ec;
     std::filesystem::create_directories(target.parent_path(), ec);
     if (!DrawCalendarFace().save(QFile::decodeName(target.c_str()), "BMP")) {

@@ -6,9 +6,11 @@
 #include <QImage>
 #include <cstddef>
 #include <filesystem>
+#include <string_view>
 
 namespace skingen {
 
+inline constexpr std::string_view kCalendarFacePath = "res/mybutton/calendar.bmp";
 inline constexpr int kCalendarFaceWidth = 13;
 inline constexpr int kCalendarFaceHeight = 12;
 
