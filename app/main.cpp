@@ -2,7 +2,9 @@
 
 #include "config/sheet/config_sheet_opener.h"
 #include "core/application/application.h"
+#include "core/dialogs/login_dialog_hooks.h"
 #include "liveview/dialogs/login_dialog_entries.h"
+#include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
 #include "media/media_services.h"
@@ -18,6 +20,15 @@ int main(int argc, char* argv[]) {
     // Signals close the program the way its Close button does; the guard
     // covers the exit routine too, so the bound holds for the whole way out.
     TerminationSignalGuard signalGuard;
+
+    // The firmware upgrade dialog, beside the live view's entries.
+    LoginDialogHooks hooks = GetLoginDialogHooks();
+    hooks.runUpgradeFirmware = [] {
+        CUpgradeFWDlg dialog(nullptr);
+        dialog.DoModal();
+    };
+    SetLoginDialogHooks(std::move(hooks));
+
     CDravelinApp app;
     app.InitInstance();
     return app.ExitInstance();

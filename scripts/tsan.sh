@@ -10,7 +10,7 @@ build=${KESTRUNE_TSAN_BUILD:-build-tsan}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTRUNE_TSAN=ON -DKESTRUNE_SANITIZE=OFF -DKESTRUNE_TESTS=ON
 cmake --build "$build" -j "${KESTRUNE_TSAN_JOBS:-4}" --target \
-  kestrune_platform_tests kestrune_core_tests kestrune_media_tests kestrune_liveview_tests kestrune_config_tests
+  kestrune_platform_tests kestrune_core_tests kestrune_media_tests kestrune_liveview_tests kestrune_config_tests kestrune_maintenance_tests
 
 export QT_QPA_PLATFORM=offscreen
 opts="halt_on_error=1:second_deadlock_stack=1"
@@ -27,11 +27,12 @@ declare -A filters=(
   [media]='*StreamReceiver*:*StreamPipeline*:*RecorderTest.*:*UserStopTest.*:*HandOverTest.*:*SplitCreateFailureTest.*:*PreAlarm*:*FeedPreAlarmRingTest.*:*FrameTimer*:*AlarmWavePlayer.*:*AlarmWaveService.*:*AlarmSoundReloadTest.*:*SlowCloseTest.*:*ScheduleRecorderTest.*'
   [liveview]='*LivePictureTest.*:*MainWindowTest.*:*BarTest.*:*TerminationSignalTest.*'
   [config]='*SheetProgressThreadTest.*:*TreeSheetTest.*:*SaveRoutinesTest.*:*SaveTable.*:*OpeningReadTest.*:*PendingTable.*:*ConfigSheetTest.*:*FamilySheet.*:*Rs485Rebuild.*:*SimulatedSections.*:*SimulatedDevice.*'
+  [maintenance]='*FirmwareUploadTest.*:*UpgradeDialogTest.*'
 )
 
 status=0
 cd "$build/tests"
-for suite in platform core media liveview config; do
+for suite in platform core media liveview config maintenance; do
   log=$root/$build/tsan-$suite.log
   echo "== $suite"
   if ! "./kestrune_${suite}_tests" --gtest_filter="${filters[$suite]}" >"$log" 2>&1; then

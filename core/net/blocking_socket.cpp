@@ -549,6 +549,12 @@ void CBlockingSocket::SetSockOpt() {
     }
 }
 
+void CBlockingSocket::SetReceiveBufferSize(int bytes) {
+    if (::setsockopt(m_sock, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0) {
+        Throw("SetSockOpt", errno);
+    }
+}
+
 CSocketAddress CBlockingSocket::GetHostByName(std::string_view name, std::uint16_t port) {
     if (platform::CurrentStopToken().stop_requested()) {
         Throw("GetHostByName", ECANCELED);

@@ -139,6 +139,8 @@ public:
 
     // Enables broadcasting. Throws "SetSockOpt".
     void SetSockOpt();
+    // Sets the kernel's receive buffer size (SO_RCVBUF). Throws "SetSockOpt".
+    void SetReceiveBufferSize(int bytes);
 
     // Resolves a host name or dotted text (IPv4 only) with a host-order port.
     // A text whose last label is all digits is taken as a dotted address and

@@ -275,6 +275,9 @@ int SendAndReceive(std::uint8_t commandIndex, std::string_view target,
     } catch (const CBlockingSocketException&) {
         return 0;
     }
+    if (status != nullptr) {
+        status->first = kCommandRequestSent;
+    }
     if (commandIndex == kCgiReboot) {
         return 1;  // the device restarts; no reply is read
     }

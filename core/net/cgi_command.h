@@ -123,7 +123,10 @@ bool IsSafeRequestText(std::string_view text);
 // ---- sender -----------------------------------------------------------------
 
 // The 8-byte status record: when a reply's status is not 200 the second
-// field receives it; the first field is never touched.
+// field receives it. The first field becomes kCommandRequestSent once the
+// whole request (header and body) was written, so a caller can tell "sent,
+// but no reply" from "never reached the device"; it is never cleared.
+inline constexpr std::uint32_t kCommandRequestSent = 1;
 struct CommandStatus {
     std::uint32_t first = 0;
     std::uint32_t status = 0;

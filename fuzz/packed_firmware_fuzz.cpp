@@ -1,0 +1,50 @@
+// Fuzzes the packed firmware reader: an accepted file's records tile the
+// whole file exactly, their count stays within 255, and the new protocol
+// accepts only the types it has numbers for.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "maintenance/firmware/firmware_upload.h"
+#include "maintenance/firmware/packed_firmware.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    for (const auto protocol : {maintenance::UploadProtocol::kOld, maintenance::UploadProtocol::kNew}) {
+        const auto result = maintenance::ParsePackedFirmware(bytes, protocol);
+        if (!result.Ok()) {
+            Check(result.image.recordData.empty());
+            continue;
+        }
+        const auto& image = result.image;
+        Check(image.recordCount >= 1 && image.recordCount == image.recordData.size());
+        Check(image.recordLengths.size() == image.recordData.size());
+        Check(image.recordTypes.size() == image.recordData.size());
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < image.recordData.size(); ++i) {
+            Check(image.recordData[i].size() == image.recordLengths[i]);
+            Check(image.recordTypes[i] < 16);
+            if (protocol == maintenance::UploadProtocol::kNew) {
+                Check(maintenance::NewProtocolTypeNumber(image.recordTypes[i]) >= 0);
+            }
+            total += 4 + image.recordLengths[i];
+        }
+        Check(total == size && image.fileSize == size);
+        const auto plan = maintenance::PackedUploadPlan(image, protocol);
+        Check(plan.units.size() == image.recordData.size());
+        Check(plan.wholeSize == size);
+    }
+    return 0;
+}
