@@ -242,14 +242,11 @@ std::string ProcessWindowTitle(ProcessWindowHandle window) {
     // or not printable is not what the kernel writes there and is cut.
     const std::string path = "/proc/" + std::to_string(window.pid) + "/comm";
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
+    if (fd.Get() < 0) {
         return {};
     }
     std::array<char, 64> buffer{};
-    ssize_t got = 0;
-    do {
-        got = ::read(fd.get(), buffer.data(), buffer.size());
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = ReadFull(fd.Get(), buffer.data(), buffer.size());
     if (got <= 0) {
         return {};
     }
