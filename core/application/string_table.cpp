@@ -117,6 +117,7 @@ constexpr TextEntry kTexts[] = {
     {4117, "Clear server log ?"},
     {4118, "Username is existed."},
     {4119, "Launch burning tool is failed"},
+    {4120, "The live stream could not be started"},
     {8200, "Minimized"},
     {8201, "Full screen"},
     {8202, "Close"},

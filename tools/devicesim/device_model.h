@@ -105,6 +105,10 @@ private:
     Response GetSysCfg(const HttpRequest& request);
     Response SetSysCfg(const HttpRequest& request);
     Response Reboot(const HttpRequest& request);
+    Response SetResolution(const HttpRequest& request);
+    Response SetQuality(const HttpRequest& request);
+    Response SetChannel(const HttpRequest& request);
+    Response GetColor(const HttpRequest& request);
 
     bool HasSessionLocked(std::string_view cookie) const;
     std::string OnlineSectionLocked() const;
