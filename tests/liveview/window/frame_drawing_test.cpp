@@ -6,10 +6,13 @@
 
 #include <QImage>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/application/window_messages.h"
@@ -268,6 +271,40 @@ TEST_F(FrameDrawingTest, LoginStatusCodes) {
     platform::PostWindowMessage(window->Handle(), WM_SHOWLOGINSTATUS, 0, 5);
     Pump();
     EXPECT_EQ(connect->StateIndex(), 0);
+}
+
+// While frames arrive as fast as the drawing thread can take them, the GUI
+// thread still handles its input: each posted mouse move is seen within a
+// bounded number of event-loop turns.
+TEST_F(FrameDrawingTest, InputIsHandledWhileFramesArrive) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    AppGlobalState& app = *g_lpApp;
+    app.w_ViewMode = 0;
+    SetFrame(704, 240);
+    window->show();
+    std::atomic<bool> stop{false};
+    std::atomic<int> drawn{0};
+    std::thread drawing([&] {
+        while (!stop) {
+            window->DrawVideoFrame();
+            ++drawn;
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        const QPointF point(10 + i, 20 + i);
+        QCoreApplication::postEvent(
+            window.get(), new QMouseEvent(QEvent::MouseMove, point, window->mapToGlobal(point),
+                                          Qt::NoButton, Qt::NoButton, Qt::NoModifier));
+        int turns = 0;
+        while (app.pt_MousePoint[0] != 10 + i && turns < 50) {
+            Pump();
+            ++turns;
+        }
+        EXPECT_LT(turns, 50) << "move " << i;
+    }
+    stop = true;
+    drawing.join();
+    EXPECT_GT(drawn.load(), 0);
 }
 
 }  // namespace
