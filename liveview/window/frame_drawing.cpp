@@ -38,17 +38,21 @@ constexpr std::uint32_t kRed = 0x00FF0000;
 constexpr unsigned kSnapshotFailedText = 4116;
 
 // Copies the top-left width x height block of a bottom-up blue-green-red
-// picture of `stride` bytes a row and `rows` rows into a top-down image.
+// picture of `stride` bytes a row and `rows` rows into a top-down image in
+// the backing store's own 32-bit format, so that the paint is a plain copy.
 void CopyBottomUp(const std::uint8_t* source, int stride, int rows, int width, int height,
                   QImage& image) {
     if (image.width() != width || image.height() != height ||
-        image.format() != QImage::Format_BGR888) {
-        image = QImage(width, height, QImage::Format_BGR888);
+        image.format() != QImage::Format_RGB32) {
+        image = QImage(width, height, QImage::Format_RGB32);
     }
-    const auto rowBytes = static_cast<std::size_t>(width) * 3;
     for (int y = 0; y < height; ++y) {
-        std::memcpy(image.scanLine(y), source + static_cast<std::size_t>(rows - 1 - y) * stride,
-                    rowBytes);
+        const std::uint8_t* in = source + static_cast<std::size_t>(rows - 1 - y) * stride;
+        auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, in += 3) {
+            out[x] =
+                0xFF000000u | (std::uint32_t{in[2]} << 16) | (std::uint32_t{in[1]} << 8) | in[0];
+        }
     }
 }
 
@@ -345,8 +349,10 @@ void CDravelinDlg::paintEvent(QPaintEvent*) {
     if (g_lpApp == nullptr)
         return;
     if (m_bFullScreen) {
-        painter.fillRect(rect(), Qt::black);
         std::lock_guard lock(m_pictureLock);
+        // The scaled picture covers the work area; only what it leaves is black.
+        if (!QRect(m_frontOrigin, m_front.size()).contains(rect()))
+            painter.fillRect(rect(), Qt::black);
         if (!m_front.isNull())
             painter.drawImage(m_frontOrigin, m_front);
         return;
