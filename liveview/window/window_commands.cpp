@@ -360,9 +360,16 @@ void CDravelinDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wPar
             update(QRect(v[16], v[17], v[18] - v[16], v[19] - v[17]));
             break;
         }
-        case WM_FRAMEREADY:
-            update();
+        case WM_FRAMEREADY: {
+            // Only the picture changed.
+            QRect picture;
+            {
+                std::lock_guard lock(m_pictureLock);
+                picture = QRect(m_frontOrigin, m_front.size());
+            }
+            update(picture);
             break;
+        }
         case WM_ENTERFULLSCREENLAYOUT:
             if (m_bFullScreen)
                 EnterFullScreenLayout();
