@@ -119,6 +119,7 @@ constexpr TextEntry kTexts[] = {
     {4117, "Clear server log ?"},
     {4118, "Username is existed."},
     {4119, "Launch burning tool is failed"},
+    {4120, "The live stream could not be started"},
     {8000, "EXIT"},
     {8001, "APPLY"},
     {8002, "REBOOT"},

@@ -253,6 +253,11 @@ struct AppGlobalState {
     SharedText str_DeviceTitle;
     NetworkBackupRecord NetworkBackupState;
     std::atomic<int> f_ConfigDialogOpen{0};
+    // The row of the user-level table chosen for the user's level when the
+    // main window opens (0 supervisor, 1 high user, 2 guest, 3 normal user).
+    std::atomic<std::uint8_t> b_UserLevelRow{0};
+    // The control panel's ACTION/PRESET key state.
+    std::atomic<bool> f_PresetMode{false};
 };
 
 // The record, valid from CreateGlobalState to the end of shutdown.

@@ -1,76 +1,84 @@
+// The main window's set-up and shutdown: construction, the long
+// OnInitDialog that builds the window for the device and the user, and
+// DestroyWindow.
+
 #include "liveview/window/main_window.h"
 
-#include <QHBoxLayout>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
-#include <QLabel>
-#include <QPushButton>
-#include <QPainter>
-#include <QVBoxLayout>
-#include <bit>
-#include <cinttypes>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
-#include "core/state/app_global_state.h"
-#include "core/state/device_family.h"
+#include "core/application/string_table.h"
+#include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
 #include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
-#include "core/login/session_login.h"
-#include "core/application/string_table.h"
-#include "core/application/trace_log.h"
-#include "core/application/subsystem_services.h"
-#include "core/application/window_messages.h"
-#include "media/frame_header.h"
-#include "media/jpeg_codec_adapter.h"
+#include "core/net/sys_config.h"
+#include "core/state/app_global_state.h"
+#include "core/state/device_family.h"
+#include "liveview/window/device_info_reader.h"
+#include "liveview/window/skin_flags.h"
+#include "liveview/window/window_extensions.h"
 #include "media/media_state.h"
-#include "platform/clock.h"
-#include "resample/resize.h"
 
 namespace {
 
-constexpr std::uint32_t kRatePeriodMs = 2000;
+constexpr unsigned kUnknownDeviceText = 4093;
+constexpr unsigned kStreamNotStartedText = 4120;
 
-// Copies a bottom-up BGR picture into a top-down image.
-void CopyBottomUp(const std::uint8_t* source, int width, int height, QImage& image) {
-    if (image.width() != width || image.height() != height || image.format() != QImage::Format_BGR888) {
-        image = QImage(width, height, QImage::Format_BGR888);
-    }
-    const auto rowBytes = static_cast<std::size_t>(width) * 3;
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(image.scanLine(y), source + static_cast<std::size_t>(height - 1 - y) * rowBytes,
-                    rowBytes);
-    }
+QString Text(unsigned id) {
+    const std::string_view text = LoadText(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool KnownFamily() {
+    return IsDvrFamily() || IsQ3A2() || IsQ7BFamily() || IsQ9C0();
+}
+
+// "Selected Channel" fitted to the product's channel count.
+void ClampSelectedChannel(const std::string& productId) {
+    auto& channel = g_lpApp->CSettingINI.m_bySelectedChannel;
+    const std::uint8_t value = channel;
+    if (productId == "Q8A7" && value > 16)
+        channel = 0;
+    if (productId == "Q8A5" && value > 8)
+        channel = 0;
+    if (productId == "Q8A3" && value > 4)
+        channel = 0;
+    if (productId == "Q3A2" && (value > 2 || value == 0))
+        channel = 1;
+    if (productId == "Q9C0" || productId == "Q7B7" || productId == "Q7B5" || productId == "Q7B3")
+        channel = 2;
 }
 
 }  // namespace
 
-CDravelinDlg::CDravelinDlg(QWidget* parent)
-    : QDialog(parent), m_status(new QLabel(this)), m_record(new QPushButton(this)) {
-    setWindowTitle(QStringLiteral("kestrune"));
-    resize(720, 540);
-    m_status->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    m_record->setText(QString::fromUtf8(LoadText(8328).data(), static_cast<qsizetype>(LoadText(8328).size())));
-    connect(m_record, &QPushButton::clicked, this, [this] { OnRecord(); });
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_status, 1);
-    bottom->addWidget(m_record);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch(1);
-    layout->addLayout(bottom);
+CDravelinDlg::CDravelinDlg(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     m_handle = platform::RegisterWindow(this);
+    if (g_lpApp != nullptr) {
+        g_lpApp->w_ViewMode = 0;
+        const QRect row(0, 0, ViewLayoutTable[0][2], ViewLayoutTable[0][3]);
+        resize(row.size());
+    }
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        m_rcWorkArea = screen->availableGeometry();
     auto* rateTimer = new QTimer(this);
     connect(rateTimer, &QTimer::timeout, this, [this] { OnRateTimer(); });
     rateTimer->start(500);
 }
 
-void CDravelinDlg::OnRateTimer() {
-    if (g_lpApp == nullptr || !g_lpApp->f_VideoConnected) return;
-    UpdateRates(platform::TickCount());
-}
-
 CDravelinDlg::~CDravelinDlg() {
     platform::UnregisterWindow(m_handle);
     if (g_lpApp != nullptr) {
+        if (g_lpApp->f_ConfigDialogOpen.exchange(0) != 0)
+            WindowExtensions().CloseConfigSheet();
         CDravelinDlg* self = this;
         g_lpApp->lp_MainDialog.compare_exchange_strong(self, nullptr);
         platform::WindowHandle handle = m_handle;
@@ -78,264 +86,277 @@ CDravelinDlg::~CDravelinDlg() {
     }
 }
 
-void CDravelinDlg::OnInitDialog() {
-    if (g_lpApp == nullptr) return;
+int CDravelinDlg::CurrentFamily() const {
+    if (g_lpApp == nullptr)
+        return 0;
+    const int type = g_lpApp->C_ControlD.GetCurrentType();
+    // A type the tables do not know never indexes them: it is treated as a
+    // missing device.
+    return IsValidFamily(type) ? type : 0;
+}
+
+int CDravelinDlg::EndEarly(unsigned textId, const char* trace) {
+    WriteTraceLine(std::string("main window: ") + trace);
+    ShowMessage(textId);
+    DestroyWindow();
+    QDialog::done(QDialog::Rejected);
+    return 0;
+}
+
+CQelButton* CDravelinDlg::MakeButton(std::uint32_t id, const QString& tooltip) {
+    auto* button = new CQelButton(this);
+    button->setObjectName(QStringLiteral("button%1").arg(id));
+    button->setToolTip(tooltip);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->installEventFilter(this);
+    connect(button, &QPushButton::clicked, this,
+            [this, id] { OnCommand(static_cast<std::uint16_t>(id)); });
+    return button;
+}
+
+CQelButton* CDravelinDlg::FindButton(std::uint32_t controlId) const {
+    for (std::size_t i = 0; i < m_btnTitle.size(); ++i) {
+        if (kTitleBarIds[i] == controlId)
+            return m_btnTitle[i];
+    }
+    if (controlId == kPanelUpId)
+        return m_btnPanelUp;
+    if (controlId == kPanelDownId)
+        return m_btnPanelDown;
+    if (controlId == kPowerButtonId)
+        return m_btnPower;
+    if (m_buttonFamily >= 0) {
+        const int row = FindSkinButtonRow(m_buttonFamily, controlId);
+        if (row >= 0)
+            return m_btnSkin[static_cast<std::size_t>(row)];
+    }
+    for (int i = 0; i < m_commandBar.Count(); ++i) {
+        const CommandButtonRow* row = m_commandBar.Row(i);
+        if (row != nullptr && row->wControlId == controlId)
+            return m_commandBar.Button(i);
+    }
+    return nullptr;
+}
+
+void CDravelinDlg::ApplyFamilyTableChanges() {
+    if (!IsDvrFamily())
+        return;
+    if (FirmwareOlderThan("1078")) {
+        for (int family : {14, 19, 20, 21, 22, 23}) ClearSkinFlags(family, 25);
+    }
+    if (IsMultiChannel()) {
+        for (int family : {11, 17, 18, 25}) ClearSkinFlags(family, 60);
+    }
+}
+
+void CDravelinDlg::ChooseUserLevelRow() {
     AppGlobalState& app = *g_lpApp;
+    const int level = app.w_UserLevel;
+    const std::uint8_t row = level == 30 ? 0 : level == 20 ? 1 : level == 0 ? 2 : 3;
+    app.b_UserLevelRow = row;
+    m_commandBar.SetUserLevelRow(row);
+    if (level != 30)
+        return;
+    // Devices that named themselves with one stray character after the
+    // model get their name cut back to the model.
+    std::array<std::uint8_t, SysCfgSize(kSysCfgInf)> inf{};
+    if (ReadSysCfgSection(kSysCfgInf, inf) == 0)
+        return;
+    constexpr std::string_view kModel = "ZRT-417";
+    if (std::memcmp(inf.data() + 24, kModel.data(), kModel.size()) != 0)
+        return;
+    std::fill(inf.begin() + 24, inf.begin() + 32, 0);
+    std::memcpy(inf.data() + 24, kModel.data(), kModel.size());
+    app.SystemConfigStruct.inf = inf;
+    if (WriteSysCfgSection(kSysCfgInf, inf, 0) == 0)
+        WriteTraceLine("main window: INF name not written");
+}
+
+void CDravelinDlg::CreateButtons(int family, int viewMode) {
+    const ViewLayoutRow& v = ViewLayoutTable.at(static_cast<std::size_t>(viewMode));
+    const int slot = SkinSlot(LayoutSlot(viewMode));
+    for (std::size_t i = 0; i < m_btnTitle.size(); ++i) {
+        m_btnTitle[i] = MakeButton(kTitleBarIds[i], Text(kTitleBarIds[i]));
+        m_btnTitle[i]->setGeometry(
+            v[kVlTitleX] + static_cast<int>(i) * (v[kVlTitleWidth] + v[kVlTitleGap]), v[kVlTitleY],
+            v[kVlTitleWidth], v[kVlTitleHeight]);
+    }
+    m_buttonFamily = family;
+    const SkinFamily& table = SkinButtonTable[static_cast<std::size_t>(family)];
+    for (int r = 0; r < kSkinButtonRows; ++r) {
+        const SkinButtonRow& row = table.rows[static_cast<std::size_t>(r)];
+        CQelButton* button = MakeButton(row.wControlId, Text(row.wTooltip));
+        const SkinRect& rect = row.rect[static_cast<std::size_t>(slot)];
+        button->setGeometry(rect.left, rect.top, std::max(rect.Width(), 1),
+                            std::max(rect.Height(), 1));
+        button->hide();
+        m_btnSkin[static_cast<std::size_t>(r)] = button;
+    }
+    m_btnPower = MakeButton(kPowerButtonId, Text(kPowerButtonId));
+    m_commandBar.Create(g_lpApp->str_ProductID.Get(), this);
+    m_commandBar.SetCommandHandler([this](std::uint16_t id) { OnCommand(id); });
+    m_btnPanelUp = MakeButton(kPanelUpId, Text(kPanelUpId));
+    m_btnPanelUp->setGeometry(v[kVlPanelUpX], v[kVlPanelUpX + 1], v[kVlPanelUpX + 2],
+                              v[kVlPanelUpX + 3]);
+    m_btnPanelDown = MakeButton(kPanelDownId, Text(kPanelDownId));
+    m_btnPanelDown->setGeometry(v[kVlPanelDownX], v[kVlPanelDownX + 1], v[kVlPanelDownX + 2],
+                                v[kVlPanelDownX + 3]);
+    LoadTitleBarBitmaps(viewMode);
+    m_btnPower->hide();
+}
+
+void CDravelinDlg::StartCameraToolbar() {
+    const ViewLayoutRow& v = ViewLayoutTable.at(g_lpApp->w_ViewMode);
+    const auto half = [](int value) { return value >= 0 ? value / 2 : -((-value + 1) / 2); };
+    const int x = half(m_rcWorkArea.width() - (v[2] - v[0])) - 43;
+    const int y = half(m_rcWorkArea.height() - (v[3] - v[1]));
+    WindowExtensions().ShowCameraToolbar(this, m_rcWorkArea.left() + x, m_rcWorkArea.top() + y);
+}
+
+int CDravelinDlg::OnInitDialog() {
+    if (g_lpApp == nullptr)
+        return 0;
+    AppGlobalState& app = *g_lpApp;
+    CSettingINI& settings = app.CSettingINI;
     app.h_MainDialogHandle = m_handle;
     app.lp_MainDialog = this;
-    app.b_VideoStandard = app.b_VideoMode.load();
-    if (!ReadDeviceInformation()) {
-        // One failed request must not leave a blank window for good: say so,
-        // and let the re-login cycle (login, device information, stream)
-        // try again as it does after a stream failure.
-        WriteTraceLine("main window: device information not read, logging in again");
-        SetStatusText("Get device information failed!! Login again !!");
-        PostKernelMessage(Get_Image_TimeOut_Message);
-        return;
+    const std::string productId = app.str_ProductID.Get();
+
+    ClampSelectedChannel(productId);
+    if (IsDvrFamily() && !FirmwareOlderThan("1035")) {
+        std::array<std::uint8_t, SysCfgSize(kSysCfgInf)> inf{};
+        if (ReadSysCfgSection(kSysCfgInf, inf) != 0) {
+            app.SystemConfigStruct.inf = inf;
+            app.dw_FeatureFlags = InfFeatureBits(app.SystemConfigStruct);
+        }
     }
+
+    WindowDeviceInfo info;
+    // One failed request must not leave a blank window for good: the window
+    // is built from what the login told, says why in its status line and the
+    // re-login cycle (login, device information, stream) tries again.
+    const bool informed = RequestWindowDeviceInfo(info);
+    if (!KnownFamily())
+        return EndEarly(kUnknownDeviceText, "device of no known family");
+
+    if (informed && (IsDvrFamily() || IsQ3A2())) {
+        std::array<std::uint8_t, SysCfgSize(kSysCfgSystem)> system{};
+        if (ReadSysCfgSection(kSysCfgSystem, system) != 0) {
+            app.SystemConfigStruct.system = system;
+            const char* title = reinterpret_cast<const char*>(system.data() + 20);
+            app.str_DeviceTitle.Set(std::string(title, strnlen(title, system.size() - 20)));
+        }
+    }
+    if (informed && IsQ3A2() && !FirmwareOlderThan("1010")) {
+        std::array<std::uint8_t, SysCfgSize(kSysCfgAlarm)> alarm{};
+        if (ReadSysCfgSection(kSysCfgAlarm, alarm) != 0 && alarm[9] == 0) {
+            alarm[9] = 12;
+            app.SystemConfigStruct.alarm = alarm;
+            if (WriteSysCfgSection(kSysCfgAlarm, alarm, 0) == 0)
+                WriteTraceLine("main window: ALARM not written");
+        }
+    }
+
+    const int selected = settings.m_bySelectedChannel;
+    CControlDevice& devices = app.C_ControlD;
+    if (IsDvrFamily() && IsMultiChannel()) {
+        devices.MakeCurrent(kDeviceMaster, selected);
+    } else if (IsDvrFamily() || IsQ7BFamily()) {
+        devices.MakeCurrent(kDeviceMaster, 0);
+    } else if (IsQ9C0()) {
+        if (selected == 2)
+            devices.MakeCurrent(kDeviceMaster, 0);
+    } else if (IsQ3A2()) {
+        devices.MakeCurrent(kDeviceMaster, selected == 1 ? 0 : 1);
+    }
+
+    ApplyFamilyTableChanges();
+    ChooseUserLevelRow();
+
+    const int family = CurrentFamily();
     app.b_VideoStandard = app.b_VideoMode.load();
     GetMediaState().C_ViewModeSelector.ResetViewMode();
-    GetMediaState().C_FrameTimer.Start(app.str_ProductID.Get());
+    const int viewMode = std::min<int>(app.w_ViewMode, kViewModeCount - 1);
+    const ViewLayoutRow& v = ViewLayoutTable.at(static_cast<std::size_t>(viewMode));
+
+    const QRect windowRect(0, 0, v[2] - v[0], v[3] - v[1]);
+    resize(windowRect.size());
+    SetRoundedRegion(QRect(v[0], v[1], v[2] - v[0], v[3] - v[1]), 20);
+    move(m_rcWorkArea.left() + (m_rcWorkArea.width() - width()) / 2,
+         m_rcWorkArea.top() + (m_rcWorkArea.height() - height()) / 2);
+
+    LoadBackgroundBitmaps();
+    setWindowTitle(QStringLiteral("Kestrune : ") +
+                   QString::fromStdString(settings.m_strServerName.Get()));
+    setToolTip(QStringLiteral("Kestrune : ") + QString::fromStdString(app.str_AppVersion.Get()));
+
+    m_channelBar.Create(this);
+    m_channelBar.SetCommandHandler([this](std::uint16_t id) { OnCommand(id); });
+    m_channelBar.SetDeviceChangedHandler([this] {
+        ChangeItemPositionForDeviceModified();
+        ApplyButtonLayout();
+    });
+    CreateButtons(family, viewMode);
+
+    if (info.retrPresent && devices.HasLinkedDvr())
+        devices.SetRetrState(info.retrState);
+
+    const bool cameraOnly = IsCameraOnlyFamily(family);
+    m_btnPanelDown->setVisible(cameraOnly);
+    m_btnPanelUp->setVisible(!cameraOnly);
+
+    m_bFullScreen = false;
+    const std::size_t fullBytes = static_cast<std::size_t>(std::max(m_rcWorkArea.width(), 0)) *
+                                  std::max(m_rcWorkArea.height(), 0) * 3;
+    app.lp_FullScreenBuffer.reset(fullBytes > 0 ? new std::uint8_t[fullBytes]() : nullptr);
+    app.dw_FullScreenBufferBytes = app.lp_FullScreenBuffer ? fullBytes : 0;
+    m_bFullScreenPending = false;
+
+    SetUserLevelControls(false);
+    ChangeItemPositionForDeviceModified();
+    ApplyButtonLayout();
+
+    if (CQelButton* resolution = FindButton(1007))
+        resolution->SetState(static_cast<int>(settings.m_dwImageResolution.load()));
+    if (CQelButton* quality = FindButton(1008))
+        quality->SetState(static_cast<int>(settings.m_dwAlarmTriggerQuality.load()));
     SetStatusText("Start to get image!!");
+    m_initDone = true;
+
+    if (IsQ7BFamily()) {
+        if (CQelButton* slow = FindButton(8231))
+            slow->setToolTip(QStringLiteral("slow play"));
+    }
+    if (IsQ9C0())
+        StartCameraToolbar();
+
+    GetMediaState().C_FrameTimer.Start(productId);
+    if (!informed) {
+        SetStatusText("Get device information failed!! Login again !!");
+        PostKernelMessage(Get_Image_TimeOut_Message);
+        return 1;
+    }
+    if (!app.h_StartToGetJpegImageEvent || !app.h_StartConnectionThreadEvent) {
+        return EndEarly(kStreamNotStartedText, "the stream cannot be started");
+    }
     SignalStreamStartEvents();
-}
-
-int CDravelinDlg::SetStatusText(const std::string& text) {
-    // The text is kept here and the label refreshed on the GUI thread, so
-    // any thread may set it without waiting for the window.
-    {
-        std::lock_guard lock(m_textLock);
-        m_statusText = text;
-    }
-    platform::PostWindowMessage(m_handle, WM_SETSTATUSTEXT, 0, 0);
     return 1;
-}
-
-std::string CDravelinDlg::StatusText() const {
-    std::lock_guard lock(m_textLock);
-    return m_statusText;
-}
-
-std::string CDravelinDlg::AlarmText() const {
-    std::lock_guard lock(m_textLock);
-    return m_alarmText;
-}
-
-std::string CDravelinDlg::TitleText() const {
-    std::lock_guard lock(m_textLock);
-    return m_titleText;
-}
-
-void CDravelinDlg::ClearInfoTexts() {
-    std::lock_guard lock(m_textLock);
-    m_alarmText.clear();
-    m_titleText.clear();
-}
-
-QImage CDravelinDlg::CurrentPicture() const {
-    std::lock_guard lock(m_pictureLock);
-    return m_front.copy();
-}
-
-int CDravelinDlg::DrawVideoFrame() {
-    AppGlobalState& app = *g_lpApp;
-    // The show thread waits for this event after every frame, whatever
-    // happens here.
-    struct FrameDone {
-        ~FrameDone() { SignalFrameShown(); }
-    } done;
-    if (!app.f_VideoConnected) return 0;
-
-    const std::uint8_t* source = app.lp_CurrentImage.load();
-    int width = app.w_ImageWidth;
-    int height = app.w_ImageHeight;
-    if (source == nullptr || width <= 0 || height <= 0 ||
-        static_cast<std::size_t>(width) * height * 3 > kImageSlotBytes) {
-        return 0;
-    }
-
-    // Field-height pictures of the wide formats are shown with their lines doubled.
-    if (width >= 640 && !IsQ9C0() && app.lp_DoubleLineBuffer &&
-        static_cast<std::size_t>(width) * height * 6 <= kImageSlotBytes) {
-        const ResizeStatus status =
-            ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height},
-                               app.lp_DoubleLineBuffer.get(), width * 3, {width, height * 2}, 1.0,
-                               2.0, kResizeLinear);
-        if (status >= kResizeOk) {
-            source = app.lp_DoubleLineBuffer.get();
-            height *= 2;
-        }
-    }
-
-    {
-        std::lock_guard lock(m_pictureLock);
-        CopyBottomUp(source, width, height, m_back);
-        std::swap(m_front, m_back);
-    }
-    platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
-
-    const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
-    if (app.f_FrameCopyRequest && app.lp_FrameCopyBuffer && pictureBytes <= kImageSlotBytes) {
-        app.w_CopyWidth = static_cast<std::uint16_t>(width);
-        app.w_CopyHeight = static_cast<std::uint16_t>(height);
-        std::memcpy(app.lp_FrameCopyBuffer.get(), source, pictureBytes);
-        app.f_FrameCopyRequest = false;
-        if (app.h_FrameCopySem) app.h_FrameCopySem->Release();
-    }
-
-    if (app.f_SnapshotRequest.exchange(false)) {
-        std::string folder = app.CSettingINI.m_strSnapshotPath.Get();
-        if (SaveSnapshotFile(folder, std::span<const std::uint8_t>(source, pictureBytes), width,
-                             height, 1) == 0) {
-            platform::PostWindowMessage(m_handle, WM_SHOWERRORMESSAGE, 4116, 0);
-        }
-    }
-
-    const std::uint16_t alarm = C_FrameHeaderParser.m_wAlarmData;
-    {
-        std::lock_guard lock(m_textLock);
-        m_alarmText = alarm != 0 ? std::to_string(std::countr_zero(alarm) + 1) : std::string();
-    }
-    UpdateRates(platform::TickCount());
-    return 1;
-}
-
-// Every two seconds: the frame rate and data rate of the period just ended.
-void CDravelinDlg::UpdateRates(std::uint32_t now) {
-    AppGlobalState& app = *g_lpApp;
-    std::lock_guard rateLock(m_rateLock);
-    const auto elapsed = static_cast<std::int32_t>(now - app.dw_RateTick.load());
-    if (elapsed < static_cast<std::int32_t>(kRatePeriodMs)) return;
-
-    const std::uint32_t frameCount = app.dw_FrameCount;
-    const std::uint32_t frames = frameCount >= m_frameCountAtPeriodStart
-                                     ? frameCount - m_frameCountAtPeriodStart
-                                     : m_frameCountAtPeriodStart - frameCount;
-    m_frameCountAtPeriodStart = frameCount;
-    const double fps = frames * 1000.0 / elapsed;
-    const std::uint32_t bytes = app.dw_ByteCount;
-    const std::uint32_t kbps = static_cast<std::uint32_t>((static_cast<std::uint64_t>(bytes) * 1000 /
-                                                            static_cast<std::uint32_t>(elapsed)) *
-                                                           8 / 1024);
-    char text[64];
-    std::snprintf(text, sizeof text, "FR:%.2f fps ", fps);
-    m_frameRateText = text;
-    std::snprintf(text, sizeof text, "DR:%" PRIu32 " kbps ", kbps);
-    m_dataRateText = text;
-    app.dw_DataRate = kbps;
-    app.dw_RateTick = now;
-    app.dw_ByteCount = 0;
-    if (IsDvrFamily()) platform::PostWindowMessage(m_handle, WM_REDRAWINFOAREA, 0, 0);
-
-    const std::string title = ::TitleText(C_FrameHeaderParser.CurrentHeader());
-    {
-        std::lock_guard lock(m_textLock);
-        m_titleText = title.empty() ? std::string() : "HU: " + title;
-    }
-    SetStatusText(app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText);
-}
-
-int CDravelinDlg::SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state) {
-    if (stateBits & kRecordButtonBit) platform::PostWindowMessage(m_handle, WM_RECORDSTATE, state, 0);
-    return 1;
-}
-
-void CDravelinDlg::OnRecord() {
-    AppGlobalState& app = *g_lpApp;
-    if (!app.f_VideoConnected) {
-        ShowMessage(4085);
-        return;
-    }
-    CUserRecord& recorder = GetMediaState().C_UserRecord;
-    const auto caption = [](unsigned id) {
-        const std::string_view text = LoadText(id);
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    };
-    if (!recorder.IsActive()) {
-        if (recorder.StartRecord(app.CSettingINI.m_strRecordPath.Get()) == 0) {
-            ShowMessage(4018);
-            return;
-        }
-        m_record->setText(caption(8327));
-    } else {
-        m_record->setText(caption(8328));
-        recorder.StopRecord();
-    }
-}
-
-void CDravelinDlg::OnShowStatus(std::uint64_t argument, std::uint64_t code) {
-    switch (code) {
-        case 0: {
-            const auto seconds = static_cast<int>(argument);
-            SetStatusText("ESCAPED TIME:  " + TwoDigitText(seconds / 60) + ":" + TwoDigitText(seconds % 60));
-            break;
-        }
-        case 1: SetStatusText("Start login"); break;
-        case 2: SetStatusText("Server is too busy!! Try later !!"); break;
-        case 3: SetStatusText("Login process is failed,wait a moment !!"); break;
-        case 5: LiveView().SetCommandButtonsState(1, 0); break;
-        case 6: LiveView().SetCommandButtonsState(1, 1); break;
-        case 7:
-            SetStatusText("System relogin too many user.Wait for 40 sec!!\nApplication will try again.");
-            break;
-        case 8:
-            if (g_lpApp != nullptr) g_lpApp->f_LoginStatusShown = true;
-            update();
-            break;
-        default: break;
-    }
-}
-
-void CDravelinDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam, std::uint64_t lParam) {
-    switch (message) {
-        case WM_SETSTATUSTEXT: {
-            QString text = QString::fromStdString(StatusText());
-            const std::string title = TitleText();
-            if (!title.empty()) text += QStringLiteral("    ") + QString::fromStdString(title);
-            const std::string alarm = AlarmText();
-            if (!alarm.empty()) text += QStringLiteral("    ALARM ") + QString::fromStdString(alarm);
-            m_status->setText(text);
-            break;
-        }
-        case WM_FRAMEREADY:
-            update();
-            break;
-        case WM_RECORDSTATE: {
-            const std::string_view text = LoadText(wParam != 0 ? 8327 : 8328);
-            m_record->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-            break;
-        }
-        case WM_SHOWLOGINSTATUS:
-            OnShowStatus(wParam, lParam);
-            break;
-        case WM_SHOWERRORMESSAGE:
-            ShowMessage(static_cast<unsigned>(wParam));
-            break;
-        case WM_LIFETIMEOVER:
-            done(QDialog::Rejected);
-            break;
-        default:
-            break;
-    }
-}
-
-void CDravelinDlg::paintEvent(QPaintEvent* event) {
-    QDialog::paintEvent(event);
-    QPainter painter(this);
-    std::lock_guard lock(m_pictureLock);
-    if (!m_front.isNull()) painter.drawImage(QPoint(0, 0), m_front);
 }
 
 int CDravelinDlg::DestroyWindow() {
-    if (m_destroyed) return 1;
+    if (m_destroyed)
+        return 1;
     m_destroyed = true;
     Media().StopRecorders();
     // Both releases are tried and the settings saved whatever they report:
     // a thread that would not end is already traced by the stopper, and
     // keeping the window open would only leave the operator stuck.
-    if (!ExitLoginResource()) WriteTraceLine("main window: login resources not fully released");
-    if (!ExitProcessResource()) WriteTraceLine("main window: process resources not fully released");
-    if (g_lpApp != nullptr) g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
+    if (!ExitLoginResource())
+        WriteTraceLine("main window: login resources not fully released");
+    if (!ExitProcessResource())
+        WriteTraceLine("main window: process resources not fully released");
+    if (g_lpApp != nullptr)
+        g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
     // The show thread's end event belonged to the login resources, which are
     // gone now; nothing is left to set or to wait for.
     return 1;
@@ -344,4 +365,11 @@ int CDravelinDlg::DestroyWindow() {
 void CDravelinDlg::done(int result) {
     DestroyWindow();
     QDialog::done(result);
+}
+
+void CDravelinDlg::closeEvent(QCloseEvent* event) {
+    // Alt+F4 and the window manager's close take the orderly road:
+    // recordings closed with their index, Setting.ini saved.
+    done(QDialog::Rejected);
+    event->accept();
 }

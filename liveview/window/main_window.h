@@ -2,22 +2,32 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QRect>
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
+#include "core/widgets/qel_button.h"
+#include "liveview/control/channel_bar.h"
+#include "liveview/control/command_button_bar.h"
+#include "liveview/window/skin_tables.h"
 #include "platform/window.h"
 
-class QLabel;
-class QPushButton;
-
-// The main window. This plain form stands in for the skinned live view: it
-// shows the live picture, the status line with the frame-rate and data-rate
-// figures, and closes through the same destruction steps.
+// The main live-view window: a borderless, skinned window whose size,
+// background, picture place and panel buttons come from the skin tables for
+// the view mode, the current linked device's family and the user's level.
 //
-// Frames are prepared on the kernel-message thread (DrawVideoFrame) and
-// handed to the GUI thread by a posted message; that thread never waits for
-// the GUI thread, which may itself be waiting for it to stop.
+// Files: main_window.cpp holds the set-up and shutdown, window_layout.cpp the
+// skin loads and the layout, frame_drawing.cpp the picture and the status
+// line, window_commands.cpp the commands, mouse, keys and private messages.
+//
+// Threads: DrawVideoFrame runs on the kernel-message thread; SetStatusText on
+// any thread; the layout and skin requests of the stream and login threads
+// come through the live-view services, which post them here. None of those
+// threads touches a widget or waits for the GUI thread: they hand pictures
+// and texts over under a lock and post a message.
 class CDravelinDlg : public QDialog, public platform::MessageTarget {
     Q_OBJECT
 
@@ -25,70 +35,174 @@ public:
     explicit CDravelinDlg(QWidget* parent = nullptr);
     ~CDravelinDlg() override;
 
-    // Stores the window in the shared state, reads the device information
-    // and lets the stream start.
-    void OnInitDialog();
+    // Publishes the window, reads the device information, builds the window
+    // for the device's family and the user's level and lets the stream start.
+    // 1 after the full set-up; 0 when it stopped early, after telling the
+    // operator why (the window is then closed).
+    int OnInitDialog();
     // Stops the recorders and the threads, saves the settings and closes.
     // A resource that cannot be released is traced; the settings are still
-    // saved and the window still closes, so the operator is never left with a
-    // window that cannot be shut.
+    // saved and the window still closes.
     int DestroyWindow();
 
-    // Replaces the status line; callable from any thread.
+    // ---- skins and layout (window_layout.cpp), GUI thread -------------------
+    int LoadBackgroundBitmaps();
+    int LoadTitleBarBitmaps(int viewMode);
+    int LoadSkinButtons(int skinSlot);
+    int ApplySkin(int skinSlot);
+    int ApplyButtonLayout();
+    int ChangeItemPositionForDeviceModified();
+    // The window rectangle a move keeps: the proposed position with the
+    // layout's size (with or without the panel).
+    QRect OnMoving(const QRect& proposed) const;
+
+    // ---- frame drawing and status line (frame_drawing.cpp) -------------------
+    // Replaces the status line; callable from any thread. Ignored in
+    // full-screen mode.
     int SetStatusText(const std::string& text);
     std::string StatusText() const;
-
     // Draws the current frame; runs on the kernel-message thread. Returns 0
     // when no video is connected. Sets the frame-drawn event on every path.
     int DrawVideoFrame();
-
-    // The record button: starts or stops the user recording.
-    void OnRecord();
-    // Sets the command buttons sharing a state bit (the record button has
-    // 0x20); callable from any thread.
-    int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state);
-
     // Empties the channel title and the alarm-channel number.
     void ClearInfoTexts();
     std::string AlarmText() const;
     std::string TitleText() const;
-
     // Every half second on the GUI thread: when a rate period ended without a
     // frame drawn, the figures are computed anyway, so a stalled stream shows
     // "FR:0.00 fps" instead of the last healthy rate.
     void OnRateTimer();
-
-    // The picture last handed to the window (a copy; for tests).
+    void OnShowStatus(std::uint64_t value, std::uint64_t code);
+    // The picture last handed to the window (a copy; for tests), and where it
+    // is painted.
     QImage CurrentPicture() const;
+    QPoint CurrentPictureOrigin() const;
+
+    // ---- commands (window_commands.cpp), GUI thread -------------------------
+    void OnCommand(std::uint16_t id);
+    void OnLogin();
+    void OnRecord();
+    void OnSnapshoot();
+    void OnConfiguration();
+    void OnResol();
+    void OnQuility();
+    void OnColor();
+    void OnFitScreen();
+    void OnLeaveSpecialView();
+    int ShowCommandBar(int show);
+    // Sets the command buttons sharing a state bit; callable from any thread.
+    int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state);
 
     void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
                              std::uint64_t lParam) override;
 
+    // ---- state, for the services and tests ----------------------------------
     platform::WindowHandle Handle() const { return m_handle; }
+    bool IsFullScreen() const { return m_bFullScreen.load(); }
+    bool IsPanelShown() const { return m_bPanelShown; }
+    void SetPanelShown(bool shown) { m_bPanelShown = shown; }
+    const QRect& WorkArea() const { return m_rcWorkArea; }
+    // Sets the work area (tests: a fixed screen).
+    void SetWorkArea(const QRect& area) { m_rcWorkArea = area; }
+    CQelButton* SkinButton(int row) const { return m_btnSkin.at(static_cast<std::size_t>(row)); }
+    CQelButton* TitleButton(int i) const { return m_btnTitle.at(static_cast<std::size_t>(i)); }
+    CQelButton* PanelUpButton() const { return m_btnPanelUp; }
+    CQelButton* PanelDownButton() const { return m_btnPanelDown; }
+    CQelButton* PowerButton() const { return m_btnPower; }
+    CChannelBar& ChannelBar() { return m_channelBar; }
+    CCommandButtonBar& CommandBar() { return m_commandBar; }
+    // The button of a control id among the window's own and the command bar's.
+    CQelButton* FindButton(std::uint32_t controlId) const;
+    // The current family, as the set-up and the layout use it.
+    int CurrentFamily() const;
 
 protected:
     void done(int result) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void OnShowStatus(std::uint64_t argument, std::uint64_t code);
-    void UpdateRates(std::uint32_t now);
+    friend class LiveViewServicesImpl;
 
-    QLabel* m_status;
-    QPushButton* m_record;
+    // Set-up steps (main_window.cpp).
+    int EndEarly(unsigned textId, const char* trace);
+    void CreateButtons(int family, int viewMode);
+    CQelButton* MakeButton(std::uint32_t id, const QString& tooltip);
+    void ApplyFamilyTableChanges();
+    void ChooseUserLevelRow();
+    void StartCameraToolbar();
+
+    // Layout helpers (window_layout.cpp).
+    void LoadRowBitmaps(int family, int row, int skinSlot, bool firstLoadOnly);
+    void LoadPanelButtonBitmaps(int skinSlot);
+    void LayoutRows(int family, int slot, bool cameraOnly);
+    void HideAllRows();
+    void SetWindowRect(const QRect& rect, bool centre);
+    void SetRoundedRegion(const QRect& rect, int corner);
+    void SetTooltips();
+    void SetUserLevelControls(bool allEntries);
+    bool UserLevelEnables(std::uint32_t controlId) const;
+    std::uint8_t RightsByte() const;
+
+    // Frame drawing helpers (frame_drawing.cpp).
+    void UpdateRates(std::uint32_t now);
+    void EnterFullScreenLayout();
+    void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
+
+    // Commands (window_commands.cpp).
+    void StopLoginThread();
+    bool ReadConfiguration();
+    void LeaveFullScreen();
+
     platform::WindowHandle m_handle = 0;
     bool m_destroyed = false;
+    bool m_initDone = false;
 
+    std::atomic<bool> m_bFullScreen{false};
+    std::atomic<bool> m_bFullScreenPending{false};
+    QRect m_rcWorkArea;
+    bool m_bPanelShown = false;
+
+    // Texts: the status line, the frame title and the alarmed channel. The
+    // guard exists from construction on, so any thread may set a text at
+    // any time.
     mutable std::mutex m_textLock;
-    std::string m_statusText;
-    std::string m_alarmText;
-    std::string m_titleText;
+    std::string m_strStatusText;
+    std::string m_strTitleText;
+    std::string m_strAlarmText;
+
+    // Skin bitmaps per layout slot, and the two icons.
+    std::array<QImage, 6> m_hBackground;
+    std::array<QImage, 6> m_hBackgroundEx;
+    std::array<QImage, 6> m_hStatusBar;
+    QImage m_hOnlineUserIcon;
+    QImage m_hAlarmIcon;
+    // Held while a skin's bitmaps are loaded.
+    std::mutex m_csSkin;
+
+    std::array<CQelButton*, 3> m_btnTitle{};
+    std::array<CQelButton*, kSkinButtonRows> m_btnSkin{};
+    CQelButton* m_btnPanelUp = nullptr;
+    CQelButton* m_btnPanelDown = nullptr;
+    CQelButton* m_btnPower = nullptr;
+    CChannelBar m_channelBar;
+    CCommandButtonBar m_commandBar;
+    // The family the buttons were created for; -1 before.
+    int m_buttonFamily = -1;
 
     // Frames: the kernel-message thread fills m_back, then swaps it with
     // m_front under the lock; the GUI thread paints m_front.
     mutable std::mutex m_pictureLock;
     QImage m_front;
     QImage m_back;
+    QPoint m_frontOrigin;
+    bool m_unshownReported = false;
 
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.
@@ -96,4 +210,8 @@ private:
     std::uint32_t m_frameCountAtPeriodStart = 0;
     std::string m_frameRateText;
     std::string m_dataRateText;
+
+    // Dragging the window by its surface.
+    bool m_dragging = false;
+    QPoint m_dragOffset;
 };

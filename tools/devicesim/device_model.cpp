@@ -346,7 +346,8 @@ bool DeviceModel::ServesSection(std::string_view option) const {
 
 bool DeviceModel::Handles(std::string_view path) {
     return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
-           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || DialogCommands::Handles(path);
+           path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || path == "/Setresolution.cgi" ||
+           path == "/Setquality.cgi" || path == "/SetChannel.cgi" || DialogCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -355,12 +356,15 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
         Response (DeviceModel::*answer)(const HttpRequest&);
         bool needsSession;
     };
-    static constexpr std::array<Route, 5> kRoutes{{
+    static constexpr std::array<Route, 8> kRoutes{{
         {"/Login.cgi", &DeviceModel::Login, false},
         {"/Getdeviceinfo.cgi", &DeviceModel::DeviceInfo, true},
         {"/GetSysCfg.cgi", &DeviceModel::GetSysCfg, true},
         {"/SetSysCfg.cgi", &DeviceModel::SetSysCfg, true},
         {"/Reboot.cgi", &DeviceModel::Reboot, true},
+        {"/Setresolution.cgi", &DeviceModel::SetResolution, true},
+        {"/Setquality.cgi", &DeviceModel::SetQuality, true},
+        {"/SetChannel.cgi", &DeviceModel::SetChannel, true},
     }};
     for (const auto& route : kRoutes) {
         if (route.path != request.path) {
@@ -491,6 +495,32 @@ Response DeviceModel::Reboot(const HttpRequest&) {
         ++m_reboots;
     }
     Log("reboot requested");
+    return Response{};
+}
+
+// The stream settings the live view changes while it runs: resolution 0 or
+// 1, quality 0..2, channel 0..16 (0 the recorder's own multi view).
+Response DeviceModel::SetResolution(const HttpRequest& request) {
+    const int value = ParamInt(request, "RES");
+    if (value < 0 || value > 2) return Refused(400, "Bad Request");
+    std::lock_guard lock(m_mutex);
+    m_stream.resolution = value;
+    return Response{};
+}
+
+Response DeviceModel::SetQuality(const HttpRequest& request) {
+    const int value = ParamInt(request, "QUA");
+    if (value < 0 || value > 2) return Refused(400, "Bad Request");
+    std::lock_guard lock(m_mutex);
+    m_stream.quality = value;
+    return Response{};
+}
+
+Response DeviceModel::SetChannel(const HttpRequest& request) {
+    const int value = ParamInt(request, "CH");
+    if (value < 0 || value > 16) return Refused(400, "Bad Request");
+    std::lock_guard lock(m_mutex);
+    m_stream.channel = value;
     return Response{};
 }
 

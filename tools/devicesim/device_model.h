@@ -122,6 +122,9 @@ private:
     Response SetSysCfg(const HttpRequest& request);
     Response Reboot(const HttpRequest& request);
     std::optional<Response> AnswerDialogCommand(const HttpRequest& request);
+    Response SetResolution(const HttpRequest& request);
+    Response SetQuality(const HttpRequest& request);
+    Response SetChannel(const HttpRequest& request);
 
     bool HasSessionLocked(std::string_view cookie) const;
     std::string OnlineSectionLocked() const;

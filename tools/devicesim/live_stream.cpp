@@ -53,9 +53,9 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
         connection.Send(FormatResponse(401, "Unauthorized", "text/plain", {}));
         return;
     }
-    const StreamSettings settings = m_model.LastStreamSettings();
+    StreamSettings settings = m_model.LastStreamSettings();
     const auto [width, height] = PictureSize(settings.resolution, m_model.profile().videoMode);
-    const streamgen::DeviceJpegCycle& cycle = Cycle(width, height);
+    const streamgen::DeviceJpegCycle* cycle = &Cycle(width, height);
     const auto layout =
         settings.newHeader ? streamgen::FrameHeaderLayout::kNew : streamgen::FrameHeaderLayout::kOld;
 
@@ -64,8 +64,17 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
     auto next = started;
     std::string frame;
     for (;;) {
+        // The picture size and channel follow "/Setresolution.cgi" and
+        // "/SetChannel.cgi" while the stream runs, as on the device.
+        if (const StreamSettings now = m_model.LastStreamSettings();
+            now.resolution != settings.resolution || now.channel != settings.channel) {
+            const auto [w, h] = PictureSize(now.resolution, m_model.profile().videoMode);
+            cycle = &Cycle(w, h);
+            settings.resolution = now.resolution;
+            settings.channel = now.channel;
+        }
         const std::uint64_t n = m_frameNumber++;
-        const auto image = cycle.Frame(n);
+        const auto image = cycle->Frame(n);
 
         streamgen::FrameHeaderDescription header;
         header.imageLength = static_cast<std::uint32_t>(image.size());

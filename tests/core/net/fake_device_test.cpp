@@ -536,7 +536,22 @@ TEST_F(FakeDeviceModel, ScriptedRepliesOverrideTheModel) {
     EXPECT_EQ(Exchange(device, "/Login.cgi?Username=tresk&Password=tresk").status, 202);
     device.ClearReply("/Login.cgi");
     EXPECT_FALSE(LogIn().empty());
-    EXPECT_EQ(Exchange(device, "/SetChannel.cgi?CH=1").status, 404);  // not modelled
+    EXPECT_EQ(Exchange(device, "/RS485Cmd.cgi").status, 404);  // not modelled
+}
+
+TEST_F(FakeDeviceModel, LiveViewSettingsAreKeptAndColourAnswers) {
+    const auto session = LogIn();
+    EXPECT_EQ(Exchange(device, "/Setresolution.cgi?Cookie=" + session + "&RES=1").status, 200);
+    EXPECT_EQ(Exchange(device, "/Setquality.cgi?Cookie=" + session + "&QUA=2").status, 200);
+    EXPECT_EQ(Exchange(device, "/SetChannel.cgi?Cookie=" + session + "&CH=12").status, 200);
+    EXPECT_EQ(model.LastStreamSettings().resolution, 1);
+    EXPECT_EQ(model.LastStreamSettings().quality, 2);
+    EXPECT_EQ(model.LastStreamSettings().channel, 12);
+    EXPECT_EQ(Exchange(device, "/SetChannel.cgi?Cookie=" + session + "&CH=17").status, 400);
+    EXPECT_EQ(Exchange(device, "/Setquality.cgi?QUA=1").status, 401);
+    const auto colour = Exchange(device, "/GetColor.cgi?Cookie=" + session);
+    EXPECT_EQ(colour.status, 200);
+    EXPECT_EQ(colour.body, "CON=128;BRI=0;HUE=0;");
 }
 
 }  // namespace

@@ -1,0 +1,413 @@
+// The live picture and the window's texts: DrawVideoFrame on the
+// kernel-message thread prepares each frame (line doubling, full-screen
+// scaling, the PTZ click mark, the frame copy and the snapshot, the rates
+// every two seconds) and hands the picture to the GUI thread, which paints
+// it over the skin with the status line, the alarm and online marks and the
+// info area.
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <bit>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
+#include "core/application/window_messages.h"
+#include "core/login/process_control.h"
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
+#include "core/state/device_family.h"
+#include "liveview/window/main_window.h"
+#include "liveview/window/window_private_messages.h"
+#include "media/frame_header.h"
+#include "media/jpeg_codec_adapter.h"
+#include "platform/clock.h"
+#include "resample/resize.h"
+
+namespace {
+
+constexpr std::uint32_t kRatePeriodMs = 2000;
+// The largest picture the window shows: the size of its drawing surface.
+constexpr int kSurfaceWidth = 720;
+constexpr int kSurfaceHeight = 576;
+// The mark is written low byte first into blue-green-red pixels: red is
+// the third byte.
+constexpr std::uint32_t kRed = 0x00FF0000;
+constexpr unsigned kSnapshotFailedText = 4116;
+
+// Copies the top-left width x height block of a bottom-up blue-green-red
+// picture of `stride` bytes a row and `rows` rows into a top-down image in
+// the backing store's own 32-bit format, so that the paint is a plain copy.
+void CopyBottomUp(const std::uint8_t* source, int stride, int rows, int width, int height,
+                  QImage& image) {
+    if (image.width() != width || image.height() != height ||
+        image.format() != QImage::Format_RGB32) {
+        image = QImage(width, height, QImage::Format_RGB32);
+    }
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = source + static_cast<std::size_t>(rows - 1 - y) * stride;
+        auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, in += 3) {
+            out[x] =
+                0xFF000000u | (std::uint32_t{in[2]} << 16) | (std::uint32_t{in[1]} << 8) | in[0];
+        }
+    }
+}
+
+const ViewLayoutRow& Layout() {
+    const int mode = std::min<int>(g_lpApp->w_ViewMode, kViewModeCount - 1);
+    return ViewLayoutTable[static_cast<std::size_t>(mode)];
+}
+
+}  // namespace
+
+int CDravelinDlg::SetStatusText(const std::string& text) {
+    if (m_bFullScreen)
+        return 1;
+    {
+        std::lock_guard lock(m_textLock);
+        m_strStatusText = text;
+    }
+    platform::PostWindowMessage(m_handle, WM_SETSTATUSTEXT, 0, 0);
+    return 1;
+}
+
+std::string CDravelinDlg::StatusText() const {
+    std::lock_guard lock(m_textLock);
+    return m_strStatusText;
+}
+
+std::string CDravelinDlg::AlarmText() const {
+    std::lock_guard lock(m_textLock);
+    return m_strAlarmText;
+}
+
+std::string CDravelinDlg::TitleText() const {
+    std::lock_guard lock(m_textLock);
+    return m_strTitleText;
+}
+
+void CDravelinDlg::ClearInfoTexts() {
+    std::lock_guard lock(m_textLock);
+    m_strAlarmText.clear();
+    m_strTitleText.clear();
+}
+
+QImage CDravelinDlg::CurrentPicture() const {
+    std::lock_guard lock(m_pictureLock);
+    return m_front.copy();
+}
+
+QPoint CDravelinDlg::CurrentPictureOrigin() const {
+    std::lock_guard lock(m_pictureLock);
+    return m_frontOrigin;
+}
+
+int CDravelinDlg::DrawVideoFrame() {
+    // The show thread waits for this event after every frame, whatever
+    // happens here.
+    struct FrameDone {
+        ~FrameDone() { SignalFrameShown(); }
+    } done;
+    if (g_lpApp == nullptr)
+        return 0;
+    AppGlobalState& app = *g_lpApp;
+    if (!app.f_VideoConnected)
+        return 0;
+
+    std::uint8_t* source = app.lp_CurrentImage.load();
+    const int width = app.w_ImageWidth;
+    int height = app.w_ImageHeight;
+    if (source == nullptr || width <= 0 || height <= 0 ||
+        static_cast<std::size_t>(width) * height * 3 > kImageSlotBytes) {
+        return 0;
+    }
+
+    // Field-height pictures of the wide formats are shown with their lines
+    // doubled; only those whose doubled picture fits the buffer and the
+    // drawing surface, the others as they come.
+    const std::size_t doubledBytes = static_cast<std::size_t>(width) * height * 2 * 3;
+    if (width >= 640 && !IsQ9C0() && app.lp_DoubleLineBuffer && height * 2 <= kSurfaceHeight &&
+        doubledBytes <= kImageSlotBytes) {
+        const ResizeStatus status = ResizeImage_8u_C3R(
+            source, {width, height}, width * 3, {0, 0, width, height},
+            app.lp_DoubleLineBuffer.get(), width * 3, {width, height * 2}, 1.0, 2.0, kResizeLinear);
+        if (status >= kResizeOk) {
+            source = app.lp_DoubleLineBuffer.get();
+            height *= 2;
+        }
+    }
+    const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
+
+    if (m_bFullScreen) {
+        if (m_bFullScreenPending.exchange(false)) {
+            platform::PostWindowMessage(m_handle, WM_ENTERFULLSCREENLAYOUT, 0, 0);
+        }
+        const int areaWidth = m_rcWorkArea.width();
+        const int areaHeight = m_rcWorkArea.height();
+        const std::size_t areaBytes =
+            static_cast<std::size_t>(std::max(areaWidth, 0)) * std::max(areaHeight, 0) * 3;
+        if (app.lp_FullScreenBuffer && areaBytes > 0 && areaBytes <= app.dw_FullScreenBufferBytes) {
+            const ResizeStatus status =
+                ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height},
+                                   app.lp_FullScreenBuffer.get(), areaWidth * 3,
+                                   {areaWidth, areaHeight}, static_cast<double>(areaWidth) / width,
+                                   static_cast<double>(areaHeight) / height, kResizeNearest);
+            if (status >= kResizeOk) {
+                std::lock_guard lock(m_pictureLock);
+                CopyBottomUp(app.lp_FullScreenBuffer.get(), areaWidth * 3, areaHeight, areaWidth,
+                             areaHeight, m_back);
+                std::swap(m_front, m_back);
+                m_frontOrigin = QPoint(0, 0);
+            }
+        }
+    } else {
+        if (app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0) {
+            DrawCrossMark(std::span<std::uint8_t>(source, pictureBytes), width, height, kRed,
+                          app.w_HotPointRect[0], app.w_HotPointRect[1]);
+            --app.w_HotPointFrames;
+        }
+        const ViewLayoutRow& v = Layout();
+        std::lock_guard lock(m_pictureLock);
+        CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
+                     std::min(height, kSurfaceHeight), m_back);
+        std::swap(m_front, m_back);
+        m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
+    }
+    platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
+
+    // The copy for the motion-area editor: never more than its buffer holds.
+    if (app.f_FrameCopyRequest && app.lp_FrameCopyBuffer && pictureBytes <= kImageSlotBytes) {
+        app.w_CopyWidth = static_cast<std::uint16_t>(width);
+        app.w_CopyHeight = static_cast<std::uint16_t>(height);
+        std::memcpy(app.lp_FrameCopyBuffer.get(), source, pictureBytes);
+        app.f_FrameCopyRequest = false;
+        if (app.h_FrameCopySem)
+            app.h_FrameCopySem->Release();
+    }
+
+    if (app.f_SnapshotRequest.exchange(false)) {
+        std::string folder = app.CSettingINI.m_strSnapshotPath.Get();
+        if (SaveSnapshotFile(folder, std::span<const std::uint8_t>(source, pictureBytes), width,
+                             height, 1) == 0) {
+            platform::PostWindowMessage(m_handle, WM_SHOWERRORMESSAGE, kSnapshotFailedText, 0);
+        }
+    }
+
+    const std::uint16_t alarm = C_FrameHeaderParser.m_wAlarmData;
+    {
+        std::lock_guard lock(m_textLock);
+        m_strAlarmText = alarm != 0 ? std::to_string(std::countr_zero(alarm) + 1) : std::string();
+    }
+    UpdateRates(platform::TickCount());
+    return 1;
+}
+
+void CDravelinDlg::OnRateTimer() {
+    if (g_lpApp == nullptr || !g_lpApp->f_VideoConnected)
+        return;
+    UpdateRates(platform::TickCount());
+}
+
+// Every two seconds: the frame rate and data rate of the period just ended.
+void CDravelinDlg::UpdateRates(std::uint32_t now) {
+    AppGlobalState& app = *g_lpApp;
+    std::lock_guard rateLock(m_rateLock);
+    const auto elapsed = static_cast<std::int32_t>(now - app.dw_RateTick.load());
+    if (elapsed < static_cast<std::int32_t>(kRatePeriodMs))
+        return;
+
+    const std::uint32_t frameCount = app.dw_FrameCount;
+    const std::uint32_t frames = frameCount >= m_frameCountAtPeriodStart
+                                     ? frameCount - m_frameCountAtPeriodStart
+                                     : m_frameCountAtPeriodStart - frameCount;
+    m_frameCountAtPeriodStart = frameCount;
+    const double fps = frames * 1000.0 / elapsed;
+    // 64-bit: a 32-bit product wraps above about 4.29 MB in a period.
+    const std::uint64_t bytes = app.dw_ByteCount.exchange(0);
+    const auto kbps =
+        static_cast<std::uint32_t>(bytes * 1000 / static_cast<std::uint32_t>(elapsed) * 8 / 1024);
+    char text[64];
+    std::snprintf(text, sizeof text, "FR:%.2f fps ", fps);
+    m_frameRateText = text;
+    std::snprintf(text, sizeof text, "DR:%" PRIu32 " kbps ", kbps);
+    m_dataRateText = text;
+    app.dw_DataRate = kbps;
+    app.dw_RateTick = now;
+    if (IsDvrFamily())
+        platform::PostWindowMessage(m_handle, WM_REDRAWINFOAREA, 0, 0);
+
+    const std::string title = ::TitleText(C_FrameHeaderParser.CurrentHeader());
+    {
+        std::lock_guard lock(m_textLock);
+        m_strTitleText = title.empty() ? std::string() : "HU: " + title;
+    }
+    SetStatusText(app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText);
+}
+
+void CDravelinDlg::OnShowStatus(std::uint64_t value, std::uint64_t code) {
+    switch (code) {
+        case 0: {
+            const auto seconds = static_cast<int>(value % 1'000'000'000u);
+            SetStatusText("ESCAPED TIME:  " + TwoDigitText(seconds / 60) + ":" +
+                          TwoDigitText(seconds % 60));
+            break;
+        }
+        case 1:
+            SetStatusText("Start login");
+            break;
+        case 2:
+            SetStatusText("Server is too busy!! Try later !!");
+            break;
+        case 3:
+            SetStatusText("Login process is failed,wait a moment !!");
+            break;
+        case 5:
+            SetCommandButtonsState(1, 0);
+            break;
+        case 6:
+            SetCommandButtonsState(1, 1);
+            break;
+        case 7:
+            SetStatusText(
+                "System relogin too many user.Wait for 40 sec!!\nApplication will try again.");
+            break;
+        case 8:
+            if (g_lpApp != nullptr)
+                g_lpApp->f_LoginStatusShown = true;
+            if (!m_bFullScreen) {
+                const ViewLayoutRow& v = Layout();
+                update(QRect(v[16], v[17], v[18] - v[16], v[19] - v[17]));
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void CDravelinDlg::EnterFullScreenLayout() {
+    SetRoundedRegion(QRect(QPoint(0, 0), m_rcWorkArea.size()), 0);
+    clearMask();
+    setGeometry(m_rcWorkArea);
+    raise();
+    for (CQelButton* button : m_btnTitle) {
+        if (button != nullptr)
+            button->hide();
+    }
+    m_channelBar.ShowButtons(true);
+    ShowCommandBar(0);
+    for (CQelButton* button : {m_btnPower, m_btnPanelUp, m_btnPanelDown}) {
+        if (button != nullptr)
+            button->hide();
+    }
+    HideAllRows();
+    update();
+}
+
+void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
+    AppGlobalState& app = *g_lpApp;
+    const QPoint at(v[kVlInfoX], v[kVlInfoY] + 12);
+    const bool idle = !app.b_InfoHover.load();
+    const std::string server = app.CSettingINI.m_strServerName.Get();
+    const auto drawAddress = [&] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        char tail = 0;
+        if (GetAddressKind(server) == 2 &&
+            std::sscanf(server.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) == 4) {
+            painter.setPen(Qt::cyan);
+            painter.drawText(at, QStringLiteral("IP:%1.%2.%3.%4")
+                                     .arg(a & 0xFF)
+                                     .arg(b & 0xFF)
+                                     .arg(c & 0xFF)
+                                     .arg(d & 0xFF));
+        }
+    };
+    if (IsDvrFamily()) {
+        const std::string title = app.str_DeviceTitle.Get();
+        if (!title.empty() && idle) {
+            painter.setPen(Qt::yellow);
+            painter.drawText(at, QString::fromStdString(title));
+        } else {
+            drawAddress();
+        }
+    } else if (!idle) {
+        drawAddress();
+    } else {
+        const SystemTime t = app.st_DeviceTime.Get();
+        char text[40];
+        std::snprintf(text, sizeof text, "%.4d/%.2d/%.2d %.2d:%.2d:%.2d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
+        painter.setPen(Qt::yellow);
+        painter.drawText(at, QString::fromLatin1(text));
+    }
+}
+
+void CDravelinDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (g_lpApp == nullptr)
+        return;
+    if (m_bFullScreen) {
+        std::lock_guard lock(m_pictureLock);
+        // The scaled picture covers the work area; only what it leaves is black.
+        if (!QRect(m_frontOrigin, m_front.size()).contains(rect()))
+            painter.fillRect(rect(), Qt::black);
+        if (!m_front.isNull())
+            painter.drawImage(m_frontOrigin, m_front);
+        return;
+    }
+    const ViewLayoutRow& v = Layout();
+    const auto slot = static_cast<std::size_t>(
+        LayoutSlot(std::min<int>(g_lpApp->w_ViewMode, kViewModeCount - 1)));
+    painter.fillRect(rect(), QColor(24, 28, 34));
+    const auto stretch = [&](const QImage& image, int x, int y, int w, int h) {
+        if (!image.isNull())
+            painter.drawImage(QRect(x, y, w, h), image);
+    };
+    if (m_bPanelShown) {
+        stretch(m_hBackgroundEx[slot], v[4], v[5], v[6] - v[4], v[7] - v[5]);
+    } else {
+        stretch(m_hBackground[slot], v[8], v[9], v[10] - v[8], v[11] - v[9]);
+    }
+    stretch(m_hStatusBar[slot], v[16], v[17], v[18] - v[16], v[19] - v[17]);
+    {
+        std::lock_guard lock(m_pictureLock);
+        if (!m_front.isNull())
+            painter.drawImage(m_frontOrigin, m_front);
+    }
+
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    font.setStyleHint(QFont::SansSerif);
+    painter.setFont(font);
+    const int baseline = painter.fontMetrics().ascent();
+    std::string status;
+    std::string title;
+    std::string alarm;
+    {
+        std::lock_guard lock(m_textLock);
+        status = m_strStatusText;
+        title = m_strTitleText;
+        alarm = m_strAlarmText;
+    }
+    painter.setPen(Qt::black);
+    const QString statusText = QString::fromStdString(status).section(QLatin1Char('\n'), 0, 0);
+    painter.drawText(QPoint(v[16] + 5, v[17] + 2 + baseline), statusText);
+    if (!title.empty())
+        painter.drawText(QPoint(v[16] + 160, v[17] + 2 + baseline), QString::fromStdString(title));
+    const int iconWidth = v[77] - v[75];
+    const int iconHeight = v[78] - v[76];
+    if (!alarm.empty()) {
+        stretch(m_hAlarmIcon, v[75] - 34, v[76], iconWidth, iconHeight);
+        painter.setPen(Qt::red);
+        painter.drawText(QPoint(v[77] - 30, v[76] + 2 + baseline), QString::fromStdString(alarm));
+    }
+    if (status.rfind("FR", 0) == 0) {
+        stretch(m_hOnlineUserIcon, v[75], v[76], iconWidth, iconHeight);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(v[77] + 4, v[76] + 2 + baseline),
+                         QString::number(C_FrameHeaderParser.CurrentHeader().byChannel));
+    }
+    PaintInfoArea(painter, v);
+}

@@ -1,0 +1,310 @@
+// The frame drawing's paths (line doubling, the drawing surface's limit,
+// full screen, the PTZ click mark, the frame copy, the snapshot), the
+// frame-drawn event on every path, the rates and the status codes.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/application/window_messages.h"
+#include "core/state/app_global_state.h"
+#include "liveview/window/window_private_messages.h"
+#include "media/frame_header.h"
+#include "tests/liveview/window/window_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using window_test::WindowTest;
+
+class FrameDrawingTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        AppGlobalState& app = *g_lpApp;
+        app.lp_DoubleLineBuffer.reset(new std::uint8_t[kImageSlotBytes]());
+        app.lp_FrameCopyBuffer.reset(new std::uint8_t[kImageSlotBytes]());
+        app.h_FrameCopySem = std::make_unique<platform::Semaphore>(0, 1);
+    }
+
+    // A bottom-up picture whose every pixel is (b, g, r) = (x, y, 7) mod 256.
+    void SetFrame(int width, int height) {
+        picture.assign(static_cast<std::size_t>(width) * height * 3, 0);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t* p = &picture[(static_cast<std::size_t>(y) * width + x) * 3];
+                p[0] = static_cast<std::uint8_t>(x);
+                p[1] = static_cast<std::uint8_t>(y);
+                p[2] = 7;
+            }
+        }
+        AppGlobalState& app = *g_lpApp;
+        app.lp_CurrentImage = picture.data();
+        app.w_ImageWidth = static_cast<std::uint16_t>(width);
+        app.w_ImageHeight = static_cast<std::uint16_t>(height);
+        app.f_VideoConnected = true;
+    }
+
+    // Draws one frame; checks the frame-drawn event was set.
+    int Draw() {
+        g_lpApp->h_FinishShowImageJobEvent->Reset();
+        const int result = window->DrawVideoFrame();
+        EXPECT_TRUE(g_lpApp->h_FinishShowImageJobEvent->IsSet());
+        Pump();
+        return result;
+    }
+
+    std::vector<std::uint8_t> picture;
+};
+
+struct PathCase {
+    const char* name;
+    const char* product;
+    int width;
+    int height;
+    bool connected;
+    bool fullScreen;
+    int wantResult;
+    QSize wantPicture;  // empty: nothing drawn
+    QPoint wantOrigin;
+};
+
+class DrawPaths : public FrameDrawingTest, public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(DrawPaths, DrawsWhatThePathSays) {
+    const PathCase& c = GetParam();
+    ASSERT_EQ(Open(c.product), 1);
+    g_lpApp->w_ViewMode = 0;
+    SetFrame(c.width, c.height);
+    g_lpApp->f_VideoConnected = c.connected;
+    if (c.fullScreen) {
+        window->OnFitScreen();
+    }
+    EXPECT_EQ(Draw(), c.wantResult);
+    const QImage shown = window->CurrentPicture();
+    if (c.wantPicture.isEmpty()) {
+        EXPECT_TRUE(shown.isNull());
+        return;
+    }
+    EXPECT_EQ(shown.size(), c.wantPicture);
+    EXPECT_EQ(window->CurrentPictureOrigin(), c.wantOrigin);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, DrawPaths,
+    ::testing::Values(PathCase{"NotConnected", "Q8A7", 640, 228, false, false, 0, {}, {}},
+                      PathCase{"FieldHeightIsDoubled", "Q8A7", 640, 228, true, false, 1,
+                               QSize(640, 456), QPoint(42, 96)},
+                      PathCase{"PalFieldIsDoubled", "Q8A7", 720, 288, true, false, 1,
+                               QSize(720, 576), QPoint(42, 96)},
+                      PathCase{"FullFrameIsNotDoubled", "Q8A7", 704, 480, true, false, 1,
+                               QSize(704, 480), QPoint(42, 96)},
+                      PathCase{"Q9C0IsNotDoubled", "Q9C0", 640, 480, true, false, 1,
+                               QSize(640, 480), QPoint(42, 96)},
+                      PathCase{"QvgaIsNotDoubled", "Q8A7", 320, 240, true, false, 1,
+                               QSize(320, 240), QPoint(42, 96)},
+                      PathCase{"TallerThanTheSurfaceIsCut", "Q9C0", 640, 600, true, false, 1,
+                               QSize(640, 576), QPoint(42, 96)},
+                      PathCase{
+                          "LargerThanTheSlotIsDropped", "Q8A7", 1280, 720, true, false, 0, {}, {}},
+                      PathCase{"FullScreenFillsTheWorkArea", "Q8A7", 704, 240, true, true, 1,
+                               QSize(1920, 1080), QPoint(0, 0)}),
+    [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
+
+TEST_F(FrameDrawingTest, DoubledLinesRepeatTheField) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    g_lpApp->w_ViewMode = 0;
+    SetFrame(640, 228);
+    ASSERT_EQ(Draw(), 1);
+    const QImage shown = window->CurrentPicture().convertToFormat(QImage::Format_RGB888);
+    // Top row of the picture is the last bottom-up row: y = 227.
+    EXPECT_EQ(qGreen(shown.pixel(10, 0)), 227);
+    EXPECT_EQ(qBlue(shown.pixel(10, 0)), 10);
+    EXPECT_EQ(qRed(shown.pixel(10, 0)), 7);
+}
+
+TEST_F(FrameDrawingTest, FullScreenHidesTheButtonsAndIgnoresStatusTexts) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    SetFrame(352, 240);
+    window->SetStatusText("before");
+    window->OnFitScreen();
+    EXPECT_TRUE(window->IsFullScreen());
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(window->geometry(), window_test::kWorkArea);
+    EXPECT_TRUE(window->TitleButton(2)->isHidden());
+    EXPECT_TRUE(window->PanelUpButton()->isHidden());
+    window->SetStatusText("during");
+    EXPECT_EQ(window->StatusText(), "before");
+    // Esc leaves: the layout's size, centred, buttons back.
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &esc);
+    EXPECT_FALSE(window->IsFullScreen());
+    EXPECT_EQ(window->geometry(), QRect((1920 - 370) / 2, (1080 - 366) / 2, 370, 366));
+    EXPECT_FALSE(window->TitleButton(2)->isHidden());
+}
+
+TEST_F(FrameDrawingTest, HotPointCrossOnlyInWindowedMode) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    AppGlobalState& app = *g_lpApp;
+    g_lpApp->w_ViewMode = 0;
+    SetFrame(320, 240);
+    app.b_PtzClickMode = 2;
+    app.w_HotPointFrames = 2;
+    app.w_HotPointRect[0] = 100;
+    app.w_HotPointRect[1] = 50;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(app.w_HotPointFrames.load(), 1);
+    const QImage shown = window->CurrentPicture().convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(shown.pixel(100, 50), qRgb(255, 0, 0));
+    EXPECT_NE(shown.pixel(10, 10), qRgb(255, 0, 0));
+
+    window->OnFitScreen();
+    SetFrame(320, 240);
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(app.w_HotPointFrames.load(), 1);
+}
+
+TEST_F(FrameDrawingTest, FrameCopyHandsTheDoubledFrameOver) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    AppGlobalState& app = *g_lpApp;
+    SetFrame(704, 240);
+    app.f_FrameCopyRequest = true;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_FALSE(app.f_FrameCopyRequest.load());
+    EXPECT_EQ(app.w_CopyWidth, 704);
+    EXPECT_EQ(app.w_CopyHeight, 480);
+    EXPECT_EQ(app.h_FrameCopySem->Wait(0ms), platform::WaitResult::Signaled);
+    EXPECT_EQ(
+        0, std::memcmp(app.lp_FrameCopyBuffer.get(), app.lp_DoubleLineBuffer.get(), 704 * 480 * 3));
+}
+
+TEST_F(FrameDrawingTest, SnapshotFailureIsReported) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    SetFrame(320, 240);
+    settings().m_strSnapshotPath = (window_test::SkinFolder() / "no" / "such" / "folder").string();
+    g_lpApp->f_SnapshotRequest = true;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_FALSE(g_lpApp->f_SnapshotRequest.load());
+    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4116});
+
+    test_support::TempDir shots;
+    settings().m_strSnapshotPath = shots.path().string();
+    g_lpApp->f_SnapshotRequest = true;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(shots.path()), {}), 1);
+}
+
+TEST_F(FrameDrawingTest, AlarmTextIsTheLowestAlarmedChannel) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    SetFrame(320, 240);
+    C_FrameHeaderParser.m_wAlarmData = 0x0004;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(window->AlarmText(), "3");
+    C_FrameHeaderParser.m_wAlarmData = 0;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(window->AlarmText(), "");
+}
+
+TEST_F(FrameDrawingTest, RatesEveryTwoSeconds) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    AppGlobalState& app = *g_lpApp;
+    SetFrame(320, 240);
+    app.dw_RateTick = static_cast<std::uint32_t>(clock.NowMs());
+    const std::uint32_t start = app.dw_FrameCount;
+    window->OnRateTimer();  // the period's start count
+    clock.Advance(1999ms);
+    app.dw_FrameCount = start + 50;
+    app.dw_ByteCount = 400'000;
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(window->StatusText(), "Start to get image!!");
+    clock.Advance(1ms);
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(window->StatusText(), "FR:25.00 fps DR:1562 kbps ");
+    app.f_VideoLoss = true;
+    clock.Advance(2000ms);
+    ASSERT_EQ(Draw(), 1);
+    EXPECT_EQ(window->StatusText(), "Video Loss!");
+}
+
+struct StatusCase {
+    std::uint64_t code;
+    std::uint64_t value;
+    const char* want;  // null: unchanged
+};
+
+TEST_F(FrameDrawingTest, LoginStatusCodes) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    const StatusCase cases[] = {
+        {0, 125, "ESCAPED TIME:  02:05"},
+        {0, 6000, "ESCAPED TIME:  00:00"},
+        {1, 0, "Start login"},
+        {2, 0, "Server is too busy!! Try later !!"},
+        {3, 0, "Login process is failed,wait a moment !!"},
+        {4, 0, nullptr},
+        {7, 0, "System relogin too many user.Wait for 40 sec!!\nApplication will try again."},
+        {8, 0, nullptr},
+        {9, 0, nullptr},
+    };
+    for (const StatusCase& c : cases) {
+        SCOPED_TRACE(c.code);
+        window->SetStatusText("unchanged");
+        ASSERT_TRUE(
+            platform::PostWindowMessage(window->Handle(), WM_SHOWLOGINSTATUS, c.value, c.code));
+        Pump();
+        EXPECT_EQ(window->StatusText(), c.want != nullptr ? c.want : "unchanged");
+    }
+    // 5 and 6 paint the connect button's states.
+    CQelButton* connect = window->FindButton(1002);
+    ASSERT_NE(connect, nullptr);
+    platform::PostWindowMessage(window->Handle(), WM_SHOWLOGINSTATUS, 0, 6);
+    Pump();
+    EXPECT_EQ(connect->StateIndex(), 1);
+    platform::PostWindowMessage(window->Handle(), WM_SHOWLOGINSTATUS, 0, 5);
+    Pump();
+    EXPECT_EQ(connect->StateIndex(), 0);
+}
+
+// While frames arrive as fast as the drawing thread can take them, the GUI
+// thread still handles its input: each posted mouse move is seen within a
+// bounded number of event-loop turns.
+TEST_F(FrameDrawingTest, InputIsHandledWhileFramesArrive) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    AppGlobalState& app = *g_lpApp;
+    app.w_ViewMode = 0;
+    SetFrame(704, 240);
+    window->show();
+    std::atomic<bool> stop{false};
+    std::atomic<int> drawn{0};
+    std::thread drawing([&] {
+        while (!stop) {
+            window->DrawVideoFrame();
+            ++drawn;
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        const QPointF point(10 + i, 20 + i);
+        QCoreApplication::postEvent(
+            window.get(), new QMouseEvent(QEvent::MouseMove, point, window->mapToGlobal(point),
+                                          Qt::NoButton, Qt::NoButton, Qt::NoModifier));
+        int turns = 0;
+        while (app.pt_MousePoint[0] != 10 + i && turns < 50) {
+            Pump();
+            ++turns;
+        }
+        EXPECT_LT(turns, 50) << "move " << i;
+    }
+    stop = true;
+    drawing.join();
+    EXPECT_GT(drawn.load(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#pragma once
+
+// A main window over a scripted device on 127.0.0.1 that acts as one of the
+// simulator's products, with the drawn skin beside the program and a fixed
+// 1920 x 1080 work area. Nothing starts the stream threads: the window's
+// start events exist so that its set-up completes, and the frame drawing is
+// driven by the tests themselves.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/login/login_exchange.h"
+#include "core/state/app_global_state.h"
+#include "liveview/window/live_view_services.h"
+#include "liveview/window/main_window.h"
+#include "liveview/window/skin_flags.h"
+#include "platform/clock.h"
+#include "platform/program_folder.h"
+#include "platform/window.h"
+#include "tests/core/device_command_fixture.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
+#include "tools/devicesim/device_model.h"
+#include "tools/skingen/main_skin.h"
+
+namespace window_test {
+
+namespace fs = std::filesystem;
+
+// A program folder with the drawn skin, shared by the whole test program.
+inline const fs::path& SkinFolder() {
+    static test_support::TempDir* dir = [] {
+        auto* made = new test_support::TempDir();
+        skingen::WriteMainSkin(made->path());
+        return made;
+    }();
+    return dir->path();
+}
+
+inline fs::path ArtifactsFolder() {
+    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
+    const fs::path artifacts =
+        folder != nullptr && *folder != '\0' ? fs::path(folder) : SkinFolder() / "artifacts";
+    fs::create_directories(artifacts);
+    return artifacts;
+}
+
+inline const QRect kWorkArea(0, 0, 1920, 1080);
+
+class WindowTest : public command_test::DeviceCommandTest {
+protected:
+    void SetUp() override {
+        DeviceCommandTest::SetUp();
+        test_support::EnsureQtApp();
+        platform::SetProgramFolder(SkinFolder());
+        ResetSkinFlags();
+        // The defaults of Setting.ini.
+        settings().m_dwImageResolution = 1;
+        settings().m_bySelectedChannel = 1;
+        g_lpApp->h_StartToGetJpegImageEvent = std::make_unique<platform::Event>(false, false);
+        g_lpApp->h_StartConnectionThreadEvent = std::make_unique<platform::Event>(false, false);
+        g_lpApp->h_FinishShowImageJobEvent = std::make_unique<platform::Event>(false, false);
+    }
+    void TearDown() override {
+        window.reset();
+        ResetSkinFlags();
+        platform::ResetProgramFolder();
+        DeviceCommandTest::TearDown();
+    }
+
+    // Acts as `product` at `level`, logs in and opens the window; the
+    // set-up's result.
+    int Open(const std::string& product, int level = 30, int videoMode = 0,
+             void (*adjust)(devicesim::DeviceProfile&) = nullptr) {
+        devicesim::DeviceProfile profile = devicesim::ProfileForProduct(product).value();
+        profile.userLevel = level;
+        profile.videoMode = videoMode;
+        if (adjust != nullptr)
+            adjust(profile);
+        model = &device.EnableDeviceModel("tresk", "tresk", profile);
+        // A new login starts from an empty linked-device table.
+        g_lpApp->C_ControlD.Reset();
+        if (LoginExchange("tresk", "tresk", LoginPath::kLoginDialog) != kLoginOk)
+            return -1;
+        window = std::make_unique<CDravelinDlg>();
+        window->SetWorkArea(kWorkArea);
+        const int result = window->OnInitDialog();
+        platform::ProcessPostedMessages();
+        return result;
+    }
+
+    void Pump() {
+        platform::ProcessPostedMessages();
+        QApplication::processEvents();
+    }
+
+    static void SavePicture(QWidget& widget, const std::string& name) {
+        widget.show();
+        QApplication::processEvents();
+        const QImage shot = widget.grab().toImage();
+        EXPECT_TRUE(shot.save(QString::fromStdString((ArtifactsFolder() / name).string()), "PNG"));
+    }
+
+    platform::ManualClock clock;
+    platform::ScopedClockSource useClock{clock};
+    devicesim::DeviceModel* model = nullptr;
+    std::unique_ptr<CDravelinDlg> window;
+};
+
+}  // namespace window_test
