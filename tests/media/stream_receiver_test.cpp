@@ -17,17 +17,19 @@
 #include <thread>
 #include <vector>
 
+#include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
+#include "core/login/kernel_message.h"
 #include "core/state/app_global_state.h"
 #include "core/state/global_state_setup.h"
-#include "core/login/kernel_message.h"
-#include "core/application/subsystem_services.h"
 #include "core/state/system_buffers.h"
-#include "core/application/trace_log.h"
 #include "media/frame_header.h"
 #include "platform/program_folder.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "tests/media/stream_fixture.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/fake_stream.h"
 #include "tests/support/qt_app.h"
@@ -46,23 +48,6 @@ constexpr char kCookie[] = "C0FFEE42";
 constexpr char kHostIp[] = "192.168.7.9";
 constexpr auto kGenerous = 30s;
 
-class StatusRecordingLiveView : public PlaceholderLiveView {
-public:
-    int SetStatusText(const std::string& text) override {
-        std::lock_guard lock(m_lock);
-        m_texts.push_back(text);
-        return 1;
-    }
-    std::vector<std::string> Texts() {
-        std::lock_guard lock(m_lock);
-        return m_texts;
-    }
-
-private:
-    std::mutex m_lock;
-    std::vector<std::string> m_texts;
-};
-
 // The receive thread against a fake device, with a consumer in the compose
 // thread's place: it takes each filled slot, copies the image and its header
 // record out, and gives the slot back.
@@ -71,7 +56,6 @@ protected:
     void SetUp() override {
         test_support::EnsureQtApp();
         platform::SetProgramFolder(m_folder.path());
-        SetLiveViewServices(&m_liveView);
         CreateGlobalState();
         AppGlobalState& app = *g_lpApp;
         ASSERT_EQ(AllocateSystemBuffer(), 1);
@@ -108,7 +92,6 @@ protected:
         FreeSystemBuffer();
         FreeSystemSemaphore();
         DeleteGlobalState();
-        SetLiveViewServices(nullptr);
         platform::ResetProgramFolder();
     }
 
@@ -209,7 +192,8 @@ protected:
     }
 
     test_support::TempDir m_folder;
-    StatusRecordingLiveView m_liveView;
+    test_support::RecordingLiveView m_liveView;
+    test_support::ScopedLiveViewRegistration m_registered{m_liveView};
     FakeDevice m_device;
     StreamReceiveSettings m_settings;
     platform::Thread m_receiver;
@@ -586,7 +570,7 @@ TEST_P(StreamReceiverLayoutTest, OnlyAcceptedFramesActOnTheirHeaders) {
     Start(stream, GetParam());
     ASSERT_TRUE(WaitForFrames(1));
     ExpectReceived(script, Indices({2}));
-    EXPECT_TRUE(m_liveView.Texts().empty());
+    EXPECT_TRUE(m_liveView.StatusTexts().empty());
 }
 
 TEST_F(StreamReceiverTest, AnAcceptedFrameActsOnItsHeader) {
@@ -597,7 +581,7 @@ TEST_F(StreamReceiverTest, AnAcceptedFrameActsOnItsHeader) {
     FakeStream stream(script);
     Start(stream, FrameHeaderLayout::kNew);
     ASSERT_TRUE(WaitForFrames(1));
-    EXPECT_EQ(m_liveView.Texts(), std::vector<std::string>{kNetworkBackupStatusText});
+    EXPECT_EQ(m_liveView.StatusTexts(), std::vector<std::string>{kNetworkBackupStatusText});
 }
 
 // ---- the ends of the thread -------------------------------------------------------
