@@ -11,16 +11,18 @@ root=$PWD
 build=${KESTRUNE_TSAN_BUILD:-build-tsan}
 jobs=${KESTRUNE_TSAN_JOBS:-4}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKESTRUNE_TSAN=ON -DKESTRUNE_SANITIZE=OFF -DKESTRUNE_TESTS=ON
-cmake --build "$build" -j "$jobs"
-
+# Set before building: the build runs the skin generator, itself built
+# with ThreadSanitizer, and Qt's own thread pool needs the suppressions.
 export QT_QPA_PLATFORM=offscreen
 opts="halt_on_error=1:second_deadlock_stack=1"
 if [[ -f $root/scripts/tsan.supp ]]; then
   opts+=":suppressions=$root/scripts/tsan.supp"
 fi
 export TSAN_OPTIONS="$opts${TSAN_EXTRA_OPTIONS:+:$TSAN_EXTRA_OPTIONS}"
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKESTRUNE_TSAN=ON -DKESTRUNE_SANITIZE=OFF -DKESTRUNE_TESTS=ON
+cmake --build "$build" -j "$jobs"
 
 cd "$build"
 echo "tsan: suites labelled threaded:"
