@@ -72,28 +72,4 @@ MessageBoxSink* SetMessageBoxSink(MessageBoxSink* sink) {
     return g_sink.exchange(sink, std::memory_order_acq_rel);
 }
 
-int RecordingMessageBoxSink::Show(unsigned textId, const std::string& text, unsigned flags) {
-    std::lock_guard lock(m_lock);
-    m_entries.push_back({textId, text, flags});
-    return m_answer;
-}
-
-std::vector<RecordingMessageBoxSink::Entry> RecordingMessageBoxSink::Entries() const {
-    std::lock_guard lock(m_lock);
-    return m_entries;
-}
-
-std::vector<unsigned> RecordingMessageBoxSink::Ids() const {
-    std::lock_guard lock(m_lock);
-    std::vector<unsigned> ids;
-    ids.reserve(m_entries.size());
-    for (const auto& e : m_entries) ids.push_back(e.textId);
-    return ids;
-}
-
-void RecordingMessageBoxSink::Clear() {
-    std::lock_guard lock(m_lock);
-    m_entries.clear();
-}
-
 }  // namespace platform

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -43,44 +41,5 @@ int ShowMessageBox(unsigned textId, const std::string& text, unsigned flags = kM
 
 // Replaces the sink (nullptr restores the default). Returns the previous one.
 MessageBoxSink* SetMessageBoxSink(MessageBoxSink* sink);
-
-// A sink for tests: records every box and answers with a fixed result.
-class RecordingMessageBoxSink : public MessageBoxSink {
-public:
-    struct Entry {
-        unsigned textId;
-        std::string text;
-        unsigned flags;
-    };
-
-    explicit RecordingMessageBoxSink(int answer = kIdOk) : m_answer(answer) {}
-    int Show(unsigned textId, const std::string& text, unsigned flags) override;
-
-    std::vector<Entry> Entries() const;
-    std::vector<unsigned> Ids() const;
-    void Clear();
-
-private:
-    mutable std::mutex m_lock;
-    std::vector<Entry> m_entries;
-    int m_answer;
-};
-
-// Installs a recording sink for the lifetime of the object (tests).
-class ScopedMessageBoxRecorder {
-public:
-    explicit ScopedMessageBoxRecorder(int answer = kIdOk)
-        : m_sink(answer), m_previous(SetMessageBoxSink(&m_sink)) {}
-    ~ScopedMessageBoxRecorder() { SetMessageBoxSink(m_previous); }
-    ScopedMessageBoxRecorder(const ScopedMessageBoxRecorder&) = delete;
-    ScopedMessageBoxRecorder& operator=(const ScopedMessageBoxRecorder&) = delete;
-
-    RecordingMessageBoxSink& sink() { return m_sink; }
-    std::vector<unsigned> Ids() const { return m_sink.Ids(); }
-
-private:
-    RecordingMessageBoxSink m_sink;
-    MessageBoxSink* m_previous;
-};
 
 }  // namespace platform

@@ -7,7 +7,8 @@
 // Three outputs stand behind the interface: the system's sound device
 // (ALSA, alsa_wave_out.h), a null output that consumes buffers at the
 // format's pace without making a sound (null_wave_out.h), used when no sound
-// device exists, and a recording output for tests (recording_wave_out.h).
+// device exists, and a recording output the tests keep with their own
+// support code.
 // OpenWaveOut picks one.
 
 #include <atomic>

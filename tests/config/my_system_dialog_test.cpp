@@ -4,6 +4,7 @@
 // changed, a failed section keeps the sheet open, REBOOT sends
 // "/Reboot.cgi", EXIT closes it. One picture of the sheet per family.
 
+#include "tests/support/recording_message_box.h"
 #include "config/sheet/my_system_dialog.h"
 
 #include <gtest/gtest.h>
@@ -142,7 +143,7 @@ protected:
 
     FakeDevice device;
     devicesim::DeviceModel* model = nullptr;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
     // The application object before the first widget.
     const bool m_qt = (test_support::EnsureQtApp(), true);
     QWidget mainWindow;

@@ -15,6 +15,7 @@
 #include "config/sheet/section_layouts.h"
 #include "platform/message_box.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/recording_message_box.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ public:  // the case table's lambdas reach the fixture
     }
 
     FakeDevice device;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
     DeviceIdentity identity;
     SystemConfigStruct base;
     SheetReadValues readValues;

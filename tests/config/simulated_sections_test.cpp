@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/recording_message_box.h"
 #include "config/sheet/read_values.h"
 #include "config/sheet/section_layouts.h"
 #include "config/sheet/section_sender.h"
@@ -46,7 +47,7 @@ protected:
     }
 
     FakeDevice device;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_P(SimulatedSections, ReadAsTheSheetReadsThem) {

@@ -14,17 +14,21 @@
 #include <string>
 #include <thread>
 
-#include "core/state/app_global_state.h"
 #include "core/dialogs/login_dialog_hooks.h"
+#include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 #include "tools/skingen/skin_set.h"
 
 namespace login_test {
+
+using test_support::PumpUntil;
 
 using test_support::FakeDevice;
 using test_support::Reply;
@@ -73,24 +77,11 @@ protected:
     }
     static inline QtMessageHandler previousHandler = nullptr;
 
-    // Delivers posted messages until the condition holds (bounded, so a
-    // fault fails the test instead of hanging it).
-    template <class Condition>
-    static bool PumpUntil(Condition condition) {
-        using namespace std::chrono_literals;
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!condition() && std::chrono::steady_clock::now() < deadline) {
-            platform::ProcessPostedMessages();
-            std::this_thread::sleep_for(1ms);
-        }
-        return condition();
-    }
-
     std::string Port() const { return std::to_string(device.port()); }
 
     static inline std::unique_ptr<test_support::TempDir> home;
     FakeDevice device;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 }  // namespace login_test

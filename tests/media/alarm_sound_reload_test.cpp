@@ -9,6 +9,8 @@
 #include <chrono>
 #include <memory>
 
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_out.h"
 #include "core/application/subsystem_services.h"
 #include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
@@ -19,7 +21,6 @@
 #include "media/media_state.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "platform/recording_wave_out.h"
 #include "platform/thread.h"
 #include "tests/media/wave_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -68,9 +69,9 @@ protected:
     }
 
     test_support::TempDir m_dir;
-    platform::RecordingWaveOut m_output;
+    test_support::RecordingWaveOut m_output;
     platform::ScopedWaveOutProvider m_installed{m_output};
-    platform::ScopedMessageBoxRecorder m_boxes;
+    test_support::ScopedMessageBoxRecorder m_boxes;
     ScopedMediaServices m_services;
 };
 

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <memory>
 
-#include "platform/recording_wave_out.h"
 #include "platform/thread.h"
 #include "tests/media/wave_bytes.h"
+#include "tests/support/recording_wave_out.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -46,7 +46,7 @@ protected:
     }
 
     test_support::TempDir m_dir;
-    platform::RecordingWaveOut m_output;
+    test_support::RecordingWaveOut m_output;
     platform::ScopedWaveOutProvider m_installed{m_output};
     CAlarmWave m_wave;
     std::shared_ptr<platform::Event> m_doneShared = std::make_shared<platform::Event>(false, false);

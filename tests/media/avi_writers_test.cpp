@@ -13,6 +13,7 @@
 #include "platform/video_compressor.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -63,7 +64,7 @@ class AviWritersTest : public testing::Test {
 protected:
     test_support::TempDir m_dir;
     fs::path m_path = m_dir / "movie.avi";
-    platform::ScopedMessageBoxRecorder m_boxes;
+    test_support::ScopedMessageBoxRecorder m_boxes;
 };
 
 // ------------------------------------------------------------------ CAviWriter

@@ -8,18 +8,16 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using test_support::ReadBytes;
+
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 std::uint32_t U32At(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
@@ -66,7 +64,7 @@ TEST_F(FrameFileWriterTest, HeaderMarksAndDataByteForByte) {
     expected.insert(expected.end(), firstMark.begin(), firstMark.end());
     expected.insert(expected.end(), secondMark.begin(), secondMark.end());
     expected.insert(expected.end(), secondMark.begin(), secondMark.end());
-    EXPECT_EQ(ReadFile(m_path), expected);
+    EXPECT_EQ(ReadBytes(m_path), expected);
 }
 
 TEST_F(FrameFileWriterTest, HeaderOnDiskFollowsEveryTenthFrame) {
@@ -85,7 +83,7 @@ TEST_F(FrameFileWriterTest, HeaderOnDiskFollowsEveryTenthFrame) {
             ASSERT_EQ(writer.WriteFrame(Bytes{7}, 0, 0, 0, (written + 1) * 1000 + 999, kLeapDay),
                       0);
         }
-        const Bytes file = ReadFile(m_path);
+        const Bytes file = ReadBytes(m_path);
         EXPECT_EQ(U32At(file, 0), step.countOnDisk) << step.frames;
         EXPECT_EQ(U32At(file, 8), step.secondsOnDisk) << step.frames;
         EXPECT_EQ(file.size(), CFrameFileWriter::kHeaderBytes + step.frames * (2 * 40 + 1));
@@ -93,7 +91,7 @@ TEST_F(FrameFileWriterTest, HeaderOnDiskFollowsEveryTenthFrame) {
         EXPECT_EQ(U32At(file, file.size() - 40), step.frames - 1);
     }
     EXPECT_TRUE(writer.RewriteHeader());
-    EXPECT_EQ(U32At(ReadFile(m_path), 0), 20u);
+    EXPECT_EQ(U32At(ReadBytes(m_path), 0), 20u);
 }
 
 TEST_F(FrameFileWriterTest, WriteFrameNowTakesTheTickCountAndTheLocalClock) {
@@ -103,7 +101,7 @@ TEST_F(FrameFileWriterTest, WriteFrameNowTakesTheTickCountAndTheLocalClock) {
         CFrameFileWriter writer(m_path, 0, 0, 0);
         ASSERT_EQ(writer.WriteFrameNow(Bytes{1, 2}, 5, 6), 0);
     }
-    const Bytes file = ReadFile(m_path);
+    const Bytes file = ReadBytes(m_path);
     ASSERT_EQ(file.size(), 80u + 40 + 2 + 40);
     EXPECT_EQ(U32At(file, 8), 123u);          // seconds in the header
     EXPECT_EQ(U32At(file, 80 + 4), 123456u);  // milliseconds in the mark
@@ -128,7 +126,7 @@ TEST_F(FrameFileWriterTest, AnExistingFileIsNeverOverwritten) {
         EXPECT_EQ(writer.WriteFrame(Bytes{1}, 0, 0, 0, 0, kLeapDay), -1);
         EXPECT_EQ(writer.WriteFrame(Bytes{1}, 0, 0, 0, 0, kLeapDay), -1);
     }
-    const Bytes file = ReadFile(m_path);
+    const Bytes file = ReadBytes(m_path);
     EXPECT_EQ(std::string(file.begin(), file.end()), "keep me");
 }
 
@@ -142,7 +140,7 @@ TEST_F(FrameFileWriterTest, AFrameThatCannotBeWrittenWholeIsCutOff) {
         }
         EXPECT_EQ(writer.WriteFrame(Bytes(10, 3), 0, 0, 0, 9000, kLeapDay), -1);
     }
-    const Bytes file = ReadFile(m_path);
+    const Bytes file = ReadBytes(m_path);
     ASSERT_EQ(file.size(), 80u + 90);
     EXPECT_EQ(U32At(file, 0), 1u);
     EXPECT_EQ(U32At(file, 8), 5u);

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "core/state/app_global_state.h"
-#include "core/state/global_state_setup.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/window_messages.h"
+#include "core/state/app_global_state.h"
+#include "core/state/global_state_setup.h"
 #include "media/alarm_record.h"
 #include "media/media_services.h"
 #include "platform/window.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 #include "tests/support/qt_app.h"
 #include "tools/streamgen/frame_header_writer.h"
 
@@ -55,23 +57,6 @@ FrameHeaderDescription FullDescription() {
     d.status.networkBackup = true;
     return d;
 }
-
-// What the parser asks of the live view.
-class RecordingLiveView : public PlaceholderLiveView {
-public:
-    int SetStatusText(const std::string& text) override {
-        statusTexts.push_back(text);
-        return 1;
-    }
-    void RequestChannel(int channel) override { channels.push_back(channel); }
-    void SetRetrStateButton(bool enabled) override { retrButtons.push_back(enabled); }
-    void PostCameraState(std::uint8_t state) override { cameraStates.push_back(state); }
-
-    std::vector<std::string> statusTexts;
-    std::vector<int> channels;
-    std::vector<bool> retrButtons;
-    std::vector<std::uint8_t> cameraStates;
-};
 
 // A recorder that records in name only.
 class RecordingAlarmRecord : public CAlarmRecord {
@@ -129,7 +114,6 @@ class FrameHeaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test_support::EnsureQtApp();
-        SetLiveViewServices(&m_liveView);
         CreateGlobalState();
         m_window.emplace();
         g_lpApp->h_MainDialogHandle = m_window->Handle();
@@ -140,7 +124,6 @@ protected:
         platform::ProcessPostedMessages();
         m_window.reset();
         DeleteGlobalState();
-        SetLiveViewServices(nullptr);
     }
 
     static void UseDevice(const char* productId, bool linkedDvr = false,
@@ -169,7 +152,9 @@ protected:
 
     std::vector<Message> Received() const { return m_window->received; }
 
-    RecordingLiveView m_liveView;
+    // What the parser asks of the live view.
+    test_support::RecordingLiveView m_liveView;
+    test_support::ScopedLiveViewRegistration m_registered{m_liveView};
     RecordingAlarmRecord m_recorder;
     std::optional<RecordingWindow> m_window;
     CFrameHeaderParser m_parser;
@@ -616,9 +601,9 @@ TEST_P(FrameHeaderMotion, SwitchesToTheLowestMovingChannel) {
     d.alarm = 0x0002;
     d.thirdAlarm = 0x0002;
     for (FrameHeaderLayout layout : {FrameHeaderLayout::kNew, FrameHeaderLayout::kOld}) {
-        m_liveView.channels.clear();
+        m_liveView.Clear();
         Feed(d, layout);
-        EXPECT_EQ(m_liveView.channels, c.requested);
+        EXPECT_EQ(m_liveView.RequestedChannels(), c.requested);
     }
 }
 
@@ -672,21 +657,21 @@ TEST_F(FrameHeaderTest, RetrStateChangeSwitchesTheButtonOnce) {
     FrameHeaderDescription on;
     on.status.retrState = 1;
     Feed(on, FrameHeaderLayout::kNew);
-    EXPECT_EQ(m_liveView.retrButtons, std::vector<bool>{true});
+    EXPECT_EQ(m_liveView.RetrButtons(), std::vector<bool>{true});
     EXPECT_EQ(g_lpApp->C_ControlD.RetrState(), 1);
     EXPECT_EQ(g_lpApp->CSettingINI.m_byAlarmAutoSwitchVideo.load(), 1);
     // The trigger follows the state stored before this header: still off.
     EXPECT_EQ(g_lpApp->CSettingINI.m_byAlarmTriggerRecord.load(), 0);
 
     Feed(on, FrameHeaderLayout::kOld);
-    EXPECT_EQ(m_liveView.retrButtons, std::vector<bool>{true});
+    EXPECT_EQ(m_liveView.RetrButtons(), std::vector<bool>{true});
     EXPECT_EQ(g_lpApp->CSettingINI.m_byAlarmTriggerRecord.load(), 1);
 
     g_lpApp->CSettingINI.m_byAlarmAutoSwitchVideo = 0;
     FrameHeaderDescription off;
     off.status.retrState = 0;
     Feed(off, FrameHeaderLayout::kOld);
-    EXPECT_EQ(m_liveView.retrButtons, (std::vector<bool>{true, false}));
+    EXPECT_EQ(m_liveView.RetrButtons(), (std::vector<bool>{true, false}));
     EXPECT_EQ(g_lpApp->C_ControlD.RetrState(), 0);
     EXPECT_EQ(g_lpApp->CSettingINI.m_byAlarmAutoSwitchVideo.load(), 0);
 }
@@ -696,8 +681,8 @@ TEST_F(FrameHeaderTest, NetworkBackupShowsItsStatusTextForEveryFrame) {
     d.status.networkBackup = true;
     Feed(d, FrameHeaderLayout::kNew);
     Feed(d, FrameHeaderLayout::kOld);
-    EXPECT_EQ(m_liveView.statusTexts, (std::vector<std::string>{"Network backup,stop video!!",
-                                                                "Network backup,stop video!!"}));
+    EXPECT_EQ(m_liveView.StatusTexts(), (std::vector<std::string>{"Network backup,stop video!!",
+                                                                  "Network backup,stop video!!"}));
 }
 
 TEST_F(FrameHeaderTest, CameraStateReachesTheToolbarOfQ9C0Only) {
@@ -707,12 +692,12 @@ TEST_F(FrameHeaderTest, CameraStateReachesTheToolbarOfQ9C0Only) {
     d.status.qvga = 1;
     UseDevice("Q8A7");
     const Fed skipped = Feed(d, FrameHeaderLayout::kNew);
-    EXPECT_TRUE(m_liveView.cameraStates.empty());
+    EXPECT_TRUE(m_liveView.CameraStates().empty());
     EXPECT_EQ(skipped.headerLength, 14u);  // the byte is in the header all the same
     EXPECT_EQ(skipped.record.byQVGA, 1);
     UseDevice("Q9C0");
     Feed(d, FrameHeaderLayout::kNew);
-    EXPECT_EQ(m_liveView.cameraStates, std::vector<std::uint8_t>{0xC3});
+    EXPECT_EQ(m_liveView.CameraStates(), std::vector<std::uint8_t>{0xC3});
 }
 
 // ---- the image-start gate ----------------------------------------------------
@@ -742,10 +727,10 @@ TEST_F(FrameHeaderTest, NothingHappensForAFrameThatDoesNotStartAsTheDevicesJpegs
         }
     }
     EXPECT_TRUE(Received().empty());
-    EXPECT_TRUE(m_liveView.statusTexts.empty());
-    EXPECT_TRUE(m_liveView.channels.empty());
-    EXPECT_TRUE(m_liveView.retrButtons.empty());
-    EXPECT_TRUE(m_liveView.cameraStates.empty());
+    EXPECT_TRUE(m_liveView.StatusTexts().empty());
+    EXPECT_TRUE(m_liveView.RequestedChannels().empty());
+    EXPECT_TRUE(m_liveView.RetrButtons().empty());
+    EXPECT_TRUE(m_liveView.CameraStates().empty());
     EXPECT_TRUE(m_recorder.starts.empty());
     EXPECT_EQ(g_lpApp->st_DeviceTime.Get(), SystemTime{});
     EXPECT_EQ(g_lpApp->C_ControlD.RetrState(), 0);
@@ -759,9 +744,9 @@ TEST_F(FrameHeaderTest, NothingHappensForAFrameThatDoesNotStartAsTheDevicesJpegs
     EXPECT_TRUE(Feed(d, FrameHeaderLayout::kNew).evaluated);
     EXPECT_FALSE(m_parser.Evaluate(kJpegStart));
     EXPECT_EQ(Received(), std::vector{kSoundStart});
-    EXPECT_EQ(m_liveView.channels, std::vector<int>{2});
-    EXPECT_EQ(m_liveView.retrButtons, std::vector<bool>{true});
-    EXPECT_EQ(m_liveView.statusTexts.size(), 1u);
+    EXPECT_EQ(m_liveView.RequestedChannels(), std::vector<int>{2});
+    EXPECT_EQ(m_liveView.RetrButtons(), std::vector<bool>{true});
+    EXPECT_EQ(m_liveView.StatusTexts().size(), 1u);
     EXPECT_EQ(m_recorder.starts.size(), 1u);
     EXPECT_EQ(g_lpApp->st_DeviceTime.Get(), (SystemTime{2011, 4, 0, 5, 6, 7, 8, 0}));
 
@@ -770,7 +755,7 @@ TEST_F(FrameHeaderTest, NothingHappensForAFrameThatDoesNotStartAsTheDevicesJpegs
     d.packedDate = 0x1F06FB42;
     EXPECT_TRUE(Feed(d, FrameHeaderLayout::kNew).evaluated);
     EXPECT_EQ(Received(), (std::vector{kSoundStart, kRedrawInfo, kSoundStart}));
-    EXPECT_EQ(m_liveView.cameraStates, std::vector<std::uint8_t>{0x83});
+    EXPECT_EQ(m_liveView.CameraStates(), std::vector<std::uint8_t>{0x83});
     EXPECT_EQ(m_parser.CurrentHeader().dwHeaderLength, kMaxNewLayoutHeaderBytes);
 }
 

@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_contents.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/kst_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
+
+using test_support::ReadBytes;
 
 using Bytes = std::vector<std::uint8_t>;
 using test_support::ReadKstFile;
@@ -29,11 +32,6 @@ void ExpectFields(std::span<const std::uint8_t> bytes, std::initializer_list<Fie
                   f.value)
             << "offset " << f.offset;
     }
-}
-
-Bytes FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 FrameMarkEntry Entry(std::uint32_t timeValue, bool videoLoss = false) {
@@ -184,7 +182,7 @@ TEST_F(RecordFileTest, OneFrameFile) {
     ASSERT_TRUE(file.Close(SampleHeader()));
     EXPECT_FALSE(file.IsOpen());
 
-    const Bytes bytes = FileBytes(dir / "ONE.kst");
+    const Bytes bytes = ReadBytes(dir / "ONE.kst");
     ASSERT_EQ(bytes.size(), 90u + 31 + 100 + 8 + 4);
     // First and last time value, frame count; index (90, 0) and count 1.
     ExpectFields(bytes, {{40, {0x09, 0x03, 0, 0, 0x09, 0x03, 0, 0, 1, 0, 0, 0}},
@@ -240,7 +238,7 @@ TEST_F(RecordFileTest, AFrameAsLargeAsARingSlotFits) {
 TEST_F(RecordFileTest, ClosedBeforeAnyFrameHoldsAHeaderAndACountOfZero) {
     ASSERT_TRUE(file.Create(dir.path(), "EMPTY"));
     ASSERT_TRUE(file.Close(SampleHeader()));  // the header was never written
-    EXPECT_EQ(FileBytes(dir / "EMPTY.kst").size(), 94u);
+    EXPECT_EQ(ReadBytes(dir / "EMPTY.kst").size(), 94u);
     const auto read = ReadKstFile(dir / "EMPTY.kst");
     EXPECT_TRUE(read.problems.empty()) << ::testing::PrintToString(read.problems);
     EXPECT_TRUE(read.closed);
@@ -272,7 +270,7 @@ TEST_F(RecordFileTest, SameNameGetsASuffixAndNothingIsReplaced) {
     }
     EXPECT_EQ(paths, (std::vector<std::filesystem::path>{dir / "TAKEN_2.kst", dir / "TAKEN_3.kst",
                                                          dir / "TAKEN_4.kst"}));
-    EXPECT_EQ(FileBytes(dir / "TAKEN.kst").size(), 15u);
+    EXPECT_EQ(ReadBytes(dir / "TAKEN.kst").size(), 15u);
 }
 
 TEST_F(RecordFileTest, CreateFailsWithoutAUsableFolder) {

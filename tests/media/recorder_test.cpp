@@ -28,9 +28,13 @@
 #include "media/user_record.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/kst_reader.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -40,42 +44,6 @@ using test_support::ReadKstFile;
 
 constexpr unsigned kRecordFileFailed = 4018;
 
-class RecordingLiveView : public PlaceholderLiveView {
-public:
-    int SetStatusText(const std::string& text) override {
-        std::lock_guard lock(m_lock);
-        m_status.push_back(text);
-        return 1;
-    }
-    int SetCommandButtonsState(std::uint32_t bits, std::uint8_t state) override {
-        std::lock_guard lock(m_lock);
-        m_buttons.emplace_back(bits, state);
-        return 1;
-    }
-    void ClearInfoTexts() override {
-        std::lock_guard lock(m_lock);
-        ++m_infoCleared;
-    }
-    std::vector<std::string> Status() {
-        std::lock_guard lock(m_lock);
-        return m_status;
-    }
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> Buttons() {
-        std::lock_guard lock(m_lock);
-        return m_buttons;
-    }
-    int InfoCleared() {
-        std::lock_guard lock(m_lock);
-        return m_infoCleared;
-    }
-
-private:
-    std::mutex m_lock;
-    std::vector<std::string> m_status;
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> m_buttons;
-    int m_infoCleared = 0;
-};
-
 struct FedFrame {
     Bytes jpeg;
     bool videoLoss = false;
@@ -84,7 +52,6 @@ struct FedFrame {
 class RecorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetLiveViewServices(&liveView);
         g_lpApp = new AppGlobalState();
         CSettingINI& settings = g_lpApp->CSettingINI;
         std::filesystem::create_directory(dir / "program");
@@ -124,7 +91,6 @@ protected:
         delete g_lpApp;
         g_lpApp = nullptr;
         g_szSessionCookie.Clear();
-        SetLiveViewServices(nullptr);
     }
 
     static CAlarmRecord& Alarm() { return GetMediaState().C_AlarmRecord; }
@@ -163,11 +129,7 @@ protected:
     // taking up a recording after its start event.
     template <typename Predicate>
     static void WaitUntil(Predicate done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done()) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "gave up waiting";
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        ASSERT_TRUE(test_support::WaitUntil(done));
     }
     static void AlarmTakesFrames() {
         WaitUntil([] { return Alarm().Feed().IsRecording(); });
@@ -231,9 +193,10 @@ protected:
         std::chrono::system_clock::from_time_t(1'715'951'099);
 
     test_support::TempDir dir;
-    RecordingLiveView liveView;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::RecordingLiveView liveView;
+    test_support::ScopedMessageBoxRecorder boxes;
     ScopedMediaServices media;
+    test_support::ScopedLiveViewRegistration registered{liveView};
 
 private:
     std::uint32_t m_nextTime = 1;
@@ -380,7 +343,7 @@ TEST_F(RecorderTest, AnAlarmFileThatCannotBeCreatedIsReportedOnceAndHoldsNothing
     const std::string folder = (dir / "plain-file").string();
     EXPECT_EQ(Alarm().StartRecord(folder, 0), 0);
     EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{kRecordFileFailed});
-    EXPECT_EQ(liveView.Status(),
+    EXPECT_EQ(liveView.StatusTexts(),
               std::vector<std::string>{std::string(LoadText(kRecordFileFailed))});
     // The parser leaves this alarm alone; the stream goes on.
     EXPECT_TRUE(Alarm().IsRecording());
@@ -604,7 +567,7 @@ TEST_F(RecorderTest, AUserFileThatCannotBeCreatedIsReportedAndNothingWaits) {
     EXPECT_EQ(User().StartRecord((dir / "plain-file").string()), 0);
     EXPECT_EQ(User().StartRecord(""), 0);
     EXPECT_FALSE(User().IsActive());
-    EXPECT_EQ(liveView.Status().size(), 2u);
+    EXPECT_EQ(liveView.StatusTexts().size(), 2u);
     EXPECT_TRUE(boxes.Ids().empty());  // the record button shows the box
     Feed(3);
     EXPECT_EQ(User().StopRecord(), 1);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/recording_message_box.h"
 #include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
 #include "media/pre_alarm_ring.h"
@@ -369,7 +370,7 @@ TEST_F(ScheduleRecorderTest, StoppedBeforeTheFirstFrameLeavesAnEmptyClosedFile) 
 }
 
 TEST_F(ScheduleRecorderTest, AFileThatCannotBeCreatedEndsTheThreadWithAMessage) {
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
     g_lpApp->CSettingINI.m_strRecordPath = (m_dir.path() / "missing").string();
     Schedule(0, -1s, 1h);
     Start();

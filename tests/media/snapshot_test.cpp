@@ -16,17 +16,15 @@
 
 #include "media/jpeg_codec_adapter.h"
 #include "platform/jpeg_codec.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 #include "tools/streamgen/device_jpeg.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using test_support::ReadBytes;
 
-std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+namespace fs = std::filesystem;
 
 std::uint32_t Little(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
     std::uint32_t value = 0;
@@ -74,7 +72,7 @@ TEST_F(Snapshot, JpegLandsInTheFolderAndReadsBack) {
     ASSERT_EQ(SaveSnapshotFile(m_folder, picture, 320, 240, 1, SnapshotTime()), 1);
     EXPECT_EQ(m_folder, m_dir.path().string() + "/") << "the setting keeps the added separator";
 
-    const auto jpeg = ReadFile(m_dir / "071203T154502.jpg");
+    const auto jpeg = ReadBytes(m_dir / "071203T154502.jpg");
     ASSERT_GE(jpeg.size(), 4u);
     EXPECT_EQ(jpeg[0], 0xFF);
     EXPECT_EQ(jpeg[1], 0xD8);
@@ -103,7 +101,7 @@ TEST_P(BitmapSnapshot, IsA24BitBitmapWithPaddedBottomUpRows) {
     const auto [width, height, fileBytes] = GetParam();
     const auto picture = TestPicture(width, height);
     ASSERT_EQ(SaveSnapshotFile(m_folder, picture, width, height, 0, SnapshotTime()), 1);
-    const auto bmp = ReadFile(m_dir / "071203T154502.bmp");
+    const auto bmp = ReadBytes(m_dir / "071203T154502.bmp");
     ASSERT_EQ(bmp.size(), fileBytes);
 
     const struct {
@@ -165,16 +163,17 @@ TEST_P(SameSecond, EverySnapshotKeepsItsOwnFile) {
     std::vector<std::uint8_t> third(first.size(), 0x77);
 
     ASSERT_EQ(SaveSnapshotFile(m_folder, first, 64, 48, jpegFlag, SnapshotTime()), 1);
-    const auto firstFile = ReadFile(m_dir / ("071203T154502" + ext));
+    const auto firstFile = ReadBytes(m_dir / ("071203T154502" + ext));
     ASSERT_EQ(SaveSnapshotFile(m_folder, second, 64, 48, jpegFlag, SnapshotTime()), 1);
     ASSERT_EQ(SaveSnapshotFile(m_folder, third, 64, 48, jpegFlag, SnapshotTime()), 1);
 
     EXPECT_EQ(FilesIn(m_dir.path()),
               (std::vector<std::string>{"071203T154502" + ext, "071203T154502_2" + ext,
                                         "071203T154502_3" + ext}));
-    EXPECT_EQ(ReadFile(m_dir / ("071203T154502" + ext)), firstFile) << "first snapshot overwritten";
-    EXPECT_NE(ReadFile(m_dir / ("071203T154502_2" + ext)),
-              ReadFile(m_dir / ("071203T154502_3" + ext)));
+    EXPECT_EQ(ReadBytes(m_dir / ("071203T154502" + ext)), firstFile)
+        << "first snapshot overwritten";
+    EXPECT_NE(ReadBytes(m_dir / ("071203T154502_2" + ext)),
+              ReadBytes(m_dir / ("071203T154502_3" + ext)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SameSecond, ::testing::Values(0, 1),
@@ -187,7 +186,7 @@ TEST_F(Snapshot, GivesUpWhenEverySuffixIsTaken) {
         std::ofstream(m_dir / ("071203T154502_" + std::to_string(n) + ".bmp")) << "x";
     }
     EXPECT_EQ(SaveSnapshotFile(m_folder, picture, 16, 16, 0, SnapshotTime()), 0);
-    EXPECT_EQ(ReadFile(m_dir / "071203T154502.bmp"), std::vector<std::uint8_t>{'x'});
+    EXPECT_EQ(ReadBytes(m_dir / "071203T154502.bmp"), std::vector<std::uint8_t>{'x'});
 }
 
 TEST_F(Snapshot, FolderThatCannotTakeTheFileFails) {

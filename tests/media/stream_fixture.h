@@ -14,6 +14,7 @@
 
 #include "media/frame_header.h"
 #include "tests/support/fake_stream.h"
+#include "tests/support/file_contents.h"
 #include "tools/streamgen/device_jpeg.h"
 #include "tools/streamgen/frame_header_writer.h"
 
@@ -83,11 +84,8 @@ struct ReceivedFrame {
 };
 
 inline std::vector<std::string> TraceLines(const std::filesystem::path& folder) {
-    std::ifstream in(folder / "trace.log", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
     std::vector<std::string> lines;
-    std::string all = text.str();
+    const std::string all = test_support::ReadAll(folder / "trace.log");
     std::size_t start = 0;
     for (std::size_t end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2) {
         lines.push_back(all.substr(start, end - start));

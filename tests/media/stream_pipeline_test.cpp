@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
+#include "core/login/process_control.h"
 #include "core/state/app_global_state.h"
 #include "core/state/global_state_setup.h"
-#include "core/login/process_control.h"
-#include "core/application/subsystem_services.h"
 #include "core/state/system_buffers.h"
-#include "core/application/trace_log.h"
 #include "media/decode_show.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
@@ -26,12 +26,17 @@
 #include "platform/clock.h"
 #include "platform/program_folder.h"
 #include "tests/media/stream_fixture.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/fake_stream.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
+
+using test_support::WaitUntil;
 
 using namespace std::chrono_literals;
 using namespace stream_test;
@@ -59,10 +64,11 @@ struct Drawing {
     std::uint64_t pictureHash = 0;
 };
 
-// The main window of these tests: records each drawing and each channel made
-// current. With finishDraws off it never reports a drawing finished, as the
-// window does while it is not connected.
-class PictureLiveView : public PlaceholderLiveView {
+// The main window of these tests: records each drawing besides what the kit's
+// recording window keeps (channels made current, status texts). With
+// finishDraws off it never reports a drawing finished, as the window does
+// while it is not connected.
+class PictureLiveView : public test_support::RecordingLiveView {
 public:
     int DrawVideoFrame() override {
         AppGlobalState& app = *g_lpApp;
@@ -82,20 +88,7 @@ public:
         m_changed.notify_all();
         if (!finishDraws)
             return 1;
-        return PlaceholderLiveView::DrawVideoFrame();
-    }
-    void SetCurrentChannel(int channelIndex) override {
-        std::lock_guard lock(m_lock);
-        m_channels.push_back(channelIndex);
-    }
-    int SetStatusText(const std::string& text) override {
-        std::lock_guard lock(m_lock);
-        m_statusTexts.push_back(text);
-        return 1;
-    }
-    std::vector<std::string> StatusTexts() {
-        std::lock_guard lock(m_lock);
-        return m_statusTexts;
+        return RecordingLiveView::DrawVideoFrame();
     }
 
     bool WaitForDrawings(std::size_t count) {
@@ -106,10 +99,6 @@ public:
         std::lock_guard lock(m_lock);
         return m_drawings;
     }
-    std::vector<int> Channels() {
-        std::lock_guard lock(m_lock);
-        return m_channels;
-    }
 
     std::atomic<bool> finishDraws{true};
 
@@ -117,8 +106,6 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<Drawing> m_drawings;
-    std::vector<int> m_channels;
-    std::vector<std::string> m_statusTexts;
 };
 
 // The picture the decoder makes of a JPEG, as the drawing would see it.
@@ -138,7 +125,6 @@ protected:
     void SetUp() override {
         test_support::EnsureQtApp();
         platform::SetProgramFolder(m_folder.path());
-        SetLiveViewServices(&m_liveView);
         CreateGlobalState();
         AppGlobalState& app = *g_lpApp;
         InitTraceLog(300, m_folder.path());
@@ -166,7 +152,6 @@ protected:
         FreeSystemSemaphore();
         CloseTraceLog();
         DeleteGlobalState();
-        SetLiveViewServices(nullptr);
         SetStreamReceiveSettings({});
         C_FrameHeaderParser.SetNewLayout(false);
         platform::ResetProgramFolder();
@@ -207,16 +192,6 @@ protected:
         app.h_EndofShowImageEvent->Set();
         app.h_EndofGetJpegImageEvent->Set();
     }
-    template <typename Condition>
-    static bool WaitUntil(Condition condition) {
-        const auto deadline = std::chrono::steady_clock::now() + kGenerous;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
-    }
     static bool EndsByItself(const ThreadPtr& thread) {
         return WaitUntil([&] { return !thread || !thread->Running(); });
     }
@@ -232,6 +207,7 @@ protected:
     test_support::TempDir m_folder;
     PictureLiveView m_liveView;
     ScopedMediaServices m_media;
+    test_support::ScopedLiveViewRegistration m_registered{m_liveView};
     FakeDevice m_device;
 };
 
@@ -259,7 +235,7 @@ TEST_P(StreamPipelineLayoutTest, FramesTravelFromTheDeviceToTheDrawingAndTheReco
         EXPECT_FALSE(drawings[n].videoLoss);
         EXPECT_EQ(drawings[n].pictureHash, DecodedHash(SmallJpegs().Frame(n))) << n;
     }
-    EXPECT_EQ(m_liveView.Channels(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(m_liveView.CurrentChannels(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(g_lpApp->dw_FrameCount, kFrames);
     EXPECT_EQ(StoredFrameSpacing(0), 5u);  // time values 1 apart, times 5
 
@@ -376,7 +352,7 @@ TEST_F(StreamPipelineTest, AFrameThatDoesNotDecodeIsSkipped) {
     EXPECT_EQ(drawings[0].pictureHash, DecodedHash(SmallJpegs().Frame(0)));
     EXPECT_EQ(drawings[1].pictureHash, DecodedHash(SmallJpegs().Frame(3)));
     EXPECT_EQ(drawings[1].frameCount, 2u);
-    EXPECT_EQ(m_liveView.Channels(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(m_liveView.CurrentChannels(), (std::vector<int>{0, 1, 2, 3}));
     // The two dropped frames in a row are reported once.
     EXPECT_EQ(m_liveView.StatusTexts(), std::vector<std::string>{"The picture cannot be shown!!"});
     const CPreAlarmRing& ring = GetMediaState().C_PreAlarmRing;

@@ -29,6 +29,8 @@
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "tests/media/stream_fixture.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/fake_stream.h"
 #include "tests/support/qt_app.h"
@@ -47,23 +49,6 @@ constexpr char kCookie[] = "C0FFEE42";
 constexpr char kHostIp[] = "192.168.7.9";
 constexpr auto kGenerous = 30s;
 
-class StatusRecordingLiveView : public PlaceholderLiveView {
-public:
-    int SetStatusText(const std::string& text) override {
-        std::lock_guard lock(m_lock);
-        m_texts.push_back(text);
-        return 1;
-    }
-    std::vector<std::string> Texts() {
-        std::lock_guard lock(m_lock);
-        return m_texts;
-    }
-
-private:
-    std::mutex m_lock;
-    std::vector<std::string> m_texts;
-};
-
 // The receive thread against a fake device, with a consumer in the compose
 // thread's place: it takes each filled slot, copies the image and its header
 // record out, and gives the slot back.
@@ -72,7 +57,6 @@ protected:
     void SetUp() override {
         test_support::EnsureQtApp();
         platform::SetProgramFolder(m_folder.path());
-        SetLiveViewServices(&m_liveView);
         CreateGlobalState();
         AppGlobalState& app = *g_lpApp;
         ASSERT_EQ(AllocateSystemBuffer(), 1);
@@ -109,7 +93,6 @@ protected:
         FreeSystemBuffer();
         FreeSystemSemaphore();
         DeleteGlobalState();
-        SetLiveViewServices(nullptr);
         platform::ResetProgramFolder();
     }
 
@@ -210,7 +193,8 @@ protected:
     }
 
     test_support::TempDir m_folder;
-    StatusRecordingLiveView m_liveView;
+    test_support::RecordingLiveView m_liveView;
+    test_support::ScopedLiveViewRegistration m_registered{m_liveView};
     FakeDevice m_device;
     StreamReceiveSettings m_settings;
     platform::Thread m_receiver;
@@ -668,7 +652,7 @@ TEST_P(StreamReceiverLayoutTest, OnlyAcceptedFramesActOnTheirHeaders) {
     Start(stream, GetParam());
     ASSERT_TRUE(WaitForFrames(1));
     ExpectReceived(script, Indices({2}));
-    EXPECT_TRUE(m_liveView.Texts().empty());
+    EXPECT_TRUE(m_liveView.StatusTexts().empty());
 }
 
 TEST_F(StreamReceiverTest, AnAcceptedFrameActsOnItsHeader) {
@@ -679,7 +663,7 @@ TEST_F(StreamReceiverTest, AnAcceptedFrameActsOnItsHeader) {
     FakeStream stream(script);
     Start(stream, FrameHeaderLayout::kNew);
     ASSERT_TRUE(WaitForFrames(1));
-    EXPECT_EQ(m_liveView.Texts(), std::vector<std::string>{kNetworkBackupStatusText});
+    EXPECT_EQ(m_liveView.StatusTexts(), std::vector<std::string>{kNetworkBackupStatusText});
 }
 
 // ---- the ends of the thread -------------------------------------------------------

@@ -5,35 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
+#include "tests/support/core/global_state.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 
 namespace {
 
-// Records the main-window requests of the selection, in order.
-class RecordingWindow : public PlaceholderLiveView {
-public:
-    void ChangeItemPositionForDeviceModified() override { calls.push_back("layout"); }
-    void ApplySkin(LiveSkin skin) override {
-        static constexpr const char* kNames[] = {"ntsc-qvga", "ntsc-vga", "pal-qvga", "pal-vga"};
-        calls.push_back(kNames[static_cast<int>(skin)]);
-    }
-    void ArrangeChannelButtons() override { calls.push_back("channels"); }
-
-    std::vector<std::string> calls;
-};
-
-class ViewModeTest : public ::testing::Test {
+class ViewModeTest : public test_support::GlobalStateTest {
 protected:
-    void SetUp() override {
-        g_lpApp = new AppGlobalState();
-        SetLiveViewServices(&window);
-    }
-    void TearDown() override {
-        SetLiveViewServices(nullptr);
-        delete g_lpApp;
-        g_lpApp = nullptr;
-    }
     void SetView(const char* product, std::uint8_t code, std::uint16_t row) {
         g_lpApp->str_ProductID.Set(product);
         g_lpApp->b_ViewSize = code;
@@ -41,7 +22,9 @@ protected:
         g_lpApp->w_ViewMode = row;
     }
 
-    RecordingWindow window;
+    // Records the main-window requests of the selection, in order.
+    test_support::RecordingLiveView window;
+    test_support::ScopedLiveViewRegistration registered{window};
     CViewModeSelector selector;
 };
 
@@ -74,7 +57,7 @@ TEST_P(ResetViewModeTest, SetsRowAndBothCodesWithoutRelayout) {
     EXPECT_EQ(g_lpApp->b_ViewSize, c.code);
     EXPECT_EQ(g_lpApp->b_ViewSizeOld, c.code);
     EXPECT_EQ(selector.GetPictureSizeCode(), c.code);
-    EXPECT_EQ(window.calls, Calls{});
+    EXPECT_EQ(window.LayoutCalls(), Calls{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ResetViewModeTest,
@@ -120,7 +103,7 @@ TEST_P(UpdatePictureSizeTest, SetsCodeRowAndRelaysOutOnAChange) {
     EXPECT_EQ(g_lpApp->b_ViewSize, c.code);
     EXPECT_EQ(g_lpApp->b_ViewSizeOld, c.code);
     EXPECT_EQ(g_lpApp->w_ViewMode, c.row);
-    EXPECT_EQ(window.calls, c.calls);
+    EXPECT_EQ(window.LayoutCalls(), c.calls);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -157,7 +140,7 @@ TEST_F(ViewModeTest, RelaysOutOnlyWhenTheCodeChanges) {
     for (int i = 0; i < 2; ++i) selector.UpdatePictureSize(640, 276);
     selector.UpdatePictureSize(704, 480);
 
-    EXPECT_EQ(window.calls,
+    EXPECT_EQ(window.LayoutCalls(),
               (Calls{"channels", "layout", "ntsc-vga", "channels", "layout", "pal-vga"}));
     EXPECT_EQ(g_lpApp->w_ViewMode, 2);
     EXPECT_EQ(selector.GetPictureSizeCode(), kSizePalFull);

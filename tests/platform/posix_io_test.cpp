@@ -17,7 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -182,7 +183,7 @@ TEST(PosixIoTest, ErrorsAreReported) {
 }
 
 TEST(PosixIoTest, OffsetReadsAndWritesLeaveTheFilePositionAlone) {
-    testfiles::ScratchFolder folder;
+    test_support::TempDir folder;
     UniqueFd fd(::open((folder / "f").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     ASSERT_TRUE(fd);
     ASSERT_TRUE(platform::WriteAll(fd.Get(), std::string_view("0123456789")));
@@ -193,7 +194,7 @@ TEST(PosixIoTest, OffsetReadsAndWritesLeaveTheFilePositionAlone) {
     EXPECT_EQ(std::string(four.begin(), four.end()), "2AB5");
     EXPECT_FALSE(platform::ReadExactlyAt(fd.Get(), four, 9));  // two bytes left there
     EXPECT_EQ(platform::ReadFullAt(fd.Get(), four, 9), 2);
-    EXPECT_EQ(testfiles::ReadAll(folder / "f"), "012AB56789!");
+    EXPECT_EQ(test_support::ReadAll(folder / "f"), "012AB56789!");
 
     // Offsets beyond what the system can address are refused, not wrapped.
     EXPECT_FALSE(platform::WriteAllAt(fd.Get(), std::string_view("x"), UINT64_MAX));

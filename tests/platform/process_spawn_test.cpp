@@ -14,31 +14,25 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class ProcessSpawnTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::path(testing::TempDir()) / "spawn-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     // Waits (bounded) for a file the started program writes; the program
     // renames it into place, so it is complete once it exists.
     std::string AwaitFile(const fs::path& path) const {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!fs::exists(path) && std::chrono::steady_clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_TRUE(test_support::WaitUntil([&] { return fs::exists(path); }, "the file"));
+        return test_support::ReadAll(path);
     }
 
-    fs::path m_folder;
+    test_support::TempDir m_dir;
+    const fs::path& m_folder = m_dir.path();
 };
 
 // The shell writes $1 into $2 through a temporary name.

@@ -10,15 +10,17 @@
 #include <thread>
 #include <vector>
 
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace std::string_literals;
 using platform::ProfileFile;
-using testfiles::ReadAll;
-using testfiles::ScratchFolder;
-using testfiles::WriteAll;
+using test_support::ReadAll;
+using test_support::TempDir;
+using test_support::WriteAll;
 
 // ---------------------------------------------------------------- reading
 
@@ -75,7 +77,7 @@ class ProfileRead : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ProfileRead, FindsValueAsThePlatformDoes) {
     const ReadCase& c = GetParam();
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "t.ini";
     if (!c.file.empty()) {
         WriteAll(file, c.file);
@@ -126,7 +128,7 @@ TEST(ProfileInt, LeadingDigitsSaturatingWithDefault) {
 }
 
 TEST(ProfileInt, FreeFunctionSaturatesToInt) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "t.ini";
     WriteAll(file, "[S]\nbig=3000000000\nsmall=-3000000000\nok=-12\n");
     EXPECT_EQ(platform::GetPrivateProfileInt("S", "big", 1, file), std::numeric_limits<int>::max());
@@ -140,7 +142,7 @@ TEST(ProfileInt, FreeFunctionSaturatesToInt) {
 // ---------------------------------------------------------------- writing
 
 TEST(ProfileWrite, NewFileIsSectionThenKeysInCrLf) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "new.ini";
     ProfileFile doc = ProfileFile::Load(file);
     EXPECT_FALSE(doc.ReadFailed());
@@ -151,7 +153,7 @@ TEST(ProfileWrite, NewFileIsSectionThenKeysInCrLf) {
 }
 
 TEST(ProfileWrite, ReplacesInPlaceAndKeepsEverythingElse) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "t.ini";
     WriteAll(file,
              "; header comment\n"
@@ -183,7 +185,7 @@ TEST(ProfileWrite, ReplacesInPlaceAndKeepsEverythingElse) {
 
 TEST(ProfileWrite, ReplacesTheOccurrenceThatReadsSee) {
     // A file with a duplicate key and a duplicate section.
-    ScratchFolder folder;
+    TempDir folder;
     WriteAll(folder / "d.ini", "[S]\nk=1\nk=2\n[S]\nk=3\nj=4\n");
     ProfileFile dup = ProfileFile::Load(folder / "d.ini");
     ASSERT_TRUE(dup.SetString("S", "k", "new"));
@@ -222,7 +224,7 @@ TEST(ProfileWrite, LineBreaksAndBadNamesAreRefused) {
 }
 
 TEST(ProfileWrite, FreeWriteRefusesLineBreakAndLeavesFileAlone) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "t.ini";
     WriteAll(file, "[S]\r\nk=v\r\n");
     EXPECT_FALSE(platform::WritePrivateProfileString("S", "k", "x\n[Evil]\nk=1", file));
@@ -232,7 +234,7 @@ TEST(ProfileWrite, FreeWriteRefusesLineBreakAndLeavesFileAlone) {
 }
 
 TEST(ProfileWrite, ValuesRoundTripUnlessThePlatformRulesChangeThem) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "t.ini";
     const std::string values[] = {
         "plain",      "with = sign",         "a;b", "[not a section]", "x\"y",
@@ -250,7 +252,7 @@ TEST(ProfileDamage, RandomBytesNeverBreakReadOrWrite) {
     const std::string alphabet = "[]=;\"' \t\r\nabS\0\x80\xff"s;
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     std::uniform_int_distribution<std::size_t> length(0, 400);
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "junk.ini";
     for (int round = 0; round < 300; ++round) {
         std::string junk(length(rng), ' ');
@@ -272,7 +274,7 @@ TEST(ProfileDamage, RandomBytesNeverBreakReadOrWrite) {
 }
 
 TEST(ProfileDamage, HugeLineWithoutLineEndIsDropped) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "huge.ini";
     WriteAll(file, "[S]\nk=" + std::string(ProfileFile::kMaxFileBytes + 100, 'x'));
     const ProfileFile doc = ProfileFile::Load(file);
@@ -282,7 +284,7 @@ TEST(ProfileDamage, HugeLineWithoutLineEndIsDropped) {
 }
 
 TEST(ProfileDamage, HugeValueWithinLimitIsCutByCapacity) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "long.ini";
     WriteAll(file, "[S]\nk=" + std::string(1'000'000, 'x') + "\nj=1\n");
     const ProfileFile doc = ProfileFile::Load(file);
@@ -291,7 +293,7 @@ TEST(ProfileDamage, HugeValueWithinLimitIsCutByCapacity) {
 }
 
 TEST(ProfileDamage, OversizedFileIsReadUpToItsLimits) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto bytes = folder / "bytes.ini";
     WriteAll(bytes, "[S]\nfirst=1\n" + std::string(ProfileFile::kMaxFileBytes, 'j') + "\nlate=2\n");
     const auto lines = folder / "lines.ini";
@@ -305,7 +307,7 @@ TEST(ProfileDamage, OversizedFileIsReadUpToItsLimits) {
 }
 
 TEST(ProfileDamage, NonRegularFileInItsPlaceIsUnreadableAndNotOverwritten) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto dir = folder / "dir.ini";
     std::filesystem::create_directory(dir);
     const auto fifo = folder / "fifo.ini";
@@ -334,7 +336,7 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
 }
 
 TEST(ProfileSave, FailuresAreReportedAndLeaveNoTemporaryFile) {
-    ScratchFolder folder;
+    TempDir folder;
     // A folder in the file's place.
     std::filesystem::create_directory(folder / "Setting.ini");
     EXPECT_FALSE(platform::WriteFileAtomically(folder / "Setting.ini", "x"));
@@ -351,7 +353,7 @@ TEST(ProfileSave, ReadOnlyFolderIsReported) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "the superuser may write into a read-only folder";
     }
-    ScratchFolder folder;
+    TempDir folder;
     const auto sub = folder / "ro";
     std::filesystem::create_directory(sub);
     WriteAll(sub / "t.ini", "[S]\r\nk=v\r\n");
@@ -362,7 +364,7 @@ TEST(ProfileSave, ReadOnlyFolderIsReported) {
 }
 
 TEST(ProfileSave, ReplacesAtomicallyKeepingModeAndLinks) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto real = folder / "real.ini";
     WriteAll(real, "[S]\nk=1\n");
     ::chmod(real.c_str(), 0640);
@@ -378,7 +380,7 @@ TEST(ProfileSave, ReplacesAtomicallyKeepingModeAndLinks) {
 }
 
 TEST(ProfileSave, ConcurrentSingleWritesLoseNothing) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "t.ini";
     constexpr int kThreads = 4;
     constexpr int kKeys = 25;

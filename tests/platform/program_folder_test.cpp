@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-using testfiles::ReadAll;
-using testfiles::ScopedEnv;
-using testfiles::ScratchFolder;
-using testfiles::WriteAll;
+using test_support::ReadAll;
+using test_support::ScopedEnv;
+using test_support::TempDir;
+using test_support::WriteAll;
 
 class ProgramFolderTest : public ::testing::Test {
 protected:
@@ -26,7 +28,7 @@ protected:
         return {m_folder / "bin-read-only", {m_folder / "missing-assets", m_folder / "assets"}};
     }
 
-    ScratchFolder m_folder;
+    TempDir m_folder;
 };
 
 TEST_F(ProgramFolderTest, KestruneHomeWinsOverEverything) {

@@ -2,20 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace std::string_literals;
-using testfiles::ReadAll;
-using testfiles::ScopedEnv;
-using testfiles::ScratchFolder;
-using testfiles::WriteAll;
+using test_support::ReadAll;
+using test_support::ScopedEnv;
+using test_support::TempDir;
+using test_support::WriteAll;
 
 constexpr const char* kEngineKey = "Software\\Marrowind\\Kestrune";
 
 TEST(RegistryStore, WriteThenReadAndMissingValues) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "sub" / "registry.ini";  // the folder is created on write
     platform::ScopedRegistryFile scoped(file);
     EXPECT_EQ(platform::RegistryFilePath(), file);
@@ -34,7 +36,7 @@ TEST(RegistryStore, WriteThenReadAndMissingValues) {
 }
 
 TEST(RegistryStore, LineBreaksCannotForgeOtherValues) {
-    ScratchFolder folder;
+    TempDir folder;
     platform::ScopedRegistryFile scoped(folder / "registry.ini");
     ASSERT_TRUE(platform::WriteValue(kEngineKey, "A", "1"));
     EXPECT_FALSE(platform::WriteValue(kEngineKey, "A", "x\r\nB=forged"));
@@ -44,7 +46,7 @@ TEST(RegistryStore, LineBreaksCannotForgeOtherValues) {
 }
 
 TEST(RegistryStore, DamagedFileReadsAsMissingAndIsRepairedByAWrite) {
-    ScratchFolder folder;
+    TempDir folder;
     const auto file = folder / "registry.ini";
     platform::ScopedRegistryFile scoped(file);
     WriteAll(file, "\0\xff[\n=\n[Software\\X\n"s);
@@ -54,7 +56,7 @@ TEST(RegistryStore, DamagedFileReadsAsMissingAndIsRepairedByAWrite) {
 }
 
 TEST(RegistryStore, DefaultFileFollowsTheConfigurationFolder) {
-    ScratchFolder folder;
+    TempDir folder;
     platform::SetRegistryFile({});
     {
         ScopedEnv xdg("XDG_CONFIG_HOME", (folder / "cfg").string());
@@ -106,7 +108,7 @@ class Desktop : public ::testing::TestWithParam<DesktopCase> {};
 
 TEST_P(Desktop, FromUserDirsOrHome) {
     const DesktopCase& c = GetParam();
-    ScratchFolder folder;
+    TempDir folder;
     const std::string home = (folder / "home").string();
     ScopedEnv homeEnv("HOME", home);
     ScopedEnv xdg("XDG_CONFIG_HOME", (folder / "cfg").string());
@@ -125,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Desktop, ::testing::ValuesIn(kDesktopCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DesktopFolder, UserDirsUnderHomeConfigWhenNoXdgConfigHome) {
-    ScratchFolder folder;
+    TempDir folder;
     ScopedEnv homeEnv("HOME", folder.path().string());
     ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
     std::filesystem::create_directories(folder / ".config");
@@ -134,7 +136,7 @@ TEST(DesktopFolder, UserDirsUnderHomeConfigWhenNoXdgConfigHome) {
 }
 
 TEST(DesktopFolder, NoneWithoutHome) {
-    ScratchFolder folder;
+    TempDir folder;
     std::filesystem::create_directories(folder / "cfg");
     WriteAll(folder / "cfg" / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"/data/desk\"\n");
     ScopedEnv xdg("XDG_CONFIG_HOME", (folder / "cfg").string());

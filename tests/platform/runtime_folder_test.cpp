@@ -9,13 +9,15 @@
 #include <functional>
 #include <string>
 
-#include "platform/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testfiles::ScopedEnv;
-using testfiles::ScratchFolder;
+using test_support::ScopedEnv;
+using test_support::TempDir;
 
 mode_t ModeOf(const fs::path& path) {
     struct stat st {};
@@ -24,7 +26,7 @@ mode_t ModeOf(const fs::path& path) {
 }
 
 TEST(RuntimeFolderTest, LivesUnderXdgRuntimeDirWithMode0700) {
-    ScratchFolder runtime;
+    TempDir runtime;
     ScopedEnv env("XDG_RUNTIME_DIR", runtime.path().string());
     const auto folder = platform::RuntimeFolder();
     ASSERT_TRUE(folder);
@@ -71,7 +73,7 @@ TEST(RuntimeFolderTest, PrivateFolderRules) {
         {"plain file refused", [](const fs::path& p) { std::ofstream(p) << "x"; }, false},
     };
     for (const FolderCase& c : cases) {
-        ScratchFolder scratch;
+        TempDir scratch;
         const fs::path folder = scratch / "kestrune";
         c.prepare(folder);
         EXPECT_EQ(platform::EnsurePrivateFolder(folder), c.accepted) << c.name;
@@ -85,7 +87,7 @@ TEST(RuntimeFolderTest, FolderOfAnotherUserIsRefused) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a folder to another user";
     }
-    ScratchFolder runtime;
+    TempDir runtime;
     const fs::path folder = runtime / "kestrune";
     fs::create_directory(folder);
     ::chmod(folder.c_str(), 0700);

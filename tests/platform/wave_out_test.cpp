@@ -6,12 +6,13 @@
 
 #include "platform/alsa_wave_out.h"
 #include "platform/null_wave_out.h"
-#include "platform/recording_wave_out.h"
 #include "tests/platform/wave_done_log.h"
+#include "tests/support/recording_wave_out.h"
 
 namespace platform {
 namespace {
 
+using test_support::RecordingWaveOut;
 using wavetest::Buffers;
 using wavetest::DoneLog;
 using wavetest::kPromptly;

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
 
 namespace test_support {
 
 // A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes away.
+// contents when the object goes away. Permissions a test took away from the
+// folder or any folder inside it are given back first, so the removal never
+// leaves anything behind.
 class TempDir {
 public:
     TempDir();
@@ -15,7 +16,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const {
+        return m_path / name;
+    }
 
 private:
     std::filesystem::path m_path;

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "tests/support/core/scoped_services.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -135,7 +137,7 @@ protected:
     }
 
     test_support::TempDir folder;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(ApplicationTest, RunsEveryStepInOrderAndReturnsFalse) {
@@ -237,11 +239,10 @@ TEST_F(ApplicationTest, MissingCtrlFileEndsBeforeTheLoginDialogWithMessage4094) 
     public:
         int LoadCtrlFile() override { return 0; }
     } liveView;
-    SetLiveViewServices(&liveView);
+    test_support::ScopedLiveViewRegistration registered{liveView};
     RecordingApp app;
     app.InitInstance();
     app.ExitInstance();
-    SetLiveViewServices(nullptr);
     EXPECT_EQ(app.steps, Concat(Upto("CreateGlobalState"), kFullShutdown));
 }
 

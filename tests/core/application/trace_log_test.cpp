@@ -12,25 +12,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
+
 namespace {
 
+using test_support::ReadAll;
+using test_support::WriteAll;
+
 namespace fs = std::filesystem;
-
-fs::path MakeTempFolder() {
-    std::string pattern = (fs::path(testing::TempDir()) / "tracelog-XXXXXX").string();
-    const char* made = ::mkdtemp(pattern.data());
-    EXPECT_NE(made, nullptr);
-    return made ? fs::path(made) : fs::path();
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 // Counts the file's lines the way the log bounds them: pieces ending after a
 // line feed or after 99 characters.
@@ -62,17 +52,12 @@ std::string NumberedLines(int count) {
 
 class TraceLogTest : public testing::Test {
 protected:
-    void SetUp() override {
-        m_folder = MakeTempFolder();
-        InitTraceLog(300, m_folder);
-    }
-    void TearDown() override {
-        CloseTraceLog();
-        fs::remove_all(m_folder);
-    }
+    void SetUp() override { InitTraceLog(300, m_folder); }
+    void TearDown() override { CloseTraceLog(); }
     fs::path LogPath() const { return m_folder / "trace.log"; }
 
-    fs::path m_folder;
+    test_support::TempDir m_dir;
+    const fs::path& m_folder = m_dir.path();
 };
 
 struct TraceCase {
@@ -112,10 +97,10 @@ TEST_F(TraceLogTest, EdgeCases) {
         SCOPED_TRACE(c.name);
         fs::remove(LogPath());
         if (c.before) {
-            WriteFile(LogPath(), c.before());
+            WriteAll(LogPath(), c.before());
         }
         WriteTraceLine(c.text);
-        const std::string content = ReadFile(LogPath());
+        const std::string content = ReadAll(LogPath());
         EXPECT_EQ(content, c.after());
         EXPECT_LE(CountPieces(content), 300u);
     }
@@ -126,16 +111,16 @@ TEST_F(TraceLogTest, ManyLongLinesNeverExceedTheLimit) {
     for (int i = 0; i < 150; ++i) {
         WriteTraceLine(std::to_string(i) + std::string(250, 'y'));
     }
-    const std::string content = ReadFile(LogPath());
+    const std::string content = ReadAll(LogPath());
     EXPECT_EQ(CountPieces(content), 300u);
     EXPECT_EQ(content.rfind("50" + std::string(250, 'y') + "\r\n", 0), 0u);
 }
 
 TEST_F(TraceLogTest, ALineLongerThanTheWholeLogIsCutToTheLimit) {
-    WriteFile(LogPath(), NumberedLines(10));
+    WriteAll(LogPath(), NumberedLines(10));
     const std::string huge(300 * 99 + 500, 'z');
     WriteTraceLine(huge);
-    const std::string content = ReadFile(LogPath());
+    const std::string content = ReadAll(LogPath());
     EXPECT_EQ(CountPieces(content), 300u);
     EXPECT_EQ(content.substr(content.size() - 3), "z\r\n");
     EXPECT_EQ(content.find('L'), std::string::npos);
@@ -151,7 +136,7 @@ TEST_F(TraceLogTest, ConcurrentWritersKeepEveryLineWhole) {
         });
     }
     writers.clear();  // joins
-    std::istringstream lines(ReadFile(LogPath()));
+    std::istringstream lines(ReadAll(LogPath()));
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count) {
         EXPECT_EQ(line.rfind("writer ", 0), 0u);
@@ -167,7 +152,7 @@ TEST_F(TraceLogTest, AnUnwritableFileLosesTheLineButNotLaterOnes) {
     std::jthread([] { WriteTraceLine("also lost"); }).join();
     InitTraceLog(300, m_folder);
     WriteTraceLine("kept");
-    EXPECT_EQ(ReadFile(LogPath()), Line("kept"));
+    EXPECT_EQ(ReadAll(LogPath()), Line("kept"));
 }
 
 TEST_F(TraceLogTest, NothingIsWrittenAfterClose) {
@@ -178,25 +163,24 @@ TEST_F(TraceLogTest, NothingIsWrittenAfterClose) {
 
 class DebugTraceTest : public testing::Test {
 protected:
-    void SetUp() override { m_folder = MakeTempFolder(); }
-    void TearDown() override { fs::remove_all(m_folder); }
     fs::path LogPath() const { return m_folder / "DebugTrace.log"; }
 
-    fs::path m_folder;
+    test_support::TempDir m_dir;
+    const fs::path& m_folder = m_dir.path();
 };
 
 TEST_F(DebugTraceTest, OpenEmptiesAnEarlierFileAndLinesAreAppended) {
-    WriteFile(LogPath(), "from an earlier run\r\n");
+    WriteAll(LogPath(), "from an earlier run\r\n");
     CDebugTrace trace;
     ASSERT_TRUE(trace.Open(m_folder));
-    EXPECT_EQ(ReadFile(LogPath()), "");
+    EXPECT_EQ(ReadAll(LogPath()), "");
     EXPECT_TRUE(trace.WriteLine("one"));
     EXPECT_TRUE(trace.WriteLine("two"));
-    EXPECT_EQ(ReadFile(LogPath()), "one\r\ntwo\r\n");
+    EXPECT_EQ(ReadAll(LogPath()), "one\r\ntwo\r\n");
     EXPECT_TRUE(trace.Close());
     EXPECT_FALSE(trace.WriteLine("after close"));
     EXPECT_TRUE(trace.Close());  // a second close is harmless
-    EXPECT_EQ(ReadFile(LogPath()), "one\r\ntwo\r\n");
+    EXPECT_EQ(ReadAll(LogPath()), "one\r\ntwo\r\n");
 }
 
 TEST_F(DebugTraceTest, OpenFailsWhenTheFileCannotBeCreated) {

@@ -12,6 +12,7 @@
 
 #include "platform/message_box.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -61,7 +62,7 @@ protected:
     }
 
     test_support::TempDir dir;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(AddressBookDialogTest, MissingFileOpensEmptyAndClosingLeavesAnEmptyFile) {

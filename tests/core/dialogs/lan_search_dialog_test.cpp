@@ -16,12 +16,16 @@
 #include <thread>
 
 #include "core/state/app_global_state.h"
-#include "tests/core/lan_fixture.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "tests/core/lan_fixture.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/wait.h"
 
 namespace {
+
+using test_support::PumpUntil;
 
 using namespace std::chrono_literals;
 using lan_test::CountingClock;
@@ -90,15 +94,6 @@ protected:
         return timings;
     }
 
-    template <class Condition>
-    bool PumpUntil(Condition condition) {
-        for (int i = 0; i < 5000 && !condition(); ++i) {
-            platform::ProcessPostedMessages();
-            std::this_thread::sleep_for(2ms);
-        }
-        return condition();
-    }
-
     bool SearchEnds() {
         return PumpUntil([&] { return !dialog->Searching(); });
     }
@@ -127,7 +122,7 @@ protected:
     std::size_t RequestCount() const { return device.responder.Requests().size(); }
 
     FakeLanDevice device;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
     std::optional<CountingClock> clock;
     std::optional<platform::ScopedClockSource> useClock;
     std::unique_ptr<CDeviceSearchDialog> dialog;

@@ -13,7 +13,7 @@
 #include "core/application/window_messages.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 
 namespace command_test {

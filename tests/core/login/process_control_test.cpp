@@ -10,19 +10,21 @@
 #include <string>
 #include <thread>
 
-#include "core/state/app_global_state.h"
-#include "tests/core/app_state_fixture.h"
-#include "core/net/blocking_socket.h"
-#include "core/login/kernel_message.h"
 #include "core/application/subsystem_services.h"
-#include "core/state/system_buffers.h"
 #include "core/application/trace_log.h"
 #include "core/application/window_messages.h"
+#include "core/login/kernel_message.h"
+#include "core/net/blocking_socket.h"
+#include "core/state/app_global_state.h"
+#include "core/state/system_buffers.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "tests/support/core/app_state_fixture.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,47 +32,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Records what the core asks of the live view; each request also sets an
-// event so tests can wait for it without depending on timing.
-class RecordingLiveView : public PlaceholderLiveView {
+// Records what the core asks of the live view; each drawing also sets an
+// event so tests can wait for it without depending on timing, and can be
+// made to take a while.
+class DrawingLiveView : public test_support::RecordingLiveView {
 public:
-    int SetStatusText(const std::string& text) override {
-        {
-            std::lock_guard lock(m_lock);
-            m_statusTexts.push_back(text);
-        }
-        statusSet.release();
-        return 1;
-    }
     int DrawVideoFrame() override {
         ++framesDrawn;
         if (drawBlocksFor.count() > 0) releaseDraw.Wait(drawBlocksFor);
         drawn.Set();
-        return PlaceholderLiveView::DrawVideoFrame();
-    }
-    int SetCommandButtonsState(std::uint32_t bits, std::uint8_t state) override {
-        lastButtonBits = bits;
-        lastButtonState = state;
-        return 1;
-    }
-    std::vector<std::string> StatusTexts() {
-        std::lock_guard lock(m_lock);
-        return m_statusTexts;
+        return RecordingLiveView::DrawVideoFrame();
     }
 
-    // A standard semaphore, so that waiting for it ignores the test's
-    // manual clock.
-    std::binary_semaphore statusSet{0};
     platform::Event drawn{false, false};
     platform::Event releaseDraw{true, false};
     std::chrono::milliseconds drawBlocksFor{0};
     std::atomic<int> framesDrawn{0};
-    std::atomic<std::uint32_t> lastButtonBits{0};
-    std::atomic<int> lastButtonState{-1};
-
-private:
-    std::mutex m_lock;
-    std::vector<std::string> m_statusTexts;
 };
 
 class RecordingWindow : public platform::MessageTarget {
@@ -86,16 +63,8 @@ public:
 
 class ProcessControlTest : public core_test::AppStateTest {
 protected:
-    void SetUp() override {
-        SetLiveViewServices(&liveView);
-        AppStateTest::SetUp();
-    }
-    void TearDown() override {
-        AppStateTest::TearDown();
-        SetLiveViewServices(nullptr);
-    }
-
-    RecordingLiveView liveView;
+    DrawingLiveView liveView;
+    test_support::ScopedLiveViewRegistration registered{liveView};
 };
 
 TEST_F(ProcessControlTest, ResourcesAreBuiltAndReleasedTwiceHarmlessly) {
@@ -185,8 +154,8 @@ TEST_F(ProcessControlTest, StreamFailureTearsDownAndRebuildBringsStreamingBack) 
     EXPECT_EQ(app.dw_LifeTime.load(), -1);
     EXPECT_FALSE(app.h_GetJpegImageThread);
     EXPECT_FALSE(app.h_SocketFreeSem);
-    EXPECT_EQ(liveView.lastButtonBits.load(), 1u);
-    EXPECT_EQ(liveView.lastButtonState.load(), 1);
+    ASSERT_FALSE(liveView.Buttons().empty());
+    EXPECT_EQ(liveView.Buttons().back(), (test_support::RecordingLiveView::ButtonState{1u, 1}));
     EXPECT_NE(TraceLog().find("case Get_Image_TimeOut_Message\r\n"), std::string::npos);
 
     app.h_Process_Notify_InitEvent->Set();
@@ -245,7 +214,7 @@ TEST_P(LifetimeTest, CountsTheSessionLifetime) {
     app.h_StartConnectionThreadEvent->Set();
 
     if (GetParam().expires) {
-        ASSERT_TRUE(liveView.statusSet.try_acquire_for(10s));
+        ASSERT_TRUE(liveView.WaitForStatusTexts(1));
         EXPECT_EQ(liveView.StatusTexts(), std::vector<std::string>{"Life time is Up.Application shutdown later"});
     }
     // Let the thread finish on its own (its last sleep is on the manual
@@ -271,11 +240,10 @@ TEST_F(ProcessControlTest, FailingRecorderStartFailsTheLoginResources) {
     public:
         bool StartRecorderThreads(std::uint8_t) override { return false; }
     } media;
-    SetMediaServices(&media);
+    test_support::ScopedMediaRegistration registeredMedia{media};
     ASSERT_EQ(InitProcessResource(), 1);
     EXPECT_EQ(InitLoginResource(), 0);
     EXPECT_EQ(ExitLoginResource(), 1);
-    SetMediaServices(nullptr);
 }
 
 // Stopping a thread blocked in a socket read with a long time-out, or in an

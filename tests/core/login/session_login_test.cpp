@@ -11,25 +11,25 @@
 #include <thread>
 #include <vector>
 
-#include "core/state/app_global_state.h"
-#include "tests/core/app_state_fixture.h"
 #include "tests/core/held_resolver.h"
-#include "core/login/kernel_message.h"
-#include "core/login/process_control.h"
 #include "core/application/subsystem_services.h"
-#include "core/state/system_buffers.h"
 #include "core/application/trace_log.h"
 #include "core/application/window_messages.h"
+#include "core/login/kernel_message.h"
+#include "core/login/process_control.h"
+#include "core/state/app_global_state.h"
+#include "core/state/system_buffers.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
-#include "tools/devicesim/device_model.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tools/devicesim/device_model.h"
 
 namespace {
 

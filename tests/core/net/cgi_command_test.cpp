@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "core/application/subsystem_services.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 
 namespace command_test {
 namespace {
@@ -415,18 +417,9 @@ TEST_F(DeviceCommandTest, UnresolvableNameWarnsOncePerFailureStreak) {
     EXPECT_EQ(boxes.Ids().size(), 2u);
 }
 
-class StatusTextRecorder : public PlaceholderLiveView {
-public:
-    int SetStatusText(const std::string& text) override {
-        texts.push_back(text);
-        return 1;
-    }
-    std::vector<std::string> texts;
-};
-
 TEST_F(DeviceCommandTest, ConnectFailureShowsStatusTextOnlyForFlaggedLogin) {
-    StatusTextRecorder liveView;
-    SetLiveViewServices(&liveView);
+    test_support::RecordingLiveView liveView;
+    test_support::ScopedLiveViewRegistration registered{liveView};
     settings().m_wWebPort = ClosedPort();
     struct Case {
         std::uint8_t index;
@@ -437,10 +430,9 @@ TEST_F(DeviceCommandTest, ConnectFailureShowsStatusTextOnlyForFlaggedLogin) {
         EXPECT_EQ(
             TirelSendCommand(c.index, "/Login.cgi", {}, nullptr, {}, nullptr, kTimeouts, c.flag),
             0);
-        EXPECT_EQ(liveView.texts.size(), c.texts);
+        EXPECT_EQ(liveView.StatusTexts().size(), c.texts);
     }
-    SetLiveViewServices(nullptr);
-    EXPECT_EQ(liveView.texts.at(0), "Create connection is time out");
+    EXPECT_EQ(liveView.StatusTexts().at(0), "Create connection is time out");
 }
 
 // ---- small parsers ------------------------------------------------------------------

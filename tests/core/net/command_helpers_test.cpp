@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/net/cgi_command.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 
 namespace command_test {
 namespace {

@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "core/state/app_global_state.h"
-#include "tests/core/lan_fixture.h"
 #include "platform/message_box.h"
 #include "platform/thread.h"
+#include "tests/core/lan_fixture.h"
+#include "tests/support/recording_message_box.h"
 
 namespace {
 
@@ -239,7 +240,7 @@ protected:
     }
 
     FakeLanDevice device;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(LanExchange, SearchRequestReachesTheDeviceByteForByte) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/login/login_exchange.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 
 namespace command_test {
 namespace {

@@ -7,6 +7,9 @@
 
 #include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
+#include "tests/support/core/global_state.h"
+#include "tests/support/core/recording_live_view.h"
+#include "tests/support/core/scoped_services.h"
 
 namespace {
 
@@ -151,24 +154,10 @@ TEST(ControlDeviceTest, HasLinkedDvrOnlyCountsAddedValidMasters) {
 }
 
 // Records the R.E.T.R. button changes the table asks the live view for.
-class RecordingLiveView : public PlaceholderLiveView {
-public:
-    void SetRetrStateButton(bool enabled) override { buttons.push_back(enabled); }
-    std::vector<bool> buttons;
-};
-
-class RetrStateTest : public ::testing::Test {
+class RetrStateTest : public test_support::GlobalStateTest {
 protected:
-    void SetUp() override {
-        g_lpApp = new AppGlobalState();
-        SetLiveViewServices(&view);
-    }
-    void TearDown() override {
-        SetLiveViewServices(nullptr);
-        delete g_lpApp;
-        g_lpApp = nullptr;
-    }
-    RecordingLiveView view;
+    test_support::RecordingLiveView view;
+    test_support::ScopedLiveViewRegistration registered{view};
 };
 
 TEST_F(RetrStateTest, ChangesFlipTheButtonAndTheTriggerFollowsTheOldState) {
@@ -179,22 +168,22 @@ TEST_F(RetrStateTest, ChangesFlipTheButtonAndTheTriggerFollowsTheOldState) {
     settings.m_byAlarmAutoSwitchVideo = 0;
 
     EXPECT_EQ(devices.SetRetrState(0), 1);  // unchanged: no button, trigger recomputed
-    EXPECT_TRUE(view.buttons.empty());
+    EXPECT_TRUE(view.RetrButtons().empty());
     EXPECT_EQ(settings.m_byAlarmTriggerRecord, 0);
 
     EXPECT_EQ(devices.SetRetrState(2), 1);
-    EXPECT_EQ(view.buttons, std::vector<bool>{true});
+    EXPECT_EQ(view.RetrButtons(), std::vector<bool>{true});
     EXPECT_EQ(settings.m_byAlarmAutoSwitchVideo, 1);
     EXPECT_EQ(settings.m_byAlarmTriggerRecord, 0);  // computed from the old state 0
     EXPECT_EQ(devices.GetRetrState(), 2);
 
     EXPECT_EQ(devices.SetRetrState(2), 1);
-    EXPECT_EQ(view.buttons.size(), 1u);
+    EXPECT_EQ(view.RetrButtons().size(), 1u);
     EXPECT_EQ(settings.m_byAlarmTriggerRecord, 1);
 
     settings.m_byAlarmAutoSwitchVideo = 0;
     EXPECT_EQ(devices.SetRetrState(0), 1);
-    EXPECT_EQ(view.buttons, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.RetrButtons(), (std::vector<bool>{true, false}));
     EXPECT_EQ(settings.m_byAlarmAutoSwitchVideo, 0);
     EXPECT_EQ(devices.GetRetrState(), 0);
 }

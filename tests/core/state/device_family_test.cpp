@@ -6,18 +6,12 @@
 
 #include "core/state/app_global_state.h"
 #include "core/state/control_device.h"
+#include "tests/support/core/global_state.h"
 
 namespace {
 
 // Predicates read the shared state record; each test gets a fresh one.
-class DeviceFamilyTest : public ::testing::Test {
-protected:
-    void SetUp() override { g_lpApp = new AppGlobalState(); }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
-    }
-};
+class DeviceFamilyTest : public test_support::GlobalStateTest {};
 
 TEST_F(DeviceFamilyTest, ProductIdSelectsExactlyOneFamily) {
     struct Row {

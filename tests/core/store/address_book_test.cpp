@@ -6,22 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using test_support::ReadBytes;
+using test_support::WriteBytes;
+
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::filesystem::path& file, const Bytes& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
 
 Bytes Record(const AddressBookEntry& entry) {
     const auto record = EncodeAddressRecord(entry);
@@ -136,7 +129,7 @@ class AddressBookFiles : public ::testing::TestWithParam<FileCase> {};
 TEST_P(AddressBookFiles, LoadsOrRefuses) {
     test_support::TempDir dir;
     const auto file = dir / "IPRecord.dat";
-    WriteAll(file, GetParam().bytes);
+    WriteBytes(file, GetParam().bytes);
     const auto book = LoadAddressBook(file);
     if (GetParam().entries) {
         ASSERT_TRUE(book);
@@ -144,7 +137,7 @@ TEST_P(AddressBookFiles, LoadsOrRefuses) {
     } else {
         EXPECT_FALSE(book);
     }
-    EXPECT_EQ(ReadAll(file), GetParam().bytes) << "reading never changes the file";
+    EXPECT_EQ(ReadBytes(file), GetParam().bytes) << "reading never changes the file";
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, AddressBookFiles, ::testing::ValuesIn(FileCases()),
@@ -153,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Files, AddressBookFiles, ::testing::ValuesIn(FileCases(
 TEST(AddressBookFile, HugeFileIsRefusedUnread) {
     test_support::TempDir dir;
     const auto file = dir / "IPRecord.dat";
-    WriteAll(file, Record(kOffice));
+    WriteBytes(file, Record(kOffice));
     // A sparse file claiming one record more than a book may hold.
     std::filesystem::resize_file(file, (kMaxAddressRecords + 1) * kAddressRecordBytes);
     EXPECT_FALSE(LoadAddressBook(file));
@@ -175,7 +168,7 @@ TEST(AddressBookFile, SavingReplacesTheFileInOneStep) {
     // arrived by rename, not by truncating and rewriting in place.
     const Bytes old(std::istreambuf_iterator<char>(before), {});
     EXPECT_EQ(old, Concat({Record(kOffice), Record(kStore)}));
-    EXPECT_EQ(ReadAll(file), Record(kStore));
+    EXPECT_EQ(ReadBytes(file), Record(kStore));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 

@@ -9,22 +9,16 @@
 #include <vector>
 
 #include "core/state/app_global_state.h"
+#include "tests/support/core/global_state.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using test_support::ReadBytes;
+using test_support::WriteBytes;
+
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
 
 AlarmDBItem_Struct Record(const std::string& path, std::uint32_t frames) {
     AlarmDBItem_Struct item;
@@ -65,7 +59,7 @@ struct ListFile {
 };
 
 ListFile ReadList(const std::filesystem::path& path) {
-    const Bytes b = FileBytes(path);
+    const Bytes b = ReadBytes(path);
     ListFile list;
     if (b.size() < 4)
         return list;
@@ -85,15 +79,11 @@ std::vector<std::string> Paths(const std::vector<AlarmDBItem_Struct>& records) {
     return paths;
 }
 
-class AlarmListTest : public ::testing::Test {
+class AlarmListTest : public test_support::GlobalStateTest {
 protected:
     void SetUp() override {
-        g_lpApp = new AppGlobalState();
+        GlobalStateTest::SetUp();
         g_lpApp->CSettingINI.m_strProgramDir = dir.path().string() + "/";
-    }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
     }
 
     // Adds one record for `path`, dated, with `frames`.
@@ -118,7 +108,7 @@ protected:
 
 TEST_F(AlarmListTest, FirstAppendCreatesTheFileWithOneRecord) {
     ASSERT_EQ(Append("/rec/ALARM_MJPEG_241231T235807_ab12.kst", 6000), 1);
-    const Bytes b = FileBytes(File());
+    const Bytes b = ReadBytes(File());
     ASSERT_EQ(b.size(), 320u);
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 8), (Bytes{0x87, 0x99, 1, 0, 0, 0, 0, 0}));
     // start time: year, month, day of week 0, day, hour, minute, second, ms 0
@@ -181,7 +171,7 @@ TEST_P(DamagedListTest, TheFileSizeBoundsTheRecordsAndAForeignFileIsLeftAlone) {
     WriteBytes(File(), GetParam().file);
     EXPECT_EQ(Append("/rec/new.kst", 9), GetParam().appendResult);
     if (!GetParam().paths) {
-        EXPECT_EQ(FileBytes(File()), GetParam().file);
+        EXPECT_EQ(ReadBytes(File()), GetParam().file);
         return;
     }
     ListFile list = ReadList(File());
@@ -255,7 +245,7 @@ TEST_F(AlarmListTest, TextsAreBoundedBothWays) {
 
 TEST_F(AlarmListTest, LoadCreatesOrRemovesFilesItCannotList) {
     EXPECT_EQ(store.AlarmDB_Load(), AlarmDBLoadResult::Created);
-    EXPECT_EQ(FileBytes(File()), (Bytes{0x87, 0x99, 0, 0}));
+    EXPECT_EQ(ReadBytes(File()), (Bytes{0x87, 0x99, 0, 0}));
     EXPECT_EQ(store.AlarmDB_Load(), AlarmDBLoadResult::Empty);
 
     WriteBytes(File(), ListBytes(0x4321, 1, Records(1)));
@@ -333,7 +323,7 @@ TEST_F(AlarmListTest, WriteBackLeavesAForeignFileAlone) {
     const Bytes foreign = ListBytes(0x0102, 2, Records(2));
     WriteBytes(File(), foreign);
     EXPECT_EQ(store.AlarmDB_WriteBack(), 0);
-    EXPECT_EQ(FileBytes(File()), foreign);
+    EXPECT_EQ(ReadBytes(File()), foreign);
 }
 
 TEST_F(AlarmListTest, RoundTripThroughAppendLoadAndDelete) {
@@ -352,7 +342,7 @@ TEST_F(AlarmListTest, RoundTripThroughAppendLoadAndDelete) {
     for (std::size_t i = 0; i < items.size(); ++i) store.AlarmDB_SetItemFlags(i, kAlarmItemDeleted);
     store.AlarmDB_SetChanged();
     ASSERT_EQ(store.AlarmDB_WriteBack(), 1);
-    EXPECT_EQ(FileBytes(File()), (Bytes{0x87, 0x99, 0, 0}));
+    EXPECT_EQ(ReadBytes(File()), (Bytes{0x87, 0x99, 0, 0}));
 }
 
 TEST_F(AlarmListTest, WithoutAProgramFolderNothingIsWritten) {

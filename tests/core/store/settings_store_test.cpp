@@ -9,7 +9,10 @@
 
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 // Texts print as their value in failure messages.
 void PrintTo(const CSettingINI::Text& text, std::ostream* os) {
@@ -19,10 +22,10 @@ void PrintTo(const CSettingINI::Text& text, std::ostream* os) {
 namespace {
 
 using namespace std::string_literals;
-using testfiles::ReadAll;
-using testfiles::ScopedEnv;
-using testfiles::ScratchFolder;
-using testfiles::WriteAll;
+using test_support::ReadAll;
+using test_support::ScopedEnv;
+using test_support::TempDir;
+using test_support::WriteAll;
 
 // A program folder and a home folder (with its Desktop) in a scratch folder;
 // message boxes are recorded.
@@ -50,10 +53,10 @@ protected:
         return turbo;
     }
 
-    ScratchFolder m_scratch;
+    TempDir m_scratch;
     ScopedEnv m_home;
     ScopedEnv m_config;
-    platform::ScopedMessageBoxRecorder m_boxes;
+    test_support::ScopedMessageBoxRecorder m_boxes;
 };
 
 TEST(SettingsKeys, TableHoldsTheSectionAndFortyEightKeys) {

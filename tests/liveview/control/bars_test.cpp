@@ -17,7 +17,7 @@
 #include "liveview/control/command_button_bar.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tools/skingen/main_skin.h"

@@ -10,6 +10,7 @@
 #include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -120,7 +121,7 @@ constexpr const char* kTwoDevices =
     "after the end\r\n";
 
 TEST(CtrlFileParse, ReadsRecordsSectionBySection) {
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
     const CtrlFileContent content = ParseCtrlFile(kTwoDevices);
     ASSERT_EQ(content.count, 2);
     EXPECT_TRUE(content.ended);
@@ -170,7 +171,7 @@ TEST(CtrlFileParse, LinesWithNowhereToGoAreReportedOnceAndSkipped) {
         {"empty file", "", 0, {}},
     };
     for (const Case& c : cases) {
-        platform::ScopedMessageBoxRecorder boxes;
+        test_support::ScopedMessageBoxRecorder boxes;
         const CtrlFileContent content = ParseCtrlFile(c.text);
         EXPECT_EQ(content.count, c.count) << c.name;
         EXPECT_EQ(content.ended, c.ended) << c.name;
@@ -198,7 +199,7 @@ protected:
     }
 
     test_support::TempDir folder;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(CtrlFileLoadTest, MissingFileShowsItsMessage) {

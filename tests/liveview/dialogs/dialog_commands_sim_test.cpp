@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "liveview/dialogs/hdd_presence_map.h"
 #include "liveview/widgets/date_time_editor.h"
 #include "platform/program_folder.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/recording_message_box.h"
 #include "core/state/app_global_state.h"
 #include "core/widgets/qel_button.h"
 #include "liveview/dialogs/address_list_dialog.h"
@@ -27,7 +28,7 @@
 #include "platform/program_folder.h"
 #include "platform/sync.h"
 #include "platform/window.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -67,7 +68,7 @@ protected:
 
     platform::Event done{false, false};
     std::vector<int> exits;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(WaitProgressTest, DotsGrowToElevenAndStartAgain) {
@@ -255,7 +256,7 @@ protected:
         }
     }
 
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(StreamSettingTest, RangesAreCheckedOnOk) {

@@ -21,7 +21,7 @@
 #include "core/state/app_global_state.h"
 #include "core/widgets/qel_button.h"
 #include "platform/program_folder.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 

@@ -11,21 +11,24 @@
 #include <memory>
 #include <thread>
 
-#include "core/store/alarm_list.h"
-#include "core/state/app_global_state.h"
 #include "core/login/login_exchange.h"
 #include "core/login/process_control.h"
+#include "core/state/app_global_state.h"
+#include "core/store/alarm_list.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/main_window.h"
 #include "media/media_services.h"
 #include "media/media_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
-#include "tests/core/app_state_fixture.h"
+#include "tests/support/wait.h"
 #include "tools/devicesim/live_stream.h"
 
 namespace {
+
+using test_support::PumpUntil;
 
 using namespace std::chrono_literals;
 using test_support::FakeDevice;
@@ -69,14 +72,6 @@ protected:
     }
 
     // Pumps the GUI thread's messages until the condition holds (bounded).
-    template <class Condition>
-    bool PumpUntil(Condition condition) {
-        for (int i = 0; i < 5000 && !condition(); ++i) {
-            platform::ProcessPostedMessages();
-            std::this_thread::sleep_for(2ms);
-        }
-        return condition();
-    }
 
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;

@@ -7,13 +7,14 @@
 #include <fstream>
 #include <thread>
 
-#include "core/state/app_global_state.h"
 #include "core/application/window_messages.h"
+#include "core/state/app_global_state.h"
 #include "liveview/window/live_view_services.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -34,7 +35,7 @@ protected:
     test_support::TempDir folder;
     platform::ManualClock clock;
     platform::ScopedClockSource useClock{clock};
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(MainWindowTest, StatusTextFromAnotherThreadReachesTheWindow) {

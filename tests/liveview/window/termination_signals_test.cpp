@@ -13,6 +13,7 @@
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -33,7 +34,7 @@ protected:
     test_support::TempDir folder;
     platform::ManualClock clock;
     platform::ScopedClockSource useClock{clock};
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 // The main window under a nested dialog: the signal closes both from the

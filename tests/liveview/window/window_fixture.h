@@ -22,7 +22,7 @@
 #include "platform/clock.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tools/devicesim/device_model.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 
 namespace maintenance {
 namespace {

@@ -1,3 +1,4 @@
+#include "tests/support/recording_message_box.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@
 #include "core/dialogs/login_dialog_hooks.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "tests/core/device_command_fixture.h"
+#include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -79,7 +80,7 @@ protected:
 
     test_support::TempDir dir;
     maintenance::UploadTimings timings;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 struct GateCase {

@@ -12,13 +12,15 @@
 #include <sstream>
 #include <string>
 
-#include "core/state/app_global_state.h"
-#include "core/login/process_control.h"
-#include "core/state/system_buffers.h"
 #include "core/application/trace_log.h"
+#include "core/login/process_control.h"
+#include "core/state/app_global_state.h"
+#include "core/state/system_buffers.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace core_test {
@@ -50,15 +52,10 @@ protected:
 
     static CSettingINI& settings() { return g_lpApp->CSettingINI; }
 
-    std::string TraceLog() const {
-        std::ifstream in(folder.path() / "trace.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string TraceLog() const { return test_support::ReadAll(folder.path() / "trace.log"); }
 
     test_support::TempDir folder;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 }  // namespace core_test

@@ -11,7 +11,7 @@
 
 #include "platform/wave_out.h"
 
-namespace platform {
+namespace test_support {
 
 // A sound output for tests. Installed as the provider, it opens outputs that
 // remember everything they are given (the format, the bytes of every queued
@@ -20,20 +20,21 @@ namespace platform {
 // after the output that recorded it has been closed.
 //
 // The provider must outlive every output it opened.
-class RecordingWaveOut final : public WaveOutProvider {
+class RecordingWaveOut final : public platform::WaveOutProvider {
 public:
     RecordingWaveOut() = default;
     ~RecordingWaveOut() override = default;
     RecordingWaveOut(const RecordingWaveOut&) = delete;
     RecordingWaveOut& operator=(const RecordingWaveOut&) = delete;
 
-    std::unique_ptr<WaveOut> Open(const WaveFormat& format, WaveDoneCallback onDone,
-                                  WaveOutResult* result) override;
+    std::unique_ptr<platform::WaveOut> Open(const platform::WaveFormat& format,
+                                            platform::WaveDoneCallback onDone,
+                                            platform::WaveOutResult* result) override;
 
     // Makes the next opens fail with this result (Ok: succeed again).
-    void SetOpenResult(WaveOutResult result);
+    void SetOpenResult(platform::WaveOutResult result);
 
-    std::vector<WaveFormat> OpenedFormats() const;
+    std::vector<platform::WaveFormat> OpenedFormats() const;
     // The bytes of every buffer queued, in the order they were queued.
     std::vector<std::vector<std::uint8_t>> Writes() const;
     std::size_t WriteCount() const;
@@ -58,11 +59,11 @@ private:
     class Output;
     struct Queued {
         Output* output;
-        WaveHeader* header;
+        platform::WaveHeader* header;
     };
 
     // The output's side.
-    WaveOutResult OnWrite(Output* output, WaveHeader& header);
+    platform::WaveOutResult OnWrite(Output* output, platform::WaveHeader& header);
     void OnReset(Output* output);
     void OnClose(Output* output);
 
@@ -72,8 +73,8 @@ private:
 
     mutable std::mutex m_lock;
     mutable std::condition_variable m_changed;
-    WaveOutResult m_openResult = WaveOutResult::Ok;
-    std::vector<WaveFormat> m_opened;
+    platform::WaveOutResult m_openResult = platform::WaveOutResult::Ok;
+    std::vector<platform::WaveFormat> m_opened;
     std::vector<std::vector<std::uint8_t>> m_writes;
     std::deque<Queued> m_queue;
     int m_resets = 0;
@@ -81,4 +82,4 @@ private:
     int m_open = 0;
 };
 
-}  // namespace platform
+}  // namespace test_support

@@ -1,53 +1,56 @@
-#include "platform/recording_wave_out.h"
+#include "tests/support/recording_wave_out.h"
 
 #include <algorithm>
 
-namespace platform {
+namespace test_support {
 
-class RecordingWaveOut::Output final : public WaveOut {
+class RecordingWaveOut::Output final : public platform::WaveOut {
 public:
-    Output(RecordingWaveOut& owner, const WaveFormat& format, WaveDoneCallback onDone)
-        : WaveOut(format), m_owner(owner), m_onDone(std::move(onDone)) {}
+    Output(RecordingWaveOut& owner, const platform::WaveFormat& format,
+           platform::WaveDoneCallback onDone)
+        : platform::WaveOut(format), m_owner(owner), m_onDone(std::move(onDone)) {}
     ~Output() override { m_owner.OnClose(this); }
 
-    WaveOutResult Write(WaveHeader& header) override {
-        if (const WaveOutResult checked = CheckWritable(header); checked != WaveOutResult::Ok) {
+    platform::WaveOutResult Write(platform::WaveHeader& header) override {
+        if (const platform::WaveOutResult checked = CheckWritable(header);
+            checked != platform::WaveOutResult::Ok) {
             return checked;
         }
         return m_owner.OnWrite(this, header);
     }
 
-    WaveOutResult Reset() override {
+    platform::WaveOutResult Reset() override {
         m_owner.OnReset(this);
-        return WaveOutResult::Ok;
+        return platform::WaveOutResult::Ok;
     }
 
-    void Deliver(WaveHeader& header) {
+    void Deliver(platform::WaveHeader& header) {
         MarkDone(header);
         if (m_onDone) {
             m_onDone(header);
         }
     }
 
-    static void Queue(WaveHeader& header) { MarkQueued(header); }
-    static void Drop(WaveHeader& header) { MarkDone(header); }
+    static void Queue(platform::WaveHeader& header) { MarkQueued(header); }
+    static void Drop(platform::WaveHeader& header) { MarkDone(header); }
 
 private:
     RecordingWaveOut& m_owner;
-    const WaveDoneCallback m_onDone;
+    const platform::WaveDoneCallback m_onDone;
 };
 
-std::unique_ptr<WaveOut> RecordingWaveOut::Open(const WaveFormat& format, WaveDoneCallback onDone,
-                                                WaveOutResult* result) {
+std::unique_ptr<platform::WaveOut> RecordingWaveOut::Open(const platform::WaveFormat& format,
+                                                          platform::WaveDoneCallback onDone,
+                                                          platform::WaveOutResult* result) {
     std::lock_guard guard(m_lock);
-    WaveOutResult outcome = m_openResult;
-    if (outcome == WaveOutResult::Ok && !IsPlayablePcmFormat(format)) {
-        outcome = WaveOutResult::BadFormat;
+    platform::WaveOutResult outcome = m_openResult;
+    if (outcome == platform::WaveOutResult::Ok && !IsPlayablePcmFormat(format)) {
+        outcome = platform::WaveOutResult::BadFormat;
     }
     if (result != nullptr) {
         *result = outcome;
     }
-    if (outcome != WaveOutResult::Ok) {
+    if (outcome != platform::WaveOutResult::Ok) {
         return nullptr;
     }
     m_opened.push_back(format);
@@ -56,23 +59,23 @@ std::unique_ptr<WaveOut> RecordingWaveOut::Open(const WaveFormat& format, WaveDo
     return std::make_unique<Output>(*this, format, std::move(onDone));
 }
 
-void RecordingWaveOut::SetOpenResult(WaveOutResult result) {
+void RecordingWaveOut::SetOpenResult(platform::WaveOutResult result) {
     std::lock_guard guard(m_lock);
     m_openResult = result;
 }
 
-WaveOutResult RecordingWaveOut::OnWrite(Output* output, WaveHeader& header) {
+platform::WaveOutResult RecordingWaveOut::OnWrite(Output* output, platform::WaveHeader& header) {
     std::lock_guard guard(m_lock);
     m_writes.emplace_back(header.data, header.data + header.bufferLength);
     Output::Queue(header);
     m_queue.push_back(Queued{output, &header});
     m_changed.notify_all();
-    return WaveOutResult::Ok;
+    return platform::WaveOutResult::Ok;
 }
 
 void RecordingWaveOut::OnReset(Output* output) {
     std::lock_guard deliver(m_deliver);
-    std::vector<WaveHeader*> returned;
+    std::vector<platform::WaveHeader*> returned;
     {
         std::lock_guard guard(m_lock);
         ++m_resets;
@@ -86,7 +89,7 @@ void RecordingWaveOut::OnReset(Output* output) {
         }
         m_changed.notify_all();
     }
-    for (WaveHeader* header : returned) {
+    for (platform::WaveHeader* header : returned) {
         output->Deliver(*header);
     }
 }
@@ -121,7 +124,7 @@ bool RecordingWaveOut::CompleteNext() {
     return true;
 }
 
-std::vector<WaveFormat> RecordingWaveOut::OpenedFormats() const {
+std::vector<platform::WaveFormat> RecordingWaveOut::OpenedFormats() const {
     std::lock_guard guard(m_lock);
     return m_opened;
 }
@@ -166,4 +169,4 @@ bool RecordingWaveOut::WaitForCloses(int closes, std::chrono::milliseconds bound
     return m_changed.wait_for(guard, bound, [&] { return m_closes >= closes; });
 }
 
-}  // namespace platform
+}  // namespace test_support

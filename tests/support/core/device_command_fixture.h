@@ -11,10 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/state/app_global_state.h"
 #include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/recording_message_box.h"
 
 namespace command_test {
 
@@ -107,7 +108,7 @@ protected:
     }
 
     FakeDevice device;
-    platform::ScopedMessageBoxRecorder boxes;
+    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 }  // namespace command_test
