@@ -551,7 +551,7 @@ TEST_F(FakeDeviceModel, LiveViewSettingsAreKeptAndColourAnswers) {
     EXPECT_EQ(Exchange(device, "/Setquality.cgi?QUA=1").status, 401);
     const auto colour = Exchange(device, "/GetColor.cgi?Cookie=" + session);
     EXPECT_EQ(colour.status, 200);
-    EXPECT_EQ(colour.body, "CON=128;BRI=0;HUE=0;");
+    EXPECT_EQ(colour.body, "BRI=128;CON=128;HUE=128;");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "tests/maintenance/firmware/upload_fakes.h"
 #include "tests/support/core/device_command_fixture.h"
 
 namespace maintenance {
@@ -57,25 +58,11 @@ protected:
         });
         device.SetReply("/UpgradeFW.cgi", Reply::Ok());
         // New protocol: the unit's bytes follow the request raw.
-        device.SetHandler("/UpgradeFW2.cgi", [this](const devicesim::HttpRequest& request,
-                                                    devicesim::Connection& connection) {
-            const auto size = devicesim::ParseDecimal(request.Param("FILESIZE").value_or(""));
-            std::string data;
-            std::vector<char> buffer(4096);
-            while (size && data.size() < *size) {
-                const std::size_t got = connection.Receive(
-                    std::span(buffer.data(), std::min<std::size_t>(buffer.size(), *size - data.size())));
-                if (got == 0) {
-                    break;
-                }
-                data.append(buffer.data(), got);
-            }
-            {
-                std::lock_guard lock(unitsLock);
-                units.push_back(data);
-            }
-            connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-        });
+        device.SetHandler("/UpgradeFW2.cgi",
+                          firmware_test::UnitHandler("HTTP/1.1 200 OK", [this](std::string data) {
+                              std::lock_guard lock(unitsLock);
+                              units.push_back(std::move(data));
+                          }));
     }
 
     UploadOutcome Run(const UploadPlan& plan, std::function<bool()> cancelled = {}) {
@@ -267,18 +254,8 @@ TEST_F(FirmwareUploadTest, PackedNewProtocolUnitConnectionFailureKeepsTheDialogO
 }
 
 TEST_F(FirmwareUploadTest, NewProtocolUnitRefusedByStatusFails) {
-    device.SetHandler("/UpgradeFW2.cgi", [](const devicesim::HttpRequest& request, auto& connection) {
-        const auto size = devicesim::ParseDecimal(request.Param("FILESIZE").value_or("")).value_or(0);
-        std::vector<char> buffer(4096);
-        for (std::size_t got = 0; got < size;) {
-            const std::size_t n = connection.Receive(std::span(buffer));
-            if (n == 0) {
-                break;
-            }
-            got += n;
-        }
-        connection.Send("HTTP/1.1 500 Internal Server Error\r\n\r\n");
-    });
+    device.SetHandler("/UpgradeFW2.cgi",
+                      firmware_test::UnitHandler("HTTP/1.1 500 Internal Server Error"));
     EXPECT_EQ(Run(FolderUploadPlan(TableWith({{3, 100}}), UploadProtocol::kNew)),
               UploadOutcome::kUploadFailed);
     EXPECT_TRUE(observer.Saw("4077"));

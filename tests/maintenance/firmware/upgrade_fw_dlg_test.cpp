@@ -15,6 +15,7 @@
 #include "core/dialogs/login_dialog_hooks.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "tests/maintenance/firmware/upload_fakes.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -150,16 +151,7 @@ TEST_F(UpgradeDialogTest, EmptyFolderAndFailedVersionQuery) {
 TEST_F(UpgradeDialogTest, PackedFileIsCheckedWholeBeforeAnythingIsSent) {
     Device("Q3A2", "1013");  // new protocol
     // A kernel record, then a record of a type the new protocol has no number for.
-    std::string file;
-    const auto record = [&](std::uint32_t length, std::uint8_t type) {
-        const std::uint32_t word = length << 4 | type;
-        for (int shift = 0; shift < 32; shift += 8) {
-            file.push_back(static_cast<char>(word >> shift));
-        }
-        file.append(length, 'k');
-    };
-    record(100, 1);
-    record(10, 6);
+    const std::string file = firmware_test::PackedFile({{100, 1}, {10, 6}}, 'k');
     Write(dir / "bad.bin", file);
     CUpgradeFWDlg::SetFilePicker([&](QWidget*, const fs::path&) { return std::optional(dir / "bad.bin"); });
 
@@ -185,27 +177,9 @@ TEST_F(UpgradeDialogTest, PackedFileIsCheckedWholeBeforeAnythingIsSent) {
 
 TEST_F(UpgradeDialogTest, PackedUploadByTheNewProtocol) {
     Device("Q3A2", "1013");
-    std::string file;
-    for (const auto& [length, type] : {std::pair{3000u, 1}, {20u, 0}}) {
-        const std::uint32_t word = length << 4 | static_cast<std::uint32_t>(type);
-        for (int shift = 0; shift < 32; shift += 8) {
-            file.push_back(static_cast<char>(word >> shift));
-        }
-        file.append(length, 'x');
-    }
+    const std::string file = firmware_test::PackedFile({{3000, 1}, {20, 0}});
     Write(dir / "fw.bin", file);
-    device.SetHandler("/UpgradeFW2.cgi", [](const devicesim::HttpRequest& request, auto& connection) {
-        const auto size = devicesim::ParseDecimal(request.Param("FILESIZE").value_or("")).value_or(0);
-        std::vector<char> buffer(4096);
-        for (std::size_t got = 0; got < size;) {
-            const std::size_t n = connection.Receive(std::span(buffer));
-            if (n == 0) {
-                return;
-            }
-            got += n;
-        }
-        connection.Send("HTTP/1.1 200 OK\r\n\r\n");
-    });
+    device.SetHandler("/UpgradeFW2.cgi", firmware_test::UnitHandler());
     CUpgradeFWDlg::SetFilePicker([&](QWidget*, const fs::path&) { return std::optional(dir / "fw.bin"); });
     CUpgradeFWDlg dialog;
     dialog.SetTimings(timings);
