@@ -121,12 +121,27 @@ void CButtonOutline::Clear() {
 
 // ---- the button -----------------------------------------------------------
 
+namespace {
+// The one message a button posts to itself: paint state face wParam.
+constexpr std::uint32_t kPaintStateFaceMessage = 1;
+}  // namespace
+
 CQelButton::CQelButton(QWidget* parent) : QPushButton(parent) {
     // Mouse moves arrive without a button held, so hover can be tracked.
     setMouseTracking(true);
+    m_hWnd = platform::RegisterWindow(this);
 }
 
-CQelButton::~CQelButton() = default;
+CQelButton::~CQelButton() {
+    // Once withdrawn, no posted face reaches the button.
+    platform::UnregisterWindow(m_hWnd);
+}
+
+void CQelButton::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam, std::uint64_t) {
+    if (message == kPaintStateFaceMessage) {
+        PaintFace(Face{FaceKind::StateNormal, static_cast<std::uint16_t>(wParam)});
+    }
+}
 
 std::uint16_t CQelButton::ButtonStyle() const {
     std::lock_guard guard(m_lock);
@@ -241,9 +256,8 @@ int CQelButton::SetState(int index) {
         PaintFace(face);
     } else {
         // Widgets are painted on the GUI thread only; a button destroyed in
-        // the meantime drops the call.
-        QMetaObject::invokeMethod(
-            this, [this, face] { PaintFace(face); }, Qt::QueuedConnection);
+        // the meantime drops the message.
+        platform::PostWindowMessage(m_hWnd, kPaintStateFaceMessage, face.index, 0);
     }
     return 1;
 }

@@ -23,6 +23,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/window.h"
+
 // Four closed polygons over a button: outline 0 follows the button's client
 // rectangle (right and bottom edge pulled in by one pixel), outlines 1 to 3
 // are the same shape inset by 1, 2 and 4 pixels.
@@ -44,7 +46,7 @@ private:
     std::array<std::vector<QPoint>, 4> m_outlines;
 };
 
-class CQelButton : public QPushButton {
+class CQelButton : public QPushButton, public platform::MessageTarget {
     Q_OBJECT
 
 public:
@@ -137,6 +139,9 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A state face set from another thread is painted here, on the GUI thread.
+    void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                             std::uint64_t lParam) override;
 
 private:
     Face DrawItemFace() const;
@@ -171,4 +176,7 @@ private:
     bool m_faceChosen = false;
 
     CButtonOutline m_outline;
+    // Posted faces travel through the platform's message queue, whose lock
+    // the thread checkers see (Qt's own queued calls hide theirs).
+    platform::WindowHandle m_hWnd = 0;
 };
