@@ -22,7 +22,8 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
-    for (const auto protocol : {maintenance::UploadProtocol::kOld, maintenance::UploadProtocol::kNew}) {
+    for (const auto protocol :
+         {maintenance::UploadProtocol::kOld, maintenance::UploadProtocol::kNew}) {
         const auto result = maintenance::ParsePackedFirmware(bytes, protocol);
         if (!result.Ok()) {
             Check(result.image.recordData.empty());

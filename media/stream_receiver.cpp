@@ -455,19 +455,7 @@ StreamReceiveSettings GetStreamReceiveSettings() {
 }
 
 std::string BuildGetVideoRequest(std::string_view cookie, std::string_view hostIp) {
-    if (!IsSafeRequestText(cookie) || !IsSafeRequestText(hostIp))
-        return {};
-    std::string request;
-    request.reserve(kStreamRequestBytes);
-    request += "GET /Getvideo.cgi?Cookie=";
-    request += cookie;
-    request +=
-        " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw/r/nAccept-Encoding: gzip, "
-        "deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
-        "1.1.4322)\r\n";
-    request += "Host: ";
-    request += hostIp;
-    request += "\r\nConnection: Keep-Alive\r\n\r\n";
+    std::string request = BuildKeepAliveGet("/Getvideo.cgi?Cookie=" + std::string(cookie), hostIp);
     // The request buffer keeps a terminating zero behind the text.
     if (request.size() >= kStreamRequestBytes)
         return {};

@@ -72,7 +72,7 @@ int MySystemDialog::AddPagesForProduct() {
     const bool linkedDvr = g_lpApp != nullptr && g_lpApp->C_ControlD.HasLinkedDvr() != 0;
     m_pageIds = PagesForProduct(m_device.productId, linkedDvr);
     for (const SheetPageId id : m_pageIds) {
-        const std::string_view caption = PageSpec(id).caption;
+        const std::string_view caption = PageEntry(id).caption;
         AddPage(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
                 [this, id]() -> QWidget* {
                     if (const SheetPageFactory factory = SheetPageFactoryFor(id)) {

@@ -44,7 +44,7 @@ enum class SheetPageId : std::uint8_t {
     kRecordSetting,
 };
 
-struct SheetPageSpec {
+struct SheetPageEntry {
     SheetPageId id;
     std::string_view className;
     int resource;
@@ -52,7 +52,7 @@ struct SheetPageSpec {
 };
 
 // Every page the sheet constructs, in member order.
-inline constexpr std::array<SheetPageSpec, 24> kSheetPages{{
+inline constexpr std::array<SheetPageEntry, 24> kSheetPages{{
     {SheetPageId::kNetwork, "NetworkConfigPage", 256, "Network"},
     {SheetPageId::kMail, "MailPropertyPage", 269, "Mail"},
     {SheetPageId::kFtp, "FTPPropertyPage", 271, "FTP"},
@@ -89,7 +89,7 @@ constexpr bool PagesInIdOrder() {
 }
 static_assert(PagesInIdOrder());
 
-constexpr const SheetPageSpec& PageSpec(SheetPageId id) {
+constexpr const SheetPageEntry& PageEntry(SheetPageId id) {
     return kSheetPages[static_cast<std::size_t>(id)];
 }
 

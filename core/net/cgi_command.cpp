@@ -398,6 +398,22 @@ bool IsSafeRequestText(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
+std::string BuildKeepAliveGet(std::string_view target, std::string_view hostIp) {
+    if (!IsSafeRequestText(target) || !IsSafeRequestText(hostIp)) {
+        return {};
+    }
+    std::string request = "GET ";
+    request += target;
+    request +=
+        " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw/r/nAccept-Encoding: gzip, "
+        "deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
+        "1.1.4322)\r\n";
+    request += "Host: ";
+    request += hostIp;
+    request += "\r\nConnection: Keep-Alive\r\n\r\n";
+    return request;
+}
+
 int TirelSendCommand(std::uint8_t commandIndex, std::string_view target,
                      std::span<const std::uint8_t> body, CommandStatus* status,
                      std::span<std::uint8_t> reply, std::uint32_t* replyLength,

@@ -120,6 +120,13 @@ private:
 // Whether text may travel inside a request line: no CR, LF or NUL.
 bool IsSafeRequestText(std::string_view text);
 
+// "GET <target>" with the fixed header block that requests on a connection
+// of their own carry (the live stream, the firmware upload's side and unit
+// connections): a browser's Accept lines, whose Accept-Language value holds
+// "/r/n" as four characters, the Host line and Keep-Alive. Empty when the
+// target or the address holds CR, LF or NUL.
+std::string BuildKeepAliveGet(std::string_view target, std::string_view hostIp);
+
 // ---- sender -----------------------------------------------------------------
 
 // The 8-byte status record: when a reply's status is not 200 the second

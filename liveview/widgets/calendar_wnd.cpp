@@ -47,20 +47,20 @@ bool CCalendarWnd::CreatePopup(int x, int y, CDateTimeEditor* owner) {
     m_todayFont.setUnderline(true);
 
     const int r = width();
-    struct ButtonSpec {
+    struct ButtonDef {
         int id;
         const char* text;
         int left, right;
     };
-    const ButtonSpec specs[] = {{kTodayId, "D", 5, 30},
+    const ButtonDef buttons[] = {{kTodayId, "D", 5, 30},
                                 {kPrevMonthId, "<", 35, 50},
                                 {kNextMonthId, ">", r - 83, r - 68},
                                 {kPrevYearId, "<", r - 67, r - 52},
                                 {kNextYearId, ">", r - 20, r - 5}};
-    for (std::size_t i = 0; i < std::size(specs); ++i) {
-        auto* b = new QPushButton(specs[i].text, this);
-        b->setObjectName(QString::number(specs[i].id));
-        b->setGeometry(specs[i].left, 5, specs[i].right - specs[i].left, 15);
+    for (std::size_t i = 0; i < std::size(buttons); ++i) {
+        auto* b = new QPushButton(buttons[i].text, this);
+        b->setObjectName(QString::number(buttons[i].id));
+        b->setGeometry(buttons[i].left, 5, buttons[i].right - buttons[i].left, 15);
         b->setFocusPolicy(Qt::NoFocus);
         m_buttons[i] = b;
     }

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "liveview/control/ctrl_file.h"
+
 // ---- layout slots and skins ------------------------------------------------
 
 inline constexpr int kViewModeCount = 18;
@@ -272,39 +274,13 @@ constexpr FamilyMask R(int first, int last) {
     return mask;
 }
 
-inline constexpr std::array<const char*, kDeviceFamilyCount> kFamilyNames{
-    "CAMERA",
-    "1CH DVR",
-    "4CH DVR (FULL)",
-    "4CH DVR (BASIC)",
-    "4CH DMR",
-    "9CH DMR",
-    "16CH DMR",
-    "4CH DQR",
-    "PTZ",
-    "4CH MEPG2 DVR",
-    "4CH NETWORK DVR",
-    "PTZ SLAVE",
-    "4CH NETWORK DVR (BASIC)",
-    "9CH NETWORK DMR",
-    "16CH NETWORK DMR",
-    "4CH NETWORK MEPG2 DVR",
-    "Q8B0",
-    "PTZ SLAVE BASIC",
-    "PTZ PELCO",
-    "ZRT 417 DVR",
-    "8CH NETWORK DMR",
-    "4CH NETWORK DMR",
-    "ZRT 415 DVR",
-    "ZRT 413 DVR",
-    "16CH NETWORK DVR",
-    "PTZ PELCO D",
-};
+// The family names are those the control file's device records use.
+static_assert(kCtrlFamilyCount == kDeviceFamilyCount);
 
 // What every family shares for a row. The bitmaps are given for the VGA
 // skins (slots 0 and 2) and the QVGA skins (slots 1 and 3); a two-state row
 // names its off pair in vga* and its on pair in qvga*.
-struct RowSpec {
+struct RowDef {
     std::uint16_t controlId;
     std::uint16_t tooltip;
     std::uint16_t style;
@@ -361,7 +337,7 @@ constexpr std::uint16_t S3 = kSkinStyleThreeBitmap;
 constexpr std::uint16_t S2 = kSkinStyleTwoState;
 
 // Rows 16-67 (rows 0-15 are the channel buttons, 54-58 the arrows).
-inline constexpr std::array<RowSpec, 52> kRowSpecs{{
+inline constexpr std::array<RowDef, 52> kRowDefs{{
     {8322, 8322, S3, "Second_Col_pip", "Second_Col_pip_over"},
     {8321, 8321, S3, "cut4", "cut4_a"},
     {8271, 8271, S3, "cut4", "cut4_a"},
@@ -630,21 +606,21 @@ constexpr SkinButtonRow SharedRow(int r) {
                             kChannelFiles[r][1]);
         return row;
     }
-    const RowSpec& spec = kRowSpecs[r - 16];
-    row.wControlId = spec.controlId;
-    row.wTooltip = spec.tooltip;
-    row.wStyle = spec.style;
+    const RowDef& def = kRowDefs[r - 16];
+    row.wControlId = def.controlId;
+    row.wTooltip = def.tooltip;
+    row.wStyle = def.style;
     if (r >= 54 && r <= 58) {
         for (int slot = 0; slot < kSkinSlotCount; ++slot) {
             row.files[slot * 3] = kArrowFiles[r - 54][slot][0];
             row.files[slot * 3 + 1] = kArrowFiles[r - 54][slot][1];
         }
-    } else if (spec.style == S2) {
-        SetTwoStateFiles(row, spec.vgaNormal, spec.vgaHover, spec.qvgaNormal, spec.qvgaHover);
+    } else if (def.style == S2) {
+        SetTwoStateFiles(row, def.vgaNormal, def.vgaHover, def.qvgaNormal, def.qvgaHover);
     } else {
-        SetThreeBitmapFiles(row, spec.vgaNormal, spec.vgaHover,
-                            spec.qvgaNormal ? spec.qvgaNormal : spec.vgaNormal,
-                            spec.qvgaHover ? spec.qvgaHover : spec.vgaHover);
+        SetThreeBitmapFiles(row, def.vgaNormal, def.vgaHover,
+                            def.qvgaNormal ? def.qvgaNormal : def.vgaNormal,
+                            def.qvgaHover ? def.qvgaHover : def.vgaHover);
     }
     return row;
 }
@@ -655,7 +631,7 @@ constexpr bool In(FamilyMask mask, int family) {
 
 constexpr SkinFamily MakeFamily(int f) {
     SkinFamily family;
-    family.name = kFamilyNames[f];
+    family.name = kCtrlFamilyNames[static_cast<std::size_t>(f)].data();
     family.dwKind = f == 0 ? kFamilyCameraOnly : 0;
     family.dwTypeId = static_cast<std::uint32_t>(f);
     for (int r = 0; r < kSkinButtonRows; ++r) {

@@ -12,9 +12,9 @@ namespace {
 
 constexpr std::array<std::string_view, kFirmwareFileRows> kCommonRows{
     "",  // the kernel: per product
-    "BOOT.BIN",    "MCU.BIN",     "KR087.BIN",   "KR008.BIN",   "HTML.BIN",    "LANGU1.GZ",
-    "LANGU2.GZ",   "LANGU3.GZ",   "LANGU4.GZ",   "LANGU5.GZ",   "LANGU6.GZ",   "LANGU7.GZ",
-    "LANGU8.GZ",   "LANGU9.GZ",   "LANGU10.GZ",  "LANGU11.GZ",  "PLAYER.BIN",  "",
+    "BOOT.BIN",  "MCU.BIN",   "KR087.BIN",  "KR008.BIN",  "HTML.BIN",   "LANGU1.GZ",
+    "LANGU2.GZ", "LANGU3.GZ", "LANGU4.GZ",  "LANGU5.GZ",  "LANGU6.GZ",  "LANGU7.GZ",
+    "LANGU8.GZ", "LANGU9.GZ", "LANGU10.GZ", "LANGU11.GZ", "PLAYER.BIN", "",
 };
 
 std::string Upper(std::string_view text) {
@@ -97,7 +97,8 @@ void ClearFirmwareFileTable(FirmwareFileTable& table) {
     }
 }
 
-FirmwareFolderLoad LoadFirmwareFiles(const std::filesystem::path& folder, FirmwareFileTable& table) {
+FirmwareFolderLoad LoadFirmwareFiles(const std::filesystem::path& folder,
+                                     FirmwareFileTable& table) {
     ClearFirmwareFileTable(table);
     FirmwareFolderLoad load;
     const auto files = FolderFiles(folder);

@@ -21,24 +21,6 @@ constexpr int kUnitReplyBytes = 512;
 constexpr unsigned kMessageFlashing = 4048;
 constexpr unsigned kMessageUpgradeError = 4077;
 
-constexpr std::string_view kBrowserHeaders =
-    " HTTP/1.1\r\nAccept: */* \r\nAccept-Language: zh-tw/r/nAccept-Encoding: gzip, "
-    "deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR "
-    "1.1.4322)\r\n";
-
-std::string BrowserStyleGet(std::string_view pathAndQuery, std::string_view hostIp) {
-    if (!IsSafeRequestText(pathAndQuery) || !IsSafeRequestText(hostIp)) {
-        return {};
-    }
-    std::string request = "GET ";
-    request += pathAndQuery;
-    request += kBrowserHeaders;
-    request += "Host: ";
-    request += hostIp;
-    request += "\r\nConnection: Keep-Alive\r\n\r\n";
-    return request;
-}
-
 // A connection that is closed on every path out of the upload.
 class Connection {
 public:
@@ -67,8 +49,8 @@ public:
             return true;
         }
         try {
-            const int written = m_socket.WriteWithSelect(bytes.data(), static_cast<int>(bytes.size()),
-                                                         timeout);
+            const int written =
+                m_socket.WriteWithSelect(bytes.data(), static_cast<int>(bytes.size()), timeout);
             return written == static_cast<int>(bytes.size());
         } catch (const CBlockingSocketException&) {
             return false;
@@ -148,18 +130,19 @@ std::string OldPieceQuery(const UploadPlan& plan, const UploadUnit& unit, std::s
 enum class UnitResult { kSent, kFailed, kCancelled };
 
 UnitResult SendUnitOld(const UploadPlan& plan, const UploadUnit& unit, bool lastUnit,
-                       const UploadTarget& target, const UploadTimings& timings,
-                       Progress& progress, const std::function<bool()>& cancelled,
-                       const std::stop_token& stop) {
+                       const UploadTarget& target, const UploadTimings& timings, Progress& progress,
+                       const std::function<bool()>& cancelled, const std::stop_token& stop) {
     const std::size_t size = unit.data.size();
     const std::size_t pieceCount = (size + kOldProtocolPieceBytes - 1) / kOldProtocolPieceBytes;
     std::size_t offset = 0;
     for (std::size_t piece = 0; piece < pieceCount; ++piece) {
-        if (stop.stop_requested() || (plan.source == UploadSource::kFolder && cancelled && cancelled())) {
+        if (stop.stop_requested() ||
+            (plan.source == UploadSource::kFolder && cancelled && cancelled())) {
             return UnitResult::kCancelled;
         }
         const std::size_t length = std::min<std::size_t>(size - offset, kOldProtocolPieceBytes);
-        const std::string query = OldPieceQuery(plan, unit, piece, pieceCount, lastUnit, target.cookie);
+        const std::string query =
+            OldPieceQuery(plan, unit, piece, pieceCount, lastUnit, target.cookie);
         CommandStatus status{};
         const CommandTimeouts timeouts{timings.oldSend, timings.oldReceive, timings.connect};
         const int ok = TirelSendCommand(kCgiUpgradeFw, query, unit.data.subspan(offset, length),
@@ -180,12 +163,14 @@ UnitResult SendUnitOld(const UploadPlan& plan, const UploadUnit& unit, bool last
 }
 
 UnitResult SendUnitNew(const UploadPlan& plan, const UploadUnit& unit, bool lastUnit,
-                       const UploadTarget& target, const UploadTimings& timings,
-                       Progress& progress, const std::function<bool()>& cancelled,
-                       const std::stop_token& stop) {
+                       const UploadTarget& target, const UploadTimings& timings, Progress& progress,
+                       const std::function<bool()>& cancelled, const std::stop_token& stop) {
     const bool folder = plan.source == UploadSource::kFolder;
-    const auto isCancelled = [&] { return stop.stop_requested() || (folder && cancelled && cancelled()); };
-    const std::chrono::milliseconds timeout = folder ? timings.folderUnitWrite : timings.packedUnitWrite;
+    const auto isCancelled = [&] {
+        return stop.stop_requested() || (folder && cancelled && cancelled());
+    };
+    const std::chrono::milliseconds timeout =
+        folder ? timings.folderUnitWrite : timings.packedUnitWrite;
     const std::string request =
         BuildUploadUnitRequest(target.cookie, static_cast<std::uint32_t>(unit.data.size()),
                                unit.typeNumber, lastUnit, target.hostIp);
@@ -229,8 +214,8 @@ UploadPlan FolderUploadPlan(const FirmwareFileTable& table, UploadProtocol proto
             continue;
         }
         UploadUnit unit;
-        unit.data = std::span<const std::uint8_t>(table[row].data).first(
-            std::min<std::size_t>(table[row].size, table[row].data.size()));
+        unit.data = std::span<const std::uint8_t>(table[row].data)
+                        .first(std::min<std::size_t>(table[row].size, table[row].data.size()));
         unit.typeNumber = static_cast<int>(row);
         plan.wholeSize += unit.data.size();
         plan.units.push_back(std::move(unit));
@@ -263,7 +248,7 @@ std::string BuildUploadSideRequest(std::string_view cookie, std::string_view hos
     std::string target = "/Getvideo.cgi?Cookie=";
     target += cookie;
     target += "&Fake=1";
-    return BrowserStyleGet(target, hostIp);
+    return BuildKeepAliveGet(target, hostIp);
 }
 
 std::string BuildUploadUnitRequest(std::string_view cookie, std::uint32_t unitSize, int type,
@@ -275,7 +260,7 @@ std::string BuildUploadUnitRequest(std::string_view cookie, std::uint32_t unitSi
     if (reboot) {
         target += "&REBOOT=1";
     }
-    std::string request = BrowserStyleGet(target, hostIp);
+    std::string request = BuildKeepAliveGet(target, hostIp);
     // The request travels in a zeroed 512-byte buffer: a longer one (a huge
     // cookie) would be cut, so it is refused instead.
     if (request.size() >= kUnitRequestBufferBytes) {
@@ -339,8 +324,9 @@ UploadOutcome RunFirmwareUpload(const UploadPlan& plan, const UploadTarget& targ
         }
         const bool lastUnit = i + 1 == plan.units.size();
         const UnitResult result =
-            newProtocol ? SendUnitNew(plan, unit, lastUnit, target, timings, progress, cancelled, stop)
-                        : SendUnitOld(plan, unit, lastUnit, target, timings, progress, cancelled, stop);
+            newProtocol
+                ? SendUnitNew(plan, unit, lastUnit, target, timings, progress, cancelled, stop)
+                : SendUnitOld(plan, unit, lastUnit, target, timings, progress, cancelled, stop);
         if (result == UnitResult::kCancelled) {
             return UploadOutcome::kCancelled;
         }

@@ -57,8 +57,8 @@ UploadPlan PackedUploadPlan(const PackedFirmwareImage& image, UploadProtocol pro
 struct UploadTarget {
     std::string address;  // dotted server address
     std::uint16_t port = 80;
-    std::string cookie;   // the session cookie; may be empty
-    std::string hostIp;   // the client's own address, for the Host line
+    std::string cookie;  // the session cookie; may be empty
+    std::string hostIp;  // the client's own address, for the Host line
 };
 
 // Time-outs and pauses; tests shorten them. Pauses go through the platform
@@ -81,7 +81,7 @@ struct UploadTimings {
 class UploadObserver {
 public:
     virtual ~UploadObserver() = default;
-    virtual void DisableUpgrade() = 0;             // the upload proper starts
+    virtual void DisableUpgrade() = 0;  // the upload proper starts
     virtual void EnableUpgrade() = 0;
     virtual void CloseDialog() = 0;
     virtual void SetProgress(int percent, bool visible) = 0;
@@ -89,10 +89,10 @@ public:
 };
 
 enum class UploadOutcome {
-    kSucceeded,      // every unit sent; message 4048
-    kSideFailed,     // the side connection failed; message 4077, dialog stays open
-    kUploadFailed,   // a piece, unit connection or write failed; message 4077
-    kCancelled,      // the cancel test or the stop token ended it; no message
+    kSucceeded,     // every unit sent; message 4048
+    kSideFailed,    // the side connection failed; message 4077, dialog stays open
+    kUploadFailed,  // a piece, unit connection or write failed; message 4077
+    kCancelled,     // the cancel test or the stop token ended it; no message
 };
 
 // Runs one upload on the calling thread. `cancelled` is tested before each

@@ -26,22 +26,22 @@ PackedFirmwareResult Refuse(PackedFirmwareError error) {
 
 std::string_view PackedFirmwareErrorText(PackedFirmwareError error) {
     switch (error) {
-    case PackedFirmwareError::kNone:
-    case PackedFirmwareError::kOpenFailed:
-    case PackedFirmwareError::kReadFailed:
-        return {};
-    case PackedFirmwareError::kNoRecord:
-        return "The file holds no firmware record.";
-    case PackedFirmwareError::kTooManyRecords:
-        return "The file holds more than 255 records.";
-    case PackedFirmwareError::kRecordPastEnd:
-        return "A record runs past the end of the file.";
-    case PackedFirmwareError::kTrailingBytes:
-        return "The file ends inside a record header.";
-    case PackedFirmwareError::kTooLarge:
-        return "The file is larger than 64 MB.";
-    case PackedFirmwareError::kUnknownType:
-        return "The file holds a record of a type this device does not take.";
+        case PackedFirmwareError::kNone:
+        case PackedFirmwareError::kOpenFailed:
+        case PackedFirmwareError::kReadFailed:
+            return {};
+        case PackedFirmwareError::kNoRecord:
+            return "The file holds no firmware record.";
+        case PackedFirmwareError::kTooManyRecords:
+            return "The file holds more than 255 records.";
+        case PackedFirmwareError::kRecordPastEnd:
+            return "A record runs past the end of the file.";
+        case PackedFirmwareError::kTrailingBytes:
+            return "The file ends inside a record header.";
+        case PackedFirmwareError::kTooLarge:
+            return "The file is larger than 64 MB.";
+        case PackedFirmwareError::kUnknownType:
+            return "The file holds a record of a type this device does not take.";
     }
     return {};
 }
@@ -139,17 +139,17 @@ std::vector<std::string> OldProtocolTypeNames(std::span<const std::uint8_t> reco
     std::string current;
     for (const std::uint8_t type : recordTypes) {
         switch (type) {
-        case kPackedTypeBoot:
-            current = "BOOT";
-            break;
-        case kPackedTypeKernel:
-            current = "KERNEL";
-            break;
-        case kPackedTypeHtml:
-            current = "HTML";
-            break;
-        default:
-            break;  // keeps the name of the record before it
+            case kPackedTypeBoot:
+                current = "BOOT";
+                break;
+            case kPackedTypeKernel:
+                current = "KERNEL";
+                break;
+            case kPackedTypeHtml:
+                current = "HTML";
+                break;
+            default:
+                break;  // keeps the name of the record before it
         }
         names.push_back(current);
     }
@@ -158,14 +158,14 @@ std::vector<std::string> OldProtocolTypeNames(std::span<const std::uint8_t> reco
 
 int NewProtocolTypeNumber(std::uint8_t recordType) {
     switch (recordType) {
-    case kPackedTypeBoot:
-        return 1;
-    case kPackedTypeKernel:
-        return 0;
-    case kPackedTypeHtml:
-        return 2;
-    default:
-        return -1;
+        case kPackedTypeBoot:
+            return 1;
+        case kPackedTypeKernel:
+            return 0;
+        case kPackedTypeHtml:
+            return 2;
+        default:
+            return -1;
     }
 }
 

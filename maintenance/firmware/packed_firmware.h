@@ -53,9 +53,9 @@ struct PackedFirmwareImage {
 
 enum class PackedFirmwareError {
     kNone,
-    kOpenFailed,       // the file does not open (message 4047)
-    kReadFailed,       // a read failed (message 4057)
-    kNoRecord,         // empty file (message 4057)
+    kOpenFailed,  // the file does not open (message 4047)
+    kReadFailed,  // a read failed (message 4057)
+    kNoRecord,    // empty file (message 4057)
     kTooManyRecords,
     kRecordPastEnd,
     kTrailingBytes,
@@ -78,8 +78,7 @@ PackedFirmwareResult ParsePackedFirmware(std::span<const std::uint8_t> bytes,
                                          UploadProtocol protocol);
 
 // Reads the file (at most one byte past the size limit) and parses it.
-PackedFirmwareResult ReadPackedFirmware(const std::filesystem::path& path,
-                                        UploadProtocol protocol);
+PackedFirmwareResult ReadPackedFirmware(const std::filesystem::path& path, UploadProtocol protocol);
 
 // The Type a record goes out with. Old protocol: "BOOT", "KERNEL", "HTML" for
 // types 0, 1, 4; any other type takes the name of the record before it (the

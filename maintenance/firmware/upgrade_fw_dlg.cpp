@@ -38,10 +38,10 @@ CUpgradeFWDlg::FilePicker& InstalledPicker() {
 }
 
 std::optional<std::filesystem::path> DefaultPickFile(QWidget* parent,
-                                                      const std::filesystem::path& start) {
-    const QString chosen = QFileDialog::getOpenFileName(
-        parent, QString(), QString::fromStdString(start.string()),
-        QStringLiteral("Kernel Firmware files (*.BIN *.bin)"));
+                                                     const std::filesystem::path& start) {
+    const QString chosen =
+        QFileDialog::getOpenFileName(parent, QString(), QString::fromStdString(start.string()),
+                                     QStringLiteral("Kernel Firmware files (*.BIN *.bin)"));
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
@@ -79,8 +79,8 @@ public:
     void EnableUpgrade() override { Post(WM_UPGRADEENABLEBUTTON); }
     void CloseDialog() override { Post(WM_UPGRADECLOSE); }
     void SetProgress(int percent, bool visible) override {
-        platform::PostWindowMessage(m_window, WM_UPGRADEPROGRESS, static_cast<std::uint64_t>(percent),
-                                    visible ? 1 : 0);
+        platform::PostWindowMessage(m_window, WM_UPGRADEPROGRESS,
+                                    static_cast<std::uint64_t>(percent), visible ? 1 : 0);
     }
     void ShowMessage(unsigned textId) override { ::ShowMessage(textId); }
 
@@ -158,7 +158,8 @@ void CUpgradeFWDlg::SetFilePicker(FilePicker picker) {
 }
 
 UploadProtocol CUpgradeFWDlg::ChosenProtocol() const {
-    const bool newer = m_variant == Variant::kFolder ? FolderUsesNewProtocol() : PackedUsesNewProtocol();
+    const bool newer =
+        m_variant == Variant::kFolder ? FolderUsesNewProtocol() : PackedUsesNewProtocol();
     return newer ? UploadProtocol::kNew : UploadProtocol::kOld;
 }
 
@@ -198,7 +199,8 @@ bool CUpgradeFWDlg::OnInitDialog() {
         }
         // The reply is text up to its first zero byte, never past the buffer.
         const auto* text = reinterpret_cast<const char*>(reply.data());
-        m_strVersion.assign(text, strnlen(text, std::min<std::size_t>(length, kVersionReplyBytes - 1)));
+        m_strVersion.assign(text,
+                            strnlen(text, std::min<std::size_t>(length, kVersionReplyBytes - 1)));
         m_strFilePath = settings.m_strUpgradeDVRFWPath.Get();
         m_fileTable = FirmwareFileTableFor(g_lpApp->str_ProductID.Get());
     }
@@ -233,7 +235,8 @@ void CUpgradeFWDlg::OnFindButton() {
     CSettingINI& settings = g_lpApp->CSettingINI;
     if (m_variant == Variant::kPacked) {
         const std::string remembered = settings.m_strUpgradeFWPath.Get();
-        const std::filesystem::path start = remembered == "UnKnown" ? std::filesystem::path() : std::filesystem::path(remembered);
+        const std::filesystem::path start =
+            remembered == "UnKnown" ? std::filesystem::path() : std::filesystem::path(remembered);
         const FilePicker picker = InstalledPicker() ? InstalledPicker() : DefaultPickFile;
         const auto chosen = picker(this, start);
         if (!chosen || chosen->empty()) {
@@ -280,7 +283,8 @@ void CUpgradeFWDlg::StopUpload(std::chrono::milliseconds bound) {
     }
 }
 
-void CUpgradeFWDlg::StartUpload(std::shared_ptr<const void> keepAlive, UploadPlan plan, bool packed) {
+void CUpgradeFWDlg::StartUpload(std::shared_ptr<const void> keepAlive, UploadPlan plan,
+                                bool packed) {
     const UploadTarget target = CurrentTarget();
     const UploadTimings timings = *m_timings;
     const platform::WindowHandle window = m_hWnd;
@@ -288,8 +292,9 @@ void CUpgradeFWDlg::StartUpload(std::shared_ptr<const void> keepAlive, UploadPla
     auto body = [keepAlive = std::move(keepAlive), plan = std::move(plan), target, timings, window,
                  cancel]() -> std::uint32_t {
         PostingObserver observer(window);
-        (void)RunFirmwareUpload(plan, target, timings, observer, [cancel] { return cancel->load(); },
-                                platform::CurrentStopToken());
+        (void)RunFirmwareUpload(
+            plan, target, timings, observer, [cancel] { return cancel->load(); },
+            platform::CurrentStopToken());
         return 0;
     };
     bool ok = false;
@@ -316,19 +321,19 @@ bool CUpgradeFWDlg::OnFwdlgUpgrade() {
     const UploadProtocol protocol = ChosenProtocol();
     auto read = ReadPackedFirmware(m_strFilePath, protocol);
     switch (read.error) {
-    case PackedFirmwareError::kNone:
-        break;
-    case PackedFirmwareError::kOpenFailed:
-        ShowMessage(4047);
-        return false;
-    case PackedFirmwareError::kReadFailed:
-    case PackedFirmwareError::kNoRecord:
-        ShowMessage(4057);
-        return false;
-    default:
-        platform::ShowMessageBox(4057, std::string(LoadText(4057)) + "\n" +
-                                           std::string(PackedFirmwareErrorText(read.error)));
-        return false;
+        case PackedFirmwareError::kNone:
+            break;
+        case PackedFirmwareError::kOpenFailed:
+            ShowMessage(4047);
+            return false;
+        case PackedFirmwareError::kReadFailed:
+        case PackedFirmwareError::kNoRecord:
+            ShowMessage(4057);
+            return false;
+        default:
+            platform::ShowMessageBox(4057, std::string(LoadText(4057)) + "\n" +
+                                               std::string(PackedFirmwareErrorText(read.error)));
+            return false;
     }
     m_progress->setValue(0);
     m_progress->show();
@@ -374,8 +379,9 @@ void CUpgradeFWDlg::CancelUpgrade() {
     if (!cookie.empty()) {
         url.AddParam("Cookie", cookie);
     }
-    (void)TirelSendCommand(url.GetCommandIndex(), url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
-                           CommandTimeouts{m_timings->oldSend, m_timings->oldReceive, m_timings->connect});
+    (void)TirelSendCommand(
+        url.GetCommandIndex(), url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
+        CommandTimeouts{m_timings->oldSend, m_timings->oldReceive, m_timings->connect});
     platform::PostWindowMessage(m_hWnd, WM_UPGRADEENABLEBUTTON, 0, 0);
 }
 
@@ -395,7 +401,8 @@ void CUpgradeFWDlg::OnSelchangeBoard() {
     ControlsToMembers();
     static constexpr std::array<const char*, 4> kBoardFiles{"KERNEL.BIN", "BOOT.BIN", "KR087.BIN",
                                                             "KR008.BIN"};
-    m_strFilePath = g_lpApp != nullptr ? g_lpApp->CSettingINI.m_strUpgradeFWPath.Get() : std::string();
+    m_strFilePath =
+        g_lpApp != nullptr ? g_lpApp->CSettingINI.m_strUpgradeFWPath.Get() : std::string();
     if (m_iBoardIndex >= 0 && m_iBoardIndex < static_cast<int>(kBoardFiles.size())) {
         m_strFilePath += kBoardFiles[static_cast<std::size_t>(m_iBoardIndex)];
     }
@@ -420,21 +427,21 @@ void CUpgradeFWDlg::JoinUpload() {
 void CUpgradeFWDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
                                         std::uint64_t lParam) {
     switch (message) {
-    case WM_UPGRADEENABLEBUTTON:
-        m_upgrade->setEnabled(true);
-        break;
-    case WM_UPGRADEDISABLEBUTTON:
-        m_upgrade->setEnabled(false);
-        break;
-    case WM_UPGRADECLOSE:
-        m_bEnded = true;
-        done(0);
-        break;
-    case WM_UPGRADEPROGRESS:
-        m_progress->setValue(static_cast<int>(wParam));
-        m_progress->setVisible(lParam != 0);
-        break;
-    default:
-        break;
+        case WM_UPGRADEENABLEBUTTON:
+            m_upgrade->setEnabled(true);
+            break;
+        case WM_UPGRADEDISABLEBUTTON:
+            m_upgrade->setEnabled(false);
+            break;
+        case WM_UPGRADECLOSE:
+            m_bEnded = true;
+            done(0);
+            break;
+        case WM_UPGRADEPROGRESS:
+            m_progress->setValue(static_cast<int>(wParam));
+            m_progress->setVisible(lParam != 0);
+            break;
+        default:
+            break;
     }
 }

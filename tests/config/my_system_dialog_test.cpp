@@ -184,7 +184,7 @@ TEST_P(FamilySheet, PagesButtonsPictureAndApplyWithoutChange) {
 
     std::vector<std::string> pages;
     for (const SheetPageId id : sheet->Pages()) {
-        pages.emplace_back(PageSpec(id).caption);
+        pages.emplace_back(PageEntry(id).caption);
     }
     EXPECT_EQ(pages, c.pages);
     EXPECT_EQ(Captions(sheet->GetPageTree()).size(), c.pages.size());

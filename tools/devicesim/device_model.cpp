@@ -328,11 +328,11 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_dialogCommands(m_profile.productId) {
     // Every section is kept, whatever the family; the family's "ALL"
     // layout decides which ones the device answers and takes.
-    for (const auto& spec : kSectionSpecs) {
-        if (spec.option != "ONLINE") {
+    for (const auto& section : kSectionSpecs) {
+        if (section.option != "ONLINE") {
             m_sections.emplace(
-                std::string(spec.option),
-                DefaultSection(spec.option, spec.size, m_profile, m_user, m_password));
+                std::string(section.option),
+                DefaultSection(section.option, section.size, m_profile, m_user, m_password));
         }
     }
 }

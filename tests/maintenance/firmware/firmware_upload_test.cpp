@@ -51,11 +51,11 @@ protected:
         target.cookie = "c00k1e";
         target.hostIp = std::string(command_test::kHostIp);
         timings.sideWrite = timings.oldSend = timings.oldReceive = std::chrono::seconds(10);
-        timings.folderUnitWrite = timings.packedUnitWrite = timings.unitReply = std::chrono::seconds(10);
+        timings.folderUnitWrite = timings.packedUnitWrite = timings.unitReply =
+            std::chrono::seconds(10);
         // The side connection is held open until the client closes it.
-        device.SetHandler("/Getvideo.cgi", [](const auto&, auto& connection) {
-            connection.HoldUntilPeerCloses();
-        });
+        device.SetHandler("/Getvideo.cgi",
+                          [](const auto&, auto& connection) { connection.HoldUntilPeerCloses(); });
         device.SetReply("/UpgradeFW.cgi", Reply::Ok());
         // New protocol: the unit's bytes follow the request raw.
         device.SetHandler("/UpgradeFW2.cgi",
@@ -127,7 +127,8 @@ TEST_F(FirmwareUploadTest, OldProtocolFolderPiecesAndQueries) {
     const auto expected = Pattern(1800, 1);
     EXPECT_EQ(requests[0].body + requests[1].body, std::string(expected.begin(), expected.end()));
 
-    EXPECT_EQ(observer.events, (std::vector<std::string>{"disable", "4048", "hide", "enable", "close"}));
+    EXPECT_EQ(observer.events,
+              (std::vector<std::string>{"disable", "4048", "hide", "enable", "close"}));
     EXPECT_EQ(observer.progress.back(), 100);
     EXPECT_TRUE(std::ranges::is_sorted(observer.progress));
     EXPECT_EQ(pauses, (std::vector<std::chrono::milliseconds>{std::chrono::seconds(1)}));
@@ -215,7 +216,8 @@ TEST_F(FirmwareUploadTest, LastPieceWithoutReplyIsToleratedButARefusalIsNot) {
     // Sent whole, the device closed without a word: counts as sent.
     device.SetReplies("/UpgradeFW.cgi", {Reply::Ok(), [] {
                                              Reply r;
-                                             r.delivery = test_support::Delivery::kCloseWithoutAnswer;
+                                             r.delivery =
+                                                 test_support::Delivery::kCloseWithoutAnswer;
                                              return r;
                                          }()});
     EXPECT_EQ(Run(FolderUploadPlan(TableWith({{2, 1000}}), UploadProtocol::kOld)),
@@ -274,11 +276,12 @@ TEST_F(FirmwareUploadTest, CancelEndsAFolderUploadSilently) {
 }
 
 TEST(FirmwareUploadText, RequestsAndProgress) {
-    EXPECT_EQ(BuildUploadSideRequest("", "10.0.0.9"),
-              "GET /Getvideo.cgi?Cookie=&Fake=1 HTTP/1.1\r\nAccept: */* \r\nAccept-Language: "
-              "zh-tw/r/nAccept-Encoding: gzip, deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE "
-              "6.0; Windows NT 5.1; SV1; .NET CLR 1.1.4322)\r\nHost: 10.0.0.9\r\nConnection: "
-              "Keep-Alive\r\n\r\n");
+    EXPECT_EQ(
+        BuildUploadSideRequest("", "10.0.0.9"),
+        "GET /Getvideo.cgi?Cookie=&Fake=1 HTTP/1.1\r\nAccept: */* \r\nAccept-Language: "
+        "zh-tw/r/nAccept-Encoding: gzip, deflate\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE "
+        "6.0; Windows NT 5.1; SV1; .NET CLR 1.1.4322)\r\nHost: 10.0.0.9\r\nConnection: "
+        "Keep-Alive\r\n\r\n");
     EXPECT_TRUE(BuildUploadUnitRequest("a\r\nb", 1, 0, false, "h").empty());
     EXPECT_TRUE(BuildUploadUnitRequest(std::string(400, 'c'), 1, 0, true, "h").empty());
     EXPECT_EQ(UploadProgressPercent(0, 0), 0);

@@ -81,28 +81,55 @@ Bytes CutShort(Bytes file, std::size_t by) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PackedParse,
-    ::testing::Values(
-        ParseCase{"ThreeRecords", Records({{1000, 1}, {20, 0}, {5, 4}}), UploadProtocol::kNew,
-                  PackedFirmwareError::kNone, {1000, 20, 5}},
-        ParseCase{"EmptyRecordIsOneRecord", Records({{0, 1}}), UploadProtocol::kOld,
-                  PackedFirmwareError::kNone, {0}},
-        ParseCase{"Exactly255", ManyRecords(255), UploadProtocol::kOld, PackedFirmwareError::kNone,
-                  std::vector<std::uint32_t>(255, 1)},
-        ParseCase{"UnknownTypeOldProtocol", Records({{4, 1}, {4, 7}}), UploadProtocol::kOld,
-                  PackedFirmwareError::kNone, {4, 4}},
-        ParseCase{"Empty", {}, UploadProtocol::kOld, PackedFirmwareError::kNoRecord, {}},
-        ParseCase{"TooMany", ManyRecords(256), UploadProtocol::kOld,
-                  PackedFirmwareError::kTooManyRecords, {}},
-        ParseCase{"PastEnd", CutShort(Records({{16, 1}}), 1), UploadProtocol::kOld,
-                  PackedFirmwareError::kRecordPastEnd, {}},
-        ParseCase{"HugeLength", Bytes{0xF1, 0xFF, 0xFF, 0xFF, 1, 2}, UploadProtocol::kOld,
-                  PackedFirmwareError::kRecordPastEnd, {}},
-        ParseCase{"TrailingBytes", WithTail(Records({{8, 1}}), 3), UploadProtocol::kOld,
-                  PackedFirmwareError::kTrailingBytes, {}},
-        ParseCase{"UnknownTypeNewProtocol", Records({{4, 1}, {4, 7}}), UploadProtocol::kNew,
-                  PackedFirmwareError::kUnknownType, {}},
-        ParseCase{"UnknownFirstTypeNewProtocol", Records({{4, 2}}), UploadProtocol::kNew,
-                  PackedFirmwareError::kUnknownType, {}}),
+    ::testing::Values(ParseCase{"ThreeRecords",
+                                Records({{1000, 1}, {20, 0}, {5, 4}}),
+                                UploadProtocol::kNew,
+                                PackedFirmwareError::kNone,
+                                {1000, 20, 5}},
+                      ParseCase{"EmptyRecordIsOneRecord",
+                                Records({{0, 1}}),
+                                UploadProtocol::kOld,
+                                PackedFirmwareError::kNone,
+                                {0}},
+                      ParseCase{"Exactly255", ManyRecords(255), UploadProtocol::kOld,
+                                PackedFirmwareError::kNone, std::vector<std::uint32_t>(255, 1)},
+                      ParseCase{"UnknownTypeOldProtocol",
+                                Records({{4, 1}, {4, 7}}),
+                                UploadProtocol::kOld,
+                                PackedFirmwareError::kNone,
+                                {4, 4}},
+                      ParseCase{
+                          "Empty", {}, UploadProtocol::kOld, PackedFirmwareError::kNoRecord, {}},
+                      ParseCase{"TooMany",
+                                ManyRecords(256),
+                                UploadProtocol::kOld,
+                                PackedFirmwareError::kTooManyRecords,
+                                {}},
+                      ParseCase{"PastEnd",
+                                CutShort(Records({{16, 1}}), 1),
+                                UploadProtocol::kOld,
+                                PackedFirmwareError::kRecordPastEnd,
+                                {}},
+                      ParseCase{"HugeLength",
+                                Bytes{0xF1, 0xFF, 0xFF, 0xFF, 1, 2},
+                                UploadProtocol::kOld,
+                                PackedFirmwareError::kRecordPastEnd,
+                                {}},
+                      ParseCase{"TrailingBytes",
+                                WithTail(Records({{8, 1}}), 3),
+                                UploadProtocol::kOld,
+                                PackedFirmwareError::kTrailingBytes,
+                                {}},
+                      ParseCase{"UnknownTypeNewProtocol",
+                                Records({{4, 1}, {4, 7}}),
+                                UploadProtocol::kNew,
+                                PackedFirmwareError::kUnknownType,
+                                {}},
+                      ParseCase{"UnknownFirstTypeNewProtocol",
+                                Records({{4, 2}}),
+                                UploadProtocol::kNew,
+                                PackedFirmwareError::kUnknownType,
+                                {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PackedTypes, OldNamesInheritAndNewNumbersMap) {
@@ -120,7 +147,8 @@ TEST(PackedFile, ReadsFromDiskAndRefusesMissingAndOversizedFiles) {
     const Bytes file = Records({{30, 1}, {2, 4}});
     {
         std::ofstream out(dir / "fw.bin", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        out.write(reinterpret_cast<const char*>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
     }
     const auto read = ReadPackedFirmware(dir / "fw.bin", UploadProtocol::kOld);
     ASSERT_TRUE(read.Ok());

@@ -1,5 +1,5 @@
-#include "tests/support/recording_message_box.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
+#include "tests/support/recording_message_box.h"
 
 #include <QApplication>
 #include <QImage>
@@ -153,7 +153,8 @@ TEST_F(UpgradeDialogTest, PackedFileIsCheckedWholeBeforeAnythingIsSent) {
     // A kernel record, then a record of a type the new protocol has no number for.
     const std::string file = firmware_test::PackedFile({{100, 1}, {10, 6}}, 'k');
     Write(dir / "bad.bin", file);
-    CUpgradeFWDlg::SetFilePicker([&](QWidget*, const fs::path&) { return std::optional(dir / "bad.bin"); });
+    CUpgradeFWDlg::SetFilePicker(
+        [&](QWidget*, const fs::path&) { return std::optional(dir / "bad.bin"); });
 
     CUpgradeFWDlg dialog;
     dialog.SetTimings(timings);
@@ -169,7 +170,8 @@ TEST_F(UpgradeDialogTest, PackedFileIsCheckedWholeBeforeAnythingIsSent) {
     EXPECT_EQ(device.RequestCount(), 0u);
 
     // A missing file is 4047.
-    CUpgradeFWDlg::SetFilePicker([&](QWidget*, const fs::path&) { return std::optional(dir / "gone.bin"); });
+    CUpgradeFWDlg::SetFilePicker(
+        [&](QWidget*, const fs::path&) { return std::optional(dir / "gone.bin"); });
     dialog.OnFindButton();
     dialog.OnUpgradeButton();
     EXPECT_EQ(boxes.Ids(), (std::vector<unsigned>{4057, 4047}));
@@ -180,7 +182,8 @@ TEST_F(UpgradeDialogTest, PackedUploadByTheNewProtocol) {
     const std::string file = firmware_test::PackedFile({{3000, 1}, {20, 0}});
     Write(dir / "fw.bin", file);
     device.SetHandler("/UpgradeFW2.cgi", firmware_test::UnitHandler());
-    CUpgradeFWDlg::SetFilePicker([&](QWidget*, const fs::path&) { return std::optional(dir / "fw.bin"); });
+    CUpgradeFWDlg::SetFilePicker(
+        [&](QWidget*, const fs::path&) { return std::optional(dir / "fw.bin"); });
     CUpgradeFWDlg dialog;
     dialog.SetTimings(timings);
     ASSERT_TRUE(dialog.OnInitDialog());

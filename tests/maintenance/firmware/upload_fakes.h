@@ -33,8 +33,7 @@ inline std::string PackedFile(std::initializer_list<std::pair<std::uint32_t, std
 // Reads the unit announced by FILESIZE, hands it to `received` and answers
 // with `statusLine`.
 inline test_support::FakeDevice::Handler UnitHandler(
-    std::string statusLine = "HTTP/1.1 200 OK",
-    std::function<void(std::string)> received = {}) {
+    std::string statusLine = "HTTP/1.1 200 OK", std::function<void(std::string)> received = {}) {
     return [statusLine = std::move(statusLine), received = std::move(received)](
                const devicesim::HttpRequest& request, devicesim::Connection& connection) {
         const auto size =
