@@ -4,12 +4,12 @@
 #include "core/application/application.h"
 #include "core/application/config_sheet_services.h"
 #include "core/dialogs/login_dialog_hooks.h"
-#include "liveview/dialogs/video_color_dlg.h"
-#include "liveview/window/window_extensions.h"
 #include "liveview/dialogs/login_dialog_entries.h"
-#include "maintenance/firmware/upgrade_fw_dlg.h"
+#include "liveview/dialogs/video_color_dlg.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
+#include "liveview/window/window_extensions.h"
+#include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "media/media_services.h"
 
 namespace {

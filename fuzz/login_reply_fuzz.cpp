@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/state/app_global_state.h"
 #include "core/login/login_exchange.h"
+#include "core/state/app_global_state.h"
 
 namespace {
 

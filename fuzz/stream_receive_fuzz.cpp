@@ -42,8 +42,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/state/app_global_state.h"
 #include "core/login/kernel_message.h"
+#include "core/state/app_global_state.h"
 #include "core/state/system_buffers.h"
 #include "fuzz/fuzz_app.h"
 #include "fuzz/loopback_peer.h"

@@ -7,11 +7,11 @@
 #include <span>
 #include <string>
 
-#include "core/state/app_global_state.h"
-#include "core/login/kernel_message.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
+#include "core/login/kernel_message.h"
 #include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "media/media_state.h"
@@ -150,8 +150,8 @@ std::uint32_t Jpeg_Compose_Image_Data_Thread() {
         LiveView().SetCurrentChannel(header.byChannelIndex);
 
         if (!decoded && !unshowableStreak) {
-            WriteTraceLine("frame cannot be shown: " + std::to_string(app.w_ImageWidth.load()) + "x" +
-                           std::to_string(app.w_ImageHeight.load()) + ", " +
+            WriteTraceLine("frame cannot be shown: " + std::to_string(app.w_ImageWidth.load()) +
+                           "x" + std::to_string(app.w_ImageHeight.load()) + ", " +
                            std::to_string(header.dwImageLength) + " bytes");
             LiveView().SetStatusText("The picture cannot be shown!!");
         }

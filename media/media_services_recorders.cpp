@@ -1,7 +1,7 @@
 // MediaServicesImpl's part for the recorders and the local alarm list.
 
-#include "core/store/alarm_list.h"
 #include "core/state/app_global_state.h"
+#include "core/store/alarm_list.h"
 #include "media/frame_header.h"
 #include "media/media_services.h"
 #include "media/media_state.h"

@@ -26,8 +26,8 @@
 
 #include <array>
 
-#include "media/alarm_wave.h"
 #include "media/alarm_record.h"
+#include "media/alarm_wave.h"
 #include "media/frame_timer.h"
 #include "media/pre_alarm_ring.h"
 #include "media/recorder_feed.h"

@@ -39,7 +39,8 @@ FrameTime LocalFrameTime(std::chrono::system_clock::time_point when, bool withDa
     FrameTime t;
     t.year = static_cast<std::uint16_t>(local.tm_year + 1900);
     t.month = static_cast<std::uint16_t>(local.tm_mon + 1);
-    if (withDayOfWeek) t.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
+    if (withDayOfWeek)
+        t.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
     t.day = static_cast<std::uint16_t>(local.tm_mday);
     t.hour = static_cast<std::uint16_t>(local.tm_hour);
     t.minute = static_cast<std::uint16_t>(local.tm_min);

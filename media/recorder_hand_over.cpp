@@ -4,9 +4,9 @@
 #include <new>
 #include <span>
 
-#include "core/state/app_global_state.h"
 #include "core/application/string_table.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <span>
 
+#include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
-#include "core/application/subsystem_services.h"
 
 namespace {
 

@@ -21,10 +21,18 @@ int RunModalBox(const std::string& text, unsigned flags) {
     box.setWindowTitle(QStringLiteral("kestrune"));
     box.setText(QString::fromStdString(text));
     switch (flags & 0xF0) {
-        case kMbIconError: box.setIcon(QMessageBox::Critical); break;
-        case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
-        case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
-        default: box.setIcon(QMessageBox::Information); break;
+        case kMbIconError:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case kMbIconQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case kMbIconWarning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        default:
+            box.setIcon(QMessageBox::Information);
+            break;
     }
     if ((flags & 0xF) == kMbYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -34,10 +42,14 @@ int RunModalBox(const std::string& text, unsigned flags) {
         box.setStandardButtons(QMessageBox::Ok);
     }
     switch (box.exec()) {
-        case QMessageBox::Yes: return kIdYes;
-        case QMessageBox::No: return kIdNo;
-        case QMessageBox::Cancel: return kIdCancel;
-        default: return kIdOk;
+        case QMessageBox::Yes:
+            return kIdYes;
+        case QMessageBox::No:
+            return kIdNo;
+        case QMessageBox::Cancel:
+            return kIdCancel;
+        default:
+            return kIdOk;
     }
 }
 

@@ -124,7 +124,8 @@ private:
             PostedMessage message{};
             {
                 std::lock_guard guard(m_lock);
-                if (m_queue.empty() || m_queue.front().sequence > *sequence) return;
+                if (m_queue.empty() || m_queue.front().sequence > *sequence)
+                    return;
                 message = m_queue.front().message;
                 m_queue.pop_front();
             }

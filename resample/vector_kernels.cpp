@@ -393,11 +393,11 @@ public:
             }
         }
         return m_plan.Build(n / 4, -3 * std::int64_t{a.roiX}, 3 * std::int64_t{a.colsToEdge},
-                            [&](int g, int tap, int b) -> std::int64_t {
-                                if (b % 4 != 0) {
+                            [&](int g, int tap, int byte) -> std::int64_t {
+                                if (byte % 4 != 0) {
                                     return kZeroByte;
                                 }
-                                return ElementSource(a, 4 * g + b / 4) + 3 * (tap - 1);
+                                return ElementSource(a, 4 * g + byte / 4) + 3 * (tap - 1);
                             });
     }
 

@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 # Includes keep to their layers before anything is built.
 scripts/check_layers.sh
+# Every C++ file keeps the project's formatting.
+scripts/check_format.sh
 
 build=${KESTRUNE_TEST_BUILD:-build-test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

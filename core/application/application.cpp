@@ -4,15 +4,15 @@
 #include <QScreen>
 #include <filesystem>
 
-#include "core/state/app_global_state.h"
-#include "core/net/blocking_socket.h"
-#include "core/state/device_family.h"
-#include "core/state/global_state_setup.h"
+#include "core/application/subsystem_services.h"
+#include "core/application/trace_log.h"
 #include "core/dialogs/login_dialog.h"
 #include "core/login/process_control.h"
-#include "core/application/subsystem_services.h"
+#include "core/net/blocking_socket.h"
+#include "core/state/app_global_state.h"
+#include "core/state/device_family.h"
+#include "core/state/global_state_setup.h"
 #include "core/state/system_buffers.h"
-#include "core/application/trace_log.h"
 
 namespace {
 
@@ -25,39 +25,52 @@ bool MainWindowOpensFor(unsigned result) {
 }  // namespace
 
 bool CDravelinApp::InitInstance() {
-    if (!StartSockets()) return false;
+    if (!StartSockets())
+        return false;
     EnableControlContainer();
     SetRegistryKey("Marrowind");
     StoreLocalAddress();
     Enable3dControls();
-    if (!CreateGlobalState()) return false;
+    if (!CreateGlobalState())
+        return false;
     g_lpApp->w_LanguageID = 1033;
     g_lpApp->f_MMX = DetectMmx() != 0;
     ReadDisplayDpi();
-    if (!AllocateSystemBuffer()) return false;
+    if (!AllocateSystemBuffer())
+        return false;
     // A semaphore that cannot be created ends the program like a buffer
     // that cannot be allocated.
-    if (!InitialSemaphore()) return false;
+    if (!InitialSemaphore())
+        return false;
     LoadSettings();
     OpenTraceLogs();
 
     for (;;) {
-        if (RunLoginDialog() != kIdOk) return false;
-        if (g_lpApp->w_LoginResult.load() != 100) break;
+        if (RunLoginDialog() != kIdOk)
+            return false;
+        if (g_lpApp->w_LoginResult.load() != 100)
+            break;
     }
 
-    if (!InitProcessResource()) return false;
-    if (!InitLoginResource()) return false;
-    if (MainWindowOpensFor(g_lpApp->w_LoginResult.load())) RunMainWindow();
+    if (!InitProcessResource())
+        return false;
+    if (!InitLoginResource())
+        return false;
+    if (MainWindowOpensFor(g_lpApp->w_LoginResult.load()))
+        RunMainWindow();
     return false;
 }
 
 int CDravelinApp::ExitInstance() {
     if (g_lpApp != nullptr) {
-        if (!ExitLoginResource()) return 0;
-        if (!ExitProcessResource()) return 0;
-        if (!FreeSystemBuffer()) return 0;
-        if (!FreeSystemSemaphore()) return 0;
+        if (!ExitLoginResource())
+            return 0;
+        if (!ExitProcessResource())
+            return 0;
+        if (!FreeSystemBuffer())
+            return 0;
+        if (!FreeSystemSemaphore())
+            return 0;
         FreeLanguageLibrary();
         FreeTraceLog();
         DeleteGlobalState();
@@ -66,14 +79,18 @@ int CDravelinApp::ExitInstance() {
 }
 
 // Linux sockets need no start-up call.
-bool CDravelinApp::StartSockets() { return true; }
+bool CDravelinApp::StartSockets() {
+    return true;
+}
 
 int CDravelinApp::StoreLocalAddress() {
     g_strHostIP.Set(GetLocalIPText());
     return 1;
 }
 
-int CDravelinApp::CreateGlobalState() { return ::CreateGlobalState(); }
+int CDravelinApp::CreateGlobalState() {
+    return ::CreateGlobalState();
+}
 
 int CDravelinApp::ReadDisplayDpi() {
     double dpiX = 96.0;
@@ -90,8 +107,12 @@ int CDravelinApp::ReadDisplayDpi() {
     return 1;
 }
 
-int CDravelinApp::AllocateSystemBuffer() { return ::AllocateSystemBuffer(); }
-int CDravelinApp::InitialSemaphore() { return ::InitialSemaphore(); }
+int CDravelinApp::AllocateSystemBuffer() {
+    return ::AllocateSystemBuffer();
+}
+int CDravelinApp::InitialSemaphore() {
+    return ::InitialSemaphore();
+}
 
 int CDravelinApp::LoadSettings() {
     std::uint8_t turboRepeatStep = g_lpApp->b_TurboRepeatStep;
@@ -116,14 +137,34 @@ int CDravelinApp::RunLoginDialog() {
     return dialog.DoModal();
 }
 
-int CDravelinApp::InitProcessResource() { return ::InitProcessResource(); }
-int CDravelinApp::InitLoginResource() { return ::InitLoginResource(); }
-void CDravelinApp::RunMainWindow() { LiveView().RunMainWindow(); }
+int CDravelinApp::InitProcessResource() {
+    return ::InitProcessResource();
+}
+int CDravelinApp::InitLoginResource() {
+    return ::InitLoginResource();
+}
+void CDravelinApp::RunMainWindow() {
+    LiveView().RunMainWindow();
+}
 
-int CDravelinApp::ExitLoginResource() { return ::ExitLoginResource(); }
-int CDravelinApp::ExitProcessResource() { return ::ExitProcessResource(); }
-int CDravelinApp::FreeSystemBuffer() { return ::FreeSystemBuffer(); }
-int CDravelinApp::FreeSystemSemaphore() { return ::FreeSystemSemaphore(); }
-void CDravelinApp::FreeLanguageLibrary() { g_lpApp->h_LanguageDll.reset(); }
-void CDravelinApp::FreeTraceLog() { CloseTraceLog(); }
-void CDravelinApp::DeleteGlobalState() { ::DeleteGlobalState(); }
+int CDravelinApp::ExitLoginResource() {
+    return ::ExitLoginResource();
+}
+int CDravelinApp::ExitProcessResource() {
+    return ::ExitProcessResource();
+}
+int CDravelinApp::FreeSystemBuffer() {
+    return ::FreeSystemBuffer();
+}
+int CDravelinApp::FreeSystemSemaphore() {
+    return ::FreeSystemSemaphore();
+}
+void CDravelinApp::FreeLanguageLibrary() {
+    g_lpApp->h_LanguageDll.reset();
+}
+void CDravelinApp::FreeTraceLog() {
+    CloseTraceLog();
+}
+void CDravelinApp::DeleteGlobalState() {
+    ::DeleteGlobalState();
+}

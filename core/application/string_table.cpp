@@ -102,7 +102,8 @@ constexpr TextEntry kTexts[] = {
     {4096, "Load alarm audio file is failed"},
     {4098, "Execuate player program is failed"},
     {4101, "PPPOE and DDNS should be enable at the same time.\nPlease confirm your setting again."},
-    {4102, "Server connection type is not static mode.You couldn't change networking setting here."},
+    {4102,
+     "Server connection type is not static mode.You couldn't change networking setting here."},
     {4103, "Please set file path at first time!"},
     {4104, "The size of backup file is wrong"},
     {4105, "Download file path is invalid."},
@@ -253,7 +254,8 @@ constexpr TextEntry kTexts[] = {
 
 constexpr bool IsSorted() {
     for (std::size_t i = 1; i < std::size(kTexts); ++i) {
-        if (kTexts[i - 1].id >= kTexts[i].id) return false;
+        if (kTexts[i - 1].id >= kTexts[i].id)
+            return false;
     }
     return true;
 }
@@ -264,7 +266,8 @@ static_assert(IsSorted(), "the string table must stay sorted by number");
 std::string_view LoadText(unsigned id) {
     const auto* it = std::lower_bound(std::begin(kTexts), std::end(kTexts), id,
                                       [](const TextEntry& e, unsigned v) { return e.id < v; });
-    if (it == std::end(kTexts) || it->id != id) return {};
+    if (it == std::end(kTexts) || it->id != id)
+        return {};
     return it->text;
 }
 

@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "core/state/app_global_state.h"
 #include "core/login/process_control.h"
+#include "core/state/app_global_state.h"
 #include "platform/sync.h"
 
 int PlaceholderLiveView::DrawVideoFrame() {
@@ -16,7 +16,8 @@ std::uint32_t PlaceholderMedia::RunReceiveThread() {
     const int which = platform::WaitForAny(
         {app.h_NotifyGetJPEGImageThreadResetEvent.get(), app.h_EndofGetJpegImageEvent.get()},
         platform::kInfinite);
-    if (which == 0) app.h_FeedBackForNotifyResetEvent->Set();
+    if (which == 0)
+        app.h_FeedBackForNotifyResetEvent->Set();
     return 0;
 }
 
@@ -53,4 +54,6 @@ void SetLiveViewServices(LiveViewServices* services) {
     g_liveView.store(services, std::memory_order_release);
 }
 
-void SetMediaServices(MediaServices* services) { g_media.store(services, std::memory_order_release); }
+void SetMediaServices(MediaServices* services) {
+    g_media.store(services, std::memory_order_release);
+}

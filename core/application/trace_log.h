@@ -67,7 +67,8 @@ private:
         template <class Rep, class Period>
         bool try_lock_for(const std::chrono::duration<Rep, Period>& timeout) {
             std::unique_lock state(m_state);
-            if (!m_released.wait_for(state, timeout, [this] { return !m_held; })) return false;
+            if (!m_released.wait_for(state, timeout, [this] { return !m_held; }))
+                return false;
             m_held = true;
             return true;
         }

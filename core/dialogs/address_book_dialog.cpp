@@ -10,9 +10,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/state/app_global_state.h"
-#include "core/net/cgi_command.h"
 #include "core/application/string_table.h"
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
 #include "platform/program_folder.h"
 
 namespace {

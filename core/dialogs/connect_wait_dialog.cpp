@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <utility>
 
-#include "core/state/app_global_state.h"
-#include "core/net/cgi_command.h"
-#include "core/login/login_exchange.h"
 #include "core/application/string_table.h"
-#include "core/widgets/dialog_units.h"
 #include "core/application/window_messages.h"
+#include "core/login/login_exchange.h"
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
+#include "core/widgets/dialog_units.h"
 #include "platform/stop_token.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "core/state/app_global_state.h"
+#include "core/application/string_table.h"
 #include "core/net/blocking_socket.h"
 #include "core/net/cgi_command.h"
-#include "core/application/string_table.h"
+#include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 
 namespace {

@@ -14,16 +14,16 @@
 #include <system_error>
 #include <vector>
 
-#include "core/state/app_global_state.h"
-#include "core/net/cgi_command.h"
+#include "core/application/string_table.h"
+#include "core/application/window_messages.h"
 #include "core/dialogs/connect_wait_dialog.h"
-#include "core/state/device_family.h"
 #include "core/dialogs/login_dialog_hooks.h"
 #include "core/login/login_exchange.h"
-#include "core/application/string_table.h"
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
+#include "core/state/device_family.h"
 #include "core/widgets/dialog_units.h"
 #include "core/widgets/qel_button.h"
-#include "core/application/window_messages.h"
 #include "platform/message_box.h"
 #include "platform/process_spawn.h"
 #include "platform/program_folder.h"

@@ -24,7 +24,8 @@ LoginDialogHooks GetLoginDialogHooks() {
     if (!hooks.runAddressBook) {
         hooks.runAddressBook = []() -> std::optional<AddressBookChoice> {
             CAddressBookDialog book;
-            if (book.DoModal() != CAddressBookDialog::kChosen) return std::nullopt;
+            if (book.DoModal() != CAddressBookDialog::kChosen)
+                return std::nullopt;
             return AddressBookChoice{book.m_strUserName, book.m_strIPAddress,
                                      static_cast<std::uint32_t>(book.m_iMajorPort)};
         };
@@ -33,7 +34,8 @@ LoginDialogHooks GetLoginDialogHooks() {
         hooks.runDeviceSearch = [](QWidget* parent) -> std::optional<DeviceSearchChoice> {
             CDeviceSearchDialog search(parent);
             search.DoModal();
-            if (!search.Taken()) return std::nullopt;
+            if (!search.Taken())
+                return std::nullopt;
             return DeviceSearchChoice{search.HandedBackIP(), search.HandedBackPort()};
         };
     }

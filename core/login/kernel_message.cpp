@@ -4,12 +4,12 @@
 #include <memory>
 #include <mutex>
 
-#include "core/state/app_global_state.h"
-#include "core/login/process_control.h"
-#include "core/login/session_login.h"
 #include "core/application/string_table.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
+#include "core/login/process_control.h"
+#include "core/login/session_login.h"
+#include "core/state/app_global_state.h"
 #include "platform/process_spawn.h"
 #include "platform/stop_token.h"
 #include "platform/sync.h"
@@ -32,7 +32,8 @@ struct Mailbox {
 };
 
 Mailbox CurrentMailbox() {
-    if (g_lpApp == nullptr) return {};
+    if (g_lpApp == nullptr)
+        return {};
     std::lock_guard lock(g_lpApp->m_KernelMailboxLock);
     return {g_lpApp->h_KernelMessagePostSem, g_lpApp->h_KernelMessageMutexSem,
             g_lpApp->h_KernelMailboxClosedEvent};
@@ -40,7 +41,8 @@ Mailbox CurrentMailbox() {
 
 // Takes the mailbox; false when it is closed or the caller is being stopped.
 bool AcquireMailbox(const Mailbox& box) {
-    if (!box.post || !box.free || !box.closed) return false;
+    if (!box.post || !box.free || !box.closed)
+        return false;
     return platform::WaitForAny({box.free.get(), box.closed.get()}, platform::kInfinite) == 0;
 }
 
@@ -48,7 +50,8 @@ bool AcquireMailbox(const Mailbox& box) {
 bool RestartSession(AppGlobalState& app) {
     Media().StopAlarmAndScheduleRecords();
     WriteTraceLine("case Get_Image_TimeOut_Message");
-    if (app.h_Process_Notify_TerminateEvent) app.h_Process_Notify_TerminateEvent->Set();
+    if (app.h_Process_Notify_TerminateEvent)
+        app.h_Process_Notify_TerminateEvent->Set();
     if (app.h_Process_Reply_TerminateEvent) {
         app.h_Process_Reply_TerminateEvent->Wait(kTerminateReplyWait);
     }
@@ -59,7 +62,8 @@ bool RestartSession(AppGlobalState& app) {
         app.h_ReLoginThread.reset();
     }
     auto thread = std::make_unique<platform::Thread>();
-    if (!thread->Start([] { return LoginProcessThread(); }, "relogin")) return false;
+    if (!thread->Start([] { return LoginProcessThread(); }, "relogin"))
+        return false;
     app.h_ReLoginThread = std::move(thread);
     return true;
 }
@@ -90,9 +94,11 @@ void ReloadAlarmSound(AppGlobalState& app) {
 }
 
 void StopReloadedAlarmSound(AppGlobalState& app) {
-    if (!app.f_AlarmAudioReload.exchange(false)) return;
+    if (!app.f_AlarmAudioReload.exchange(false))
+        return;
     const auto lock = LockLoginResources();
-    if (app.h_StopAlarmAudioEvent) app.h_StopAlarmAudioEvent->Set();
+    if (app.h_StopAlarmAudioEvent)
+        app.h_StopAlarmAudioEvent->Set();
 }
 
 void PlayFile(AppGlobalState& app) {
@@ -114,13 +120,16 @@ void CreateKernelMailbox() {
 
 void CloseKernelMailbox() {
     const Mailbox box = CurrentMailbox();
-    if (box.closed) box.closed->Set();
+    if (box.closed)
+        box.closed->Set();
 }
 
 void DestroyKernelMailbox() {
-    if (g_lpApp == nullptr) return;
+    if (g_lpApp == nullptr)
+        return;
     std::lock_guard lock(g_lpApp->m_KernelMailboxLock);
-    if (g_lpApp->h_KernelMailboxClosedEvent) g_lpApp->h_KernelMailboxClosedEvent->Set();
+    if (g_lpApp->h_KernelMailboxClosedEvent)
+        g_lpApp->h_KernelMailboxClosedEvent->Set();
     g_lpApp->h_KernelMessagePostSem.reset();
     g_lpApp->h_KernelMessageMutexSem.reset();
     g_lpApp->h_KernelMailboxClosedEvent.reset();
@@ -131,7 +140,8 @@ bool PostKernelMessage(std::uint32_t code, std::uintptr_t arg0, std::uintptr_t a
         return false;
     }
     const Mailbox box = CurrentMailbox();
-    if (!AcquireMailbox(box)) return false;
+    if (!AcquireMailbox(box))
+        return false;
     g_lpApp->dw_KernelMessage = code;
     g_lpApp->dw_KernelMessageArg = {arg0, arg1};
     box.post->Release();
@@ -140,7 +150,8 @@ bool PostKernelMessage(std::uint32_t code, std::uintptr_t arg0, std::uintptr_t a
 
 bool PostPlayFileMessage(const std::string& path) {
     const Mailbox box = CurrentMailbox();
-    if (!AcquireMailbox(box)) return false;
+    if (!AcquireMailbox(box))
+        return false;
     g_lpApp->dw_KernelMessage = kPlayFileMessage;
     g_lpApp->dw_KernelMessageArg = {0, 0};
     g_lpApp->str_KernelMessageText = path;
@@ -151,27 +162,45 @@ bool PostPlayFileMessage(const std::string& path) {
 std::uint32_t Process_KernelMessageThread() {
     AppGlobalState& app = *g_lpApp;
     const Mailbox box = CurrentMailbox();
-    if (!box.post || !box.free) return 0;
+    if (!box.post || !box.free)
+        return 0;
     for (;;) {
         const platform::WaitResult waited = box.post->Wait(platform::kInfinite);
-        if (waited == platform::WaitResult::Stopped) break;
-        if (waited != platform::WaitResult::Signaled) continue;
+        if (waited == platform::WaitResult::Stopped)
+            break;
+        if (waited != platform::WaitResult::Signaled)
+            continue;
 
         const std::uint32_t code = app.dw_KernelMessage;
         bool endThread = false;
         switch (code) {
-            case Get_Image_TimeOut_Message: endThread = !RestartSession(app); break;
-            case kDrawFrameMessage: LiveView().DrawVideoFrame(); break;
-            case kReloadAlarmSoundMessage: ReloadAlarmSound(app); break;
-            case kStopReloadedAlarmSoundMessage: StopReloadedAlarmSound(app); break;
-            case kEndKernelThreadMessage: endThread = true; break;
-            case kPlayFileMessage: PlayFile(app); break;
-            default: break;  // 3 and unknown codes do nothing
+            case Get_Image_TimeOut_Message:
+                endThread = !RestartSession(app);
+                break;
+            case kDrawFrameMessage:
+                LiveView().DrawVideoFrame();
+                break;
+            case kReloadAlarmSoundMessage:
+                ReloadAlarmSound(app);
+                break;
+            case kStopReloadedAlarmSoundMessage:
+                StopReloadedAlarmSound(app);
+                break;
+            case kEndKernelThreadMessage:
+                endThread = true;
+                break;
+            case kPlayFileMessage:
+                PlayFile(app);
+                break;
+            default:
+                break;  // 3 and unknown codes do nothing
         }
-        if (endThread) break;
+        if (endThread)
+            break;
         box.free->Release();
     }
     // Nobody carries requests out any more: waiting posters give up.
-    if (box.closed) box.closed->Set();
+    if (box.closed)
+        box.closed->Set();
     return 0;
 }

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <vector>
 
-#include "core/state/app_global_state.h"
-#include "core/net/text_parse.h"
 #include "core/application/window_messages.h"
+#include "core/net/text_parse.h"
+#include "core/state/app_global_state.h"
 
 static_assert(kSessionIdMaxLength + 1 == kSessionCookieCapacity);
 

@@ -3,19 +3,19 @@
 #include <memory>
 #include <mutex>
 
-#include "core/state/app_global_state.h"
-#include "core/login/kernel_message.h"
 #include "core/application/subsystem_services.h"
-#include "core/state/system_buffers.h"
 #include "core/application/window_messages.h"
+#include "core/login/kernel_message.h"
+#include "core/state/app_global_state.h"
+#include "core/state/system_buffers.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 
 namespace {
 
-using std::chrono::milliseconds;
 using platform::WaitResult;
+using std::chrono::milliseconds;
 
 // How long each stopper gives its thread before it counts as terminated.
 constexpr milliseconds kKernelThreadStop{20};
@@ -47,7 +47,8 @@ EventPtr MakeEvent(bool manualReset = false) {
 
 bool StartThread(ThreadPtr& slot, std::function<std::uint32_t()> body, const char* name) {
     auto thread = std::make_unique<platform::Thread>();
-    if (!thread->Start(std::move(body), name)) return false;
+    if (!thread->Start(std::move(body), name))
+        return false;
     slot = std::move(thread);
     return true;
 }
@@ -55,13 +56,15 @@ bool StartThread(ThreadPtr& slot, std::function<std::uint32_t()> body, const cha
 // The stop pattern: ask, give the thread its bounded time (overrunning
 // records exit code 31), join, clear the handle.
 void StopThread(ThreadPtr& slot, milliseconds bound) {
-    if (!slot) return;
+    if (!slot)
+        return;
     slot->Stop(bound);
     slot.reset();
 }
 
 void Signal(const EventPtr& event) {
-    if (event) event->Set();
+    if (event)
+        event->Set();
 }
 
 int ReleaseLoginResource();
@@ -70,8 +73,10 @@ std::uint32_t Process_Terminate_Thread() {
     AppGlobalState& app = *g_lpApp;
     for (;;) {
         const WaitResult waited = app.h_Process_Notify_TerminateEvent->Wait(platform::kInfinite);
-        if (waited == WaitResult::Stopped) return 0;
-        if (waited != WaitResult::Signaled) continue;
+        if (waited == WaitResult::Stopped)
+            return 0;
+        if (waited != WaitResult::Signaled)
+            continue;
         app.f_VideoConnected = false;
         app.dw_LifeTime = -1;
         {
@@ -81,7 +86,8 @@ std::uint32_t Process_Terminate_Thread() {
             Signal(app.h_EndConnectionThreadEvent);
             if (!ReleaseLoginResource())
                 return 0;
-            if (!FreeSystemSemaphore()) return 0;
+            if (!FreeSystemSemaphore())
+                return 0;
         }
         app.h_Process_Reply_TerminateEvent->Set();
     }
@@ -91,8 +97,10 @@ std::uint32_t Process_Init_Thread() {
     AppGlobalState& app = *g_lpApp;
     for (;;) {
         const WaitResult waited = app.h_Process_Notify_InitEvent->Wait(platform::kInfinite);
-        if (waited == WaitResult::Stopped) return 0;
-        if (waited != WaitResult::Signaled) continue;
+        if (waited == WaitResult::Stopped)
+            return 0;
+        if (waited != WaitResult::Signaled)
+            continue;
         {
             std::lock_guard lock(g_loginResourceLock);
             // Shutdown has begun: nothing is rebuilt and nobody is answered;
@@ -103,12 +111,14 @@ std::uint32_t Process_Init_Thread() {
             app.w_SocketReadIndex = 0;
             app.w_TirelMp4DecodeIndex = 0;
             app.w_ImageWriteIndex = 0;
-            if (!InitialSemaphore()) return 0;
+            if (!InitialSemaphore())
+                return 0;
             // A reset request left over from the tear-down must not reach
             // the new receive thread, so it is cleared before that thread
             // starts.
             app.h_NotifyGetJPEGImageThreadResetEvent->Reset();
-            if (!InitLoginResource()) return 0;
+            if (!InitLoginResource())
+                return 0;
             app.h_EndofShowImageEvent->Reset();
         }
         app.h_Process_Reply_InitEvent->Set();
@@ -118,24 +128,31 @@ std::uint32_t Process_Init_Thread() {
 std::uint32_t Session_Lifetime_Thread() {
     AppGlobalState& app = *g_lpApp;
     app.dw_LifeSeconds = 0;
-    if (app.h_StartConnectionThreadEvent->Wait(platform::kInfinite) != WaitResult::Signaled) return 0;
-    if (!platform::Sleep(kSecond)) return 0;
+    if (app.h_StartConnectionThreadEvent->Wait(platform::kInfinite) != WaitResult::Signaled)
+        return 0;
+    if (!platform::Sleep(kSecond))
+        return 0;
     const std::int32_t lifeTime = app.dw_LifeTime;
-    if (lifeTime == -1) return 0;
+    if (lifeTime == -1)
+        return 0;
     app.dw_LifeSeconds = 1;
     // Minutes become seconds in 64 bits; a negative lifetime other than -1
     // compares as a huge unsigned count, as the device meant "no limit".
-    const std::uint64_t limit = static_cast<std::uint64_t>(static_cast<std::uint32_t>(lifeTime)) * 60;
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(lifeTime)) * 60;
     for (;;) {
         const WaitResult waited = app.h_EndConnectionThreadEvent->Wait(kSecond);
-        if (waited != WaitResult::Timeout) return 0;  // ended, or asked to stop
-        if (++app.dw_LifeSeconds >= limit) break;
+        if (waited != WaitResult::Timeout)
+            return 0;  // ended, or asked to stop
+        if (++app.dw_LifeSeconds >= limit)
+            break;
     }
     app.h_NotifyGetJPEGImageThreadResetEvent->Set();
     app.h_FeedBackForNotifyResetEvent->Wait(kLifetimeFeedbackWait);
     LiveView().ClearInfoTexts();
     LiveView().SetStatusText("Life time is Up.Application shutdown later");
-    if (!platform::Sleep(kSecond)) return 0;
+    if (!platform::Sleep(kSecond))
+        return 0;
     platform::PostWindowMessage(app.h_MainDialogHandle, WM_LIFETIMEOVER, 0, 0);
     return 0;
 }
@@ -148,14 +165,16 @@ std::unique_lock<std::recursive_mutex> LockLoginResources() {
 
 void SignalStreamStartEvents() {
     std::lock_guard lock(g_loginResourceLock);
-    if (g_lpApp == nullptr) return;
+    if (g_lpApp == nullptr)
+        return;
     Signal(g_lpApp->h_StartConnectionThreadEvent);
     Signal(g_lpApp->h_StartToGetJpegImageEvent);
 }
 
 void SignalFrameShown() {
     std::lock_guard lock(g_loginResourceLock);
-    if (g_lpApp == nullptr) return;
+    if (g_lpApp == nullptr)
+        return;
     Signal(g_lpApp->h_FinishShowImageJobEvent);
 }
 
@@ -172,8 +191,10 @@ int InitProcessResource() {
     app.h_Process_Reply_InitEvent = MakeEvent();
     app.h_NotifyGetJPEGImageThreadResetEvent = MakeEvent();
     app.h_FeedBackForNotifyResetEvent = MakeEvent();
-    if (!StartThread(app.h_Process_Terminate_Thread, Process_Terminate_Thread, "terminate")) return 0;
-    if (!StartThread(app.h_Process_Init_Thread, Process_Init_Thread, "init")) return 0;
+    if (!StartThread(app.h_Process_Terminate_Thread, Process_Terminate_Thread, "terminate"))
+        return 0;
+    if (!StartThread(app.h_Process_Init_Thread, Process_Init_Thread, "init"))
+        return 0;
     if (!StartThread(app.h_Process_KernelMessageThread, Process_KernelMessageThread, "kernelmsg")) {
         return 0;
     }
@@ -187,19 +208,24 @@ int InitLoginResource() {
     app.h_EndofGetJpegImageEvent = MakeEvent(true);
     app.h_StartConnectionThreadEvent = MakeEvent();
     app.h_EndConnectionThreadEvent = MakeEvent();
-    if (!StartThread(app.h_ConnectionThread, Session_Lifetime_Thread, "lifetime")) return 0;
+    if (!StartThread(app.h_ConnectionThread, Session_Lifetime_Thread, "lifetime"))
+        return 0;
     app.h_StartToShowImageEvent = MakeEvent();
     app.h_EndofShowImageEvent = MakeEvent();
     app.h_FinishShowImageJobEvent = MakeEvent();
     app.b_RecordOptions[0] = 0;
-    if (!StartThread(app.h_GetJpegImageThread, [] { return Media().RunReceiveThread(); }, "receive")) {
+    if (!StartThread(
+            app.h_GetJpegImageThread, [] { return Media().RunReceiveThread(); }, "receive")) {
         return 0;
     }
-    if (!StartThread(app.h_ComposeImageDataThread, [] { return Media().RunComposeThread(); }, "compose") ||
-        !StartThread(app.h_ShowImageDataThread, [] { return Media().RunShowThread(); }, "show")) {
+    if (!StartThread(
+            app.h_ComposeImageDataThread, [] { return Media().RunComposeThread(); }, "compose") ||
+        !StartThread(
+            app.h_ShowImageDataThread, [] { return Media().RunShowThread(); }, "show")) {
         return 0;
     }
-    if (!Media().StartRecorderThreads(app.b_RecordOptions[0])) return 0;
+    if (!Media().StartRecorderThreads(app.b_RecordOptions[0]))
+        return 0;
     return 1;
 }
 
@@ -209,7 +235,8 @@ namespace {
 // the streaming events; the tear-down thread and the shutdown share it.
 int ReleaseLoginResource() {
     std::lock_guard lock(g_loginResourceLock);
-    if (g_lpApp == nullptr) return 1;
+    if (g_lpApp == nullptr)
+        return 1;
     AppGlobalState& app = *g_lpApp;
     Signal(app.h_NotifyGetJPEGImageThreadResetEvent);
     Signal(app.h_EndofShowImageEvent);
@@ -260,7 +287,8 @@ int ExitLoginResource() {
 }
 
 int ExitProcessResource() {
-    if (g_lpApp == nullptr) return 1;
+    if (g_lpApp == nullptr)
+        return 1;
     AppGlobalState& app = *g_lpApp;
     {
         std::lock_guard lock(g_loginResourceLock);

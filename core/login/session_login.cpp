@@ -5,15 +5,15 @@
 #include <chrono>
 #include <string>
 
-#include "core/state/app_global_state.h"
-#include "core/net/cgi_command.h"
-#include "core/state/device_family.h"
-#include "core/login/login_exchange.h"
-#include "core/login/process_control.h"
 #include "core/application/subsystem_services.h"
-#include "core/net/sys_config.h"
 #include "core/application/trace_log.h"
 #include "core/application/window_messages.h"
+#include "core/login/login_exchange.h"
+#include "core/login/process_control.h"
+#include "core/net/cgi_command.h"
+#include "core/net/sys_config.h"
+#include "core/state/app_global_state.h"
+#include "core/state/device_family.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
 #include "platform/window.h"
@@ -52,13 +52,16 @@ void PostStatus(LoginStatus code, std::uint64_t argument = 0) {
     platform::PostWindowMessage(g_lpApp->h_MainDialogHandle, WM_SHOWLOGINSTATUS, argument, code);
 }
 
-std::uint64_t NowSeconds() { return platform::TickCount64() / 1000; }
+std::uint64_t NowSeconds() {
+    return platform::TickCount64() / 1000;
+}
 
 // The MTYPE / STYPE value 1 stands for a PTZ slave.
 std::uint8_t LinkedType(int value) {
     // Out-of-range values saturate, so the table refuses them instead of
     // taking a wrapped type.
-    if (value < 0 || value > 255) return 255;
+    if (value < 0 || value > 255)
+        return 255;
     return value == 1 ? kTypePtzSlave : static_cast<std::uint8_t>(value);
 }
 
@@ -66,18 +69,24 @@ std::uint8_t LinkedType(int value) {
 void ClampSelectedChannel(const std::string& productId) {
     auto& channel = g_lpApp->CSettingINI.m_bySelectedChannel;
     const std::uint8_t value = channel;
-    if (productId == "Q8A7" && value > 16) channel = 0;
-    if (productId == "Q8A5" && value > 8) channel = 0;
-    if (productId == "Q8A3" && value > 4) channel = 0;
-    if (productId == "Q3A2" && (value > 2 || value == 0)) channel = 1;
+    if (productId == "Q8A7" && value > 16)
+        channel = 0;
+    if (productId == "Q8A5" && value > 8)
+        channel = 0;
+    if (productId == "Q8A3" && value > 4)
+        channel = 0;
+    if (productId == "Q3A2" && (value > 2 || value == 0))
+        channel = 1;
 }
 
 // The device sends its feature bits in the INF section; only recorders with
 // recent firmware know them.
 void ReadFeatureFlags() {
-    if (!IsDvrFamily() || FirmwareOlderThan("1035")) return;
+    if (!IsDvrFamily() || FirmwareOlderThan("1035"))
+        return;
     std::array<std::uint8_t, SysCfgSize(kSysCfgInf)> inf{};
-    if (ReadSysCfgSection(kSysCfgInf, inf) == 0) return;
+    if (ReadSysCfgSection(kSysCfgInf, inf) == 0)
+        return;
     SystemConfigStruct& config = g_lpApp->SystemConfigStruct;
     config.inf = inf;
     g_lpApp->dw_FeatureFlags = InfFeatureBits(config);
@@ -85,13 +94,16 @@ void ReadFeatureFlags() {
 
 // Whether this device's frames carry the new header layout once asked.
 bool WantsNewHeaderLayout() {
-    if (IsDvrFamily()) return !FirmwareOlderThan("1046");
-    if (IsQ3A2()) return !FirmwareOlderThan("1006");
+    if (IsDvrFamily())
+        return !FirmwareOlderThan("1046");
+    if (IsQ3A2())
+        return !FirmwareOlderThan("1006");
     return IsQ9C0() != 0;
 }
 
 bool RetrHonoured() {
-    if (IsDvrFamily() && !FirmwareOlderThan("1035")) return HasFeature(0x1) != 0;
+    if (IsDvrFamily() && !FirmwareOlderThan("1035"))
+        return HasFeature(0x1) != 0;
     return true;
 }
 
@@ -105,12 +117,14 @@ bool ReadDeviceInformation() {
 
     CCgiUrl url(kCgiGetDeviceInfo);
     const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) url.AddParam("Cookie", cookie);
+    if (!cookie.empty())
+        url.AddParam("Cookie", cookie);
     url.AddParamInt("RES", static_cast<std::int32_t>(settings.m_dwImageResolution.load()));
     url.AddParamInt("QUA", static_cast<std::int32_t>(settings.m_dwAlarmTriggerQuality.load()));
     url.AddParamInt("CH", settings.m_bySelectedChannel.load());
     const bool newLayout = WantsNewHeaderLayout();
-    if (newLayout) url.AddParamInt("NEWHR", 1);
+    if (newLayout)
+        url.AddParamInt("NEWHR", 1);
     Media().SetNewHeaderLayout(newLayout);
 
     WriteTraceLine("start to send get device info command");
@@ -123,10 +137,12 @@ bool ReadDeviceInformation() {
         return false;
     }
     WriteTraceLine("Command success");
-    if (length == 0) return false;
+    if (length == 0)
+        return false;
 
     const ReplyItems items(std::span<const std::uint8_t>(reply.data(), length));
-    if (auto lifeTime = items.Number("LIFETIME")) app.dw_LifeTime = *lifeTime;
+    if (auto lifeTime = items.Number("LIFETIME"))
+        app.dw_LifeTime = *lifeTime;
     app.b_MultiChannel = static_cast<std::uint8_t>(items.Number("MULTICH").value_or(0));
 
     CControlDevice& devices = app.C_ControlD;
@@ -141,10 +157,12 @@ bool ReadDeviceInformation() {
         const int groups = std::clamp(*masters, 0, kMaxLinkedDevices);
         for (int i = 0; i < groups; ++i) {
             const auto mid = items.Number("MID", position);
-            if (!mid) break;
+            if (!mid)
+                break;
             id = static_cast<std::uint8_t>(*mid);
             const auto mtype = items.Number("MTYPE", position);
-            if (!mtype) break;
+            if (!mtype)
+                break;
             lastType = LinkedType(*mtype);
             devices.AddDevice(kLinkedEntryValue, id, lastType, kDeviceMaster);
         }
@@ -152,17 +170,25 @@ bool ReadDeviceInformation() {
 
     if (auto retr = items.Number("RETR"); retr && RetrHonoured()) {
         devices.Reset();
-        if (lastType == 14) devices.AddDevice(0, 0, 19, kDeviceMaster);
-        if (lastType == 20) devices.AddDevice(0, 0, 22, kDeviceMaster);
-        if (lastType == 21) devices.AddDevice(0, 0, 23, kDeviceMaster);
+        if (lastType == 14)
+            devices.AddDevice(0, 0, 19, kDeviceMaster);
+        if (lastType == 20)
+            devices.AddDevice(0, 0, 22, kDeviceMaster);
+        if (lastType == 21)
+            devices.AddDevice(0, 0, 23, kDeviceMaster);
         devices.SetRetrState(static_cast<std::uint8_t>(*retr));
     }
 
-    if (auto videoMode = items.Number("VIDEOMODE")) app.b_VideoMode = static_cast<std::uint8_t>(*videoMode);
-    if (auto level = items.Number("USERLEVEL")) app.w_UserLevel = static_cast<std::uint16_t>(*level);
-    if (auto boot = items.Find("Boot-Version")) app.str_BootVersion.Set(*boot);
-    if (auto v2041 = items.Find("2041-Version")) app.str_2041Version.Set(*v2041);
-    if (auto fpga = items.Find("FPGA-Version")) app.str_FPGAVersion.Set(*fpga);
+    if (auto videoMode = items.Number("VIDEOMODE"))
+        app.b_VideoMode = static_cast<std::uint8_t>(*videoMode);
+    if (auto level = items.Number("USERLEVEL"))
+        app.w_UserLevel = static_cast<std::uint16_t>(*level);
+    if (auto boot = items.Find("Boot-Version"))
+        app.str_BootVersion.Set(*boot);
+    if (auto v2041 = items.Find("2041-Version"))
+        app.str_2041Version.Set(*v2041);
+    if (auto fpga = items.Find("FPGA-Version"))
+        app.str_FPGAVersion.Set(*fpga);
 
     if (auto slaves = items.Number("SLAVENUM")) {
         std::size_t position = 0;
@@ -170,9 +196,11 @@ bool ReadDeviceInformation() {
         const int groups = std::clamp(*slaves, 0, kMaxLinkedDevices);
         for (int i = 0; i < groups; ++i) {
             const auto sid = items.Number("SID", position);
-            if (!sid) break;
+            if (!sid)
+                break;
             const auto stype = items.Number("STYPE", position);
-            if (!stype) break;
+            if (!stype)
+                break;
             std::uint8_t type = LinkedType(*stype);
             if (const auto protocol = items.Number("SPROTOCOL", position);
                 protocol && type == kTypePtzSlave && *protocol == 1) {
@@ -207,16 +235,18 @@ bool Attempt(std::string& savedServer) {
 
     WriteTraceLine("Start send login command");
     const std::string server = settings.m_strServerName.Get();
-    if (GetAddressKind(server) == 1) savedServer = server;
+    if (GetAddressKind(server) == 1)
+        savedServer = server;
     const int result = LoginExchange(settings.m_strUserName.Get(), settings.m_strPassword.Get(),
                                      LoginPath::kSessionThread);
     if (result != kLoginOk) {
-        app.w_LoginResult = result == kLoginTooManyUsers ? kLoginRefusedTooManyUsers
-                                                         : kLoginFailedTryAgain;
+        app.w_LoginResult =
+            result == kLoginTooManyUsers ? kLoginRefusedTooManyUsers : kLoginFailedTryAgain;
         WriteTraceLine("login failed");
         // The sender replaced a host name by its address; the next attempt
         // resolves the name again.
-        if (!savedServer.empty()) settings.m_strServerName = savedServer;
+        if (!savedServer.empty())
+            settings.m_strServerName = savedServer;
         return false;
     }
     WriteTraceLine("login success");
@@ -229,16 +259,21 @@ bool Attempt(std::string& savedServer) {
 bool RetryPause(std::uint64_t& attempts, std::uint64_t startSeconds) {
     if (g_lpApp->w_LoginResult == kLoginRefusedTooManyUsers) {
         PostStatus(kStatusTooManyUsers);
-        if (!platform::Sleep(kTooManyUsersPause)) return false;
+        if (!platform::Sleep(kTooManyUsersPause))
+            return false;
     }
-    if (!platform::Sleep(kFailurePause)) return false;
+    if (!platform::Sleep(kFailurePause))
+        return false;
     PostStatus(kStatusFailedWait);
-    const auto backOff = std::min<std::uint64_t>((attempts / 2000 + 1) * 3000, kLongestBackOff.count());
-    if (!platform::Sleep(milliseconds(backOff))) return false;
+    const auto backOff =
+        std::min<std::uint64_t>((attempts / 2000 + 1) * 3000, kLongestBackOff.count());
+    if (!platform::Sleep(milliseconds(backOff)))
+        return false;
     ++attempts;
     PostStatus(kStatusElapsed, NowSeconds() - startSeconds);
     PostStatus(kStatusNotConnected);
-    if (!platform::Sleep(kBeforeNextAttempt)) return false;
+    if (!platform::Sleep(kBeforeNextAttempt))
+        return false;
     PostStatus(kStatusStartLogin);
     return true;
 }
@@ -255,15 +290,18 @@ std::uint32_t LoginProcessThread() {
     app.b_PtzClickMode = 1;
     LiveView().ClearNoticeText();
     PostStatus(kStatusStartLogin);
-    if (!app.C_ControlD.IsCurrentMaster()) LiveView().ResetPtzControlButton();
+    if (!app.C_ControlD.IsCurrentMaster())
+        LiveView().ResetPtzControlButton();
     app.C_ControlD.Reset();
     const std::string resolvedHost = settings.m_szResolvedHost.Get();
-    if (!resolvedHost.empty()) settings.m_strServerName = resolvedHost;
+    if (!resolvedHost.empty())
+        settings.m_strServerName = resolvedHost;
 
     std::string savedServer;
     std::uint64_t attempts = 0;
     while (!Attempt(savedServer)) {
-        if (!RetryPause(attempts, startSeconds)) return 1;
+        if (!RetryPause(attempts, startSeconds))
+            return 1;
     }
 
     ChooseCurrentDevice();
@@ -275,8 +313,10 @@ std::uint32_t LoginProcessThread() {
     // stopped (the shutdown refuses the rebuild and stops this thread) does.
     if (app.h_Process_Reply_InitEvent->Wait(kInitReplyWait) == platform::WaitResult::Stopped)
         return 1;
-    if (Media().ContinueUserRecord()) LiveView().SetCommandButtonsState(kRecordButtonBit, 1);
-    if (!platform::Sleep(kBeforeStartEvents)) return 1;
+    if (Media().ContinueUserRecord())
+        LiveView().SetCommandButtonsState(kRecordButtonBit, 1);
+    if (!platform::Sleep(kBeforeStartEvents))
+        return 1;
     WriteTraceLine("Send start event");
     SignalStreamStartEvents();
     return 0;

@@ -15,8 +15,8 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/stop_token.h"

@@ -5,8 +5,8 @@
 #include <numeric>
 #include <string>
 
-#include "core/state/app_global_state.h"
 #include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 
 namespace {

@@ -13,11 +13,11 @@
 #include <mutex>
 #include <string>
 
-#include "core/state/control_device.h"
-#include "core/store/settings_store.h"
-#include "core/net/sys_config.h"
-#include "core/state/system_time.h"
 #include "core/application/trace_log.h"
+#include "core/net/sys_config.h"
+#include "core/state/control_device.h"
+#include "core/state/system_time.h"
+#include "core/store/settings_store.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "platform/window.h"

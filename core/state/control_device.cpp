@@ -1,8 +1,8 @@
 #include "core/state/control_device.h"
 
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
+#include "core/state/app_global_state.h"
 
 #include <string>
 
@@ -27,7 +27,8 @@ int CControlDevice::AddDevice(std::uint32_t value, std::uint8_t id, std::uint8_t
         return -1;
     }
     std::lock_guard lock(m_lock);
-    if (m_count >= kMaxLinkedDevices) return -1;
+    if (m_count >= kMaxLinkedDevices)
+        return -1;
     LinkedDevice& d = m_devices[m_count];
     d = LinkedDevice{};
     d.value = value;
@@ -39,11 +40,14 @@ int CControlDevice::AddDevice(std::uint32_t value, std::uint8_t id, std::uint8_t
 }
 
 int CControlDevice::FindNth(std::uint16_t kindMask, int n) const {
-    if (n < 0) return -1;
+    if (n < 0)
+        return -1;
     int seen = 0;
     for (int i = 0; i < kMaxLinkedDevices; ++i) {
-        if (!IsValidOf(m_devices[i], kindMask)) continue;
-        if (seen++ == n) return i;
+        if (!IsValidOf(m_devices[i], kindMask))
+            continue;
+        if (seen++ == n)
+            return i;
     }
     return -1;
 }
@@ -51,7 +55,8 @@ int CControlDevice::FindNth(std::uint16_t kindMask, int n) const {
 int CControlDevice::CountBelow(std::uint16_t kind, int limit) const {
     int count = 0;
     for (int i = 0; i < limit && i < kMaxLinkedDevices; ++i) {
-        if (IsValidOf(m_devices[i], kind)) ++count;
+        if (IsValidOf(m_devices[i], kind))
+            ++count;
     }
     return count;
 }
@@ -59,14 +64,17 @@ int CControlDevice::CountBelow(std::uint16_t kind, int limit) const {
 int CControlDevice::MakeCurrent(std::uint16_t kindMask, int n) {
     std::lock_guard lock(m_lock);
     const int i = FindNth(kindMask, n);
-    if (i < 0) return -1;
+    if (i < 0)
+        return -1;
     const LinkedDevice& d = m_devices[i];
     if (i != m_current) {
         m_previous = m_current;
         m_current = static_cast<std::uint8_t>(i);
     }
-    if (d.kinds & kDeviceMaster) m_currentMaster = static_cast<std::uint8_t>(i);
-    if (d.kinds & kDeviceSlave) m_currentSlave = static_cast<std::uint8_t>(i);
+    if (d.kinds & kDeviceMaster)
+        m_currentMaster = static_cast<std::uint8_t>(i);
+    if (d.kinds & kDeviceSlave)
+        m_currentSlave = static_cast<std::uint8_t>(i);
     return 0;
 }
 
@@ -77,7 +85,8 @@ void CControlDevice::KeepMasterDevices() {
     std::array<LinkedDevice, kMaxLinkedDevices> kept{};
     std::uint8_t count = 0;
     for (const LinkedDevice& d : m_devices) {
-        if (IsValidOf(d, kDeviceMaster)) kept[count++] = d;
+        if (IsValidOf(d, kDeviceMaster))
+            kept[count++] = d;
     }
     m_devices = kept;
     m_count = count;
@@ -101,10 +110,18 @@ LinkedDevice CControlDevice::GetPreviousEntry() const {
     return m_devices[m_previous];
 }
 
-std::uint8_t CControlDevice::GetCurrentType() const { return GetCurrentEntry().type; }
-std::uint8_t CControlDevice::GetCurrentId() const { return GetCurrentEntry().id; }
-std::uint8_t CControlDevice::GetPreviousType() const { return GetPreviousEntry().type; }
-std::uint8_t CControlDevice::GetPreviousId() const { return GetPreviousEntry().id; }
+std::uint8_t CControlDevice::GetCurrentType() const {
+    return GetCurrentEntry().type;
+}
+std::uint8_t CControlDevice::GetCurrentId() const {
+    return GetCurrentEntry().id;
+}
+std::uint8_t CControlDevice::GetPreviousType() const {
+    return GetPreviousEntry().type;
+}
+std::uint8_t CControlDevice::GetPreviousId() const {
+    return GetPreviousEntry().id;
+}
 
 std::uint8_t CControlDevice::GetCurrentMasterType() const {
     std::lock_guard lock(m_lock);
@@ -162,7 +179,8 @@ int CControlDevice::HasLinkedDvr() const {
     for (int i = 0; i < m_count; ++i) {
         const LinkedDevice& d = m_devices[i];
         const bool master = IsValidOf(d, kDeviceMaster);
-        if (master && (d.type == 19 || d.type == 22 || d.type == 23)) return 1;
+        if (master && (d.type == 19 || d.type == 22 || d.type == 23))
+            return 1;
     }
     return 0;
 }
@@ -194,7 +212,8 @@ int CControlDevice::CurrentSlaveIndex() const {
 
 LinkedDevice CControlDevice::Entry(int index) const {
     std::lock_guard lock(m_lock);
-    if (index < 0 || index >= kMaxLinkedDevices) return {};
+    if (index < 0 || index >= kMaxLinkedDevices)
+        return {};
     return m_devices[index];
 }
 
@@ -216,10 +235,13 @@ int CControlDevice::SetRetrState(std::uint8_t state) {
     }
     if (g_lpApp != nullptr) {
         ::CSettingINI& settings = g_lpApp->CSettingINI;
-        settings.m_byAlarmTriggerRecord = (settings.m_byRETRAlarmRecord != 0 && stored != 0) ? 1 : 0;
-        if (state != stored && state != 0) settings.m_byAlarmAutoSwitchVideo = 1;
+        settings.m_byAlarmTriggerRecord =
+            (settings.m_byRETRAlarmRecord != 0 && stored != 0) ? 1 : 0;
+        if (state != stored && state != 0)
+            settings.m_byAlarmAutoSwitchVideo = 1;
     }
-    if (state == stored) return 1;
+    if (state == stored)
+        return 1;
     // The button toggles from the old state; it only changes on the GUI
     // thread, so the live view queues it.
     LiveView().SetRetrStateButton(stored == 0);

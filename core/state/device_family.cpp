@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/state/app_global_state.h"
 #include "core/application/string_table.h"
+#include "core/state/app_global_state.h"
 
 namespace {
 
@@ -17,27 +17,46 @@ bool OneOf(std::string_view id, const std::array<std::string_view, N>& ids) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-std::string ProductId() { return g_lpApp != nullptr ? g_lpApp->str_ProductID.Get() : std::string(); }
+std::string ProductId() {
+    return g_lpApp != nullptr ? g_lpApp->str_ProductID.Get() : std::string();
+}
 
 }  // namespace
 
-bool IsDvrFamilyId(std::string_view productId) { return OneOf(productId, kDvrFamily); }
-bool IsQ7BFamilyId(std::string_view productId) { return OneOf(productId, kQ7BFamily); }
+bool IsDvrFamilyId(std::string_view productId) {
+    return OneOf(productId, kDvrFamily);
+}
+bool IsQ7BFamilyId(std::string_view productId) {
+    return OneOf(productId, kQ7BFamily);
+}
 
-int IsDvrFamily() { return IsDvrFamilyId(ProductId()) ? 1 : 0; }
-int IsQ3A2() { return ProductId() == "Q3A2" ? 1 : 0; }
-int IsQ9C0() { return ProductId() == "Q9C0" ? 1 : 0; }
-int IsQ7BFamily() { return IsQ7BFamilyId(ProductId()) ? 1 : 0; }
-int IsMultiChannel() { return g_lpApp != nullptr ? g_lpApp->b_MultiChannel.load() : 0; }
+int IsDvrFamily() {
+    return IsDvrFamilyId(ProductId()) ? 1 : 0;
+}
+int IsQ3A2() {
+    return ProductId() == "Q3A2" ? 1 : 0;
+}
+int IsQ9C0() {
+    return ProductId() == "Q9C0" ? 1 : 0;
+}
+int IsQ7BFamily() {
+    return IsQ7BFamilyId(ProductId()) ? 1 : 0;
+}
+int IsMultiChannel() {
+    return g_lpApp != nullptr ? g_lpApp->b_MultiChannel.load() : 0;
+}
 
 int CompareVersion(std::string_view a, std::string_view b) {
-    if (a.size() != 4 || b.size() != 4) return -1;
+    if (a.size() != 4 || b.size() != 4)
+        return -1;
     for (std::size_t i = 0; i < 4; ++i) {
         // Characters compare as signed 8-bit codes.
         const auto ca = static_cast<signed char>(a[i]);
         const auto cb = static_cast<signed char>(b[i]);
-        if (ca > cb) return 2;
-        if (ca < cb) return 1;
+        if (ca > cb)
+            return 2;
+        if (ca < cb)
+            return 1;
     }
     return 0;
 }
@@ -52,7 +71,8 @@ int HasFeature(std::uint32_t mask) {
 }
 
 int FilterDigits(std::string& text, int mode) {
-    if (text.size() >= 256) return 0;
+    if (text.size() >= 256)
+        return 0;
     std::string kept;
     kept.reserve(text.size());
     for (char c : text) {
@@ -68,21 +88,26 @@ int FilterDigits(std::string& text, int mode) {
 
 std::uint8_t PeripheralCodeToIndex(std::uint8_t code) {
     const auto* it = std::find(kPeripheralCodes.begin(), kPeripheralCodes.end(), code);
-    return it == kPeripheralCodes.end() ? 0 : static_cast<std::uint8_t>(it - kPeripheralCodes.begin());
+    return it == kPeripheralCodes.end() ? 0
+                                        : static_cast<std::uint8_t>(it - kPeripheralCodes.begin());
 }
 
 std::uint8_t PeripheralIndexToCode(std::uint8_t index) {
     return index < kPeripheralCodes.size() ? kPeripheralCodes[index] : 0;
 }
 
-int DrawCrossMark(std::span<std::uint8_t> frame, int width, int height, std::uint32_t colour,
-                  int x, int y) {
-    if (width <= 0 || height <= 0) return 1;
+int DrawCrossMark(std::span<std::uint8_t> frame, int width, int height, std::uint32_t colour, int x,
+                  int y) {
+    if (width <= 0 || height <= 0)
+        return 1;
     const auto stride = static_cast<std::size_t>(width) * 3;
     const auto put = [&](int column, int row) {
-        if (column < 0 || column >= width || row < 0 || row >= height) return;
-        const std::size_t at = static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(column) * 3;
-        if (at + 3 > frame.size()) return;
+        if (column < 0 || column >= width || row < 0 || row >= height)
+            return;
+        const std::size_t at =
+            static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(column) * 3;
+        if (at + 3 > frame.size())
+            return;
         frame[at] = static_cast<std::uint8_t>(colour);
         frame[at + 1] = static_cast<std::uint8_t>(colour >> 8);
         frame[at + 2] = static_cast<std::uint8_t>(colour >> 16);
@@ -114,7 +139,8 @@ int DrawCrossMark(std::span<std::uint8_t> frame, int width, int height, std::uin
 SplitText LoadSplitString(unsigned id) {
     const std::string_view text = LoadText(id);
     const auto dollar = text.find('$');
-    if (dollar == std::string_view::npos) return {std::string(text), {}};
+    if (dollar == std::string_view::npos)
+        return {std::string(text), {}};
     return {std::string(text.substr(0, dollar)), std::string(text.substr(dollar + 1))};
 }
 

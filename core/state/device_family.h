@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-int IsDvrFamily();     // Q8A7, Q8A5, Q8A3
+int IsDvrFamily();  // Q8A7, Q8A5, Q8A3
 int IsQ3A2();
 int IsQ9C0();
 int IsQ7BFamily();     // Q7B7, Q7B5, Q7B3
@@ -42,8 +42,8 @@ std::uint8_t PeripheralIndexToCode(std::uint8_t index);
 // 17 x 17 square) centred on (x, y) into a bottom-up picture of width x height
 // pixels of 3 bytes, colour 0x00BBGGRR written low byte first. Pixels outside
 // the picture, or beyond the buffer, are not drawn.
-int DrawCrossMark(std::span<std::uint8_t> frame, int width, int height, std::uint32_t colour,
-                  int x, int y);
+int DrawCrossMark(std::span<std::uint8_t> frame, int width, int height, std::uint32_t colour, int x,
+                  int y);
 
 // Splits text `id` of the string table at its first "$". A text without "$"
 // gives the whole text as the first part and an empty second part.

@@ -1,7 +1,7 @@
 #include "core/state/global_state_setup.h"
 
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
 
 int CreateGlobalState() {
     delete g_lpApp;

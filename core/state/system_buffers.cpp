@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "core/state/app_global_state.h"
 #include "core/application/subsystem_services.h"
+#include "core/state/app_global_state.h"
 
 namespace {
 
@@ -20,13 +20,20 @@ SemaphorePtr MakeSemaphore(long initial, long maximum) {
 
 int AllocateSystemBuffer() {
     AppGlobalState& app = *g_lpApp;
-    if (!Allocate(app.lp_SocketBuffer, kSocketBufferBytes)) return 0;
-    if (!Allocate(app.lp_JpegCopyBuffer, kImageSlotBytes)) return 0;
-    if (!Allocate(app.lp_ImageBuffer, kImageSlotBytes)) return 0;
-    if (!Allocate(app.lp_FrameHeaderTable, kFrameHeaderTableBytes)) return 0;
-    if (!Media().AllocateBuffers()) return 0;
-    if (!Allocate(app.lp_DoubleLineBuffer, kImageSlotBytes)) return 0;
-    if (!Allocate(app.lp_FrameCopyBuffer, kImageSlotBytes)) return 0;
+    if (!Allocate(app.lp_SocketBuffer, kSocketBufferBytes))
+        return 0;
+    if (!Allocate(app.lp_JpegCopyBuffer, kImageSlotBytes))
+        return 0;
+    if (!Allocate(app.lp_ImageBuffer, kImageSlotBytes))
+        return 0;
+    if (!Allocate(app.lp_FrameHeaderTable, kFrameHeaderTableBytes))
+        return 0;
+    if (!Media().AllocateBuffers())
+        return 0;
+    if (!Allocate(app.lp_DoubleLineBuffer, kImageSlotBytes))
+        return 0;
+    if (!Allocate(app.lp_FrameCopyBuffer, kImageSlotBytes))
+        return 0;
 
     app.w_SocketSlots = 2;
     app.w_ImageSlots = 1;

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <optional>
 
-#include "core/state/app_global_state.h"
 #include "core/application/string_table.h"
 #include "core/net/text_parse.h"
+#include "core/state/app_global_state.h"
 #include "platform/program_folder.h"
 
 namespace {
@@ -15,21 +15,79 @@ namespace {
 // Section keywords by number: 0 and 1 the device count and names, 2-68 the
 // key slots 0-66, then parameters, power, end of file and display.
 constexpr std::array<std::string_view, 73> kSections{
-    "[DEVICE NUMBER]", "[DEVICE NAME]",    "[CH1]",         "[CH2]",           "[CH3]",
-    "[CH4]",           "[CH5]",            "[CH6]",         "[CH7]",           "[CH8]",
-    "[CH9]",           "[CH10]",           "[CH11]",        "[CH12]",          "[CH13]",
-    "[CH14]",          "[CH15]",           "[CH16]",        "[UP_PIP]",        "[UP_QUAD]",
-    "[4CUT]",          "[9CUT]",           "[16CUT]",       "[PIP]",           "[POP]",
-    "[71013]",         "[AUTO]",           "[ESC]",         "[VCR]",           "[LIVE]",
-    "[QUAD]",          "[FREEZE]",         "[ZOOM_IN]",     "[ZOOM_OUT]",      "[FOCUS_IN]",
-    "[FOCUS_OUT]",     "[PLUSE]",          "[MINUS]",       "[REMOTE_RECORD]", "[REBOOT]",
-    "[ESCAPE]",        "[SEC_ENTER]",      "[STOP_RECORD]", "[RECORDING]",     "[ZOOM]",
-    "[SELECT]",        "[LOCK]",           "[SEARCH]",      "[ENTER]",         "[STOP]",
-    "[RECORD]",        "[REW]",            "[FAST]",        "[PAUSE]",         "[SLOW]",
-    "[PLAY]",          "[JOYSTICK_LEFT]",  "[JOYSTICK_UP]", "[JOYSTICK_MENU]", "[JOYSTICK_DOWN]",
-    "[JOYSTICK_RIGHT]", "[TURBO]",         "[PTZ]",         "[ALARM]",         "[ZOOM_IN_MAX]",
-    "[ZOOM_OUT_MAX]",  "[DIGITAL_ZOOM]",   "[SET]",         "[SEQUENCE]",      "[PARAMETER]",
-    "[POWER]",         "[EOF]",            "[DISPLAY]",
+    "[DEVICE NUMBER]",
+    "[DEVICE NAME]",
+    "[CH1]",
+    "[CH2]",
+    "[CH3]",
+    "[CH4]",
+    "[CH5]",
+    "[CH6]",
+    "[CH7]",
+    "[CH8]",
+    "[CH9]",
+    "[CH10]",
+    "[CH11]",
+    "[CH12]",
+    "[CH13]",
+    "[CH14]",
+    "[CH15]",
+    "[CH16]",
+    "[UP_PIP]",
+    "[UP_QUAD]",
+    "[4CUT]",
+    "[9CUT]",
+    "[16CUT]",
+    "[PIP]",
+    "[POP]",
+    "[71013]",
+    "[AUTO]",
+    "[ESC]",
+    "[VCR]",
+    "[LIVE]",
+    "[QUAD]",
+    "[FREEZE]",
+    "[ZOOM_IN]",
+    "[ZOOM_OUT]",
+    "[FOCUS_IN]",
+    "[FOCUS_OUT]",
+    "[PLUSE]",
+    "[MINUS]",
+    "[REMOTE_RECORD]",
+    "[REBOOT]",
+    "[ESCAPE]",
+    "[SEC_ENTER]",
+    "[STOP_RECORD]",
+    "[RECORDING]",
+    "[ZOOM]",
+    "[SELECT]",
+    "[LOCK]",
+    "[SEARCH]",
+    "[ENTER]",
+    "[STOP]",
+    "[RECORD]",
+    "[REW]",
+    "[FAST]",
+    "[PAUSE]",
+    "[SLOW]",
+    "[PLAY]",
+    "[JOYSTICK_LEFT]",
+    "[JOYSTICK_UP]",
+    "[JOYSTICK_MENU]",
+    "[JOYSTICK_DOWN]",
+    "[JOYSTICK_RIGHT]",
+    "[TURBO]",
+    "[PTZ]",
+    "[ALARM]",
+    "[ZOOM_IN_MAX]",
+    "[ZOOM_OUT_MAX]",
+    "[DIGITAL_ZOOM]",
+    "[SET]",
+    "[SEQUENCE]",
+    "[PARAMETER]",
+    "[POWER]",
+    "[EOF]",
+    "[DISPLAY]",
 };
 constexpr int kSectionDeviceNumber = 0;
 constexpr int kSectionDeviceName = 1;
@@ -56,8 +114,10 @@ std::optional<int> SectionOf(std::string_view line) {
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return 0;
 }
 
@@ -69,12 +129,16 @@ char At(std::string_view line, std::size_t index) {
 // "%" and one decimal digit d, then "X" and two digits hh: byte d := hh.
 void ReadParameter(CtrlDeviceRecord& record, std::string_view line) {
     const std::size_t percent = line.find('%');
-    if (percent == std::string_view::npos) return;
+    if (percent == std::string_view::npos)
+        return;
     const char digit = At(line, percent + 1);
-    if (digit < '0' || digit > '9') return;
+    if (digit < '0' || digit > '9')
+        return;
     const std::size_t x = line.find('X', percent + 2);
-    if (x == std::string_view::npos) return;
-    record.abyParam[static_cast<std::size_t>(digit - '0')] = HexByte(At(line, x + 1), At(line, x + 2));
+    if (x == std::string_view::npos)
+        return;
+    record.abyParam[static_cast<std::size_t>(digit - '0')] =
+        HexByte(At(line, x + 1), At(line, x + 2));
 }
 
 // Shows a message once for the file being read.
@@ -100,9 +164,11 @@ std::size_t ReadCtrlLine(std::string_view text, std::string& line) {
     const std::size_t end = text.find('\n');
     const std::size_t consumed = end == std::string_view::npos ? text.size() : end + 1;
     for (const char c : text.substr(0, consumed)) {
-        if (line.size() == kCtrlLineChars) break;
+        if (line.size() == kCtrlLineChars)
+            break;
         const auto code = static_cast<unsigned char>(c);
-        if (code < 0x20 || code > 0x7E) continue;
+        if (code < 0x20 || code > 0x7E)
+            continue;
         line.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
     }
     return consumed;
@@ -119,9 +185,11 @@ bool ParseKeySequence(CtrlKeySequence& sequence, std::string_view line) {
     sequence.byCount = 0;
     sequence.dwVarMask = 0;
     std::size_t x = line.find('X');
-    if (x == std::string_view::npos) return false;
+    if (x == std::string_view::npos)
+        return false;
     const std::uint8_t count = HexByte(At(line, x + 1), At(line, x + 2));
-    if (count == 0) return true;
+    if (count == 0)
+        return true;
 
     auto bytes = std::make_unique<std::uint8_t[]>(count);  // zero-filled
     std::uint32_t mask = 0;
@@ -133,7 +201,8 @@ bool ParseKeySequence(CtrlKeySequence& sequence, std::string_view line) {
             break;
         }
         if (At(line, x + 1) == '%') {
-            if (i >= 32) return false;
+            if (i >= 32)
+                return false;
             mask |= 1u << i;
         }
         bytes[i] = HexByte(At(line, x + 1), At(line, x + 2));
@@ -149,13 +218,14 @@ CtrlFileContent ParseCtrlFile(std::string_view text) {
     OnceMessage nowhere(4084);
     OnceMessage badSequence(4051);
     int section = -1;
-    int current = -1;                          // record of the last name
+    int current = -1;                           // record of the last name
     CtrlDeviceRecord* lastKeyRecord = nullptr;  // of the last key, power or parameter line
     std::string line;
     line.reserve(kCtrlLineChars);
     while (!text.empty()) {
         text.remove_prefix(ReadCtrlLine(text, line));
-        if (line.empty() || line.front() == ';') continue;
+        if (line.empty() || line.front() == ';')
+            continue;
         if (line.front() == '[') {
             section = SectionOf(line).value_or(-1);
             continue;
@@ -164,7 +234,8 @@ CtrlFileContent ParseCtrlFile(std::string_view text) {
         if (section == kSectionDeviceNumber) {
             // Only the first count allocates: a second one would lose the
             // records already read.
-            if (content.records) continue;
+            if (content.records)
+                continue;
             content.count = std::clamp(DecimalValue(line), 0, kCtrlMaxDevices);
             content.records = std::shared_ptr<CtrlDeviceRecord[]>(
                 new CtrlDeviceRecord[static_cast<std::size_t>(content.count)]);
@@ -191,7 +262,8 @@ CtrlFileContent ParseCtrlFile(std::string_view text) {
                     ? record->seqPower
                     : record->aseqKey[static_cast<std::size_t>(section - kSectionFirstKey)];
             sequence.pOwner = record;
-            if (!ParseKeySequence(sequence, line)) badSequence.Show();
+            if (!ParseKeySequence(sequence, line))
+                badSequence.Show();
             lastKeyRecord = record;
         } else if (section == kSectionParameter) {
             ReadParameter(*record, line);

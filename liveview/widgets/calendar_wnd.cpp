@@ -53,10 +53,10 @@ bool CCalendarWnd::CreatePopup(int x, int y, CDateTimeEditor* owner) {
         int left, right;
     };
     const ButtonDef buttons[] = {{kTodayId, "D", 5, 30},
-                                {kPrevMonthId, "<", 35, 50},
-                                {kNextMonthId, ">", r - 83, r - 68},
-                                {kPrevYearId, "<", r - 67, r - 52},
-                                {kNextYearId, ">", r - 20, r - 5}};
+                                 {kPrevMonthId, "<", 35, 50},
+                                 {kNextMonthId, ">", r - 83, r - 68},
+                                 {kPrevYearId, "<", r - 67, r - 52},
+                                 {kNextYearId, ">", r - 20, r - 5}};
     for (std::size_t i = 0; i < std::size(buttons); ++i) {
         auto* b = new QPushButton(buttons[i].text, this);
         b->setObjectName(QString::number(buttons[i].id));

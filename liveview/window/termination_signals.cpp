@@ -1,5 +1,7 @@
 #include "liveview/window/termination_signals.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -8,9 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 
 #include "core/application/trace_log.h"
 
@@ -49,12 +49,14 @@ TerminationSignalGuard::TerminationSignalGuard(std::chrono::milliseconds bound) 
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &g_previous[i]);
+    for (std::size_t i = 0; i < kSignals.size(); ++i)
+        ::sigaction(kSignals[i], &action, &g_previous[i]);
 }
 
 TerminationSignalGuard::~TerminationSignalGuard() {
     if (m_pipe[1] >= 0) {
-        for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            ::sigaction(kSignals[i], &g_previous[i], nullptr);
         g_signalPipe.store(-1);
     }
     delete m_notifier;
@@ -64,9 +66,11 @@ TerminationSignalGuard::~TerminationSignalGuard() {
         m_stopWatchdog = true;
     }
     m_watchdogWake.notify_all();
-    if (m_watchdog.joinable()) m_watchdog.join();
+    if (m_watchdog.joinable())
+        m_watchdog.join();
     for (int fd : m_pipe) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     }
 }
 
@@ -74,8 +78,10 @@ void TerminationSignalGuard::OnSignalReadable() {
     unsigned char byte = 0;
     int last = 0;
     while (::read(m_pipe[0], &byte, 1) == 1) last = byte;
-    if (last == 0) return;
-    if (m_signal != 0) return;  // already on the way out
+    if (last == 0)
+        return;
+    if (m_signal != 0)
+        return;  // already on the way out
     m_signal = last;
     WriteTraceLine("signal " + std::to_string(last) + " received, closing");
     StartWatchdog(last);
@@ -90,16 +96,19 @@ void TerminationSignalGuard::CloseModalWindows() {
     // active modal window. The main window's close runs DestroyWindow.
     for (int i = 0; i < kMaxWindowsClosed; ++i) {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr) break;
+        if (modal == nullptr)
+            break;
         modal->close();
-        if (QApplication::activeModalWidget() == modal) break;  // it refused
+        if (QApplication::activeModalWidget() == modal)
+            break;  // it refused
     }
 }
 
 void TerminationSignalGuard::StartWatchdog(int signal) {
     m_watchdog = std::thread([this, signal] {
         std::unique_lock lock(m_watchdogLock);
-        if (m_watchdogWake.wait_for(lock, m_bound, [this] { return m_stopWatchdog; })) return;
+        if (m_watchdogWake.wait_for(lock, m_bound, [this] { return m_stopWatchdog; }))
+            return;
         WriteTraceLine("shutdown after signal did not end in time, leaving");
         ::_exit(128 + signal);
     });

@@ -4,8 +4,8 @@
 // changed, a failed section keeps the sheet open, REBOOT sends
 // "/Reboot.cgi", EXIT closes it. One picture of the sheet per family.
 
-#include "tests/support/recording_message_box.h"
 #include "config/sheet/my_system_dialog.h"
+#include "tests/support/recording_message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -242,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {kSheetExitId, kSheetRebootId, kSheetApplyId}},
         FamilyCase{"Q7B5", kQ7BPages, {kSheetExitId, kSheetApplyId}},
         FamilyCase{"Q7B3", kQ7BPages, {kSheetExitId, kSheetApplyId}}),
-    [](const auto& info) { return std::string(info.param.product); });
+    [](const auto& instance) { return std::string(instance.param.product); });
 
 TEST(SheetPages, LinkedDvrAddsTheAlarmList) {
     const auto without = PagesForProduct("Q8A5", false);
@@ -571,7 +571,7 @@ INSTANTIATE_TEST_SUITE_P(Channels, Rs485Rebuild,
                          ::testing::Values(Rs485Case{"PelcoPtzStays", 1, 1, 18, false, 0},
                                            Rs485Case{"PtzStays", 1, 0, 11, false, 0},
                                            Rs485Case{"NoCameraLeavesPtz", 0, 0, 24, true, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The sheet takes the feature bits from the INF section it just read.
 TEST_F(ConfigSheetTest, FeatureBitsComeFromTheReadSections) {

@@ -518,7 +518,7 @@ const SaveCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Routines, SaveTable, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // Where the client turns after a network change: the pending address and
 // port are taken over by the settings with the IP section's own reply.
@@ -568,7 +568,7 @@ INSTANTIATE_TEST_SUITE_P(
         PendingCase{"DhcpWithoutDomainDropsTheAddress", 2, "", 0x0A000005, 0, "127.0.0.1", 0},
         PendingCase{"DhcpTakesTheDomain", 2, "dyn.example.org", 0, 0, "dyn.example.org", 0},
         PendingCase{"PortOnly", -1, "", 0, 8080, "127.0.0.1", 8080}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // A failed IP send withdraws the pending values: the device did not take
 // them, so the client must not turn to them after its next command.

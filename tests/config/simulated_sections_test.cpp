@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/recording_message_box.h"
 #include "config/sheet/read_values.h"
 #include "config/sheet/section_layouts.h"
 #include "config/sheet/section_sender.h"
@@ -17,6 +16,7 @@
 #include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/recording_message_box.h"
 
 namespace {
 
@@ -66,13 +66,13 @@ TEST_P(SimulatedSections, ReadAsTheSheetReadsThem) {
     }
     EXPECT_EQ(model.Section("ALL")->size(), c.allSize + 24);  // one session
 
-    const DeviceIdentity device = DeviceIdentity::Current();
-    const auto read = ReadConfigurationForSheet(device);
+    const DeviceIdentity identity = DeviceIdentity::Current();
+    const auto read = ReadConfigurationForSheet(identity);
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(*read, SectionsOfAllRead(device));
-    EXPECT_EQ(UsesOlderPppoe(device), c.olderPppoe);
+    EXPECT_EQ(*read, SectionsOfAllRead(identity));
+    EXPECT_EQ(UsesOlderPppoe(identity), c.olderPppoe);
     SystemConfigStruct& config = g_lpApp->SystemConfigStruct;
-    const SheetReadValues values = LoadReadValues(config, device, 640, 480);
+    const SheetReadValues values = LoadReadValues(config, identity, 640, 480);
 
     EXPECT_EQ(values.webPort, 80);
     EXPECT_EQ(values.serverAddress, 0xC0A8010Au);
@@ -87,7 +87,7 @@ TEST_P(SimulatedSections, ReadAsTheSheetReadsThem) {
     EXPECT_EQ(values.alarmDurationIndex, 1);  // a row of the family's list
     EXPECT_EQ(values.maxUsers, 5);
     EXPECT_EQ(values.title, c.title);
-    if (device.IsDvr()) {
+    if (identity.IsDvr()) {
         EXPECT_EQ(values.timerModes[0], 1);
         EXPECT_EQ(values.timerStarts[0], TimerTime(8, 0));
         EXPECT_EQ(ReadText(config.dvrLive, cfg::DVRLIVE::Title.At(15)), "CH16");
@@ -105,8 +105,9 @@ INSTANTIATE_TEST_SUITE_P(Families, SimulatedSections,
                                            FamilyCase{"Q3A2", "1006", 1136, true, ""},
                                            FamilyCase{"Q9C0", "1010", 1136, false, ""},
                                            FamilyCase{"Q7B5", "1007", 1136, false, ""}),
-                         [](const auto& info) {
-                             return std::string(info.param.product) + "_" + info.param.firmware;
+                         [](const auto& instance) {
+                             return std::string(instance.param.product) + "_" +
+                                    instance.param.firmware;
                          });
 
 // Every body "/SetSysCfg.cgi" brings is logged, stored or not; a section

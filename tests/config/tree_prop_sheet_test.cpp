@@ -375,6 +375,6 @@ INSTANTIATE_TEST_SUITE_P(
                      "General", "Account", "Online User Info", "File Path"},
                     "Network:4 Alarm:1 General:3 "},
         FamilySheet{"Q7B3", kQ7BPages, "Network:2 Alarm:1 General:3 "}),
-    [](const auto& info) { return std::string(info.param.product); });
+    [](const auto& instance) { return std::string(instance.param.product); });
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <memory>
 
-#include "tests/support/recording_message_box.h"
-#include "tests/support/recording_wave_out.h"
 #include "core/application/subsystem_services.h"
 #include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
@@ -23,6 +21,8 @@
 #include "platform/message_box.h"
 #include "platform/thread.h"
 #include "tests/media/wave_bytes.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_out.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

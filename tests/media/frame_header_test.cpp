@@ -208,8 +208,8 @@ TEST_P(FrameHeaderRoundTrip, EveryFieldComesBackAndTheLongestHeaderIsMeasured) {
 
 INSTANTIATE_TEST_SUITE_P(BothLayouts, FrameHeaderRoundTrip,
                          ::testing::Values(FrameHeaderLayout::kNew, FrameHeaderLayout::kOld),
-                         [](const auto& info) {
-                             return info.param == FrameHeaderLayout::kNew ? "New" : "Old";
+                         [](const auto& instance) {
+                             return instance.param == FrameHeaderLayout::kNew ? "New" : "Old";
                          });
 
 struct DecodeCase {
@@ -308,7 +308,7 @@ TEST_P(FrameHeaderDecode, Case) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FrameHeaderDecode, ::testing::ValuesIn(kDecodeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The writer against bytes laid out by hand, and the parser on those bytes.
 TEST_F(FrameHeaderTest, WriterLaysOutBothLayoutsByteForByte) {
@@ -453,7 +453,7 @@ TEST_P(FrameHeaderDate, DecodedAlwaysStoredAsDeviceTimeOnlyWhenPlausible) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FrameHeaderDate, ::testing::ValuesIn(kDateCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(FrameHeaderTest, DeviceTimeRedrawOnlyOnChangeAndOnlyForQ3A2AndQ9C0) {
     FrameHeaderDescription d;
@@ -503,9 +503,9 @@ INSTANTIATE_TEST_SUITE_P(Devices, FrameHeaderGate,
                                            std::make_tuple("Q3A2", false, true),
                                            std::make_tuple("Q7B5", false, true),
                                            std::make_tuple("Q9C0", false, false)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) ? "LinkedDvr" : "Alone");
+                         [](const auto& instance) {
+                             return std::string(std::get<0>(instance.param)) +
+                                    (std::get<1>(instance.param) ? "LinkedDvr" : "Alone");
                          });
 
 TEST_F(FrameHeaderTest, SoundStartsOnlyWithTriggerRecordAndWhileSilent) {
@@ -608,7 +608,7 @@ TEST_P(FrameHeaderMotion, SwitchesToTheLowestMovingChannel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FrameHeaderMotion, ::testing::ValuesIn(kMotionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(FrameHeaderTest, AlarmValueIsTheLastAlarmKindFieldInLayoutOrder) {
     FrameHeaderDescription d;

@@ -82,9 +82,10 @@ TEST_P(DeviceFrameDecode, DecodesIntoTheSlotAsTheTestPicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ViewModeSizes, DeviceFrameDecode,
-                         ::testing::ValuesIn(streamgen::kDeviceFrameSizes), [](const auto& info) {
-                             return std::to_string(info.param.width) + "x" +
-                                    std::to_string(info.param.height);
+                         ::testing::ValuesIn(streamgen::kDeviceFrameSizes),
+                         [](const auto& instance) {
+                             return std::to_string(instance.param.width) + "x" +
+                                    std::to_string(instance.param.height);
                          });
 
 TEST(DeviceFrame, SolidColourDecodesToItsBlueGreenRedBytes) {
@@ -171,7 +172,7 @@ const LayoutCase kAcceptedLayouts[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Layouts, AcceptedLayout, ::testing::ValuesIn(kAcceptedLayouts),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // ------------------------------------------------------------------ refusals
 
@@ -230,7 +231,7 @@ TEST_P(RefusedBeforeDecoding, LeavesThePictureUntouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, RefusedBeforeDecoding, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(DecodeLimits, PictureFillingTheSlotExactlyDecodes) {
     // 1024 × 512 × 3 = 1,572,864.
@@ -369,7 +370,7 @@ TEST_P(DamagedInput, FailsWithoutHarm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, DamagedInput, ::testing::ValuesIn(kDamaged),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // ------------------------------------------------------------------ flaws behind the scan
 
@@ -453,9 +454,9 @@ TEST_P(WarningOnlyImage, DecodesToThePictureOfTheIntactImage) {
 INSTANTIATE_TEST_SUITE_P(Flaws, WarningOnlyImage,
                          ::testing::Combine(::testing::ValuesIn(kWarningImages),
                                             ::testing::ValuesIn(kWarningOnly)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    std::get<1>(info.param).name;
+                         [](const auto& instance) {
+                             return std::string(std::get<0>(instance.param).name) + "_" +
+                                    std::get<1>(instance.param).name;
                          });
 
 TEST(DamagedInput, FlippedBytesNeverWriteOutsideThePicture) {

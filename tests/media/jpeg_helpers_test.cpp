@@ -33,7 +33,7 @@ TEST_P(JpegStart, MatchesOnlyTheDeviceStart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Starts, JpegStart, ::testing::ValuesIn(kStarts),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(TwoDigitText, LastTwoDecimalDigits) {
     const struct {

@@ -181,7 +181,8 @@ TEST_P(PreAlarmFramesTest, AreTheNewestSinceTheRestartOldestFirst) {
 
 std::vector<std::uint16_t> SlotRun(std::uint16_t first, std::size_t count) {
     std::vector<std::uint16_t> slots;
-    for (std::size_t i = 0; i < count; ++i) slots.push_back((first + i) % 20);
+    for (std::size_t i = 0; i < count; ++i)
+        slots.push_back(static_cast<std::uint16_t>((first + i) % 20));
     return slots;
 }
 

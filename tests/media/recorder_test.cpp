@@ -432,7 +432,7 @@ TEST_P(SplitCreateFailureTest, EndsTheRecordingAfterTheLastWholeFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Recorders, SplitCreateFailureTest, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Alarm" : "User"; });
+                         [](const auto& instance) { return instance.param ? "Alarm" : "User"; });
 
 // ---- the user recorder -----------------------------------------------------------
 
@@ -504,7 +504,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, UserStopTest,
                                            StopCase{"ThreadEnded", true, 3, true},
                                            StopCase{"ThreadEndedNoFrame", true, 0, true},
                                            StopCase{"IdleThreadEnded", false, 0, true}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 TEST_F(RecorderTest, AUserRecordingGoesOnInTheSameFileAfterALogin) {
     EXPECT_FALSE(Media().ContinueUserRecord());
@@ -709,7 +709,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SlowCloseCase{"UserStopRecord", false,
                                     [] { return GetMediaState().C_UserRecord.StopRecord(); },
                                     CUserRecord::kCloseWait}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_P(SlowCloseTest, TheStopReturnsWithinItsBoundAndTheFileIsClosedWholeLater) {
     const SlowCloseCase& c = GetParam();

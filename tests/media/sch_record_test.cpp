@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/recording_message_box.h"
 #include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
 #include "media/pre_alarm_ring.h"
@@ -26,6 +25,7 @@
 #include "media/sch_record.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/file_size_limit.h"
 #include <signal.h>
 #include <sys/resource.h>
+#include "tests/support/file_size_limit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -148,9 +148,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BitmapSnapshot,
                                            BitmapCase{704, 480, 1'013'814},
                                            // 7 × 3 = 21 bytes a row, padded to 24.
                                            BitmapCase{7, 3, 54 + 24 * 3}, BitmapCase{1, 1, 54 + 4}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.width) + "x" +
-                                    std::to_string(info.param.height);
+                         [](const auto& instance) {
+                             return std::to_string(instance.param.width) + "x" +
+                                    std::to_string(instance.param.height);
                          });
 
 class SameSecond : public Snapshot, public ::testing::WithParamInterface<int> {};
@@ -176,8 +176,9 @@ TEST_P(SameSecond, EverySnapshotKeepsItsOwnFile) {
               ReadBytes(m_dir / ("071203T154502_3" + ext)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, SameSecond, ::testing::Values(0, 1),
-                         [](const auto& info) { return info.param != 0 ? "jpeg" : "bitmap"; });
+INSTANTIATE_TEST_SUITE_P(Formats, SameSecond, ::testing::Values(0, 1), [](const auto& instance) {
+    return instance.param != 0 ? "jpeg" : "bitmap";
+});
 
 TEST_F(Snapshot, GivesUpWhenEverySuffixIsTaken) {
     const auto picture = TestPicture(16, 16);
@@ -214,7 +215,6 @@ TEST_F(Snapshot, PictureShorterThanItsSizeIsRefused) {
     EXPECT_EQ(SaveSnapshotFile(m_folder, picture, 0, 16, 0, SnapshotTime()), 0);
     EXPECT_TRUE(FilesIn(m_dir.path()).empty());
 }
-
 
 TEST_F(Snapshot, WriteCutShortFailsAndLeavesNoFile) {
     const auto picture = TestPicture(320, 240);

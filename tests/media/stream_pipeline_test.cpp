@@ -216,7 +216,9 @@ class StreamPipelineLayoutTest : public StreamPipelineTest,
 
 INSTANTIATE_TEST_SUITE_P(Layouts, StreamPipelineLayoutTest,
                          ::testing::Values(FrameHeaderLayout::kNew, FrameHeaderLayout::kOld),
-                         [](const auto& info) { return std::string(LayoutName(info.param)); });
+                         [](const auto& instance) {
+                             return std::string(LayoutName(instance.param));
+                         });
 
 TEST_P(StreamPipelineLayoutTest, FramesTravelFromTheDeviceToTheDrawingAndTheRecorders) {
     constexpr std::size_t kFrames = 6;
@@ -283,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VideoLossCase{"QvgaMode1", 1, 1, 320, 276, kSizePalHalf},
                       VideoLossCase{"QvgaMode0", 1, 0, 320, 228, kSizeNtscHalf},
                       VideoLossCase{"QvgaFlagZeroMode2", 0, 2, 640, 276, kSizePalFull}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // A video-loss frame is never decoded: the picture is black at the size the
 // QVGA flag and the video mode give, and the recorders get that frame's own

@@ -209,7 +209,9 @@ class StreamReceiverLayoutTest : public StreamReceiverTest,
 
 INSTANTIATE_TEST_SUITE_P(Layouts, StreamReceiverLayoutTest,
                          ::testing::Values(FrameHeaderLayout::kNew, FrameHeaderLayout::kOld),
-                         [](const auto& info) { return std::string(LayoutName(info.param)); });
+                         [](const auto& instance) {
+                             return std::string(LayoutName(instance.param));
+                         });
 
 // ---- the request and the start -----------------------------------------------
 
@@ -256,6 +258,9 @@ TEST_F(StreamReceiverTest, ConnectsSendsTheRequestAndSetsTheFlagsAndCounters) {
     EXPECT_EQ(app.dw_DataRate, 0u);
     EXPECT_EQ(app.dw_FrameCountMark, 0u);
     EXPECT_EQ(app.dw_FrameCountNow, 0u);
+    // The stream counts a write once its send call has returned, which can be
+    // after the client has already read and handed on the frame.
+    ASSERT_TRUE(stream.WaitUntilFinished(kGenerous));
     EXPECT_EQ(app.dw_ByteCount, stream.SentBytes());
     EXPECT_EQ(Trace(), std::vector<std::string>{"Got start event"});
 }
@@ -358,9 +363,9 @@ INSTANTIATE_TEST_SUITE_P(Cuts, StreamReceiverCutTest,
                          ::testing::Combine(::testing::Values(FrameHeaderLayout::kNew,
                                                               FrameHeaderLayout::kOld),
                                             ::testing::ValuesIn(kLargeFrameCuts)),
-                         [](const auto& info) {
-                             return std::string(LayoutName(std::get<0>(info.param))) +
-                                    std::get<1>(info.param).name;
+                         [](const auto& instance) {
+                             return std::string(LayoutName(std::get<0>(instance.param))) +
+                                    std::get<1>(instance.param).name;
                          });
 
 // Frames of several reads each, cut as the case says; every frame arrives.
@@ -443,9 +448,9 @@ INSTANTIATE_TEST_SUITE_P(HeldFrames, StreamReceiverHeldFramesTest,
                          ::testing::Combine(::testing::ValuesIn(kHeldFramesCases),
                                             ::testing::Values(FrameHeaderLayout::kNew,
                                                               FrameHeaderLayout::kOld)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    LayoutName(std::get<1>(info.param));
+                         [](const auto& instance) {
+                             return std::string(std::get<0>(instance.param).name) +
+                                    LayoutName(std::get<1>(instance.param));
                          });
 
 TEST_P(StreamReceiverHeldFramesTest, WholeFramesHeldArriveBeforeTheSilenceEndsTheStream) {
@@ -722,7 +727,7 @@ class StreamReceiverExitTest : public StreamReceiverTest,
                                public ::testing::WithParamInterface<ExitCase> {};
 
 INSTANTIATE_TEST_SUITE_P(Exits, StreamReceiverExitTest, ::testing::ValuesIn(kExitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_P(StreamReceiverExitTest, EndsWithItsErrorTraceLineFlagsAndARequestForANewLogin) {
     const ExitCase& c = GetParam();
@@ -755,7 +760,7 @@ INSTANTIATE_TEST_SUITE_P(Connects, StreamReceiverConnectTest,
                                            ConnectCase{"HostNameNotAddress", "dvr.example", false},
                                            ConnectCase{"Empty", "", false},
                                            ConnectCase{"OutOfRange", "300.1.1.1", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A port on which nothing listens any more.
 std::uint16_t ClosedPort() {

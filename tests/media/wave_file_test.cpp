@@ -92,7 +92,7 @@ TEST_P(WaveFileValid, LoadsExactlyTheSamples) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, WaveFileValid, ::testing::ValuesIn(kValidCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct HostileCase {
     const char* name;
@@ -162,7 +162,7 @@ TEST_P(WaveFileHostile, IsRefusedCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, WaveFileHostile, ::testing::ValuesIn(kHostileCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A file cut short anywhere is refused, never read past its end.
 TEST(WaveFile, EveryTruncationIsRefused) {

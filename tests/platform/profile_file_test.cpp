@@ -89,7 +89,7 @@ TEST_P(ProfileRead, FindsValueAsThePlatformDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProfileRead, ::testing::ValuesIn(kReadCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct IntCase {
     const char* value;

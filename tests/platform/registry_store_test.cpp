@@ -124,7 +124,7 @@ TEST_P(Desktop, FromUserDirsOrHome) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Desktop, ::testing::ValuesIn(kDesktopCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(DesktopFolder, UserDirsUnderHomeConfigWhenNoXdgConfigHome) {
     TempDir folder;

@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         EventCase{"ManualSet", true, false, true, false, {S, S}, true},
         EventCase{"ManualNotSet", true, false, false, false, {T, T}, false},
         EventCase{"ManualSetThenReset", true, true, true, true, {T, T}, false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 // Threads blocked on one event; each records its result and then releases
 // `done`.
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SemaphoreRelease,
                                            ReleaseCase{"Negative", 2, 5, -1, false, 2},
                                            ReleaseCase{"HugeCountDoesNotOverflow", 1, 5, LONG_MAX,
                                                        false, 1}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 TEST(Semaphore, EachWaitTakesOneCount) {
     Semaphore semaphore(2, 5);
@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AnyCase{"ManualAndSemaphore", false, true, 2, 1, false, true, 2},
                       AnyCase{"SemaphoreOnly", false, false, 2, 2, false, false, 1},
                       AnyCase{"AutoAndSemaphore", true, false, 1, 0, false, false, 1}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(WaitForAny, WakesForTheObjectSignalledLater) {
     Event first(false, false);

@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"SleepOneHour", [](Blockers&) { return !Sleep(1h); }},
         BlockCase{"SleepEndless", [](Blockers&) { return !Sleep(kInfinite); }},
         BlockCase{"SleepHuge", [](Blockers&) { return !Sleep(std::chrono::milliseconds::max()); }}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 // A thread that checks nothing overruns its bound: the stopper records 31 and
 // still joins it before going on. The thread is held until the stopper has

@@ -65,7 +65,7 @@ TEST_P(PlayableFormat, OnlyConsistentPcmPlays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PlayableFormat, ::testing::ValuesIn(kFormatCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(WaveOutSystem, RefusesAFormatItCannotPlay) {
     WaveOutResult result = WaveOutResult::Ok;

@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SwitchCase{"NotSet", std::nullopt, false}, SwitchCase{"Empty", "", false},
                       SwitchCase{"Zero", "0", false}, SwitchCase{"One", "1", true},
                       SwitchCase{"Yes", "yes", true}, SwitchCase{"Zeros", "00", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // The environment is read at the first resize of a process, so this runs in
 // a fresh process (a re-run of this test program) where the variable is set

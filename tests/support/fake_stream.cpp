@@ -211,8 +211,9 @@ void FakeStream::State::ServeCycle(Connection& connection) {
         }
         if (framesPerSecond > 0) {
             const auto due =
-                start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                            std::chrono::duration<double>((n + 1) / framesPerSecond));
+                start +
+                std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(static_cast<double>(n + 1) / framesPerSecond));
             const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
                 due - std::chrono::steady_clock::now());
             if (wait.count() > 0 && !connection.Pause(wait))

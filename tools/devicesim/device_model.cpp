@@ -502,7 +502,8 @@ Response DeviceModel::Reboot(const HttpRequest&) {
 // 1, quality 0..2, channel 0..16 (0 the recorder's own multi view).
 Response DeviceModel::SetResolution(const HttpRequest& request) {
     const int value = ParamInt(request, "RES");
-    if (value < 0 || value > 2) return Refused(400, "Bad Request");
+    if (value < 0 || value > 2)
+        return Refused(400, "Bad Request");
     std::lock_guard lock(m_mutex);
     m_stream.resolution = value;
     return Response{};
@@ -510,7 +511,8 @@ Response DeviceModel::SetResolution(const HttpRequest& request) {
 
 Response DeviceModel::SetQuality(const HttpRequest& request) {
     const int value = ParamInt(request, "QUA");
-    if (value < 0 || value > 2) return Refused(400, "Bad Request");
+    if (value < 0 || value > 2)
+        return Refused(400, "Bad Request");
     std::lock_guard lock(m_mutex);
     m_stream.quality = value;
     return Response{};
@@ -518,7 +520,8 @@ Response DeviceModel::SetQuality(const HttpRequest& request) {
 
 Response DeviceModel::SetChannel(const HttpRequest& request) {
     const int value = ParamInt(request, "CH");
-    if (value < 0 || value > 16) return Refused(400, "Bad Request");
+    if (value < 0 || value > 16)
+        return Refused(400, "Bad Request");
     std::lock_guard lock(m_mutex);
     m_stream.channel = value;
     return Response{};
@@ -645,17 +648,18 @@ std::optional<DeviceProfile> ProfileForProduct(std::string_view productId) {
         std::vector<LinkedDevice> slaves;
     };
     const Row rows[] = {
-        {"Q8A7", "Q8A7-DVR", {{0, 24, 0}}, {{1, 1, 0}}},          // 16CH NETWORK DVR, a PTZ camera
-        {"Q8A5", "Q8A5-DVR", {{0, 20, 0}}, {{1, 1, 0}}},          // 8CH NETWORK DMR
-        {"Q8A3", "Q8A3-DVR", {{0, 21, 0}}, {{1, 1, 1}}},          // 4CH NETWORK DMR, a Pelco PTZ
-        {"Q3A2", "Q3A2-SERVER", {{0, 0, 0}, {1, 12, 0}}, {}},      // camera and a linked 4CH DVR
-        {"Q7B7", "Q7B7-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},        // camera with a PTZ unit
+        {"Q8A7", "Q8A7-DVR", {{0, 24, 0}}, {{1, 1, 0}}},       // 16CH NETWORK DVR, a PTZ camera
+        {"Q8A5", "Q8A5-DVR", {{0, 20, 0}}, {{1, 1, 0}}},       // 8CH NETWORK DMR
+        {"Q8A3", "Q8A3-DVR", {{0, 21, 0}}, {{1, 1, 1}}},       // 4CH NETWORK DMR, a Pelco PTZ
+        {"Q3A2", "Q3A2-SERVER", {{0, 0, 0}, {1, 12, 0}}, {}},  // camera and a linked 4CH DVR
+        {"Q7B7", "Q7B7-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},     // camera with a PTZ unit
         {"Q7B5", "Q7B5-CAMERA", {{0, 0, 0}}, {{1, 1, 0}}},
         {"Q7B3", "Q7B3-CAMERA", {{0, 0, 0}}, {}},
         {"Q9C0", "Q9C0-CAMERA", {{0, 0, 0}}, {}},
     };
     for (const Row& row : rows) {
-        if (row.id != productId) continue;
+        if (row.id != productId)
+            continue;
         DeviceProfile profile;
         profile.productId = std::string(row.id);
         profile.hostName = std::string(row.hostName);

@@ -139,7 +139,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string, std::less<>> m_sections;  // fixed-size sections
     std::vector<ReceivedSection> m_received;
-    std::deque<Session> m_sessions;                              // newest last
+    std::deque<Session> m_sessions;  // newest last
     StreamSettings m_stream;
     int m_reboots = 0;
     std::mt19937_64 m_random;

@@ -18,19 +18,18 @@ std::uint32_t PackedNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return streamgen::PackFrameDate(static_cast<unsigned>(local.tm_year + 1900),
-                                    static_cast<unsigned>(local.tm_mon + 1),
-                                    static_cast<unsigned>(local.tm_mday),
-                                    static_cast<unsigned>(local.tm_hour),
-                                    static_cast<unsigned>(local.tm_min),
-                                    static_cast<unsigned>(local.tm_sec));
+    return streamgen::PackFrameDate(
+        static_cast<unsigned>(local.tm_year + 1900), static_cast<unsigned>(local.tm_mon + 1),
+        static_cast<unsigned>(local.tm_mday), static_cast<unsigned>(local.tm_hour),
+        static_cast<unsigned>(local.tm_min), static_cast<unsigned>(local.tm_sec));
 }
 
 }  // namespace
 
 LiveStream::LiveStream(const DeviceModel& model, LiveStreamOptions options)
     : m_model(model), m_options(options) {
-    if (m_options.framesPerSecond < 1) m_options.framesPerSecond = 1;
+    if (m_options.framesPerSecond < 1)
+        m_options.framesPerSecond = 1;
 }
 
 LiveStream::~LiveStream() = default;
@@ -43,7 +42,8 @@ std::pair<int, int> LiveStream::PictureSize(int resolution, int videoMode) {
 const streamgen::DeviceJpegCycle& LiveStream::Cycle(int width, int height) {
     std::lock_guard lock(m_lock);
     auto& cycle = m_cycles[{width, height}];
-    if (!cycle) cycle = std::make_unique<streamgen::DeviceJpegCycle>(width, height, kCycleFrames);
+    if (!cycle)
+        cycle = std::make_unique<streamgen::DeviceJpegCycle>(width, height, kCycleFrames);
     return *cycle;
 }
 
@@ -56,8 +56,8 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
     StreamSettings settings = m_model.LastStreamSettings();
     const auto [width, height] = PictureSize(settings.resolution, m_model.profile().videoMode);
     const streamgen::DeviceJpegCycle* cycle = &Cycle(width, height);
-    const auto layout =
-        settings.newHeader ? streamgen::FrameHeaderLayout::kNew : streamgen::FrameHeaderLayout::kOld;
+    const auto layout = settings.newHeader ? streamgen::FrameHeaderLayout::kNew
+                                           : streamgen::FrameHeaderLayout::kOld;
 
     const auto period = std::chrono::microseconds(1'000'000 / m_options.framesPerSecond);
     const auto started = std::chrono::steady_clock::now();
@@ -79,24 +79,29 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
         streamgen::FrameHeaderDescription header;
         header.imageLength = static_cast<std::uint32_t>(image.size());
         header.channel = 0;
-        header.channelIndex = static_cast<std::uint8_t>(settings.channel > 0 ? settings.channel - 1 : 0);
+        header.channelIndex =
+            static_cast<std::uint8_t>(settings.channel > 0 ? settings.channel - 1 : 0);
         header.timeValue = static_cast<std::uint32_t>(n * 40);
         header.packedDate = PackedNow();
         if (m_options.alarmPeriod.count() > 0) {
             const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                 std::chrono::steady_clock::now() - started);
-            if (elapsed % m_options.alarmPeriod < m_options.alarmLength) header.alarm = 0x0001;
+            if (elapsed % m_options.alarmPeriod < m_options.alarmLength)
+                header.alarm = 0x0001;
         }
         const std::vector<std::uint8_t> bytes = streamgen::WriteFrameHeader(header, layout);
 
         frame.assign(bytes.begin(), bytes.end());
         frame.append(reinterpret_cast<const char*>(image.data()), image.size());
-        if (!connection.Send(frame)) return;
+        if (!connection.Send(frame))
+            return;
 
         next += period;
         const auto now = std::chrono::steady_clock::now();
         if (next > now) {
-            if (!connection.Pause(std::chrono::duration_cast<std::chrono::milliseconds>(next - now))) return;
+            if (!connection.Pause(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(next - now)))
+                return;
         } else {
             next = now;  // a slow client: no burst to catch up
         }

@@ -71,13 +71,15 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
             }
         } else if (name == "--product") {
             const auto profile = devicesim::ProfileForProduct(value);
-            if (!profile) return std::nullopt;
+            if (!profile)
+                return std::nullopt;
             const int level = args.profile.userLevel;
             args.profile = *profile;
             args.profile.userLevel = level;
             args.productGiven = true;
         } else if (name == "--user-level") {
-            if (value != "30" && value != "20" && value != "10" && value != "0") return std::nullopt;
+            if (value != "30" && value != "20" && value != "10" && value != "0")
+                return std::nullopt;
             args.profile.userLevel = std::stoi(std::string(value));
         } else if (name == "--user") {
             args.user = value;
@@ -89,9 +91,12 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
                 return std::nullopt;
             }
             const int n = static_cast<int>(*number);
-            if (name == "--fps") args.stream.framesPerSecond = n;
-            if (name == "--alarm-period") args.stream.alarmPeriod = std::chrono::seconds(n);
-            if (name == "--alarm-length") args.stream.alarmLength = std::chrono::seconds(n);
+            if (name == "--fps")
+                args.stream.framesPerSecond = n;
+            if (name == "--alarm-period")
+                args.stream.alarmPeriod = std::chrono::seconds(n);
+            if (name == "--alarm-length")
+                args.stream.alarmLength = std::chrono::seconds(n);
         } else {
             return std::nullopt;
         }
@@ -196,7 +201,8 @@ int main(int argc, char** argv) {
         // such devices and records them.
         devicesim::DeviceProfile profile = args->profile;
         // Alarms are only evaluated by the client for a linked DVR.
-        if (args->stream.alarmPeriod.count() > 0 && !args->productGiven) profile.masters = {{0, 19, 0}};
+        if (args->stream.alarmPeriod.count() > 0 && !args->productGiven)
+            profile.masters = {{0, 19, 0}};
         devicesim::DeviceModel model(args->user, args->password, profile);
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
 

@@ -45,7 +45,9 @@ protected:
         const int result = CDravelinApp::CreateGlobalState();
         return fail ? 0 : result;
     }
-    int ReadDisplayDpi() override { return Fails("ReadDisplayDpi") ? 0 : CDravelinApp::ReadDisplayDpi(); }
+    int ReadDisplayDpi() override {
+        return Fails("ReadDisplayDpi") ? 0 : CDravelinApp::ReadDisplayDpi();
+    }
     int AllocateSystemBuffer() override {
         return Fails("AllocateSystemBuffer") ? 0 : CDravelinApp::AllocateSystemBuffer();
     }
@@ -59,9 +61,11 @@ protected:
     }
     int RunLoginDialog() override {
         const std::size_t run = loginRuns++;
-        if (Fails("RunLoginDialog")) return kIdCancel;
+        if (Fails("RunLoginDialog"))
+            return kIdCancel;
         const int dialog = loginDialogResults[std::min(run, loginDialogResults.size() - 1)];
-        g_lpApp->w_LoginResult = static_cast<std::uint16_t>(loginResults[std::min(run, loginResults.size() - 1)]);
+        g_lpApp->w_LoginResult =
+            static_cast<std::uint16_t>(loginResults[std::min(run, loginResults.size() - 1)]);
         return dialog;
     }
     int InitProcessResource() override {
@@ -78,7 +82,9 @@ protected:
     int ExitProcessResource() override {
         return Fails("ExitProcessResource") ? 0 : CDravelinApp::ExitProcessResource();
     }
-    int FreeSystemBuffer() override { return Fails("FreeSystemBuffer") ? 0 : CDravelinApp::FreeSystemBuffer(); }
+    int FreeSystemBuffer() override {
+        return Fails("FreeSystemBuffer") ? 0 : CDravelinApp::FreeSystemBuffer();
+    }
     int FreeSystemSemaphore() override {
         return Fails("FreeSystemSemaphore") ? 0 : CDravelinApp::FreeSystemSemaphore();
     }
@@ -100,13 +106,13 @@ private:
 };
 
 const std::vector<std::string> kStartup{
-    "StartSockets",   "SetRegistryKey",       "StoreLocalAddress", "CreateGlobalState",
-    "ReadDisplayDpi", "AllocateSystemBuffer", "InitialSemaphore",  "LoadSettings",
+    "StartSockets",   "SetRegistryKey",       "StoreLocalAddress",   "CreateGlobalState",
+    "ReadDisplayDpi", "AllocateSystemBuffer", "InitialSemaphore",    "LoadSettings",
     "OpenTraceLogs",  "RunLoginDialog",       "InitProcessResource", "InitLoginResource",
     "RunMainWindow"};
-const std::vector<std::string> kShutdown{
-    "ExitLoginResource", "ExitProcessResource", "FreeLanguageLibrary", "FreeTraceLog",
-    "DeleteGlobalState"};
+const std::vector<std::string> kShutdown{"ExitLoginResource", "ExitProcessResource",
+                                         "FreeLanguageLibrary", "FreeTraceLog",
+                                         "DeleteGlobalState"};
 const std::vector<std::string> kFullShutdown{
     "ExitLoginResource",   "ExitProcessResource", "FreeSystemBuffer", "FreeSystemSemaphore",
     "FreeLanguageLibrary", "FreeTraceLog",        "DeleteGlobalState"};
@@ -115,7 +121,8 @@ std::vector<std::string> Upto(const std::string& last) {
     std::vector<std::string> out;
     for (const auto& s : kStartup) {
         out.push_back(s);
-        if (s == last) break;
+        if (s == last)
+            break;
     }
     return out;
 }
@@ -169,16 +176,15 @@ TEST_P(StartupFailureTest, EndsAtTheFailingStepAndShutsDownCleanly) {
     EXPECT_EQ(app.steps, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachStep, StartupFailureTest,
-    ::testing::Values(StartupFailure{"StartSockets", false},
-                      StartupFailure{"CreateGlobalState", true},
-                      StartupFailure{"AllocateSystemBuffer", true},
-                      StartupFailure{"InitialSemaphore", true},
-                      StartupFailure{"RunLoginDialog", true},
-                      StartupFailure{"InitProcessResource", true},
-                      StartupFailure{"InitLoginResource", true}),
-    [](const auto& info) { return std::string(info.param.step); });
+INSTANTIATE_TEST_SUITE_P(EachStep, StartupFailureTest,
+                         ::testing::Values(StartupFailure{"StartSockets", false},
+                                           StartupFailure{"CreateGlobalState", true},
+                                           StartupFailure{"AllocateSystemBuffer", true},
+                                           StartupFailure{"InitialSemaphore", true},
+                                           StartupFailure{"RunLoginDialog", true},
+                                           StartupFailure{"InitProcessResource", true},
+                                           StartupFailure{"InitLoginResource", true}),
+                         [](const auto& instance) { return std::string(instance.param.step); });
 
 TEST_F(ApplicationTest, SettingsAndTraceFailuresDoNotEndStartup) {
     RecordingApp app;
@@ -219,8 +225,8 @@ TEST_F(ApplicationTest, CancelledLoginStartsNoThreads) {
 
 // A failing release step ends shutdown at once with 0.
 TEST_F(ApplicationTest, FailingReleaseStepStopsShutdown) {
-    for (const char* step : {"ExitLoginResource", "ExitProcessResource", "FreeSystemBuffer",
-                             "FreeSystemSemaphore"}) {
+    for (const char* step :
+         {"ExitLoginResource", "ExitProcessResource", "FreeSystemBuffer", "FreeSystemSemaphore"}) {
         RecordingApp app;
         app.failAt = step;
         app.InitInstance();

@@ -199,7 +199,7 @@ TEST_P(AddressBookEntries, EditChecks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AddressBookEntries, ::testing::ValuesIn(kEntryCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(AddressBookDialogTest, AddAfterEditStartsFromTheEditedValues) {
     WriteBook({kA, kB});

@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "DeviceInfoRefused", "tresk", {}, Reply::Status(500, "Error"), {}},
                       FailureCase{"DeviceInfoEmpty", "tresk", {}, Reply::Ok(""), {}},
                       FailureCase{"PortOutOfRange", "tresk", {}, {}, "70000"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(ConnectWaitTest, EnterDoesNotEndTheWaitAndEscapeStopsTheWorker) {
     Reply stalled;

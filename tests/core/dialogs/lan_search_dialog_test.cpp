@@ -485,7 +485,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OutcomeCase{"reset_not_static", true, "1234", Answer::kNotStatic, 4102},
                       OutcomeCase{"reset_other_result", true, "1234", Answer::kOtherResult, 4061},
                       OutcomeCase{"reset_silent", true, "1234", Answer::kSilent, 4064}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(SearchDialogTest, ResetRestoresTheDeviceAndKeepsTheHandBack) {
     OpenOnTheDevice();

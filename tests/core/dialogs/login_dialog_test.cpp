@@ -15,10 +15,10 @@
 #include <sstream>
 #include <vector>
 
+#include "core/application/window_messages.h"
 #include "core/dialogs/connect_wait_dialog.h"
 #include "core/state/device_family.h"
 #include "core/widgets/qel_button.h"
-#include "core/application/window_messages.h"
 #include "tests/core/login_window_fixture.h"
 
 namespace login_test {
@@ -211,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"TooManyUsers", Reply::Status(202, "Accepted"), "Too many user"},
                       FailureCase{"UnknownProduct", Reply::Ok("Session-ID=AB12;Product-ID=Q1X1;"),
                                   "No support this device"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(LoginDialogTest, AReplacedRunNeitherClosesTheDialogNorKeepsItsIdentity) {
     device.EnableDeviceModel();
@@ -588,7 +588,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Profile("Q8A7", "1052", 30),
                     {"Username or password is not correct"},
                     false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace login_test

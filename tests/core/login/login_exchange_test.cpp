@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "", kNoMac, ""},
         ReplyCase{"Status401", LoginPath::kLoginDialog, Reply::Status(401, "Unauthorized"), 1, "",
                   "", "", kNoMac, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(LoginTest, ShorterSessionIdReplacesALongerOneWhole) {
     device.SetReplies("/Login.cgi", {Reply::Ok("Session-ID=" + kId63 + ";Product-ID=Q8A7;"),
@@ -292,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
         ThreadCase{"PortZero", "tresk", "0", std::nullopt, "Q8A7", {WM_LOGINFAILED, 1}},
         ThreadCase{"PortTooLarge", "tresk", "65536", std::nullopt, "Q8A7", {WM_LOGINFAILED, 1}},
         ThreadCase{"PortNotANumber", "tresk", "web", std::nullopt, "Q8A7", {WM_LOGINFAILED, 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // A clock whose timed waits time out at once; after `waits` of them it
 // signals the event, as the login thread does when a login fails.

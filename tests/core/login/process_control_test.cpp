@@ -39,7 +39,8 @@ class DrawingLiveView : public test_support::RecordingLiveView {
 public:
     int DrawVideoFrame() override {
         ++framesDrawn;
-        if (drawBlocksFor.count() > 0) releaseDraw.Wait(drawBlocksFor);
+        if (drawBlocksFor.count() > 0)
+            releaseDraw.Wait(drawBlocksFor);
         drawn.Set();
         return RecordingLiveView::DrawVideoFrame();
     }
@@ -123,7 +124,8 @@ TEST_F(ProcessControlTest, PlayFileStartsThePlayerWithSeparateArguments) {
     const std::string path = "/records/Alarm CH01 file.dvr";
     ASSERT_TRUE(PostPlayFileMessage(path));
     // The player runs detached; give it a generous while to write its file.
-    for (int i = 0; i < 500 && !std::filesystem::exists(out); ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 500 && !std::filesystem::exists(out); ++i)
+        std::this_thread::sleep_for(10ms);
     std::ifstream in(out);
     std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(args, path + "|CONVERT=0|");
@@ -199,7 +201,8 @@ struct LifetimeCase {
     std::uint32_t secondsCounted;
 };
 
-class LifetimeTest : public ProcessControlTest, public ::testing::WithParamInterface<LifetimeCase> {};
+class LifetimeTest : public ProcessControlTest,
+                     public ::testing::WithParamInterface<LifetimeCase> {};
 
 TEST_P(LifetimeTest, CountsTheSessionLifetime) {
     platform::ManualClock clock;
@@ -215,7 +218,8 @@ TEST_P(LifetimeTest, CountsTheSessionLifetime) {
 
     if (GetParam().expires) {
         ASSERT_TRUE(liveView.WaitForStatusTexts(1));
-        EXPECT_EQ(liveView.StatusTexts(), std::vector<std::string>{"Life time is Up.Application shutdown later"});
+        EXPECT_EQ(liveView.StatusTexts(),
+                  std::vector<std::string>{"Life time is Up.Application shutdown later"});
     }
     // Let the thread finish on its own (its last sleep is on the manual
     // clock), then join it.
@@ -257,9 +261,10 @@ TEST(ThreadStopTest, BlockedSocketReadAndEventWaitEndOnStop) {
     listener.GetSockName(bound);
     CBlockingSocket client;
     client.Create(SOCK_STREAM);
-    client.Connect(CSocketAddress("127.0.0.1", ntohs(reinterpret_cast<const sockaddr_in*>(
-                                                         static_cast<const sockaddr*>(bound))
-                                                         ->sin_port)));
+    client.Connect(CSocketAddress(
+        "127.0.0.1",
+        ntohs(
+            reinterpret_cast<const sockaddr_in*>(static_cast<const sockaddr*>(bound))->sin_port)));
 
     std::atomic<int> received{0};
     platform::Thread reader;
@@ -270,7 +275,8 @@ TEST(ThreadStopTest, BlockedSocketReadAndEventWaitEndOnStop) {
     }));
     platform::Event never(true, false);
     platform::Thread waiter;
-    ASSERT_TRUE(waiter.Start([&] { return never.Wait() == platform::WaitResult::Stopped ? 7u : 0u; }));
+    ASSERT_TRUE(
+        waiter.Start([&] { return never.Wait() == platform::WaitResult::Stopped ? 7u : 0u; }));
 
     EXPECT_EQ(reader.Stop(500ms), platform::StopOutcome::Ended);
     EXPECT_EQ(received.load(), -1);

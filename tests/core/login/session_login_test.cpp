@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "tests/core/held_resolver.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
 #include "core/application/window_messages.h"
@@ -25,6 +24,7 @@
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "platform/window.h"
+#include "tests/core/held_resolver.h"
 #include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
@@ -43,7 +43,8 @@ public:
     StatusWindow() : handle(platform::RegisterWindow(this)) {}
     ~StatusWindow() override { platform::UnregisterWindow(handle); }
     void HandleWindowMessage(std::uint32_t message, std::uint64_t w, std::uint64_t l) override {
-        if (message != WM_SHOWLOGINSTATUS) return;
+        if (message != WM_SHOWLOGINSTATUS)
+            return;
         codes.push_back(l);
         arguments.push_back(w);
     }
@@ -57,15 +58,16 @@ class StartWatchingMedia : public PlaceholderMedia {
 public:
     std::uint32_t RunReceiveThread() override {
         AppGlobalState& app = *g_lpApp;
-        const int which = platform::WaitForAny({app.h_StartToGetJpegImageEvent.get(),
-                                                app.h_NotifyGetJPEGImageThreadResetEvent.get(),
-                                                app.h_EndofGetJpegImageEvent.get()},
-                                               platform::kInfinite);
+        const int which = platform::WaitForAny(
+            {app.h_StartToGetJpegImageEvent.get(), app.h_NotifyGetJPEGImageThreadResetEvent.get(),
+             app.h_EndofGetJpegImageEvent.get()},
+            platform::kInfinite);
         if (which == 0) {
             started.Set();
             return PlaceholderMedia::RunReceiveThread();
         }
-        if (which == 1) app.h_FeedBackForNotifyResetEvent->Set();
+        if (which == 1)
+            app.h_FeedBackForNotifyResetEvent->Set();
         return 0;
     }
     platform::Event started{true, false};
@@ -118,12 +120,13 @@ TEST_F(SessionLoginTest, LogsInReadsTheDeviceAndStartsStreaming) {
     ASSERT_EQ(LoginProcessThread(), 0u);
     AppGlobalState& app = *g_lpApp;
 
-    EXPECT_EQ(Paths(), (std::vector<std::string>{"/Login.cgi", "/GetSysCfg.cgi", "/Getdeviceinfo.cgi"}));
+    EXPECT_EQ(Paths(),
+              (std::vector<std::string>{"/Login.cgi", "/GetSysCfg.cgi", "/Getdeviceinfo.cgi"}));
     const auto info = device.RequestsTo("/Getdeviceinfo.cgi").at(0);
     EXPECT_EQ(info.target, "/Getdeviceinfo.cgi?Cookie=" + g_szSessionCookie.Get() +
                                "&RES=" + std::to_string(settings().m_dwImageResolution.load()) +
-                               "&QUA=0&CH=" + std::to_string(settings().m_bySelectedChannel.load()) +
-                               "&NEWHR=1");
+                               "&QUA=0&CH=" +
+                               std::to_string(settings().m_bySelectedChannel.load()) + "&NEWHR=1");
     EXPECT_EQ(app.w_LoginResult.load(), 30);
     EXPECT_EQ(app.w_UserLevel.load(), 30);
     EXPECT_EQ(app.str_ProductID.Get(), "Q8A7");
@@ -159,17 +162,20 @@ struct RetryCase {
     std::uint16_t loginResult;
 };
 
-class SessionRetryTest : public SessionLoginTest, public ::testing::WithParamInterface<RetryCase> {};
+class SessionRetryTest : public SessionLoginTest,
+                         public ::testing::WithParamInterface<RetryCase> {};
 
 TEST_P(SessionRetryTest, FailedLoginPausesThenTriesAgain) {
     device.EnableDeviceModel();
-    device.SetReplies("/Login.cgi", {Reply::Status(GetParam().status, "No"), Reply::Status(401, "No")});
+    device.SetReplies("/Login.cgi",
+                      {Reply::Status(GetParam().status, "No"), Reply::Status(401, "No")});
     device.AddReply("/Login.cgi", Reply::Status(GetParam().status, "No"));
     RunUntilRequests(2);
     // The first pause is complete before the second attempt starts.
     const auto sleeps = clock.Sleeps();
     ASSERT_GE(sleeps.size(), GetParam().pauses.size());
-    EXPECT_EQ(std::vector(sleeps.begin(), sleeps.begin() + GetParam().pauses.size()), GetParam().pauses);
+    EXPECT_EQ(std::vector(sleeps.begin(), sleeps.begin() + GetParam().pauses.size()),
+              GetParam().pauses);
     platform::ProcessPostedMessages();
     ASSERT_GE(window.codes.size(), GetParam().codes.size());
     EXPECT_EQ(std::vector(window.codes.begin(), window.codes.begin() + GetParam().codes.size()),
@@ -179,9 +185,10 @@ TEST_P(SessionRetryTest, FailedLoginPausesThenTriesAgain) {
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, SessionRetryTest,
-    ::testing::Values(RetryCase{"TooManyUsers", 202, {20000ms, 3000ms, 3000ms, 2000ms}, {1, 7, 3, 0, 6, 1}, 102},
-                      RetryCase{"Refused", 401, {3000ms, 3000ms, 2000ms}, {1, 3, 0, 6, 1}, 100}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(
+        RetryCase{"TooManyUsers", 202, {20000ms, 3000ms, 3000ms, 2000ms}, {1, 7, 3, 0, 6, 1}, 102},
+        RetryCase{"Refused", 401, {3000ms, 3000ms, 2000ms}, {1, 3, 0, 6, 1}, 100}),
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // The simulator acts as each product; the session login fills the
 // linked-device table from its reply and picks the family's current entry.
@@ -191,7 +198,8 @@ struct ProductCase {
     int currentType;
 };
 
-class SessionProductTest : public SessionLoginTest, public ::testing::WithParamInterface<ProductCase> {};
+class SessionProductTest : public SessionLoginTest,
+                           public ::testing::WithParamInterface<ProductCase> {};
 
 TEST_P(SessionProductTest, SimulatorProductFillsTheTable) {
     const ProductCase& c = GetParam();
@@ -214,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Products, SessionProductTest,
                                            ProductCase{"Q8A3", 2, 21}, ProductCase{"Q3A2", 2, 12},
                                            ProductCase{"Q7B7", 2, 0}, ProductCase{"Q7B5", 2, 0},
                                            ProductCase{"Q7B3", 1, 0}, ProductCase{"Q9C0", 1, 0}),
-                         [](const auto& info) { return std::string(info.param.product); });
+                         [](const auto& instance) { return std::string(instance.param.product); });
 
 // Types beyond the family tables never enter the linked-device table, also
 // when they would wrap to a valid byte.
@@ -238,7 +246,8 @@ TEST_F(SessionLoginTest, ElapsedTimeIsReportedAfterEachPause) {
     platform::ProcessPostedMessages();
     std::vector<std::uint64_t> elapsed;
     for (std::size_t i = 0; i < window.codes.size(); ++i) {
-        if (window.codes[i] == 0) elapsed.push_back(window.arguments[i]);
+        if (window.codes[i] == 0)
+            elapsed.push_back(window.arguments[i]);
     }
     // 3 s + 3 s before the first report, then 2 s + 3 s + 3 s more.
     ASSERT_GE(elapsed.size(), 2u);
@@ -304,12 +313,14 @@ struct DeviceInfoCase {
     int selectedAfter;
 };
 
-class DeviceInfoTest : public SessionLoginTest, public ::testing::WithParamInterface<DeviceInfoCase> {};
+class DeviceInfoTest : public SessionLoginTest,
+                       public ::testing::WithParamInterface<DeviceInfoCase> {};
 
 TEST_P(DeviceInfoTest, FillsTheLinkedDeviceTable) {
     const DeviceInfoCase& c = GetParam();
-    device.SetReply("/Login.cgi", Reply::Ok(std::string("Session-ID=S1;Firmware-Version=1040;Product-ID=") +
-                                            c.productId + ";"));
+    device.SetReply("/Login.cgi",
+                    Reply::Ok(std::string("Session-ID=S1;Firmware-Version=1040;Product-ID=") +
+                              c.productId + ";"));
     device.SetReply("/Getdeviceinfo.cgi", Reply::Ok(c.reply));
     device.SetReply("/GetSysCfg.cgi", Reply::Ok(std::string(44, '\0')));
     settings().m_bySelectedChannel = static_cast<std::uint8_t>(c.selectedChannel);
@@ -318,7 +329,8 @@ TEST_P(DeviceInfoTest, FillsTheLinkedDeviceTable) {
     ASSERT_EQ(devices.Count(), static_cast<int>(c.entries.size()));
     for (std::size_t i = 0; i < c.entries.size(); ++i) {
         EXPECT_EQ(devices.Entry(static_cast<int>(i)).type, c.entries[i].first) << i;
-        EXPECT_EQ(devices.Entry(static_cast<int>(i)).kinds, c.entries[i].second | kDeviceValid) << i;
+        EXPECT_EQ(devices.Entry(static_cast<int>(i)).kinds, c.entries[i].second | kDeviceValid)
+            << i;
     }
     EXPECT_EQ(settings().m_bySelectedChannel.load(), c.selectedAfter);
 }
@@ -329,16 +341,43 @@ constexpr int S = kDeviceSlave;
 INSTANTIATE_TEST_SUITE_P(
     Replies, DeviceInfoTest,
     ::testing::Values(
-        DeviceInfoCase{"LinkDeviceWinsOverMasterNum", "Q8A7", "LINKDEVICE=19;MASTERNUM=2;MID=1;MTYPE=2;", 1, {{19, M}}, 1},
-        DeviceInfoCase{"MasterTypeOneIsPtzSlave", "Q8A7", "MASTERNUM=1;MID=3;MTYPE=1;", 1, {{11, M}}, 1},
-        DeviceInfoCase{"SlaveProtocolOneIsPelco", "Q8A7", "SLAVENUM=1;SID=2;STYPE=1;SPROTOCOL=1;", 1, {{18, S}}, 1},
-        DeviceInfoCase{"RetrReplacesMastersByLinkedDvr", "Q3A2", "MASTERNUM=1;MID=0;MTYPE=20;RETR=1;", 1, {{22, M}}, 1},
-        DeviceInfoCase{"RetrWithOtherTypeLeavesNoEntry", "Q3A2", "MASTERNUM=1;MID=0;MTYPE=5;RETR=1;", 1, {}, 1},
-        DeviceInfoCase{"MultiChannelSlavesAreMasters", "Q8A7", "MULTICH=1;SLAVENUM=2;SID=1;STYPE=3;SID=2;STYPE=4;", 1, {{3, M}, {4, M}}, 1},
+        DeviceInfoCase{"LinkDeviceWinsOverMasterNum",
+                       "Q8A7",
+                       "LINKDEVICE=19;MASTERNUM=2;MID=1;MTYPE=2;",
+                       1,
+                       {{19, M}},
+                       1},
+        DeviceInfoCase{
+            "MasterTypeOneIsPtzSlave", "Q8A7", "MASTERNUM=1;MID=3;MTYPE=1;", 1, {{11, M}}, 1},
+        DeviceInfoCase{"SlaveProtocolOneIsPelco",
+                       "Q8A7",
+                       "SLAVENUM=1;SID=2;STYPE=1;SPROTOCOL=1;",
+                       1,
+                       {{18, S}},
+                       1},
+        DeviceInfoCase{"RetrReplacesMastersByLinkedDvr",
+                       "Q3A2",
+                       "MASTERNUM=1;MID=0;MTYPE=20;RETR=1;",
+                       1,
+                       {{22, M}},
+                       1},
+        DeviceInfoCase{"RetrWithOtherTypeLeavesNoEntry",
+                       "Q3A2",
+                       "MASTERNUM=1;MID=0;MTYPE=5;RETR=1;",
+                       1,
+                       {},
+                       1},
+        DeviceInfoCase{"MultiChannelSlavesAreMasters",
+                       "Q8A7",
+                       "MULTICH=1;SLAVENUM=2;SID=1;STYPE=3;SID=2;STYPE=4;",
+                       1,
+                       {{3, M}, {4, M}},
+                       1},
         DeviceInfoCase{"ChannelAbove16ForQ8A7", "Q8A7", "MASTERNUM=0;", 17, {}, 0},
         DeviceInfoCase{"ChannelAbove2ForQ3A2", "Q3A2", "MASTERNUM=0;", 3, {}, 1},
-        DeviceInfoCase{"GroupCountIsCapped", "Q8A7", "MASTERNUM=99999;MID=1;MTYPE=2;", 1, {{2, M}}, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+        DeviceInfoCase{
+            "GroupCountIsCapped", "Q8A7", "MASTERNUM=99999;MID=1;MTYPE=2;", 1, {{2, M}}, 1}),
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // Kernel message 1 runs the whole cycle: tear-down, login, rebuild, start.
 TEST_F(SessionLoginTest, StreamFailureLogsInAgainEndToEnd) {
@@ -446,7 +485,8 @@ TEST_F(LateLoginAtShutdownTest, LoginCompletingDuringShutdownRebuildsNothing) {
 }
 
 // Shutdown while the session login waits for the device ends every thread.
-class ShutdownDuringLoginTest : public SessionLoginTest, public ::testing::WithParamInterface<const char*> {};
+class ShutdownDuringLoginTest : public SessionLoginTest,
+                                public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ShutdownDuringLoginTest, EveryThreadEnds) {
     device.EnableDeviceModel();
@@ -466,8 +506,8 @@ TEST_P(ShutdownDuringLoginTest, EveryThreadEnds) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, ShutdownDuringLoginTest,
                          ::testing::Values("/Login.cgi", "/GetSysCfg.cgi", "/Getdeviceinfo.cgi"),
-                         [](const auto& info) {
-                             const std::string path = info.param;
+                         [](const auto& instance) {
+                             const std::string path = instance.param;
                              return path.substr(1, path.find('.') - 1);
                          });
 

@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenCase{"SpaceAndAmpersandUnchanged", 23, "/GetSearchList.cgi?NAME=a b&c", "",
                    "/GetSearchList.cgi",
                    "GET /GetSearchList.cgi?NAME=a b&c HTTP/1.1\r\n" + FixedHeaders()}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(DeviceCommandTest, RebootCountsAsDoneOnceSentAndReadsNoReply) {
     Reply silence = Reply::Ok();
@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"StatusAfterTwoSpaces", {}, "HTTP/1.1  200 OK\r\n\r\n", 4096, 0, ""},
         ReplyCase{"StallBeforeAnswer", StallAtOnce(), "", 4096, 0, "", 0, true},
         ReplyCase{"StallInBody", StallAfterHeadPlus("0123456789", 3), "", 4096, 0, "", 0, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // A device that trickles its reply, each byte well within the receive
 // time-out, is cut off once the whole reply's budget is spent, in the header

@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
             "CloseWithoutAnswer",
             With(Reply::Ok("A=1;"), [](Reply& r) { r.delivery = Delivery::kCloseWithoutAnswer; }),
             ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(FakeDevice, PiecesAndSingleBytesDeliverTheWholeReply) {
     for (const auto delivery : {Delivery::kPieces, Delivery::kByteByByte}) {
@@ -335,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"LengthNotANumber", "GET /x.cgi HTTP/1.1\r\nContent-Length: 1x\r\n\r\n"},
         RefusedCase{"MalformedRequestLine", "GARBAGE\r\n\r\n"},
         RefusedCase{"HeaderLineWithoutColon", "GET /x.cgi HTTP/1.1\r\nHost\r\n\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(FakeDevice, StopEndsAStalledConnectionPromptly) {
     FakeDevice device;

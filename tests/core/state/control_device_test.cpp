@@ -51,15 +51,25 @@ const std::vector<Add> kThreeMastersOneSlave = {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ControlDeviceSelectTest,
     ::testing::Values(
-        SelectCase{"OnlyMasterKeepsPrevious", {{0, 14, kDeviceMaster}}, kDeviceMaster, 0, 0, 0, 0, 0, 0, 0},
+        SelectCase{"OnlyMasterKeepsPrevious",
+                   {{0, 14, kDeviceMaster}},
+                   kDeviceMaster,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0,
+                   0},
         SelectCase{"SlaveAfterMasters", kThreeMastersOneSlave, kDeviceSlave, 0, 0, 3, 0, 0, 3, 0},
         SelectCase{"SecondMaster", kThreeMastersOneSlave, kDeviceMaster, 2, 0, 2, 0, 2, 0, 2},
-        SelectCase{"EitherKindCountsBoth", kThreeMastersOneSlave, kDeviceMaster | kDeviceSlave, 3, 0, 3, 0,
-                   0, 3, 0},
-        SelectCase{"NoSuchMasterLeavesSelection", kThreeMastersOneSlave, kDeviceMaster, 3, -1, 0, 0, 0, 0, 0},
+        SelectCase{"EitherKindCountsBoth", kThreeMastersOneSlave, kDeviceMaster | kDeviceSlave, 3,
+                   0, 3, 0, 0, 3, 0},
+        SelectCase{"NoSuchMasterLeavesSelection", kThreeMastersOneSlave, kDeviceMaster, 3, -1, 0, 0,
+                   0, 0, 0},
         SelectCase{"NoSlaveAtAll", {{0, 14, kDeviceMaster}}, kDeviceSlave, 0, -1, 0, 0, 0, 0, 0},
         SelectCase{"EmptyTable", {}, kDeviceMaster, 0, -1, 0, 0, 0, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(ControlDeviceTest, FullTableAndUnknownTypesAreRefused) {
     CControlDevice devices;
@@ -146,7 +156,7 @@ TEST(ControlDeviceTest, HasLinkedDvrOnlyCountsAddedValidMasters) {
     devices.AddDevice(0, 0, 19, kDeviceSlave);
     devices.AddDevice(0, 0, 8, kDeviceMaster);
     EXPECT_EQ(devices.HasLinkedDvr(), 0);
-    for (std::uint8_t type : {19, 22, 23}) {
+    for (std::uint8_t type : {std::uint8_t{19}, std::uint8_t{22}, std::uint8_t{23}}) {
         CControlDevice one;
         one.AddDevice(0, 0, type, kDeviceMaster);
         EXPECT_EQ(one.HasLinkedDvr(), 1) << int{type};

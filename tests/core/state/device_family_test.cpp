@@ -19,8 +19,8 @@ TEST_F(DeviceFamilyTest, ProductIdSelectsExactlyOneFamily) {
         int dvr, q3a2, q9c0, q7b;
     };
     const Row rows[] = {
-        {"Q8A7", 1, 0, 0, 0}, {"Q8A5", 1, 0, 0, 0}, {"Q8A3", 1, 0, 0, 0}, {"Q3A2", 0, 1, 0, 0},
-        {"Q9C0", 0, 0, 1, 0}, {"Q7B7", 0, 0, 0, 1}, {"Q7B5", 0, 0, 0, 1}, {"Q7B3", 0, 0, 0, 1},
+        {"Q8A7", 1, 0, 0, 0}, {"Q8A5", 1, 0, 0, 0}, {"Q8A3", 1, 0, 0, 0},  {"Q3A2", 0, 1, 0, 0},
+        {"Q9C0", 0, 0, 1, 0}, {"Q7B7", 0, 0, 0, 1}, {"Q7B5", 0, 0, 0, 1},  {"Q7B3", 0, 0, 0, 1},
         {"q8a7", 0, 0, 0, 0}, {"Q8A", 0, 0, 0, 0},  {"Q8A77", 0, 0, 0, 0}, {"", 0, 0, 0, 0},
     };
     for (const Row& r : rows) {
@@ -39,10 +39,19 @@ TEST(CompareVersionTest, GateAgainstDeviceVersion) {
         int result;
     };
     const Row rows[] = {
-        {"1035", "1034", 2}, {"1035", "1035", 0}, {"1035", "1100", 1}, {"1035", "103", -1},
-        {"103", "1035", -1}, {"1035", "10350", -1}, {"1046", "0999", 2}, {"1006", "1006", 0},
+        {"1035", "1034", 2},
+        {"1035", "1035", 0},
+        {"1035", "1100", 1},
+        {"1035", "103", -1},
+        {"103", "1035", -1},
+        {"1035", "10350", -1},
+        {"1046", "0999", 2},
+        {"1006", "1006", 0},
         // Characters compare as signed bytes: a high-bit character is smaller.
-        {"1035", "10\x80" "5", 2},
+        {"1035",
+         "10\x80"
+         "5",
+         2},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(CompareVersion(r.gate, r.device), r.result) << r.gate << " vs " << r.device;
@@ -96,7 +105,8 @@ TEST(PeripheralCodeTest, Table) {
 int CountPainted(const std::vector<std::uint8_t>& frame) {
     int n = 0;
     for (std::size_t i = 0; i + 2 < frame.size(); i += 3) {
-        if (frame[i] == 0x11 && frame[i + 1] == 0x22 && frame[i + 2] == 0x33) ++n;
+        if (frame[i] == 0x11 && frame[i + 1] == 0x22 && frame[i + 2] == 0x33)
+            ++n;
     }
     return n;
 }

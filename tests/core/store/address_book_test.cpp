@@ -141,7 +141,7 @@ TEST_P(AddressBookFiles, LoadsOrRefuses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, AddressBookFiles, ::testing::ValuesIn(FileCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(AddressBookFile, HugeFileIsRefusedUnread) {
     test_support::TempDir dir;

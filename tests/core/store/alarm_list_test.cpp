@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PathsThen(1, "/rec/new.kst")},
         DamagedCase{"HeaderOnly", ListBytes(kAlarmDBMagic, 0, {}), 1,
                     std::vector<std::string>{"/rec/new.kst"}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST_F(AlarmListTest, AFullListShorterThanItsCountKeepsWhatItHolds) {
     WriteBytes(File(), ListBytes(kAlarmDBMagic, 2000, Records(1500)));

@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Q8A5VgaNoPaging", "Q8A5", 0, 3, 255, Step::kRight, 0, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
         PagingCase{"Q8A5QvgaRight", "Q8A5", 1, 0, 255, Step::kRight, 4, {4, 5, 6, 7, 9, 10}},
         PagingCase{"Q8A3VgaAll", "Q8A3", 0, 9, 255, Step::kNone, 0, {0, 1, 2, 3, 4}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(BarTest, SelectedChannelBeyondTheModelFallsToTheDvrView) {
     Device("Q8A5", true, 0, 12);

@@ -16,11 +16,14 @@
 namespace {
 
 std::vector<std::uint8_t> Bytes(const CtrlKeySequence& sequence) {
-    if (!sequence.pBytes) return {};
+    if (!sequence.pBytes)
+        return {};
     return {sequence.pBytes.get(), sequence.pBytes.get() + sequence.byCount};
 }
 
-std::string Name(const CtrlDeviceRecord& record) { return record.szName.data(); }
+std::string Name(const CtrlDeviceRecord& record) {
+    return record.szName.data();
+}
 
 TEST(CtrlFileLine, KeepsPrintableUpperCasedCharactersUpToTheLineFeed) {
     struct Case {
@@ -156,13 +159,19 @@ TEST(CtrlFileParse, LinesWithNowhereToGoAreReportedOnceAndSkipped) {
     const std::vector<Case> cases{
         {"data before any section", "X01X01\n[DEVICE NUMBER]\n1\n[EOF]\nEND\n", 1, {4084}, true},
         {"unknown section", "[DEVICE NUMBER]\n1\n[NOPE]\nA\nB\n[EOF]\nEND\n", 1, {4084}, true},
-        {"key before any name", "[DEVICE NUMBER]\n1\n[CH1]\nX01X01\n[PARAMETER]\n%1X01\n", 1,
+        {"key before any name",
+         "[DEVICE NUMBER]\n1\n[CH1]\nX01X01\n[PARAMETER]\n%1X01\n",
+         1,
          {4084}},
         {"name before the count", "[DEVICE NAME]\nPTZ\n[DEVICE NUMBER]\n1\n", 1, {4084}},
         {"more names than records",
-         "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nPTZ\nCAMERA\n[CH1]\nX01X01\n", 1, {4084}},
+         "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nPTZ\nCAMERA\n[CH1]\nX01X01\n",
+         1,
+         {4084}},
         {"damaged sequences",
-         "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nPTZ\n[CH1]\nX02X01\n[CH2]\nX02\n", 1, {4051}},
+         "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nPTZ\n[CH1]\nX02X01\n[CH2]\nX02\n",
+         1,
+         {4051}},
         {"negative count", "[DEVICE NUMBER]\n-5\n[DEVICE NAME]\nPTZ\n", 0, {4084}},
         {"huge count", "[DEVICE NUMBER]\n99999999999\n", kCtrlMaxDevices, {}},
         {"second count", "[DEVICE NUMBER]\n1\n[DEVICE NAME]\nPTZ\n[DEVICE NUMBER]\n3\n", 1, {}},

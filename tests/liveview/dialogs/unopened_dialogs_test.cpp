@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/recording_message_box.h"
 #include "core/state/app_global_state.h"
 #include "core/widgets/qel_button.h"
 #include "liveview/dialogs/address_list_dialog.h"
@@ -30,6 +29,7 @@
 #include "platform/window.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -159,7 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
                  }()},
         InfoCase{"UnterminatedValue", "Q8A7", "1052", 0, "MASTERNUM=1;MID=7;MTYPE=2", {{7, 2, M}}},
         InfoCase{"NoDigits", "Q8A7", "1052", 0, "MASTERNUM=x;MID=1;MTYPE=24;", {}}),
-    [](const ::testing::TestParamInfo<InfoCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<InfoCase>& instance) {
+        return std::string(instance.param.name);
+    });
 
 TEST(ReadInfoValues, IdentityValuesAndBoundedTexts) {
     g_lpApp = new AppGlobalState();

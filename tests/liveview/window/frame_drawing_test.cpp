@@ -118,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
                           "LargerThanTheSlotIsDropped", "Q8A7", 1280, 720, true, false, 0, {}, {}},
                       PathCase{"FullScreenFillsTheWorkArea", "Q8A7", 704, 240, true, true, 1,
                                QSize(1920, 1080), QPoint(0, 0)}),
-    [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<PathCase>& instance) {
+        return std::string(instance.param.name);
+    });
 
 TEST_F(FrameDrawingTest, DoubledLinesRepeatTheField) {
     ASSERT_EQ(Open("Q8A7"), 1);

@@ -36,7 +36,8 @@ using test_support::FakeDevice;
 // A device on a fixed port: the model answers the commands, the simulator's
 // stream answers "/Getvideo.cgi".
 struct Device {
-    explicit Device(std::uint16_t port = 0, devicesim::LiveStreamOptions options = {.framesPerSecond = 100},
+    explicit Device(std::uint16_t port = 0,
+                    devicesim::LiveStreamOptions options = {.framesPerSecond = 100},
                     devicesim::DeviceProfile profile = {})
         : server([port] {
               devicesim::ServerOptions serverOptions;
@@ -122,7 +123,8 @@ TEST_F(LivePictureTest, PictureRunsAndComesBackAfterTheDeviceRestarts) {
 // The first device-information request fails: the window says so and the
 // re-login cycle brings the picture anyway.
 TEST_F(LivePictureTest, FailedDeviceInformationIsRetriedByTheReloginCycle) {
-    device->server.AddReply("/Getdeviceinfo.cgi", test_support::Reply::Status(500, "Internal Server Error"));
+    device->server.AddReply("/Getdeviceinfo.cgi",
+                            test_support::Reply::Status(500, "Internal Server Error"));
     ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
     ASSERT_EQ(InitProcessResource(), 1);
     ASSERT_EQ(InitLoginResource(), 1);
@@ -135,7 +137,8 @@ TEST_F(LivePictureTest, FailedDeviceInformationIsRetriedByTheReloginCycle) {
         clock.Advance(100ms);  // the cycle's pauses run on the injected clock
         return !window.CurrentPicture().isNull();
     });
-    if (!shown) ADD_FAILURE() << TraceLog();
+    if (!shown)
+        ADD_FAILURE() << TraceLog();
     ASSERT_TRUE(shown);
     EXPECT_EQ(device->server.RequestsTo("/Getdeviceinfo.cgi").size(), 2u);
     window.DestroyWindow();
@@ -149,10 +152,12 @@ TEST_F(LivePictureTest, RecordButtonAndAlarmsWriteRecordings) {
     // first second of every two.
     devicesim::DeviceProfile profile;
     profile.masters = {{0, 19, 0}};
-    device = std::make_unique<Device>(0, devicesim::LiveStreamOptions{.framesPerSecond = 100,
-                                                                       .alarmPeriod = std::chrono::seconds(2),
-                                                                       .alarmLength = std::chrono::seconds(1)},
-                                      profile);
+    device = std::make_unique<Device>(
+        0,
+        devicesim::LiveStreamOptions{.framesPerSecond = 100,
+                                     .alarmPeriod = std::chrono::seconds(2),
+                                     .alarmLength = std::chrono::seconds(1)},
+        profile);
     settings().m_wWebPort = device->server.port();
     settings().m_byAlarmTriggerRecord = 1;
     const auto records = folder.path() / "records";
@@ -182,7 +187,8 @@ TEST_F(LivePictureTest, RecordButtonAndAlarmsWriteRecordings) {
 
     std::size_t kstFiles = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(records)) {
-        if (entry.path().extension() == ".kst") ++kstFiles;
+        if (entry.path().extension() == ".kst")
+            ++kstFiles;
     }
     EXPECT_GE(kstFiles, 2u);
     const auto items = g_SystemConfig.AlarmDB_Items();

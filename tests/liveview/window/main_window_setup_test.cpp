@@ -67,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"Q3A2", 0, 2, 0, QSize(370, 366), false, false, "&RES=1&QUA=0&CH=1&NEWHR=1"},
         OpenCase{"Q7B7", 10, 3, 0, QSize(370, 366), false, true, "&RES=1&QUA=0&CH=2"},
         OpenCase{"Q9C0", 30, 0, 0, QSize(370, 366), false, true, "&RES=1&QUA=0&CH=2&NEWHR=1"}),
-    [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.product); });
+    [](const ::testing::TestParamInfo<OpenCase>& instance) {
+        return std::string(instance.param.product);
+    });
 
 TEST_F(WindowTest, SelectedChannelIsFittedToTheProduct) {
     settings().m_bySelectedChannel = 5;

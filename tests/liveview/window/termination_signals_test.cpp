@@ -58,7 +58,8 @@ TEST_P(TerminationSignalTest, SignalClosesTheWindowsThroughTheirOrderlyEnd) {
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "Setting.ini"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalTest,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP));
 
 // A window that opens after the signal (the main window after the login
 // dialog closed) is closed too.

@@ -181,11 +181,11 @@ TEST_F(FirmwareUploadTest, NewProtocolStreamsEachUnitOnItsOwnConnection) {
     EXPECT_EQ(requests[0].target, "/UpgradeFW2.cgi?Cookie=c00k1e&FILESIZE=2600&Type=0");
     EXPECT_EQ(requests[1].target, "/UpgradeFW2.cgi?Cookie=c00k1e&FILESIZE=10&Type=1");
     EXPECT_EQ(requests[2].target, "/UpgradeFW2.cgi?Cookie=c00k1e&FILESIZE=1301&Type=2&REBOOT=1");
-    const auto units = Units();
-    ASSERT_EQ(units.size(), 3u);
+    const auto received = Units();
+    ASSERT_EQ(received.size(), 3u);
     const auto first = Pattern(2600, static_cast<std::uint8_t>(2600));
-    EXPECT_EQ(units[0], std::string(first.begin(), first.end()));
-    EXPECT_EQ(units[2].size(), 1301u);
+    EXPECT_EQ(received[0], std::string(first.begin(), first.end()));
+    EXPECT_EQ(received[2].size(), 1301u);
     // The packed upload by the new protocol pauses 2 s after the side request.
     EXPECT_EQ(pauses.front(), std::chrono::seconds(2));
     EXPECT_TRUE(observer.Saw("4048"));

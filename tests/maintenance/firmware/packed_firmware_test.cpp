@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 UploadProtocol::kNew,
                                 PackedFirmwareError::kUnknownType,
                                 {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(PackedTypes, OldNamesInheritAndNewNumbersMap) {
     const std::vector<std::uint8_t> types{7, 1, 0, 9, 4};
