@@ -30,6 +30,7 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
 
@@ -38,15 +39,6 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::FakeDevice;
 using test_support::Reply;
-
-fs::path Artifacts() {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path path = folder != nullptr && *folder != '\0'
-                              ? fs::path(folder)
-                              : fs::temp_directory_path() / "kestrune-artifacts";
-    fs::create_directories(path);
-    return path;
-}
 
 // A page that hands fixed values to its save routine.
 template <class Values>
@@ -212,9 +204,8 @@ TEST_P(FamilySheet, PagesButtonsPictureAndApplyWithoutChange) {
     }
     sheet->SetActivePage(0);
     QApplication::processEvents();
-    const fs::path target = Artifacts() / (std::string("config_sheet_") + c.product + ".png");
-    EXPECT_TRUE(sheet->grab().toImage().save(QString::fromStdString(target.string()), "PNG"))
-        << target;
+    test_support::SaveImagePicture(sheet->grab().toImage(),
+                                   std::string("config_sheet_") + c.product + ".png");
 
     const std::size_t requests = device.RequestCount();
     sheet->OnClickApply();

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 
 namespace {
@@ -27,15 +28,6 @@ QIcon TestIcon() {
     painter.drawEllipse(1, 1, 14, 14);
     painter.end();
     return QIcon(pixmap);
-}
-
-fs::path Artifacts() {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path path = folder != nullptr && *folder != '\0'
-                              ? fs::path(folder)
-                              : fs::temp_directory_path() / "kestrune-artifacts";
-    fs::create_directories(path);
-    return path;
 }
 
 class PageFrameTest : public ::testing::Test {
@@ -101,8 +93,7 @@ TEST_F(PageFrameTest, PictureOfTheFrame) {
     holder.show();
     QApplication::processEvents();
     const QImage shot = holder.grab().toImage();
-    const fs::path target = Artifacts() / "page_frame.png";
-    EXPECT_TRUE(shot.save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(shot, "page_frame.png");
     // The strip's left end has the caption colour, the right end the face.
     const QImage strip = frame.grab().toImage();
     EXPECT_EQ(strip.pixelColor(0, 12),

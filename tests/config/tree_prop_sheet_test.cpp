@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 
 namespace {
@@ -296,15 +297,6 @@ TEST_F(SheetProgressThreadTest, ZeroTotalAndBoundedWait) {
     thread.Stop();
 }
 
-fs::path Artifacts() {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path path = folder != nullptr && *folder != '\0'
-                              ? fs::path(folder)
-                              : fs::temp_directory_path() / "kestrune-artifacts";
-    fs::create_directories(path);
-    return path;
-}
-
 TEST_F(TreeSheetTest, PictureWithTitleBandAndProgress) {
     auto sheet = Sheet("Q8A7", kDvrPages);
     sheet->SetActivePage(11);
@@ -317,8 +309,7 @@ TEST_F(TreeSheetTest, PictureWithTitleBandAndProgress) {
     sheet->show();
     QApplication::processEvents();
     const QImage shot = sheet->grab().toImage();
-    const fs::path target = Artifacts() / "tree_prop_sheet_dvr.png";
-    EXPECT_TRUE(shot.save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(shot, "tree_prop_sheet_dvr.png");
     const QRect band = sheet->TitleBandRect();
     EXPECT_EQ(shot.pixelColor(band.left() + 5, band.bottom() - 3), QColor(0, 50, 128));
     const QRect bar = sheet->ProgressRect();
@@ -357,9 +348,8 @@ TEST_P(FamilySheetPicture, TreeAndPicture) {
     EXPECT_EQ(shape, family.shape);
     sheet.show();
     QApplication::processEvents();
-    const fs::path target =
-        Artifacts() / (std::string("tree_prop_sheet_") + family.product + ".png");
-    EXPECT_TRUE(sheet.grab().toImage().save(QString::fromStdString(target.string()), "PNG"));
+    test_support::SaveImagePicture(sheet.grab().toImage(),
+                                   std::string("tree_prop_sheet_") + family.product + ".png");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -20,6 +20,7 @@
 #include "core/state/device_family.h"
 #include "core/widgets/qel_button.h"
 #include "tests/core/login_window_fixture.h"
+#include "tests/support/artifacts.h"
 
 namespace login_test {
 namespace {
@@ -124,12 +125,7 @@ TEST_F(LoginDialogTest, ScreenshotShowsTheFinishedSkin) {
     dialog.show();
     QApplication::processEvents();
     const QImage shot = dialog.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path artifacts =
-        folder != nullptr && *folder != '\0' ? fs::path(folder) : home->path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / "login_dialog.png";
-    EXPECT_TRUE(shot.save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(shot, "login_dialog.png");
 
     // The version 1.0.5.6 as seven glyphs from x = 182, the points from
     // login_point.

@@ -17,6 +17,7 @@
 #include "liveview/control/command_button_bar.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -75,17 +76,6 @@ protected:
             }
         }
         return shown;
-    }
-
-    static void SavePicture(QWidget& widget, const std::string& name) {
-        widget.show();
-        QApplication::processEvents();
-        const QImage shot = widget.grab().toImage();
-        const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-        const fs::path artifacts =
-            folder != nullptr && *folder != '\0' ? fs::path(folder) : SkinFolder();
-        fs::create_directories(artifacts);
-        EXPECT_TRUE(shot.save(QString::fromStdString((artifacts / name).string()), "PNG"));
     }
 
     std::unique_ptr<QWidget> window;
@@ -387,7 +377,7 @@ TEST_F(BarTest, PictureOfEachBar) {
     commands.LoadBitmaps();
     commands.ArrangeButtons();
     commands.SetButtonsState(0x20, 1);
-    SavePicture(*window, "channel_and_command_bars_vga.png");
+    test_support::SaveWidgetPicture(*window, "channel_and_command_bars_vga.png");
 
     auto qvgaWindow = std::make_unique<QWidget>();
     qvgaWindow->resize(370, 100);
@@ -401,7 +391,7 @@ TEST_F(BarTest, PictureOfEachBar) {
     qvgaCommands.Create("Q8A7", qvgaWindow.get());
     qvgaCommands.LoadBitmaps();
     qvgaCommands.ArrangeButtons();
-    SavePicture(*qvgaWindow, "channel_and_command_bars_qvga.png");
+    test_support::SaveWidgetPicture(*qvgaWindow, "channel_and_command_bars_qvga.png");
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "liveview/dialogs/dlg_get_path.h"
 #include "liveview/dialogs/login_dialog_entries.h"
 #include "platform/profile_file.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -57,15 +58,6 @@ std::vector<std::string> Leftovers(const fs::path& folder) {
         }
     }
     return found;
-}
-
-void SavePicture(QWidget& widget, const char* name) {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / name;
-    EXPECT_TRUE(widget.grab().save(QString::fromStdString(target.string()), "PNG")) << target;
 }
 
 TEST(CopyProgram, PercentTextIsRightAlignedInThreePlaces) {
@@ -229,7 +221,7 @@ TEST_F(CopyProgramTest, FailedCopiesAreReportedAndNeverShowAHundred) {
     EXPECT_EQ(Read(destination / "BMP/a.bmp"), "a");
     EXPECT_TRUE(fs::is_directory(destination / "BMP/blocked.bmp/inside"));
     EXPECT_TRUE(Leftovers(destination.path()).empty());
-    SavePicture(dialog, "copy_program_failed.png");
+    test_support::SaveWidgetPicture(dialog, "copy_program_failed.png");
     dialog.accept();
 }
 
@@ -286,7 +278,7 @@ TEST_F(CopyProgramTest, Picture) {
     dialog.show();
     dialog.CopyProgramFiles();
     QApplication::processEvents();
-    SavePicture(dialog, "copy_program.png");
+    test_support::SaveWidgetPicture(dialog, "copy_program.png");
     dialog.accept();
 }
 

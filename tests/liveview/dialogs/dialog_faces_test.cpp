@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -65,12 +66,7 @@ TEST(DialogFaces, FramePiecesAreCutFromTheDesign) {
             }
         }
     }
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    EXPECT_TRUE(design.scaled(608, 392).save(
-        QString::fromStdString((artifacts / "colour_dialog_design.png").string()), "PNG"));
+    test_support::SaveImagePicture(design.scaled(608, 392), "colour_dialog_design.png");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "liveview/dialogs/mount_table.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -216,11 +217,7 @@ TEST_F(FolderPickerTest, Screenshot) {
     dialog.show();
     QApplication::processEvents();
     const QImage shot = dialog.grab().toImage();
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : dir.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / "folder_picker.png";
-    EXPECT_TRUE(shot.save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(shot, "folder_picker.png");
     dialog.reject();
 }
 

@@ -18,6 +18,7 @@
 #include "liveview/dialogs/hdd_presence_map.h"
 #include "liveview/widgets/date_time_editor.h"
 #include "platform/program_folder.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -309,12 +310,7 @@ TEST_F(PlaybackSearchTest, Picture) {
     dialog.dateTimeEditor()->SetDate(QDateTime(QDate(2006, 3, 1), QTime(14, 5, 9)));
     dialog.show();
     QApplication::processEvents();
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / "playback_search.png";
-    EXPECT_TRUE(dialog.grab().save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(dialog.grab().toImage(), "playback_search.png");
     dialog.reject();
     platform::ResetProgramFolder();
 }

@@ -27,6 +27,7 @@
 #include "platform/program_folder.h"
 #include "platform/sync.h"
 #include "platform/window.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
@@ -36,17 +37,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test_support::Reply;
-
-void SavePicture(QWidget& widget, const char* name) {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / name;
-    widget.show();
-    QApplication::processEvents();
-    EXPECT_TRUE(widget.grab().save(QString::fromStdString(target.string()), "PNG")) << target;
-}
 
 void Key(QWidget* target, int key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -134,7 +124,7 @@ TEST_F(WaitProgressTest, Picture) {
     for (int i = 0; i < 5; ++i) {
         box.OnTimer(liveview::CWaitProgressDialog::kDotsTimerId);
     }
-    SavePicture(box, "wait_progress.png");
+    test_support::SaveWidgetPicture(box, "wait_progress.png");
     box.reject();
 }
 
@@ -240,7 +230,7 @@ TEST_F(BuzzerTest, AgainstTheDeviceModel) {
 
 TEST_F(BuzzerTest, Picture) {
     liveview::CBuzzerTestDialog dialog;
-    SavePicture(dialog, "buzzer_test.png");
+    test_support::SaveWidgetPicture(dialog, "buzzer_test.png");
     dialog.reject();
 }
 
@@ -317,7 +307,7 @@ TEST_F(StreamSettingTest, KeepsTheNumbersItRead) {
 
 TEST_F(StreamSettingTest, Picture) {
     liveview::CStreamSettingDialog dialog;
-    SavePicture(dialog, "stream_setting.png");
+    test_support::SaveWidgetPicture(dialog, "stream_setting.png");
     dialog.reject();
 }
 
@@ -342,7 +332,7 @@ TEST_F(SkinnedBoxTest, InformationBox) {
     EXPECT_EQ(box.VersionText(), "Version : 0.0.1.8");
     EXPECT_EQ(box.okButton()->geometry(), QRect(250, 200, 49, 25));
     EXPECT_EQ(box.okButton()->ButtonStyle(), CQelButton::kStylePush);
-    SavePicture(box, "application_info.png");
+    test_support::SaveWidgetPicture(box, "application_info.png");
     box.okButton()->click();
     EXPECT_EQ(box.result(), QDialog::Accepted);
     EXPECT_FALSE(box.isVisible());
@@ -369,7 +359,7 @@ TEST_F(SkinnedBoxTest, AddressListIsEmptyAndClosesWithEnterOrEscape) {
         EXPECT_EQ(list.result(), key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
     }
     liveview::CAddressListDialog list;
-    SavePicture(list, "address_list.png");
+    test_support::SaveWidgetPicture(list, "address_list.png");
     list.reject();
 }
 

@@ -21,6 +21,7 @@
 #include "core/state/app_global_state.h"
 #include "core/widgets/qel_button.h"
 #include "platform/program_folder.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -419,12 +420,7 @@ TEST_F(VideoColorTest, Picture) {
     dialog.m_nHueIn = 2;
     dialog.show();
     QApplication::processEvents();
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / "video_color.png";
-    EXPECT_TRUE(dialog.grab().save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(dialog.grab().toImage(), "video_color.png");
     dialog.reject();
 }
 

@@ -15,6 +15,7 @@
 #include "liveview/widgets/calendar_wnd.h"
 #include "liveview/widgets/icon_button.h"
 #include "platform/program_folder.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tools/skingen/widget_faces.h"
@@ -25,15 +26,6 @@ using liveview::CDateTimeEditor;
 using Field = CDateTimeEditor::Field;
 
 namespace {
-
-void SavePicture(QWidget& widget, const char* name) {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / name;
-    EXPECT_TRUE(widget.grab().save(QString::fromStdString(target.string()), "PNG")) << target;
-}
 
 QDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
@@ -293,7 +285,7 @@ TEST_F(EditorTest, Pictures) {
     us->setFocus();
     us->SelectField(0);
     QApplication::processEvents();
-    SavePicture(panel, "date_time_editor.png");
+    test_support::SaveWidgetPicture(panel, "date_time_editor.png");
     // The face shows on the drop-down button: its dark frame at the centre row.
     const QImage face =
         us->DropDownButton()->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -377,7 +369,7 @@ TEST_F(CalendarTest, ButtonsAndClicksReachTheOwner) {
     calendar.SetBackColor(QColor(235, 240, 240));
     calendar.update();
     QApplication::processEvents();
-    SavePicture(calendar, "calendar_popup.png");
+    test_support::SaveWidgetPicture(calendar, "calendar_popup.png");
 }
 
 }  // namespace

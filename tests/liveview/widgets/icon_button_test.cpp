@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -179,12 +180,7 @@ TEST_F(IconButtonTest, Pictures) {
     }
     panel.show();
     QApplication::processEvents();
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    test_support::TempDir tmp;
-    const fs::path artifacts = folder != nullptr && *folder != '\0' ? fs::path(folder) : tmp.path();
-    fs::create_directories(artifacts);
-    const fs::path target = artifacts / "icon_button.png";
-    EXPECT_TRUE(panel.grab().save(QString::fromStdString(target.string()), "PNG")) << target;
+    test_support::SaveImagePicture(panel.grab().toImage(), "icon_button.png");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "liveview/control/bar_tables.h"
 #include "liveview/window/skin_tables.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/temp_dir.h"
 #include "tools/skingen/main_skin.h"
 
@@ -206,11 +207,7 @@ TEST_F(MainSkinTest, TheBuildDrewEveryFileBesideTheProgram) {
 TEST_F(MainSkinTest, ContactSheetForAPerson) {
     const QImage sheet = skingen::DrawMainSkinContactSheet();
     ASSERT_FALSE(sheet.isNull());
-    const char* artifacts = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path folder =
-        artifacts != nullptr && *artifacts != '\0' ? fs::path(artifacts) : dir->path();
-    fs::create_directories(folder);
-    EXPECT_TRUE(sheet.save(QString::fromStdString((folder / "main_skin_faces.png").string())));
+    test_support::SaveImagePicture(sheet, "main_skin_faces.png");
     // The whole window as two families wear it.
     for (const auto& [family, viewMode, name] :
          {std::tuple{6, 0, "main_skin_16ch_dmr_n_vga.png"},
@@ -219,7 +216,7 @@ TEST_F(MainSkinTest, ContactSheetForAPerson) {
         const QImage preview = skingen::DrawMainWindowPreview(family, viewMode);
         EXPECT_EQ(preview.size(),
                   QSize(ViewLayoutTable[viewMode][6], ViewLayoutTable[viewMode][7]));
-        EXPECT_TRUE(preview.save(QString::fromStdString((folder / name).string())));
+        test_support::SaveImagePicture(preview, name);
     }
 }
 

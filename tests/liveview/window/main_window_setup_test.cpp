@@ -14,6 +14,7 @@
 #include "liveview/window/skin_path.h"
 #include "liveview/window/skin_tables.h"
 #include "tests/liveview/window/window_fixture.h"
+#include "tests/support/artifacts.h"
 
 namespace {
 
@@ -267,8 +268,9 @@ TEST_F(WindowTest, PictureOfEachProductFamilyAndSlot) {
         ASSERT_EQ(Open(f.product, 30), 1) << f.product;
         for (int slot = 0; slot < 4; ++slot) {
             ShowSlot(*window, f.group, slot);
-            SavePicture(*window, std::string("main_window_") + f.product + "_slot" +
-                                     std::to_string(slot) + "_supervisor.png");
+            test_support::SaveWidgetPicture(*window, std::string("main_window_") + f.product +
+                                                         "_slot" + std::to_string(slot) +
+                                                         "_supervisor.png");
         }
     }
 }
@@ -285,7 +287,7 @@ TEST_F(WindowTest, PictureOfEachSkinFamilyAndSlot) {
             const std::string name = "main_window_family" + std::string(family < 10 ? "0" : "") +
                                      std::to_string(family) + "_slot" + std::to_string(slot) +
                                      "_supervisor.png";
-            SavePicture(*window, name);
+            test_support::SaveWidgetPicture(*window, name);
         }
     }
 }

@@ -22,6 +22,7 @@
 #include "platform/clock.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -40,14 +41,6 @@ inline const fs::path& SkinFolder() {
         return made;
     }();
     return dir->path();
-}
-
-inline fs::path ArtifactsFolder() {
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    const fs::path artifacts =
-        folder != nullptr && *folder != '\0' ? fs::path(folder) : SkinFolder() / "artifacts";
-    fs::create_directories(artifacts);
-    return artifacts;
 }
 
 inline const QRect kWorkArea(0, 0, 1920, 1080);
@@ -97,13 +90,6 @@ protected:
     void Pump() {
         platform::ProcessPostedMessages();
         QApplication::processEvents();
-    }
-
-    static void SavePicture(QWidget& widget, const std::string& name) {
-        widget.show();
-        QApplication::processEvents();
-        const QImage shot = widget.grab().toImage();
-        EXPECT_TRUE(shot.save(QString::fromStdString((ArtifactsFolder() / name).string()), "PNG"));
     }
 
     platform::ManualClock clock;

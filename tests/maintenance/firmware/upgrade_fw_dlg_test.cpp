@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "tests/maintenance/firmware/upload_fakes.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -25,18 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using command_test::DeviceCommandTest;
 using test_support::Reply;
-
-void SavePicture(QWidget& widget, const std::string& name) {
-    widget.show();
-    QApplication::processEvents();
-    const QImage shot = widget.grab().toImage();
-    const char* folder = std::getenv("KESTRUNE_ARTIFACTS");
-    if (folder == nullptr || *folder == '\0') {
-        return;
-    }
-    fs::create_directories(folder);
-    EXPECT_TRUE(shot.save(QString::fromStdString((fs::path(folder) / name).string()), "PNG"));
-}
 
 class UpgradeDialogTest : public DeviceCommandTest {
 protected:
@@ -120,7 +109,7 @@ TEST_F(UpgradeDialogTest, FolderUploadFromTheChosenFolder) {
     dialog.OnFindButton();
     EXPECT_EQ(dialog.FilePathText(), folder.string());
     EXPECT_EQ(settings().m_strUpgradeDVRFWPath.Get(), folder.string());
-    SavePicture(dialog, "upgrade_firmware_folder.png");
+    test_support::SaveWidgetPicture(dialog, "upgrade_firmware_folder.png");
 
     dialog.OnUpgradeButton();
     RunUntilEnded(dialog);
@@ -161,7 +150,7 @@ TEST_F(UpgradeDialogTest, PackedFileIsCheckedWholeBeforeAnythingIsSent) {
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_EQ(dialog.VersionText(), "1.0.1.3");
     EXPECT_EQ(dialog.FilePathText(), dir.path().string() + "/KERNEL.BIN");
-    SavePicture(dialog, "upgrade_firmware_packed.png");
+    test_support::SaveWidgetPicture(dialog, "upgrade_firmware_packed.png");
     dialog.OnFindButton();
     EXPECT_EQ(dialog.FilePathText(), (dir / "bad.bin").string());
     dialog.OnUpgradeButton();
