@@ -13,30 +13,14 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "tests/liveview/window/bare_window_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test_support::EnsureQtApp();
-        platform::SetProgramFolder(folder.path());
-        g_lpApp = new AppGlobalState();
-    }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        platform::ResetProgramFolder();
-    }
-
-    test_support::TempDir folder;
-    platform::ManualClock clock;
-    platform::ScopedClockSource useClock{clock};
-    test_support::ScopedMessageBoxRecorder boxes;
-};
+class MainWindowTest : public ::testing::Test, protected window_test::BareWindowSetup {};
 
 TEST_F(MainWindowTest, StatusTextFromAnotherThreadReachesTheWindow) {
     CDravelinDlg window;

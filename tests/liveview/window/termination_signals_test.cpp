@@ -12,30 +12,15 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "tests/liveview/window/bare_window_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-class TerminationSignalTest : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override {
-        test_support::EnsureQtApp();
-        platform::SetProgramFolder(folder.path());
-        g_lpApp = new AppGlobalState();
-    }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        platform::ResetProgramFolder();
-    }
-
-    test_support::TempDir folder;
-    platform::ManualClock clock;
-    platform::ScopedClockSource useClock{clock};
-    test_support::ScopedMessageBoxRecorder boxes;
-};
+class TerminationSignalTest : public ::testing::TestWithParam<int>,
+                              protected window_test::BareWindowSetup {};
 
 // The main window under a nested dialog: the signal closes both from the
 // top, and the main window's close saves Setting.ini on the way.
