@@ -65,20 +65,6 @@ std::uint8_t LinkedType(int value) {
     return value == 1 ? kTypePtzSlave : static_cast<std::uint8_t>(value);
 }
 
-// "Selected Channel" fitted to the product's channel count.
-void ClampSelectedChannel(const std::string& productId) {
-    auto& channel = g_lpApp->CSettingINI.m_bySelectedChannel;
-    const std::uint8_t value = channel;
-    if (productId == "Q8A7" && value > 16)
-        channel = 0;
-    if (productId == "Q8A5" && value > 8)
-        channel = 0;
-    if (productId == "Q8A3" && value > 4)
-        channel = 0;
-    if (productId == "Q3A2" && (value > 2 || value == 0))
-        channel = 1;
-}
-
 // The device sends its feature bits in the INF section; only recorders with
 // recent firmware know them.
 void ReadFeatureFlags() {
@@ -109,12 +95,21 @@ bool RetrHonoured() {
 
 }  // namespace
 
-bool ReadDeviceInformation() {
-    AppGlobalState& app = *g_lpApp;
-    CSettingINI& settings = app.CSettingINI;
-    ClampSelectedChannel(app.str_ProductID.Get());
-    ReadFeatureFlags();
+void ClampSelectedChannel(const std::string& productId) {
+    auto& channel = g_lpApp->CSettingINI.m_bySelectedChannel;
+    const std::uint8_t value = channel;
+    if (productId == "Q8A7" && value > 16)
+        channel = 0;
+    if (productId == "Q8A5" && value > 8)
+        channel = 0;
+    if (productId == "Q8A3" && value > 4)
+        channel = 0;
+    if (productId == "Q3A2" && (value > 2 || value == 0))
+        channel = 1;
+}
 
+CCgiUrl PrepareDeviceInfoRequest() {
+    const CSettingINI& settings = g_lpApp->CSettingINI;
     CCgiUrl url(kCgiGetDeviceInfo);
     const std::string cookie = g_szSessionCookie.Get();
     if (!cookie.empty())
@@ -126,6 +121,15 @@ bool ReadDeviceInformation() {
     if (newLayout)
         url.AddParamInt("NEWHR", 1);
     Media().SetNewHeaderLayout(newLayout);
+    return url;
+}
+
+bool ReadDeviceInformation() {
+    AppGlobalState& app = *g_lpApp;
+    ClampSelectedChannel(app.str_ProductID.Get());
+    ReadFeatureFlags();
+
+    const CCgiUrl url = PrepareDeviceInfoRequest();
 
     WriteTraceLine("start to send get device info command");
     std::array<std::uint8_t, kDeviceInfoReplyBytes> reply{};

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+
+#include "core/net/cgi_command.h"
 
 // The session login thread: logs in, reads the device information, asks for
 // the streaming set to be rebuilt and lets the stream start. Retries with
@@ -15,6 +18,16 @@ std::uint32_t LoginProcessThread();
 // reply was empty. Used by the session login thread and by the main window
 // when it opens.
 bool ReadDeviceInformation();
+
+// Fits the "Selected Channel" setting to the channel count of `productId`
+// (the recorders' 4, 8 and 16 channels, Q3A2's channels 1 and 2).
+void ClampSelectedChannel(const std::string& productId);
+
+// The "/Getdeviceinfo.cgi" request for the current settings: the session
+// cookie, resolution, quality and channel and, for firmware that knows it,
+// the new frame-header layout; the media pipeline is told which header
+// layout to expect from then on.
+CCgiUrl PrepareDeviceInfoRequest();
 
 // The reason of the last stream failure (the stream receive thread's
 // g_dwStreamError); 0 while there was none.

@@ -5,6 +5,7 @@
 
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
+#include "core/login/session_login.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
@@ -42,14 +43,6 @@ bool RetrCounts() {
     if (IsDvrFamily() && !FirmwareOlderThan("1035"))
         return HasFeature(0x1) != 0;
     return true;
-}
-
-bool WantsNewHeaderLayout() {
-    if (IsDvrFamily())
-        return !FirmwareOlderThan("1046");
-    if (IsQ3A2())
-        return !FirmwareOlderThan("1006");
-    return IsQ9C0() != 0;
 }
 
 }  // namespace
@@ -130,19 +123,7 @@ WindowDeviceInfo ReadWindowDeviceInfo(std::span<const std::uint8_t> reply) {
 }
 
 bool RequestWindowDeviceInfo(WindowDeviceInfo& info) {
-    AppGlobalState& app = *g_lpApp;
-    CSettingINI& settings = app.CSettingINI;
-    CCgiUrl url(kCgiGetDeviceInfo);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
-    url.AddParamInt("RES", static_cast<std::int32_t>(settings.m_dwImageResolution.load()));
-    url.AddParamInt("QUA", static_cast<std::int32_t>(settings.m_dwAlarmTriggerQuality.load()));
-    url.AddParamInt("CH", settings.m_bySelectedChannel.load());
-    const bool newLayout = WantsNewHeaderLayout();
-    if (newLayout)
-        url.AddParamInt("NEWHR", 1);
-    Media().SetNewHeaderLayout(newLayout);
+    const CCgiUrl url = PrepareDeviceInfoRequest();
 
     WriteTraceLine("main window: send get device info command");
     std::array<std::uint8_t, kReplyBytes> reply{};

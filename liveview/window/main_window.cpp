@@ -17,6 +17,7 @@
 #include "core/application/trace_log.h"
 #include "core/login/kernel_message.h"
 #include "core/login/process_control.h"
+#include "core/login/session_login.h"
 #include "core/net/sys_config.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
@@ -39,20 +40,12 @@ bool KnownFamily() {
     return IsDvrFamily() || IsQ3A2() || IsQ7BFamily() || IsQ9C0();
 }
 
-// "Selected Channel" fitted to the product's channel count.
-void ClampSelectedChannel(const std::string& productId) {
-    auto& channel = g_lpApp->CSettingINI.m_bySelectedChannel;
-    const std::uint8_t value = channel;
-    if (productId == "Q8A7" && value > 16)
-        channel = 0;
-    if (productId == "Q8A5" && value > 8)
-        channel = 0;
-    if (productId == "Q8A3" && value > 4)
-        channel = 0;
-    if (productId == "Q3A2" && (value > 2 || value == 0))
-        channel = 1;
+// "Selected Channel" fitted to the product: the login's rule, and the
+// single-picture servers always on their second input.
+void FitSelectedChannel(const std::string& productId) {
+    ClampSelectedChannel(productId);
     if (productId == "Q9C0" || productId == "Q7B7" || productId == "Q7B5" || productId == "Q7B3")
-        channel = 2;
+        g_lpApp->CSettingINI.m_bySelectedChannel = 2;
 }
 
 }  // namespace
@@ -222,7 +215,7 @@ int CDravelinDlg::OnInitDialog() {
     app.lp_MainDialog = this;
     const std::string productId = app.str_ProductID.Get();
 
-    ClampSelectedChannel(productId);
+    FitSelectedChannel(productId);
     if (IsDvrFamily() && !FirmwareOlderThan("1035")) {
         std::array<std::uint8_t, SysCfgSize(kSysCfgInf)> inf{};
         if (ReadSysCfgSection(kSysCfgInf, inf) != 0) {
