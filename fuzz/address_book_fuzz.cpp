@@ -9,15 +9,12 @@
 #include <string>
 
 #include "core/store/address_book.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -11,15 +11,12 @@
 
 #include "core/store/alarm_list.h"
 #include "fuzz/fuzz_app.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

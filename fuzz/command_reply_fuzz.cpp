@@ -23,15 +23,12 @@
 #include "core/net/cgi_command.h"
 #include "core/net/sys_config.h"
 #include "fuzz/fuzz_app.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/loopback_peer.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 // The "device": one connection per input, served in order.
 class ReplyPeer {

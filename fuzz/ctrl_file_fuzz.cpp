@@ -11,6 +11,7 @@
 #include <string>
 
 #include "fuzz/fuzz_app.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_file.h"
 #include "liveview/control/ctrl_file.h"
 #include "platform/message_box.h"
@@ -18,11 +19,7 @@
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 // The loader's messages (4084, 4051) are counted, not shown.
 class CountingSink : public platform::MessageBoxSink {

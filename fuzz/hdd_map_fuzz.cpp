@@ -8,15 +8,12 @@
 #include <span>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "liveview/dialogs/hdd_presence_map.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "media/jpeg_codec_adapter.h"
 
 namespace {
@@ -18,11 +19,7 @@ namespace {
 constexpr std::array<std::size_t, 5> kCapacities{kImageSlotBytes, 352 * 288 * 3, 320 * 240 * 3, 48,
                                                  0};
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -10,14 +10,11 @@
 #include <span>
 
 #include "core/net/lan_search.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -12,17 +12,14 @@
 
 #include "core/login/login_exchange.h"
 #include "core/state/app_global_state.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
 constexpr std::array<LoginPath, 3> kPaths{LoginPath::kLoginDialog, LoginPath::kSessionThread,
                                           LoginPath::kConnectWaitWorker};
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -8,16 +8,13 @@
 #include <span>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_file.h"
 #include "liveview/dialogs/mount_table.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

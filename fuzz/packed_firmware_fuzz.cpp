@@ -7,16 +7,13 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz/fuzz_check.h"
 #include "maintenance/firmware/firmware_upload.h"
 #include "maintenance/firmware/packed_firmware.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

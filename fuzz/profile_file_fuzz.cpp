@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_file.h"
 #include "platform/profile_file.h"
 
@@ -35,11 +36,7 @@ constexpr std::array<Lookup, 8> kLookups{{
     {"a", "b"},
 }};
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -19,14 +19,11 @@
 #include "core/login/session_login.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

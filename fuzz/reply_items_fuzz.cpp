@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/net/cgi_command.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
@@ -27,11 +28,7 @@ constexpr std::array<std::string_view, 16> kKeys{
 };
 constexpr std::array<std::string_view, 5> kGroupKeys{"MID", "MTYPE", "SID", "STYPE", "SPROTOCOL"};
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 void ReadAll(const ReplyItems& items, std::string_view key) {
     const auto raw = items.Raw(key);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_app.h"
+#include "fuzz/fuzz_check.h"
 #include "media/frame_header.h"
 
 namespace {
@@ -22,11 +23,7 @@ namespace {
 constexpr std::array<std::string_view, 8> kProducts{"Q8A7", "Q9C0", "Q3A2", "Q7B5",
                                                     "Q8A3", "Q8A5", "Q7B7", ""};
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -9,16 +9,13 @@
 #include <span>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "media/decode_show.h"
 #include "media/frame_header.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -14,16 +14,13 @@
 
 #include "core/state/app_global_state.h"
 #include "fuzz/fuzz_app.h"
+#include "fuzz/fuzz_check.h"
 #include "liveview/window/device_info_reader.h"
 #include "liveview/window/skin_tables.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 struct Device {
     const char* product;
