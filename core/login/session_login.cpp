@@ -108,6 +108,20 @@ void ClampSelectedChannel(const std::string& productId) {
         channel = 1;
 }
 
+void ReadModeAndVersionItems(const ReplyItems& items) {
+    AppGlobalState& app = *g_lpApp;
+    if (auto videoMode = items.Number("VIDEOMODE"))
+        app.b_VideoMode = static_cast<std::uint8_t>(*videoMode);
+    if (auto level = items.Number("USERLEVEL"))
+        app.w_UserLevel = static_cast<std::uint16_t>(*level);
+    if (auto boot = items.Find("Boot-Version"))
+        app.str_BootVersion.Set(*boot);
+    if (auto v2041 = items.Find("2041-Version"))
+        app.str_2041Version.Set(*v2041);
+    if (auto fpga = items.Find("FPGA-Version"))
+        app.str_FPGAVersion.Set(*fpga);
+}
+
 CCgiUrl PrepareDeviceInfoRequest() {
     const CSettingINI& settings = g_lpApp->CSettingINI;
     CCgiUrl url(kCgiGetDeviceInfo);
@@ -183,16 +197,7 @@ bool ReadDeviceInformation() {
         devices.SetRetrState(static_cast<std::uint8_t>(*retr));
     }
 
-    if (auto videoMode = items.Number("VIDEOMODE"))
-        app.b_VideoMode = static_cast<std::uint8_t>(*videoMode);
-    if (auto level = items.Number("USERLEVEL"))
-        app.w_UserLevel = static_cast<std::uint16_t>(*level);
-    if (auto boot = items.Find("Boot-Version"))
-        app.str_BootVersion.Set(*boot);
-    if (auto v2041 = items.Find("2041-Version"))
-        app.str_2041Version.Set(*v2041);
-    if (auto fpga = items.Find("FPGA-Version"))
-        app.str_FPGAVersion.Set(*fpga);
+    ReadModeAndVersionItems(items);
 
     if (auto slaves = items.Number("SLAVENUM")) {
         std::size_t position = 0;

@@ -23,6 +23,11 @@ bool ReadDeviceInformation();
 // (the recorders' 4, 8 and 16 channels, Q3A2's channels 1 and 2).
 void ClampSelectedChannel(const std::string& productId);
 
+// Takes the video mode, the user level and the boot, 2041 and FPGA versions
+// from a device-information reply into the global state, each only when the
+// reply has it.
+void ReadModeAndVersionItems(const ReplyItems& items);
+
 // The "/Getdeviceinfo.cgi" request for the current settings: the session
 // cookie, resolution, quality and channel and, for firmware that knows it,
 // the new frame-header layout; the media pipeline is told which header

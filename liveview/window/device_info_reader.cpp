@@ -88,16 +88,7 @@ WindowDeviceInfo ReadWindowDeviceInfo(std::span<const std::uint8_t> reply) {
         info.retrState = static_cast<std::uint8_t>(*retr);
     }
 
-    if (auto videoMode = items.Number("VIDEOMODE"))
-        app.b_VideoMode = static_cast<std::uint8_t>(*videoMode);
-    if (auto level = items.Number("USERLEVEL"))
-        app.w_UserLevel = static_cast<std::uint16_t>(*level);
-    if (auto boot = items.Find("Boot-Version"))
-        app.str_BootVersion.Set(*boot);
-    if (auto v2041 = items.Find("2041-Version"))
-        app.str_2041Version.Set(*v2041);
-    if (auto fpga = items.Find("FPGA-Version"))
-        app.str_FPGAVersion.Set(*fpga);
+    ReadModeAndVersionItems(items);
 
     if (auto slaves = items.Number("SLAVENUM")) {
         std::size_t position = 0;
