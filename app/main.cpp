@@ -1,37 +1,16 @@
 #include <QApplication>
 
 #include "config/sheet/config_sheet_opener.h"
+#include "config/sheet/sheet_window_extensions.h"
 #include "core/application/application.h"
 #include "core/application/config_sheet_services.h"
 #include "core/dialogs/login_dialog_hooks.h"
 #include "liveview/dialogs/login_dialog_entries.h"
-#include "liveview/dialogs/video_color_dlg.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
 #include "liveview/window/window_extensions.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "media/media_services.h"
-
-namespace {
-
-// What the main window opens from the configuration and colour commands.
-class ProgramWindowExtensions final : public MainWindowExtensions {
-public:
-    bool OpenConfigSheet(QWidget* parent) override {
-        ConfigSheet().OnConfigurationCommand(parent);
-        return ConfigSheet().IsConfigSheetOpen();
-    }
-    void CloseConfigSheet() override { ConfigSheet().DeleteConfigSheet(); }
-    void RunColorDialog(QWidget* parent, int brightness, int contrast, int hue) override {
-        liveview::CVideoColorDlg dialog(parent);
-        dialog.m_nBrightnessIn = brightness;
-        dialog.m_nContrastIn = contrast;
-        dialog.m_nHueIn = hue;
-        dialog.DoModal();
-    }
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
@@ -40,7 +19,7 @@ int main(int argc, char* argv[]) {
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
     liveview::InstallLoginDialogEntries();
-    ProgramWindowExtensions windowExtensions;
+    SheetWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 
     // Signals close the program the way its Close button does; the guard

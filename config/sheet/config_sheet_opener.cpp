@@ -49,16 +49,28 @@ void ConfigSheetOpener::OnConfigurationCommand(QWidget* mainWindow) {
         ShowMessage(kGetConfigErrorText);
         return;
     }
+    Open(mainWindow, *read);
+}
 
+void ConfigSheetOpener::OpenOnConfigurationRead(QWidget* mainWindow) {
+    if (g_lpApp == nullptr) {
+        return;
+    }
+    DeleteConfigSheet();  // one left from before
+    Open(mainWindow, SectionsOfConfigurationRead(DeviceIdentity::Current()));
+}
+
+void ConfigSheetOpener::Open(QWidget* mainWindow, const SectionSet& read) {
+    AppGlobalState& app = *g_lpApp;
     // The feature bits as the device reports them in the INF just read.
     DeviceIdentity device = DeviceIdentity::Current();
-    if (read->test(kSysCfgInf)) {
+    if (read.test(kSysCfgInf)) {
         device.features = InfFeatureBits(app.SystemConfigStruct);
     }
     const std::string_view caption = LoadText(kSheetCaption);
     auto* sheet = new MySystemDialog(
         QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), mainWindow,
-        app.SystemConfigStruct, std::move(device), *read);
+        app.SystemConfigStruct, std::move(device), read);
     lp_ConfigDialog = sheet;
 
     SheetLocalValues& local = sheet->LocalValues();

@@ -17,6 +17,7 @@ public:
     ~ConfigSheetOpener() override;
 
     void OnConfigurationCommand(QWidget* mainWindow) override;
+    void OpenOnConfigurationRead(QWidget* mainWindow) override;
     void DeleteConfigSheet() override;
     bool IsConfigSheetOpen() const override;
 
@@ -25,6 +26,8 @@ public:
     MySystemDialog* Sheet() const { return lp_ConfigDialog.data(); }
 
 private:
+    void Open(QWidget* mainWindow, const SectionSet& read);
+
     // Guarded: the sheet is a child of the main window, which deletes it
     // when it goes first.
     QPointer<MySystemDialog> lp_ConfigDialog;

@@ -36,6 +36,12 @@ SectionSet SetOf(const std::array<SysCfgOptionIndex, N>& options) {
     return set;
 }
 
+// Older firmware is read section by section: the video servers below
+// "0003", the others below "1024".
+bool ReadsSectionBySection(const DeviceIdentity& device) {
+    return device.IsServerFamily() ? !device.Meets("0003") : !device.Meets("1024");
+}
+
 }  // namespace
 
 SectionSet SectionsOfAllRead(const DeviceIdentity& device) {
@@ -48,8 +54,7 @@ std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device
         return std::nullopt;
     }
     SystemConfigStruct& config = g_lpApp->SystemConfigStruct;
-    const bool single = device.IsServerFamily() ? !device.Meets("0003") : !device.Meets("1024");
-    if (!single) {
+    if (!ReadsSectionBySection(device)) {
         if (ReadSysCfgSection(kSysCfgAll, {}) == 0) {
             return std::nullopt;
         }
@@ -70,6 +75,13 @@ std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device
         return SetOf(options);
     };
     return device.IsServerFamily() ? reads(kServerSingleReads) : reads(kDvrSingleReads);
+}
+
+SectionSet SectionsOfConfigurationRead(const DeviceIdentity& device) {
+    if (!ReadsSectionBySection(device)) {
+        return SectionsOfAllRead(device);
+    }
+    return device.IsServerFamily() ? SetOf(kServerSingleReads) : SetOf(kDvrSingleReads);
 }
 
 SectionSender::SectionSender(SystemConfigStruct& config, DeviceIdentity device, SectionSet read,

@@ -28,6 +28,11 @@ SectionSet SectionsOfAllRead(const DeviceIdentity& device);
 // when a step failed.
 std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device);
 
+// The sections that a successful ReadConfigurationForSheet (or the main
+// window's read of the configuration, which follows the same rules) has
+// filled for the device.
+SectionSet SectionsOfConfigurationRead(const DeviceIdentity& device);
+
 class SectionSender {
 public:
     // Writes one section; 1 on success. The default is WriteSysCfgSection.

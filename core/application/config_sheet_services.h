@@ -16,6 +16,11 @@ public:
     // modeless beside `mainWindow` (messages 4085 and 4029 end the command).
     // GUI thread only.
     virtual void OnConfigurationCommand(QWidget* mainWindow) = 0;
+    // Opens the sheet on the configuration the main window has just read
+    // into the global state (its own configuration command checks the
+    // connection and reads first), so nothing is read twice. GUI thread
+    // only.
+    virtual void OpenOnConfigurationRead(QWidget* mainWindow) = 0;
     // Deletes the sheet object, open or not (the main window's destruction,
     // a new login). GUI thread only; safe when there is none.
     virtual void DeleteConfigSheet() = 0;
@@ -26,6 +31,7 @@ public:
 class PlaceholderConfigSheet : public ConfigSheetServices {
 public:
     void OnConfigurationCommand(QWidget*) override {}
+    void OpenOnConfigurationRead(QWidget*) override {}
     void DeleteConfigSheet() override {}
     bool IsConfigSheetOpen() const override { return false; }
 };
