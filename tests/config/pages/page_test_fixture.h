@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTreeWidget>
 
 #include <functional>
 #include <string>
@@ -35,12 +36,14 @@ namespace page_test {
 using Bytes = std::string;
 
 class PageTest : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         test_support::EnsureQtApp();
         g_lpApp = new AppGlobalState();
         g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
         g_lpApp->CSettingINI.m_wWebPort = device.port();
+        g_lpApp->CSettingINI.m_strUserName = "tresk";
+        g_lpApp->CSettingINI.m_strPassword = "tresk";
         g_strHostIP.Set("10.1.2.3");
         g_szSessionCookie.Clear();
         g_bPendingWebPort = false;
@@ -132,6 +135,25 @@ protected:
         return body;
     }
     Bytes Section(const std::string& option) const { return model->Section(option).value_or(""); }
+    // Changes fields of a section the device holds (before the sheet reads it).
+    static void PatchSection(devicesim::DeviceModel& m, const std::string& option,
+                             const std::function<void(SectionBytes)>& change) {
+        std::string bytes = m.Section(option).value_or("");
+        change({reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()});
+        EXPECT_TRUE(m.SetSection(option, bytes)) << option;
+    }
+    // Selects a row of a list view.
+    static void SelectRow(QTreeWidget* list, int row) {
+        list->setCurrentItem(list->topLevelItem(row));
+        list->topLevelItem(row)->setSelected(true);
+    }
+    static std::vector<std::string> Rows(QTreeWidget* list, int column = 0) {
+        std::vector<std::string> rows;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            rows.push_back(list->topLevelItem(i)->text(column).toStdString());
+        }
+        return rows;
+    }
 
     static std::span<const std::uint8_t> Span(const Bytes& bytes) {
         return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
