@@ -31,6 +31,7 @@
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
+#include "tests/support/temp_dir.h"
 
 namespace page_test {
 
