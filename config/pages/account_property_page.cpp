@@ -16,6 +16,7 @@
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "platform/message_box.h"
 
 using namespace cfg;
 using namespace pages;
@@ -33,6 +34,9 @@ constexpr unsigned kOwnAccountText = 4069;
 constexpr unsigned kSelectToDeleteText = 4086;
 constexpr unsigned kSelectToEditText = 4087;
 constexpr unsigned kUserExistsText = 4118;
+constexpr const char* kCredentialRefusedText =
+    "A user name or password may not hold control characters or any of & = ; ? # % +: the "
+    "device takes them in its login request as they stand.";
 
 // The SECURE texts hold 15 characters and their terminator.
 constexpr int kCredentialRoom = 15;
@@ -295,6 +299,10 @@ void AccountPropertyPage::OnOk() {
             ShowMessage(kEditFailedText);
             return;
         }
+        if (!IsQuerySafe(user) || !IsQuerySafe(password)) {
+            platform::ShowMessageBox(0, kCredentialRefusedText);
+            return;
+        }
         if (taken(row)) {
             ShowMessage(kUserExistsText);
             return;
@@ -323,6 +331,10 @@ void AccountPropertyPage::OnOk() {
     m_sheet.EnableButtons();
     if (incomplete) {
         ShowMessage(kAddFailedText);
+        return;
+    }
+    if (!IsQuerySafe(user) || !IsQuerySafe(password)) {
+        platform::ShowMessageBox(0, kCredentialRefusedText);
         return;
     }
     if (taken(-1)) {

@@ -184,6 +184,20 @@ INSTANTIATE_TEST_SUITE_P(
                         test.Fill(p, "operator", "", 0, 0);
                     },
                     {4022}},
+        // Names and passwords go into the login request as they stand.
+        RefusalCase{"AddNameThatBreaksTheLoginQuery",
+                    [](AccountTest& test, AccountPropertyPage* p) {
+                        test.Click(p, 1285);
+                        test.Fill(p, "a&b", "x", 0, 0);
+                    },
+                    {0}},
+        RefusalCase{"EditPasswordThatBreaksTheLoginQuery",
+                    [](AccountTest& test, AccountPropertyPage* p) {
+                        test.SelectRow(test.list, 1);
+                        test.Click(p, 1287);
+                        test.Fill(p, "operator", "p=w;", 0, 0);
+                    },
+                    {0}},
         RefusalCase{"AddAtMaxUsers",
                     [](AccountTest& test, AccountPropertyPage* p) {
                         test.Type(p, 1040, "2");
