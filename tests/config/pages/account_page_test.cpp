@@ -106,7 +106,8 @@ TEST_F(AccountTest, AddSendsTheNewRecord) {
     Click(page, 1285);
     EXPECT_TRUE(page->EditGroupOpen());
     EXPECT_FALSE(sheet->ApplyButton()->isEnabled());  // the sheet's buttons wait
-    Type(page, 1041, "new user");                     // blanks vanish as typed
+    EXPECT_TRUE(test_support::SaveWidgetPicture(*sheet, "page_AccountPropertyPage_adding.png"));
+    Type(page, 1041, "new user");  // blanks vanish as typed
     EXPECT_EQ(Edit(page, 1041)->text(), "newuser");
     Fill(page, "newuser", "pass word", 3, 1);
     EXPECT_TRUE(sheet->ApplyButton()->isEnabled());

@@ -7,8 +7,10 @@
 #include "config/pages/alarm_property_page.h"
 #include "config/pages/tool_box_property_page.h"
 
+#include "config/sheet/sheet_progress.h"
 #include "media/frame_header.h"
 #include "tests/config/pages/page_test_fixture.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -288,6 +290,7 @@ public:
         ServerLogHooks hooks;
         hooks.start = [this](std::shared_ptr<ServerLogJob> job) {
             jobs.push_back(job);
+            PostSheetProgress(kProgressStart, 0);  // as the download shows itself
             return std::make_unique<FakeDownload>(ended);
         };
         hooks.showLog = [this](QWidget*, bool dvr, const ServerLogJob& job) {
@@ -318,7 +321,9 @@ TEST_F(ServerLogTest, StartCancelAndTheResultMessages) {
     EXPECT_EQ(button->text(), "Cancel");
     EXPECT_EQ(page->DownloadState(), ToolBoxPropertyPage::kDownloadRunning);
 
+    ASSERT_TRUE(test_support::WaitUntil([&] { return sheet->ProgressBlock()->State().shown; }));
     button->click();  // cancel: the download ends at once, the bar goes
+    EXPECT_TRUE(test_support::WaitUntil([&] { return !sheet->ProgressBlock()->State().shown; }));
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(jobs[0]->endEvent.IsSet());
     EXPECT_EQ(button->text(), "Server Log");
