@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "config/pages/install_pages1.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/sheet_window_extensions.h"
 #include "core/application/application.h"
@@ -19,6 +20,7 @@ int main(int argc, char* argv[]) {
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
     liveview::InstallLoginDialogEntries();
+    InstallPagesOne();
     SheetWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 

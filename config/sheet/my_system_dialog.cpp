@@ -187,7 +187,11 @@ void MySystemDialog::OnClickApply() {
     // Each routine shows its own failure; the sequence goes on.
     m_sender.ClearFailures();
     if (const auto v = TakeValues<AccountPageValues>(SheetPageId::kAccount)) {
-        m_routines.SaveAccount(*v);
+        if (m_routines.SaveAccount(*v) != 0) {
+            if (auto* page = dynamic_cast<SheetSavedPage*>(PageWindowOf(SheetPageId::kAccount))) {
+                page->OnPageSaved();
+            }
+        }
     }
     if (const auto v = TakeValues<AlarmPageValues>(SheetPageId::kAlarm)) {
         m_routines.SaveAlarm(*v);

@@ -106,6 +106,14 @@ public:
     virtual Values TakePageValues() = 0;
 };
 
+// A page told that APPLY's save of its values went through (the device took
+// the sections, or nothing needed sending).
+class SheetSavedPage {
+public:
+    virtual ~SheetSavedPage() = default;
+    virtual void OnPageSaved() = 0;
+};
+
 // The Date and Record Setting pages send device commands of their own.
 class SheetCommandPage {
 public:

@@ -347,7 +347,8 @@ bool DeviceModel::ServesSection(std::string_view option) const {
 bool DeviceModel::Handles(std::string_view path) {
     return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
            path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || path == "/Setresolution.cgi" ||
-           path == "/Setquality.cgi" || path == "/SetChannel.cgi" || DialogCommands::Handles(path);
+           path == "/Setquality.cgi" || path == "/SetChannel.cgi" ||
+           DialogCommands::Handles(path) || TimeCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -380,6 +381,12 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
 }
 
 std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& request) {
+    if (TimeCommands::Handles(request.path)) {
+        if (!IsSessionValid(request.Param("Cookie").value_or(""))) {
+            return Unauthorized();
+        }
+        return m_timeCommands.Answer(request);
+    }
     if (!DialogCommands::Handles(request.path)) {
         return std::nullopt;
     }
@@ -392,6 +399,7 @@ std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& requ
 
 void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
     m_dialogCommands.SetLogger(logger);
+    m_timeCommands.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }

@@ -1,0 +1,89 @@
+#pragma once
+
+// Small pieces the configuration pages share: texts from the string table as
+// Qt strings, controls named by their dialog ids (so that tests and the
+// pages find them the same way), the four-field address control, and the
+// edit helpers the digit filters and length limits use.
+
+#include <QLineEdit>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+
+namespace pages {
+
+// A text of the string table.
+QString Text(unsigned id);
+QString Qs(std::string_view text);
+std::string Std(const QString& text);
+
+// Gives `widget` its dialog id as object name and "controlId" property.
+template <class W>
+W* Named(W* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    widget->setProperty("controlId", id);
+    return widget;
+}
+
+// Places a control in pixels scaled by the desktop's scale.
+void Place(QWidget* widget, int x, int y, int width, int height);
+
+QLabel* MakeLabel(QWidget* parent, int id, const QString& text, int x, int y, int width,
+                  int height = 20);
+QLineEdit* MakeEdit(QWidget* parent, int id, int x, int y, int width, int height = 22);
+QPushButton* MakeButton(QWidget* parent, int id, const QString& text, int x, int y, int width,
+                        int height = 24);
+QRadioButton* MakeRadio(QWidget* parent, int id, const QString& text, int x, int y, int width,
+                        int height = 20);
+QCheckBox* MakeCheck(QWidget* parent, int id, const QString& text, int x, int y, int width,
+                     int height = 20);
+QComboBox* MakeCombo(QWidget* parent, int id, int x, int y, int width, int height = 22);
+QGroupBox* MakeGroup(QWidget* parent, int id, const QString& text, int x, int y, int width,
+                     int height);
+
+// Replaces an edit's text only when it differs (so the change handler does
+// not run again for nothing) and puts the caret after its last character.
+void SetEditText(QLineEdit* edit, const QString& text);
+
+// Cuts an edit's text to `limit` characters when it is longer, caret at the
+// end. True when it was cut.
+bool LimitEditText(QLineEdit* edit, int limit);
+
+// Whether a text the operator typed can go into a request's query as it
+// stands: no "&", "=", ";", "?", "#", "%", "+", no blank and no control
+// character. The device takes such values unescaped, so nothing is escaped;
+// a text it could not take is refused instead.
+bool IsQuerySafe(std::string_view text);
+
+// An IPv4 address control: four number fields of 0..255 with points
+// between them. The address as a number has its first octet in the high
+// byte.
+class IpAddressControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit IpAddressControl(QWidget* parent = nullptr);
+
+    std::uint32_t GetAddress() const;
+    void SetAddress(std::uint32_t address);
+    QLineEdit* Field(int index) const { return m_fields[static_cast<std::size_t>(index)]; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::array<QLineEdit*, 4> m_fields{};
+    std::array<QLabel*, 3> m_dots{};
+};
+
+}  // namespace pages
