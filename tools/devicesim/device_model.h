@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/devicesim/dialog_commands.h"
+#include "tools/devicesim/dvr_setting_commands.h"
 #include "tools/devicesim/http_request.h"
 
 namespace devicesim {
@@ -93,6 +94,8 @@ public:
     const DeviceProfile& profile() const { return m_profile; }
     // The small dialogs' commands: disk map, colour, buzzer, playback search.
     DialogCommands& dialogCommands() { return m_dialogCommands; }
+    // The recorder's clock and recording settings.
+    DvrSettingCommands& dvrSettings() { return m_dvrSettings; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -145,6 +148,7 @@ private:
     std::mt19937_64 m_random;
     std::function<void(std::string_view)> m_logger;
     DialogCommands m_dialogCommands;
+    DvrSettingCommands m_dvrSettings;
 };
 
 }  // namespace devicesim
