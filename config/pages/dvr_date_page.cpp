@@ -138,6 +138,7 @@ void DVRDatePage::OnInitDialog() {
     m_start->setTime(TimeOf(m_values.startHour, m_values.startMinute));
     m_end->setTime(TimeOf(m_values.endHour, m_values.endMinute));
     m_adjust->setTime(TimeOf(m_values.adjustHour, m_values.adjustMinute));
+    m_shown = {m_date->date(), m_time->time(), m_start->time(), m_end->time(), m_adjust->time()};
     const auto select = [](QComboBox* list, std::uint8_t index) {
         list->setCurrentIndex(index < list->count() ? index : -1);
     };
@@ -189,6 +190,29 @@ DvrDateEdits DVRDatePage::Edits() const {
     e.endMinute = m_end->time().minute();
     e.adjustHour = m_adjust->time().hour();
     e.adjustMinute = m_adjust->time().minute();
+    // A picker still showing what the page put into it stands for the
+    // device's value, even one it could not show (a month 0, an hour 25):
+    // only the operator's own edits count as changes.
+    if (date == m_shown.date && time == m_shown.time) {
+        e.year = m_values.year;
+        e.month = m_values.month;
+        e.day = m_values.day;
+        e.hour = m_values.hour;
+        e.minute = m_values.minute;
+        e.second = m_values.second;
+    }
+    const auto keep = [](const QTimeEdit* picker, const QTime& shown, int& hour, int& minute,
+                         std::uint8_t deviceHour, std::uint8_t deviceMinute) {
+        if (picker->time() == shown) {
+            hour = deviceHour;
+            minute = deviceMinute;
+        }
+    };
+    keep(m_start, m_shown.start, e.startHour, e.startMinute, m_values.startHour,
+         m_values.startMinute);
+    keep(m_end, m_shown.end, e.endHour, e.endMinute, m_values.endHour, m_values.endMinute);
+    keep(m_adjust, m_shown.adjust, e.adjustHour, e.adjustMinute, m_values.adjustHour,
+         m_values.adjustMinute);
     return e;
 }
 

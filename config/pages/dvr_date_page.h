@@ -6,6 +6,8 @@
 // the device sends anything: a recorder older than "1058", or a failed
 // read, leaves every control disabled and the device untouched.
 
+#include <QDate>
+#include <QTime>
 #include <QWidget>
 
 #include <array>
@@ -52,6 +54,11 @@ private:
     DvrDateValues m_values;
     std::uint8_t m_daylight = 0;
     bool m_filled = false;
+    // What the pickers showed once the device's values were put into them.
+    struct Shown {
+        QDate date;
+        QTime time, start, end, adjust;
+    } m_shown;
 
     QTimeEdit* m_start = nullptr;         // 1499
     QTimeEdit* m_end = nullptr;           // 1502

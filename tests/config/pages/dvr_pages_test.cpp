@@ -303,6 +303,63 @@ TEST_F(DvrPagesTest, RecordPageWithoutChangesStillSendsTheShare) {
         << sent[0].target;
 }
 
+TEST_F(DvrPagesTest, RecordPageButtonsAndQualityList) {
+    Model("Q8A7", "1060");  // manual on, overwrite on, quality HIGH, FIX
+    MySystemDialog* sheet = Open();
+    auto* page = Show<DVRRecordPage>(sheet, SheetPageId::kRecordSetting);
+    ASSERT_TRUE(page && page->FilledFromDevice());
+    EXPECT_EQ(qobject_cast<QComboBox*>(page->Control(1494))->currentText(), "HIGH");
+    qobject_cast<QRadioButton*>(page->Control(1484))->click();  // manual NO
+    EXPECT_FALSE(qobject_cast<QRadioButton*>(page->Control(1483))->isChecked());
+    qobject_cast<QRadioButton*>(page->Control(1487))->click();  // timer YES
+    qobject_cast<QRadioButton*>(page->Control(1497))->click();  // GROUP
+    EXPECT_FALSE(qobject_cast<QRadioButton*>(page->Control(1496))->isChecked());
+    auto* quality = qobject_cast<QComboBox*>(page->Control(1494));
+    quality->setCurrentIndex(3);
+    emit quality->activated(3);  // BASIC
+    sheet->OnClickApply();
+    const auto sent = device.RequestsTo("/SetRecordSetting.cgi");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].target.find("CHMANUALREC=1&MANUAL=0&CHEVENTREC=0&CHTIMERREC=1&TIMER=1"
+                                  "&CHOV=0&CHQT=1&QUALITY=16&CHRECMODE=0&CHMOTIONRATE=0"
+                                  "&CHMANUALRATE=0&CHTIMERRATE=0&CHIPSSHARE=1&RECORDFIX=0"),
+              std::string::npos)
+        << sent[0].target;
+    const devicesim::DvrRecordSetting now = model->dvrSettings().Record();
+    EXPECT_EQ(now.manual, 0);
+    EXPECT_EQ(now.timer, 1);
+    EXPECT_EQ(now.quality, 16);
+    EXPECT_EQ(now.recordFix, 0);
+}
+
+// A clock the pickers cannot show is kept: opening and applying sends no
+// date the operator never chose.
+TEST_F(DvrPagesTest, DatePageKeepsValuesItCannotShow) {
+    Model("Q8A7", "1058")
+        .dvrSettings()
+        .SetRawDateReply(
+            "YEAR=2026;MONTH=0;DAY=40;HOUR=25;MINUTE=0;SECOND=0;FORMAT=7;DAYLIGHTSAVING=0;"
+            "STARTWEEKINDEX=9;STARTHOUR=30;STARTMINUTE=0;");
+    MySystemDialog* sheet = Open();
+    auto* page = Show<DVRDatePage>(sheet, SheetPageId::kDate);
+    ASSERT_TRUE(page && page->FilledFromDevice());
+    EXPECT_EQ(qobject_cast<QComboBox*>(page->Control(1195))->currentIndex(), -1);
+    EXPECT_EQ(page->SaveToDevice(), 1);
+    EXPECT_TRUE(device.RequestsTo("/SetDvrDate.cgi").empty());
+    // Choosing a date sends it, with the other values as the device gave them.
+    qobject_cast<QDateEdit*>(page->Control(1480))->setDate(QDate(2026, 5, 1));
+    sheet->OnClickApply();
+    const auto sent = model->dvrSettings().DateRequests();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Param(sent[0], "MONTH"), "5");
+    EXPECT_EQ(Param(sent[0], "CHDATE"), "1");
+    EXPECT_EQ(Param(sent[0], "FORMAT"), "7");
+    EXPECT_EQ(Param(sent[0], "CHFORMAT"), "0");
+    EXPECT_EQ(Param(sent[0], "STARTWEEKINDEX"), "9");
+    EXPECT_EQ(Param(sent[0], "STARTHOUR"), "30");
+    EXPECT_EQ(Param(sent[0], "CHDAYLIGHTTIME"), "0");
+}
+
 // A record mode or video type the rate table does not know leaves the page
 // disabled and the recorder's settings untouched.
 TEST_F(DvrPagesTest, RecordPageRefusesUnknownModeOrType) {
