@@ -18,6 +18,8 @@
 namespace {
 
 constexpr std::chrono::milliseconds kThreadStopBound{100};
+// Posted by the frame thread to the dialog: a new copy waits for the paint.
+constexpr std::uint32_t kFrameCopiedMessage = 0x0500;
 
 template <class W>
 W* Make(QWidget* parent, int id) {
@@ -82,7 +84,7 @@ CDetectionEditDlg::CDetectionEditDlg(bool quillmereInputs, QWidget* parent)
     outer->addLayout(grid);
     outer->addStretch(1);
     outer->setSizeConstraint(QLayout::SetNoConstraint);
-    resize(460, 80);
+    resize(460, 100);
 
     connect(m_lsEdit, &QLineEdit::textEdited, this, [this] { OnValueEdited(m_lsEdit, m_ls, 15); });
     connect(m_ssEdit, &QLineEdit::textEdited, this, [this] { OnValueEdited(m_ssEdit, m_ss, 15); });
@@ -93,6 +95,7 @@ CDetectionEditDlg::CDetectionEditDlg(bool quillmereInputs, QWidget* parent)
     connect(m_clearAll, &QPushButton::clicked, this, &CDetectionEditDlg::OnClearAll);
     connect(ok, &QPushButton::clicked, this, &CDetectionEditDlg::accept);
 
+    m_handle = platform::RegisterWindow(this);
     m_thread.Start([this] { return FrameThread(); }, "motion-area");
 }
 
@@ -104,6 +107,13 @@ CDetectionEditDlg::~CDetectionEditDlg() {
     m_thread.Stop(kThreadStopBound);
     if (g_lpApp != nullptr) {
         g_lpApp->f_FrameCopyRequest = false;
+    }
+    platform::UnregisterWindow(m_handle);
+}
+
+void CDetectionEditDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t, std::uint64_t) {
+    if (message == kFrameCopiedMessage) {
+        update();
     }
 }
 
@@ -166,11 +176,10 @@ void CDetectionEditDlg::OnSetup() {
         app->f_FrameCopyRequest = false;
         // One semaphore serves every copy: it is never replaced while the
         // frame drawing may release it. A copy left from an earlier
-        // request is dropped here.
+        // request is dropped here; the frame thread raises the request.
         if (app->h_FrameCopySem) {
             (void)app->h_FrameCopySem->Wait(std::chrono::milliseconds(0));
         }
-        app->f_FrameCopyRequest = true;
     }
     m_x0 = (width() - m_pictureWidth) / 2;
     m_y0 = static_cast<int>(60 * dpi + 40);
@@ -196,11 +205,17 @@ std::uint32_t CDetectionEditDlg::FrameThread() {
             return 0;
         }
         app->f_FrameCopyRequest = true;
-        if (platform::WaitForAny({app->h_FrameCopySem.get(), &m_stop}, platform::kInfinite) != 0) {
-            return 0;
-        }
-        // The copy is complete once the semaphore was released, and the
-        // drawing does not write it again before the next request.
+        // The drawing clears the request before it releases the copy: a
+        // release while the request still stands was left from an earlier
+        // request, and the buffer may be written again right now.
+        do {
+            if (platform::WaitForAny({app->h_FrameCopySem.get(), &m_stop}, platform::kInfinite) !=
+                0) {
+                return 0;
+            }
+        } while (app->f_FrameCopyRequest);
+        // The copy is complete, and the drawing does not write it again
+        // before the next request.
         const auto size = ScaleFrameCopy(
             std::span<const std::uint8_t>(app->lp_FrameCopyBuffer.get(), kImageSlotBytes),
             app->w_CopyWidth, app->w_CopyHeight, scaled);
@@ -216,7 +231,7 @@ std::uint32_t CDetectionEditDlg::FrameThread() {
             m_imageHeight = size->height;
         }
         m_frameArrived = true;
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        platform::PostWindowMessage(m_handle, kFrameCopiedMessage, 0, 0);
     }
 }
 

@@ -19,13 +19,14 @@
 #include "config/pages/motion_area_grid.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
+#include "platform/window.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class CDetectionEditDlg : public QDialog {
+class CDetectionEditDlg : public QDialog, public platform::MessageTarget {
     Q_OBJECT
 public:
     enum MouseState : std::uint8_t { kIdle = 1, kDragging = 2, kPressed = 4 };
@@ -62,6 +63,9 @@ public:
     QImage ComposedPicture() const;
 
     void accept() override;
+    // The frame thread's notice that a new copy is in the buffer.
+    void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                             std::uint64_t lParam) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -103,6 +107,7 @@ private:
     QPoint m_dragCurrent;
     MotionAreaGrid m_selection{};
 
+    platform::WindowHandle m_handle = 0;
     platform::Event m_start{false, false};
     platform::Event m_stop{false, false};
     platform::Thread m_thread;

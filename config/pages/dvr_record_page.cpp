@@ -60,11 +60,14 @@ DVRRecordPage::DVRRecordPage(DeviceIdentity device, QWidget* parent)
     m_qualityList->addItems({"BEST", "HIGH", "NORMAL", "BASIC"});
     m_qualityList->setCurrentIndex(-1);
 
+    // Two columns of groups: the three recordings and overwrite on the
+    // left, the image settings on the right.
     auto* grid = new QGridLayout(this);
-    const auto group = [&](const char* title, int row, std::initializer_list<QWidget*> widgets,
-                           QComboBox* rates = nullptr) {
+    const auto group = [&](const char* title, int row, int column,
+                           std::initializer_list<QWidget*> widgets, QComboBox* rates = nullptr) {
         auto* box = new QGroupBox(title, this);
         auto* line = new QHBoxLayout(box);
+        line->setContentsMargins(8, 4, 8, 4);
         for (QWidget* w : widgets) {
             line->addWidget(w);
         }
@@ -73,16 +76,16 @@ DVRRecordPage::DVRRecordPage(DeviceIdentity device, QWidget* parent)
             line->addWidget(rates);
         }
         line->addStretch(1);
-        grid->addWidget(box, row, 0);
+        grid->addWidget(box, row, column);
     };
-    group("MANUAL RECORD", 0, {m_manualYes, m_manualNo}, m_manualList);
-    group("EVENT RECORD", 1, {m_eventYes, m_eventNo}, m_eventList);
-    group("TIMER RECORD", 2, {m_timerYes, m_timerNo}, m_timerList);
-    group("OVERWRITE", 3, {m_overYes, m_overNo});
-    group("RECORD IMG SIZE", 4, {m_frame, m_field, m_cif});
-    group("RECORD QUALITY", 5, {m_qualityList});
-    group("TOTAL IPS SHARE", 6, {m_fix, m_group});
-    grid->setRowStretch(7, 1);
+    group("MANUAL RECORD", 0, 0, {m_manualYes, m_manualNo}, m_manualList);
+    group("EVENT RECORD", 1, 0, {m_eventYes, m_eventNo}, m_eventList);
+    group("TIMER RECORD", 2, 0, {m_timerYes, m_timerNo}, m_timerList);
+    group("OVERWRITE", 3, 0, {m_overYes, m_overNo});
+    group("RECORD IMG SIZE", 0, 1, {m_frame, m_field, m_cif});
+    group("RECORD QUALITY", 1, 1, {m_qualityList});
+    group("TOTAL IPS SHARE", 2, 1, {m_fix, m_group});
+    grid->setRowStretch(4, 1);
 
     const auto pair = [this](QRadioButton* yes, QRadioButton* no, std::uint8_t& member) {
         connect(yes, &QRadioButton::clicked, this,

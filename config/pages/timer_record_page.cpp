@@ -51,6 +51,7 @@ TimerRecordPage::TimerRecordPage(const DeviceIdentity& device, std::span<const s
         grid->addWidget(m_ends[i], row, 4);
     }
     grid->setRowStretch(8, 1);
+    grid->setColumnStretch(5, 1);
     for (std::size_t r = 0; r < DVRREC::kTimerRows; ++r) {
         m_device.modes[r] = ReadByte(dvrRec, DVRREC::TimerMode.At(r));
         m_device.starts[r] = ReadU16(dvrRec, DVRREC::TimerStart.At(r));
