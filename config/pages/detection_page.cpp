@@ -11,6 +11,7 @@
 #include "config/pages/dvr_record_page.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
+#include "core/state/device_family.h"
 
 using namespace cfg;
 
@@ -112,7 +113,7 @@ void DetectionPage::SwitchLiveView(int row) const {
     if (!m_device.IsDvr() || !hooks.isCurrentMaster || !hooks.isCurrentMaster()) {
         return;
     }
-    const bool multi = hooks.isMultiChannel && hooks.isMultiChannel();
+    const bool multi = hooks.isMultiChannel ? hooks.isMultiChannel() : IsMultiChannel() != 0;
     const int current = hooks.currentChannel ? hooks.currentChannel() : 0;
     if (!multi || current == 0) {
         if (hooks.sendChannelKey) {

@@ -24,7 +24,7 @@ class QTreeWidget;
 // connected the view is not switched.
 struct DetectionChannelSwitch {
     std::function<bool()> isCurrentMaster;  // the current linked device is a master
-    std::function<bool()> isMultiChannel;   // the device reports MULTICH
+    std::function<bool()> isMultiChannel;   // MULTICH; empty: the login's value
     std::function<int()> currentChannel;    // the channel bar's current channel (0: own view)
     std::function<void(int keyIndex)> sendChannelKey;  // the CH1..CH16 key of index 0..15
     std::function<void(int channel)> requestChannel;   // 1-based
