@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "config/pages/install_pages1.h"
+#include "config/pages/install_pages2b.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/sheet_window_extensions.h"
 #include "core/application/application.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     ScopedConfigSheetServices configSheet;
     liveview::InstallLoginDialogEntries();
     InstallPagesOne();
+    InstallPages2b();
     SheetWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 

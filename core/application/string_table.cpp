@@ -259,6 +259,12 @@ constexpr TextEntry kTexts[] = {
     {8530, "IP"},
     {8531, "Port"},
     {8532, "Connect\nStop_Connect"},
+    {8550, "DETECT"},
+    {8552, "LS"},
+    {8553, "SS"},
+    {8554, "TS"},
+    {8555, "RE"},
+    {8556, "ALARM"},
     {8573, "8 CUT"},
 };
 

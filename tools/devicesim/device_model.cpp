@@ -325,7 +325,8 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
                   kDvrFamily.end()),
       m_random(std::random_device{}()),
-      m_dialogCommands(m_profile.productId) {
+      m_dialogCommands(m_profile.productId),
+      m_dvrSettings(m_profile.productId) {
     // Every section is kept, whatever the family; the family's "ALL"
     // layout decides which ones the device answers and takes.
     for (const auto& section : kSectionSpecs) {
@@ -348,7 +349,8 @@ bool DeviceModel::Handles(std::string_view path) {
     return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
            path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || path == "/Setresolution.cgi" ||
            path == "/Setquality.cgi" || path == "/SetChannel.cgi" ||
-           DialogCommands::Handles(path) || TimeCommands::Handles(path);
+           DialogCommands::Handles(path) || TimeCommands::Handles(path) ||
+           DvrSettingCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -381,18 +383,21 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
 }
 
 std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& request) {
-    if (TimeCommands::Handles(request.path)) {
-        if (!IsSessionValid(request.Param("Cookie").value_or(""))) {
-            return Unauthorized();
-        }
-        return m_timeCommands.Answer(request);
-    }
-    if (!DialogCommands::Handles(request.path)) {
+    const std::string_view path = request.path;
+    const bool known = DialogCommands::Handles(path) || TimeCommands::Handles(path) ||
+                       DvrSettingCommands::Handles(path);
+    if (!known) {
         return std::nullopt;
     }
     if (!IsSessionValid(request.Param("Cookie").value_or(""))) {
         Log("refused " + request.path + ": no valid session");
         return Unauthorized();
+    }
+    if (TimeCommands::Handles(path)) {
+        return m_timeCommands.Answer(request);
+    }
+    if (DvrSettingCommands::Handles(path)) {
+        return m_dvrSettings.Answer(request);
     }
     return m_dialogCommands.Answer(request);
 }
@@ -400,6 +405,7 @@ std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& requ
 void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
     m_dialogCommands.SetLogger(logger);
     m_timeCommands.SetLogger(logger);
+    m_dvrSettings.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }

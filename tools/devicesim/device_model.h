@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/devicesim/dialog_commands.h"
+#include "tools/devicesim/dvr_setting_commands.h"
 #include "tools/devicesim/http_request.h"
 #include "tools/devicesim/time_commands.h"
 
@@ -96,6 +97,8 @@ public:
     DialogCommands& dialogCommands() { return m_dialogCommands; }
     // The clock command ("/SyncTime.cgi").
     TimeCommands& timeCommands() { return m_timeCommands; }
+    // The recorder's clock and recording settings.
+    DvrSettingCommands& dvrSettings() { return m_dvrSettings; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -149,6 +152,7 @@ private:
     std::function<void(std::string_view)> m_logger;
     DialogCommands m_dialogCommands;
     TimeCommands m_timeCommands;
+    DvrSettingCommands m_dvrSettings;
 };
 
 }  // namespace devicesim
