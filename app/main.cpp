@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "config/pages/install_pages2a.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "core/application/application.h"
 #include "core/application/config_sheet_services.h"
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
     liveview::InstallLoginDialogEntries();
+    InstallDevicePages();
     ProgramWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 
