@@ -7,10 +7,12 @@
 #include "config/pages/online_user_page.h"
 #include "config/pages/peripheral_page.h"
 #include "config/pages/q7b_peripheral_page.h"
+#include "config/pages/schedule_record_page.h"
 #include "config/pages/video_setting_page.h"
 #include "config/sheet/my_system_dialog.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "media/media_state.h"
 
 void InstallDevicePages() {
     SetSheetPageFactory(SheetPageId::kPeripheral, [](MySystemDialog& sheet) -> QWidget* {
@@ -46,5 +48,8 @@ void InstallDevicePages() {
         const std::uint16_t width = g_lpApp != nullptr ? g_lpApp->w_ImageWidth.load() : 0;
         const std::uint16_t height = g_lpApp != nullptr ? g_lpApp->w_ImageHeight.load() : 0;
         return new CSetTirelCmdPage(sheet.Sender().config().videoSetting, mode, width, height);
+    });
+    SetSheetPageFactory(SheetPageId::kScheduleRecord, [](MySystemDialog&) -> QWidget* {
+        return new CScheduleRecordPage(GetMediaState().C_SchRecord);
     });
 }
