@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "config/pages/install_pages1.h"
+#include "config/pages/install_pages2a.h"
 #include "config/pages/install_pages2b.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/sheet_window_extensions.h"
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
     liveview::InstallLoginDialogEntries();
     InstallPagesOne();
     InstallPages2b();
+    InstallDevicePages();
     SheetWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 

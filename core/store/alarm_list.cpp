@@ -99,6 +99,15 @@ bool WriteListFile(const std::filesystem::path& path, std::span<const AlarmDBIte
     return platform::WriteFileAtomically(path, bytes);
 }
 
+// A file the list cannot use is moved out of the way, never deleted: it
+// may be someone's data, or a list a later version can still read.
+void SetAside(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::path aside = path;
+    aside += ".bad";
+    std::filesystem::rename(path, aside, ec);
+}
+
 bool RecordFileExists(const AlarmDBItem_Struct& item) {
     const std::string_view path = item.Path();
     if (path.empty())
@@ -228,16 +237,15 @@ AlarmDBLoadResult SystemConfig::AlarmDB_Load() {
     if (path.empty())
         return AlarmDBLoadResult::ReadFailed;
     ListFile file = ReadListFile(path);
-    std::error_code ec;
     switch (file.status) {
         case ReadStatus::Missing:
             WriteListFile(path, {});
             return AlarmDBLoadResult::Created;
         case ReadStatus::ReadFailed:
-            std::filesystem::remove(path, ec);
+            SetAside(path);
             return AlarmDBLoadResult::ReadFailed;
         case ReadStatus::BadMagic:
-            std::filesystem::remove(path, ec);
+            SetAside(path);
             return AlarmDBLoadResult::BadMagic;
         case ReadStatus::Ok:
             break;
@@ -273,6 +281,11 @@ bool SystemConfig::AlarmDB_SetItemFlags(std::size_t index, std::uint8_t flags) {
         return false;
     m_lpAlarmDBItem_Struct[index].flags = flags;
     return true;
+}
+
+void SystemConfig::AlarmDB_SetItems(std::vector<AlarmDBItem_Struct> items) {
+    std::lock_guard lock(m_lock);
+    m_lpAlarmDBItem_Struct = std::move(items);
 }
 
 void SystemConfig::AlarmDB_SetChanged() {

@@ -66,8 +66,10 @@ enum class AlarmDBLoadResult {
     Created,     // there was no file: an empty list was written
     Empty,       // the file holds no record
     Loaded,      // records are in the item array
-    ReadFailed,  // the file could not be read or is shorter than its header; it was removed
-    BadMagic,    // the file is not an alarm list; it was removed
+    ReadFailed,  // the file could not be read or is shorter than its header; set aside
+    BadMagic,    // the file is not an alarm list; set aside
+    // (A file set aside is renamed to AlarmData.dat.bad, replacing an older
+    // one, so that nothing the list cannot read is ever deleted.)
 };
 
 class SystemConfig {
@@ -102,6 +104,9 @@ public:
     std::vector<AlarmDBItem_Struct> AlarmDB_Items() const;
     // Sets the flags byte of item `index`; false when there is no such item.
     bool AlarmDB_SetItemFlags(std::size_t index, std::uint8_t flags);
+    // Replaces the item array (flags included): a page that keeps its own
+    // copy hands it back before a write-back, since a write-back frees it.
+    void AlarmDB_SetItems(std::vector<AlarmDBItem_Struct> items);
     // Marks the list changed, so that the next write-back rewrites the file.
     void AlarmDB_SetChanged();
     // When the list was marked changed: rewrites the file without the records

@@ -248,13 +248,18 @@ TEST_F(AlarmListTest, LoadCreatesOrRemovesFilesItCannotList) {
     EXPECT_EQ(ReadBytes(File()), (Bytes{0x87, 0x99, 0, 0}));
     EXPECT_EQ(store.AlarmDB_Load(), AlarmDBLoadResult::Empty);
 
-    WriteBytes(File(), ListBytes(0x4321, 1, Records(1)));
+    // A file the list cannot use is set aside with its bytes, never deleted.
+    const std::filesystem::path aside = File().string() + ".bad";
+    const Bytes foreign = ListBytes(0x4321, 1, Records(1));
+    WriteBytes(File(), foreign);
     EXPECT_EQ(store.AlarmDB_Load(), AlarmDBLoadResult::BadMagic);
     EXPECT_FALSE(std::filesystem::exists(File()));
+    EXPECT_EQ(ReadBytes(aside), foreign);
 
     WriteBytes(File(), {0x87});
     EXPECT_EQ(store.AlarmDB_Load(), AlarmDBLoadResult::ReadFailed);
     EXPECT_FALSE(std::filesystem::exists(File()));
+    EXPECT_EQ(ReadBytes(aside), (Bytes{0x87}));
     EXPECT_TRUE(store.AlarmDB_Items().empty());
 }
 
