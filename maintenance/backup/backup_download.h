@@ -19,6 +19,8 @@
 #include "maintenance/backup/player_handoff.h"
 #include "platform/thread.h"
 
+class QWidget;
+
 namespace maintenance {
 
 inline constexpr std::uint32_t WM_DOWNLOADSTATE = 0x412;
@@ -58,6 +60,10 @@ std::uint32_t BackupPercentage(std::uint64_t total, std::int32_t sizeMb);
 class BackupBurner {
 public:
     virtual ~BackupBurner() = default;
+    // On the GUI thread at Start: starts the engine and lets the user choose
+    // the drive and disc (`parent` for its dialogs). False: no disc is written.
+    virtual bool Prepare(QWidget* parent, const std::filesystem::path& file,
+                         std::uint64_t sizeBytes) = 0;
     // Runs on the download thread until the disc is written or aborted.
     virtual void Burn(const std::filesystem::path& file) = 0;
     // From the GUI thread: asks a running Burn to stop soon.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "core/net/cgi_command.h"
 #include "platform/byte_order.h"
@@ -173,6 +174,33 @@ PendingDownloadBytes MakePendingDownloadRequest(const SearchListRecord& record,
     bytes[9] = type <= 31 ? static_cast<std::uint8_t>((type & 0xF) + 1) : 0;
     bytes[0] = 1;
     return bytes;
+}
+
+namespace {
+
+std::mutex g_pendingLock;
+PendingDownloadBytes g_pending{};
+
+}  // namespace
+
+void PostPendingDownloadRequest(const PendingDownloadBytes& request) {
+    std::lock_guard lock(g_pendingLock);
+    g_pending = request;
+}
+
+std::optional<PendingDownloadBytes> TakePendingDownloadRequest() {
+    std::lock_guard lock(g_pendingLock);
+    if (g_pending[0] == 0) {
+        return std::nullopt;
+    }
+    const PendingDownloadBytes taken = g_pending;
+    g_pending = {};
+    return taken;
+}
+
+void ClearPendingDownloadRequest() {
+    std::lock_guard lock(g_pendingLock);
+    g_pending = {};
 }
 
 std::optional<std::uint32_t> ParseMaxListNumber(std::string_view text) {

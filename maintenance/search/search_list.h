@@ -64,6 +64,12 @@ using PendingDownloadBytes = std::array<std::uint8_t, 12>;
 PendingDownloadBytes MakePendingDownloadRequest(const SearchListRecord& record,
                                                 std::uint8_t hddSelection);
 
+// The one pending request, handed from the record list to the backup page.
+void PostPendingDownloadRequest(const PendingDownloadBytes& request);
+// The pending request, zeroed as it is taken; nothing when none is pending.
+std::optional<PendingDownloadBytes> TakePendingDownloadRequest();
+void ClearPendingDownloadRequest();
+
 // "Search List Max Number" as typed or stored: its digits as a saturating
 // number, at most kMaxSearchListNumber; nothing when there is no digit.
 std::optional<std::uint32_t> ParseMaxListNumber(std::string_view text);

@@ -235,6 +235,7 @@ TEST_F(BackupDownloadTest, CancelWhileTheDeviceStallsEndsWithoutAState) {
 
 class RecordingBurner : public BackupBurner {
 public:
+    bool Prepare(QWidget*, const fs::path&, std::uint64_t) override { return true; }
     void Burn(const fs::path& file) override { burned.push_back(file); }
     void RequestAbort() override { ++aborts; }
     std::vector<fs::path> burned;
