@@ -10,6 +10,7 @@
 #include "liveview/window/termination_signals.h"
 #include "liveview/window/window_extensions.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
+#include "maintenance/install_recdata.h"
 #include "media/media_services.h"
 
 namespace {
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
     liveview::InstallLoginDialogEntries();
+    InstallRecordedDataPages();
     ProgramWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 

@@ -12,6 +12,7 @@
 
 #include "config/sheet/my_system_dialog.h"
 #include "maintenance/backup/download_file_page.h"
+#include "maintenance/install_recdata.h"
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
@@ -187,6 +188,14 @@ TEST_F(EventPageTest, MaxListNumberEdits) {
     const SearchListLocalValues values = page.TakePageValues();
     EXPECT_TRUE(values.maxNumberChanged);
     EXPECT_EQ(values.hdd, 5u);
+}
+
+TEST(RecordedDataPagesTest, InstallRegistersBothPages) {
+    InstallRecordedDataPages();
+    EXPECT_TRUE(SheetPageFactoryFor(SheetPageId::kNetworkBackup));
+    EXPECT_TRUE(SheetPageFactoryFor(SheetPageId::kSearchList));
+    SetSheetPageFactory(SheetPageId::kNetworkBackup, {});
+    SetSheetPageFactory(SheetPageId::kSearchList, {});
 }
 
 }  // namespace
