@@ -1,5 +1,7 @@
 #include "maintenance/backup/download_progress_dialog.h"
 
+#include <unistd.h>
+
 #include <QFont>
 #include <QPainter>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 #include "core/widgets/dialog_units.h"
+#include "platform/stop_token.h"
 
 namespace maintenance {
 
@@ -44,6 +47,7 @@ DownloadProgressDialog::DownloadProgressDialog(QWidget* parent, Source source,
 }
 
 DownloadProgressDialog::~DownloadProgressDialog() {
+    m_replies.Stop(std::chrono::milliseconds(200));
     platform::UnregisterWindow(m_hWnd);
     // Asks a running download or burn to stop and joins it.
     m_download.reset();
@@ -61,8 +65,10 @@ bool DownloadProgressDialog::OnInitDialog() {
     job.file = m_source.file;
     job.copyToCd = m_source.copyToCd;
 
-    // The player's flags are reset before the thread can read them.
-    PlayerHandoff(m_player).Attach(m_hWnd);
+    // The player's flags are reset before the thread can read them. The
+    // player answers the window it is named: this process's endpoint.
+    const bool replies = m_player.Window() && StartPlayerReplies();
+    PlayerHandoff(m_player).Attach(replies ? static_cast<std::uint64_t>(::getpid()) : 0);
     const platform::WindowHandle window = m_hWnd;
     BackupDownloadReports reports{
         [window](std::uint32_t state, std::uint32_t percent) {
@@ -72,6 +78,32 @@ bool DownloadProgressDialog::OnInitDialog() {
     m_download =
         std::make_unique<BackupDownload>(std::move(job), m_player, std::move(reports), m_timings);
     return m_download->Start();
+}
+
+bool DownloadProgressDialog::StartPlayerReplies() {
+    try {
+        m_endpoint = std::make_unique<platform::ProcessWindowEndpoint>();
+    } catch (const std::exception&) {
+        return false;
+    }
+    platform::ProcessWindowEndpoint* endpoint = m_endpoint.get();
+    const platform::WindowHandle window = m_hWnd;
+    return m_replies.Start(
+        [endpoint, window] {
+            while (!platform::CurrentStopToken().stop_requested()) {
+                platform::ProcessWindowEndpoint::Received in;
+                if (endpoint->Receive(std::chrono::milliseconds(250), in) !=
+                        platform::WaitResult::Signaled ||
+                    in.kind != platform::ProcessWindowEndpoint::Received::Kind::Message) {
+                    continue;
+                }
+                if (in.message == WM_PLAYER_READY || in.message == WM_PLAYER_ERROR) {
+                    platform::PostWindowMessage(window, in.message, in.wParam, in.lParam);
+                }
+            }
+            return 0u;
+        },
+        "PlayerReplies");
 }
 
 int DownloadProgressDialog::DoModal() {

@@ -13,6 +13,8 @@
 #include <string>
 
 #include "maintenance/backup/backup_download.h"
+#include "platform/process_window.h"
+#include "platform/thread.h"
 #include "platform/window.h"
 
 class QPushButton;
@@ -60,6 +62,9 @@ protected:
 
 private:
     void ShowEnding(const QString& status);
+    // The player answers this process's window endpoint; its answers are
+    // handed to this dialog. False when the endpoint cannot be made.
+    bool StartPlayerReplies();
 
     Source m_source;
     PlayerSession& m_player;
@@ -69,6 +74,8 @@ private:
     QPushButton* m_play = nullptr;
     QString m_status;
     platform::WindowHandle m_hWnd = 0;
+    std::unique_ptr<platform::ProcessWindowEndpoint> m_endpoint;
+    platform::Thread m_replies;
 };
 
 }  // namespace maintenance

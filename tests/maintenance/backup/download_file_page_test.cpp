@@ -1,6 +1,7 @@
 #include "maintenance/backup/download_file_page.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -10,8 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "maintenance/search/search_list.h"
@@ -281,6 +285,57 @@ TEST_F(DownloadFilePageTest, DynamicDownloadStartsThePlayerWithTheGrowingFile) {
     platform::PostProcessWindowMessage(player.Window(), 0x10, 0, 0);
     EXPECT_TRUE(
         WaitUntil([&] { return !platform::IsProcessWindow(player.Window()); }, "the player's end"));
+}
+
+TEST_F(DownloadFilePageTest, ThePlayersAnswerAttachesItAndItsStepHolds) {
+    test_support::ScopedRuntimeDir runtime;
+    test_support::FakePlayer fake(dir / "player.log");
+    player.processId = static_cast<std::uint32_t>(fake.Pid());
+    player.window = static_cast<std::uint32_t>(fake.Pid());
+    player.started = true;
+    std::atomic<bool> go{false};
+    device.SetHandler("/NetworkBk.cgi", [&go](const auto&, auto& connection) {
+        while (!go && connection.Pause(std::chrono::milliseconds(1))) {
+        }
+        std::string stream;
+        for (int i = 0; i < 30; ++i) {
+            stream += Block(std::string(2048, static_cast<char>(i)));
+        }
+        connection.Send(stream + kEnd);
+    });
+    const fs::path file = dir / "CH01_0001.dvr";
+    std::ofstream(file).close();
+    DownloadProgressDialog dialog(nullptr, {{}, file, false}, player);
+    ASSERT_TRUE(dialog.OnInitDialog());
+    // The player is told which window answers: this process's endpoint.
+    const std::string attach =
+        "message 1200 0 " + (std::ostringstream() << std::hex << ::getpid()).str();
+    ASSERT_TRUE(WaitUntil([&] { return std::ranges::count(fake.LogLines(), attach) > 0; }));
+    // It answers as a player would: ready, a notice every 50 KB.
+    ASSERT_TRUE(platform::PostProcessWindowMessage({static_cast<std::uint32_t>(::getpid())},
+                                                   WM_PLAYER_READY, 50, player.window.load()));
+    ASSERT_TRUE(WaitUntil([&] {
+        platform::ProcessPostedMessages();
+        return player.Attached();
+    }));
+    EXPECT_EQ(player.notifyStep.load(), 51'200u);
+    go = true;
+    ASSERT_TRUE(WaitUntil([&] {
+        platform::ProcessPostedMessages();
+        return !dialog.DownloadRunning() && !dialog.StatusText().isEmpty();
+    }));
+    EXPECT_EQ(dialog.StatusText(), "Download process is finished");
+    EXPECT_FALSE(dialog.PlayButton()->isVisible());  // a player is attached: no PLAY
+    // 61,440 bytes: one notice after 26 blocks (53,248 > 51,200), the rest at the end.
+    ASSERT_TRUE(
+        WaitUntil([&] { return std::ranges::count(fake.LogLines(), "message 1203 0 0") > 0; }));
+    std::vector<std::string> notices;
+    for (const std::string& line : fake.LogLines()) {
+        if (line.starts_with("message 1202")) {
+            notices.push_back(line);
+        }
+    }
+    EXPECT_EQ(notices, (std::vector<std::string>{"message 1202 0 d000", "message 1202 0 2000"}));
 }
 
 }  // namespace
