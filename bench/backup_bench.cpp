@@ -8,9 +8,11 @@
 //  (b) the same download without a player (no mutex to take): what the
 //      per-block lock costs;
 //  (c) the baseline: the same request and the same stream copied from a
-//      plain socket to a file with 64 KB reads and writes.
+//      plain socket to a file with 64 KB reads and writes;
+//  (d), (e) the file side alone, from memory: what the per-block lock, open,
+//      append, close and unlock cost against appending to one open file.
 //
-// The three run interleaved (a, b, c, a, b, c, ...); each prints its
+// All run interleaved (a, b, c, d, e, a, b, ...); each prints its
 // minimum, median and maximum in MB/s and the medians' ratios to (c).
 
 #include <benchmark/benchmark.h>
@@ -30,6 +32,7 @@
 #include "core/net/cgi_command.h"
 #include "maintenance/backup/backup_download.h"
 #include "maintenance/backup/player_handoff.h"
+#include "platform/named_mutex.h"
 #include "tests/support/fake_player_process.h"
 #include "tests/support/temp_dir.h"
 #include "tools/devicesim/http_server.h"
@@ -108,6 +111,39 @@ double PlainCopyRun(std::uint16_t port, const fs::path& file) {
     return kSizeMb / seconds;
 }
 
+// The file side alone, from memory: 2,048-byte blocks appended (d) each
+// under the mutex with its own open and close, (e) to one open file.
+double AppendRun(const fs::path& file, platform::NamedMutex* mutex) {
+    const std::vector<char> block(2048, 'x');
+    const std::uint64_t blocks = kSizeMb * 1'048'576ull / block.size();
+    ::close(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const auto start = Clock::now();
+    int kept = -1;
+    if (mutex == nullptr) {
+        kept = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    }
+    for (std::uint64_t i = 0; i < blocks; ++i) {
+        if (mutex != nullptr) {
+            mutex->Lock(std::chrono::seconds(1));
+            const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+            if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) {
+                std::exit(1);
+            }
+            ::close(fd);
+            mutex->Unlock();
+        } else if (::write(kept, block.data(), block.size()) !=
+                   static_cast<ssize_t>(block.size())) {
+            std::exit(1);
+        }
+    }
+    if (kept >= 0) {
+        ::close(kept);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    fs::remove(file);
+    return kSizeMb / seconds;
+}
+
 struct Figures {
     const char* name;
     std::vector<double> runs;
@@ -144,20 +180,31 @@ int main(int argc, char** argv) {
     Figures withPlayer{"download, player attached (lock/open/append/close per block)", {}};
     Figures withoutPlayer{"download, no player (open/append/close per block)", {}};
     Figures plain{"plain socket-to-file copy (64 KB reads)", {}};
+    Figures perBlock{"file only: lock/open/append/close/unlock per 2 KB block", {}};
+    Figures oneFile{"file only: 2 KB appends to one open file", {}};
+    platform::NamedMutex mutex("NETWORKBK_2");
     for (int round = 0; round < kRounds; ++round) {
         withPlayer.runs.push_back(DownloadRun(server.port(), dir / "a.dvr", attached));
         withoutPlayer.runs.push_back(DownloadRun(server.port(), dir / "b.dvr", none));
         plain.runs.push_back(PlainCopyRun(server.port(), dir / "c.raw"));
+        perBlock.runs.push_back(AppendRun(dir / "d.dvr", &mutex));
+        oneFile.runs.push_back(AppendRun(dir / "e.dvr", nullptr));
     }
     server.Stop();
 
     std::printf("backup download of %d MB from the simulator on 127.0.0.1, %d interleaved rounds\n",
                 kSizeMb, kRounds);
-    for (const Figures* f : {&withPlayer, &withoutPlayer, &plain}) {
+    for (const Figures* f : {&withPlayer, &withoutPlayer, &plain, &perBlock, &oneFile}) {
         std::printf("  %-62s min %7.1f  median %7.1f  max %7.1f MB/s  ratio %.2f\n", f->name,
                     std::ranges::min(f->runs), f->Median(), std::ranges::max(f->runs),
                     f->Median() / plain.Median());
     }
+    const auto microsPerBlock = [](double mbPerSecond) {
+        return 2048.0 / (mbPerSecond * 1'048'576.0) * 1e6;
+    };
+    std::printf(
+        "  per-block file handling: %.2f us per block against %.2f us appending to an open file\n",
+        microsPerBlock(perBlock.Median()), microsPerBlock(oneFile.Median()));
     std::size_t notices = 0;
     for (const std::string& line : player.LogLines()) {
         notices += line.starts_with("message 1202") ? 1 : 0;

@@ -1,5 +1,7 @@
 #include "maintenance/backup/backup_block_stream.h"
 
+#include <algorithm>
+
 #include "platform/byte_order.h"
 
 namespace maintenance {
@@ -9,15 +11,26 @@ BackupBlockHeader ParseBackupBlockHeader(
     return {platform::LoadLe32(bytes, 0), platform::LoadLe32(bytes, 4)};
 }
 
+BackupBlockReader::BackupBlockReader(BackupByteSource source, std::size_t readAhead)
+    : m_source(std::move(source)), m_readAhead(std::max<std::size_t>(readAhead, 1)) {}
+
 bool BackupBlockReader::ReadExactly(std::span<std::uint8_t> buffer) {
     std::size_t filled = 0;
     while (filled < buffer.size()) {
-        const int got = m_source ? m_source(buffer.subspan(filled)) : -1;
-        if (got <= 0 || static_cast<std::size_t>(got) > buffer.size() - filled) {
-            return false;
+        if (m_begin == m_end) {
+            const int got = m_source ? m_source(m_readAhead) : -1;
+            if (got <= 0 || static_cast<std::size_t>(got) > m_readAhead.size()) {
+                return false;
+            }
+            m_begin = 0;
+            m_end = static_cast<std::size_t>(got);
+            m_bytesRead += static_cast<std::uint64_t>(got);
         }
-        filled += static_cast<std::size_t>(got);
-        m_bytesRead += static_cast<std::uint64_t>(got);
+        const std::size_t n = std::min(buffer.size() - filled, m_end - m_begin);
+        std::copy_n(m_readAhead.begin() + static_cast<std::ptrdiff_t>(m_begin), n,
+                    buffer.begin() + static_cast<std::ptrdiff_t>(filled));
+        m_begin += n;
+        filled += n;
     }
     return true;
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace maintenance {
 
@@ -52,9 +53,14 @@ enum class BackupBlockKind {
     kCancelled,   // the cancel check said so (before or after a header)
 };
 
+// Bytes are taken from the source in reads of up to kBackupReadAheadBytes,
+// so that a stream of small blocks costs a few reads per many blocks.
+inline constexpr std::size_t kBackupReadAheadBytes = 64 * 1024;
+
 class BackupBlockReader {
 public:
-    explicit BackupBlockReader(BackupByteSource source) : m_source(std::move(source)) {}
+    explicit BackupBlockReader(BackupByteSource source,
+                               std::size_t readAhead = kBackupReadAheadBytes);
 
     // Reads up to the next block that matters, skipping headers of unknown
     // types (their length is not read as a payload). `cancelled` is asked
@@ -70,6 +76,9 @@ private:
     bool ReadExactly(std::span<std::uint8_t> buffer);
 
     BackupByteSource m_source;
+    std::vector<std::uint8_t> m_readAhead;
+    std::size_t m_begin = 0;  // the unread bytes of m_readAhead: [m_begin, m_end)
+    std::size_t m_end = 0;
     std::array<std::uint8_t, kBackupBlockPayloadBytes> m_payload{};
     std::size_t m_payloadLength = 0;
     std::uint64_t m_bytesRead = 0;

@@ -124,13 +124,13 @@ void BackupDownload::Progress(std::uint32_t command, std::int32_t argument) {
     }
 }
 
-void BackupDownload::PostPlayer(std::uint32_t message, std::uint64_t wParam, std::uint64_t lParam,
+bool BackupDownload::PostPlayer(std::uint32_t message, std::uint64_t wParam, std::uint64_t lParam,
                                 bool attachedOnly) {
     const platform::ProcessWindowHandle window = m_player.Window();
     if (!window || (attachedOnly && !m_player.Attached())) {
-        return;
+        return false;
     }
-    platform::PostProcessWindowMessage(window, message, wParam, lParam);
+    return platform::PostProcessWindowMessage(window, message, wParam, lParam);
 }
 
 BackupDownload::LockResult BackupDownload::LockFile(platform::NamedMutex* mutex) {
@@ -271,8 +271,10 @@ std::uint32_t BackupDownload::Run() {
         }
         total += payload.size();
         m_total = total;
-        if (total > notified + m_player.notifyStep.load() && m_player.Attached()) {
-            PostPlayer(WM_PLAYER_NEWDATA, 0, total - notified, true);
+        // A notice the player's queue did not take is not lost: the next one
+        // carries its bytes too.
+        if (total > notified + m_player.notifyStep.load() && m_player.Attached() &&
+            PostPlayer(WM_PLAYER_NEWDATA, 0, total - notified, true)) {
             notified = total;
         }
         const std::uint32_t percent = BackupPercentage(total, m_job.span.sizeMb);

@@ -125,7 +125,7 @@ private:
     bool Cancelled() const { return m_cancel.load(); }
     void State(std::uint32_t state, std::uint32_t percent = 0);
     void Progress(std::uint32_t command, std::int32_t argument = 0);
-    void PostPlayer(std::uint32_t message, std::uint64_t wParam, std::uint64_t lParam,
+    bool PostPlayer(std::uint32_t message, std::uint64_t wParam, std::uint64_t lParam,
                     bool attachedOnly);
     enum class LockResult { kHeld, kNone, kCancelled, kGaveUp };
     LockResult LockFile(platform::NamedMutex* mutex);
