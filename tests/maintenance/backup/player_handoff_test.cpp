@@ -139,6 +139,15 @@ TEST_F(PlayerHandoffTest, AClosedPlayerIsForgottenAndANewOneStartedWithANewMutex
     EXPECT_NE(session.processId.load(), first);
 }
 
+TEST_F(PlayerHandoffTest, ASlowStartIsWaitedForWithinTheBound) {
+    WriteScript("sleep 0.3\nexec \"" + test_support::FakePlayerProgram().string() + "\" --log \"" +
+                (dir / "player.log").string() + "\" --parent " + std::to_string(::getpid()));
+    timings.readyBound = std::chrono::seconds(30);
+    PlayerHandoff handoff(session, timings);
+    EXPECT_EQ(handoff.StartOrReuse(dir.path(), dir / "slow.dvr"), PlayerStartResult::kStarted);
+    EXPECT_TRUE(LogHas("copydata 2 20 " + HexOf(session.mutexName, 32)));
+}
+
 struct FailureCase {
     const char* name;
     std::string scriptTail;  // what the player does after writing its arguments
