@@ -13,6 +13,7 @@
 #include "liveview/window/termination_signals.h"
 #include "liveview/window/window_extensions.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
+#include "maintenance/install_recdata.h"
 #include "media/media_services.h"
 
 int main(int argc, char* argv[]) {
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     InstallPagesOne();
     InstallPages2b();
     InstallDevicePages();
+    InstallRecordedDataPages();
     SheetWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 

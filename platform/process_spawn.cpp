@@ -1,5 +1,6 @@
 #include "platform/process_spawn.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -53,10 +54,15 @@ constexpr int kNotStarted = 1;
 
 bool SpawnDetached(const std::filesystem::path& program,
                    const std::vector<std::string>& arguments) {
+    return SpawnDetachedProcess(program, arguments).has_value();
+}
+
+std::optional<std::uint32_t> SpawnDetachedProcess(const std::filesystem::path& program,
+                                                  const std::vector<std::string>& arguments) {
     const std::string path = program.string();
     const auto hasNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
     if (path.empty() || hasNul(path) || std::any_of(arguments.begin(), arguments.end(), hasNul)) {
-        return false;
+        return std::nullopt;
     }
     // Everything the intermediate process needs is prepared here: after fork
     // it must not allocate.
@@ -69,7 +75,12 @@ bool SpawnDetached(const std::filesystem::path& program,
     argv.push_back(nullptr);
     SpawnAttributes attributes;
     if (!attributes.Configure()) {
-        return false;
+        return std::nullopt;
+    }
+    // The intermediate hands the program's id back through a pipe.
+    int ids[2] = {-1, -1};
+    if (::pipe2(ids, O_CLOEXEC) != 0) {
+        return std::nullopt;
     }
 
     // A short-lived intermediate process starts the program and exits at
@@ -78,20 +89,36 @@ bool SpawnDetached(const std::filesystem::path& program,
     // reaps it; we reap only the intermediate, right here.
     const pid_t intermediate = ::fork();
     if (intermediate < 0) {
-        return false;
+        ::close(ids[0]);
+        ::close(ids[1]);
+        return std::nullopt;
     }
     if (intermediate == 0) {
         pid_t started = 0;
         const int result =
             ::posix_spawn(&started, path.c_str(), nullptr, attributes.get(), argv.data(), environ);
+        if (result == 0) {
+            [[maybe_unused]] const ssize_t n = ::write(ids[1], &started, sizeof started);
+        }
         ::_exit(result == 0 ? kStarted : kNotStarted);
     }
+    ::close(ids[1]);
     int status = 0;
     pid_t waited = 0;
     do {
         waited = ::waitpid(intermediate, &status, 0);
     } while (waited < 0 && errno == EINTR);
-    return waited == intermediate && WIFEXITED(status) && WEXITSTATUS(status) == kStarted;
+    pid_t started = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(ids[0], &started, sizeof started);
+    } while (got < 0 && errno == EINTR);
+    ::close(ids[0]);
+    if (waited != intermediate || !WIFEXITED(status) || WEXITSTATUS(status) != kStarted ||
+        got != static_cast<ssize_t>(sizeof started) || started <= 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(started);
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,5 +16,10 @@ namespace platform {
 // false when it could not be (missing, not executable, an argument holding a
 // NUL byte, no process left).
 bool SpawnDetached(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+
+// The same, returning the started program's process id (nothing when it
+// could not be started), for a caller that looks for the program's window.
+std::optional<std::uint32_t> SpawnDetachedProcess(const std::filesystem::path& program,
+                                                  const std::vector<std::string>& arguments);
 
 }  // namespace platform

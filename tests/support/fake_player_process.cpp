@@ -131,4 +131,8 @@ bool FakePlayer::WaitForExit(std::chrono::milliseconds bound) {
     }
 }
 
+std::filesystem::path FakePlayerProgram() {
+    return KESTRUNE_FAKE_PLAYER;
+}
+
 }  // namespace test_support

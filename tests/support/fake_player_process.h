@@ -67,4 +67,7 @@ private:
     std::optional<int> m_status;
 };
 
+// The fake player program itself, for tests that start it as the player.
+std::filesystem::path FakePlayerProgram();
+
 }  // namespace test_support

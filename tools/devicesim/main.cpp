@@ -20,6 +20,7 @@
 #include "tools/devicesim/http_server.h"
 #include "tools/devicesim/lan_responder.h"
 #include "tools/devicesim/live_stream.h"
+#include "tools/devicesim/recorded_data.h"
 
 namespace {
 
@@ -207,10 +208,14 @@ int main(int argc, char** argv) {
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
 
         devicesim::LiveStream stream(model, args->stream);
+        devicesim::RecordedData recorded({std::chrono::milliseconds(5)});
 
-        const auto handle = [&model, &stream](const devicesim::HttpRequest& request,
-                                              devicesim::Connection& connection) {
+        const auto handle = [&model, &stream, &recorded](const devicesim::HttpRequest& request,
+                                                         devicesim::Connection& connection) {
             LogRequest(request, {});
+            if (recorded.Serve(request, connection)) {
+                return;
+            }
             if (request.path == "/Getvideo.cgi") {
                 stream.Serve(request, connection);
                 LogRequest(request, "stream ended");

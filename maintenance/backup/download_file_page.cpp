@@ -1,0 +1,454 @@
+#include "maintenance/backup/download_file_page.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+
+#include "core/application/string_table.h"
+#include "core/login/kernel_message.h"
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
+#include "core/widgets/dialog_units.h"
+#include "liveview/dialogs/dlg_get_path.h"
+#include "maintenance/search/search_list.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+
+namespace maintenance {
+
+namespace {
+
+constexpr std::uint8_t kCgiGetDvrHdd = 17;
+constexpr std::size_t kHddReplyBytes = 1024;
+constexpr int kMaxBackupNumber = 9999;
+constexpr auto kPlayPause = std::chrono::milliseconds(1000);
+
+std::mutex g_hookLock;
+DownloadFilePage::ProgressRunner g_runner;
+DownloadFilePage::FolderPicker g_picker;
+
+std::string FolderWithoutTrailingSlash(std::string folder) {
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+std::optional<std::string> PickFolder(QWidget* parent, const std::string& start) {
+    {
+        std::lock_guard lock(g_hookLock);
+        if (g_picker) {
+            return g_picker(parent, start);
+        }
+    }
+    liveview::CDlgGetPath picker(parent);
+    picker.SetPath(start);
+    if (picker.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return picker.GetPath();
+}
+
+// Creates the backup file; an existing file or link is never truncated.
+bool CreateExclusively(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    return ::close(fd) == 0;
+}
+
+}  // namespace
+
+std::filesystem::path MakeBackupFileName(const std::filesystem::path& folder,
+                                         std::uint32_t channel) {
+    const int ch = static_cast<int>(std::min<std::uint32_t>(channel, 99));
+    for (int n = 1; n <= kMaxBackupNumber; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "CH%.2d_%.4d.dvr", ch, n);
+        std::error_code ec;
+        const std::filesystem::path candidate = folder / name;
+        // Anything under the name (even a file that cannot be opened, or a
+        // dangling link) keeps it from being chosen.
+        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, ec))) {
+            return candidate;
+        }
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "CH%.2d_Temp.dvr", ch);
+    return folder / name;
+}
+
+std::optional<std::int32_t> ParseBackupSize(std::string_view text) {
+    std::int64_t value = 0;
+    bool digits = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            value = std::min<std::int64_t>(value * 10 + (c - '0'), kMaxBackupSizeMb);
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+void DownloadFilePage::SetProgressRunner(ProgressRunner runner) {
+    std::lock_guard lock(g_hookLock);
+    g_runner = std::move(runner);
+}
+
+void DownloadFilePage::SetFolderPicker(FolderPicker picker) {
+    std::lock_guard lock(g_hookLock);
+    g_picker = std::move(picker);
+}
+
+DownloadFilePage::DownloadFilePage(QWidget* parent, PlayerSession& player)
+    : QWidget(parent), m_player(player) {
+    const QFont f = font();
+    const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
+    setMinimumSize(at(0, 0, 230, 130).size());
+    auto* timeGroup = new QGroupBox(QStringLiteral("Start Backup Time"), this);
+    timeGroup->setGeometry(at(7, 4, 216, 34));
+    const float s = g_lpApp != nullptr ? g_lpApp->fl_DpiScale : 1.0f;
+    const int left = static_cast<int>(20 * s);
+    const int top = static_cast<int>(22 * s);
+    m_date = new QDateEdit(this);
+    m_date->setObjectName(QString::number(kIdDate));
+    m_date->setDisplayFormat(QStringLiteral("yyyy / MM / dd"));
+    m_date->setGeometry(left, top, 120, 20);
+    m_time = new QTimeEdit(this);
+    m_time->setObjectName(QString::number(kIdTime));
+    m_time->setDisplayFormat(QStringLiteral("HH : mm : ss"));
+    m_time->setGeometry(left + 120 + left, top, 120, 20);
+
+    auto* infoGroup = new QGroupBox(QStringLiteral("Backup Information"), this);
+    infoGroup->setGeometry(at(7, 40, 216, 86));
+    auto label = [this, &at](const char* text, QRect where) {
+        auto* l = new QLabel(QString::fromUtf8(text), this);
+        l->setGeometry(where);
+    };
+    label("Backup Size : ", at(14, 53, 45, 10));
+    m_size = new QLineEdit(this);
+    m_size->setGeometry(at(60, 51, 30, 12));
+    label("MB", at(93, 53, 12, 10));
+    label("Channel : ", at(112, 53, 35, 10));
+    m_channel = new QLineEdit(this);
+    m_channel->setGeometry(at(150, 51, 25, 12));
+    label("HDD Num : ", at(14, 69, 45, 10));
+    m_hdd = new QComboBox(this);
+    m_hdd->setGeometry(at(60, 67, 60, 12));
+    m_pathButton = new QPushButton(QStringLiteral("File Path :"), this);
+    m_pathButton->setGeometry(at(14, 84, 42, 13));
+    m_path = new QLineEdit(this);
+    m_path->setReadOnly(true);
+    m_path->setGeometry(at(60, 84, 156, 13));
+    m_dynamic = new QCheckBox(QStringLiteral("Dynamic Download"), this);
+    m_dynamic->setGeometry(at(14, 104, 80, 10));
+    m_copyToCd = new QCheckBox(QStringLiteral("Copy to CD"), this);
+    m_copyToCd->setGeometry(at(100, 104, 55, 10));
+    m_start = new QPushButton(QStringLiteral("Start"), this);
+    m_start->setGeometry(at(166, 101, 50, 14));
+
+    connect(m_size, &QLineEdit::textChanged, this, [this] { OnChangeSize(); });
+    connect(m_channel, &QLineEdit::textChanged, this, [this] { OnChangeChannel(); });
+    connect(m_pathButton, &QPushButton::clicked, this, [this] { OnFilePathButton(); });
+    connect(m_dynamic, &QCheckBox::clicked, this, [this] { OnDynamicDownload(); });
+    connect(m_copyToCd, &QCheckBox::clicked, this, [this] { OnCopyToCd(); });
+    connect(m_start, &QPushButton::clicked, this, [this] { OnButtonStart(); });
+    m_hWnd = platform::RegisterWindow(this);
+}
+
+DownloadFilePage::~DownloadFilePage() {
+    platform::UnregisterWindow(m_hWnd);
+}
+
+QWidget* DownloadFilePage::Control(int id) const {
+    switch (id) {
+        case kIdDate:
+            return m_date;
+        case kIdTime:
+            return m_time;
+        case kIdSize:
+            return m_size;
+        case kIdChannel:
+            return m_channel;
+        case kIdPath:
+            return m_path;
+        case kIdStart:
+            return m_start;
+        case kIdHdd:
+            return m_hdd;
+        case kIdFilePathButton:
+            return m_pathButton;
+        case kIdDynamic:
+            return m_dynamic;
+        case kIdCopyToCd:
+            return m_copyToCd;
+        default:
+            return nullptr;
+    }
+}
+
+void DownloadFilePage::MembersToControls() {
+    m_updating = true;
+    m_size->setText(QString::number(m_iSizeMb));
+    m_channel->setText(QString::number(m_dwChannel));
+    m_path->setText(QString::fromStdString(m_strFilePath));
+    m_hdd->setCurrentIndex(m_iHddIndex < m_hdd->count() ? m_iHddIndex : -1);
+    m_dynamic->setChecked(m_bDynamicDownload);
+    m_copyToCd->setChecked(m_bCopyToCd);
+    m_updating = false;
+}
+
+void DownloadFilePage::ControlsToMembers() {
+    if (const auto size = ParseBackupSize(m_size->text().toStdString())) {
+        m_iSizeMb = *size;
+    } else {
+        m_iSizeMb = 0;
+    }
+    const std::string channel = m_channel->text().toStdString();
+    m_dwChannel = static_cast<std::uint32_t>(std::clamp(ParseSaturatingInt(channel), 0, 1000));
+    m_iHddIndex = m_hdd->currentIndex();
+}
+
+void DownloadFilePage::RenewFileName() {
+    if (m_strFolder.empty()) {
+        return;
+    }
+    m_strFilePath = MakeBackupFileName(m_strFolder, m_dwChannel).string();
+}
+
+bool DownloadFilePage::OnInitDialog() {
+    CSettingINI* settings = g_lpApp != nullptr ? &g_lpApp->CSettingINI : nullptr;
+    const std::string folder = settings != nullptr ? settings->m_strNetworkFileDirectory.Get() : "";
+    if (!folder.empty()) {
+        m_strFolder = FolderWithoutTrailingSlash(folder);
+        RenewFileName();
+    } else {
+        m_strFilePath = std::string(LoadText(4103));
+    }
+
+    CCgiUrl url(kCgiGetDvrHdd);
+    const std::string cookie = g_szSessionCookie.Get();
+    if (!cookie.empty()) {
+        url.AddParam("Cookie", cookie);
+    }
+    std::array<std::uint8_t, kHddReplyBytes> reply{};
+    std::uint32_t length = 0;
+    if (TirelSendCommand(kCgiGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length, 15, 15,
+                         0) != 1) {
+        MembersToControls();
+        return false;
+    }
+    // The first 32 bytes are the map; a shorter reply lists no disk.
+    liveview::HddPresenceMap map;
+    if (length >= liveview::kHddPresenceMapBytes) {
+        std::copy_n(reply.begin(), liveview::kHddPresenceMapBytes, map.bits.begin());
+    }
+    m_disks = map.Disks();
+    for (const int disk : m_disks) {
+        m_hdd->addItem(QString::fromStdString(liveview::HddLabel(disk)));
+    }
+    m_hdd->setEnabled(!m_disks.empty());
+    if (settings != nullptr) {
+        m_bDynamicDownload = settings->m_dwDynamicDownloadOption.load() != 0;
+        m_bCopyToCd = settings->m_dwWriteCdOption.load() != 0;
+    }
+    MembersToControls();
+    return true;
+}
+
+void DownloadFilePage::showEvent(QShowEvent* event) {
+    OnSetActive();
+    QWidget::showEvent(event);
+}
+
+void DownloadFilePage::OnSetActive() {
+    const std::optional<PendingDownloadBytes> request = TakePendingDownloadRequest();
+    if (!request) {
+        return;
+    }
+    const PendingDownloadBytes& r = *request;
+    if (r[9] != 0) {
+        m_dwChannel = r[9];
+    }
+    m_iHddIndex = r[8];
+    const QDate date(2000 + r[2], r[3], r[4]);
+    m_date->setDate(date);
+    m_time->setTime(QTime(r[5], r[6], r[7]));
+    MembersToControls();
+}
+
+void DownloadFilePage::OnChangeSize() {
+    if (m_updating) {
+        return;
+    }
+    const std::optional<std::int32_t> size = ParseBackupSize(m_size->text().toStdString());
+    if (!size) {
+        return;
+    }
+    m_iSizeMb = *size;
+    MembersToControls();
+}
+
+void DownloadFilePage::OnChangeChannel() {
+    if (m_updating) {
+        return;
+    }
+    ControlsToMembers();
+    RenewFileName();
+    MembersToControls();
+}
+
+void DownloadFilePage::OnFilePathButton() {
+    if (const std::optional<std::string> chosen = PickFolder(this, m_strFolder)) {
+        m_strFolder = FolderWithoutTrailingSlash(*chosen);
+        ControlsToMembers();
+        RenewFileName();
+    }
+    MembersToControls();
+}
+
+void DownloadFilePage::OnDynamicDownload() {
+    m_bDynamicDownload = !m_bDynamicDownload;
+    if (g_lpApp != nullptr) {
+        g_lpApp->CSettingINI.m_dwDynamicDownloadOption = m_bDynamicDownload ? 1u : 0u;
+    }
+    m_dynamic->setChecked(m_bDynamicDownload);
+}
+
+void DownloadFilePage::OnCopyToCd() {
+    m_bCopyToCd = !m_bCopyToCd;
+    if (g_lpApp != nullptr) {
+        g_lpApp->CSettingINI.m_dwWriteCdOption = m_bCopyToCd ? 1u : 0u;
+    }
+    m_copyToCd->setChecked(m_bCopyToCd);
+}
+
+void DownloadFilePage::OnButtonStart() {
+    ControlsToMembers();
+    if (m_iSizeMb <= 0) {
+        ShowMessage(4104);
+        return;
+    }
+    if (m_strFilePath == LoadText(4103) || m_strFolder.empty()) {
+        ShowMessage(4105);
+        return;
+    }
+    if (m_iHddIndex < 0 || static_cast<std::size_t>(m_iHddIndex) >= m_disks.size() ||
+        m_dwChannel == 0 || m_dwChannel > 16) {
+        ShowMessage(4107);
+        return;
+    }
+    const std::filesystem::path file = m_strFilePath;
+    if (!CreateExclusively(file)) {
+        ShowMessage(4105);
+        return;
+    }
+
+    bool copyToCd = m_bCopyToCd;
+    if (copyToCd) {
+        const std::shared_ptr<BackupBurner> burner = CurrentBackupBurner();
+        if (!burner) {
+            ShowMessage(4119);
+            copyToCd = false;
+        } else {
+            copyToCd =
+                burner->Prepare(this, file, static_cast<std::uint64_t>(m_iSizeMb) * 1'048'576);
+        }
+    }
+
+    if (g_lpApp != nullptr) {
+        g_lpApp->CSettingINI.m_strNetworkFileDirectory = m_strFolder;
+    }
+    BackupSpan span;
+    const QDate date = m_date->date();
+    const QTime time = m_time->time();
+    span.year = date.year();
+    span.month = date.month();
+    span.day = date.day();
+    span.hour = time.hour();
+    span.minute = time.minute();
+    span.second = time.second();
+    span.hddNumber = static_cast<std::uint8_t>(m_disks[static_cast<std::size_t>(m_iHddIndex)]);
+    span.channelIndex = m_dwChannel - 1;
+    span.sizeMb = m_iSizeMb;
+
+    PlayerHandoff handoff(m_player, m_playerTimings);
+    handoff.CheckStartedPlayer();
+    if (m_bDynamicDownload) {
+        const std::string programDir =
+            g_lpApp != nullptr ? g_lpApp->CSettingINI.m_strProgramDir.Get() : std::string();
+        switch (handoff.StartOrReuse(programDir, file)) {
+            case PlayerStartResult::kReused:
+            case PlayerStartResult::kStarted:
+                break;
+            case PlayerStartResult::kMutexFailed:
+                platform::ShowMessageBox(0, "Create mutex error");
+                return;
+            case PlayerStartResult::kSpawnFailed:
+            case PlayerStartResult::kNotReady:
+                ShowMessage(4108);
+                break;
+            case PlayerStartResult::kNoWindow:
+                ShowMessage(4113);
+                break;
+            case PlayerStartResult::kCopyDataFailed:
+                // A player that did not take its file is not told about it.
+                m_player.Forget();
+                ShowMessage(4113);
+                break;
+        }
+    } else {
+        m_player.Forget();
+    }
+
+    m_strDownloading = m_strFilePath;
+    int result = 0;
+    {
+        DownloadProgressDialog dialog(this, {span, file, copyToCd}, m_player, m_timings);
+        ProgressRunner runner;
+        {
+            std::lock_guard lock(g_hookLock);
+            runner = g_runner;
+        }
+        result = runner ? runner(dialog) : dialog.DoModal();
+    }
+    if (result == DownloadProgressDialog::kPlayResult) {
+        platform::PostWindowMessage(m_hWnd, WM_PLAYDOWNLOADEDFILE, 0, 0);
+    }
+    RenewFileName();
+    MembersToControls();
+}
+
+void DownloadFilePage::OnPlayDownloadedFile() {
+    platform::Sleep(kPlayPause);
+    PostPlayFileMessage(m_strDownloading);
+}
+
+NetworkBackupLocalValues DownloadFilePage::TakePageValues() {
+    return {m_bDynamicDownload ? 1u : 0u, false, m_strFolder};
+}
+
+void DownloadFilePage::HandleWindowMessage(std::uint32_t message, std::uint64_t, std::uint64_t) {
+    if (message == WM_PLAYDOWNLOADEDFILE) {
+        OnPlayDownloadedFile();
+    }
+}
+
+}  // namespace maintenance

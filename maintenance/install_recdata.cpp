@@ -1,0 +1,19 @@
+#include "maintenance/install_recdata.h"
+
+#include "config/sheet/my_system_dialog.h"
+#include "config/sheet/sheet_pages.h"
+#include "maintenance/backup/download_file_page.h"
+#include "maintenance/search/event_page.h"
+
+void InstallRecordedDataPages() {
+    SetSheetPageFactory(SheetPageId::kNetworkBackup, [](MySystemDialog&) -> QWidget* {
+        auto* page = new maintenance::DownloadFilePage();
+        page->OnInitDialog();
+        return page;
+    });
+    SetSheetPageFactory(SheetPageId::kSearchList, [](MySystemDialog& sheet) -> QWidget* {
+        auto* page = new maintenance::CEventPage(nullptr, sheet.Handle());
+        page->OnInitDialog();
+        return page;
+    });
+}
