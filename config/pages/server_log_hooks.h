@@ -13,12 +13,13 @@
 #include <memory>
 #include <vector>
 
+#include "core/application/window_messages.h"
 #include "platform/sync.h"
 #include "platform/window.h"
 
-// Posted to the General page by the download: wParam 1 the log is complete,
-// 2 or 4 the download ended without a log to show.
-inline constexpr std::uint32_t WM_LOGDOWNLOADSTATE = 0x411;
+// The download posts WM_LOGDOWNLOADSTATE (core/application/window_messages.h)
+// to the General page: wParam 1 the log is complete, 2 or 4 the download
+// ended without a log to show.
 
 // One download's shared state: what the page asks for and where the
 // download puts what it received. The page keeps it alive as long as the

@@ -14,6 +14,8 @@ inline constexpr std::uint32_t WM_LIFETIMEOVER = 0x40C;
 // run that posted it.
 inline constexpr std::uint32_t WM_LOGINFAILED = 0x40F;
 inline constexpr std::uint32_t WM_LOGINANIMATE = 0x410;
+// The server-log download's result (wParam 1 complete, 2 empty, 4 failed).
+inline constexpr std::uint32_t WM_LOGDOWNLOADSTATE = 0x411;
 inline constexpr std::uint32_t WM_REDRAWINFOAREA = 0x413;
 inline constexpr std::uint32_t WM_SHOWLOGINSTATUS = 0x41B;
 inline constexpr std::uint32_t WM_CAMERASTATE = 0x420;

@@ -169,7 +169,8 @@ void ServerLogDownload::SetSender(LogSender sender) {
     g_sender = std::move(sender);
 }
 
-bool ServerLogDownload::Start(platform::WindowHandle window, std::uint32_t maxNumber) {
+bool ServerLogDownload::Start(platform::WindowHandle window, std::uint32_t maxNumber,
+                              std::function<void(const ServerLogBuffer&)> finished) {
     if (m_thread.Running()) {
         return false;
     }
@@ -179,7 +180,7 @@ bool ServerLogDownload::Start(platform::WindowHandle window, std::uint32_t maxNu
     const std::string cookie = g_szSessionCookie.Get();
     const LogSender send = CurrentSender();
     return m_thread.Start(
-        [this, window, maxNumber, cookie, send] {
+        [this, window, maxNumber, cookie, send, finished = std::move(finished)] {
             const std::optional<std::uint32_t> code = DownloadServerLog(
                 maxNumber, cookie, [this] { return m_stop.load(); }, send,
                 [](std::uint32_t command, std::int32_t argument) {
@@ -187,6 +188,9 @@ bool ServerLogDownload::Start(platform::WindowHandle window, std::uint32_t maxNu
                 },
                 *m_buffer);
             if (code) {
+                if (finished) {
+                    finished(*m_buffer);
+                }
                 platform::PostWindowMessage(window, WM_LOGDOWNLOADSTATE, *code, 0);
             }
             return 0u;

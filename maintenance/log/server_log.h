@@ -15,12 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "core/application/window_messages.h"
 #include "platform/thread.h"
 #include "platform/window.h"
 
 namespace maintenance {
 
-inline constexpr std::uint32_t WM_LOGDOWNLOADSTATE = 0x411;
+using ::WM_LOGDOWNLOADSTATE;
 enum LogDownloadCode : std::uint32_t {
     kLogDownloaded = 1,
     kLogEmpty = 2,
@@ -79,8 +80,11 @@ public:
     ServerLogDownload(const ServerLogDownload&) = delete;
     ServerLogDownload& operator=(const ServerLogDownload&) = delete;
 
-    // Zeroes the buffer and starts; false while one runs.
-    bool Start(platform::WindowHandle window, std::uint32_t maxNumber);
+    // Zeroes the buffer and starts; false while one runs. `finished`, when
+    // given, sees the buffer on the download's thread once the download
+    // ended with a code, before the code is posted.
+    bool Start(platform::WindowHandle window, std::uint32_t maxNumber,
+               std::function<void(const ServerLogBuffer&)> finished = {});
     // Asks it to stop (nothing is posted then) and joins it.
     void Stop();
     bool Running() const { return m_thread.Running(); }
