@@ -139,21 +139,29 @@ struct FullScreenCase {
     int width;
     int height;
     QRect area;
+    std::size_t bufferBytes = 0;  // 0: the buffer as allocated
 };
 
 // The full-screen picture is, pixel for pixel, what the resize routine makes
 // of the (doubled) frame for the whole work area, turned top-down.
 TEST_F(FrameDrawingTest, FullScreenPictureIsTheWorkAreaResize) {
     const FullScreenCase cases[] = {
-        {704, 480, window_test::kWorkArea},  {704, 240, window_test::kWorkArea},
-        {352, 240, window_test::kWorkArea},  {720, 288, QRect(0, 0, 1366, 768)},
-        {320, 240, QRect(0, 0, 1280, 1024)}, {640, 480, QRect(0, 0, 600, 400)},
+        {704, 480, window_test::kWorkArea},
+        {704, 240, window_test::kWorkArea},
+        {352, 240, window_test::kWorkArea},
+        {720, 288, QRect(0, 0, 1366, 768)},
+        {320, 240, QRect(0, 0, 1280, 1024)},
+        {640, 480, QRect(0, 0, 600, 400)},
+        // A buffer that holds the work area but not the picture's rows.
+        {640, 480, QRect(0, 0, 600, 400), 600 * 400 * 3},
     };
     ASSERT_EQ(Open("Q8A7"), 1);
     for (const FullScreenCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " on " << c.area.width()
                                         << "x" << c.area.height());
         window->SetWorkArea(c.area);
+        if (c.bufferBytes != 0)
+            g_lpApp->dw_FullScreenBufferBytes = c.bufferBytes;
         if (!window->IsFullScreen())
             window->OnFitScreen();
         SetFrame(c.width, c.height);
