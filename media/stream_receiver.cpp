@@ -345,10 +345,17 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
         break;
     }
 
-    // Image completion. Nothing is held here until the last piece, whose
-    // bytes behind the image become the carry-over.
+    // Image completion, read straight into the slot: the rest of the image
+    // and at most a piece less one byte behind it, so that one read takes
+    // what would otherwise take many piece-sized ones, and what comes behind
+    // the image (the next frame's start) fits the piece buffer as the
+    // carry-over, as the bounds above require. Nothing is held here until
+    // the last read.
     while (received < imageLength) {
-        const int n = Receive(m_piece.data(), m_piece.size());
+        const std::size_t remaining = imageLength - received;
+        const std::size_t room =
+            std::min(kSocketSlotBytes - received, remaining + m_piece.size() - 1);
+        const int n = Receive(slot + received, room);
         if (n < 0) {
             m_exit = StreamExit::kImageReadFailed;
             return FrameResult::kFailed;
@@ -358,11 +365,10 @@ StreamReceiver::FrameResult StreamReceiver::ReceiveFrame(std::size_t slotIndex) 
             return FrameResult::kFailed;
         }
         m_app.dw_ByteCount.fetch_add(static_cast<std::uint32_t>(n));
-        const std::size_t take = std::min(static_cast<std::size_t>(n), imageLength - received);
-        std::memcpy(slot + received, m_piece.data(), take);
+        const std::size_t take = std::min(static_cast<std::size_t>(n), remaining);
+        m_held = static_cast<std::size_t>(n) - take;
+        std::memcpy(m_piece.data(), slot + received + take, m_held);
         received += take;
-        m_held = static_cast<std::size_t>(n);
-        DropFront(take);
     }
     return FrameResult::kFilled;
 }

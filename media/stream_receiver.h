@@ -3,8 +3,9 @@
 // The first stage of the live picture: the stream receive thread.
 //
 // It opens "/Getvideo.cgi" on a connection of its own, reads the stream in
-// pieces of at most kStreamReadBytes, finds each frame header and the JPEG
-// image behind it, and hands each complete image to the compose thread
+// pieces of at most kStreamReadBytes until it has a frame header and the
+// start of the JPEG image behind it, reads the rest of the image straight
+// into its slot, and hands each complete image to the compose thread
 // through the two socket slots (lp_SocketBuffer, one FrameHeaderInfo per slot
 // in lp_FrameHeaderTable; h_SocketFreeSem / h_SocketFilledSem). After a
 // damaged frame it skips to the next FF D9 end-of-image marker and resumes
@@ -25,8 +26,9 @@
 
 #include "core/net/blocking_socket.h"
 
-// The largest piece one receive asks for; also the size of the buffer that
-// holds the bytes behind a frame (the carry-over).
+// The largest piece one receive asks for while a header is looked for; also
+// the size of the buffer that holds the bytes behind a frame (the
+// carry-over).
 inline constexpr std::size_t kStreamReadBytes = 1400;
 
 // Size of the buffer the request is built in.

@@ -1,7 +1,14 @@
 #include "platform/sync.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <optional>
 #include <stdexcept>
 #include <stop_token>
 
@@ -12,12 +19,40 @@ namespace platform {
 
 // One blocked thread. It registers with every object it waits for; an object
 // that becomes signalled marks it woken, and the thread then tries the
-// objects again in order. Lock order: object, then waiter.
+// objects again in order. The mark is one futex word, so that a wake-up is
+// an atomic exchange plus, only when the thread really sleeps, one wake
+// call: no lock, no condition variable. Lock order: object only.
+//
+// The word's states: idle (the thread is trying the objects), woken (some
+// object was signalled, or the thread was asked to stop, since the thread
+// last cleared it), sleeping (the thread is about to block or blocks on the
+// word). The thread goes from idle to sleeping only by a compare-exchange,
+// so a wake that comes after the objects were tried is never missed.
 struct Waitable::Waiter {
-    std::mutex lock;
-    std::condition_variable_any wake;
-    bool woken = false;
+    static constexpr std::uint32_t kIdle = 0;
+    static constexpr std::uint32_t kWoken = 1;
+    static constexpr std::uint32_t kSleeping = 2;
+    std::atomic<std::uint32_t> state{kIdle};
+
+    void Wake() {
+        if (state.exchange(kWoken) == kSleeping) {
+            FutexWake();
+        }
+    }
+    void FutexWake() {
+        ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&state), FUTEX_WAKE_PRIVATE, 1,
+                  nullptr, nullptr, 0);
+    }
+    // Blocks while the word says sleeping, at most `timeout` (none: no
+    // limit). Spurious returns are fine: the caller re-checks.
+    void FutexWait(const timespec* timeout) {
+        ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&state), FUTEX_WAIT_PRIVATE,
+                  kSleeping, timeout, nullptr, 0);
+    }
 };
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
+                  std::atomic<std::uint32_t>::is_always_lock_free,
+              "the futex word is a plain 32-bit word");
 
 bool Waitable::TryAcquire() {
     std::lock_guard guard(m_lock);
@@ -40,11 +75,7 @@ void Waitable::WakeWaitersLocked() {
     // lost for the others. The waiter cannot go away meanwhile, because
     // unregistering needs m_lock, which the caller holds.
     for (Waiter* waiter : m_waiters) {
-        {
-            std::lock_guard guard(waiter->lock);
-            waiter->woken = true;
-        }
-        waiter->wake.notify_one();
+        waiter->Wake();
     }
 }
 
@@ -91,9 +122,7 @@ int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds tim
     const auto deadline =
         std::chrono::steady_clock::now() + (endless ? std::chrono::milliseconds::zero() : timeout);
 
-    // One waiter per thread, reused: a thread waits in one place at a time,
-    // and a fresh condition variable would allocate on every blocking wait
-    // (the stream threads wait several times per frame).
+    // One waiter per thread, reused: a thread waits in one place at a time.
     thread_local Waitable::Waiter waiter;
     // Armed before registering, so that no object keeps a pointer to the
     // waiter whichever way this function is left.
@@ -109,27 +138,39 @@ int WaitForAny(std::span<Waitable* const> objects, std::chrono::milliseconds tim
     for (Waitable* object : objects) {
         object->AddWaiter(&waiter);
     }
+    // A stop request wakes the thread like a signal; the check after each
+    // wake-up then reports it. The callback runs on the stopping thread, so
+    // it takes this thread's waiter by address.
+    Waitable::Waiter* const self = &waiter;
+    const std::stop_callback wakeOnStop(token, [self] { self->Wake(); });
 
     for (;;) {
         // Clear the mark before trying the objects: a signal that comes after
         // an object was tried then still ends the wait below.
-        {
-            std::lock_guard guard(waiter.lock);
-            waiter.woken = false;
+        waiter.state.store(Waitable::Waiter::kIdle);
+        if (token.stop_requested()) {
+            return kWaitStopped;
         }
         if (const int index = tryAll(); index >= 0) {
             return index;
         }
-        std::unique_lock guard(waiter.lock);
-        const auto woken = [] { return waiter.woken; };
-        const bool wasWoken = endless ? waiter.wake.wait(guard, token, woken)
-                                      : waiter.wake.wait_until(guard, token, deadline, woken);
-        if (token.stop_requested()) {
-            return kWaitStopped;
+        std::optional<timespec> remaining;
+        if (!endless) {
+            const auto left = deadline - std::chrono::steady_clock::now();
+            if (left <= std::chrono::steady_clock::duration::zero()) {
+                return kWaitTimeout;
+            }
+            const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
+            remaining =
+                timespec{static_cast<time_t>(seconds.count()),
+                         static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
         }
-        if (!wasWoken) {
-            return kWaitTimeout;
+        std::uint32_t idle = Waitable::Waiter::kIdle;
+        if (waiter.state.compare_exchange_strong(idle, Waitable::Waiter::kSleeping)) {
+            waiter.FutexWait(remaining ? &*remaining : nullptr);
         }
+        // Woken, timed out or returned early: the loop tries again and
+        // checks the stop request and the deadline.
     }
 }
 

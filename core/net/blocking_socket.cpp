@@ -446,8 +446,11 @@ int CBlockingSocket::Receive(void* buffer, int capacity,
     }
     const Deadline deadline = DeadlineAfter(timeout);
     for (;;) {
-        int error = 0;
-        if (WaitFor(POLLIN, deadline, error) != WaitResult::Ready) {
+        // The bytes are usually there already (a stream arrives faster than
+        // it is read): try the read first and wait only when it would block,
+        // which saves a poll per read. A shut-down socket and a thread asked
+        // to stop still read nothing, as when the wait came first.
+        if (m_bShutdown.load() || platform::CurrentStopToken().stop_requested()) {
             return -1;
         }
         const ssize_t received =
@@ -457,6 +460,10 @@ int CBlockingSocket::Receive(void* buffer, int capacity,
         }
         if (received == 0 || !WouldBlock(errno)) {
             return -1;  // closed by the peer, reset, or another error
+        }
+        int error = 0;
+        if (WaitFor(POLLIN, deadline, error) != WaitResult::Ready) {
+            return -1;
         }
     }
 }

@@ -7,10 +7,12 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
@@ -20,6 +22,7 @@
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 #include "liveview/window/main_window.h"
+#include "liveview/window/picture_rows.h"
 #include "liveview/window/window_private_messages.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
@@ -37,22 +40,23 @@ constexpr int kSurfaceHeight = 576;
 constexpr std::uint32_t kRed = 0x00FF0000;
 constexpr unsigned kSnapshotFailedText = 4116;
 
-// Copies the top-left width x height block of a bottom-up blue-green-red
-// picture of `stride` bytes a row and `rows` rows into a top-down image in
-// the backing store's own 32-bit format, so that the paint is a plain copy.
-void CopyBottomUp(const std::uint8_t* source, int stride, int rows, int width, int height,
-                  QImage& image) {
+// Sizes `image` for a width x height picture in the backing store's own
+// 32-bit format, so that the paint is a plain copy.
+void EnsurePicture(QImage& image, int width, int height) {
     if (image.width() != width || image.height() != height ||
         image.format() != QImage::Format_RGB32) {
         image = QImage(width, height, QImage::Format_RGB32);
     }
+}
+
+// Copies the top-left width x height block of a bottom-up blue-green-red
+// picture of `stride` bytes a row and `rows` rows into a top-down picture.
+void CopyBottomUp(const std::uint8_t* source, int stride, int rows, int width, int height,
+                  QImage& image) {
+    EnsurePicture(image, width, height);
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* in = source + static_cast<std::size_t>(rows - 1 - y) * stride;
-        auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x, in += 3) {
-            out[x] =
-                0xFF000000u | (std::uint32_t{in[2]} << 16) | (std::uint32_t{in[1]} << 8) | in[0];
-        }
+        picture_rows::BgrToRgb32(source + static_cast<std::size_t>(rows - 1 - y) * stride,
+                                 reinterpret_cast<std::uint32_t*>(image.scanLine(y)), width);
     }
 }
 
@@ -107,10 +111,16 @@ QPoint CDravelinDlg::CurrentPictureOrigin() const {
 
 int CDravelinDlg::DrawVideoFrame() {
     // The show thread waits for this event after every frame, whatever
-    // happens here.
-    struct FrameDone {
-        ~FrameDone() { SignalFrameShown(); }
-    } done;
+    // happens here, and reuses the image slot once it is set: it is set
+    // exactly once, as soon as nothing more is read from the slot.
+    struct SlotRelease {
+        bool released = false;
+        void operator()() {
+            if (!std::exchange(released, true))
+                SignalFrameShown();
+        }
+        ~SlotRelease() { (*this)(); }
+    } releaseSlot;
     if (g_lpApp == nullptr)
         return 0;
     AppGlobalState& app = *g_lpApp;
@@ -137,6 +147,8 @@ int CDravelinDlg::DrawVideoFrame() {
         if (status >= kResizeOk) {
             source = app.lp_DoubleLineBuffer.get();
             height *= 2;
+            // Everything below reads the doubled picture.
+            releaseSlot();
         }
     }
     const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
@@ -145,23 +157,10 @@ int CDravelinDlg::DrawVideoFrame() {
         if (m_bFullScreenPending.exchange(false)) {
             platform::PostWindowMessage(m_handle, WM_ENTERFULLSCREENLAYOUT, 0, 0);
         }
-        const int areaWidth = m_rcWorkArea.width();
-        const int areaHeight = m_rcWorkArea.height();
-        const std::size_t areaBytes =
-            static_cast<std::size_t>(std::max(areaWidth, 0)) * std::max(areaHeight, 0) * 3;
-        if (app.lp_FullScreenBuffer && areaBytes > 0 && areaBytes <= app.dw_FullScreenBufferBytes) {
-            const ResizeStatus status =
-                ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height},
-                                   app.lp_FullScreenBuffer.get(), areaWidth * 3,
-                                   {areaWidth, areaHeight}, static_cast<double>(areaWidth) / width,
-                                   static_cast<double>(areaHeight) / height, kResizeNearest);
-            if (status >= kResizeOk) {
-                std::lock_guard lock(m_pictureLock);
-                CopyBottomUp(app.lp_FullScreenBuffer.get(), areaWidth * 3, areaHeight, areaWidth,
-                             areaHeight, m_back);
-                std::swap(m_front, m_back);
-                m_frontOrigin = QPoint(0, 0);
-            }
+        if (ScaleToWorkArea(source, width, height)) {
+            std::lock_guard lock(m_pictureLock);
+            std::swap(m_front, m_back);
+            m_frontOrigin = QPoint(0, 0);
         }
     } else {
         if (app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0) {
@@ -170,9 +169,11 @@ int CDravelinDlg::DrawVideoFrame() {
             --app.w_HotPointFrames;
         }
         const ViewLayoutRow& v = Layout();
-        std::lock_guard lock(m_pictureLock);
+        // Only this thread touches the back picture; the paint waits for the
+        // lock just for the exchange.
         CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
                      std::min(height, kSurfaceHeight), m_back);
+        std::lock_guard lock(m_pictureLock);
         std::swap(m_front, m_back);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
     }
@@ -195,6 +196,7 @@ int CDravelinDlg::DrawVideoFrame() {
             platform::PostWindowMessage(m_handle, WM_SHOWERRORMESSAGE, kSnapshotFailedText, 0);
         }
     }
+    releaseSlot();
 
     const std::uint16_t alarm = C_FrameHeaderParser.m_wAlarmData;
     {
@@ -203,6 +205,69 @@ int CDravelinDlg::DrawVideoFrame() {
     }
     UpdateRates(platform::TickCount());
     return 1;
+}
+
+// Nearest-neighbour scaling of the picture over the work area into the back
+// picture. The resize routine scales the columns into the full-screen buffer,
+// one buffer row per picture row; the rows are then spread as the routine
+// spreads them (its row map, asked once per geometry), each buffer row
+// converted once into the painted picture and its repeats copied. The painted
+// picture is the one the routine would write for the whole work area, turned
+// top-down, and written once.
+bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int height) {
+    AppGlobalState& app = *g_lpApp;
+    const int areaWidth = m_rcWorkArea.width();
+    const int areaHeight = m_rcWorkArea.height();
+    if (!app.lp_FullScreenBuffer || areaWidth <= 0 || areaHeight <= 0)
+        return false;
+    const std::size_t capacity = app.dw_FullScreenBufferBytes;
+    const std::size_t areaBytes = static_cast<std::size_t>(areaWidth) * areaHeight * 3;
+    const std::size_t columnBytes = static_cast<std::size_t>(areaWidth) * height * 3;
+    if (areaBytes > capacity)
+        return false;
+    std::uint8_t* buffer = app.lp_FullScreenBuffer.get();
+    const double xFactor = static_cast<double>(areaWidth) / width;
+    const double yFactor = static_cast<double>(areaHeight) / height;
+    if (columnBytes > capacity) {
+        // Fewer rows on the screen than in the picture and a buffer too
+        // small for the picture's rows: the whole area in one pass.
+        if (ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
+                               areaWidth * 3, {areaWidth, areaHeight}, xFactor, yFactor,
+                               kResizeNearest) < kResizeOk) {
+            return false;
+        }
+        CopyBottomUp(buffer, areaWidth * 3, areaHeight, areaWidth, areaHeight, m_back);
+        return true;
+    }
+    if (ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
+                           areaWidth * 3, {areaWidth, height}, xFactor, 1.0,
+                           kResizeNearest) < kResizeOk) {
+        return false;
+    }
+    if (m_rowMapRows != height || m_rowMapFactor != yFactor ||
+        m_rowMap.size() != static_cast<std::size_t>(areaHeight)) {
+        m_rowMap = picture_rows::NearestRowMap(height, areaHeight, yFactor);
+        m_rowMapRows = height;
+        m_rowMapFactor = yFactor;
+    }
+    EnsurePicture(m_back, areaWidth, areaHeight);
+    const std::size_t rowBytes = static_cast<std::size_t>(areaWidth) * 4;
+    int previous = -1;
+    for (int y = 0; y < areaHeight; ++y) {
+        auto* out = reinterpret_cast<std::uint32_t*>(m_back.scanLine(y));
+        const int row = m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+        if (row < 0) {
+            // A row the routine leaves unwritten is black.
+            std::fill_n(out, areaWidth, 0xFF000000u);
+        } else if (row == previous && y > 0) {
+            std::memcpy(out, m_back.constScanLine(y - 1), rowBytes);
+        } else {
+            picture_rows::BgrToRgb32(buffer + static_cast<std::size_t>(row) * areaWidth * 3, out,
+                                     areaWidth);
+        }
+        previous = row;
+    }
+    return true;
 }
 
 void CDravelinDlg::OnRateTimer() {
@@ -344,7 +409,7 @@ void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
     }
 }
 
-void CDravelinDlg::paintEvent(QPaintEvent*) {
+void CDravelinDlg::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (g_lpApp == nullptr)
         return;
@@ -360,6 +425,22 @@ void CDravelinDlg::paintEvent(QPaintEvent*) {
     const ViewLayoutRow& v = Layout();
     const auto slot = static_cast<std::size_t>(
         LayoutSlot(std::min<int>(g_lpApp->w_ViewMode, kViewModeCount - 1)));
+    // A new frame repaints the picture's rectangle only. The picture is
+    // opaque, so when that is all there is to repaint and no text or mark
+    // lies in it, the backgrounds under it need not be drawn first.
+    const QRect overlays =
+        QRect(v[16], v[17], v[18] - v[16], v[19] - v[17])
+            .united(QRect(v[75] - 34, v[76], v[77] - v[75] + 80, v[78] - v[76] + 4))
+            .united(QRect(v[kVlInfoX], v[kVlInfoY] - 2, 200, 18));
+    {
+        std::lock_guard lock(m_pictureLock);
+        const QRect picture(m_frontOrigin, m_front.size());
+        if (!m_front.isNull() && picture.contains(event->rect()) &&
+            !overlays.intersects(event->rect())) {
+            painter.drawImage(m_frontOrigin, m_front);
+            return;
+        }
+    }
     painter.fillRect(rect(), QColor(24, 28, 34));
     const auto stretch = [&](const QImage& image, int x, int y, int w, int h) {
         if (!image.isNull())

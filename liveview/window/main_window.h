@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/widgets/qel_button.h"
 #include "liveview/control/channel_bar.h"
@@ -152,6 +153,7 @@ private:
 
     // Frame drawing helpers (frame_drawing.cpp).
     void UpdateRates(std::uint32_t now);
+    bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
     void EnterFullScreenLayout();
     void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
 
@@ -203,6 +205,12 @@ private:
     QImage m_back;
     QPoint m_frontOrigin;
     bool m_unshownReported = false;
+    // Full screen: which picture row each work-area row shows (bottom-up, as
+    // the resize routine counts), for the picture height and factor it was
+    // made for. Kernel-message thread only.
+    std::vector<int> m_rowMap;
+    int m_rowMapRows = 0;
+    double m_rowMapFactor = 0.0;
 
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.

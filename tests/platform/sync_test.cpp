@@ -362,5 +362,126 @@ TEST(Waits, AHugeTimeoutIsEndlessNotAnOverflow) {
     EXPECT_EQ(anyResult, kWaitStopped);
 }
 
+// --- Wake-ups of blocked waits ---------------------------------------------
+
+// How the blocked waits end.
+enum class WakeBy { kSignal, kTimeout, kStop };
+
+struct BlockedCase {
+    const char* name;
+    bool semaphore;  // else a manual-reset event
+    bool any;        // WaitForAny over an unsignalled event and the object
+    int waiters;
+    WakeBy wakeBy;
+};
+
+class BlockedWaits : public ::testing::TestWithParam<BlockedCase> {};
+
+TEST_P(BlockedWaits, EndAsWoken) {
+    const BlockedCase& c = GetParam();
+    Event event(true, false);
+    Semaphore semaphore(0, 16);
+    Event other(false, false);
+    Waitable& object = c.semaphore ? static_cast<Waitable&>(semaphore) : event;
+    const auto timeout = c.wakeBy == WakeBy::kTimeout ? 20ms : std::chrono::milliseconds(kInfinite);
+    std::vector<std::atomic<int>> results(static_cast<std::size_t>(c.waiters));
+    std::vector<Thread> threads(static_cast<std::size_t>(c.waiters));
+    Semaphore done(0, 16);
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        results[i] = 99;
+        ASSERT_TRUE(threads[i].Start([&, i] {
+            if (c.any) {
+                results[i] = WaitForAny({&other, &object}, timeout);
+            } else {
+                const WaitResult r = object.Wait(timeout);
+                results[i] = r == WaitResult::Signaled  ? 1
+                             : r == WaitResult::Timeout ? kWaitTimeout
+                                                        : kWaitStopped;
+            }
+            done.Release();
+            return 0u;
+        }));
+    }
+    LetThreadsBlock();
+    if (c.wakeBy == WakeBy::kSignal) {
+        if (c.semaphore) {
+            ASSERT_TRUE(semaphore.Release(c.waiters));
+        } else {
+            event.Set();
+        }
+    }
+    if (c.wakeBy != WakeBy::kStop) {
+        // A signal or a time-out ends the waits by itself; Stop then only
+        // joins. For kStop it is what wakes them.
+        for (int i = 0; i < c.waiters; ++i) {
+            ASSERT_EQ(done.Wait(kPromptly), WaitResult::Signaled);
+        }
+    }
+    for (auto& thread : threads) {
+        EXPECT_EQ(thread.Stop(kPromptly), StopOutcome::Ended);
+    }
+    const int want = c.wakeBy == WakeBy::kSignal    ? 1
+                     : c.wakeBy == WakeBy::kTimeout ? kWaitTimeout
+                                                    : kWaitStopped;
+    for (const auto& result : results) {
+        EXPECT_EQ(result.load(), want);
+    }
+    // A stopped or timed-out wait consumes nothing; signalled ones take one
+    // count each.
+    EXPECT_EQ(semaphore.Count(), 0);
+    EXPECT_FALSE(other.IsSet());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BlockedWaits,
+    ::testing::Values(BlockedCase{"EventSignal", false, false, 1, WakeBy::kSignal},
+                      BlockedCase{"EventTimeout", false, false, 1, WakeBy::kTimeout},
+                      BlockedCase{"EventStop", false, false, 1, WakeBy::kStop},
+                      BlockedCase{"ManyOnEventSignal", false, false, 6, WakeBy::kSignal},
+                      BlockedCase{"ManyOnEventStop", false, false, 6, WakeBy::kStop},
+                      BlockedCase{"SemaphoreSignal", true, false, 1, WakeBy::kSignal},
+                      BlockedCase{"SemaphoreTimeout", true, false, 1, WakeBy::kTimeout},
+                      BlockedCase{"ManyOnSemaphoreSignal", true, false, 6, WakeBy::kSignal},
+                      BlockedCase{"ManyOnSemaphoreStop", true, false, 6, WakeBy::kStop},
+                      BlockedCase{"AnyEventSignal", false, true, 1, WakeBy::kSignal},
+                      BlockedCase{"AnySemaphoreSignal", true, true, 3, WakeBy::kSignal},
+                      BlockedCase{"AnyTimeout", true, true, 2, WakeBy::kTimeout},
+                      BlockedCase{"AnyStop", false, true, 3, WakeBy::kStop}),
+    [](const auto& instance) { return instance.param.name; });
+
+// A signalled wait-for-any reports the object's index; the semaphore's
+// count-downs and the auto event's reset land on the objects taken.
+TEST(WaitForAny, MixedObjectsWakeInTurn) {
+    Event autoEvent(false, false);
+    Event manualEvent(true, false);
+    Semaphore semaphore(0, 4);
+    Thread waiter;
+    std::vector<int> seen;
+    Semaphore turn(0, 1);
+    Semaphore taken(0, 1);
+    ASSERT_TRUE(waiter.Start([&] {
+        for (int i = 0; i < 3; ++i) {
+            turn.Wait(kInfinite);
+            seen.push_back(WaitForAny({&autoEvent, &manualEvent, &semaphore}, kInfinite));
+            taken.Release();
+        }
+        return 0u;
+    }));
+    const auto step = [&](auto signal) {
+        turn.Release();
+        LetThreadsBlock();
+        signal();
+        ASSERT_EQ(taken.Wait(kPromptly), WaitResult::Signaled);
+    };
+    step([&] { semaphore.Release(); });
+    step([&] { autoEvent.Set(); });
+    step([&] { semaphore.Release(2); });
+    EXPECT_EQ(waiter.Stop(kPromptly), StopOutcome::Ended);
+    EXPECT_EQ(seen, (std::vector<int>{2, 0, 2}));
+    EXPECT_EQ(semaphore.Count(), 1);
+    EXPECT_FALSE(autoEvent.IsSet());
+    EXPECT_FALSE(manualEvent.IsSet());
+}
+
 }  // namespace
 }  // namespace platform

@@ -19,6 +19,7 @@
 #include "core/state/app_global_state.h"
 #include "liveview/window/window_private_messages.h"
 #include "media/frame_header.h"
+#include "resample/resize.h"
 #include "tests/liveview/window/window_fixture.h"
 
 namespace {
@@ -132,6 +133,76 @@ TEST_F(FrameDrawingTest, DoubledLinesRepeatTheField) {
     EXPECT_EQ(qGreen(shown.pixel(10, 0)), 227);
     EXPECT_EQ(qBlue(shown.pixel(10, 0)), 10);
     EXPECT_EQ(qRed(shown.pixel(10, 0)), 7);
+}
+
+struct FullScreenCase {
+    int width;
+    int height;
+    QRect area;
+    std::size_t bufferBytes = 0;  // 0: the buffer as allocated
+};
+
+// The full-screen picture is, pixel for pixel, what the resize routine makes
+// of the (doubled) frame for the whole work area, turned top-down.
+TEST_F(FrameDrawingTest, FullScreenPictureIsTheWorkAreaResize) {
+    const FullScreenCase cases[] = {
+        {704, 480, window_test::kWorkArea},
+        {704, 240, window_test::kWorkArea},
+        {352, 240, window_test::kWorkArea},
+        {720, 288, QRect(0, 0, 1366, 768)},
+        {320, 240, QRect(0, 0, 1280, 1024)},
+        {640, 480, QRect(0, 0, 600, 400)},
+        // A buffer that holds the work area but not the picture's rows.
+        {640, 480, QRect(0, 0, 600, 400), 600 * 400 * 3},
+    };
+    ASSERT_EQ(Open("Q8A7"), 1);
+    for (const FullScreenCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " on " << c.area.width()
+                                        << "x" << c.area.height());
+        window->SetWorkArea(c.area);
+        if (c.bufferBytes != 0)
+            g_lpApp->dw_FullScreenBufferBytes = c.bufferBytes;
+        if (!window->IsFullScreen())
+            window->OnFitScreen();
+        SetFrame(c.width, c.height);
+        // What the frame drawing starts from: the frame, or its doubled lines.
+        std::vector<std::uint8_t> frame = picture;
+        int height = c.height;
+        if (c.width >= 640 && c.height * 2 <= 576) {
+            frame.assign(static_cast<std::size_t>(c.width) * height * 6, 0);
+            ASSERT_GE(ResizeImage_8u_C3R(picture.data(), {c.width, height}, c.width * 3,
+                                         {0, 0, c.width, height}, frame.data(), c.width * 3,
+                                         {c.width, height * 2}, 1.0, 2.0, kResizeLinear),
+                      kResizeOk);
+            height *= 2;
+        }
+        const int w = c.area.width();
+        const int h = c.area.height();
+        std::vector<std::uint8_t> whole(static_cast<std::size_t>(w) * h * 3, 0);
+        ASSERT_GE(ResizeImage_8u_C3R(frame.data(), {c.width, height}, c.width * 3,
+                                     {0, 0, c.width, height}, whole.data(), w * 3, {w, h},
+                                     static_cast<double>(w) / c.width,
+                                     static_cast<double>(h) / height, kResizeNearest),
+                  kResizeOk);
+        ASSERT_EQ(Draw(), 1);
+        const QImage shown = window->CurrentPicture();
+        ASSERT_EQ(shown.size(), QSize(w, h));
+        ASSERT_EQ(shown.format(), QImage::Format_RGB32);
+        int wrongRows = 0;
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* in = &whole[static_cast<std::size_t>(h - 1 - y) * w * 3];
+            const auto* out = reinterpret_cast<const std::uint32_t*>(shown.constScanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t want = 0xFF000000u | (std::uint32_t{in[x * 3 + 2]} << 16) |
+                                           (std::uint32_t{in[x * 3 + 1]} << 8) | in[x * 3];
+                if (out[x] != want) {
+                    ++wrongRows;
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(wrongRows, 0);
+    }
 }
 
 TEST_F(FrameDrawingTest, FullScreenHidesTheButtonsAndIgnoresStatusTexts) {

@@ -1,0 +1,86 @@
+// The picture hand-over's row kernels: the vector kernel against the plain
+// one across the widths where its rounds and its tail meet, the pixel layout
+// the paint expects, and the nearest row map against the resize routine.
+
+#include "liveview/window/picture_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "resample/resize.h"
+
+namespace {
+
+TEST(PictureRows, PixelIsOpaqueRedGreenBlueWord) {
+    const std::uint8_t bgr[] = {0x11, 0x22, 0x33, 0xFE, 0x00, 0x80};
+    std::uint32_t out[2] = {};
+    picture_rows::BgrToRgb32Plain(bgr, out, 2);
+    EXPECT_EQ(out[0], 0xFF332211u);
+    EXPECT_EQ(out[1], 0xFF8000FEu);
+}
+
+TEST(PictureRows, ChosenKernelMatchesThePlainOne) {
+    // Widths below, at and around the vector kernel's 16-pixel rounds, the
+    // picture widths, and starts off any alignment.
+    for (const int width : {0, 1, 5, 15, 16, 17, 31, 32, 33, 47, 48, 352, 640, 704, 720, 1920}) {
+        for (const int offset : {0, 1, 3}) {
+            std::vector<std::uint8_t> in(static_cast<std::size_t>(width) * 3 + 8);
+            for (std::size_t i = 0; i < in.size(); ++i)
+                in[i] = static_cast<std::uint8_t>(i * 37 + 11);
+            // One word past the row on each side shows a kernel writing
+            // beyond it.
+            std::vector<std::uint32_t> want(static_cast<std::size_t>(width) + 2, 0x5A5A5A5Au);
+            std::vector<std::uint32_t> got(want);
+            picture_rows::BgrToRgb32Plain(in.data() + offset, want.data() + 1, width);
+            picture_rows::BgrToRgb32(in.data() + offset, got.data() + 1, width);
+            EXPECT_EQ(got, want) << "width " << width << " offset " << offset;
+        }
+    }
+}
+
+struct RowMapCase {
+    int fromRows;
+    int toRows;
+};
+
+TEST(PictureRows, RowMapRepeatsTheRoutinesRows) {
+    const RowMapCase cases[] = {{480, 1080}, {240, 1080}, {576, 1080}, {480, 768},
+                                {1, 5},      {7, 3},      {600, 480},  {288, 1200}};
+    for (const RowMapCase& c : cases) {
+        const double factor = static_cast<double>(c.toRows) / c.fromRows;
+        const auto map = picture_rows::NearestRowMap(c.fromRows, c.toRows, factor);
+        ASSERT_EQ(map.size(), static_cast<std::size_t>(c.toRows));
+        // A two-pixel-wide picture whose rows are all different, scaled by
+        // the routine itself in both directions at once.
+        std::vector<std::uint8_t> picture(static_cast<std::size_t>(c.fromRows) * 6);
+        for (int y = 0; y < c.fromRows; ++y) {
+            for (int k = 0; k < 6; k += 3) {
+                std::uint8_t* p =
+                    &picture[static_cast<std::size_t>(y) * 6 + static_cast<std::size_t>(k)];
+                p[0] = static_cast<std::uint8_t>(y & 0xFF);
+                p[1] = static_cast<std::uint8_t>(y >> 8);
+                p[2] = static_cast<std::uint8_t>(k);
+            }
+        }
+        std::vector<std::uint8_t> scaled(static_cast<std::size_t>(c.toRows) * 12, 0);
+        ASSERT_GE(ResizeImage_8u_C3R(picture.data(), {2, c.fromRows}, 6, {0, 0, 2, c.fromRows},
+                                     scaled.data(), 12, {4, c.toRows}, 2.0, factor, kResizeNearest),
+                  kResizeOk);
+        for (int y = 0; y < c.toRows; ++y) {
+            const int row = map[static_cast<std::size_t>(y)];
+            ASSERT_GE(row, 0) << c.fromRows << " to " << c.toRows << " row " << y;
+            const std::uint8_t* got = &scaled[static_cast<std::size_t>(y) * 12];
+            EXPECT_EQ(got[0] | (got[1] << 8), row)
+                << c.fromRows << " to " << c.toRows << " row " << y;
+        }
+    }
+}
+
+TEST(PictureRows, RowMapOfNothingIsEmptyOrUnwritten) {
+    EXPECT_TRUE(picture_rows::NearestRowMap(0, 0, 1.0).empty());
+    EXPECT_EQ(picture_rows::NearestRowMap(0, 3, 1.0), (std::vector<int>{-1, -1, -1}));
+}
+
+}  // namespace
