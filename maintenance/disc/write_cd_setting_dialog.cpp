@@ -39,20 +39,20 @@ WriteCdSettingDialog::WriteCdSettingDialog(QWidget* parent, CDiscWriter* writer)
     const QRect size = DialogUnitsToPixels(f, 0, 0, 253, 79);
     setFixedSize(size.width(), size.height());
 
-    place(new QLabel(QStringLiteral("SOURCE FILE :"), this), 0, 7, 9, 55, 8);
+    place(new QLabel(QStringLiteral("SOURCE FILE :"), this), 0, 7, 9, 66, 8);
     m_sourceEdit = new QLineEdit(this);
     m_sourceEdit->setReadOnly(true);
-    place(m_sourceEdit, kIdSourceFile, 65, 7, 181, 12);
-    place(new QLabel(QStringLiteral("FILE NAME :"), this), 0, 7, 24, 55, 8);
+    place(m_sourceEdit, kIdSourceFile, 75, 7, 171, 12);
+    place(new QLabel(QStringLiteral("FILE NAME :"), this), 0, 7, 24, 66, 8);
     m_fileNameEdit = new QLineEdit(this);
-    place(m_fileNameEdit, kIdFileName, 65, 22, 181, 12);
-    place(new QLabel(QStringLiteral("Available Device :"), this), 0, 7, 39, 58, 8);
+    place(m_fileNameEdit, kIdFileName, 75, 22, 171, 12);
+    place(new QLabel(QStringLiteral("Available Device :"), this), 0, 7, 39, 66, 8);
     m_cbDrives = new QComboBox(this);
-    place(m_cbDrives, kIdDrives, 65, 37, 181, 60);
+    place(m_cbDrives, kIdDrives, 75, 37, 171, 12);
     m_closeDisc = new QCheckBox(QStringLiteral("Close Disc"), this);
-    place(m_closeDisc, kIdCloseDisc, 7, 60, 50, 10);
+    place(m_closeDisc, kIdCloseDisc, 7, 60, 52, 10);
     m_appendPlayer = new QCheckBox(QStringLiteral("Append Player "), this);
-    place(m_appendPlayer, kIdAppendPlayer, 60, 60, 60, 10);
+    place(m_appendPlayer, kIdAppendPlayer, 62, 60, 62, 10);
     m_importLastSession = new QCheckBox(QStringLiteral("Import Last Session"), this);
     place(m_importLastSession, kIdImportLastSession, 7, 52, 80, 8);
     m_cd = new QRadioButton(QStringLiteral("CD"), this);
