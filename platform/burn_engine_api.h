@@ -23,6 +23,10 @@ extern "C" {
 
 #define BURN_ENGINE_LIBRARY_NAME "BurnEngine.so"
 
+/* Where the program looks for the engine's folder in its registry store. */
+#define BURN_ENGINE_REGISTRY_KEY "SOFTWARE\\DiscEngine\\Shared"
+#define BURN_ENGINE_REGISTRY_VALUE "BurnEngine"
+
 /* The interface version described here: 6.6.0.14. */
 #define BURN_API_MAJOR 6
 #define BURN_API_MINOR 6

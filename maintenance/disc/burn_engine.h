@@ -24,8 +24,8 @@ class SharedLibrary;
 }
 
 // Where the engine's folder is kept in the registry store.
-inline constexpr std::string_view kBurnEngineKey = "SOFTWARE\\DiscEngine\\Shared";
-inline constexpr std::string_view kBurnEngineValue = "BurnEngine";
+inline constexpr std::string_view kBurnEngineKey = BURN_ENGINE_REGISTRY_KEY;
+inline constexpr std::string_view kBurnEngineValue = BURN_ENGINE_REGISTRY_VALUE;
 inline constexpr std::string_view kBurnEngineAppPathsKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\DiscStudio.exe";
 inline constexpr std::string_view kBurnEngineAppPathsValue = "Path";
