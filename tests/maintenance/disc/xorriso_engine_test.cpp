@@ -26,9 +26,13 @@ namespace fs = std::filesystem;
 
 std::mutex g_hookLock;
 std::vector<std::pair<int, int>> g_hookCalls;
+CDiscWriter* g_abortOnStart = nullptr;
 void Hook(int phase, int value) {
     std::lock_guard lock(g_hookLock);
     g_hookCalls.emplace_back(phase, value);
+    if (phase == kDiscBurnStarts && g_abortOnStart != nullptr) {
+        g_abortOnStart->Abort();
+    }
 }
 
 class XorrisoEngineTest : public core_test::AppStateTest {
@@ -44,6 +48,7 @@ protected:
         {
             std::lock_guard lock(g_hookLock);
             g_hookCalls.clear();
+            g_abortOnStart = nullptr;
         }
     }
 
@@ -156,6 +161,20 @@ TEST_F(XorrisoEngineTest, ASecondBackupIsAppendedAsANewSessionAndAClashIsCaught)
                   xorriso::Run({"-pkt_output", "on", "-indev", "stdio:" + image, "-toc"}).output)
                   .sessions,
               2u);
+}
+
+TEST_F(XorrisoEngineTest, AnAbortedBurnEndsTheChildAndLeavesTheImageAsItWas) {
+    const std::string first = Backup("CH01_0001.dvr", 5000);
+    ASSERT_TRUE(Burn(first));
+    {
+        std::lock_guard lock(g_hookLock);
+        g_abortOnStart = writer.get();
+    }
+    ASSERT_TRUE(Burn(Backup("CH02_0002.dvr", 7000)));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Write CD Error : user aborted"});
+    EXPECT_EQ(writer->m_bAbort.load(), 0);
+    EXPECT_EQ(Listing(), (std::map<std::string, std::uint64_t>{{"CH01_0001.dvr", 5000}}));
+    EXPECT_EQ(Extract("CH01_0001.dvr"), test_support::ReadAll(first));
 }
 
 TEST_F(XorrisoEngineTest, WithoutXorrisoTheEngineIsNotOffered) {
