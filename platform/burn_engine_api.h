@@ -210,6 +210,55 @@ typedef BurnIsoItem* (*PFN_EngineImportDataTrack)(BurnDeviceHandle device, int32
                                                   uint32_t flags, int32_t* error, void* reserved);
 typedef char* (*PFN_EngineGetLocalizedWaitCDTexts)(int32_t waitType);
 
+/* Functions the program forwards but does not use itself. */
+typedef void (*BurnDriveStatusCallback)(void* context, BurnDeviceHandle device, int32_t status);
+typedef void (*BurnDriveChangeCallback)(void* context, int32_t change);
+typedef int (*PFN_EngineGetLastDriveError)(BurnDeviceHandle device);
+typedef int (*PFN_EngineGetLastError)(void);
+typedef char* (*PFN_EngineGetLastErrors)(void);
+typedef void* (*PFN_EngineGetAvailableSpeeds)(BurnDeviceHandle device, uint32_t direction,
+                                              uint32_t mediaType);
+typedef int (*PFN_EngineUpdateDeviceInfo)(BurnDeviceHandle device, uint32_t mediaType);
+typedef int (*PFN_EngineGetDeviceOption)(BurnDeviceHandle device, int32_t option);
+typedef int (*PFN_EngineSetDeviceOption)(BurnDeviceHandle device, int32_t option, int32_t* value);
+typedef int (*PFN_EngineSetOption)(int32_t option, void* value);
+typedef void* (*PFN_EngineGetVMSInfo)(BurnDeviceHandle device);
+typedef void* (*PFN_EngineGetDiscImageInfo)(const char* path);
+typedef BurnIsoItem* (*PFN_EngineCopyIsoItem)(const BurnIsoItem* item);
+typedef void (*PFN_EngineFreeIsoItem)(BurnIsoItem* item);
+typedef int (*PFN_EngineWaitForMedia)(BurnDeviceHandle device, uint32_t mediaType, int32_t waitType,
+                                      int32_t timeout);
+typedef int (*PFN_EngineWaitForDisc)(BurnDeviceHandle device, uint32_t mediaType, int32_t waitType,
+                                     int32_t timeout);
+typedef int (*PFN_EngineEraseCDRW)(BurnDeviceHandle device, int32_t mode);
+typedef int (*PFN_EngineEraseDisc)(BurnDeviceHandle device, int32_t mode, uint32_t flags,
+                                   void* reserved);
+typedef int (*PFN_EngineGetCDRWErasingTime)(BurnDeviceHandle device, int32_t mode);
+typedef int (*PFN_EngineEjectLoadCD)(BurnDeviceHandle device, int32_t eject);
+typedef int (*PFN_EngineIsDeviceReady)(BurnDeviceHandle device);
+typedef int (*PFN_EngineWaitForDeviceReady)(BurnDeviceHandle device, int32_t timeout);
+typedef int (*PFN_EngineInitImageRecorder)(const char* path, uint32_t flags);
+typedef int (*PFN_EngineEstimateTrackSize)(BurnIsoItem* first, uint32_t flags, uint64_t* size);
+typedef int (*PFN_EngineDAE)(BurnDeviceHandle device, void* arguments);
+typedef void* (*PFN_EngineCreateFileSystemContainer)(void* reserved);
+typedef void* (*PFN_EngineAudioCreateTargetItem)(const char* path, void* reserved);
+typedef void* (*PFN_EngineAudioCloseItem)(void* item);
+typedef void* (*PFN_EngineAudioGUIConfigureItem)(void* item, void* window);
+typedef void* (*PFN_EngineAudioGetFormatInfo)(void* item);
+typedef void* (*PFN_EngineCreateProgress)(int32_t kind);
+typedef char* (*PFN_EngineConvertToValidFileSystemName)(const char* name, uint32_t fileSystem);
+typedef int (*PFN_EngineSetDesiredUDFRevision)(int32_t revision);
+typedef int (*PFN_EngineSetDesiredUDFPartitionType)(int32_t type);
+typedef int (*PFN_EngineRegisterDriveStatusCallback)(BurnDriveStatusCallback callback,
+                                                     void* context);
+typedef int (*PFN_EngineUnregisterDriveStatusCallback)(BurnDriveStatusCallback callback,
+                                                       void* context);
+typedef int (*PFN_EngineRegisterDriveChangeCallback)(BurnDriveChangeCallback callback,
+                                                     void* context);
+typedef int (*PFN_EngineUnregisterDriveChangeCallback)(BurnDriveChangeCallback callback,
+                                                       void* context);
+typedef char* (*PFN_EngineGetTypeNameOfMedia)(uint32_t mediaType);
+
 #ifdef __cplusplus
 }
 #endif

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -382,5 +383,160 @@ char* EngineGetLocalizedWaitCDTexts(std::int32_t waitType) {
     auto fn = Find<PFN_EngineGetLocalizedWaitCDTexts>("EngineGetLocalizedWaitCDTexts");
     return fn != nullptr ? fn(waitType) : nullptr;
 }
+
+// The forwarders nothing in the program calls: the engine's function, else
+// the fallback.
+#define KESTRUNE_FORWARD(name, fallback, ...) \
+    if (auto fn = Find<PFN_##name>(#name)) {  \
+        return fn(__VA_ARGS__);               \
+    }                                         \
+    return fallback
+
+int EngineGetLastDriveError(BurnDeviceHandle device) {
+    KESTRUNE_FORWARD(EngineGetLastDriveError, 0, device);
+}
+int EngineGetLastError() {
+    if (auto fn = Find<PFN_EngineGetLastError>("EngineGetLastError")) {
+        return fn();
+    }
+    return 0;
+}
+char* EngineGetLastErrors() {
+    if (auto fn = Find<PFN_EngineGetLastErrors>("EngineGetLastErrors")) {
+        return fn();
+    }
+    return nullptr;
+}
+void* EngineGetAvailableSpeeds(BurnDeviceHandle device, std::uint32_t direction,
+                               std::uint32_t mediaType) {
+    KESTRUNE_FORWARD(EngineGetAvailableSpeeds, nullptr, device, direction,
+                     AdaptMediaType(mediaType, MediaDirection::ToEngine));
+}
+int EngineUpdateDeviceInfo(BurnDeviceHandle device, std::uint32_t mediaType) {
+    KESTRUNE_FORWARD(EngineUpdateDeviceInfo, 1, device,
+                     AdaptMediaType(mediaType, MediaDirection::ToEngine));
+}
+int EngineGetDeviceOption(BurnDeviceHandle device, std::int32_t option) {
+    KESTRUNE_FORWARD(EngineGetDeviceOption, 0, device, option);
+}
+int EngineSetDeviceOption(BurnDeviceHandle device, std::int32_t option, std::int32_t* value) {
+    auto fn = Find<PFN_EngineSetDeviceOption>("EngineSetDeviceOption");
+    if (fn == nullptr) {
+        return -1;
+    }
+    // This engine takes 1 where the others take 3 for these two options.
+    const BurnEngineVersion version = ReadBurnEngineVersion();
+    if ((option == 0 || option == 2) && value != nullptr && *value == 3 && version.readable &&
+        version.major == 6 && version.minor == 6 && version.release == 0 && version.build == 0) {
+        *value = 1;
+    }
+    return fn(device, option, value);
+}
+int EngineSetOption(std::int32_t option, void* value) {
+    KESTRUNE_FORWARD(EngineSetOption, -1, option, value);
+}
+void* EngineGetVMSInfo(BurnDeviceHandle device) {
+    KESTRUNE_FORWARD(EngineGetVMSInfo, nullptr, device);
+}
+void* EngineGetDiscImageInfo(const char* path) {
+    KESTRUNE_FORWARD(EngineGetDiscImageInfo, nullptr, path);
+}
+BurnIsoItem* EngineCopyIsoItem(const BurnIsoItem* item) {
+    KESTRUNE_FORWARD(EngineCopyIsoItem, nullptr, item);
+}
+void EngineFreeIsoItem(BurnIsoItem* item) {
+    if (auto fn = Find<PFN_EngineFreeIsoItem>("EngineFreeIsoItem")) {
+        fn(item);
+    }
+}
+int EngineWaitForMedia(BurnDeviceHandle device, std::uint32_t mediaType, std::int32_t waitType,
+                       std::int32_t timeout) {
+    KESTRUNE_FORWARD(EngineWaitForMedia, 0, device, mediaType, waitType, timeout);
+}
+int EngineWaitForDisc(BurnDeviceHandle device, std::uint32_t mediaType, std::int32_t waitType,
+                      std::int32_t timeout) {
+    KESTRUNE_FORWARD(EngineWaitForDisc, EngineWaitForMedia(device, mediaType, waitType, timeout),
+                     device, mediaType, waitType, timeout);
+}
+int EngineEraseCDRW(BurnDeviceHandle device, std::int32_t mode) {
+    KESTRUNE_FORWARD(EngineEraseCDRW, -1, device, mode);
+}
+int EngineEraseDisc(BurnDeviceHandle device, std::int32_t mode, std::uint32_t flags,
+                    void* reserved) {
+    KESTRUNE_FORWARD(EngineEraseDisc, EngineEraseCDRW(device, mode), device, mode, flags, reserved);
+}
+int EngineGetCDRWErasingTime(BurnDeviceHandle device, std::int32_t mode) {
+    KESTRUNE_FORWARD(EngineGetCDRWErasingTime, -1, device, mode);
+}
+int EngineEjectLoadCD(BurnDeviceHandle device, std::int32_t eject) {
+    KESTRUNE_FORWARD(EngineEjectLoadCD, -1, device, eject);
+}
+int EngineIsDeviceReady(BurnDeviceHandle device) {
+    KESTRUNE_FORWARD(EngineIsDeviceReady, 1, device);
+}
+int EngineWaitForDeviceReady(BurnDeviceHandle device, std::int32_t timeout) {
+    KESTRUNE_FORWARD(EngineWaitForDeviceReady, 1, device, timeout);
+}
+int EngineInitImageRecorder(const char* path, std::uint32_t flags) {
+    KESTRUNE_FORWARD(EngineInitImageRecorder, 1, path, flags);
+}
+int EngineEstimateTrackSize(BurnIsoItem* first, std::uint32_t flags, std::uint64_t* size) {
+    KESTRUNE_FORWARD(EngineEstimateTrackSize, -1, first, flags, size);
+}
+int EngineDAE(BurnDeviceHandle device, void* arguments) {
+    KESTRUNE_FORWARD(EngineDAE, 1, device, arguments);
+}
+void* EngineCreateFileSystemContainer(void* reserved) {
+    KESTRUNE_FORWARD(EngineCreateFileSystemContainer, nullptr, reserved);
+}
+void* EngineAudioCreateTargetItem(const char* path, void* reserved) {
+    KESTRUNE_FORWARD(EngineAudioCreateTargetItem, nullptr, path, reserved);
+}
+void* EngineAudioCloseItem(void* item) {
+    KESTRUNE_FORWARD(EngineAudioCloseItem, nullptr, item);
+}
+void* EngineAudioGUIConfigureItem(void* item, void* window) {
+    KESTRUNE_FORWARD(EngineAudioGUIConfigureItem, nullptr, item, window);
+}
+void* EngineAudioGetFormatInfo(void* item) {
+    KESTRUNE_FORWARD(EngineAudioGetFormatInfo, nullptr, item);
+}
+void* EngineCreateProgress(std::int32_t kind) {
+    KESTRUNE_FORWARD(EngineCreateProgress, nullptr, kind);
+}
+char* EngineConvertToValidFileSystemName(const char* name, std::uint32_t fileSystem) {
+    KESTRUNE_FORWARD(EngineConvertToValidFileSystemName, nullptr, name, fileSystem);
+}
+int EngineSetDesiredUDFRevision(std::int32_t revision) {
+    KESTRUNE_FORWARD(EngineSetDesiredUDFRevision, 0, revision);
+}
+int EngineSetDesiredUDFPartitionType(std::int32_t type) {
+    KESTRUNE_FORWARD(EngineSetDesiredUDFPartitionType, 0, type);
+}
+int EngineRegisterDriveStatusCallback(BurnDriveStatusCallback callback, void* context) {
+    KESTRUNE_FORWARD(EngineRegisterDriveStatusCallback, -1, callback, context);
+}
+int EngineUnregisterDriveStatusCallback(BurnDriveStatusCallback callback, void* context) {
+    KESTRUNE_FORWARD(EngineUnregisterDriveStatusCallback, -1, callback, context);
+}
+int EngineRegisterDriveChangeCallback(BurnDriveChangeCallback callback, void* context) {
+    KESTRUNE_FORWARD(EngineRegisterDriveChangeCallback, -1, callback, context);
+}
+int EngineUnregisterDriveChangeCallback(BurnDriveChangeCallback callback, void* context) {
+    KESTRUNE_FORWARD(EngineUnregisterDriveChangeCallback, -1, callback, context);
+}
+char* EngineGetTypeNameOfMedia(std::uint32_t mediaType) {
+    if (auto fn = Find<PFN_EngineGetTypeNameOfMedia>("EngineGetTypeNameOfMedia")) {
+        return fn(mediaType);
+    }
+    static constexpr char kName[] = "CD-R/RW";
+    auto* copy = static_cast<char*>(EngineCreateIsoItemOfSize(sizeof kName));
+    if (copy != nullptr) {
+        std::memcpy(copy, kName, sizeof kName);
+    }
+    return copy;
+}
+
+#undef KESTRUNE_FORWARD
 
 }  // namespace burn

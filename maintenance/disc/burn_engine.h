@@ -101,4 +101,48 @@ BurnIsoItem* EngineImportDataTrack(BurnDeviceHandle device, std::int32_t track, 
                                    void* reserved);
 char* EngineGetLocalizedWaitCDTexts(std::int32_t waitType);
 
+// Forwarded for engines that offer them; nothing in the program calls these.
+int EngineGetLastDriveError(BurnDeviceHandle device);
+int EngineGetLastError();
+char* EngineGetLastErrors();
+void* EngineGetAvailableSpeeds(BurnDeviceHandle device, std::uint32_t direction,
+                               std::uint32_t mediaType);
+int EngineUpdateDeviceInfo(BurnDeviceHandle device, std::uint32_t mediaType);
+int EngineGetDeviceOption(BurnDeviceHandle device, std::int32_t option);
+int EngineSetDeviceOption(BurnDeviceHandle device, std::int32_t option, std::int32_t* value);
+int EngineSetOption(std::int32_t option, void* value);
+void* EngineGetVMSInfo(BurnDeviceHandle device);
+void* EngineGetDiscImageInfo(const char* path);
+BurnIsoItem* EngineCopyIsoItem(const BurnIsoItem* item);
+void EngineFreeIsoItem(BurnIsoItem* item);
+int EngineWaitForMedia(BurnDeviceHandle device, std::uint32_t mediaType, std::int32_t waitType,
+                       std::int32_t timeout);
+int EngineWaitForDisc(BurnDeviceHandle device, std::uint32_t mediaType, std::int32_t waitType,
+                      std::int32_t timeout);
+int EngineEraseCDRW(BurnDeviceHandle device, std::int32_t mode);
+int EngineEraseDisc(BurnDeviceHandle device, std::int32_t mode, std::uint32_t flags,
+                    void* reserved);
+int EngineGetCDRWErasingTime(BurnDeviceHandle device, std::int32_t mode);
+int EngineEjectLoadCD(BurnDeviceHandle device, std::int32_t eject);
+int EngineIsDeviceReady(BurnDeviceHandle device);
+int EngineWaitForDeviceReady(BurnDeviceHandle device, std::int32_t timeout);
+int EngineInitImageRecorder(const char* path, std::uint32_t flags);
+int EngineEstimateTrackSize(BurnIsoItem* first, std::uint32_t flags, std::uint64_t* size);
+int EngineDAE(BurnDeviceHandle device, void* arguments);
+void* EngineCreateFileSystemContainer(void* reserved);
+void* EngineAudioCreateTargetItem(const char* path, void* reserved);
+void* EngineAudioCloseItem(void* item);
+void* EngineAudioGUIConfigureItem(void* item, void* window);
+void* EngineAudioGetFormatInfo(void* item);
+void* EngineCreateProgress(std::int32_t kind);
+char* EngineConvertToValidFileSystemName(const char* name, std::uint32_t fileSystem);
+int EngineSetDesiredUDFRevision(std::int32_t revision);
+int EngineSetDesiredUDFPartitionType(std::int32_t type);
+int EngineRegisterDriveStatusCallback(BurnDriveStatusCallback callback, void* context);
+int EngineUnregisterDriveStatusCallback(BurnDriveStatusCallback callback, void* context);
+int EngineRegisterDriveChangeCallback(BurnDriveChangeCallback callback, void* context);
+int EngineUnregisterDriveChangeCallback(BurnDriveChangeCallback callback, void* context);
+// A copy of the medium's type name, in engine memory (EngineFreeMem).
+char* EngineGetTypeNameOfMedia(std::uint32_t mediaType);
+
 }  // namespace burn

@@ -132,6 +132,48 @@ TEST(BurnEngineForwarders, AnswerTheirFallbacksWithoutAnEngine) {
     EXPECT_EQ(burn::EngineImportDataTrack(nullptr, 0, nullptr, nullptr, 0, &error, nullptr),
               nullptr);
     EXPECT_EQ(error, 1);
+    const std::pair<int, int> answers[] = {
+        {burn::EngineGetLastDriveError(nullptr), 0},
+        {burn::EngineGetLastError(), 0},
+        {burn::EngineGetDeviceOption(nullptr, 0), 0},
+        {burn::EngineWaitForMedia(nullptr, 1, 0, 0), 0},
+        {burn::EngineWaitForDisc(nullptr, 1, 0, 0), 0},
+        {burn::EngineSetDesiredUDFRevision(0), 0},
+        {burn::EngineSetDesiredUDFPartitionType(0), 0},
+        {burn::EngineUpdateDeviceInfo(nullptr, 1), 1},
+        {burn::EngineDAE(nullptr, nullptr), 1},
+        {burn::EngineIsDeviceReady(nullptr), 1},
+        {burn::EngineWaitForDeviceReady(nullptr, 0), 1},
+        {burn::EngineInitImageRecorder(nullptr, 0), 1},
+        {burn::EngineSetOption(0, nullptr), -1},
+        {burn::EngineSetDeviceOption(nullptr, 0, nullptr), -1},
+        {burn::EngineEstimateTrackSize(nullptr, 0, nullptr), -1},
+        {burn::EngineEjectLoadCD(nullptr, 0), -1},
+        {burn::EngineGetCDRWErasingTime(nullptr, 0), -1},
+        {burn::EngineEraseCDRW(nullptr, 0), -1},
+        {burn::EngineEraseDisc(nullptr, 0, 0, nullptr), -1},
+        {burn::EngineRegisterDriveStatusCallback(nullptr, nullptr), -1},
+        {burn::EngineUnregisterDriveStatusCallback(nullptr, nullptr), -1},
+        {burn::EngineRegisterDriveChangeCallback(nullptr, nullptr), -1},
+        {burn::EngineUnregisterDriveChangeCallback(nullptr, nullptr), -1},
+    };
+    for (std::size_t i = 0; i < std::size(answers); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(answers[i].first, answers[i].second);
+    }
+    for (void* none :
+         {burn::EngineGetAvailableSpeeds(nullptr, 0, 1), burn::EngineGetVMSInfo(nullptr),
+          burn::EngineGetDiscImageInfo(nullptr), burn::EngineCreateFileSystemContainer(nullptr),
+          burn::EngineAudioCreateTargetItem(nullptr, nullptr), burn::EngineAudioCloseItem(nullptr),
+          burn::EngineAudioGUIConfigureItem(nullptr, nullptr),
+          burn::EngineAudioGetFormatInfo(nullptr), burn::EngineCreateProgress(0),
+          static_cast<void*>(burn::EngineCopyIsoItem(nullptr)),
+          static_cast<void*>(burn::EngineGetLastErrors()),
+          static_cast<void*>(burn::EngineConvertToValidFileSystemName(nullptr, 0)),
+          static_cast<void*>(burn::EngineGetTypeNameOfMedia(1))}) {
+        EXPECT_EQ(none, nullptr);
+    }
+    burn::EngineFreeIsoItem(nullptr);
     burn::EngineFreeMem(nullptr);
     burn::EngineCloseDevice(nullptr);
     burn::EngineFreeIsoItemTree(nullptr);
@@ -173,6 +215,40 @@ TEST_F(BurnEngineLoaderTest, MediumMasksFollowTheEngineVersion) {
         SCOPED_TRACE(c.version);
         Configure({{"version", c.version}});
         EXPECT_EQ(AdaptMediaType(c.mask, c.direction), c.adapted);
+    }
+}
+
+TEST_F(BurnEngineLoaderTest, ForwardersStandInForMissingFunctionsWithTheirNeighbours) {
+    ASSERT_TRUE(LoadBurnEngine());
+    // Missing in the engine: answered by the older function beside them.
+    EXPECT_EQ(burn::EngineWaitForDisc(nullptr, 1, 2, 3), 7);
+    EXPECT_EQ(burn::EngineEraseDisc(nullptr, 4, 0, nullptr), 8);
+    EXPECT_EQ(Calls("EngineWaitForMedia").at(0)["wait"].toInt(), 2);
+    EXPECT_EQ(Calls("EngineEraseCDRW").at(0)["mode"].toInt(), 4);
+    char* name = burn::EngineGetTypeNameOfMedia(1);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "CD-R/RW");
+    burn::EngineFreeMem(name);
+}
+
+TEST_F(BurnEngineLoaderTest, TheDeviceOptionQuirkOfOneEngineVersion) {
+    struct Case {
+        const char* version;
+        std::int32_t option;
+        std::int32_t passed;
+    };
+    const Case cases[] = {
+        {"6.6.0.0", 0, 1}, {"6.6.0.0", 2, 1},  {"6.6.0.0", 1, 3},
+        {"6.6.0.1", 0, 3}, {"6.6.0.14", 2, 3},
+    };
+    ASSERT_TRUE(LoadBurnEngine());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " option " + std::to_string(c.option));
+        Configure({{"version", c.version}});
+        ClearLog();
+        std::int32_t value = 3;
+        EXPECT_EQ(burn::EngineSetDeviceOption(nullptr, c.option, &value), 0);
+        EXPECT_EQ(Calls("EngineSetDeviceOption").at(0)["value"].toInt(), c.passed);
     }
 }
 

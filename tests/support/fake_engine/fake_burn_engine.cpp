@@ -469,4 +469,26 @@ char* EngineGetLocalizedWaitCDTexts(int32_t waitType) {
     return CopyText("Please insert a disc");
 }
 
+int EngineSetDeviceOption(BurnDeviceHandle, int32_t option, int32_t* value) {
+    std::lock_guard lock(g_lock);
+    Log(ReadConfig(), "EngineSetDeviceOption",
+        "\"option\":" + std::to_string(option) +
+            ",\"value\":" + std::to_string(value ? *value : -1));
+    return 0;
+}
+
+int EngineWaitForMedia(BurnDeviceHandle, uint32_t mediaType, int32_t waitType, int32_t timeout) {
+    std::lock_guard lock(g_lock);
+    Log(ReadConfig(), "EngineWaitForMedia",
+        "\"media\":" + std::to_string(mediaType) + ",\"wait\":" + std::to_string(waitType) +
+            ",\"timeout\":" + std::to_string(timeout));
+    return 7;
+}
+
+int EngineEraseCDRW(BurnDeviceHandle, int32_t mode) {
+    std::lock_guard lock(g_lock);
+    Log(ReadConfig(), "EngineEraseCDRW", "\"mode\":" + std::to_string(mode));
+    return 8;
+}
+
 }  // extern "C"
