@@ -559,6 +559,30 @@ TEST_F(DiscWriterTest, TheImageFileRequestIsBoundedByTheEnginesBuffer) {
     checkLeaks = false;
 }
 
+TEST_F(DiscWriterTest, TheEngineAsksForTheImageFileWhenTheImageRecorderOpens) {
+    struct Case {
+        std::optional<std::string> chosen;
+        int answer;
+        std::string image;
+    };
+    const std::vector<Case> cases = {
+        {std::string("/tmp/backup.iso"), 1, "/tmp/backup.iso"},
+        {std::nullopt, 21, ""},
+        {std::string(64, 'x'), 21, ""},  // longer than the engine's buffer
+    };
+    Configure({{"ask_image", "1"}});
+    Ready(1);
+    for (const Case& c : cases) {
+        SetImageFileChooser([&] { return c.chosen; });
+        ClearLog();
+        EXPECT_TRUE(writer->PrepareDisc());
+        const auto opens = Calls("EngineOpenDevice");
+        ASSERT_EQ(opens.size(), 1u);
+        EXPECT_EQ(opens[0]["ask_answer"].toInt(), c.answer);
+        EXPECT_EQ(opens[0]["image"].toString().toStdString(), c.image);
+    }
+}
+
 TEST_F(DiscWriterTest, TheIdleAndAbortedCallbacksAnswerTheAbortRequest) {
     EXPECT_EQ(CDiscWriter::OnEngineIdle(writer.get()), 0);
     EXPECT_EQ(CDiscWriter::OnEngineAborted(writer.get()), 0);
