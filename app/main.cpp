@@ -12,6 +12,7 @@
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
 #include "liveview/window/window_extensions.h"
+#include "maintenance/disc/disc_writer.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "maintenance/install_recdata.h"
 #include "media/media_services.h"
@@ -45,6 +46,8 @@ int main(int argc, char* argv[]) {
     CDravelinApp app;
     app.InitInstance();
     const int code = app.ExitInstance();
+    // Every thread has ended: the disc writer shuts the burning engine down.
+    ReleaseAppDiscWriter();
     SetMainWindowExtensions(nullptr);
     return code;
 }

@@ -8,6 +8,9 @@ set -euo pipefail
 build=$1
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/kestrune-install-XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
+# The install step registers the burning engine in the user's registry store;
+# here the user's configuration folder is a temporary one.
+export XDG_CONFIG_HOME=$prefix/config
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 status=0
@@ -25,5 +28,9 @@ for dir in "$prefix/libexec/kestrune" "$prefix/share/kestrune"; do
   ((count == skins && skins > 0)) || fail "$dir/BMP holds $count of the $skins drawn skins"
 done
 [[ ! -e $prefix/share/kestrune/kestrune ]] || fail "the seed folder holds the executable"
+engine_dir=$(find "$prefix" -name BurnEngine.so -printf '%h\n' | head -1)
+[[ -n $engine_dir ]] || fail "no burning engine installed"
+grep -qF "BurnEngine=$engine_dir" "$XDG_CONFIG_HOME/kestrune/registry.ini" 2>/dev/null ||
+  fail "the installed burning engine is not registered"
 ((status == 0)) && echo "check_install: layout as the program expects"
 exit $status

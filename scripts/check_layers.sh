@@ -9,7 +9,9 @@
 # (tests/support/core); the device simulator stands on nothing of the
 # program's own, the stream generator only on the platform's header-only
 # byte-order helpers (it links no library of the program); the skin generator reads the window's
-# layout tables, which are header-only data. Includes are written from the
+# layout tables, which are header-only data. The burning engine that ships
+# (burnengine) is a library of its own beside the program, on the platform's
+# engine header and registry store. Includes are written from the
 # source root ("core/net/cgi_command.h"), never with "..".
 #
 # Usage: scripts/check_layers.sh [source-root]
@@ -27,6 +29,7 @@ liveview: liveview media core platform resample
 config: config liveview media core platform resample
 maintenance: maintenance config liveview media core platform resample
 app: app maintenance config liveview media core platform resample
+burnengine: burnengine platform
 tests/support: tests/support platform tools
 tests/support/core: tests/support core platform resample tools
 tools/devicesim: tools
@@ -36,7 +39,7 @@ tools/skingen: tools liveview
 
 # The program's own top-level folders; other includes (the system, Qt,
 # GoogleTest) are no layer's business.
-project='platform resample core media liveview config maintenance app tools tests fuzz bench'
+project='platform resample core media liveview config maintenance burnengine app tools tests fuzz bench'
 
 dirs=()
 for dir in $project; do

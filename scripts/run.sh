@@ -14,6 +14,8 @@ scripts/setup.sh
 build=${KESTRUNE_BUILD:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_TESTS=OFF >/dev/null
 cmake --build "$build"
+# The program finds the burning engine of this build through the registry store.
+"$build/burnengine/kestrune-register-engine" "$build/burnengine/engine" >/dev/null
 
 # Sets one key of the [Kestrune] section of an INI file, creating it if needed.
 set_setting() {

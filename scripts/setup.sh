@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config clang-format
+  g++ cmake ninja-build pkg-config clang-format xorriso
   qt6-base-dev qt6-qpa-plugins
   libturbojpeg0-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
