@@ -3,11 +3,13 @@
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/sheet_pages.h"
 #include "maintenance/backup/download_file_page.h"
+#include "maintenance/disc/backup_disc_burner.h"
 #include "maintenance/log/general_page_log.h"
 #include "maintenance/search/event_page.h"
 
 void InstallRecordedDataPages() {
     InstallServerLogHooks();
+    InstallBackupDiscBurner();
     SetSheetPageFactory(SheetPageId::kNetworkBackup, [](MySystemDialog&) -> QWidget* {
         auto* page = new maintenance::DownloadFilePage();
         page->OnInitDialog();
