@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/devicesim/dialog_commands.h"
+#include "tools/devicesim/firmware_commands.h"
 #include "tools/devicesim/http_request.h"
 
 namespace devicesim {
@@ -93,6 +94,9 @@ public:
     const DeviceProfile& profile() const { return m_profile; }
     // The small dialogs' commands: disk map, colour, buzzer, playback search.
     DialogCommands& dialogCommands() { return m_dialogCommands; }
+    // The firmware upgrade: version query, both upload protocols, cancel and
+    // the side connection, served on the connection itself.
+    FirmwareCommands& firmware() { return m_firmware; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -145,6 +149,7 @@ private:
     std::mt19937_64 m_random;
     std::function<void(std::string_view)> m_logger;
     DialogCommands m_dialogCommands;
+    FirmwareCommands m_firmware;
 };
 
 }  // namespace devicesim
