@@ -10,9 +10,11 @@
 //
 // in interleaved rounds (the order rotates each round), printing min, median
 // and max time, the rate, and each protocol's median against the copy's.
-// After the first old-protocol upload it counts the TIME_WAIT sockets of
-// the upload's connections from /proc/net/tcp, on the client's side and on
-// the device's.
+// The old protocol runs twice per round: as the client closes its piece
+// connections (it lets the device, whose reply says "Connection: close",
+// close first) and closing at once. During and after the first upload of
+// each it counts the TIME_WAIT sockets of its connections from
+// /proc/net/tcp, on the client's side and on the device's.
 //
 // usage: firmware_bench [rounds]   (5 by default)
 
@@ -23,6 +25,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -206,15 +209,20 @@ int main(int argc, char** argv) {
     devicesim::DeviceModel model("tresk", "tresk", profile);
     auto& firmware = model.firmware();
     firmware.SetKeepBytes(false);
-    devicesim::HttpServer server([&model](const devicesim::HttpRequest& request,
-                                          devicesim::Connection& connection) {
+    const auto serve = [&model](const devicesim::HttpRequest& request,
+                                devicesim::Connection& connection) {
         if (model.firmware().Serve(request, connection)) {
             return;
         }
-        const auto reply = model.Answer(request).value_or(devicesim::Response{404, "Not Found"});
+        const auto reply =
+            model.Answer(request).value_or(devicesim::Response{404, "Not Found", "text/plain", {}});
         connection.Send(
             devicesim::FormatResponse(reply.status, reply.reason, reply.contentType, reply.body));
-    });
+    };
+    // One listening port per way of closing, so that each one's TIME_WAIT
+    // sockets are told apart by port.
+    devicesim::HttpServer server(serve);
+    devicesim::HttpServer closeAtOnceServer(serve);
 
     g_lpApp = new AppGlobalState();
     g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
@@ -238,11 +246,25 @@ int main(int argc, char** argv) {
 
     RawSink sink;
     Series raw{"raw socket copy", {}};
-    Series oldProtocol{"old protocol (900-byte pieces)", {}};
     Series newProtocol{"new protocol (raw unit per connection)", {}};
-    std::optional<TimeWaits> afterFirstOld;
+    struct OldVariant {
+        Series series;
+        std::chrono::milliseconds peerClose;
+        std::uint16_t port;
+        std::optional<TimeWaits> after;
+        TimeWaits peak;
+    };
+    OldVariant oldVariants[] = {
+        {{"old protocol, device closes first", {}}, timings.oldPeerClose, server.port(), {}, {}},
+        {{"old protocol, client closes at once", {}},
+         std::chrono::milliseconds::zero(),
+         closeAtOnceServer.port(),
+         {},
+         {}},
+    };
 
-    const auto upload = [&](maintenance::UploadProtocol protocol) {
+    const auto upload = [&](maintenance::UploadProtocol protocol, std::uint16_t port,
+                            std::chrono::milliseconds peerClose) {
         auto parsed = maintenance::ParsePackedFirmware(file, protocol);
         if (!parsed.Ok()) {
             std::fprintf(stderr, "the packed file was refused\n");
@@ -251,9 +273,13 @@ int main(int argc, char** argv) {
         const maintenance::UploadPlan plan = maintenance::PackedUploadPlan(parsed.image, protocol);
         const std::size_t unitsBefore = firmware.Units().size();
         NullObserver observer;
+        maintenance::UploadTarget to = target;
+        to.port = port;
+        g_lpApp->CSettingINI.m_wWebPort = port;
+        maintenance::UploadTimings with = timings;
+        with.oldPeerClose = peerClose;
         const auto start = Clock::now();
-        const auto outcome =
-            maintenance::RunFirmwareUpload(plan, target, timings, observer, {}, {});
+        const auto outcome = maintenance::RunFirmwareUpload(plan, to, with, observer, {}, {});
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         const auto units = firmware.Units();
         bool whole = outcome == maintenance::UploadOutcome::kSucceeded &&
@@ -271,20 +297,43 @@ int main(int argc, char** argv) {
         return seconds;
     };
 
+    // The first upload of each old variant is watched: TIME_WAIT sockets live
+    // for a minute, so the peak is sampled while it runs as well as the
+    // count at its end.
+    const auto uploadOld = [&](OldVariant& variant) {
+        std::atomic<bool> done{false};
+        std::thread sampler;
+        if (!variant.after) {
+            sampler = std::thread([&] {
+                while (!done.load()) {
+                    const TimeWaits now = CountTimeWaits(variant.port);
+                    variant.peak.client = std::max(variant.peak.client, now.client);
+                    variant.peak.device = std::max(variant.peak.device, now.device);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                }
+            });
+        }
+        variant.series.seconds.push_back(
+            upload(maintenance::UploadProtocol::kOld, variant.port, variant.peerClose));
+        done = true;
+        if (sampler.joinable()) {
+            sampler.join();
+            variant.after = CountTimeWaits(variant.port);
+        }
+    };
+
     for (int round = 0; round < rounds; ++round) {
-        for (int step = 0; step < 3; ++step) {
-            switch ((round + step) % 3) {
+        for (int step = 0; step < 4; ++step) {
+            switch ((round + step) % 4) {
                 case 0:
                     raw.seconds.push_back(sink.Copy(file));
                     break;
                 case 1:
-                    oldProtocol.seconds.push_back(upload(maintenance::UploadProtocol::kOld));
-                    if (!afterFirstOld) {
-                        afterFirstOld = CountTimeWaits(server.port());
-                    }
+                    newProtocol.seconds.push_back(upload(maintenance::UploadProtocol::kNew,
+                                                         server.port(), timings.oldPeerClose));
                     break;
                 default:
-                    newProtocol.seconds.push_back(upload(maintenance::UploadProtocol::kNew));
+                    uploadOld(oldVariants[(round + step) % 4 - 2]);
                     break;
             }
         }
@@ -294,20 +343,24 @@ int main(int argc, char** argv) {
     std::printf("32 MiB packed file, %d interleaved rounds, pauses zero, 127.0.0.1\n", rounds);
     std::printf("%-40s %9s %9s %9s %11s %9s\n", "", "min s", "median s", "max s", "MiB/s (med)",
                 "vs copy");
-    for (const Series* s : {&raw, &newProtocol, &oldProtocol}) {
+    for (const Series* s : {&raw, &newProtocol, &oldVariants[0].series, &oldVariants[1].series}) {
         std::printf("%-40s %9.3f %9.3f %9.3f %11.1f %8.1fx\n", s->name, s->Min(), s->Median(),
                     s->Max(), mib / s->Median(), s->Median() / raw.Median());
     }
     std::size_t pieces = 0;
-    for (const std::size_t record : {16u << 20, 1u << 20, kFileBytes - 12 - (17u << 20)}) {
+    for (const std::size_t record :
+         {std::size_t{16} << 20, std::size_t{1} << 20, kFileBytes - 12 - (std::size_t{17} << 20)}) {
         pieces += (record + 899) / 900;
     }
     std::printf("old protocol: %zu connections per upload\n", pieces);
-    if (afterFirstOld) {
+    for (const OldVariant& variant : oldVariants) {
         std::printf(
-            "TIME_WAIT after the first old-protocol upload: client side %d, device side %d\n",
-            afterFirstOld->client, afterFirstOld->device);
+            "%s, TIME_WAIT at the end of its first upload: client side %d, device side %d;"
+            " peak (0.5 s samples): client %d, device %d\n",
+            variant.series.name, variant.after->client, variant.after->device, variant.peak.client,
+            variant.peak.device);
     }
+    closeAtOnceServer.Stop();
     server.Stop();
     delete g_lpApp;
     g_lpApp = nullptr;

@@ -144,7 +144,8 @@ UnitResult SendUnitOld(const UploadPlan& plan, const UploadUnit& unit, bool last
         const std::string query =
             OldPieceQuery(plan, unit, piece, pieceCount, lastUnit, target.cookie);
         CommandStatus status{};
-        const CommandTimeouts timeouts{timings.oldSend, timings.oldReceive, timings.connect};
+        CommandTimeouts timeouts{timings.oldSend, timings.oldReceive, timings.connect};
+        timeouts.peerClose = timings.oldPeerClose;
         const int ok = TirelSendCommand(kCgiUpgradeFw, query, unit.data.subspan(offset, length),
                                         &status, {}, nullptr, timeouts);
         if (ok == 0 && (stop.stop_requested() ||

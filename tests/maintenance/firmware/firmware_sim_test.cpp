@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -60,6 +61,29 @@ FirmwareFaults StallAt(std::uint32_t piece) {
     FirmwareFaults faults;
     faults.stallAt = piece;
     return faults;
+}
+
+// TIME_WAIT sockets (state 06 of /proc/net/tcp) of connections to `port`,
+// by who holds them: {the client's ends, the device's}.
+std::pair<int, int> TimeWaits(std::uint16_t port) {
+    std::pair<int, int> counts{0, 0};
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        const auto portOf = [](const std::string& end) {
+            return std::stoul(end.substr(end.find(':') + 1), nullptr, 16);
+        };
+        if (state == "06" && portOf(remote) == port) {
+            ++counts.first;
+        } else if (state == "06" && portOf(local) == port) {
+            ++counts.second;
+        }
+    }
+    return counts;
 }
 
 struct RecordingObserver final : UploadObserver {
@@ -295,6 +319,23 @@ TEST_F(FirmwareSimTest, PiecesThatDoNotFollowWhatCameBeforeAreRefused) {
                               {"KERNEL", std::string(1000, 'k'), true}}));
     EXPECT_EQ(sim.RebootCount(), 1);
     EXPECT_EQ(sim.CancelCount(), 1);
+}
+
+TEST_F(FirmwareSimTest, OldProtocolPiecesLeaveTheirTimeWaitWithTheDevice) {
+    // The device's reply says it closes; the client lets it close first, so
+    // the thousands of pieces of a large upload do not hold the client's
+    // ports. The bound is generous: the device closes at once.
+    Sim("Q8A7", "1052");
+    timings.oldPeerClose = std::chrono::seconds(10);
+    const auto before = TimeWaits(device.port());
+    RecordingObserver observer;
+    ASSERT_EQ(RunFirmwareUpload(FolderUploadPlan(FolderTable(), UploadProtocol::kOld), target,
+                                timings, observer, {}, {}),
+              UploadOutcome::kSucceeded);
+    ASSERT_TRUE(WaitUntil([&] { return TimeWaits(device.port()).second - before.second >= 7; },
+                          "the device's TIME_WAIT of the seven pieces"));
+    // The client's only one is the side connection's, which it ends itself.
+    EXPECT_LE(TimeWaits(device.port()).first - before.first, 1);
 }
 
 struct DialogCase {
