@@ -182,6 +182,9 @@ std::optional<std::string> FirmwareCommands::TakeOldPieceLocked(const HttpReques
         unit.received += body.size();
         ++unit.pieces;
         unit.complete = unit.received == unit.announced;
+        if (unit.complete) {
+            note += "; unit whole, checksum " + Hex(unit.checksum);
+        }
     };
 
     if (start) {
