@@ -14,7 +14,9 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -256,7 +258,6 @@ TEST_F(FirmwareSimTest, FaultsAtAPieceEndTheUploadAsTheyShould) {
         {"old closed middle", UploadProtocol::kOld, CloseAt(2), UploadOutcome::kUploadFailed, 0},
         // A unit's last piece taken without a reply is sent.
         {"old closed last", UploadProtocol::kOld, CloseAt(3), UploadOutcome::kSucceeded, 3},
-        {"old stalled first", UploadProtocol::kOld, StallAt(5), UploadOutcome::kUploadFailed, 2},
         {"new refused middle", UploadProtocol::kNew, RefuseAt(2), UploadOutcome::kUploadFailed, 1},
         {"new reset middle", UploadProtocol::kNew, CloseAt(2), UploadOutcome::kUploadFailed, 1},
         {"new refused last", UploadProtocol::kNew, RefuseAt(3), UploadOutcome::kUploadFailed, 2},
@@ -266,11 +267,9 @@ TEST_F(FirmwareSimTest, FaultsAtAPieceEndTheUploadAsTheyShould) {
         SCOPED_TRACE(c.name);
         FirmwareCommands& sim = Sim("Q8A7", "1052");
         sim.SetFaults(c.faults);
-        UploadTimings shortReply = timings;
-        shortReply.oldReceive = std::chrono::milliseconds(50);  // the stall's time-out
         RecordingObserver observer;
-        EXPECT_EQ(RunFirmwareUpload(FolderUploadPlan(table, c.protocol), target, shortReply,
-                                    observer, {}, {}),
+        EXPECT_EQ(RunFirmwareUpload(FolderUploadPlan(table, c.protocol), target, timings, observer,
+                                    {}, {}),
                   c.outcome);
         EXPECT_EQ(Taken(sim).size(), c.unitsTaken);
         const bool flashed = std::ranges::count(observer.events, "4048") == 1;
@@ -278,6 +277,34 @@ TEST_F(FirmwareSimTest, FaultsAtAPieceEndTheUploadAsTheyShould) {
         if (!flashed) {
             EXPECT_EQ(observer.events, (std::vector<std::string>{"4077", "enable", "close"}));
         }
+    }
+}
+
+TEST_F(FirmwareSimTest, AStopDuringAStallEndsTheUploadSilently) {
+    // The device holds the piece (old protocol: the first piece of row 17;
+    // new protocol: the unit of row 5) until the upload is stopped.
+    const FaultCase cases[] = {
+        {"old", UploadProtocol::kOld, StallAt(5), UploadOutcome::kCancelled, 2},
+        {"new", UploadProtocol::kNew, StallAt(2), UploadOutcome::kCancelled, 1},
+    };
+    const FirmwareFileTable table = FolderTable();
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmwareCommands& sim = Sim("Q8A7", "1052");
+        sim.SetFaults(c.faults);
+        std::stop_source stop;
+        std::thread stopper([&] {
+            EXPECT_TRUE(WaitUntil([&] { return sim.StalledCount() == 1; }, "the stall"));
+            stop.request_stop();
+        });
+        RecordingObserver observer;
+        EXPECT_EQ(RunFirmwareUpload(FolderUploadPlan(table, c.protocol), target, timings, observer,
+                                    {}, stop.get_token()),
+                  c.outcome);
+        stopper.join();
+        EXPECT_EQ(Taken(sim).size(), c.unitsTaken);
+        EXPECT_EQ(observer.events, std::vector<std::string>{});  // no message, no close
+        EXPECT_TRUE(WaitUntil([&] { return sim.StalledCount() == 0; }, "the stall's end"));
     }
 }
 
