@@ -6,7 +6,9 @@
 // writes the reply bytes in pieces cut where the input says, and resets the
 // connection; the client therefore never waits out a time-out. Input layout:
 //   byte 0: bits 0-2 the caller (see kCallers), bits 3-7 a configuration
-//           option for the configuration reads
+//           option for the configuration reads; for a command, bit 7 also
+//           has it wait for the device's close after a reply that says
+//           "Connection: close"
 //   bytes 1-3: where the reply is cut into writes
 //   the rest: the bytes the "device" answers with
 
@@ -102,8 +104,12 @@ void SendCommand(std::uint8_t choice) {
     std::uint32_t length = 0xFFFFFFFF;
     CommandStatus status;
     const bool wantsBody = (choice & 1) == 0;
+    CommandTimeouts timeouts = kTimeouts;
+    if ((choice & 0x80) != 0) {
+        timeouts.peerClose = std::chrono::milliseconds(2000);
+    }
     const int result = TirelSendCommand(kCgiGetDeviceInfo, "/Getdeviceinfo.cgi?CH=1", {}, &status,
-                                        reply, wantsBody ? &length : nullptr, kTimeouts, 0);
+                                        reply, wantsBody ? &length : nullptr, timeouts, 0);
     Check(result == 0 || result == 1);
     if (!wantsBody) {
         Check(length == 0xFFFFFFFF);

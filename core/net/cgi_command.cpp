@@ -118,6 +118,41 @@ std::optional<std::uint64_t> LeadingDigits(std::string_view text, std::size_t& u
     return value;
 }
 
+// Whether a header line "Connection: close" (any letter case) is present.
+bool AnnouncesClose(std::string_view head) {
+    constexpr std::string_view kConnection = "Connection";
+    std::size_t lineStart = head.find("\r\n");
+    while (lineStart != std::string_view::npos) {
+        lineStart += 2;
+        const std::size_t lineEnd = head.find("\r\n", lineStart);
+        std::string_view line =
+            head.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos
+                                                                     : lineEnd - lineStart);
+        lineStart = lineEnd;
+        if (!StartsWithNoCase(line, kConnection)) {
+            continue;
+        }
+        line.remove_prefix(kConnection.size());
+        while (!line.empty() && IsHeaderSpace(line.front())) {
+            line.remove_prefix(1);
+        }
+        if (line.empty() || line.front() != ':') {
+            continue;
+        }
+        line.remove_prefix(1);
+        while (!line.empty() && IsHeaderSpace(line.front())) {
+            line.remove_prefix(1);
+        }
+        while (!line.empty() && IsHeaderSpace(line.back())) {
+            line.remove_suffix(1);
+        }
+        if (line.size() == 5 && StartsWithNoCase(line, "close")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The status code of the status line: the three digits after its first
 // space, followed by a space and the reason phrase or by the end of the line
 // (the phrase may be left out: "HTTP/1.1 200"). nullopt for any other line.
@@ -338,7 +373,29 @@ int SendAndReceive(std::uint8_t commandIndex, std::string_view target,
     if (replyLength != nullptr && *length > reply.size()) {
         return 0;
     }
+    // A device that said it closes is let close first: what is left of the
+    // reply is read and dropped until its close, within the bound.
+    const auto awaitPeerClose = [&] {
+        if (timeouts.peerClose <= std::chrono::milliseconds::zero() || !AnnouncesClose(head)) {
+            return;
+        }
+        const auto until = std::chrono::steady_clock::now() + timeouts.peerClose;
+        std::array<std::uint8_t, 1024> scratch;
+        for (std::size_t dropped = 0; dropped < kCommandReceiveBufferBytes;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left <= std::chrono::milliseconds::zero()) {
+                return;
+            }
+            const int got = socket.Receive(scratch.data(), static_cast<int>(scratch.size()), left);
+            if (got <= 0) {
+                return;  // closed (or reset, or the bound ran out)
+            }
+            dropped += static_cast<std::size_t>(got);
+        }
+    };
     if (*length == 0 || replyLength == nullptr) {
+        awaitPeerClose();
         return 1;
     }
 
@@ -361,6 +418,7 @@ int SendAndReceive(std::uint8_t commandIndex, std::string_view target,
     }
     std::memcpy(reply.data(), received.data(), bodyLength);
     *replyLength = static_cast<std::uint32_t>(bodyLength);
+    awaitPeerClose();
     return 1;
 }
 

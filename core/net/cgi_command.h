@@ -151,6 +151,10 @@ struct CommandTimeouts {
     std::chrono::milliseconds connect = CBlockingSocket::kDefaultConnectTimeout;
     // The whole reply; none: kReplyTimeoutsAllowed receive time-outs.
     std::optional<std::chrono::milliseconds> reply = std::nullopt;
+    // After a whole reply that says "Connection: close": how long to wait
+    // for the device's own close before closing, so that the connection's
+    // TIME_WAIT stays with the device that closed first. Zero: close at once.
+    std::chrono::milliseconds peerClose = std::chrono::milliseconds::zero();
 
     static CommandTimeouts Seconds(std::uint16_t sendSeconds, std::uint16_t receiveSeconds) {
         return {std::chrono::seconds(sendSeconds), std::chrono::seconds(receiveSeconds)};

@@ -144,9 +144,15 @@ UnitResult SendUnitOld(const UploadPlan& plan, const UploadUnit& unit, bool last
         const std::string query =
             OldPieceQuery(plan, unit, piece, pieceCount, lastUnit, target.cookie);
         CommandStatus status{};
-        const CommandTimeouts timeouts{timings.oldSend, timings.oldReceive, timings.connect};
+        CommandTimeouts timeouts{timings.oldSend, timings.oldReceive, timings.connect};
+        timeouts.peerClose = timings.oldPeerClose;
         const int ok = TirelSendCommand(kCgiUpgradeFw, query, unit.data.subspan(offset, length),
                                         &status, {}, nullptr, timeouts);
+        if (ok == 0 && (stop.stop_requested() ||
+                        (plan.source == UploadSource::kFolder && cancelled && cancelled()))) {
+            // The stop cut the piece's wait short: a cancel, not a device failure.
+            return UnitResult::kCancelled;
+        }
         if (ok == 0) {
             // Only the last piece may go without a reply, and only when it
             // reached the device whole and no status came back.
@@ -180,9 +186,14 @@ UnitResult SendUnitNew(const UploadPlan& plan, const UploadUnit& unit, bool last
     if (isCancelled()) {
         return UnitResult::kCancelled;
     }
+    // A stop wakes every wait of the unit; what it cut short is a cancel,
+    // never a failure and never a unit sent.
+    const auto failedUnlessCancelled = [&] {
+        return isCancelled() ? UnitResult::kCancelled : UnitResult::kFailed;
+    };
     Connection connection;
     if (!connection.Open(target, timings.connect) || !connection.WriteText(request, timeout)) {
-        return UnitResult::kFailed;
+        return failedUnlessCancelled();
     }
     if (folder && !platform::Sleep(timings.folderNewPauseAfterRequest)) {
         return UnitResult::kCancelled;
@@ -195,12 +206,16 @@ UnitResult SendUnitNew(const UploadPlan& plan, const UploadUnit& unit, bool last
         const std::size_t length =
             std::min<std::size_t>(unit.data.size() - offset, kNewProtocolWriteBytes);
         if (!connection.WriteAll(unit.data.subspan(offset, length), timeout)) {
-            return UnitResult::kFailed;
+            return failedUnlessCancelled();
         }
         offset += length;
         progress.Add(length);
     }
-    return connection.ReplyAccepted(timings.unitReply) ? UnitResult::kSent : UnitResult::kFailed;
+    const bool accepted = connection.ReplyAccepted(timings.unitReply);
+    if (isCancelled()) {
+        return UnitResult::kCancelled;
+    }
+    return accepted ? UnitResult::kSent : UnitResult::kFailed;
 }
 
 }  // namespace
@@ -299,9 +314,12 @@ UploadOutcome RunFirmwareUpload(const UploadPlan& plan, const UploadTarget& targ
     const std::string sideRequest = BuildUploadSideRequest(target.cookie, target.hostIp);
     const std::optional<int> sideBuffer =
         folder && newProtocol ? std::optional<int>(2'048) : std::nullopt;
+    const auto isCancelled = [&] {
+        return stop.stop_requested() || (folder && cancelled && cancelled());
+    };
     if (sideRequest.empty() || !side.Open(target, timings.connect, sideBuffer) ||
         !side.WriteText(sideRequest, timings.sideWrite)) {
-        return fail(UploadOutcome::kSideFailed);
+        return isCancelled() ? UploadOutcome::kCancelled : fail(UploadOutcome::kSideFailed);
     }
     if (!folder && newProtocol && !platform::Sleep(timings.packedNewPauseAfterSide)) {
         return UploadOutcome::kCancelled;
@@ -312,7 +330,7 @@ UploadOutcome RunFirmwareUpload(const UploadPlan& plan, const UploadTarget& targ
         observer.DisableUpgrade();
     }
     for (std::size_t i = 0; i < plan.units.size(); ++i) {
-        if (stop.stop_requested() || (folder && cancelled && cancelled())) {
+        if (isCancelled()) {
             return UploadOutcome::kCancelled;
         }
         if (!folder) {
@@ -335,6 +353,11 @@ UploadOutcome RunFirmwareUpload(const UploadPlan& plan, const UploadTarget& targ
         }
     }
 
+    // Cancelled while the last unit's reply was awaited: the device is told
+    // to drop the upload, so it is not reported as written.
+    if (isCancelled()) {
+        return UploadOutcome::kCancelled;
+    }
     observer.ShowMessage(kMessageFlashing);
     observer.SetProgress(0, false);
     observer.EnableUpgrade();

@@ -67,6 +67,11 @@ struct UploadTimings {
     std::chrono::milliseconds sideWrite{10'000};
     std::chrono::milliseconds oldSend{15'000};
     std::chrono::milliseconds oldReceive{15'000};
+    // Old protocol: after a piece's reply saying "Connection: close", the
+    // wait for the device's close, so that the thousands of short
+    // connections of an upload leave their TIME_WAIT with the device and
+    // not in the client's ports. Zero closes at once.
+    std::chrono::milliseconds oldPeerClose{1'000};
     std::chrono::milliseconds folderUnitWrite{40'000};  // new protocol, folder upload
     std::chrono::milliseconds packedUnitWrite{10'000};  // new protocol, packed upload
     std::chrono::milliseconds unitReply{15'000};

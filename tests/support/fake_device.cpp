@@ -187,6 +187,8 @@ void FakeDevice::Serve(const HttpRequest& request, Connection& connection) {
         SendReply(*scripted, connection);
     } else if (handler) {
         handler(request, connection);
+    } else if (model && model->firmware().Serve(request, connection)) {
+        // the firmware upgrade's paths answer on the connection themselves
     } else if (auto answer = model ? model->Answer(request) : std::nullopt) {
         Reply reply =
             Reply::Status(answer->status, std::move(answer->reason), std::move(answer->body));

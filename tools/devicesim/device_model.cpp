@@ -326,7 +326,9 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
                   kDvrFamily.end()),
       m_random(std::random_device{}()),
       m_dialogCommands(m_profile.productId),
-      m_dvrSettings(m_profile.productId) {
+      m_dvrSettings(m_profile.productId),
+      m_firmware(m_profile.firmwareVersion,
+                 [this](std::string_view cookie) { return IsSessionValid(cookie); }) {
     // Every section is kept, whatever the family; the family's "ALL"
     // layout decides which ones the device answers and takes.
     for (const auto& section : kSectionSpecs) {
@@ -406,6 +408,7 @@ void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
     m_dialogCommands.SetLogger(logger);
     m_timeCommands.SetLogger(logger);
     m_dvrSettings.SetLogger(logger);
+    m_firmware.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }

@@ -14,6 +14,7 @@
 
 #include "tools/devicesim/dialog_commands.h"
 #include "tools/devicesim/dvr_setting_commands.h"
+#include "tools/devicesim/firmware_commands.h"
 #include "tools/devicesim/http_request.h"
 #include "tools/devicesim/time_commands.h"
 
@@ -99,6 +100,9 @@ public:
     TimeCommands& timeCommands() { return m_timeCommands; }
     // The recorder's clock and recording settings.
     DvrSettingCommands& dvrSettings() { return m_dvrSettings; }
+    // The firmware upgrade: version query, both upload protocols, cancel and
+    // the side connection, served on the connection itself.
+    FirmwareCommands& firmware() { return m_firmware; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -153,6 +157,7 @@ private:
     DialogCommands m_dialogCommands;
     TimeCommands m_timeCommands;
     DvrSettingCommands m_dvrSettings;
+    FirmwareCommands m_firmware;
 };
 
 }  // namespace devicesim

@@ -173,6 +173,20 @@ void Connection::HoldUntilPeerCloses() {
     }
 }
 
+void Connection::HoldWithoutReading() {
+    // POLLRDHUP reports the peer's FIN even while unread bytes wait.
+    while (m_fd >= 0 && !Stopping()) {
+        std::array<pollfd, 2> fds{{{m_fd, POLLRDHUP, 0}, {m_server.wakeFd(), POLLIN, 0}}};
+        const int rc = ::poll(fds.data(), fds.size(), -1);
+        if (rc < 0 && errno == EINTR) {
+            continue;
+        }
+        if (rc < 0 || fds[1].revents != 0 || fds[0].revents != 0) {
+            return;
+        }
+    }
+}
+
 void Connection::Reset() {
     if (m_fd >= 0) {
         const linger abort{1, 0};

@@ -46,6 +46,10 @@ public:
     // a device that has been told something and never answers.
     void HoldUntilPeerCloses();
 
+    // Reads nothing and waits until the peer closes or resets, or the
+    // server stops: a device that stopped taking a transfer half-way.
+    void HoldWithoutReading();
+
     // Abortive close: SO_LINGER 0, so the peer sees a reset.
     void Reset();
 

@@ -34,6 +34,8 @@ struct Arguments {
     std::uint16_t replyPort = 3332;
     devicesim::DeviceProfile profile;
     bool productGiven = false;  // --product given: its own linked devices stay
+    devicesim::FirmwareFaults firmwareFaults;
+    std::optional<std::string> firmwareVersion;  // --firmware: replaces the profile's
 };
 
 void PrintUsage() {
@@ -42,7 +44,11 @@ void PrintUsage() {
         "                 [--alarm-period SECONDS [--alarm-length SECONDS]]\n"
         "                 [--search-port N [--reply-port N]]\n"
         "                 [--product Q8A7|Q8A5|Q8A3|Q3A2|Q7B7|Q7B5|Q7B3|Q9C0]\n"
-        "                 [--user-level 30|20|10|0]\n",
+        "                 [--user-level 30|20|10|0]\n"
+        "                 [--firmware VERSION (four digits)]\n"
+        "                 [--fw-refuse-at N] [--fw-close-at N] [--fw-stall-at N]\n"
+        "  --fw-*-at N: at the Nth piece of a firmware upload (old protocol: request;\n"
+        "  new protocol: unit) answer 500, close without a reply, or stall\n",
         stderr);
 }
 
@@ -82,6 +88,21 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
             if (value != "30" && value != "20" && value != "10" && value != "0")
                 return std::nullopt;
             args.profile.userLevel = std::stoi(std::string(value));
+        } else if (name == "--firmware") {
+            if (value.size() != 4 || !devicesim::ParseDecimal(value)) {
+                return std::nullopt;
+            }
+            args.firmwareVersion = value;
+        } else if (name == "--fw-refuse-at" || name == "--fw-close-at" || name == "--fw-stall-at") {
+            const auto piece = devicesim::ParseDecimal(value);
+            if (!piece || *piece == 0 || *piece > 0xFFFFFFFFu) {
+                return std::nullopt;
+            }
+            const auto n = static_cast<std::uint32_t>(*piece);
+            auto& faults = args.firmwareFaults;
+            (name == "--fw-refuse-at"  ? faults.refuseAt
+             : name == "--fw-close-at" ? faults.closeAt
+                                       : faults.stallAt) = n;
         } else if (name == "--user") {
             args.user = value;
         } else if (name == "--password") {
@@ -201,11 +222,14 @@ int main(int argc, char** argv) {
         // ("ZRT 417 DVR", type 19): the client evaluates the alarm bits of
         // such devices and records them.
         devicesim::DeviceProfile profile = args->profile;
+        profile.firmwareVersion = args->firmwareVersion.value_or(profile.firmwareVersion);
         // Alarms are only evaluated by the client for a linked DVR.
         if (args->stream.alarmPeriod.count() > 0 && !args->productGiven)
             profile.masters = {{0, 19, 0}};
         devicesim::DeviceModel model(args->user, args->password, profile);
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
+        model.firmware().SetFaults(args->firmwareFaults);
+        model.firmware().SetKeepBytes(false);  // the log's checksums say what arrived
 
         devicesim::LiveStream stream(model, args->stream);
         devicesim::RecordedData recorded({std::chrono::milliseconds(5)});
@@ -213,7 +237,8 @@ int main(int argc, char** argv) {
         const auto handle = [&model, &stream, &recorded](const devicesim::HttpRequest& request,
                                                          devicesim::Connection& connection) {
             LogRequest(request, {});
-            if (recorded.Serve(request, connection)) {
+            if (recorded.Serve(request, connection) ||
+                model.firmware().Serve(request, connection)) {
                 return;
             }
             if (request.path == "/Getvideo.cgi") {
