@@ -325,7 +325,8 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
                   kDvrFamily.end()),
       m_random(std::random_device{}()),
-      m_dialogCommands(m_profile.productId) {
+      m_dialogCommands(m_profile.productId),
+      m_controlCommands(m_profile.slaves) {
     // Every section is kept, whatever the family; the family's "ALL"
     // layout decides which ones the device answers and takes.
     for (const auto& section : kSectionSpecs) {
@@ -347,7 +348,8 @@ bool DeviceModel::ServesSection(std::string_view option) const {
 bool DeviceModel::Handles(std::string_view path) {
     return path == "/Login.cgi" || path == "/Getdeviceinfo.cgi" || path == "/GetSysCfg.cgi" ||
            path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || path == "/Setresolution.cgi" ||
-           path == "/Setquality.cgi" || path == "/SetChannel.cgi" || DialogCommands::Handles(path);
+           path == "/Setquality.cgi" || path == "/SetChannel.cgi" ||
+           DialogCommands::Handles(path) || ControlCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -380,18 +382,20 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
 }
 
 std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& request) {
-    if (!DialogCommands::Handles(request.path)) {
+    const bool control = ControlCommands::Handles(request.path);
+    if (!DialogCommands::Handles(request.path) && !control) {
         return std::nullopt;
     }
     if (!IsSessionValid(request.Param("Cookie").value_or(""))) {
         Log("refused " + request.path + ": no valid session");
         return Unauthorized();
     }
-    return m_dialogCommands.Answer(request);
+    return control ? m_controlCommands.Answer(request) : m_dialogCommands.Answer(request);
 }
 
 void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
     m_dialogCommands.SetLogger(logger);
+    m_controlCommands.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }

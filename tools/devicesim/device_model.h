@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/devicesim/control_commands.h"
 #include "tools/devicesim/dialog_commands.h"
 #include "tools/devicesim/http_request.h"
 
@@ -93,6 +94,9 @@ public:
     const DeviceProfile& profile() const { return m_profile; }
     // The small dialogs' commands: disk map, colour, buzzer, playback search.
     DialogCommands& dialogCommands() { return m_dialogCommands; }
+    // The device-control commands: RS-485 keys, R.E.T.R., PTZ, camera sensor.
+    ControlCommands& controlCommands() { return m_controlCommands; }
+    const ControlCommands& controlCommands() const { return m_controlCommands; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -145,6 +149,7 @@ private:
     std::mt19937_64 m_random;
     std::function<void(std::string_view)> m_logger;
     DialogCommands m_dialogCommands;
+    ControlCommands m_controlCommands;
 };
 
 }  // namespace devicesim
