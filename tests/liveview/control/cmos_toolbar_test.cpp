@@ -6,46 +6,30 @@
 
 #include <gtest/gtest.h>
 
-#include <QPainter>
 #include <string>
 #include <vector>
 
 #include "core/application/window_messages.h"
 #include "core/login/login_exchange.h"
+#include "liveview/window/live_view_services.h"
 #include "platform/program_folder.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tools/devicesim/device_model.h"
+#include "tools/skingen/camera_toolbar_faces.h"
 
 namespace {
 
 using command_test::Reply;
-
-void WriteBitmap(const std::filesystem::path& path, int w, int h, QColor colour) {
-    QImage image(w, h, QImage::Format_RGB888);
-    image.fill(colour);
-    QPainter painter(&image);
-    painter.setPen(Qt::white);
-    painter.drawRect(2, 2, w - 5, h - 5);
-    painter.end();
-    image.save(QString::fromStdString(path.string()), "BMP");
-}
 
 class CmosToolbarTest : public command_test::DeviceCommandTest {
 protected:
     void SetUp() override {
         DeviceCommandTest::SetUp();
         test_support::EnsureQtApp();
-        const auto cmos = folder.path() / "BMP" / "CMOS";
-        std::filesystem::create_directories(cmos);
-        WriteBitmap(cmos / "ToolBarBG.bmp", 45, 300, QColor(40, 40, 60));
-        for (const char* name : {"FullFrame", "QFrame_LT", "QFrame_RT", "QFrame_LB", "QFrame_RB",
-                                 "QFrame_CN", "CMOS_HR", "CMOS_VR"}) {
-            WriteBitmap(cmos / (std::string(name) + "_UP.bmp"), 30, 30, QColor(90, 90, 120));
-            WriteBitmap(cmos / (std::string(name) + "_DOWN.bmp"), 30, 30, QColor(220, 140, 40));
-        }
+        skingen::WriteCameraToolbarFaces(folder.path());
         platform::SetProgramFolder(folder.path());
         model = &device.EnableDeviceModel("tresk", "tresk",
                                           devicesim::ProfileForProduct("Q9C0").value());
@@ -92,6 +76,24 @@ TEST_F(CmosToolbarTest, CameraStateMessage) {
     EXPECT_EQ(toolbar.HR(), 1);
     EXPECT_EQ(toolbar.VR(), 1);
     EXPECT_EQ(toolbar.ModePaints(), before + 1);  // the same state twice paints once
+}
+
+TEST_F(CmosToolbarTest, TheStreamsCameraStateReachesTheProgramsToolbar) {
+    ShowCameraToolbar(nullptr, 10, 20);
+    ASSERT_NE(CameraToolbar(), nullptr);
+    EXPECT_EQ(CameraToolbar()->pos(), QPoint(10, 20));
+    MoveCameraToolbar(30, 40);
+    EXPECT_EQ(CameraToolbar()->pos(), QPoint(30, 40));
+    LiveViewServicesImpl services;
+    services.PostCameraState(0x82);  // as the frame-header parser does
+    platform::ProcessPostedMessages();
+    EXPECT_EQ(CameraToolbar()->Mode(), 2);
+    EXPECT_EQ(CameraToolbar()->HR(), 1);
+    EXPECT_EQ(CameraToolbar()->VR(), 0);
+    CloseCameraToolbar();
+    EXPECT_EQ(CameraToolbar(), nullptr);
+    services.PostCameraState(0x01);  // no toolbar: nothing to post to
+    platform::ProcessPostedMessages();
 }
 
 TEST_F(CmosToolbarTest, RefusedCommandsChangeNothing) {
