@@ -132,19 +132,27 @@ void CDravelinDlg::LoadTurboFaces() {
         CQelButton* button = m_btnSkin[static_cast<std::size_t>(r)];
         if (button == nullptr)
             continue;
+        // Normal face, then the hover face, also shown while pressed.
+        const char* normal = nullptr;
+        const char* hover = nullptr;
         if (g_lpApp->f_Turbo) {
-            LoadRowBitmaps(m_buttonFamily, r, slot, false);
-            continue;
+            const auto& files =
+                TurboArrowIndex(r) >= 0
+                    ? kTurboArrowFiles[static_cast<std::size_t>(TurboArrowIndex(r))]
+                                      [static_cast<std::size_t>(slot)]
+                    : kTurboZoomFocusFiles[static_cast<std::size_t>(r - kTurboZoomFocusFirstRow)];
+            normal = files[0];
+            hover = files[1];
+        } else {
+            const SkinButtonRow& row = table.rows[static_cast<std::size_t>(r)];
+            const std::size_t base = static_cast<std::size_t>(slot) * 3;
+            normal = row.files[base];
+            hover = row.files[base + 1] != nullptr ? row.files[base + 1] : normal;
         }
-        // The plain faces: normal, then the hover face also while pressed.
-        const SkinButtonRow& row = table.rows[static_cast<std::size_t>(r)];
-        const std::size_t base = static_cast<std::size_t>(slot) * 3;
-        if (row.files[base] == nullptr)
+        if (normal == nullptr)
             continue;
-        const auto normal = SkinBitmapPath(row.files[base]);
-        const auto hover =
-            row.files[base + 1] != nullptr ? SkinBitmapPath(row.files[base + 1]) : normal;
-        button->LoadButtonBitmap(normal, hover, hover, CQelButton::kStylePush);
+        button->LoadButtonBitmap(SkinBitmapPath(normal), SkinBitmapPath(hover),
+                                 SkinBitmapPath(hover), CQelButton::kStylePush);
     }
 }
 

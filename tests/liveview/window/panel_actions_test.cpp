@@ -11,6 +11,7 @@
 #include "liveview/control/ctrl_file.h"
 #include "liveview/control/key_sender.h"
 #include "liveview/dialogs/select_ptz_dlg.h"
+#include "liveview/window/skin_path.h"
 #include "liveview/window/window_private_messages.h"
 #include "tests/liveview/window/window_fixture.h"
 
@@ -209,7 +210,21 @@ TEST_F(PanelTest, TurboAndActionPresetToggle) {
     EXPECT_TRUE(g_lpApp->f_Turbo.load());
     EXPECT_EQ(window->SkinButton(59)->StateIndex(), 1);
     EXPECT_EQ(window->SkinButton(59)->toolTip().toStdString(), "TURBO_ON");
+    const int skin = SkinSlot(LayoutSlot(g_lpApp->w_ViewMode));
+    const auto faceIs = [this](int row, CQelButton::FaceKind kind, const char* file) {
+        const QImage shown = window->SkinButton(row)->FaceImage({kind, 0});
+        const QImage expected(QString::fromStdString(SkinBitmapPath(file).string()));
+        return !expected.isNull() && shown.convertToFormat(QImage::Format_RGB32) ==
+                                         expected.convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_TRUE(faceIs(54, CQelButton::FaceKind::Flat, kTurboArrowFiles[0][skin][0]));
+    EXPECT_TRUE(faceIs(54, CQelButton::FaceKind::Selected, kTurboArrowFiles[0][skin][1]));
+    EXPECT_TRUE(faceIs(30, CQelButton::FaceKind::Focus, "2Col_zoom_turbo_in_a"));
     Press(8310);
+    EXPECT_TRUE(faceIs(58, CQelButton::FaceKind::Flat,
+                       SkinButtonTable[24].rows[58].files[static_cast<std::size_t>(skin) * 3]));
+    EXPECT_TRUE(faceIs(33, CQelButton::FaceKind::Selected,
+                       SkinButtonTable[24].rows[33].files[static_cast<std::size_t>(skin) * 3 + 1]));
     EXPECT_FALSE(g_lpApp->f_Turbo.load());
     EXPECT_EQ(window->SkinButton(59)->StateIndex(), 0);
     EXPECT_EQ(window->SkinButton(59)->toolTip().toStdString(), "TURBO_OFF");
