@@ -54,6 +54,7 @@ constexpr TextEntry kTexts[] = {
     {3027, "System setting"},
     {3028, "Search\nStop_Search"},
     {3029, "Connecting"},
+    {3204, "Back to control center "},
     {4001, "Account memory is not enough"},
     {4002, "Add the account is failed"},
     {4003, "Add the ftp site is failed"},
@@ -286,6 +287,14 @@ constexpr TextEntry kTexts[] = {
     {8566, "REC"},
     {8572, "CH"},
     {8573, "8 CUT"},
+    {8600, "View Full Frame"},
+    {8601, "Zoom Left-top Quad Frame"},
+    {8602, "Zoom Right-top Quad Frame"},
+    {8603, "Zoom Left-bottom Quad Frame"},
+    {8604, "Zoom Right-bottom Quad Frame"},
+    {8605, "Zoom Center Quad Frame"},
+    {8606, "Horizontal rotate"},
+    {8607, "Vertical rotate"},
 };
 
 constexpr bool IsSorted() {

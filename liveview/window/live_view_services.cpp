@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/state/app_global_state.h"
+#include "liveview/control/cmos_toolbar.h"
 #include "liveview/control/ctrl_file.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_private_messages.h"
@@ -112,4 +113,8 @@ void LiveViewServicesImpl::RequestChannel(int channel) {
 
 void LiveViewServicesImpl::SetRetrStateButton(bool enabled) {
     Post(WM_SETRETRBUTTON, enabled ? 1 : 0);
+}
+
+void LiveViewServicesImpl::PostCameraState(std::uint8_t state) {
+    platform::PostWindowMessage(CameraToolbarHandle(), WM_CAMERASTATE, state, 0);
 }

@@ -23,6 +23,7 @@ public:
     void SetCurrentChannel(int channelIndex) override;
     void RequestChannel(int channel) override;
     void SetRetrStateButton(bool enabled) override;
+    void PostCameraState(std::uint8_t state) override;
 };
 
 // Registers the live view with the core for the lifetime of the object.

@@ -21,6 +21,7 @@
 #include "core/net/sys_config.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "liveview/control/cmos_toolbar.h"
 #include "liveview/window/device_info_reader.h"
 #include "liveview/window/skin_flags.h"
 #include "liveview/window/window_extensions.h"
@@ -69,6 +70,7 @@ CDravelinDlg::CDravelinDlg(QWidget* parent) : QDialog(parent) {
 
 CDravelinDlg::~CDravelinDlg() {
     platform::UnregisterWindow(m_handle);
+    CloseCameraToolbar();
     if (g_lpApp != nullptr) {
         if (g_lpApp->f_ConfigDialogOpen.exchange(0) != 0)
             WindowExtensions().CloseConfigSheet();

@@ -6,7 +6,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,23 @@ public:
     // Sets the command buttons sharing a state bit; callable from any thread.
     int SetCommandButtonsState(std::uint32_t stateBits, std::uint8_t state);
 
+    // ---- control panel and PTZ (panel_actions.cpp), GUI thread --------------
+    // The panel's keys, turbo, ACTION/PRESET, power, R.E.T.R., search, the
+    // channel buttons and the PTZ buttons; false for another id.
+    bool OnPanelCommand(std::uint16_t id);
+    void OnTurbo();
+    void OnActionPreset();
+    void OnPower();
+    void OnRetr();
+    void OnSearchVideo();
+    void OnPtzControl();
+    void OnHotPoint();
+    // WM_PTZCLICK: the click at the stored mouse position aims the PTZ unit.
+    int OnPtzClick();
+    // How the search button runs the playback search dialog (tests replace
+    // it; nullptr restores the real dialog). Its result; -1: not created.
+    static void SetSearchDialogRunner(std::function<int()> runner);
+
     void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
                              std::uint64_t lParam) override;
 
@@ -161,6 +180,10 @@ private:
     void StopLoginThread();
     bool ReadConfiguration();
     void LeaveFullScreen();
+
+    // Panel helpers (panel_actions.cpp).
+    void LoadTurboFaces();
+    void SendPtzBody(std::span<const std::uint8_t> body);
 
     platform::WindowHandle m_handle = 0;
     bool m_destroyed = false;

@@ -19,6 +19,7 @@
 #include "core/net/sys_config.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "liveview/window/alarm_sound.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
 #include "liveview/window/window_private_messages.h"
@@ -38,15 +39,6 @@ constexpr std::size_t kColorReplyBytes = 1024;
 constexpr std::uint8_t kGetColorCommand = 20;
 constexpr std::uint8_t kSetResolutionCommand = 3;
 constexpr std::uint8_t kSetQualityCommand = 4;
-
-void StopAlarmSound() {
-    AppGlobalState& app = *g_lpApp;
-    if (!app.f_AlarmAudioPlaying)
-        return;
-    if (app.h_StopAlarmAudioEvent)
-        app.h_StopAlarmAudioEvent->Set();
-    app.f_AlarmAudioPlaying = false;
-}
 
 // Sends one setting command (RES or QUA) without reading a reply.
 bool SendSetting(std::uint8_t command, const char* key, int value) {
@@ -108,8 +100,7 @@ void CDravelinDlg::OnCommand(std::uint16_t id) {
             ApplyButtonLayout();
             break;
         default:
-            // The panel's device keys are sent by the key sender, which comes
-            // with the control panel's actions; until then they do nothing.
+            OnPanelCommand(id);
             break;
     }
 }
@@ -389,8 +380,12 @@ void CDravelinDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wPar
             ShowMessage(static_cast<unsigned>(wParam));
             break;
         case WM_PTZCLICK:
-            // The click-to-position command comes with the PTZ controls.
+            OnPtzClick();
             break;
+        case WM_POSTALARMAUDIO:
+            OnPostAlarmAudio(lParam);
+            break;
+
         case WM_LEAVESPECIALVIEW:
             OnLeaveSpecialView();
             break;
@@ -465,7 +460,7 @@ void CDravelinDlg::keyPressEvent(QKeyEvent* event) {
 bool CDravelinDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        StopAlarmSound();
+        StopAlarmSoundByClick();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -478,7 +473,7 @@ void CDravelinDlg::mousePressEvent(QMouseEvent* event) {
         QDialog::mousePressEvent(event);
         return;
     }
-    StopAlarmSound();
+    StopAlarmSoundByClick();
     if (!m_bFullScreen) {
         // Dragged from anywhere on its surface.
         QWindow* handle = windowHandle();

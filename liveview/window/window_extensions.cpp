@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "liveview/control/cmos_toolbar.h"
+
 namespace {
 
 MainWindowExtensions g_standIn;
@@ -16,4 +18,12 @@ MainWindowExtensions& WindowExtensions() {
 
 void SetMainWindowExtensions(MainWindowExtensions* extensions) {
     g_extensions = extensions;
+}
+
+void MainWindowExtensions::ShowCameraToolbar(QWidget* parent, int x, int y) {
+    ::ShowCameraToolbar(parent, x, y);
+}
+
+void MainWindowExtensions::MoveCameraToolbar(int x, int y) {
+    ::MoveCameraToolbar(x, y);
 }

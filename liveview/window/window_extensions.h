@@ -19,9 +19,9 @@ public:
     virtual void RunColorDialog(QWidget* /*parent*/, int /*brightness*/, int /*contrast*/,
                                 int /*hue*/) {}
     // Creates and shows the camera image toolbar of a Q9C0 at `x`, `y`.
-    virtual void ShowCameraToolbar(QWidget* /*parent*/, int /*x*/, int /*y*/) {}
+    virtual void ShowCameraToolbar(QWidget* parent, int x, int y);
     // Moves the camera image toolbar beside the main window.
-    virtual void MoveCameraToolbar(int /*x*/, int /*y*/) {}
+    virtual void MoveCameraToolbar(int x, int y);
 };
 
 MainWindowExtensions& WindowExtensions();

@@ -328,7 +328,8 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_dialogCommands(m_profile.productId),
       m_dvrSettings(m_profile.productId),
       m_firmware(m_profile.firmwareVersion,
-                 [this](std::string_view cookie) { return IsSessionValid(cookie); }) {
+                 [this](std::string_view cookie) { return IsSessionValid(cookie); }),
+      m_controlCommands(m_profile.slaves) {
     // Every section is kept, whatever the family; the family's "ALL"
     // layout decides which ones the device answers and takes.
     for (const auto& section : kSectionSpecs) {
@@ -352,7 +353,7 @@ bool DeviceModel::Handles(std::string_view path) {
            path == "/SetSysCfg.cgi" || path == "/Reboot.cgi" || path == "/Setresolution.cgi" ||
            path == "/Setquality.cgi" || path == "/SetChannel.cgi" ||
            DialogCommands::Handles(path) || TimeCommands::Handles(path) ||
-           DvrSettingCommands::Handles(path);
+           DvrSettingCommands::Handles(path) || ControlCommands::Handles(path);
 }
 
 std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
@@ -387,7 +388,7 @@ std::optional<Response> DeviceModel::Answer(const HttpRequest& request) {
 std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& request) {
     const std::string_view path = request.path;
     const bool known = DialogCommands::Handles(path) || TimeCommands::Handles(path) ||
-                       DvrSettingCommands::Handles(path);
+                       DvrSettingCommands::Handles(path) || ControlCommands::Handles(path);
     if (!known) {
         return std::nullopt;
     }
@@ -401,6 +402,9 @@ std::optional<Response> DeviceModel::AnswerDialogCommand(const HttpRequest& requ
     if (DvrSettingCommands::Handles(path)) {
         return m_dvrSettings.Answer(request);
     }
+    if (ControlCommands::Handles(path)) {
+        return m_controlCommands.Answer(request);
+    }
     return m_dialogCommands.Answer(request);
 }
 
@@ -409,6 +413,7 @@ void DeviceModel::SetLogger(std::function<void(std::string_view)> logger) {
     m_timeCommands.SetLogger(logger);
     m_dvrSettings.SetLogger(logger);
     m_firmware.SetLogger(logger);
+    m_controlCommands.SetLogger(logger);
     std::lock_guard lock(m_mutex);
     m_logger = std::move(logger);
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/devicesim/control_commands.h"
 #include "tools/devicesim/dialog_commands.h"
 #include "tools/devicesim/dvr_setting_commands.h"
 #include "tools/devicesim/firmware_commands.h"
@@ -103,6 +104,9 @@ public:
     // The firmware upgrade: version query, both upload protocols, cancel and
     // the side connection, served on the connection itself.
     FirmwareCommands& firmware() { return m_firmware; }
+    // The device-control commands: RS-485 keys, R.E.T.R., PTZ, camera sensor.
+    ControlCommands& controlCommands() { return m_controlCommands; }
+    const ControlCommands& controlCommands() const { return m_controlCommands; }
 
     // Size of a configuration section of this device; nullopt when it has none.
     std::optional<std::size_t> SectionSize(std::string_view option) const;
@@ -158,6 +162,7 @@ private:
     TimeCommands m_timeCommands;
     DvrSettingCommands m_dvrSettings;
     FirmwareCommands m_firmware;
+    ControlCommands m_controlCommands;
 };
 
 }  // namespace devicesim

@@ -83,6 +83,11 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
             static_cast<std::uint8_t>(settings.channel > 0 ? settings.channel - 1 : 0);
         header.timeValue = static_cast<std::uint32_t>(n * 40);
         header.packedDate = PackedNow();
+        // The camera sensor's zoom and flips (Q9C0) and a R.E.T.R. state
+        // the client switched, in the new layout's status block.
+        if (m_model.profile().productId == "Q9C0")
+            header.status.cameraState = m_model.controlCommands().CameraState();
+        header.status.retrState = m_model.controlCommands().RetrState();
         if (m_options.alarmPeriod.count() > 0) {
             const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                 std::chrono::steady_clock::now() - started);

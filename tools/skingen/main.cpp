@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tools/skingen/camera_toolbar_faces.h"
 #include "tools/skingen/dialog_faces.h"
 #include "tools/skingen/main_skin.h"
 #include "tools/skingen/skin_manifest.h"
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
     try {
         const std::size_t written =
             skingen::WriteSkin(skingen::LoginSkin(), argv[1]) + skingen::WriteMainSkin(argv[1]) +
-            skingen::WriteWidgetFaces(argv[1]) + skingen::WriteDialogFaces(argv[1]);
+            skingen::WriteWidgetFaces(argv[1]) + skingen::WriteDialogFaces(argv[1]) +
+            skingen::WriteCameraToolbarFaces(argv[1]);
         std::printf("skingen: %zu files written below %s\n", written, argv[1]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "skingen: %s\n", error.what());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "tools/skingen/camera_toolbar_faces.h"
 #include "tools/skingen/dialog_faces.h"
 #include "tools/skingen/main_skin.h"
 #include "tools/skingen/skin_set.h"
@@ -21,6 +22,7 @@ std::vector<std::string> SkinFilePaths() {
     for (const DialogFaceFile& file : DialogFaceFiles()) {
         paths.emplace_back(file.path);
     }
+    for (const std::string& path : CameraToolbarFacePaths()) paths.push_back(path);
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
     return paths;

@@ -254,8 +254,15 @@ TEST_F(CtrlFileLoadTest, ShippedFileLoads) {
     std::filesystem::copy_file(std::filesystem::path(KESTRUNE_TEST_ASSETS_DIR) / "CtrlFile.ini",
                                folder.path() / "CtrlFile.ini");
     EXPECT_EQ(LoadCtrlFile(), 1);
-    EXPECT_EQ(g_lpApp->dw_CtrlDeviceCount, 1);
-    EXPECT_EQ(Name(g_lpApp->lp_CtrlDevices[0]), "4CH DVR");
+    // A record for every family, none with invented key bytes.
+    EXPECT_EQ(g_lpApp->dw_CtrlDeviceCount, static_cast<std::int32_t>(kCtrlFamilyCount));
+    EXPECT_EQ(MatchCtrlFileDevices(), 1);
+    for (std::size_t family = 0; family < kCtrlFamilyCount; ++family) {
+        const CtrlDeviceRecord* record = CtrlFamilyRecord(family);
+        ASSERT_NE(record, nullptr) << kCtrlFamilyNames[family];
+        EXPECT_EQ(record->seqPower.byCount, 0);
+        for (const CtrlKeySequence& key : record->aseqKey) EXPECT_EQ(key.byCount, 0);
+    }
     EXPECT_TRUE(boxes.Ids().empty());
 }
 

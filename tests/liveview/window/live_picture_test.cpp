@@ -15,16 +15,20 @@
 #include "core/login/process_control.h"
 #include "core/state/app_global_state.h"
 #include "core/store/alarm_list.h"
+#include "liveview/control/cmos_toolbar.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/main_window.h"
 #include "media/media_services.h"
 #include "media/media_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "tests/media/wave_bytes.h"
 #include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/recording_wave_out.h"
 #include "tests/support/wait.h"
 #include "tools/devicesim/live_stream.h"
+#include "tools/skingen/camera_toolbar_faces.h"
 
 namespace {
 
@@ -195,6 +199,61 @@ TEST_F(LivePictureTest, RecordButtonAndAlarmsWriteRecordings) {
     ASSERT_FALSE(items.empty());
     EXPECT_GT(items.front().frameCount, 0u);
     EXPECT_TRUE(std::filesystem::exists(std::string(items.front().path.data())));
+}
+
+// The device's alarm bits start the alarm sound (through the tests' sink)
+// and its end stops it.
+TEST_F(LivePictureTest, DeviceAlarmPlaysTheAlarmSound) {
+    test_support::RecordingWaveOut output;
+    platform::ScopedWaveOutProvider useOutput{output};
+    devicesim::DeviceProfile profile;
+    profile.masters = {{0, 19, 0}};
+    device = std::make_unique<Device>(
+        0,
+        devicesim::LiveStreamOptions{.framesPerSecond = 100,
+                                     .alarmPeriod = std::chrono::seconds(2),
+                                     .alarmLength = std::chrono::seconds(1)},
+        profile);
+    settings().m_wWebPort = device->server.port();
+    settings().m_byAlarmTriggerRecord = 1;
+    const auto wave = folder.path() / "siren.wav";
+    wavebytes::WriteFile(wave,
+                         wavebytes::Riff(wavebytes::Chunk("fmt ", wavebytes::PcmBody(1, 8000, 8)) +
+                                         wavebytes::Chunk("data", wavebytes::Samples(12000))));
+    settings().m_strTriggerWavPath = wave.string();
+
+    ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+    CDravelinDlg window;
+    window.OnInitDialog();
+    ASSERT_TRUE(PumpUntil([&] { return output.WriteCount() >= 8; }));
+    // The alarm ends within a second: the sound's output is closed.
+    ASSERT_TRUE(PumpUntil([&] { return output.CloseCount() >= 1; }));
+    window.DestroyWindow();
+    EXPECT_FALSE(g_lpApp->h_PlayAudioWavThread);
+}
+
+// A Q9C0's camera toolbar follows the zoom and flips the device reports in
+// its frame headers.
+TEST_F(LivePictureTest, CameraToolbarFollowsTheReportedState) {
+    device = std::make_unique<Device>(0, devicesim::LiveStreamOptions{.framesPerSecond = 100},
+                                      devicesim::ProfileForProduct("Q9C0").value());
+    settings().m_wWebPort = device->server.port();
+    skingen::WriteCameraToolbarFaces(folder.path());
+    device->model.controlCommands().SetCameraState(0x45);  // mode 5, vertical flip
+
+    ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+    CDravelinDlg window;
+    window.OnInitDialog();
+    ASSERT_NE(CameraToolbar(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return CameraToolbar()->Mode() == 5; }));
+    EXPECT_EQ(CameraToolbar()->VR(), 1);
+    EXPECT_EQ(CameraToolbar()->HR(), 0);
+    EXPECT_EQ(CameraToolbar()->Button(5)->StateIndex(), 1);
+    window.DestroyWindow();
 }
 
 }  // namespace
