@@ -9,15 +9,12 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz/fuzz_check.h"
 #include "maintenance/backup/backup_block_stream.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -11,14 +11,11 @@
 #include <string>
 
 #include "config/pages/dvr_settings.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 void CheckTarget(const std::string& target, std::string_view path) {
     Check(target.starts_with(path));

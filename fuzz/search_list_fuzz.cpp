@@ -7,15 +7,12 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz/fuzz_check.h"
 #include "maintenance/search/search_list.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

@@ -11,15 +11,12 @@
 #include <span>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "maintenance/log/server_log.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

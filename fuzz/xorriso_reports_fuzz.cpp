@@ -8,14 +8,11 @@
 #include <string_view>
 
 #include "burnengine/xorriso_reports.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz_support::Check;
 
 }  // namespace
 

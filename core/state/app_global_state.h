@@ -147,7 +147,8 @@ struct AppGlobalState {
     std::atomic<std::uint16_t> w_PtzPointX{0};
     std::atomic<std::uint16_t> w_PtzPointY{0};
     std::array<int, 2> pt_MousePoint{};
-    std::array<std::uint16_t, 4> w_HotPointRect{50, 50, 50, 50};
+    // Written by the PTZ click on the GUI thread, read by the frame drawing.
+    std::array<std::atomic<std::uint16_t>, 4> w_HotPointRect{50, 50, 50, 50};
     std::atomic<std::uint16_t> w_HotPointFrames{0};
     bool f_MMX = false;
     std::atomic<bool> f_VideoConnected{false};

@@ -372,8 +372,8 @@ TEST_F(PtzTest, ClickToPositionSendsTheCell) {
         }
         EXPECT_EQ(Sent().size(), sent) << c.x;
     }
-    EXPECT_EQ(app.w_HotPointRect[0], 1);
-    EXPECT_EQ(app.w_HotPointRect[1], 1);
+    EXPECT_EQ(app.w_HotPointRect[0].load(), 1);
+    EXPECT_EQ(app.w_HotPointRect[1].load(), 1);
 
     // The recorder itself has no click command.
     app.C_ControlD.MakeCurrent(kDeviceMaster, 0);
