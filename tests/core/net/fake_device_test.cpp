@@ -536,7 +536,7 @@ TEST_F(FakeDeviceModel, ScriptedRepliesOverrideTheModel) {
     EXPECT_EQ(Exchange(device, "/Login.cgi?Username=tresk&Password=tresk").status, 202);
     device.ClearReply("/Login.cgi");
     EXPECT_FALSE(LogIn().empty());
-    EXPECT_EQ(Exchange(device, "/RS485Cmd.cgi").status, 404);  // not modelled
+    EXPECT_EQ(Exchange(device, "/NoSuchCommand.cgi").status, 404);  // not modelled
 }
 
 TEST_F(FakeDeviceModel, LiveViewSettingsAreKeptAndColourAnswers) {
