@@ -1,17 +1,26 @@
-// The configuration sheet as the program opens it: the main window's
-// configuration command against a simulated device, the sheet opened on the
-// configuration the window has just read.
+// What the main window opens, as the program wires it, against a simulated
+// device: the configuration sheet (on the configuration the window has just
+// read), the colour dialog and the playback search.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QSlider>
+#include <QTimer>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/sheet_pages.h"
 #include "config/sheet/sheet_window_extensions.h"
 #include "core/state/app_global_state.h"
+#include "liveview/dialogs/playback_search_dlg.h"
+#include "liveview/dialogs/video_color_dlg.h"
+#include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
@@ -94,5 +103,84 @@ INSTANTIATE_TEST_SUITE_P(Families, SheetFromWindow,
                                            OpenCase{"Q9C0", "Q9C0", nullptr, 1},
                                            OpenCase{"Q8A7_old_firmware", "Q8A7", "1020", 11}),
                          [](const auto& instance) { return std::string(instance.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The colour and playback-search dialogs as the program runs them from the
+// main window: modally, against the simulated device.
+class DialogsFromWindow : public window_test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        SetMainWindowExtensions(&extensions);
+        CDravelinDlg::SetSearchDialogRunner(nullptr);  // the real dialog
+    }
+    void TearDown() override {
+        SetMainWindowExtensions(nullptr);
+        WindowTest::TearDown();
+    }
+
+    // Acts on the modal dialog of type T as soon as it runs; fails (and
+    // closes every modal window) when none shows up.
+    template <class T>
+    void WhenModal(std::function<void(T&)> act) {
+        auto* timer = new QTimer();
+        auto tries = std::make_shared<int>(0);
+        QObject::connect(timer, &QTimer::timeout, [timer, tries, act = std::move(act)] {
+            if (auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                act(*dialog);
+            } else if (++*tries > 1000) {
+                timer->stop();
+                timer->deleteLater();
+                ADD_FAILURE() << "the dialog never ran";
+                while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+            }
+        });
+        timer->start(1);
+    }
+
+    SheetWindowExtensions extensions;
+};
+
+TEST_F(DialogsFromWindow, ColourDialogReadsAdjustsAndSends) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    g_lpApp->f_VideoConnected = true;
+    bool shown = false;
+    WhenModal<liveview::CVideoColorDlg>([&shown](liveview::CVideoColorDlg& dialog) {
+        shown = true;
+        // The simulator's values were read before the dialog opened.
+        EXPECT_EQ(dialog.m_nBrightnessIn, 128);
+        dialog.slider(0)->setValue(dialog.slider(0)->value() - 40);
+        dialog.OnOK();      // apply
+        dialog.OnCancel();  // and close
+    });
+    window->OnCommand(999);
+    EXPECT_TRUE(shown);
+    const auto sent = device.RequestsTo("/SetColor.cgi");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].Param("BRI").value_or("128"), "128");
+    EXPECT_EQ(sent[0].Param("CON").value_or(""), "128");
+}
+
+TEST_F(DialogsFromWindow, PlaybackSearchListsTheDisksAndSendsTheSearch) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    g_lpApp->f_VideoConnected = true;
+    std::vector<std::string> disks;
+    WhenModal<liveview::CPlaybackSearchDlg>([&disks](liveview::CPlaybackSearchDlg& dialog) {
+        for (int i = 0; i < dialog.hddCombo()->count(); ++i)
+            disks.push_back(dialog.hddCombo()->itemText(i).toStdString());
+        dialog.OnOK();
+        if (dialog.isVisible())
+            dialog.reject();
+    });
+    window->OnCommand(8319);  // the panel's search button
+    EXPECT_FALSE(disks.empty());
+    EXPECT_EQ(device.RequestsTo("/GetDvrHDD.cgi").size(), 1u);
+    EXPECT_EQ(device.RequestsTo("/SearchPlayBack.cgi").size(), 1u);
+}
 
 }  // namespace
