@@ -1,14 +1,20 @@
 #include "config/pages/network_config_page.h"
 
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QRadioButton>
+#include <algorithm>
+#include <string>
 
 #include "config/pages/page_controls.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
+#include "core/application/trace_log.h"
+#include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 
 using namespace cfg;
@@ -21,6 +27,22 @@ namespace {
 constexpr unsigned kTypePortText = 4090;  // "You should type the port number"
 
 }  // namespace
+
+NetworkConfigPage::~NetworkConfigPage() {
+    WriteTraceLine("network page closed, web port " + std::to_string(m_iWeb_Port));
+}
+
+QFont NetworkConfigPage::CreatePageFont(QPainter& painter) {
+    const float scale = g_lpApp != nullptr ? g_lpApp->fl_DpiScale : 1.0f;
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(std::max(1, static_cast<int>(18.0f * scale)));
+    font.setWeight(QFont::Normal);
+    font.setStyleHint(QFont::SansSerif, static_cast<QFont::StyleStrategy>(QFont::PreferQuality |
+                                                                          QFont::PreferOutline));
+    font.setFixedPitch(false);
+    painter.setFont(font);
+    return font;
+}
 
 NetworkConfigPage::NetworkConfigPage(MySystemDialog& sheet) : m_sheet(sheet) {
     setObjectName(QStringLiteral("NetworkConfigPage"));

@@ -5,6 +5,7 @@
 // and IP from these values and makes the new address and port pending for
 // the command client.
 
+#include <QFont>
 #include <QWidget>
 
 #include <atomic>
@@ -26,12 +27,16 @@ class IpAddressControl;
 // DDNS page shows its "AUTO" box only for DHCP.
 extern std::atomic<std::uint8_t> g_bNetworkIpType;
 
+class QPainter;
+
 class NetworkConfigPage : public QWidget,
                           public SheetPage,
                           public SheetPageValues<NetworkPageValues> {
     Q_OBJECT
 public:
     explicit NetworkConfigPage(MySystemDialog& sheet);
+    // Writes a trace line with the web port the page held.
+    ~NetworkConfigPage() override;
 
     bool OnKillActive() override;
     NetworkPageValues TakePageValues() override;
@@ -42,6 +47,12 @@ public:
     void OnChangeWebPort();
     void OnChangeUserName();
     void OnChangePassword();
+
+    // The page's heading font: Arial, 18 pixels scaled by the display's DPI
+    // factor (truncated), normal weight, an outline font of the sans-serif
+    // family, variable pitch; set on `painter` and returned. Nothing draws
+    // with it yet.
+    static QFont CreatePageFont(QPainter& painter);
 
     // The PPPoE texts' length: 31, or 15 with the older layout.
     int PppoeLimit() const { return m_pppoeLimit; }

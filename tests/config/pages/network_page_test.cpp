@@ -6,6 +6,10 @@
 
 #include "config/pages/network_config_page.h"
 
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+
 #include "config/pages/page_controls.h"
 
 #include "config/pages/account_property_page.h"
@@ -17,6 +21,8 @@
 #include "config/pages/sntp_page.h"
 #include "config/pages/tool_box_property_page.h"
 #include "tests/config/pages/page_test_fixture.h"
+#include "tests/support/core/global_state.h"
+#include "tests/support/qt_app.h"
 
 namespace {
 
@@ -258,6 +264,24 @@ TEST_F(PageTest, NetworkPppoeAccountSendsPppoeInTheDevicesLayout) {
                   WriteText(s, PPPOE_OLD::UserName, "new-user");
               }));
     EXPECT_TRUE(sleeps.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NetworkPageFont, IsArialScaledByTheDpiFactorAndSetOnThePainter) {
+    test_support::EnsureQtApp();
+    test_support::ScopedGlobalState state;
+    state->fl_DpiScale = 1.5f;
+    QImage image(8, 8, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const QFont font = NetworkConfigPage::CreatePageFont(painter);
+    EXPECT_EQ(font.family(), QStringLiteral("Arial"));
+    EXPECT_EQ(font.pixelSize(), 27);
+    EXPECT_EQ(font.weight(), QFont::Normal);
+    EXPECT_FALSE(font.fixedPitch());
+    EXPECT_EQ(painter.font().pixelSize(), 27);
 }
 
 }  // namespace
