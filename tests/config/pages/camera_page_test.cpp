@@ -19,7 +19,7 @@
 namespace {
 
 using namespace cfg;
-using page_test::PageTest;
+using section_page_test::SectionPageTest;
 using Patches = std::vector<std::pair<std::size_t, std::string>>;
 
 std::string Byte(unsigned v) {
@@ -42,7 +42,7 @@ struct CameraCase {
     std::optional<Patches> rec;   // none: DVRREC is not sent
 };
 
-class CameraPageTest : public PageTest, public ::testing::WithParamInterface<CameraCase> {};
+class CameraPageTest : public SectionPageTest, public ::testing::WithParamInterface<CameraCase> {};
 
 TEST_P(CameraPageTest, EditsGiveTheseSectionBytes) {
     const CameraCase& c = GetParam();
@@ -106,7 +106,7 @@ const CameraCase kCameraCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, CameraPageTest, ::testing::ValuesIn(kCameraCases),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST_F(PageTest, CameraPageListsAndItsDialogFilters) {
+TEST_F(SectionPageTest, CameraPageListsAndItsDialogFilters) {
     Open("Q8A3");
     WriteByte(config().dvrLive, DVRLIVE::Covert.At(1), 1);
     WriteByte(config().dvrLive, DVRLIVE::Covert.At(2), 9);  // shown "NO"

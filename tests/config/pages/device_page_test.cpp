@@ -19,7 +19,7 @@
 namespace {
 
 using namespace cfg;
-using page_test::PageTest;
+using section_page_test::SectionPageTest;
 using Patches = std::vector<std::pair<std::size_t, std::string>>;
 
 std::string U32(std::uint32_t v) {
@@ -47,7 +47,7 @@ struct DeviceCase {
     std::vector<unsigned> boxes;
 };
 
-class DevicePageTest : public PageTest, public ::testing::WithParamInterface<DeviceCase> {};
+class DevicePageTest : public SectionPageTest, public ::testing::WithParamInterface<DeviceCase> {};
 
 TEST_P(DevicePageTest, EditsGiveTheseRs485Bytes) {
     const DeviceCase& c = GetParam();
@@ -153,7 +153,7 @@ const DeviceCase kDeviceCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, DevicePageTest, ::testing::ValuesIn(kDeviceCases),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST_F(PageTest, DevicePageListsAndEdits) {
+TEST_F(SectionPageTest, DevicePageListsAndEdits) {
     Open("Q8A7");
     WriteU32(config().rs485, RS485::BaudRate.At(1), 1200);
     WriteByte(config().rs485, RS485::DeviceType.At(2), 7);  // shown as a camera

@@ -13,8 +13,8 @@
 namespace {
 
 using namespace cfg;
-using page_test::PageTest;
-using page_test::Reply;
+using section_page_test::Reply;
+using section_page_test::SectionPageTest;
 
 struct OnlineRecord {
     std::string name;
@@ -157,7 +157,7 @@ QStringList RowTexts(const QTreeWidget* list, int row) {
 
 // Against the simulator: the page lists the logged-in session, a refresh
 // reads the section again, a failed refresh keeps the rows and the section.
-TEST_F(PageTest, OnlineUserPageListsAndRefreshes) {
+TEST_F(SectionPageTest, OnlineUserPageListsAndRefreshes) {
     Open("Q8A7", "1052", [](devicesim::DeviceProfile& p) {
         p.multiChannel = 1;
         p.videoMode = 1;
@@ -203,7 +203,7 @@ TEST_F(PageTest, OnlineUserPageListsAndRefreshes) {
     EXPECT_EQ(list->topLevelItemCount(), 1);
 }
 
-TEST_F(PageTest, OnlineUserPageColumnsOfOtherDevices) {
+TEST_F(SectionPageTest, OnlineUserPageColumnsOfOtherDevices) {
     Open("Q3A2", "1010");
     std::vector<std::uint8_t> online = Section({kSix[1]});
     COnlineUserPage page(online, OnlineUserView::For(identity, 1, false));

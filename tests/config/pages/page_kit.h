@@ -24,12 +24,12 @@
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 
-namespace page_test {
+namespace section_page_test {
 
 using test_support::FakeDevice;
 using test_support::Reply;
 
-class PageTest : public ::testing::Test {
+class SectionPageTest : public ::testing::Test {
 public:  // case tables' lambdas reach the fixture
     void SetUp() override {
         test_support::EnsureQtApp();
@@ -110,4 +110,4 @@ public:  // case tables' lambdas reach the fixture
     std::unique_ptr<ConfigSaveRoutines> routines;
 };
 
-}  // namespace page_test
+}  // namespace section_page_test

@@ -15,7 +15,7 @@
 namespace {
 
 using namespace cfg;
-using page_test::PageTest;
+using section_page_test::SectionPageTest;
 
 std::string U32(std::uint32_t v) {
     return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
@@ -35,7 +35,8 @@ struct PeripheralCase {
     std::vector<unsigned> boxes;
 };
 
-class PeripheralPageTest : public PageTest, public ::testing::WithParamInterface<PeripheralCase> {};
+class PeripheralPageTest : public SectionPageTest,
+                           public ::testing::WithParamInterface<PeripheralCase> {};
 
 TEST_P(PeripheralPageTest, EditsGiveThesePeriBytes) {
     const PeripheralCase& c = GetParam();
@@ -102,7 +103,7 @@ const PeripheralCase kPeripheralCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, PeripheralPageTest, ::testing::ValuesIn(kPeripheralCases),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST_F(PageTest, PeripheralPageShowsTheStoredValues) {
+TEST_F(SectionPageTest, PeripheralPageShowsTheStoredValues) {
     Open("Q3A2", "1010");
     WriteU32(config().peri, PERI::Baud1, 1200);
     WriteByte(config().peri, PERI::Model1, 12);
