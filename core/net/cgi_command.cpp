@@ -118,9 +118,10 @@ std::optional<std::uint64_t> LeadingDigits(std::string_view text, std::size_t& u
     return value;
 }
 
-// Whether a header line "Connection: close" (any letter case) is present.
-bool AnnouncesClose(std::string_view head) {
-    constexpr std::string_view kConnection = "Connection";
+// The value of the first header line named `name` (any letter case, white
+// space around the colon), without the white space around it; nothing when
+// no line has that name. A header whose name only starts alike is skipped.
+std::optional<std::string_view> HeaderValue(std::string_view head, std::string_view name) {
     std::size_t lineStart = head.find("\r\n");
     while (lineStart != std::string_view::npos) {
         lineStart += 2;
@@ -129,15 +130,15 @@ bool AnnouncesClose(std::string_view head) {
             head.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos
                                                                      : lineEnd - lineStart);
         lineStart = lineEnd;
-        if (!StartsWithNoCase(line, kConnection)) {
+        if (!StartsWithNoCase(line, name)) {
             continue;
         }
-        line.remove_prefix(kConnection.size());
+        line.remove_prefix(name.size());
         while (!line.empty() && IsHeaderSpace(line.front())) {
             line.remove_prefix(1);
         }
         if (line.empty() || line.front() != ':') {
-            continue;
+            continue;  // another header whose name starts alike
         }
         line.remove_prefix(1);
         while (!line.empty() && IsHeaderSpace(line.front())) {
@@ -146,11 +147,15 @@ bool AnnouncesClose(std::string_view head) {
         while (!line.empty() && IsHeaderSpace(line.back())) {
             line.remove_suffix(1);
         }
-        if (line.size() == 5 && StartsWithNoCase(line, "close")) {
-            return true;
-        }
+        return line;
     }
-    return false;
+    return std::nullopt;
+}
+
+// Whether the first "Connection" header line says "close" (any letter case).
+bool AnnouncesClose(std::string_view head) {
+    const auto value = HeaderValue(head, "Connection");
+    return value && value->size() == 5 && StartsWithNoCase(*value, "close");
 }
 
 // The status code of the status line: the three digits after its first
@@ -179,40 +184,16 @@ std::optional<std::uint32_t> ReadStatus(std::string_view head) {
 // the colon): 0 when there is none; nullopt when its value is not a plain
 // decimal number (a sign, other characters, nothing at all).
 std::optional<std::uint64_t> ReadContentLength(std::string_view head) {
-    std::size_t lineStart = head.find("\r\n");
-    while (lineStart != std::string_view::npos) {
-        lineStart += 2;
-        const std::size_t lineEnd = head.find("\r\n", lineStart);
-        std::string_view line =
-            head.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos
-                                                                     : lineEnd - lineStart);
-        lineStart = lineEnd;
-        if (!StartsWithNoCase(line, kContentLength)) {
-            continue;
-        }
-        line.remove_prefix(kContentLength.size());
-        while (!line.empty() && IsHeaderSpace(line.front())) {
-            line.remove_prefix(1);
-        }
-        if (line.empty() || line.front() != ':') {
-            continue;  // another header whose name starts alike
-        }
-        line.remove_prefix(1);
-        while (!line.empty() && IsHeaderSpace(line.front())) {
-            line.remove_prefix(1);
-        }
-        std::size_t used = 0;
-        const auto value = LeadingDigits(line, used);
-        if (!value) {
-            return std::nullopt;
-        }
-        line.remove_prefix(used);
-        if (!std::all_of(line.begin(), line.end(), IsHeaderSpace)) {
-            return std::nullopt;
-        }
-        return value;
+    const auto line = HeaderValue(head, kContentLength);
+    if (!line) {
+        return 0;
     }
-    return 0;
+    std::size_t used = 0;
+    const auto value = LeadingDigits(*line, used);
+    if (!value || used != line->size()) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 // The network save changed the device's web port or address: the device has
