@@ -53,19 +53,6 @@ void SelectIndex(QComboBox* list, int index) {
 
 }  // namespace
 
-int DvrChannelRows(std::string_view productId) {
-    if (productId == "Q8A7") {
-        return 16;
-    }
-    if (productId == "Q8A5") {
-        return 8;
-    }
-    if (productId == "Q8A3") {
-        return 4;
-    }
-    return 0;
-}
-
 // ---- CDeviceEditDlg -------------------------------------------------------------
 
 CDeviceEditDlg::CDeviceEditDlg(QWidget* parent) : QDialog(parent) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <span>
 
+#include "config/pages/dvr_channels.h"
 #include "config/sheet/save_routines.h"
 #include "config/sheet/sheet_pages.h"
 
@@ -21,9 +22,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
-
-// Channel rows of a DVR product: 16, 8 or 4; 0 for other products.
-int DvrChannelRows(std::string_view productId);
 
 class CDeviceEditDlg : public QDialog {
     Q_OBJECT

@@ -25,19 +25,6 @@ QComboBox* List(QWidget* parent, int id) {
 
 }  // namespace
 
-int DvrChannelCount(std::string_view productId) {
-    if (productId == "Q8A7") {
-        return 16;
-    }
-    if (productId == "Q8A5") {
-        return 8;
-    }
-    if (productId == "Q8A3") {
-        return 4;
-    }
-    return 0;
-}
-
 DVRRecordPage::DVRRecordPage(DeviceIdentity device, QWidget* parent)
     : QWidget(parent), m_device(std::move(device)) {
     m_manualYes = Radio(this, 1483, "YES");

@@ -9,15 +9,13 @@
 
 #include <QWidget>
 
+#include "config/pages/dvr_channels.h"
 #include "config/pages/dvr_settings.h"
 #include "config/sheet/read_values.h"
 #include "config/sheet/sheet_pages.h"
 
 class QComboBox;
 class QRadioButton;
-
-// Channels of a recorder of the family: 16, 8, 4; 0 for any other product.
-int DvrChannelCount(std::string_view productId);
 
 class DVRRecordPage : public QWidget, public SheetCommandPage {
     Q_OBJECT

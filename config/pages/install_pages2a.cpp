@@ -28,12 +28,12 @@ void InstallDevicePages() {
                         [](MySystemDialog&) -> QWidget* { return new AlarmDataPage(); });
     SetSheetPageFactory(SheetPageId::kDevice, [](MySystemDialog& sheet) -> QWidget* {
         return new DevicePage(sheet.Sender().config().rs485,
-                              DvrChannelRows(sheet.Device().productId));
+                              DvrChannelCount(sheet.Device().productId));
     });
     SetSheetPageFactory(SheetPageId::kCamera, [](MySystemDialog& sheet) -> QWidget* {
         SystemConfigStruct& config = sheet.Sender().config();
         return new CameraPage(config.dvrLive, config.dvrRec,
-                              DvrChannelRows(sheet.Device().productId));
+                              DvrChannelCount(sheet.Device().productId));
     });
 
     // Built for the sheet, though no family adds them: their values reach

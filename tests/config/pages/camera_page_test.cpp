@@ -47,7 +47,7 @@ class CameraPageTest : public SectionPageTest, public ::testing::WithParamInterf
 TEST_P(CameraPageTest, EditsGiveTheseSectionBytes) {
     const CameraCase& c = GetParam();
     Open(c.product);
-    CameraPage page(config().dvrLive, config().dvrRec, DvrChannelRows(c.product));
+    CameraPage page(config().dvrLive, config().dvrRec, DvrChannelCount(c.product));
     SelectReportRow(page.List(), c.row);
     page.SetDialogRunner([&c](CCameraEditDlg& dialog) {
         c.edit(dialog);

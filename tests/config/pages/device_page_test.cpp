@@ -56,8 +56,8 @@ TEST_P(DevicePageTest, EditsGiveTheseRs485Bytes) {
         c.stored(config());
         base = config();
     }
-    DevicePage page(config().rs485, DvrChannelRows(c.product));
-    ASSERT_EQ(page.List()->topLevelItemCount(), DvrChannelRows(c.product));
+    DevicePage page(config().rs485, DvrChannelCount(c.product));
+    ASSERT_EQ(page.List()->topLevelItemCount(), DvrChannelCount(c.product));
     for (const DialogStep& step : c.steps) {
         SelectReportRow(page.List(), step.row);
         page.SetDialogRunner([&step](CDeviceEditDlg& dialog) {
