@@ -48,7 +48,16 @@ void MakeFolder(const std::string& path) {
     std::filesystem::create_directory(path, error);  // existing or failing: no matter
 }
 
+SheetOpeningHook& OpeningHook() {
+    static SheetOpeningHook hook;
+    return hook;
+}
+
 }  // namespace
+
+void SetSheetOpeningHook(SheetOpeningHook hook) {
+    OpeningHook() = std::move(hook);
+}
 
 MySystemDialog::MySystemDialog(const QString& caption, QWidget* parent, SystemConfigStruct& config,
                                DeviceIdentity device, SectionSet read, int /*firstPage*/)
@@ -69,6 +78,9 @@ MySystemDialog::~MySystemDialog() {
 }
 
 int MySystemDialog::AddPagesForProduct() {
+    if (const SheetOpeningHook& hook = OpeningHook()) {
+        hook();
+    }
     const bool linkedDvr = g_lpApp != nullptr && g_lpApp->C_ControlD.HasLinkedDvr() != 0;
     m_pageIds = PagesForProduct(m_device.productId, linkedDvr);
     for (const SheetPageId id : m_pageIds) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,12 @@ struct SheetLocalValues {
     int turboIndex = 0;                   // General page: turbo repeat step − 1
     std::uint8_t retrAlarmRecord = 0;     // R.E.T.R. page
 };
+
+// Run as each sheet is built, before its pages are added, so that the pages
+// of a higher layer can drop what an earlier sheet left for them. Empty (the
+// default): nothing runs.
+using SheetOpeningHook = std::function<void()>;
+void SetSheetOpeningHook(SheetOpeningHook hook);
 
 class MySystemDialog : public CTreePropSheet {
     Q_OBJECT

@@ -132,6 +132,53 @@ void ServerLogDialog::OnClearServerLog() {
     }
 }
 
+ServerLogListDialog::ServerLogListDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Server Log List"));
+    const QFont f = font();
+    const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
+    resize(at(0, 0, 300, 200).size());
+    m_list = new QTreeWidget(this);
+    m_list->setGeometry(at(7, 7, 200, 186));
+    m_list->setRootIsDecorated(false);
+    m_list->setHeaderHidden(true);
+    const std::pair<int, const char*> boxes[] = {
+        {kIdSystem, "System"}, {kIdNetwork, "Network"}, {kIdUser, "User"}, {kIdError, "Error"}};
+    int y = 7;
+    for (const auto& [id, text] : boxes) {
+        auto* check = new QCheckBox(QString::fromUtf8(text), this);
+        check->setGeometry(at(215, y, 78, 10));
+        y += 14;
+        m_boxes.emplace_back(id, check);
+    }
+    m_clearAll = new QPushButton(QStringLiteral("CLEAR ALL"), this);
+    m_clearAll->setGeometry(at(215, 158, 78, 14));
+    m_clearAll->setAutoDefault(false);
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setGeometry(at(215, 179, 78, 14));
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, [this] { done(1); });
+}
+
+QCheckBox* ServerLogListDialog::Box(int id) const {
+    for (const auto& [boxId, check] : m_boxes) {
+        if (boxId == id) {
+            return check;
+        }
+    }
+    return nullptr;
+}
+
+QPushButton* ServerLogListDialog::Button(int id) const {
+    switch (id) {
+        case kIdOk:
+            return m_ok;
+        case kIdClearAll:
+            return m_clearAll;
+        default:
+            return nullptr;
+    }
+}
+
 void OpenServerLogDialog(QWidget* parent, const ServerLogBuffer& buffer, bool dvrFamily) {
     if (dvrFamily) {
         DvrServerLogDialog dialog(parent);

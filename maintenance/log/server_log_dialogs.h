@@ -13,6 +13,7 @@
 #include "maintenance/log/server_log.h"
 
 class QCheckBox;
+class QPushButton;
 class QTreeWidget;
 
 namespace maintenance {
@@ -58,6 +59,39 @@ public:
     explicit ServerLogDialog(QWidget* parent = nullptr);
     void OnClearServerLog();
     void OnExit() { done(0); }
+};
+
+// The "Server Log List" dialog: an empty list, four category boxes and a
+// CLEAR ALL button that do nothing, and OK, the only way to close it (CLEAR
+// ALL stands in the cancel slot, so Escape does nothing either). It holds no
+// records; nothing in the program opens it.
+class ServerLogListDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    enum ControlId {
+        kIdOk = 1,
+        kIdClearAll = 2,
+        kIdList = 1093,
+        kIdSystem = 1456,
+        kIdNetwork = 1457,
+        kIdUser = 1458,
+        kIdError = 1459,
+    };
+
+    explicit ServerLogListDialog(QWidget* parent = nullptr);
+
+    QTreeWidget* List() const { return m_list; }
+    QCheckBox* Box(int id) const;
+    QPushButton* Button(int id) const;
+
+    void reject() override {}  // the cancel slot's handler does nothing
+
+private:
+    QTreeWidget* m_list = nullptr;
+    std::vector<std::pair<int, QCheckBox*>> m_boxes;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_clearAll = nullptr;
 };
 
 // Opens the dialog of the device's family over the downloaded records,

@@ -1,6 +1,9 @@
 #include "maintenance/log/server_log_dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -155,6 +158,34 @@ TEST_F(ServerLogDialogsTest, VideoServerDialogClearsTheLogOnYesOnly) {
     const auto requests = device.RequestsTo("/ClearLog.cgi");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].target, "/ClearLog.cgi?Cookie=abc");
+}
+
+TEST(ServerLogListDialogTest, OnlyOkClosesTheEmptyList) {
+    test_support::EnsureQtApp();
+    ServerLogListDialog dialog;
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Server Log List");
+    for (const auto& [id, text] :
+         std::vector<std::pair<int, std::string>>{{ServerLogListDialog::kIdSystem, "System"},
+                                                  {ServerLogListDialog::kIdNetwork, "Network"},
+                                                  {ServerLogListDialog::kIdUser, "User"},
+                                                  {ServerLogListDialog::kIdError, "Error"}}) {
+        ASSERT_NE(dialog.Box(id), nullptr) << text;
+        EXPECT_EQ(dialog.Box(id)->text().toStdString(), text);
+    }
+    EXPECT_EQ(dialog.Button(ServerLogListDialog::kIdClearAll)->text().toStdString(), "CLEAR ALL");
+    dialog.show();
+    test_support::SaveWidgetPicture(dialog, "server_log_list_dialog.png");
+
+    dialog.Box(ServerLogListDialog::kIdNetwork)->click();
+    dialog.Button(ServerLogListDialog::kIdClearAll)->click();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &escape);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
+
+    dialog.Button(ServerLogListDialog::kIdOk)->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 1);
 }
 
 }  // namespace

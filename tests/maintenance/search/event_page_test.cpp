@@ -190,12 +190,46 @@ TEST_F(EventPageTest, MaxListNumberEdits) {
     EXPECT_EQ(values.hdd, 5u);
 }
 
+// A request an earlier sheet left behind is dropped when a new sheet is
+// built; one the sheet's own record list hands over reaches its backup page.
+TEST_F(EventPageTest, ANewSheetDropsAnEarlierRequestAndKeepsItsOwn) {
+    InstallRecordedDataPages();
+    PostPendingDownloadRequest({1, 1, 24, 5, 17, 8, 30, 5, 1, 3, 0, 0});
+    MySystemDialog config(QStringLiteral("System setting"), nullptr, g_lpApp->SystemConfigStruct,
+                          DeviceIdentity{"Q8A3", "1052"}, SectionSet{});
+    EXPECT_FALSE(TakePendingDownloadRequest());
+
+    config.OnInitDialog();
+    config.show();
+    config.SetActivePage(config.PageIndexOf(SheetPageId::kSearchList));
+    auto* search = dynamic_cast<CEventPage*>(config.PageWindowOf(SheetPageId::kSearchList));
+    ASSERT_NE(search, nullptr);
+    device.SetReplies("/GetSearchList.cgi", {Reply::Ok(Page({0x04}))});
+    CEventPage::SetListRunner([](RecordListDialog& dialog) {
+        dialog.List()->topLevelItem(0)->setSelected(true);
+        dialog.OnDownload(true);
+        return dialog.result();
+    });
+    search->OnDownloadHddList();
+    platform::ProcessPostedMessages();
+    EXPECT_EQ(config.ActivePageIndex(), config.PageIndexOf(SheetPageId::kNetworkBackup));
+    auto* backup =
+        dynamic_cast<DownloadFilePage*>(config.PageWindowOf(SheetPageId::kNetworkBackup));
+    ASSERT_NE(backup, nullptr);
+    EXPECT_EQ(backup->Channel(), 5u);
+    EXPECT_FALSE(TakePendingDownloadRequest());
+    SetSheetOpeningHook({});
+    SetSheetPageFactory(SheetPageId::kNetworkBackup, {});
+    SetSheetPageFactory(SheetPageId::kSearchList, {});
+}
+
 TEST(RecordedDataPagesTest, InstallRegistersBothPages) {
     InstallRecordedDataPages();
     EXPECT_TRUE(SheetPageFactoryFor(SheetPageId::kNetworkBackup));
     EXPECT_TRUE(SheetPageFactoryFor(SheetPageId::kSearchList));
     SetSheetPageFactory(SheetPageId::kNetworkBackup, {});
     SetSheetPageFactory(SheetPageId::kSearchList, {});
+    SetSheetOpeningHook({});
 }
 
 }  // namespace
