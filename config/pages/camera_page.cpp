@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
@@ -33,10 +34,6 @@ QString YesNo(std::uint8_t value) {
 QString TitleText(const std::array<char, 6>& title) {
     const auto length = static_cast<qsizetype>(strnlen(title.data(), title.size()));
     return QString::fromLatin1(title.data(), length);
-}
-
-void SelectIndex(QComboBox* list, int index) {
-    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
 }  // namespace
@@ -103,8 +100,8 @@ void CCameraEditDlg::MembersToControls() {
             m_values[i]->setText(text);
         }
     }
-    SelectIndex(m_covert, m_iCovert);
-    SelectIndex(m_record, m_iRecord);
+    pages::SelectIndex(m_covert, m_iCovert);
+    pages::SelectIndex(m_record, m_iRecord);
     m_writing = false;
 }
 

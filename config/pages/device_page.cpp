@@ -11,6 +11,7 @@
 
 #include <cstdio>
 
+#include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
@@ -47,9 +48,6 @@ int RateIndex(std::uint32_t rate) {
 }
 
 // Selects a list row, or none for an index outside the list.
-void SelectIndex(QComboBox* list, int index) {
-    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
 
 }  // namespace
 
@@ -95,10 +93,10 @@ CDeviceEditDlg::CDeviceEditDlg(QWidget* parent) : QDialog(parent) {
 
 void CDeviceEditDlg::MembersToControls() {
     m_number->setText(m_strNumber);
-    SelectIndex(m_type, m_iType);
+    pages::SelectIndex(m_type, m_iType);
     m_id->setText(QString::number(m_iId));
-    SelectIndex(m_protocol, m_iProtocol);
-    SelectIndex(m_rate, m_iRate);
+    pages::SelectIndex(m_protocol, m_iProtocol);
+    pages::SelectIndex(m_rate, m_iRate);
 }
 
 bool CDeviceEditDlg::UpdateData() {

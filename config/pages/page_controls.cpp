@@ -72,6 +72,10 @@ QCheckBox* MakeCheck(QWidget* parent, int id, const QString& text, int x, int y,
     return check;
 }
 
+void SelectIndex(QComboBox* list, int index) {
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
 QComboBox* MakeCombo(QWidget* parent, int id, int x, int y, int width, int height) {
     auto* combo = Named(new QComboBox(parent), id);
     Place(combo, x, y, width, height);

@@ -60,6 +60,10 @@ void SetEditText(QLineEdit* edit, const QString& text);
 // end. True when it was cut.
 bool LimitEditText(QLineEdit* edit, int limit);
 
+// Selects row `index` of `list`, or nothing when the list has no such row
+// (a stored value the list cannot show is then left as it is).
+void SelectIndex(QComboBox* list, int index);
+
 // Whether a text the operator typed can go into a request's query as it
 // stands: no "&", "=", ";", "?", "#", "%", "+", no blank and no control
 // character. The device takes such values unescaped, so nothing is escaped;
