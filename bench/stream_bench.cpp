@@ -366,6 +366,113 @@ private:
     FakeStream m_stream;
 };
 
+// System calls and context switches of chosen threads of this process,
+// counted by the kernel (perf events on the system-call trace points; root
+// or a low perf_event_paranoid). Not available: Start says so, nothing is
+// counted.
+class ThreadEventCounters {
+public:
+    static constexpr std::array<const char*, 6> kEvents{"syscalls", "futex",    "poll",
+                                                        "ppoll",    "recvfrom", "cswitch"};
+    using Counts = std::array<std::uint64_t, kEvents.size()>;
+
+    ~ThreadEventCounters() { Close(); }
+
+    bool Start(const std::vector<pid_t>& threads) {
+        Close();
+        const std::array<std::pair<const char*, const char*>, 5> tracepoints{{
+            {"raw_syscalls", "sys_enter"},
+            {"syscalls", "sys_enter_futex"},
+            {"syscalls", "sys_enter_poll"},
+            {"syscalls", "sys_enter_ppoll"},
+            {"syscalls", "sys_enter_recvfrom"},
+        }};
+        for (pid_t tid : threads) {
+            std::array<int, kEvents.size()> fds{};
+            fds.fill(-1);
+            for (std::size_t e = 0; e < kEvents.size(); ++e) {
+                perf_event_attr attr{};
+                attr.size = sizeof attr;
+                if (e < tracepoints.size()) {
+                    const long id = TracepointId(tracepoints[e].first, tracepoints[e].second);
+                    if (id < 0)
+                        continue;
+                    attr.type = PERF_TYPE_TRACEPOINT;
+                    attr.config = static_cast<std::uint64_t>(id);
+                } else {
+                    attr.type = PERF_TYPE_SOFTWARE;
+                    attr.config = PERF_COUNT_SW_CONTEXT_SWITCHES;
+                }
+                fds[e] = static_cast<int>(::syscall(SYS_perf_event_open, &attr, tid, -1, -1, 0));
+            }
+            m_fds.push_back(fds);
+        }
+        m_available = !m_fds.empty() && std::all_of(m_fds.begin(), m_fds.end(), [](auto& fds) {
+            return std::all_of(fds.begin(), fds.end(), [](int fd) { return fd >= 0; });
+        });
+        return m_available;
+    }
+    bool available() const { return m_available; }
+
+    // The counts of each thread (in Start's order) since Start.
+    std::vector<Counts> Read() const {
+        std::vector<Counts> counts;
+        for (const auto& fds : m_fds) {
+            Counts c{};
+            for (std::size_t e = 0; e < fds.size(); ++e) {
+                std::uint64_t value = 0;
+                if (fds[e] >= 0 && ::read(fds[e], &value, sizeof value) == sizeof value)
+                    c[e] = value;
+            }
+            counts.push_back(c);
+        }
+        return counts;
+    }
+
+    void Close() {
+        for (const auto& fds : m_fds) {
+            for (int fd : fds) {
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        }
+        m_fds.clear();
+        m_available = false;
+    }
+
+private:
+    static long TracepointId(const char* group, const char* name) {
+        for (const char* root :
+             {"/sys/kernel/tracing/events", "/sys/kernel/debug/tracing/events"}) {
+            std::ifstream file(std::string(root) + "/" + group + "/" + name + "/id");
+            long id = -1;
+            if (file >> id)
+                return id;
+        }
+        return -1;
+    }
+
+    std::vector<std::array<int, kEvents.size()>> m_fds;
+    bool m_available = false;
+};
+
+// The kernel's id of each pipeline thread of this process, by name (0 where
+// none runs).
+std::array<pid_t, kPipelineThreads.size()> PipelineThreadIds() {
+    std::array<pid_t, kPipelineThreads.size()> ids{};
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        const auto found = std::find(kPipelineThreads.begin(), kPipelineThreads.end(), name);
+        if (found != kPipelineThreads.end()) {
+            ids[static_cast<std::size_t>(found - kPipelineThreads.begin())] =
+                static_cast<pid_t>(std::stol(entry.path().filename().string()));
+        }
+    }
+    return ids;
+}
+
 // Figures for the summary.
 struct Figures {
     double decodeFps = 0;
@@ -381,6 +488,10 @@ struct Figures {
     std::array<std::uint64_t, kPipelineThreads.size() + 1> allocCalls{};
     std::uint64_t newCallFrames = 0;
     double decodeAllocsPerFrame = 0;
+    // System calls and switches per frame of each pipeline thread at 25
+    // frames per second, when counted.
+    std::vector<ThreadEventCounters::Counts> pacedEvents;
+    double pacedEventFrames = 0;
 };
 Figures g_figures;
 
@@ -494,10 +605,17 @@ void BM_PipelineAt25Fps(benchmark::State& state) {
     const std::uint64_t processStart = ProcessCpuNs();
     const std::uint64_t senderStart = pipeline.SenderCpuNs();
     const std::uint64_t drawnStart = drawn;
+    const auto ids = PipelineThreadIds();
+    ThreadEventCounters counters;
+    const bool counted = counters.Start(std::vector<pid_t>(ids.begin(), ids.end()));
     for (auto _ : state) {
         drawn = pipeline.WaitForDrawn(drawn + 1);
     }
     const double frames = static_cast<double>(drawn - drawnStart);
+    if (counted) {
+        g_figures.pacedEvents = counters.Read();
+        g_figures.pacedEventFrames = frames;
+    }
     const ThreadTimes threadsEnd = PipelineThreadsCpuNs();
     const std::uint64_t process = ProcessCpuNs() - processStart;
     const std::uint64_t sender = pipeline.SenderCpuNs() - senderStart;
@@ -514,113 +632,6 @@ void BM_PipelineAt25Fps(benchmark::State& state) {
 }
 
 // ---- the real drawing road -------------------------------------------------------
-
-// System calls and context switches of chosen threads of this process,
-// counted by the kernel (perf events on the system-call trace points; root
-// or a low perf_event_paranoid). Not available: Start says so, nothing is
-// counted.
-class ThreadEventCounters {
-public:
-    static constexpr std::array<const char*, 6> kEvents{"syscalls", "futex",    "poll",
-                                                        "ppoll",    "recvfrom", "cswitch"};
-    using Counts = std::array<std::uint64_t, kEvents.size()>;
-
-    ~ThreadEventCounters() { Close(); }
-
-    bool Start(const std::vector<pid_t>& threads) {
-        Close();
-        const std::array<std::pair<const char*, const char*>, 5> tracepoints{{
-            {"raw_syscalls", "sys_enter"},
-            {"syscalls", "sys_enter_futex"},
-            {"syscalls", "sys_enter_poll"},
-            {"syscalls", "sys_enter_ppoll"},
-            {"syscalls", "sys_enter_recvfrom"},
-        }};
-        for (pid_t tid : threads) {
-            std::array<int, kEvents.size()> fds{};
-            fds.fill(-1);
-            for (std::size_t e = 0; e < kEvents.size(); ++e) {
-                perf_event_attr attr{};
-                attr.size = sizeof attr;
-                if (e < tracepoints.size()) {
-                    const long id = TracepointId(tracepoints[e].first, tracepoints[e].second);
-                    if (id < 0)
-                        continue;
-                    attr.type = PERF_TYPE_TRACEPOINT;
-                    attr.config = static_cast<std::uint64_t>(id);
-                } else {
-                    attr.type = PERF_TYPE_SOFTWARE;
-                    attr.config = PERF_COUNT_SW_CONTEXT_SWITCHES;
-                }
-                fds[e] = static_cast<int>(::syscall(SYS_perf_event_open, &attr, tid, -1, -1, 0));
-            }
-            m_fds.push_back(fds);
-        }
-        m_available = !m_fds.empty() && std::all_of(m_fds.begin(), m_fds.end(), [](auto& fds) {
-            return std::all_of(fds.begin(), fds.end(), [](int fd) { return fd >= 0; });
-        });
-        return m_available;
-    }
-    bool available() const { return m_available; }
-
-    // The counts of each thread (in Start's order) since Start.
-    std::vector<Counts> Read() const {
-        std::vector<Counts> counts;
-        for (const auto& fds : m_fds) {
-            Counts c{};
-            for (std::size_t e = 0; e < fds.size(); ++e) {
-                std::uint64_t value = 0;
-                if (fds[e] >= 0 && ::read(fds[e], &value, sizeof value) == sizeof value)
-                    c[e] = value;
-            }
-            counts.push_back(c);
-        }
-        return counts;
-    }
-
-    void Close() {
-        for (const auto& fds : m_fds) {
-            for (int fd : fds) {
-                if (fd >= 0)
-                    ::close(fd);
-            }
-        }
-        m_fds.clear();
-        m_available = false;
-    }
-
-private:
-    static long TracepointId(const char* group, const char* name) {
-        for (const char* root :
-             {"/sys/kernel/tracing/events", "/sys/kernel/debug/tracing/events"}) {
-            std::ifstream file(std::string(root) + "/" + group + "/" + name + "/id");
-            long id = -1;
-            if (file >> id)
-                return id;
-        }
-        return -1;
-    }
-
-    std::vector<std::array<int, kEvents.size()>> m_fds;
-    bool m_available = false;
-};
-
-// The kernel's id of each pipeline thread of this process, by name (0 where
-// none runs).
-std::array<pid_t, kPipelineThreads.size()> PipelineThreadIds() {
-    std::array<pid_t, kPipelineThreads.size()> ids{};
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream comm(entry.path() / "comm");
-        std::string name;
-        std::getline(comm, name);
-        const auto found = std::find(kPipelineThreads.begin(), kPipelineThreads.end(), name);
-        if (found != kPipelineThreads.end()) {
-            ids[static_cast<std::size_t>(found - kPipelineThreads.begin())] =
-                static_cast<pid_t>(std::stol(entry.path().filename().string()));
-        }
-    }
-    return ids;
-}
 
 std::uint64_t SteadyNs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -1152,6 +1163,17 @@ void PrintSummary() {
                 f.pacedPipelineCpuNsPerFrame / f.pacedDecodeCpuNsPerFrame);
     std::printf("      pipeline / decode alone in a tight loop: %.2fx\n",
                 f.pacedPipelineCpuNsPerFrame / f.decodeCpuNsPerFrame);
+    if (f.pacedEventFrames > 0) {
+        std::printf("      per frame at 25 frames/s (kernel counts):");
+        for (const char* name : ThreadEventCounters::kEvents) std::printf(" %s", name);
+        std::printf("\n");
+        for (std::size_t t = 0; t < f.pacedEvents.size() && t < kPipelineThreads.size(); ++t) {
+            std::printf("        %-10s", std::string(kPipelineThreads[t]).c_str());
+            for (std::uint64_t v : f.pacedEvents[t])
+                std::printf(" %7.2f", static_cast<double>(v) / f.pacedEventFrames);
+            std::printf("\n");
+        }
+    }
     const auto perFrame = [&](std::uint64_t calls) {
         return static_cast<double>(calls) / static_cast<double>(f.newCallFrames);
     };
