@@ -18,21 +18,41 @@ namespace {
 std::mutex g_burnerLock;
 std::shared_ptr<BackupBurner> g_burner;
 
-// Opens the backup file for appending one block: it must exist already.
-int OpenForAppend(const std::filesystem::path& file) {
+// The folder of the backup file, opened once for the whole download: every
+// block goes to the file of that name in this folder, whatever is renamed or
+// put in the folder's place meanwhile. A path without a folder is in the
+// working folder.
+platform::UniqueFd OpenFolder(const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
     int fd = -1;
     do {
-        fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        fd = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return platform::UniqueFd(fd);
+}
+
+// The file's own name in its folder, or empty when the path names none.
+std::string FileNameOf(const std::filesystem::path& file) {
+    std::string name = file.filename().native();
+    return (name == "." || name == "..") ? std::string() : name;
+}
+
+// Opens the backup file in its folder for appending one block: it must
+// exist already, and a link put in its place is not followed.
+int OpenForAppend(int folder, const char* name) {
+    int fd = -1;
+    do {
+        fd = ::openat(folder, name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
 
 // Empties the file the page created, or creates it when it has gone; a
 // file put in its place meanwhile as a link is not followed.
-bool CreateAnew(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+bool CreateAnew(int folder, const char* name) {
+    int fd = ::openat(folder, name, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     }
     if (fd < 0) {
         return false;
@@ -157,7 +177,7 @@ BackupDownload::LockResult BackupDownload::LockFile(platform::NamedMutex* mutex)
 }
 
 bool BackupDownload::AppendBlock(std::span<const std::uint8_t> payload) {
-    const int fd = OpenForAppend(m_job.file);
+    const int fd = OpenForAppend(m_folder.Get(), m_fileName.c_str());
     if (fd < 0) {
         return false;
     }
@@ -192,7 +212,9 @@ std::uint32_t BackupDownload::Run() {
         return 0;
     }
 
-    if (!CreateAnew(m_job.file)) {
+    m_fileName = FileNameOf(m_job.file);
+    m_folder = OpenFolder(m_job.file);
+    if (m_fileName.empty() || !m_folder || !CreateAnew(m_folder.Get(), m_fileName.c_str())) {
         m_socket.CloseQuietly();
         State(kDownloadFileFailed);
         PostPlayer(WM_PLAYER_ERROR, 0, kPlayerErrorFile, false);

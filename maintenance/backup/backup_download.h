@@ -17,6 +17,7 @@
 
 #include "core/net/blocking_socket.h"
 #include "maintenance/backup/player_handoff.h"
+#include "platform/posix_io.h"
 #include "platform/thread.h"
 
 class QWidget;
@@ -136,6 +137,10 @@ private:
     const BackupDownloadReports m_reports;
     const BackupDownloadTimings m_timings;
     std::unique_ptr<platform::NamedMutex> m_mutex;  // the download thread's claim
+    // The backup file's folder, opened once, and the file's name in it; the
+    // download thread's own.
+    platform::UniqueFd m_folder;
+    std::string m_fileName;
     CBlockingSocket m_socket;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_ended{false};

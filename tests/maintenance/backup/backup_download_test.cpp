@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -232,6 +233,78 @@ TEST_F(BackupDownloadTest, CancelWhileTheDeviceStallsEndsWithoutAState) {
     EXPECT_FALSE(download.Ended());
     EXPECT_EQ(recorded.progress.back(), 4u);
 }
+
+// What is done to the backup file or its folder between two blocks, and
+// where the blocks must end up.
+struct SwapCase {
+    const char* name;
+    void (*swap)(const fs::path& folder);
+    std::uint32_t state;
+    const char* holdsBoth;  // relative to the test folder; empty: none
+    const char* keptEmpty;  // a file no block may reach
+    bool originalGone;      // no file under the original path afterwards
+};
+
+class BackupDownloadSwapTest : public BackupDownloadTest,
+                               public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(BackupDownloadSwapTest, BlocksGoOnlyToTheFileInTheFolderFirstOpened) {
+    const SwapCase& c = GetParam();
+    const fs::path folder = dir / "backups";
+    fs::create_directory(folder);
+    fs::create_directory(dir / "decoy");
+    std::ofstream(dir / "decoy" / "CH03_0001.dvr").close();
+    BackupDownloadJob job = Job();
+    job.file = folder / "CH03_0001.dvr";
+    const std::string first = Payload(2048, 1);
+    const std::string second = Payload(1000, 2);
+    device.SetHandler("/NetworkBk.cgi", [&](const auto&, auto& connection) {
+        connection.Send(Header(2048, 3) + first);
+        // The change comes after the first block is in the file.
+        if (WaitUntil([&] { return fs::exists(job.file) && fs::file_size(job.file) == 2048; },
+                      "the first block")) {
+            c.swap(folder);
+        }
+        connection.Send(Header(1000, 3) + second + Header(0, 1));
+    });
+    BackupDownload download(job, player, recorded.Reports());
+    RunToEnd(download);
+
+    EXPECT_EQ(recorded.States(), std::vector<std::uint32_t>{c.state});
+    if (*c.holdsBoth != '\0') {
+        EXPECT_EQ(test_support::ReadAll(dir / c.holdsBoth), first + second);
+    }
+    EXPECT_EQ(test_support::ReadAll(dir / c.keptEmpty), "");
+    if (c.originalGone) {
+        EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(job.file)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Swaps, BackupDownloadSwapTest,
+    ::testing::ValuesIn(std::vector<SwapCase>{
+        {"FileRemoved", [](const fs::path& folder) { fs::remove(folder / "CH03_0001.dvr"); },
+         kDownloadFileFailed, "", "decoy/CH03_0001.dvr", true},
+        {"FileReplacedByALink",
+         [](const fs::path& folder) {
+             fs::remove(folder / "CH03_0001.dvr");
+             fs::create_symlink(folder.parent_path() / "decoy" / "CH03_0001.dvr",
+                                folder / "CH03_0001.dvr");
+         },
+         kDownloadFileFailed, "", "decoy/CH03_0001.dvr", true},
+        {"FolderRenamed",
+         [](const fs::path& folder) { fs::rename(folder, folder.parent_path() / "moved"); },
+         kDownloadComplete, "moved/CH03_0001.dvr", "decoy/CH03_0001.dvr", true},
+        {"FolderReplacedByALink",
+         [](const fs::path& folder) {
+             fs::rename(folder, folder.parent_path() / "old");
+             fs::create_directory_symlink(folder.parent_path() / "decoy", folder);
+         },
+         kDownloadComplete, "old/CH03_0001.dvr", "decoy/CH03_0001.dvr", false},
+    }),
+    [](const ::testing::TestParamInfo<SwapCase>& instance) {
+        return std::string(instance.param.name);
+    });
 
 class RecordingBurner : public BackupBurner {
 public:
