@@ -86,16 +86,18 @@ bool NamedMutex::TryLock() {
 
 WaitResult NamedMutex::Lock(std::chrono::milliseconds timeout) {
     const std::stop_token token = CurrentStopToken();
+    if (token.stop_requested()) {
+        return WaitResult::Stopped;
+    }
+    // The usual case, a mutex nobody holds, takes one call: the clock is
+    // read only when the mutex must be waited for.
+    if (TryLock()) {
+        return WaitResult::Signaled;
+    }
     timeout = std::clamp(timeout, std::chrono::milliseconds::zero(), kLongestTimedWait);
     const std::uint64_t start = TickCount64();
     const auto limit = static_cast<std::uint64_t>(timeout.count());
     for (;;) {
-        if (token.stop_requested()) {
-            return WaitResult::Stopped;
-        }
-        if (TryLock()) {
-            return WaitResult::Signaled;
-        }
         const std::uint64_t elapsed = TickCount64() - start;
         if (elapsed >= limit) {
             return WaitResult::Timeout;
@@ -104,6 +106,12 @@ WaitResult NamedMutex::Lock(std::chrono::milliseconds timeout) {
             limit - elapsed, static_cast<std::uint64_t>(kRetryInterval.count()));
         if (!Sleep(std::chrono::milliseconds(pause))) {
             return WaitResult::Stopped;
+        }
+        if (token.stop_requested()) {
+            return WaitResult::Stopped;
+        }
+        if (TryLock()) {
+            return WaitResult::Signaled;
         }
     }
 }

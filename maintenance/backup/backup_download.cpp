@@ -157,6 +157,14 @@ BackupDownload::LockResult BackupDownload::LockFile(platform::NamedMutex* mutex)
     if (mutex == nullptr) {
         return LockResult::kNone;
     }
+    if (Cancelled()) {
+        return LockResult::kCancelled;
+    }
+    // The player is mostly not reading: one try takes the mutex without a
+    // look at the clock.
+    if (mutex->TryLock()) {
+        return LockResult::kHeld;
+    }
     const auto giveUp = std::chrono::steady_clock::now() + m_timings.lockBound;
     for (;;) {
         if (Cancelled()) {
