@@ -36,7 +36,7 @@ bool BackupBlockReader::ReadExactly(std::span<std::uint8_t> buffer) {
 }
 
 BackupBlockKind BackupBlockReader::Next(const std::function<bool()>& cancelled) {
-    m_payloadLength = 0;
+    m_payloadView = {};
     const auto isCancelled = [&cancelled] { return cancelled && cancelled(); };
     for (int unknown = 0;; ++unknown) {
         if (isCancelled()) {
@@ -60,11 +60,17 @@ BackupBlockKind BackupBlockReader::Next(const std::function<bool()>& cancelled) 
                 if (header.length > m_payload.size()) {
                     return BackupBlockKind::kTooLong;
                 }
+                if (m_end - m_begin >= header.length) {
+                    m_payloadView =
+                        std::span<const std::uint8_t>(m_readAhead).subspan(m_begin, header.length);
+                    m_begin += header.length;
+                    return BackupBlockKind::kData;
+                }
                 if (!ReadExactly(std::span(m_payload).first(header.length))) {
                     return isCancelled() ? BackupBlockKind::kCancelled
                                          : BackupBlockKind::kReadFailed;
                 }
-                m_payloadLength = header.length;
+                m_payloadView = std::span(m_payload).first(header.length);
                 return BackupBlockKind::kData;
             default:
                 if (unknown >= kMaxUnknownBlockRun) {

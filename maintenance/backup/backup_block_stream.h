@@ -67,8 +67,10 @@ public:
     // before every header and after it; it may be empty.
     BackupBlockKind Next(const std::function<bool()>& cancelled = {});
 
-    // The payload of the last kData block; valid until the next call.
-    std::span<const std::uint8_t> Payload() const { return {m_payload.data(), m_payloadLength}; }
+    // The payload of the last kData block; valid until the next call. It is
+    // handed out where it lies in the read-ahead buffer, and copied only when
+    // the block straddles two reads.
+    std::span<const std::uint8_t> Payload() const { return m_payloadView; }
     // Every byte taken from the source so far.
     std::uint64_t BytesRead() const { return m_bytesRead; }
 
@@ -79,8 +81,8 @@ private:
     std::vector<std::uint8_t> m_readAhead;
     std::size_t m_begin = 0;  // the unread bytes of m_readAhead: [m_begin, m_end)
     std::size_t m_end = 0;
-    std::array<std::uint8_t, kBackupBlockPayloadBytes> m_payload{};
-    std::size_t m_payloadLength = 0;
+    std::array<std::uint8_t, kBackupBlockPayloadBytes> m_payload{};  // a straddling block
+    std::span<const std::uint8_t> m_payloadView;
     std::uint64_t m_bytesRead = 0;
 };
 

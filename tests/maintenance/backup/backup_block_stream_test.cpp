@@ -185,6 +185,74 @@ TEST(BackupBlockReaderTest, CancelIsAskedBeforeAndAfterEachHeader) {
     }
 }
 
+// Payloads are handed out in place in the read-ahead buffer or copied when
+// a block straddles two reads; either way each block's bytes are exactly its
+// own, whatever the buffer's size and however the source cuts the stream.
+struct ReadAheadCase {
+    std::size_t readAhead;
+    std::size_t chunk;  // the most bytes one read hands out
+};
+
+class BackupBlockReadAheadTest : public ::testing::TestWithParam<ReadAheadCase> {};
+
+TEST_P(BackupBlockReadAheadTest, EveryPayloadIsItsBlocksBytes) {
+    const ReadAheadCase& c = GetParam();
+    const std::vector<std::uint32_t> lengths = {2048, 1, 0, 2047, 2048, 5, 2048, 13, 2048, 2048};
+    Bytes stream;
+    std::vector<Bytes> payloads;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        Bytes payload(lengths[i]);
+        for (std::size_t j = 0; j < payload.size(); ++j) {
+            payload[j] = static_cast<std::uint8_t>(i * 37 + j * 11);
+        }
+        stream = Join({stream, Header(lengths[i], 3), payload});
+        payloads.push_back(std::move(payload));
+        if (i == 4) {
+            stream = Join({stream, Header(9, 77)});  // an unknown header: its length is no payload
+        }
+    }
+    stream = Join({stream, Header(0, 1)});
+
+    std::size_t at = 0;
+    std::size_t reads = 0;
+    BackupBlockReader reader(
+        [&](std::span<std::uint8_t> buffer) {
+            const std::size_t n = std::min({buffer.size(), c.chunk, stream.size() - at});
+            std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(at), n, buffer.begin());
+            at += n;
+            ++reads;
+            return n == 0 ? -1 : static_cast<int>(n);
+        },
+        c.readAhead);
+    for (const Bytes& payload : payloads) {
+        ASSERT_EQ(reader.Next(), BackupBlockKind::kData);
+        const std::span<const std::uint8_t> got = reader.Payload();
+        EXPECT_EQ(Bytes(got.begin(), got.end()), payload);
+    }
+    EXPECT_EQ(reader.Next(), BackupBlockKind::kEnd);
+    EXPECT_EQ(reader.BytesRead(), stream.size());
+    // Every read takes as much as the buffer and the source allow.
+    const std::size_t perRead = std::min(std::max<std::size_t>(c.readAhead, 1), c.chunk);
+    EXPECT_EQ(reads, (stream.size() + perRead - 1) / perRead);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, BackupBlockReadAheadTest,
+                         ::testing::ValuesIn(std::vector<ReadAheadCase>{{1, 65536},
+                                                                        {7, 3},
+                                                                        {2048, 65536},
+                                                                        {2056, 65536},
+                                                                        {2057, 1000},
+                                                                        {4100, 65536},
+                                                                        {4100, 4099},
+                                                                        {65536, 1},
+                                                                        {65536, 3},
+                                                                        {65536, 2056},
+                                                                        {65536, 65536}}),
+                         [](const ::testing::TestParamInfo<ReadAheadCase>& instance) {
+                             return "ReadAhead" + std::to_string(instance.param.readAhead) +
+                                    "Chunk" + std::to_string(instance.param.chunk);
+                         });
+
 TEST(BackupBlockReaderTest, ASourceThatClaimsMoreThanAskedIsAFailure) {
     BackupBlockReader reader(
         [](std::span<std::uint8_t> buffer) { return static_cast<int>(buffer.size()) + 1; });
