@@ -257,6 +257,24 @@ std::string ProcessWindowTitle(ProcessWindowHandle window) {
     return title;
 }
 
+namespace {
+
+// Sends one posted message without waiting; true when the whole packet went.
+bool SendMessagePacket(int fd, std::uint32_t message, std::uint64_t wParam, std::uint64_t lParam) {
+    std::array<std::uint8_t, kMessagePacketBytes> packet{};
+    StoreLe32(packet, 0, message);
+    StoreLe32(packet, 4, 0);
+    StoreLe64(packet, 8, wParam);
+    StoreLe64(packet, 16, lParam);
+    ssize_t sent = 0;
+    do {
+        sent = ::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(packet.size());
+}
+
+}  // namespace
+
 bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
                               std::uint64_t wParam, std::uint64_t lParam) {
     if (message == kCopyDataMessage) {
@@ -266,16 +284,29 @@ bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
     if (ConnectToWindow(window.pid, fd) != ConnectOutcome::Connected) {
         return false;
     }
-    std::array<std::uint8_t, kMessagePacketBytes> packet{};
-    StoreLe32(packet, 0, message);
-    StoreLe32(packet, 4, 0);
-    StoreLe64(packet, 8, wParam);
-    StoreLe64(packet, 16, lParam);
-    ssize_t sent = 0;
-    do {
-        sent = ::send(fd.Get(), packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    } while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(packet.size());
+    return SendMessagePacket(fd.Get(), message, wParam, lParam);
+}
+
+bool ProcessWindowPoster::Post(ProcessWindowHandle window, std::uint32_t message,
+                               std::uint64_t wParam, std::uint64_t lParam) {
+    if (message == kCopyDataMessage) {
+        return false;
+    }
+    if (m_fd && m_pid == window.pid && SendMessagePacket(m_fd.Get(), message, wParam, lParam)) {
+        return true;
+    }
+    // Another window, a window gone or a full queue: what the old connection
+    // still holds is read before anything on the new one.
+    m_fd.Reset();
+    m_pid = 0;
+    UniqueFd fd;
+    if (ConnectToWindow(window.pid, fd) != ConnectOutcome::Connected ||
+        !SendMessagePacket(fd.Get(), message, wParam, lParam)) {
+        return false;
+    }
+    m_fd = std::move(fd);
+    m_pid = window.pid;
+    return true;
 }
 
 CopyDataReply SendProcessWindowCopyData(ProcessWindowHandle window, std::uint32_t dwData,

@@ -9,13 +9,15 @@
 // with SO_PEERCRED, so a file left behind by a process that died (or a socket
 // planted under another process's name) is never taken for a live window.
 //
-// Each operation opens its own connection. Packets, little-endian:
+// Each operation opens its own connection, but for the posts of a
+// ProcessWindowPoster, which share one. Packets, little-endian:
 //   posted message  {u32 message, u32 0, u64 wParam, u64 lParam}       24 bytes
 //   copy-data       {u32 0x4A, u32 dwData, u32 cbData, cbData bytes}
 //   its answer      {u32 0x4A, u32 0, u64 result}                      16 bytes
-// The endpoint reads connections in the order they were made, so messages
-// posted one after another by one thread arrive in that order; a copy-data
-// is answered only after everything posted before it was received.
+// The endpoint reads connections in the order they were made and each
+// connection's packets in the order sent, so messages posted one after
+// another by one thread arrive in that order; a copy-data is answered only
+// after everything posted before it was received.
 //
 // Nothing here waits without a limit: posting never blocks, a copy-data waits
 // for its answer only up to its time-out, and every wait watches the calling
@@ -32,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix_io.h"
 #include "platform/sync.h"
 
 namespace platform {
@@ -77,6 +80,26 @@ std::string ProcessWindowTitle(ProcessWindowHandle window);
 // 0x4A, which carries data and must be sent with SendProcessWindowCopyData.
 bool PostProcessWindowMessage(ProcessWindowHandle window, std::uint32_t message,
                               std::uint64_t wParam, std::uint64_t lParam);
+
+// Posts a run of messages to a window over one connection that it keeps, so
+// that each costs a single send instead of finding and checking the window
+// again. The connection was checked when it was made (SO_PEERCRED) and
+// reaches only that process; it is made anew for another window, when the
+// window has gone (one new try, as PostProcessWindowMessage would), and when
+// its queue is full, the new one then carrying this and the later messages
+// so that they still arrive in posting order. Used by one thread at a time.
+class ProcessWindowPoster {
+public:
+    // As PostProcessWindowMessage.
+    bool Post(ProcessWindowHandle window, std::uint32_t message, std::uint64_t wParam,
+              std::uint64_t lParam);
+    // Lets the connection go.
+    void Close() { m_fd.Reset(); }
+
+private:
+    UniqueFd m_fd;
+    std::uint32_t m_pid = 0;
+};
 
 enum class CopyDataStatus {
     Acknowledged,  // the window answered; result holds its answer

@@ -150,7 +150,7 @@ bool BackupDownload::PostPlayer(std::uint32_t message, std::uint64_t wParam, std
     if (!window || (attachedOnly && !m_player.Attached())) {
         return false;
     }
-    return platform::PostProcessWindowMessage(window, message, wParam, lParam);
+    return m_poster.Post(window, message, wParam, lParam);
 }
 
 BackupDownload::LockResult BackupDownload::LockFile(platform::NamedMutex* mutex) {
@@ -197,6 +197,11 @@ std::uint32_t BackupDownload::Run() {
     if (Cancelled()) {
         return 0;
     }
+    // The notices share one connection to the player for the download.
+    struct ClosePoster {
+        platform::ProcessWindowPoster& poster;
+        ~ClosePoster() { poster.Close(); }
+    } closePoster{m_poster};
     const auto failConnection = [this] {
         m_socket.CloseQuietly();
         if (Cancelled()) {

@@ -141,6 +141,7 @@ private:
     // download thread's own.
     platform::UniqueFd m_folder;
     std::string m_fileName;
+    platform::ProcessWindowPoster m_poster;  // the player notices' connection
     CBlockingSocket m_socket;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_ended{false};

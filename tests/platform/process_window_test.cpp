@@ -233,6 +233,50 @@ TEST_F(ProcessWindowTest, EndpointReceivesInPostingOrder) {
     }
 }
 
+// One kept connection for a run of posts: the order holds also past the
+// point where that connection's queue is full and a new one takes over (far
+// more posts than one connection queues, none received meanwhile).
+TEST_F(ProcessWindowTest, PosterKeepsThePostingOrderOverItsConnections) {
+    ProcessWindowEndpoint endpoint;
+    const ProcessWindowHandle self{static_cast<std::uint32_t>(::getpid())};
+    ProcessWindowPoster poster;
+    constexpr std::uint32_t kPosts = 2000;
+    for (std::uint32_t i = 0; i < kPosts; ++i) {
+        ASSERT_TRUE(poster.Post(self, 0x400, i, ~std::uint64_t{i})) << i;
+    }
+    EXPECT_FALSE(poster.Post(self, kCopyDataMessage, 0, 0));
+    for (std::uint32_t i = 0; i < kPosts; ++i) {
+        ProcessWindowEndpoint::Received in;
+        ASSERT_EQ(endpoint.Receive(std::chrono::seconds(30), in), WaitResult::Signaled);
+        ASSERT_EQ(in.message, 0x400u);
+        ASSERT_EQ(in.wParam, i);
+        ASSERT_EQ(in.lParam, ~std::uint64_t{i});
+    }
+}
+
+// The kept connection reaches only the window it was made for: another
+// window gets its own, and a window that has gone is not reached.
+TEST_F(ProcessWindowTest, PosterFollowsTheWindowAndNoticesItGone) {
+    FakePlayer first(m_logs / "first.log");
+    FakePlayer second(m_logs / "second.log");
+    ProcessWindowPoster poster;
+    EXPECT_TRUE(poster.Post(HandleOf(first), 0x111, 1, 0));
+    EXPECT_TRUE(poster.Post(HandleOf(second), 0x111, 2, 0));
+    EXPECT_TRUE(poster.Post(HandleOf(first), 0x111, 3, 0));
+    // The answer to a copy-data comes after the posts before it are logged.
+    ASSERT_EQ(SendProcessWindowCopyData(HandleOf(first), 1, Bytes("x")).status,
+              CopyDataStatus::Acknowledged);
+    ASSERT_EQ(SendProcessWindowCopyData(HandleOf(second), 1, Bytes("x")).status,
+              CopyDataStatus::Acknowledged);
+    EXPECT_EQ(first.LogLines(), (std::vector<std::string>{"ready", "message 111 1 0",
+                                                          "message 111 3 0", "copydata 1 1 78"}));
+    EXPECT_EQ(second.LogLines(),
+              (std::vector<std::string>{"ready", "message 111 2 0", "copydata 1 1 78"}));
+    first.Kill();
+    EXPECT_FALSE(poster.Post(HandleOf(first), 0x111, 4, 0));
+    EXPECT_FALSE(poster.Post(HandleOf(first), 0x111, 5, 0));
+}
+
 TEST_F(ProcessWindowTest, EndpointDropsMalformedPackets) {
     ProcessWindowEndpoint endpoint;
     const auto packet = [](std::initializer_list<std::uint8_t> bytes) {
