@@ -197,11 +197,15 @@ std::uint32_t BackupDownload::Run() {
     if (Cancelled()) {
         return 0;
     }
-    // The notices share one connection to the player for the download.
-    struct ClosePoster {
-        platform::ProcessWindowPoster& poster;
-        ~ClosePoster() { poster.Close(); }
-    } closePoster{m_poster};
+    // The notices share one connection to the player, and the blocks one
+    // descriptor of the folder, for as long as the download runs.
+    struct LetGo {
+        BackupDownload& download;
+        ~LetGo() {
+            download.m_poster.Close();
+            download.m_folder.Reset();
+        }
+    } letGo{*this};
     const auto failConnection = [this] {
         m_socket.CloseQuietly();
         if (Cancelled()) {
