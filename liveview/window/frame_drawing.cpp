@@ -139,19 +139,29 @@ int CDravelinDlg::DrawVideoFrame() {
     // doubled; only those whose doubled picture fits the buffer and the
     // drawing surface, the others as they come.
     const std::size_t doubledBytes = static_cast<std::size_t>(width) * height * 2 * 3;
-    if (width >= 640 && !IsQ9C0() && app.lp_DoubleLineBuffer && height * 2 <= kSurfaceHeight &&
-        doubledBytes <= kImageSlotBytes) {
+    bool doubling = width >= 640 && !IsQ9C0() && app.lp_DoubleLineBuffer &&
+                    height * 2 <= kSurfaceHeight && doubledBytes <= kImageSlotBytes;
+    // The doubled picture in blue-green-red, in the buffer; everything after
+    // it reads that picture. When the routine cannot double, the field is
+    // used as it came.
+    const auto doubleIntoBuffer = [&] {
+        doubling = false;
         const ResizeStatus status = ResizeImage_8u_C3R(
             source, {width, height}, width * 3, {0, 0, width, height},
             app.lp_DoubleLineBuffer.get(), width * 3, {width, height * 2}, 1.0, 2.0, kResizeLinear);
         if (status >= kResizeOk) {
             source = app.lp_DoubleLineBuffer.get();
             height *= 2;
-            // Everything below reads the doubled picture.
             releaseSlot();
         }
-    }
-    const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
+    };
+    // The window's own picture is blended from the field straight into the
+    // painted format; the doubled picture is made only for what reads it:
+    // the full-screen scaling, the PTZ click mark (drawn into it), and the
+    // frame copy and the snapshot below.
+    const bool mark = !m_bFullScreen && app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0;
+    if (doubling && (m_bFullScreen || mark))
+        doubleIntoBuffer();
 
     if (m_bFullScreen) {
         if (m_bFullScreenPending.exchange(false)) {
@@ -163,24 +173,37 @@ int CDravelinDlg::DrawVideoFrame() {
             m_frontOrigin = QPoint(0, 0);
         }
     } else {
-        if (app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0) {
-            DrawCrossMark(std::span<std::uint8_t>(source, pictureBytes), width, height, kRed,
-                          app.w_HotPointRect[0], app.w_HotPointRect[1]);
+        if (mark) {
+            DrawCrossMark(
+                std::span<std::uint8_t>(source, static_cast<std::size_t>(width) * height * 3),
+                width, height, kRed, app.w_HotPointRect[0], app.w_HotPointRect[1]);
             --app.w_HotPointFrames;
         }
         const ViewLayoutRow& v = Layout();
         // Only this thread touches the back picture; the paint waits for the
         // lock just for the exchange.
-        CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
-                     std::min(height, kSurfaceHeight), m_back);
+        if (doubling && !BlendDoubled(source, width, height))
+            doubleIntoBuffer();
+        if (!doubling) {
+            CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
+                         std::min(height, kSurfaceHeight), m_back);
+        }
         std::lock_guard lock(m_pictureLock);
         std::swap(m_front, m_back);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
     }
     platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
 
-    // The copy for the motion-area editor: never more than its buffer holds.
-    if (app.f_FrameCopyRequest && app.lp_FrameCopyBuffer && pictureBytes <= kImageSlotBytes) {
+    // The copy for the motion-area editor and the snapshot take the doubled
+    // picture as it is shown.
+    const bool frameCopy = app.f_FrameCopyRequest && app.lp_FrameCopyBuffer;
+    const bool snapshot = app.f_SnapshotRequest.exchange(false);
+    if (doubling && (frameCopy || snapshot))
+        doubleIntoBuffer();
+    const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
+
+    // The copy: never more than its buffer holds.
+    if (frameCopy && pictureBytes <= kImageSlotBytes) {
         app.w_CopyWidth = static_cast<std::uint16_t>(width);
         app.w_CopyHeight = static_cast<std::uint16_t>(height);
         std::memcpy(app.lp_FrameCopyBuffer.get(), source, pictureBytes);
@@ -189,7 +212,7 @@ int CDravelinDlg::DrawVideoFrame() {
             app.h_FrameCopySem->Release();
     }
 
-    if (app.f_SnapshotRequest.exchange(false)) {
+    if (snapshot) {
         std::string folder = app.CSettingINI.m_strSnapshotPath.Get();
         if (SaveSnapshotFile(folder, std::span<const std::uint8_t>(source, pictureBytes), width,
                              height, 1) == 0) {
@@ -205,6 +228,32 @@ int CDravelinDlg::DrawVideoFrame() {
     }
     UpdateRates(platform::TickCount());
     return 1;
+}
+
+// The line-doubled field into the back picture, top-down, in one pass: each
+// row blended from its two field rows with the resize routine's weights
+// (asked once per field height) and converted. False when the routine gives
+// no rows for the field (then it is doubled by the routine itself).
+bool CDravelinDlg::BlendDoubled(const std::uint8_t* field, int width, int height) {
+    const int rows = height * 2;
+    if (m_doubleRowsFrom != height) {
+        m_doubleRowsFrom = 0;
+        m_doubleRows.assign(static_cast<std::size_t>(rows), ResizeLinearRow{});
+        if (ResizeLinearRows(height, rows, 2.0, m_doubleRows.data()) != rows)
+            return false;
+        m_doubleRowsFrom = height;
+    }
+    const int shown = std::min(width, kSurfaceWidth);
+    const std::size_t stride = static_cast<std::size_t>(width) * 3;
+    EnsurePicture(m_back, shown, rows);
+    for (int y = 0; y < rows; ++y) {
+        // The routine's rows count bottom-up, as the field lies in memory.
+        const ResizeLinearRow r = m_doubleRows[static_cast<std::size_t>(rows - 1 - y)];
+        const std::uint8_t* upper = field + static_cast<std::size_t>(r.upper) * stride;
+        picture_rows::BlendToRgb32(upper, upper + stride, r.weight,
+                                   reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), shown);
+    }
+    return true;
 }
 
 // Nearest-neighbour scaling of the picture over the work area into the back

@@ -17,6 +17,7 @@
 #include "liveview/control/command_button_bar.h"
 #include "liveview/window/skin_tables.h"
 #include "platform/window.h"
+#include "resample/resize.h"
 
 // The main live-view window: a borderless, skinned window whose size,
 // background, picture place and panel buttons come from the skin tables for
@@ -172,6 +173,7 @@ private:
 
     // Frame drawing helpers (frame_drawing.cpp).
     void UpdateRates(std::uint32_t now);
+    bool BlendDoubled(const std::uint8_t* field, int width, int height);
     bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
     void EnterFullScreenLayout();
     void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
@@ -234,6 +236,10 @@ private:
     std::vector<int> m_rowMap;
     int m_rowMapRows = 0;
     double m_rowMapFactor = 0.0;
+    // Line doubling: the resize routine's rows and weights for a field of
+    // m_doubleRowsFrom rows (0: none yet). Kernel-message thread only.
+    std::vector<ResizeLinearRow> m_doubleRows;
+    int m_doubleRowsFrom = 0;
 
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.

@@ -19,6 +19,24 @@ void BgrToRgb32Plain(const std::uint8_t* in, std::uint32_t* out, int width) {
 
 namespace {
 
+// The resize routine's linear vertical kernel on bytes of columns that keep
+// their size: ((u << 6) (16384 - w) + (l << 6) w + 0x80000) >> 20.
+inline std::uint32_t BlendByte(std::uint32_t u, std::uint32_t l, std::uint32_t w) {
+    return ((u << 6) * (16384 - w) + (l << 6) * w + 0x80000) >> 20;
+}
+
+}  // namespace
+
+void BlendToRgb32Plain(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
+                       std::uint32_t* out, int width) {
+    for (int x = 0; x < width; ++x, upper += 3, lower += 3) {
+        out[x] = 0xFF000000u | BlendByte(upper[2], lower[2], weight) << 16 |
+                 BlendByte(upper[1], lower[1], weight) << 8 | BlendByte(upper[0], lower[0], weight);
+    }
+}
+
+namespace {
+
 #ifdef KESTRUNE_PICTURE_ROWS_SSSE3
 // Sixteen pixels a round: three 16-byte loads hold 48 bytes. Each group of
 // four pixels (12 bytes) is brought to the front of a register by a byte
@@ -50,28 +68,123 @@ __attribute__((target("ssse3"))) void BgrToRgb32Ssse3(const std::uint8_t* in, st
     }
     BgrToRgb32Plain(in, out, width - x);
 }
-#endif
 
-using RowKernel = void (*)(const std::uint8_t*, std::uint32_t*, int);
-
-RowKernel ChooseKernel() {
-#ifdef KESTRUNE_PICTURE_ROWS_SSSE3
-    if (__builtin_cpu_supports("ssse3"))
-        return BgrToRgb32Ssse3;
-#endif
-    return BgrToRgb32Plain;
+// Thirty-two pixels a round: 96 bytes, read by four 32-byte loads at bytes
+// 0, 24, 48 and 64, all inside the round. Each load holds eight pixels (at
+// its byte 0, or byte 8 for the last); a dword permute puts four pixels'
+// 12 bytes at the front of each 128-bit lane and the lane shuffle spreads
+// them as the SSSE3 kernel does. The rest of the row goes to that kernel.
+__attribute__((target("avx2"))) inline void EightPixels(const std::uint8_t* in, __m256i order,
+                                                        __m256i spread, __m256i alpha,
+                                                        std::uint32_t* out) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(out),
+        _mm256_or_si256(_mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, order), spread), alpha));
 }
 
-const RowKernel g_kernel = ChooseKernel();
+__attribute__((target("avx2"))) void BgrToRgb32Avx2(const std::uint8_t* in, std::uint32_t* out,
+                                                    int width) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i atStart = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
+    const __m256i atByte8 = _mm256_setr_epi32(2, 3, 4, 4, 5, 6, 7, 7);
+    int x = 0;
+    for (; x + 32 <= width; x += 32, in += 96, out += 32) {
+        EightPixels(in, atStart, spread, alpha, out);
+        EightPixels(in + 24, atStart, spread, alpha, out + 8);
+        EightPixels(in + 48, atStart, spread, alpha, out + 16);
+        EightPixels(in + 64, atByte8, spread, alpha, out + 24);
+    }
+    BgrToRgb32Ssse3(in, out, width - x);
+}
+
+// The blend as u + ((l - u) w + 8192) >> 14, which equals the routine's
+// form: (u << 6) (16384 - w) + (l << 6) w + 0x80000 is 64 (u 16384 + (l - u) w
+// + 8192), and u 16384 drops out of the shift whole. The rounded multiply
+// gives it at once: mulhrs(2 (l - u), w) = (2 (l - u) w + 16384) >> 15. Rows
+// are blended 32 bytes at a time into a row in the cache, then converted.
+__attribute__((target("avx2"))) void BlendBytesAvx2(const std::uint8_t* upper,
+                                                    const std::uint8_t* lower, std::uint16_t weight,
+                                                    std::uint8_t* out, int bytes) {
+    const __m256i w = _mm256_set1_epi16(static_cast<short>(weight));
+    const __m256i zero = _mm256_setzero_si256();
+    int e = 0;
+    for (; e + 32 <= bytes; e += 32) {
+        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + e));
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + e));
+        const __m256i uLo = _mm256_unpacklo_epi8(u, zero);
+        const __m256i uHi = _mm256_unpackhi_epi8(u, zero);
+        const __m256i dLo = _mm256_sub_epi16(_mm256_unpacklo_epi8(l, zero), uLo);
+        const __m256i dHi = _mm256_sub_epi16(_mm256_unpackhi_epi8(l, zero), uHi);
+        const __m256i rLo =
+            _mm256_add_epi16(uLo, _mm256_mulhrs_epi16(_mm256_add_epi16(dLo, dLo), w));
+        const __m256i rHi =
+            _mm256_add_epi16(uHi, _mm256_mulhrs_epi16(_mm256_add_epi16(dHi, dHi), w));
+        // The in-lane pack undoes the in-lane unpack: bytes in their order.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + e), _mm256_packus_epi16(rLo, rHi));
+    }
+    for (; e < bytes; ++e) {
+        out[e] = static_cast<std::uint8_t>(BlendByte(upper[e], lower[e], weight));
+    }
+}
+
+// Rows of up to this many pixels are blended in one piece, longer ones in
+// pieces of it.
+constexpr int kBlendPiece = 1024;
+
+__attribute__((target("avx2"))) void BlendToRgb32Avx2(const std::uint8_t* upper,
+                                                      const std::uint8_t* lower,
+                                                      std::uint16_t weight, std::uint32_t* out,
+                                                      int width) {
+    alignas(32) std::uint8_t row[kBlendPiece * 3];
+    for (int x = 0; x < width; x += kBlendPiece) {
+        const int n = std::min(kBlendPiece, width - x);
+        BlendBytesAvx2(upper + static_cast<std::ptrdiff_t>(x) * 3,
+                       lower + static_cast<std::ptrdiff_t>(x) * 3, weight, row, n * 3);
+        BgrToRgb32Avx2(row, out + x, n);
+    }
+}
+#endif
+
+std::vector<Kernels> KernelsOfThisProcessor() {
+    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendToRgb32Plain}};
+#ifdef KESTRUNE_PICTURE_ROWS_SSSE3
+    if (__builtin_cpu_supports("ssse3"))
+        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendToRgb32Plain});
+    if (__builtin_cpu_supports("avx2"))
+        kernels.push_back({"avx2", BgrToRgb32Avx2, BlendToRgb32Avx2});
+#endif
+    return kernels;
+}
+
+const Kernels g_kernels = KernelsOfThisProcessor().back();
 
 }  // namespace
 
 void BgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int width) {
-    g_kernel(in, out, width);
+    g_kernels.convert(in, out, width);
+}
+
+void BlendToRgb32(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
+                  std::uint32_t* out, int width) {
+    // The whole weight of one row is that row's bytes as they are.
+    if (weight == 0) {
+        g_kernels.convert(upper, out, width);
+    } else if (weight == 16384) {
+        g_kernels.convert(lower, out, width);
+    } else {
+        g_kernels.blend(upper, lower, weight, out, width);
+    }
 }
 
 bool VectorKernelInUse() {
-    return g_kernel != BgrToRgb32Plain;
+    return g_kernels.convert != BgrToRgb32Plain;
+}
+
+std::vector<Kernels> AvailableKernels() {
+    return KernelsOfThisProcessor();
 }
 
 std::vector<int> NearestRowMap(int fromRows, int toRows, double factor) {

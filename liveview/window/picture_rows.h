@@ -3,12 +3,14 @@
 // Row kernels of the live picture's hand-over to the paint: decoded frames
 // are blue-green-red, bottom-up, three bytes a pixel; the window paints
 // top-down 32-bit pixels (0xffRRGGBB, the backing store's own format), so a
-// paint is a plain copy. Every frame passes through here once, so the kernel
-// is chosen once for the processor (a vector one where it can run, a plain
-// one otherwise); both give the same bytes.
+// paint is a plain copy. Every frame passes through here once, so the kernels
+// are chosen once for the processor (the widest vector ones it runs, plain
+// ones otherwise); all give the same bytes, and none reads or writes outside
+// the rows it is given.
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace picture_rows {
@@ -20,8 +22,26 @@ void BgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int width);
 // The plain kernel, for the tests that compare the two.
 void BgrToRgb32Plain(const std::uint8_t* in, std::uint32_t* out, int width);
 
-// Whether BgrToRgb32 runs the vector kernel on this processor.
+// Whether BgrToRgb32 runs a vector kernel on this processor.
 bool VectorKernelInUse();
+
+// One row of a line-doubled picture straight into the painted format: the
+// resize routine's linear blend of two field rows (its vertical kernel on
+// columns that keep their size, ResizeLinearRows), then as BgrToRgb32.
+// `weight` is the lower row's Q14 weight.
+void BlendToRgb32(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
+                  std::uint32_t* out, int width);
+void BlendToRgb32Plain(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
+                       std::uint32_t* out, int width);
+
+// Every kernel this processor runs, plain ones first, for the tests that
+// compare them.
+struct Kernels {
+    std::string name;
+    void (*convert)(const std::uint8_t*, std::uint32_t*, int);
+    void (*blend)(const std::uint8_t*, const std::uint8_t*, std::uint16_t, std::uint32_t*, int);
+};
+std::vector<Kernels> AvailableKernels();
 
 // Nearest-neighbour vertical scaling as the resize routine does it: for each
 // of `toRows` destination rows (counted as the source's, from its first row
