@@ -5,8 +5,11 @@
 // it over the skin with the status line, the alarm and online marks and the
 // info area.
 
+#include <QBackingStore>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <bit>
 #include <cinttypes>
@@ -38,6 +41,8 @@ constexpr int kSurfaceHeight = 576;
 // The mark is written low byte first into blue-green-red pixels: red is
 // the third byte.
 constexpr std::uint32_t kRed = 0x00FF0000;
+// Black in the painted format.
+constexpr std::uint32_t kBlack = 0xFF000000u;
 constexpr unsigned kSnapshotFailedText = 4116;
 
 // Sizes `image` for a width x height picture in the backing store's own
@@ -101,7 +106,26 @@ void CDravelinDlg::ClearInfoTexts() {
 
 QImage CDravelinDlg::CurrentPicture() const {
     std::lock_guard lock(m_pictureLock);
-    return m_front.copy();
+    if (m_frontRows.empty())
+        return m_front.copy();
+    // The picture as it is painted: its rows spread over the rectangle.
+    QImage whole(m_front.width(), static_cast<int>(m_frontRows.size()), QImage::Format_RGB32);
+    for (int y = 0; y < whole.height(); ++y) {
+        auto* out = reinterpret_cast<std::uint32_t*>(whole.scanLine(y));
+        const int row = m_frontRows[static_cast<std::size_t>(y)];
+        if (row < 0) {
+            std::fill_n(out, whole.width(), kBlack);
+        } else {
+            std::memcpy(out, m_front.constScanLine(row),
+                        static_cast<std::size_t>(whole.width()) * 4);
+        }
+    }
+    return whole;
+}
+
+QRect CDravelinDlg::FrontRect() const {
+    const int rows = m_frontRows.empty() ? m_front.height() : static_cast<int>(m_frontRows.size());
+    return QRect(m_frontOrigin, QSize(m_front.width(), m_front.isNull() ? 0 : rows));
 }
 
 QPoint CDravelinDlg::CurrentPictureOrigin() const {
@@ -170,6 +194,7 @@ int CDravelinDlg::DrawVideoFrame() {
         if (ScaleToWorkArea(source, width, height)) {
             std::lock_guard lock(m_pictureLock);
             std::swap(m_front, m_back);
+            std::swap(m_frontRows, m_backRows);
             m_frontOrigin = QPoint(0, 0);
         }
     } else {
@@ -188,8 +213,10 @@ int CDravelinDlg::DrawVideoFrame() {
             CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
                          std::min(height, kSurfaceHeight), m_back);
         }
+        m_backRows.clear();
         std::lock_guard lock(m_pictureLock);
         std::swap(m_front, m_back);
+        std::swap(m_frontRows, m_backRows);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
     }
     platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
@@ -259,10 +286,10 @@ bool CDravelinDlg::BlendDoubled(const std::uint8_t* field, int width, int height
 // Nearest-neighbour scaling of the picture over the work area into the back
 // picture. The resize routine scales the columns into the full-screen buffer,
 // one buffer row per picture row; the rows are then spread as the routine
-// spreads them (its row map, asked once per geometry), each buffer row
-// converted once into the painted picture and its repeats copied. The painted
-// picture is the one the routine would write for the whole work area, turned
-// top-down, and written once.
+// spreads them (its row map, asked once per geometry). The back picture holds
+// each buffer row the work area shows once, converted, and the row list says
+// which of them each work-area row shows; painted, that is the picture the
+// routine would write for the whole work area, turned top-down.
 bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int height) {
     AppGlobalState& app = *g_lpApp;
     const int areaWidth = m_rcWorkArea.width();
@@ -286,6 +313,7 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
             return false;
         }
         CopyBottomUp(buffer, areaWidth * 3, areaHeight, areaWidth, areaHeight, m_back);
+        m_backRows.clear();
         return true;
     }
     if (ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
@@ -298,24 +326,29 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         m_rowMap = picture_rows::NearestRowMap(height, areaHeight, yFactor);
         m_rowMapRows = height;
         m_rowMapFactor = yFactor;
-    }
-    EnsurePicture(m_back, areaWidth, areaHeight);
-    const std::size_t rowBytes = static_cast<std::size_t>(areaWidth) * 4;
-    int previous = -1;
-    for (int y = 0; y < areaHeight; ++y) {
-        auto* out = reinterpret_cast<std::uint32_t*>(m_back.scanLine(y));
-        const int row = m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
-        if (row < 0) {
-            // A row the routine leaves unwritten is black.
-            std::fill_n(out, areaWidth, 0xFF000000u);
-        } else if (row == previous && y > 0) {
-            std::memcpy(out, m_back.constScanLine(y - 1), rowBytes);
-        } else {
-            picture_rows::BgrToRgb32(buffer + static_cast<std::size_t>(row) * areaWidth * 3, out,
-                                     areaWidth);
+        // A row the routine leaves unwritten is black; a row repeating the
+        // one above it shows the same back picture row.
+        m_screenRows.assign(static_cast<std::size_t>(areaHeight), -1);
+        m_bufferRows.clear();
+        int previous = -1;
+        for (int y = 0; y < areaHeight; ++y) {
+            const int row = m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+            if (row >= 0) {
+                if (row != previous)
+                    m_bufferRows.push_back(row);
+                m_screenRows[static_cast<std::size_t>(y)] =
+                    static_cast<int>(m_bufferRows.size()) - 1;
+            }
+            previous = row;
         }
-        previous = row;
     }
+    EnsurePicture(m_back, areaWidth, std::max<int>(1, static_cast<int>(m_bufferRows.size())));
+    for (std::size_t i = 0; i < m_bufferRows.size(); ++i) {
+        picture_rows::BgrToRgb32(
+            buffer + static_cast<std::size_t>(m_bufferRows[i]) * areaWidth * 3,
+            reinterpret_cast<std::uint32_t*>(m_back.scanLine(static_cast<int>(i))), areaWidth);
+    }
+    m_backRows = m_screenRows;
     return true;
 }
 
@@ -458,17 +491,97 @@ void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
     }
 }
 
+// The front picture by the painter, each row of its painted rectangle its
+// picture row (or black).
+void CDravelinDlg::DrawFront(QPainter& painter, const QRegion& region) {
+    if (m_front.isNull())
+        return;
+    if (m_frontRows.empty()) {
+        painter.drawImage(m_frontOrigin, m_front);
+        return;
+    }
+    const QRect picture = FrontRect();
+    for (int y = 0; y < picture.height(); ++y) {
+        const QRect line(picture.left(), picture.top() + y, picture.width(), 1);
+        if (!region.intersects(line))
+            continue;
+        const int row = m_frontRows[static_cast<std::size_t>(y)];
+        if (row < 0) {
+            painter.fillRect(line, Qt::black);
+        } else {
+            painter.drawImage(line.topLeft(), m_front, QRect(0, row, picture.width(), 1));
+        }
+    }
+}
+
+// The full-screen picture written straight into the window's backing store,
+// each painted row a copy of its picture row, when the painter paints into
+// that store and it is a 32-bit image laid out as the picture (0xffRRGGBB,
+// or the same bytes with an opaque alpha) at one device pixel a pixel.
+// Writes only inside `region`; false (nothing written) otherwise.
+bool CDravelinDlg::WriteFullScreen(QPainter& painter, const QRegion& region) {
+    QBackingStore* store = backingStore();
+    QPaintEngine* engine = painter.paintEngine();
+    if (store == nullptr || engine == nullptr || m_front.isNull() || m_frontRows.empty())
+        return false;
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device != store->paintDevice() ||
+        device->devType() != QInternal::Image) {
+        return false;
+    }
+    auto* target = static_cast<QImage*>(device);
+    const QImage::Format format = target->format();
+    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied) ||
+        target->devicePixelRatio() != 1.0 || devicePixelRatio() != 1.0) {
+        return false;
+    }
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate)
+        return false;
+    const QPoint offset(qRound(toDevice.dx()), qRound(toDevice.dy()));
+    const QRect picture = FrontRect();
+    const QRect inStore = target->rect().translated(-offset);
+    // The store's memory as the painter writes it: no detaching copy.
+    auto* bits = const_cast<uchar*>(target->constBits());
+    const qsizetype stride = target->bytesPerLine();
+    for (const QRect& part : region) {
+        const QRect r = part.intersected(rect()).intersected(inStore);
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            auto* out =
+                reinterpret_cast<std::uint32_t*>(bits + (y + offset.y()) * stride) + offset.x();
+            const int row = y >= picture.top() && y <= picture.bottom()
+                                ? m_frontRows[static_cast<std::size_t>(y - picture.top())]
+                                : -1;
+            const int from = row < 0 ? r.right() + 1 : std::max(r.left(), picture.left());
+            const int to = row < 0 ? r.right() + 1 : std::min(r.right(), picture.right()) + 1;
+            if (from >= to) {
+                std::fill(out + r.left(), out + r.right() + 1, kBlack);
+                continue;
+            }
+            std::fill(out + r.left(), out + from, kBlack);
+            std::memcpy(out + from,
+                        reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(row)) +
+                            (from - picture.left()),
+                        static_cast<std::size_t>(to - from) * 4);
+            std::fill(out + to, out + r.right() + 1, kBlack);
+        }
+    }
+    return true;
+}
+
 void CDravelinDlg::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (g_lpApp == nullptr)
         return;
     if (m_bFullScreen) {
         std::lock_guard lock(m_pictureLock);
+        if (WriteFullScreen(painter, event->region()))
+            return;
         // The scaled picture covers the work area; only what it leaves is black.
-        if (!QRect(m_frontOrigin, m_front.size()).contains(rect()))
+        if (!FrontRect().contains(rect()))
             painter.fillRect(rect(), Qt::black);
-        if (!m_front.isNull())
-            painter.drawImage(m_frontOrigin, m_front);
+        DrawFront(painter, event->region());
         return;
     }
     const ViewLayoutRow& v = Layout();
@@ -483,10 +596,10 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
             .united(QRect(v[kVlInfoX], v[kVlInfoY] - 2, 200, 18));
     {
         std::lock_guard lock(m_pictureLock);
-        const QRect picture(m_frontOrigin, m_front.size());
+        const QRect picture = FrontRect();
         if (!m_front.isNull() && picture.contains(event->rect()) &&
             !overlays.intersects(event->rect())) {
-            painter.drawImage(m_frontOrigin, m_front);
+            DrawFront(painter, event->region());
             return;
         }
     }
@@ -503,8 +616,7 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     stretch(m_hStatusBar[slot], v[16], v[17], v[18] - v[16], v[19] - v[17]);
     {
         std::lock_guard lock(m_pictureLock);
-        if (!m_front.isNull())
-            painter.drawImage(m_frontOrigin, m_front);
+        DrawFront(painter, event->region());
     }
 
     QFont font(QStringLiteral("Arial"));

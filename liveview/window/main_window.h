@@ -177,6 +177,10 @@ private:
     bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
     void EnterFullScreenLayout();
     void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
+    // The painted rectangle of the front picture; under m_pictureLock.
+    QRect FrontRect() const;
+    void DrawFront(class QPainter& painter, const class QRegion& region);
+    bool WriteFullScreen(class QPainter& painter, const class QRegion& region);
 
     // Commands (window_commands.cpp).
     void StopLoginThread();
@@ -224,10 +228,15 @@ private:
     int m_buttonFamily = -1;
 
     // Frames: the kernel-message thread fills m_back, then swaps it with
-    // m_front under the lock; the GUI thread paints m_front.
+    // m_front under the lock; the GUI thread paints m_front. In full screen
+    // a picture holds each of its different rows once: m_frontRows gives,
+    // per row of the painted rectangle from the top, the picture row it
+    // shows (-1: black); empty, the picture is painted as it is.
     mutable std::mutex m_pictureLock;
     QImage m_front;
     QImage m_back;
+    std::vector<int> m_frontRows;
+    std::vector<int> m_backRows;
     QPoint m_frontOrigin;
     bool m_unshownReported = false;
     // Full screen: which picture row each work-area row shows (bottom-up, as
@@ -236,6 +245,10 @@ private:
     std::vector<int> m_rowMap;
     int m_rowMapRows = 0;
     double m_rowMapFactor = 0.0;
+    // From the row map: per work-area row from the top, the back picture's
+    // row (-1: black), and per back picture row, the buffer row it converts.
+    std::vector<int> m_screenRows;
+    std::vector<int> m_bufferRows;
     // Line doubling: the resize routine's rows and weights for a field of
     // m_doubleRowsFrom rows (0: none yet). Kernel-message thread only.
     std::vector<ResizeLinearRow> m_doubleRows;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBackingStore>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/application/window_messages.h"
@@ -21,6 +23,7 @@
 #include "media/frame_header.h"
 #include "resample/resize.h"
 #include "tests/liveview/window/window_fixture.h"
+#include "tests/support/artifacts.h"
 
 namespace {
 
@@ -202,6 +205,47 @@ TEST_F(FrameDrawingTest, FullScreenPictureIsTheWorkAreaResize) {
             }
         }
         EXPECT_EQ(wrongRows, 0);
+    }
+}
+
+// The full-screen paint puts the picture into the window's backing store
+// pixel for pixel, repeated rows and all, wherever the buttons left over the
+// picture do not cover it.
+TEST_F(FrameDrawingTest, FullScreenPaintPutsThePictureIntoTheBackingStore) {
+    ASSERT_EQ(Open("Q8A7"), 1);
+    window->show();
+    window->OnFitScreen();
+    for (const auto& [width, height] : {std::pair{704, 480}, std::pair{352, 240}}) {
+        SetFrame(width, height);
+        ASSERT_EQ(Draw(), 1);
+        Pump();
+        const QImage shown = window->CurrentPicture();
+        ASSERT_EQ(shown.size(), window_test::kWorkArea.size());
+        QBackingStore* store = window->backingStore();
+        ASSERT_NE(store, nullptr);
+        ASSERT_EQ(store->paintDevice()->devType(), QInternal::Image);
+        const QImage stored = static_cast<QImage*>(store->paintDevice())
+                                  ->copy(QRect(QPoint(0, 0), shown.size()))
+                                  .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(stored.size(), shown.size());
+        // The buttons left in full screen are painted over the picture.
+        QRegion buttons;
+        for (const QWidget* child : window->findChildren<QWidget*>()) {
+            if (child->isVisible())
+                buttons += child->geometry();
+        }
+        int wrongRows = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (stored.pixel(x, y) != shown.pixel(x, y) && !buttons.contains(QPoint(x, y))) {
+                    ++wrongRows;
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(wrongRows, 0) << width << "x" << height;
+        if (width == 704)
+            test_support::SaveImagePicture(stored, "main_window_full_screen_frame.png");
     }
 }
 
