@@ -103,48 +103,64 @@ __attribute__((target("avx2"))) void BgrToRgb32Avx2(const std::uint8_t* in, std:
 // The blend as u + ((l - u) w + 8192) >> 14, which equals the routine's
 // form: (u << 6) (16384 - w) + (l << 6) w + 0x80000 is 64 (u 16384 + (l - u) w
 // + 8192), and u 16384 drops out of the shift whole. The rounded multiply
-// gives it at once: mulhrs(2 (l - u), w) = (2 (l - u) w + 16384) >> 15. Rows
-// are blended 32 bytes at a time into a row in the cache, then converted.
-__attribute__((target("avx2"))) void BlendBytesAvx2(const std::uint8_t* upper,
-                                                    const std::uint8_t* lower, std::uint16_t weight,
-                                                    std::uint8_t* out, int bytes) {
-    const __m256i w = _mm256_set1_epi16(static_cast<short>(weight));
-    const __m256i zero = _mm256_setzero_si256();
-    int e = 0;
-    for (; e + 32 <= bytes; e += 32) {
-        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + e));
-        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + e));
-        const __m256i uLo = _mm256_unpacklo_epi8(u, zero);
-        const __m256i uHi = _mm256_unpackhi_epi8(u, zero);
-        const __m256i dLo = _mm256_sub_epi16(_mm256_unpacklo_epi8(l, zero), uLo);
-        const __m256i dHi = _mm256_sub_epi16(_mm256_unpackhi_epi8(l, zero), uHi);
-        const __m256i rLo =
-            _mm256_add_epi16(uLo, _mm256_mulhrs_epi16(_mm256_add_epi16(dLo, dLo), w));
-        const __m256i rHi =
-            _mm256_add_epi16(uHi, _mm256_mulhrs_epi16(_mm256_add_epi16(dHi, dHi), w));
-        // The in-lane pack undoes the in-lane unpack: bytes in their order.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + e), _mm256_packus_epi16(rLo, rHi));
-    }
-    for (; e < bytes; ++e) {
-        out[e] = static_cast<std::uint8_t>(BlendByte(upper[e], lower[e], weight));
-    }
+// gives it at once: mulhrs(l - u, 2 w) = ((l - u) 2 w + 16384) >> 15, for
+// weights below 16384 (2 w must fit 16 bits). The bytes of even and odd
+// places are blended apart in 16-bit lanes (masked and shifted, no shuffles)
+// and the results, each a byte, put back by a shift and an or.
+__attribute__((target("avx2"))) inline __m256i Blend32(const std::uint8_t* upper,
+                                                       const std::uint8_t* lower, __m256i w2) {
+    const __m256i low = _mm256_set1_epi16(0x00FF);
+    const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper));
+    const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower));
+    const __m256i uEven = _mm256_and_si256(u, low);
+    const __m256i uOdd = _mm256_srli_epi16(u, 8);
+    const __m256i dEven = _mm256_sub_epi16(_mm256_and_si256(l, low), uEven);
+    const __m256i dOdd = _mm256_sub_epi16(_mm256_srli_epi16(l, 8), uOdd);
+    const __m256i even = _mm256_add_epi16(uEven, _mm256_mulhrs_epi16(dEven, w2));
+    const __m256i odd = _mm256_add_epi16(uOdd, _mm256_mulhrs_epi16(dOdd, w2));
+    return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
 }
 
-// Rows of up to this many pixels are blended in one piece, longer ones in
-// pieces of it.
-constexpr int kBlendPiece = 1024;
+// Eight pixels whose 24 bytes lie in `v` as `order` (dwords per lane) says.
+__attribute__((target("avx2"))) inline void StoreEight(__m256i v, __m256i order, __m256i spread,
+                                                       __m256i alpha, std::uint32_t* out) {
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(out),
+        _mm256_or_si256(_mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, order), spread), alpha));
+}
 
+// Thirty-two pixels a round: the 96 bytes blended in three registers, then
+// spread as BgrToRgb32Avx2 does; the groups that straddle two registers are
+// first joined by a dword blend. The rest of the row is done plainly.
 __attribute__((target("avx2"))) void BlendToRgb32Avx2(const std::uint8_t* upper,
                                                       const std::uint8_t* lower,
                                                       std::uint16_t weight, std::uint32_t* out,
                                                       int width) {
-    alignas(32) std::uint8_t row[kBlendPiece * 3];
-    for (int x = 0; x < width; x += kBlendPiece) {
-        const int n = std::min(kBlendPiece, width - x);
-        BlendBytesAvx2(upper + static_cast<std::ptrdiff_t>(x) * 3,
-                       lower + static_cast<std::ptrdiff_t>(x) * 3, weight, row, n * 3);
-        BgrToRgb32Avx2(row, out + x, n);
+    if (weight >= 16384) {
+        BgrToRgb32Avx2(lower, out, width);
+        return;
     }
+    const __m256i w2 = _mm256_set1_epi16(static_cast<short>(2 * weight));
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i first = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
+    const __m256i second = _mm256_setr_epi32(6, 7, 0, 0, 1, 2, 3, 3);
+    const __m256i third = _mm256_setr_epi32(4, 5, 6, 6, 7, 0, 1, 1);
+    const __m256i fourth = _mm256_setr_epi32(2, 3, 4, 4, 5, 6, 7, 7);
+    int x = 0;
+    for (; x + 32 <= width; x += 32, upper += 96, lower += 96, out += 32) {
+        const __m256i r0 = Blend32(upper, lower, w2);
+        const __m256i r1 = Blend32(upper + 32, lower + 32, w2);
+        const __m256i r2 = Blend32(upper + 64, lower + 64, w2);
+        StoreEight(r0, first, spread, alpha, out);
+        // Bytes 24..47: dwords 6, 7 of r0 and 0..3 of r1.
+        StoreEight(_mm256_blend_epi32(r1, r0, 0xC0), second, spread, alpha, out + 8);
+        // Bytes 48..71: dwords 4..7 of r1 and 0, 1 of r2.
+        StoreEight(_mm256_blend_epi32(r1, r2, 0x03), third, spread, alpha, out + 16);
+        StoreEight(r2, fourth, spread, alpha, out + 24);
+    }
+    BlendToRgb32Plain(upper, lower, weight, out, width - x);
 }
 #endif
 
