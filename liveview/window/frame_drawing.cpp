@@ -108,19 +108,35 @@ QImage CDravelinDlg::CurrentPicture() const {
     std::lock_guard lock(m_pictureLock);
     if (m_frontRows.empty())
         return m_front.copy();
-    // The picture as it is painted: its rows spread over the rectangle.
-    QImage whole(m_front.width(), static_cast<int>(m_frontRows.size()), QImage::Format_RGB32);
-    for (int y = 0; y < whole.height(); ++y) {
-        auto* out = reinterpret_cast<std::uint32_t*>(whole.scanLine(y));
-        const int row = m_frontRows[static_cast<std::size_t>(y)];
-        if (row < 0) {
-            std::fill_n(out, whole.width(), kBlack);
-        } else {
-            std::memcpy(out, m_front.constScanLine(row),
-                        static_cast<std::size_t>(whole.width()) * 4);
-        }
-    }
+    QImage whole;
+    ExpandFront(whole);
     return whole;
+}
+
+void CDravelinDlg::FrontRow(int y, int from, int count, std::uint32_t* out) const {
+    const PaintedRow& r = m_frontRows[static_cast<std::size_t>(y)];
+    if (r.upper < 0) {
+        std::fill_n(out, count, kBlack);
+        return;
+    }
+    const auto* upper =
+        reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper)) + from;
+    if (r.weight == 0) {
+        std::memcpy(out, upper, static_cast<std::size_t>(count) * 4);
+    } else {
+        picture_rows::BlendRgb32(
+            upper,
+            reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper + 1)) + from,
+            r.weight, out, count);
+    }
+}
+
+// The picture as it is painted: its row list spread over the rectangle.
+void CDravelinDlg::ExpandFront(QImage& into) const {
+    const int rows = static_cast<int>(m_frontRows.size());
+    EnsurePicture(into, m_front.width(), rows);
+    for (int y = 0; y < rows; ++y)
+        FrontRow(y, 0, into.width(), reinterpret_cast<std::uint32_t*>(into.scanLine(y)));
 }
 
 QRect CDravelinDlg::FrontRect() const {
@@ -207,13 +223,13 @@ int CDravelinDlg::DrawVideoFrame() {
         const ViewLayoutRow& v = Layout();
         // Only this thread touches the back picture; the paint waits for the
         // lock just for the exchange.
-        if (doubling && !BlendDoubled(source, width, height))
+        if (doubling && !DoubleByRows(source, width, height))
             doubleIntoBuffer();
         if (!doubling) {
             CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
                          std::min(height, kSurfaceHeight), m_back);
+            m_backRows.clear();
         }
-        m_backRows.clear();
         std::lock_guard lock(m_pictureLock);
         std::swap(m_front, m_back);
         std::swap(m_frontRows, m_backRows);
@@ -257,29 +273,35 @@ int CDravelinDlg::DrawVideoFrame() {
     return 1;
 }
 
-// The line-doubled field into the back picture, top-down, in one pass: each
-// row blended from its two field rows with the resize routine's weights
-// (asked once per field height) and converted. False when the routine gives
-// no rows for the field (then it is doubled by the routine itself).
-bool CDravelinDlg::BlendDoubled(const std::uint8_t* field, int width, int height) {
+// Line doubling by the row list: the back picture is the field converted,
+// rows as they lie in memory (bottom-up), and the row list gives the resize
+// routine's rows and weights (asked once per field height), top-down, which
+// the paint blends as it writes them. False when the routine gives no rows
+// for the field (then it is doubled by the routine itself).
+bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height) {
     const int rows = height * 2;
     if (m_doubleRowsFrom != height) {
         m_doubleRowsFrom = 0;
-        m_doubleRows.assign(static_cast<std::size_t>(rows), ResizeLinearRow{});
-        if (ResizeLinearRows(height, rows, 2.0, m_doubleRows.data()) != rows)
+        std::vector<ResizeLinearRow> routine(static_cast<std::size_t>(rows));
+        if (ResizeLinearRows(height, rows, 2.0, routine.data()) != rows)
             return false;
+        m_doubleRows.resize(static_cast<std::size_t>(rows));
+        for (int y = 0; y < rows; ++y) {
+            const ResizeLinearRow r = routine[static_cast<std::size_t>(rows - 1 - y)];
+            // The whole weight of the lower row is that row as it is.
+            m_doubleRows[static_cast<std::size_t>(y)] =
+                r.weight >= 16384 ? PaintedRow{r.upper + 1, 0} : PaintedRow{r.upper, r.weight};
+        }
         m_doubleRowsFrom = height;
     }
     const int shown = std::min(width, kSurfaceWidth);
     const std::size_t stride = static_cast<std::size_t>(width) * 3;
-    EnsurePicture(m_back, shown, rows);
-    for (int y = 0; y < rows; ++y) {
-        // The routine's rows count bottom-up, as the field lies in memory.
-        const ResizeLinearRow r = m_doubleRows[static_cast<std::size_t>(rows - 1 - y)];
-        const std::uint8_t* upper = field + static_cast<std::size_t>(r.upper) * stride;
-        picture_rows::BlendToRgb32(upper, upper + stride, r.weight,
-                                   reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), shown);
+    EnsurePicture(m_back, shown, height);
+    for (int y = 0; y < height; ++y) {
+        picture_rows::BgrToRgb32(field + static_cast<std::size_t>(y) * stride,
+                                 reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), shown);
     }
+    m_backRows = m_doubleRows;
     return true;
 }
 
@@ -328,7 +350,7 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         m_rowMapFactor = yFactor;
         // A row the routine leaves unwritten is black; a row repeating the
         // one above it shows the same back picture row.
-        m_screenRows.assign(static_cast<std::size_t>(areaHeight), -1);
+        m_screenRows.assign(static_cast<std::size_t>(areaHeight), PaintedRow{});
         m_bufferRows.clear();
         int previous = -1;
         for (int y = 0; y < areaHeight; ++y) {
@@ -336,7 +358,7 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
             if (row >= 0) {
                 if (row != previous)
                     m_bufferRows.push_back(row);
-                m_screenRows[static_cast<std::size_t>(y)] =
+                m_screenRows[static_cast<std::size_t>(y)].upper =
                     static_cast<int>(m_bufferRows.size()) - 1;
             }
             previous = row;
@@ -491,35 +513,26 @@ void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
     }
 }
 
-// The front picture by the painter, each row of its painted rectangle its
-// picture row (or black).
-void CDravelinDlg::DrawFront(QPainter& painter, const QRegion& region) {
+// The front picture by the painter; a row list is first spread into a
+// picture of the GUI thread's own.
+void CDravelinDlg::DrawFront(QPainter& painter) {
     if (m_front.isNull())
         return;
     if (m_frontRows.empty()) {
         painter.drawImage(m_frontOrigin, m_front);
         return;
     }
-    const QRect picture = FrontRect();
-    for (int y = 0; y < picture.height(); ++y) {
-        const QRect line(picture.left(), picture.top() + y, picture.width(), 1);
-        if (!region.intersects(line))
-            continue;
-        const int row = m_frontRows[static_cast<std::size_t>(y)];
-        if (row < 0) {
-            painter.fillRect(line, Qt::black);
-        } else {
-            painter.drawImage(line.topLeft(), m_front, QRect(0, row, picture.width(), 1));
-        }
-    }
+    ExpandFront(m_paintScratch);
+    painter.drawImage(m_frontOrigin, m_paintScratch);
 }
 
-// The full-screen picture written straight into the window's backing store,
-// each painted row a copy of its picture row, when the painter paints into
-// that store and it is a 32-bit image laid out as the picture (0xffRRGGBB,
-// or the same bytes with an opaque alpha) at one device pixel a pixel.
-// Writes only inside `region`; false (nothing written) otherwise.
-bool CDravelinDlg::WriteFullScreen(QPainter& painter, const QRegion& region) {
+// The front picture's row list written straight into the window's backing
+// store, when the painter paints into that store and it is a 32-bit image
+// laid out as the picture (0xffRRGGBB, or the same bytes with an opaque
+// alpha) at one device pixel a pixel. Writes only inside `region`, there
+// black outside the picture when blackOutside; false (nothing written)
+// otherwise.
+bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool blackOutside) {
     QBackingStore* store = backingStore();
     QPaintEngine* engine = painter.paintEngine();
     if (store == nullptr || engine == nullptr || m_front.isNull() || m_frontRows.empty())
@@ -550,21 +563,15 @@ bool CDravelinDlg::WriteFullScreen(QPainter& painter, const QRegion& region) {
         for (int y = r.top(); y <= r.bottom(); ++y) {
             auto* out =
                 reinterpret_cast<std::uint32_t*>(bits + (y + offset.y()) * stride) + offset.x();
-            const int row = y >= picture.top() && y <= picture.bottom()
-                                ? m_frontRows[static_cast<std::size_t>(y - picture.top())]
-                                : -1;
-            const int from = row < 0 ? r.right() + 1 : std::max(r.left(), picture.left());
-            const int to = row < 0 ? r.right() + 1 : std::min(r.right(), picture.right()) + 1;
-            if (from >= to) {
-                std::fill(out + r.left(), out + r.right() + 1, kBlack);
-                continue;
+            const bool inPicture = y >= picture.top() && y <= picture.bottom();
+            const int from = inPicture ? std::max(r.left(), picture.left()) : r.right() + 1;
+            const int to = inPicture ? std::min(r.right(), picture.right()) + 1 : r.right() + 1;
+            if (from < to)
+                FrontRow(y - picture.top(), from - picture.left(), to - from, out + from);
+            if (blackOutside) {
+                std::fill(out + r.left(), out + std::min(from, to), kBlack);
+                std::fill(out + std::max(from, to), out + r.right() + 1, kBlack);
             }
-            std::fill(out + r.left(), out + from, kBlack);
-            std::memcpy(out + from,
-                        reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(row)) +
-                            (from - picture.left()),
-                        static_cast<std::size_t>(to - from) * 4);
-            std::fill(out + to, out + r.right() + 1, kBlack);
         }
     }
     return true;
@@ -576,12 +583,12 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
         return;
     if (m_bFullScreen) {
         std::lock_guard lock(m_pictureLock);
-        if (WriteFullScreen(painter, event->region()))
+        if (WriteFront(painter, event->region(), true))
             return;
         // The scaled picture covers the work area; only what it leaves is black.
         if (!FrontRect().contains(rect()))
             painter.fillRect(rect(), Qt::black);
-        DrawFront(painter, event->region());
+        DrawFront(painter);
         return;
     }
     const ViewLayoutRow& v = Layout();
@@ -599,7 +606,8 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
         const QRect picture = FrontRect();
         if (!m_front.isNull() && picture.contains(event->rect()) &&
             !overlays.intersects(event->rect())) {
-            DrawFront(painter, event->region());
+            if (!WriteFront(painter, event->region(), false))
+                DrawFront(painter);
             return;
         }
     }
@@ -616,7 +624,7 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     stretch(m_hStatusBar[slot], v[16], v[17], v[18] - v[16], v[19] - v[17]);
     {
         std::lock_guard lock(m_pictureLock);
-        DrawFront(painter, event->region());
+        DrawFront(painter);
     }
 
     QFont font(QStringLiteral("Arial"));

@@ -173,14 +173,18 @@ private:
 
     // Frame drawing helpers (frame_drawing.cpp).
     void UpdateRates(std::uint32_t now);
-    bool BlendDoubled(const std::uint8_t* field, int width, int height);
+    bool DoubleByRows(const std::uint8_t* field, int width, int height);
     bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
     void EnterFullScreenLayout();
     void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
     // The painted rectangle of the front picture; under m_pictureLock.
     QRect FrontRect() const;
-    void DrawFront(class QPainter& painter, const class QRegion& region);
-    bool WriteFullScreen(class QPainter& painter, const class QRegion& region);
+    void DrawFront(class QPainter& painter);
+    bool WriteFront(class QPainter& painter, const class QRegion& region, bool blackOutside);
+    // Row y of the front picture's painted rectangle, columns [from, from +
+    // count), into `out`; under m_pictureLock.
+    void FrontRow(int y, int from, int count, std::uint32_t* out) const;
+    void ExpandFront(QImage& into) const;
 
     // Commands (window_commands.cpp).
     void StopLoginThread();
@@ -228,15 +232,21 @@ private:
     int m_buttonFamily = -1;
 
     // Frames: the kernel-message thread fills m_back, then swaps it with
-    // m_front under the lock; the GUI thread paints m_front. In full screen
-    // a picture holds each of its different rows once: m_frontRows gives,
-    // per row of the painted rectangle from the top, the picture row it
-    // shows (-1: black); empty, the picture is painted as it is.
+    // m_front under the lock; the GUI thread paints m_front. A picture may be
+    // painted through a row list (full screen: each different row held once;
+    // line doubling: the field's rows, blended as the paint writes them):
+    // per row of the painted rectangle from the top, which picture row it
+    // shows, or which two it blends. An empty list: the picture as it is.
+    struct PaintedRow {
+        int upper = -1;            // picture row; -1: black
+        std::uint16_t weight = 0;  // 0: the row as it is; else the Q14 weight
+                                   // of row upper + 1, blended in
+    };
     mutable std::mutex m_pictureLock;
     QImage m_front;
     QImage m_back;
-    std::vector<int> m_frontRows;
-    std::vector<int> m_backRows;
+    std::vector<PaintedRow> m_frontRows;
+    std::vector<PaintedRow> m_backRows;
     QPoint m_frontOrigin;
     bool m_unshownReported = false;
     // Full screen: which picture row each work-area row shows (bottom-up, as
@@ -245,14 +255,18 @@ private:
     std::vector<int> m_rowMap;
     int m_rowMapRows = 0;
     double m_rowMapFactor = 0.0;
-    // From the row map: per work-area row from the top, the back picture's
-    // row (-1: black), and per back picture row, the buffer row it converts.
-    std::vector<int> m_screenRows;
+    // From the row map: the row list of the work area, and per back picture
+    // row, the buffer row it converts.
+    std::vector<PaintedRow> m_screenRows;
     std::vector<int> m_bufferRows;
-    // Line doubling: the resize routine's rows and weights for a field of
-    // m_doubleRowsFrom rows (0: none yet). Kernel-message thread only.
-    std::vector<ResizeLinearRow> m_doubleRows;
+    // Line doubling: the row list of the resize routine's rows and weights
+    // for a field of m_doubleRowsFrom rows (0: none yet). Kernel-message
+    // thread only.
+    std::vector<PaintedRow> m_doubleRows;
     int m_doubleRowsFrom = 0;
+    // The GUI thread's picture painted from a row list, when the paint
+    // cannot write the rows into the backing store itself.
+    QImage m_paintScratch;
 
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.

@@ -1,6 +1,7 @@
 #include "liveview/window/picture_rows.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "resample/resize.h"
 
@@ -32,6 +33,17 @@ void BlendToRgb32Plain(const std::uint8_t* upper, const std::uint8_t* lower, std
     for (int x = 0; x < width; ++x, upper += 3, lower += 3) {
         out[x] = 0xFF000000u | BlendByte(upper[2], lower[2], weight) << 16 |
                  BlendByte(upper[1], lower[1], weight) << 8 | BlendByte(upper[0], lower[0], weight);
+    }
+}
+
+void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                     std::uint32_t* out, int width) {
+    for (int x = 0; x < width; ++x) {
+        std::uint32_t pixel = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            pixel |= BlendByte(upper[x] >> shift & 0xFF, lower[x] >> shift & 0xFF, weight) << shift;
+        }
+        out[x] = pixel;
     }
 }
 
@@ -121,56 +133,33 @@ __attribute__((target("avx2"))) inline __m256i Blend32(const std::uint8_t* upper
     return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
 }
 
-// Eight pixels whose 24 bytes lie in `v` as `order` (dwords per lane) says.
-__attribute__((target("avx2"))) inline void StoreEight(__m256i v, __m256i order, __m256i spread,
-                                                       __m256i alpha, std::uint32_t* out) {
-    _mm256_storeu_si256(
-        reinterpret_cast<__m256i*>(out),
-        _mm256_or_si256(_mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, order), spread), alpha));
-}
-
-// Thirty-two pixels a round: the 96 bytes blended in three registers, then
-// spread as BgrToRgb32Avx2 does; the groups that straddle two registers are
-// first joined by a dword blend. The rest of the row is done plainly.
-__attribute__((target("avx2"))) void BlendToRgb32Avx2(const std::uint8_t* upper,
-                                                      const std::uint8_t* lower,
-                                                      std::uint16_t weight, std::uint32_t* out,
-                                                      int width) {
+// Eight pixels (32 bytes) a round.
+__attribute__((target("avx2"))) void BlendRgb32Avx2(const std::uint32_t* upper,
+                                                    const std::uint32_t* lower,
+                                                    std::uint16_t weight, std::uint32_t* out,
+                                                    int width) {
     if (weight >= 16384) {
-        BgrToRgb32Avx2(lower, out, width);
+        std::memcpy(out, lower, static_cast<std::size_t>(std::max(width, 0)) * 4);
         return;
     }
     const __m256i w2 = _mm256_set1_epi16(static_cast<short>(2 * weight));
-    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
-                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    const __m256i first = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
-    const __m256i second = _mm256_setr_epi32(6, 7, 0, 0, 1, 2, 3, 3);
-    const __m256i third = _mm256_setr_epi32(4, 5, 6, 6, 7, 0, 1, 1);
-    const __m256i fourth = _mm256_setr_epi32(2, 3, 4, 4, 5, 6, 7, 7);
     int x = 0;
-    for (; x + 32 <= width; x += 32, upper += 96, lower += 96, out += 32) {
-        const __m256i r0 = Blend32(upper, lower, w2);
-        const __m256i r1 = Blend32(upper + 32, lower + 32, w2);
-        const __m256i r2 = Blend32(upper + 64, lower + 64, w2);
-        StoreEight(r0, first, spread, alpha, out);
-        // Bytes 24..47: dwords 6, 7 of r0 and 0..3 of r1.
-        StoreEight(_mm256_blend_epi32(r1, r0, 0xC0), second, spread, alpha, out + 8);
-        // Bytes 48..71: dwords 4..7 of r1 and 0, 1 of r2.
-        StoreEight(_mm256_blend_epi32(r1, r2, 0x03), third, spread, alpha, out + 16);
-        StoreEight(r2, fourth, spread, alpha, out + 24);
+    for (; x + 8 <= width; x += 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            Blend32(reinterpret_cast<const std::uint8_t*>(upper + x),
+                                    reinterpret_cast<const std::uint8_t*>(lower + x), w2));
     }
-    BlendToRgb32Plain(upper, lower, weight, out, width - x);
+    BlendRgb32Plain(upper + x, lower + x, weight, out + x, width - x);
 }
 #endif
 
 std::vector<Kernels> KernelsOfThisProcessor() {
-    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendToRgb32Plain}};
+    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendRgb32Plain}};
 #ifdef KESTRUNE_PICTURE_ROWS_SSSE3
     if (__builtin_cpu_supports("ssse3"))
-        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendToRgb32Plain});
+        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendRgb32Plain});
     if (__builtin_cpu_supports("avx2"))
-        kernels.push_back({"avx2", BgrToRgb32Avx2, BlendToRgb32Avx2});
+        kernels.push_back({"avx2", BgrToRgb32Avx2, BlendRgb32Avx2});
 #endif
     return kernels;
 }
@@ -183,16 +172,9 @@ void BgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int width) {
     g_kernels.convert(in, out, width);
 }
 
-void BlendToRgb32(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
-                  std::uint32_t* out, int width) {
-    // The whole weight of one row is that row's bytes as they are.
-    if (weight == 0) {
-        g_kernels.convert(upper, out, width);
-    } else if (weight == 16384) {
-        g_kernels.convert(lower, out, width);
-    } else {
-        g_kernels.blend(upper, lower, weight, out, width);
-    }
+void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                std::uint32_t* out, int width) {
+    g_kernels.blend32(upper, lower, weight, out, width);
 }
 
 bool VectorKernelInUse() {

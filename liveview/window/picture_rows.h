@@ -25,21 +25,28 @@ void BgrToRgb32Plain(const std::uint8_t* in, std::uint32_t* out, int width);
 // Whether BgrToRgb32 runs a vector kernel on this processor.
 bool VectorKernelInUse();
 
-// One row of a line-doubled picture straight into the painted format: the
-// resize routine's linear blend of two field rows (its vertical kernel on
-// columns that keep their size, ResizeLinearRows), then as BgrToRgb32.
-// `weight` is the lower row's Q14 weight.
-void BlendToRgb32(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
-                  std::uint32_t* out, int width);
+// The resize routine's linear blend of two rows of blue-green-red bytes (its
+// vertical kernel on columns that keep their size, with the rows and weights
+// of ResizeLinearRows), converted as BgrToRgb32. `weight` is the lower row's
+// Q14 weight. The reference for BlendRgb32, for the tests.
 void BlendToRgb32Plain(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
                        std::uint32_t* out, int width);
+
+// The same blend between two rows already in the painted format, byte by
+// byte (the alpha bytes, both 0xff, stay 0xff): BlendRgb32 of two converted
+// rows is BlendToRgb32Plain of the rows themselves. Line doubling paints
+// with it.
+void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                std::uint32_t* out, int width);
+void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                     std::uint32_t* out, int width);
 
 // Every kernel this processor runs, plain ones first, for the tests that
 // compare them.
 struct Kernels {
     std::string name;
     void (*convert)(const std::uint8_t*, std::uint32_t*, int);
-    void (*blend)(const std::uint8_t*, const std::uint8_t*, std::uint16_t, std::uint32_t*, int);
+    void (*blend32)(const std::uint32_t*, const std::uint32_t*, std::uint16_t, std::uint32_t*, int);
 };
 std::vector<Kernels> AvailableKernels();
 

@@ -106,24 +106,30 @@ TEST(PictureRows, EveryKernelMatchesThePlainOne) {
             k.convert(upper.data(), got.data(), width);
             EXPECT_EQ(got, want) << k.name << " width " << width;
         }
+        // The blend of the converted rows against the routine's blend of the
+        // rows themselves, converted.
+        std::vector<std::uint32_t> upper32(want.size()), lower32(want.size());
+        picture_rows::BgrToRgb32Plain(upper.data(), upper32.data(), width);
+        picture_rows::BgrToRgb32Plain(lower.data(), lower32.data(), width);
         for (const int weight : {0, 1, 4096, 8191, 8192, 16383, 16384}) {
             const auto w = static_cast<std::uint16_t>(weight);
             picture_rows::BlendToRgb32Plain(upper.data(), lower.data(), w, want.data(), width);
             for (const auto& k : kernels) {
                 std::vector<std::uint32_t> got(want.size(), 0x5A5A5A5Au);
-                k.blend(upper.data(), lower.data(), w, got.data(), width);
+                k.blend32(upper32.data(), lower32.data(), w, got.data(), width);
                 EXPECT_EQ(got, want) << k.name << " width " << width << " weight " << weight;
             }
             std::vector<std::uint32_t> chosen(want.size());
-            picture_rows::BlendToRgb32(upper.data(), lower.data(), w, chosen.data(), width);
+            picture_rows::BlendRgb32(upper32.data(), lower32.data(), w, chosen.data(), width);
             EXPECT_EQ(chosen, want) << "width " << width << " weight " << weight;
         }
     }
 }
 
-// The blend is the resize routine's line doubling: its rows and weights
-// (ResizeLinearRows) blended and converted give the routine's picture,
-// converted, on the field sizes of the doubling and a few odd ones.
+// The blend is the resize routine's line doubling: the rows it names
+// (ResizeLinearRows), converted and blended with its weights, give the
+// routine's picture, converted, on the field sizes of the doubling and a few
+// odd ones.
 TEST(PictureRows, BlendedRowsAreTheRoutinesDoubling) {
     struct Field {
         int width;
@@ -149,7 +155,7 @@ TEST(PictureRows, BlendedRowsAreTheRoutinesDoubling) {
         std::vector<ResizeLinearRow> rows(static_cast<std::size_t>(f.toRows));
         ASSERT_EQ(ResizeLinearRows(f.height, f.toRows, f.factor, rows.data()), f.toRows);
         std::vector<std::uint32_t> want(static_cast<std::size_t>(f.width));
-        std::vector<std::uint32_t> got(want.size());
+        std::vector<std::uint32_t> got(want.size()), upper32(want.size()), lower32(want.size());
         for (int y = 0; y < f.toRows; ++y) {
             const ResizeLinearRow r = rows[static_cast<std::size_t>(y)];
             ASSERT_GE(r.upper, 0);
@@ -157,8 +163,10 @@ TEST(PictureRows, BlendedRowsAreTheRoutinesDoubling) {
             picture_rows::BgrToRgb32Plain(&doubled[static_cast<std::size_t>(y) * f.width * 3],
                                           want.data(), f.width);
             const std::uint8_t* upper = &field[static_cast<std::size_t>(r.upper) * f.width * 3];
-            picture_rows::BlendToRgb32(upper, upper + static_cast<std::ptrdiff_t>(f.width) * 3,
-                                       r.weight, got.data(), f.width);
+            picture_rows::BgrToRgb32Plain(upper, upper32.data(), f.width);
+            picture_rows::BgrToRgb32Plain(upper + static_cast<std::ptrdiff_t>(f.width) * 3,
+                                          lower32.data(), f.width);
+            picture_rows::BlendRgb32(upper32.data(), lower32.data(), r.weight, got.data(), f.width);
             ASSERT_EQ(got, want) << f.width << "x" << f.height << " row " << y;
         }
     }
