@@ -26,8 +26,10 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -175,28 +177,35 @@ void RunPipelineTable() {
     constexpr int kRepetitions = 5;
     constexpr int kRuns = 8;
     constexpr int kRunFrames = 40;
+    constexpr std::size_t kCaseCount = std::size(kCases);
     std::printf("\npipeline: decode alone vs decode_then_draw, %d repetitions, thread CPU time\n",
                 kRepetitions);
     std::printf("%-36s %26s %26s %20s %20s\n", "case", "decode us (min/med/max)",
                 "decode_then_draw us", "draw ratio", "display copy ratio");
     tjhandle handle = tjInitDecompress();
     std::vector<std::uint8_t> slot(kImageSlotBytes);
-    for (const Case& c : kCases) {
-        const auto& jpegs = Jpegs(c.width, c.height);
-        std::size_t n = 0;
-        const auto decode = [&] {
-            const auto jpeg = jpegs.Frame(n++ % kCycleFrames);
-            tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), slot.data(),
-                          c.width, 0, c.height, TJPF_BGR, TJFLAG_BOTTOMUP);
-            benchmark::DoNotOptimize(slot.data());
-        };
-        // The rectangle a frame repaints, as 32-bit pixels: what a display's
-        // backing store would copy to the server once more.
-        const std::size_t paintedBytes =
-            c.fullScreen ? std::size_t{1920} * 1080 * 4 : std::size_t{704} * 480 * 4;
-        std::vector<std::uint8_t> from(paintedBytes, 1), to(paintedBytes);
+    // The rectangle a frame repaints, as 32-bit pixels: what a display's
+    // backing store would copy to the server once more.
+    std::vector<std::uint8_t> from(std::size_t{1920} * 1080 * 4, 1), to(from.size());
+    struct Figures {
         std::vector<double> decodeUs, pipelineUs, ratios, copyRatios;
-        for (int r = 0; r < kRepetitions; ++r) {
+    };
+    std::array<Figures, kCaseCount> figures;
+    // Repetitions outside the cases: a spell of load on the machine spoils
+    // one repetition of every case, not every repetition of one.
+    for (int r = 0; r < kRepetitions; ++r) {
+        for (std::size_t i = 0; i < kCaseCount; ++i) {
+            const Case& c = kCases[i];
+            const auto& jpegs = Jpegs(c.width, c.height);
+            std::size_t n = 0;
+            const auto decode = [&] {
+                const auto jpeg = jpegs.Frame(n++ % kCycleFrames);
+                tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()),
+                              slot.data(), c.width, 0, c.height, TJPF_BGR, TJFLAG_BOTTOMUP);
+                benchmark::DoNotOptimize(slot.data());
+            };
+            const std::size_t paintedBytes =
+                c.fullScreen ? std::size_t{1920} * 1080 * 4 : std::size_t{704} * 480 * 4;
             CaseWindow window(c);
             decode();
             window.WarmUp(slot.data());
@@ -222,19 +231,22 @@ void RunPipelineTable() {
                 copySeconds += t1 - t0;
             }
             const double frames = kRuns * kRunFrames;
-            decodeUs.push_back(decodeSeconds / frames * 1e6);
-            pipelineUs.push_back(pipelineSeconds / frames * 1e6);
-            ratios.push_back((pipelineSeconds - decodeSeconds) / decodeSeconds);
-            copyRatios.push_back(copySeconds / decodeSeconds);
+            Figures& f = figures[i];
+            f.decodeUs.push_back(decodeSeconds / frames * 1e6);
+            f.pipelineUs.push_back(pipelineSeconds / frames * 1e6);
+            f.ratios.push_back((pipelineSeconds - decodeSeconds) / decodeSeconds);
+            f.copyRatios.push_back(copySeconds / decodeSeconds);
         }
-        const Spread d = SpreadOf(decodeUs);
-        const Spread p = SpreadOf(pipelineUs);
-        const Spread q = SpreadOf(ratios);
-        const Spread x = SpreadOf(copyRatios);
+    }
+    for (std::size_t i = 0; i < kCaseCount; ++i) {
+        const Spread d = SpreadOf(figures[i].decodeUs);
+        const Spread p = SpreadOf(figures[i].pipelineUs);
+        const Spread q = SpreadOf(figures[i].ratios);
+        const Spread x = SpreadOf(figures[i].copyRatios);
         std::printf(
             "%-36s %8.0f/%8.0f/%8.0f %8.0f/%8.0f/%8.0f %6.2f/%6.2f/%6.2f %6.2f/%6.2f/%6.2f\n",
-            c.name, d.min, d.median, d.max, p.min, p.median, p.max, q.min, q.median, q.max, x.min,
-            x.median, x.max);
+            kCases[i].name, d.min, d.median, d.max, p.min, p.median, p.max, q.min, q.median, q.max,
+            x.min, x.median, x.max);
     }
     tjDestroy(handle);
 }
