@@ -306,10 +306,9 @@ bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height
 }
 
 // Nearest-neighbour scaling of the picture over the work area into the back
-// picture. The resize routine scales the columns into the full-screen buffer,
-// one buffer row per picture row; the rows are then spread as the routine
-// spreads them (its row map, asked once per geometry). The back picture holds
-// each buffer row the work area shows once, converted, and the row list says
+// picture, as the resize routine spreads it (its column and row maps, asked
+// once per geometry). The back picture holds each picture row the work area
+// shows once, scaled across and converted in one pass, and the row list says
 // which of them each work-area row shows; painted, that is the picture the
 // routine would write for the whole work area, turned top-down.
 bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int height) {
@@ -338,7 +337,19 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         m_backRows.clear();
         return true;
     }
-    if (ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
+    // The routine's columns, asked once per geometry as its rows are (it maps
+    // both axes alike): each shown row is then scaled and converted from the
+    // picture in one pass. Should a column fall outside the picture, the
+    // routine scales into the buffer as before.
+    if (m_scaleFrom != width || m_scaleTo != areaWidth || m_scaleFactor != xFactor) {
+        m_scaleFrom = width;
+        m_scaleTo = areaWidth;
+        m_scaleFactor = xFactor;
+        m_scalePlanned =
+            m_scalePlan.Make(picture_rows::NearestRowMap(width, areaWidth, xFactor), width);
+    }
+    if (!m_scalePlanned &&
+        ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
                            areaWidth * 3, {areaWidth, height}, xFactor, 1.0,
                            kResizeNearest) < kResizeOk) {
         return false;
@@ -366,9 +377,13 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
     }
     EnsurePicture(m_back, areaWidth, std::max<int>(1, static_cast<int>(m_bufferRows.size())));
     for (std::size_t i = 0; i < m_bufferRows.size(); ++i) {
-        picture_rows::BgrToRgb32(
-            buffer + static_cast<std::size_t>(m_bufferRows[i]) * areaWidth * 3,
-            reinterpret_cast<std::uint32_t*>(m_back.scanLine(static_cast<int>(i))), areaWidth);
+        auto* out = reinterpret_cast<std::uint32_t*>(m_back.scanLine(static_cast<int>(i)));
+        const auto row = static_cast<std::size_t>(m_bufferRows[i]);
+        if (m_scalePlanned) {
+            picture_rows::ScaleRow(m_scalePlan, source + row * width * 3, out);
+        } else {
+            picture_rows::BgrToRgb32(buffer + row * areaWidth * 3, out, areaWidth);
+        }
     }
     m_backRows = m_screenRows;
     return true;

@@ -15,6 +15,7 @@
 #include "core/widgets/qel_button.h"
 #include "liveview/control/channel_bar.h"
 #include "liveview/control/command_button_bar.h"
+#include "liveview/window/picture_rows.h"
 #include "liveview/window/skin_tables.h"
 #include "platform/window.h"
 #include "resample/resize.h"
@@ -259,6 +260,14 @@ private:
     // row, the buffer row it converts.
     std::vector<PaintedRow> m_screenRows;
     std::vector<int> m_bufferRows;
+    // The routine's columns for a picture m_scaleFrom pixels wide spread over
+    // m_scaleTo by m_scaleFactor; not planned: the routine scales into the
+    // buffer.
+    picture_rows::ScalePlan m_scalePlan;
+    int m_scaleFrom = 0;
+    int m_scaleTo = 0;
+    double m_scaleFactor = 0.0;
+    bool m_scalePlanned = false;
     // Line doubling: the row list of the resize routine's rows and weights
     // for a field of m_doubleRowsFrom rows (0: none yet). Kernel-message
     // thread only.

@@ -41,12 +41,39 @@ void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uin
 void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
                      std::uint32_t* out, int width);
 
+// Nearest-neighbour scaling of rows into the painted format: pixel x of an
+// output row is pixel columns[x] of the input row, converted as BgrToRgb32.
+// Planned once per geometry: per group of four output pixels, the 16 input
+// bytes they come from (never beyond the row) and where in them each byte
+// lies; a group whose pixels lie further apart is done plainly.
+class ScalePlan {
+public:
+    // False, and no plan, when a column lies outside the input row.
+    bool Make(const std::vector<int>& columns, int inWidth);
+    int OutWidth() const { return static_cast<int>(m_columns.size()); }
+    const std::vector<int>& Columns() const { return m_columns; }
+    // Per group: the first input byte of its window, or -1: done plainly.
+    const std::vector<std::int32_t>& Windows() const { return m_windows; }
+    // Per group 16 bytes: the window byte of each output byte, or 0x80 for
+    // the alpha bytes.
+    const std::vector<std::uint8_t>& Masks() const { return m_masks; }
+
+private:
+    std::vector<int> m_columns;
+    std::vector<std::int32_t> m_windows;
+    std::vector<std::uint8_t> m_masks;
+};
+
+void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
+void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
+
 // Every kernel this processor runs, plain ones first, for the tests that
 // compare them.
 struct Kernels {
     std::string name;
     void (*convert)(const std::uint8_t*, std::uint32_t*, int);
     void (*blend32)(const std::uint32_t*, const std::uint32_t*, std::uint16_t, std::uint32_t*, int);
+    void (*scale)(const ScalePlan&, const std::uint8_t*, std::uint32_t*);
 };
 std::vector<Kernels> AvailableKernels();
 
