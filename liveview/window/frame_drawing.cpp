@@ -15,6 +15,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/application/subsystem_services.h"
@@ -119,6 +120,19 @@ void CDravelinDlg::FrontRow(int y, int from, int count, std::uint32_t* out) cons
         std::fill_n(out, count, kBlack);
         return;
     }
+    if (m_frontPlan) {
+        const std::uint8_t* in = m_front.constScanLine(r.upper);
+        if (from == 0 && count == m_frontPlan->OutWidth()) {
+            picture_rows::ScaleRow(*m_frontPlan, in, out);
+            return;
+        }
+        const std::vector<int>& columns = m_frontPlan->Columns();
+        for (int x = 0; x < count; ++x) {
+            const int column = columns[static_cast<std::size_t>(from + x)];
+            picture_rows::BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(column) * 3, out + x, 1);
+        }
+        return;
+    }
     const auto* upper =
         reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper)) + from;
     if (r.weight == 0) {
@@ -134,14 +148,15 @@ void CDravelinDlg::FrontRow(int y, int from, int count, std::uint32_t* out) cons
 // The picture as it is painted: its row list spread over the rectangle.
 void CDravelinDlg::ExpandFront(QImage& into) const {
     const int rows = static_cast<int>(m_frontRows.size());
-    EnsurePicture(into, m_front.width(), rows);
+    EnsurePicture(into, FrontRect().width(), rows);
     for (int y = 0; y < rows; ++y)
         FrontRow(y, 0, into.width(), reinterpret_cast<std::uint32_t*>(into.scanLine(y)));
 }
 
 QRect CDravelinDlg::FrontRect() const {
     const int rows = m_frontRows.empty() ? m_front.height() : static_cast<int>(m_frontRows.size());
-    return QRect(m_frontOrigin, QSize(m_front.width(), m_front.isNull() ? 0 : rows));
+    const int width = m_frontPlan ? m_frontPlan->OutWidth() : m_front.width();
+    return QRect(m_frontOrigin, QSize(width, m_front.isNull() ? 0 : rows));
 }
 
 QPoint CDravelinDlg::CurrentPictureOrigin() const {
@@ -211,6 +226,7 @@ int CDravelinDlg::DrawVideoFrame() {
             std::lock_guard lock(m_pictureLock);
             std::swap(m_front, m_back);
             std::swap(m_frontRows, m_backRows);
+            std::swap(m_frontPlan, m_backPlan);
             m_frontOrigin = QPoint(0, 0);
         }
     } else {
@@ -230,9 +246,11 @@ int CDravelinDlg::DrawVideoFrame() {
                          std::min(height, kSurfaceHeight), m_back);
             m_backRows.clear();
         }
+        m_backPlan.reset();
         std::lock_guard lock(m_pictureLock);
         std::swap(m_front, m_back);
         std::swap(m_frontRows, m_backRows);
+        std::swap(m_frontPlan, m_backPlan);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
     }
     platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
@@ -302,6 +320,7 @@ bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height
                                  reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), shown);
     }
     m_backRows = m_doubleRows;
+    m_backPlan.reset();
     return true;
 }
 
@@ -335,20 +354,24 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         }
         CopyBottomUp(buffer, areaWidth * 3, areaHeight, areaWidth, areaHeight, m_back);
         m_backRows.clear();
+        m_backPlan.reset();
         return true;
     }
     // The routine's columns, asked once per geometry as its rows are (it maps
-    // both axes alike): each shown row is then scaled and converted from the
-    // picture in one pass. Should a column fall outside the picture, the
-    // routine scales into the buffer as before.
+    // both axes alike). With them the back picture is the frame itself and
+    // the paint scales each row it shows across and converts it in one pass,
+    // straight into the backing store. Should a column fall outside the
+    // picture, the routine scales into the buffer as before.
     if (m_scaleFrom != width || m_scaleTo != areaWidth || m_scaleFactor != xFactor) {
         m_scaleFrom = width;
         m_scaleTo = areaWidth;
         m_scaleFactor = xFactor;
-        m_scalePlanned =
-            m_scalePlan.Make(picture_rows::NearestRowMap(width, areaWidth, xFactor), width);
+        auto plan = std::make_shared<picture_rows::ScalePlan>();
+        m_scalePlan = plan->Make(picture_rows::NearestRowMap(width, areaWidth, xFactor), width)
+                          ? std::move(plan)
+                          : nullptr;
     }
-    if (!m_scalePlanned &&
+    if (!m_scalePlan &&
         ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
                            areaWidth * 3, {areaWidth, height}, xFactor, 1.0,
                            kResizeNearest) < kResizeOk) {
@@ -375,16 +398,29 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
             previous = row;
         }
     }
+    if (m_scalePlan) {
+        if (m_back.width() != width || m_back.height() != height ||
+            m_back.format() != QImage::Format_BGR888) {
+            m_back = QImage(width, height, QImage::Format_BGR888);
+        }
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(m_back.scanLine(y), source + static_cast<std::size_t>(y) * rowBytes,
+                        rowBytes);
+        m_backRows.assign(static_cast<std::size_t>(areaHeight), PaintedRow{});
+        for (int y = 0; y < areaHeight; ++y)
+            m_backRows[static_cast<std::size_t>(y)].upper =
+                m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+        m_backPlan = m_scalePlan;
+        return true;
+    }
     EnsurePicture(m_back, areaWidth, std::max<int>(1, static_cast<int>(m_bufferRows.size())));
     for (std::size_t i = 0; i < m_bufferRows.size(); ++i) {
-        auto* out = reinterpret_cast<std::uint32_t*>(m_back.scanLine(static_cast<int>(i)));
-        const auto row = static_cast<std::size_t>(m_bufferRows[i]);
-        if (m_scalePlanned) {
-            picture_rows::ScaleRow(m_scalePlan, source + row * width * 3, out);
-        } else {
-            picture_rows::BgrToRgb32(buffer + row * areaWidth * 3, out, areaWidth);
-        }
+        picture_rows::BgrToRgb32(
+            buffer + static_cast<std::size_t>(m_bufferRows[i]) * areaWidth * 3,
+            reinterpret_cast<std::uint32_t*>(m_back.scanLine(static_cast<int>(i))), areaWidth);
     }
+    m_backPlan.reset();
     m_backRows = m_screenRows;
     return true;
 }
@@ -575,14 +611,27 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
     const qsizetype stride = target->bytesPerLine();
     for (const QRect& part : region) {
         const QRect r = part.intersected(rect()).intersected(inStore);
+        const PaintedRow* above = nullptr;  // the row just written, in this rectangle
         for (int y = r.top(); y <= r.bottom(); ++y) {
             auto* out =
                 reinterpret_cast<std::uint32_t*>(bits + (y + offset.y()) * stride) + offset.x();
             const bool inPicture = y >= picture.top() && y <= picture.bottom();
             const int from = inPicture ? std::max(r.left(), picture.left()) : r.right() + 1;
             const int to = inPicture ? std::min(r.right(), picture.right()) + 1 : r.right() + 1;
-            if (from < to)
+            const PaintedRow* row =
+                inPicture ? &m_frontRows[static_cast<std::size_t>(y - picture.top())] : nullptr;
+            if (from < to && above != nullptr && row->upper >= 0 && row->upper == above->upper &&
+                row->weight == above->weight) {
+                // A row repeating the one above: a copy of what was written.
+                std::memcpy(out + from,
+                            reinterpret_cast<const std::uint32_t*>(
+                                reinterpret_cast<const uchar*>(out) - stride) +
+                                from,
+                            static_cast<std::size_t>(to - from) * 4);
+            } else if (from < to) {
                 FrontRow(y - picture.top(), from - picture.left(), to - from, out + from);
+            }
+            above = from < to ? row : nullptr;
             if (blackOutside) {
                 std::fill(out + r.left(), out + std::min(from, to), kBlack);
                 std::fill(out + std::max(from, to), out + r.right() + 1, kBlack);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -248,6 +249,11 @@ private:
     QImage m_back;
     std::vector<PaintedRow> m_frontRows;
     std::vector<PaintedRow> m_backRows;
+    // Full screen: with a plan the picture is the frame itself (blue-green-
+    // red, rows as in memory), and the paint scales across each row it
+    // shows by the plan.
+    std::shared_ptr<const picture_rows::ScalePlan> m_frontPlan;
+    std::shared_ptr<const picture_rows::ScalePlan> m_backPlan;
     QPoint m_frontOrigin;
     bool m_unshownReported = false;
     // Full screen: which picture row each work-area row shows (bottom-up, as
@@ -261,13 +267,11 @@ private:
     std::vector<PaintedRow> m_screenRows;
     std::vector<int> m_bufferRows;
     // The routine's columns for a picture m_scaleFrom pixels wide spread over
-    // m_scaleTo by m_scaleFactor; not planned: the routine scales into the
-    // buffer.
-    picture_rows::ScalePlan m_scalePlan;
+    // m_scaleTo by m_scaleFactor; null: the routine scales into the buffer.
+    std::shared_ptr<const picture_rows::ScalePlan> m_scalePlan;
     int m_scaleFrom = 0;
     int m_scaleTo = 0;
     double m_scaleFactor = 0.0;
-    bool m_scalePlanned = false;
     // Line doubling: the row list of the resize routine's rows and weights
     // for a field of m_doubleRowsFrom rows (0: none yet). Kernel-message
     // thread only.
