@@ -64,6 +64,22 @@ ResizeStatus ResizeImage_8u_C3R(const std::uint8_t* src, ResizeSize srcSize, int
                                 ResizeSize dstRoiSize, double xFactor, double yFactor,
                                 int interpolation);
 
+// The rows that ResizeImage_8u_C3R blends when it resizes a whole picture of
+// `srcRows` rows by yFactor with kResizeLinear into `dstRows` rows: for
+// destination row k, source rows rows[k].upper and rows[k].upper + 1, the
+// lower with the Q14 weight rows[k].weight (16384 is 1.0), the upper with
+// 16384 - weight. Where the columns keep their size (xFactor 1.0) each
+// destination byte is ((u << 6) (16384 - w) + (l << 6) w + 0x80000) >> 20 of
+// the upper and lower source bytes u and l. Gives the number of rows the
+// routine writes (at most dstRows), or kResizeSizeErr for fewer than 2 source
+// rows or no destination row and kResizeFactorErr for a factor not above 0;
+// `rows` must hold dstRows entries.
+struct ResizeLinearRow {
+    std::int32_t upper;
+    std::uint16_t weight;
+};
+ResizeStatus ResizeLinearRows(int srcRows, int dstRows, double yFactor, ResizeLinearRow* rows);
+
 // 32-byte aligned blocks of `count` elements of `elementSize` bytes. A count of
 // zero or less, a size that does not fit the address space, or a failed heap
 // request gives null. AlignedFree32 ignores null.

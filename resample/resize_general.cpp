@@ -426,3 +426,22 @@ ResizeStatus ResizeGenericEntry(const std::uint8_t* src, ResizeSize srcSize, int
 }
 
 }  // namespace resample
+
+ResizeStatus ResizeLinearRows(int srcRows, int dstRows, double yFactor, ResizeLinearRow* rows) {
+    if (srcRows < 2 || dstRows < 1 || rows == nullptr) {
+        return kResizeSizeErr;
+    }
+    if (!(yFactor > 0.0)) {
+        return kResizeFactorErr;
+    }
+    // The driver's rows for a whole picture (coordMode 1, no shift); a
+    // picture below two pixels wide would fall back to nearest there, which
+    // only a caller resizing the columns too can meet.
+    const int count = resample::ClipDestination(srcRows * yFactor + resample::kBias, dstRows);
+    const resample::Axis axis{resample::MapAxis(kResizeLinear, 1, srcRows, yFactor, 0.0), count, 0,
+                              srcRows, srcRows};
+    resample::LinearAxis(axis, [&](int k, int i, double frac, bool atLast) {
+        rows[k] = {i, resample::Q14(frac, atLast)};
+    });
+    return count;
+}

@@ -235,7 +235,23 @@ private:
 // giving the 16-bit pair (p0, p1) of each element and a 16-bit multiply-add
 // against the column's Q14 pair; vertical (u (16384 - a) + l a + 0x80000) >> 20 with
 // the same multiply-add. When every column takes its own pixel whole (line
-// doubling), the horizontal pass is p << 6.
+// doubling), the horizontal pass would be p << 6: LinearRowsOnly below does
+// without it.
+
+// Whether every destination column takes its own source pixel whole: the
+// horizontal factor 1.0, where the last column's window moves back by one and
+// takes its second pixel whole.
+bool IdentityColumns(const RowLoopArgs& a) {
+    const auto* w = static_cast<const std::uint16_t*>(a.colWeights);
+    for (int k = 0; k < a.dstW; ++k) {
+        const bool own = a.colOfs[k] == 3 * k && w[2 * k] == kQ14One;
+        const bool next = a.colOfs[k] == 3 * (k - 1) && w[2 * k + 1] == kQ14One;
+        if (!own && !next) {
+            return false;
+        }
+    }
+    return true;
+}
 
 class Avx2Linear3 : public ScalarLinear<std::uint8_t, 3, false> {
 public:
@@ -244,15 +260,6 @@ public:
     bool Init(const RowLoopArgs& a) {
         ScalarLinear::Init(a);
         const auto* w = static_cast<const std::uint16_t*>(a.colWeights);
-        m_identity = true;
-        for (int k = 0; k < a.dstW && m_identity; ++k) {
-            const bool own = a.colOfs[k] == 3 * k && w[2 * k] == kQ14One;
-            const bool next = a.colOfs[k] == 3 * (k - 1) && w[2 * k + 1] == kQ14One;
-            m_identity = own || next;
-        }
-        if (m_identity) {
-            return true;
-        }
         // Per element: its column's Q14 pair, and a plan giving (p0, 0, p1, 0)
         // per element, four elements per group.
         const int n = a.dstW * 3;
@@ -275,18 +282,6 @@ public:
     void Horizontal(const std::uint8_t* s, std::uint16_t* out) const {
         const RowLoopArgs& a = *m_a;
         const int n = a.dstW * 3;
-        if (m_identity) {
-            int e = 0;
-            for (; e + 16 <= n; e += 16) {
-                const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + e));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + e),
-                                    _mm256_slli_epi16(_mm256_cvtepu8_epi16(p), 6));
-            }
-            for (; e < n; ++e) {
-                out[e] = static_cast<std::uint16_t>(s[e] << 6);
-            }
-            return;
-        }
         const __m256i round = _mm256_set1_epi32(128);
         int g = 0;
         for (; g + 1 < m_plan.groups(); g += 2) {
@@ -346,10 +341,58 @@ private:
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(ordered));
     }
 
-    bool m_identity = false;
     AlignedBuffer<std::uint32_t> m_pairs;
     ShufflePlan<1> m_plan;
 };
+
+// Linear with identity columns: the cached rows would hold every source byte
+// times 64, so each destination row is the vertical kernel on the two source
+// rows' bytes so scaled, and the horizontal pass and its cached rows are
+// skipped. Rows as LinearLoop takes them: row offset v blends the rows at v
+// and v + step. A row with the offset and weight of the row before it is a
+// copy of that row.
+bool LinearRowsOnly(const RowLoopArgs& a) {
+    const auto* src = static_cast<const std::uint8_t*>(a.src);
+    auto* dst = static_cast<std::uint8_t*>(a.dst);
+    const auto* weights = static_cast<const std::uint16_t*>(a.rowWeights);
+    const int n = a.dstW * 3;
+    const bool copyRows = a.dstStep >= n;
+    const __m256i round = _mm256_set1_epi32(0x80000);
+    for (int k = 0; k < a.dstH; ++k, dst += a.dstStep) {
+        const std::uint16_t weight = weights[k];
+        if (copyRows && k > 0 && a.rowOfs[k] == a.rowOfs[k - 1] && weight == weights[k - 1]) {
+            std::memcpy(dst, dst - a.dstStep, static_cast<std::size_t>(n));
+            continue;
+        }
+        const std::uint8_t* upper = src + a.rowOfs[k];
+        const std::uint8_t* lower = upper + a.srcStep;
+        const __m256i w =
+            _mm256_set1_epi32(static_cast<int>(static_cast<std::uint32_t>(weight) << 16 |
+                                               static_cast<std::uint32_t>(kQ14One - weight)));
+        int e = 0;
+        for (; e + 16 <= n; e += 16) {
+            const __m256i u = _mm256_slli_epi16(
+                _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + e))),
+                6);
+            const __m256i l = _mm256_slli_epi16(
+                _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + e))),
+                6);
+            const __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(u, l), w);
+            const __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(u, l), w);
+            const __m256i packed = _mm256_packus_epi32(
+                _mm256_srli_epi32(_mm256_add_epi32(lo, round), 20),
+                _mm256_srli_epi32(_mm256_add_epi32(hi, round), 20));  // 0-7 | 8-15
+            const __m256i bytes = _mm256_packus_epi16(packed, packed);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + e),
+                             _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, 0x08)));
+        }
+        for (; e < n; ++e) {
+            dst[e] = LinearMath<std::uint8_t>::V(static_cast<std::uint32_t>(upper[e]) << 6,
+                                                 static_cast<std::uint32_t>(lower[e]) << 6, weight);
+        }
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------------------
 // Cubic: per-element tables of the column coefficients b, c, d (computed by
@@ -610,8 +653,10 @@ bool NearestMulti(const RowLoopArgs& a) {
     return a.pixelStride == 3 ? NearestLoop<Avx2Nearest3>(a) : Reference(kRowNearest3)(a);
 }
 bool LinearMulti(const RowLoopArgs& a) {
-    return a.channelCount == 3 && a.pixelStride == 3 ? LinearLoop<Avx2Linear3>(a)
-                                                     : Reference(kRowLinearMulti)(a);
+    if (a.channelCount != 3 || a.pixelStride != 3) {
+        return Reference(kRowLinearMulti)(a);
+    }
+    return IdentityColumns(a) ? LinearRowsOnly(a) : LinearLoop<Avx2Linear3>(a);
 }
 bool CubicMulti(const RowLoopArgs& a) {
     return a.channelCount == 3 && a.pixelStride == 3 ? CubicLoop<Avx2Cubic3>(a)

@@ -5,13 +5,17 @@
 // it over the skin with the status line, the alarm and online marks and the
 // info area.
 
+#include <QBackingStore>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/application/subsystem_services.h"
@@ -38,6 +42,8 @@ constexpr int kSurfaceHeight = 576;
 // The mark is written low byte first into blue-green-red pixels: red is
 // the third byte.
 constexpr std::uint32_t kRed = 0x00FF0000;
+// Black in the painted format.
+constexpr std::uint32_t kBlack = 0xFF000000u;
 constexpr unsigned kSnapshotFailedText = 4116;
 
 // Sizes `image` for a width x height picture in the backing store's own
@@ -101,7 +107,56 @@ void CDravelinDlg::ClearInfoTexts() {
 
 QImage CDravelinDlg::CurrentPicture() const {
     std::lock_guard lock(m_pictureLock);
-    return m_front.copy();
+    if (m_frontRows.empty())
+        return m_front.copy();
+    QImage whole;
+    ExpandFront(whole);
+    return whole;
+}
+
+void CDravelinDlg::FrontRow(int y, int from, int count, std::uint32_t* out) const {
+    const PaintedRow& r = m_frontRows[static_cast<std::size_t>(y)];
+    if (r.upper < 0) {
+        std::fill_n(out, count, kBlack);
+        return;
+    }
+    if (m_frontPlan) {
+        const std::uint8_t* in = m_front.constScanLine(r.upper);
+        if (from == 0 && count == m_frontPlan->OutWidth()) {
+            picture_rows::ScaleRow(*m_frontPlan, in, out);
+            return;
+        }
+        const std::vector<int>& columns = m_frontPlan->Columns();
+        for (int x = 0; x < count; ++x) {
+            const int column = columns[static_cast<std::size_t>(from + x)];
+            picture_rows::BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(column) * 3, out + x, 1);
+        }
+        return;
+    }
+    const auto* upper =
+        reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper)) + from;
+    if (r.weight == 0) {
+        std::memcpy(out, upper, static_cast<std::size_t>(count) * 4);
+    } else {
+        picture_rows::BlendRgb32(
+            upper,
+            reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper + 1)) + from,
+            r.weight, out, count);
+    }
+}
+
+// The picture as it is painted: its row list spread over the rectangle.
+void CDravelinDlg::ExpandFront(QImage& into) const {
+    const int rows = static_cast<int>(m_frontRows.size());
+    EnsurePicture(into, FrontRect().width(), rows);
+    for (int y = 0; y < rows; ++y)
+        FrontRow(y, 0, into.width(), reinterpret_cast<std::uint32_t*>(into.scanLine(y)));
+}
+
+QRect CDravelinDlg::FrontRect() const {
+    const int rows = m_frontRows.empty() ? m_front.height() : static_cast<int>(m_frontRows.size());
+    const int width = m_frontPlan ? m_frontPlan->OutWidth() : m_front.width();
+    return QRect(m_frontOrigin, QSize(width, m_front.isNull() ? 0 : rows));
 }
 
 QPoint CDravelinDlg::CurrentPictureOrigin() const {
@@ -139,19 +194,29 @@ int CDravelinDlg::DrawVideoFrame() {
     // doubled; only those whose doubled picture fits the buffer and the
     // drawing surface, the others as they come.
     const std::size_t doubledBytes = static_cast<std::size_t>(width) * height * 2 * 3;
-    if (width >= 640 && !IsQ9C0() && app.lp_DoubleLineBuffer && height * 2 <= kSurfaceHeight &&
-        doubledBytes <= kImageSlotBytes) {
+    bool doubling = width >= 640 && !IsQ9C0() && app.lp_DoubleLineBuffer &&
+                    height * 2 <= kSurfaceHeight && doubledBytes <= kImageSlotBytes;
+    // The doubled picture in blue-green-red, in the buffer; everything after
+    // it reads that picture. When the routine cannot double, the field is
+    // used as it came.
+    const auto doubleIntoBuffer = [&] {
+        doubling = false;
         const ResizeStatus status = ResizeImage_8u_C3R(
             source, {width, height}, width * 3, {0, 0, width, height},
             app.lp_DoubleLineBuffer.get(), width * 3, {width, height * 2}, 1.0, 2.0, kResizeLinear);
         if (status >= kResizeOk) {
             source = app.lp_DoubleLineBuffer.get();
             height *= 2;
-            // Everything below reads the doubled picture.
             releaseSlot();
         }
-    }
-    const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
+    };
+    // The window's own picture is blended from the field straight into the
+    // painted format; the doubled picture is made only for what reads it:
+    // the full-screen scaling, the PTZ click mark (drawn into it), and the
+    // frame copy and the snapshot below.
+    const bool mark = !m_bFullScreen && app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0;
+    if (doubling && (m_bFullScreen || mark))
+        doubleIntoBuffer();
 
     if (m_bFullScreen) {
         if (m_bFullScreenPending.exchange(false)) {
@@ -160,27 +225,46 @@ int CDravelinDlg::DrawVideoFrame() {
         if (ScaleToWorkArea(source, width, height)) {
             std::lock_guard lock(m_pictureLock);
             std::swap(m_front, m_back);
+            std::swap(m_frontRows, m_backRows);
+            std::swap(m_frontPlan, m_backPlan);
             m_frontOrigin = QPoint(0, 0);
         }
     } else {
-        if (app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0) {
-            DrawCrossMark(std::span<std::uint8_t>(source, pictureBytes), width, height, kRed,
-                          app.w_HotPointRect[0], app.w_HotPointRect[1]);
+        if (mark) {
+            DrawCrossMark(
+                std::span<std::uint8_t>(source, static_cast<std::size_t>(width) * height * 3),
+                width, height, kRed, app.w_HotPointRect[0], app.w_HotPointRect[1]);
             --app.w_HotPointFrames;
         }
         const ViewLayoutRow& v = Layout();
         // Only this thread touches the back picture; the paint waits for the
         // lock just for the exchange.
-        CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
-                     std::min(height, kSurfaceHeight), m_back);
+        if (doubling && !DoubleByRows(source, width, height))
+            doubleIntoBuffer();
+        if (!doubling) {
+            CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
+                         std::min(height, kSurfaceHeight), m_back);
+            m_backRows.clear();
+        }
+        m_backPlan.reset();
         std::lock_guard lock(m_pictureLock);
         std::swap(m_front, m_back);
+        std::swap(m_frontRows, m_backRows);
+        std::swap(m_frontPlan, m_backPlan);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
     }
     platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
 
-    // The copy for the motion-area editor: never more than its buffer holds.
-    if (app.f_FrameCopyRequest && app.lp_FrameCopyBuffer && pictureBytes <= kImageSlotBytes) {
+    // The copy for the motion-area editor and the snapshot take the doubled
+    // picture as it is shown.
+    const bool frameCopy = app.f_FrameCopyRequest && app.lp_FrameCopyBuffer;
+    const bool snapshot = app.f_SnapshotRequest.exchange(false);
+    if (doubling && (frameCopy || snapshot))
+        doubleIntoBuffer();
+    const std::size_t pictureBytes = static_cast<std::size_t>(width) * height * 3;
+
+    // The copy: never more than its buffer holds.
+    if (frameCopy && pictureBytes <= kImageSlotBytes) {
         app.w_CopyWidth = static_cast<std::uint16_t>(width);
         app.w_CopyHeight = static_cast<std::uint16_t>(height);
         std::memcpy(app.lp_FrameCopyBuffer.get(), source, pictureBytes);
@@ -189,7 +273,7 @@ int CDravelinDlg::DrawVideoFrame() {
             app.h_FrameCopySem->Release();
     }
 
-    if (app.f_SnapshotRequest.exchange(false)) {
+    if (snapshot) {
         std::string folder = app.CSettingINI.m_strSnapshotPath.Get();
         if (SaveSnapshotFile(folder, std::span<const std::uint8_t>(source, pictureBytes), width,
                              height, 1) == 0) {
@@ -207,13 +291,45 @@ int CDravelinDlg::DrawVideoFrame() {
     return 1;
 }
 
+// Line doubling by the row list: the back picture is the field converted,
+// rows as they lie in memory (bottom-up), and the row list gives the resize
+// routine's rows and weights (asked once per field height), top-down, which
+// the paint blends as it writes them. False when the routine gives no rows
+// for the field (then it is doubled by the routine itself).
+bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height) {
+    const int rows = height * 2;
+    if (m_doubleRowsFrom != height) {
+        m_doubleRowsFrom = 0;
+        std::vector<ResizeLinearRow> routine(static_cast<std::size_t>(rows));
+        if (ResizeLinearRows(height, rows, 2.0, routine.data()) != rows)
+            return false;
+        m_doubleRows.resize(static_cast<std::size_t>(rows));
+        for (int y = 0; y < rows; ++y) {
+            const ResizeLinearRow r = routine[static_cast<std::size_t>(rows - 1 - y)];
+            // The whole weight of the lower row is that row as it is.
+            m_doubleRows[static_cast<std::size_t>(y)] =
+                r.weight >= 16384 ? PaintedRow{r.upper + 1, 0} : PaintedRow{r.upper, r.weight};
+        }
+        m_doubleRowsFrom = height;
+    }
+    const int shown = std::min(width, kSurfaceWidth);
+    const std::size_t stride = static_cast<std::size_t>(width) * 3;
+    EnsurePicture(m_back, shown, height);
+    for (int y = 0; y < height; ++y) {
+        picture_rows::BgrToRgb32(field + static_cast<std::size_t>(y) * stride,
+                                 reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), shown);
+    }
+    m_backRows = m_doubleRows;
+    m_backPlan.reset();
+    return true;
+}
+
 // Nearest-neighbour scaling of the picture over the work area into the back
-// picture. The resize routine scales the columns into the full-screen buffer,
-// one buffer row per picture row; the rows are then spread as the routine
-// spreads them (its row map, asked once per geometry), each buffer row
-// converted once into the painted picture and its repeats copied. The painted
-// picture is the one the routine would write for the whole work area, turned
-// top-down, and written once.
+// picture, as the resize routine spreads it (its column and row maps, asked
+// once per geometry). The back picture holds each picture row the work area
+// shows once, scaled across and converted in one pass, and the row list says
+// which of them each work-area row shows; painted, that is the picture the
+// routine would write for the whole work area, turned top-down.
 bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int height) {
     AppGlobalState& app = *g_lpApp;
     const int areaWidth = m_rcWorkArea.width();
@@ -237,9 +353,26 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
             return false;
         }
         CopyBottomUp(buffer, areaWidth * 3, areaHeight, areaWidth, areaHeight, m_back);
+        m_backRows.clear();
+        m_backPlan.reset();
         return true;
     }
-    if (ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
+    // The routine's columns, asked once per geometry as its rows are (it maps
+    // both axes alike). With them the back picture is the frame itself and
+    // the paint scales each row it shows across and converts it in one pass,
+    // straight into the backing store. Should a column fall outside the
+    // picture, the routine scales into the buffer as before.
+    if (m_scaleFrom != width || m_scaleTo != areaWidth || m_scaleFactor != xFactor) {
+        m_scaleFrom = width;
+        m_scaleTo = areaWidth;
+        m_scaleFactor = xFactor;
+        auto plan = std::make_shared<picture_rows::ScalePlan>();
+        m_scalePlan = plan->Make(picture_rows::NearestRowMap(width, areaWidth, xFactor), width)
+                          ? std::move(plan)
+                          : nullptr;
+    }
+    if (!m_scalePlan &&
+        ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
                            areaWidth * 3, {areaWidth, height}, xFactor, 1.0,
                            kResizeNearest) < kResizeOk) {
         return false;
@@ -249,24 +382,46 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         m_rowMap = picture_rows::NearestRowMap(height, areaHeight, yFactor);
         m_rowMapRows = height;
         m_rowMapFactor = yFactor;
-    }
-    EnsurePicture(m_back, areaWidth, areaHeight);
-    const std::size_t rowBytes = static_cast<std::size_t>(areaWidth) * 4;
-    int previous = -1;
-    for (int y = 0; y < areaHeight; ++y) {
-        auto* out = reinterpret_cast<std::uint32_t*>(m_back.scanLine(y));
-        const int row = m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
-        if (row < 0) {
-            // A row the routine leaves unwritten is black.
-            std::fill_n(out, areaWidth, 0xFF000000u);
-        } else if (row == previous && y > 0) {
-            std::memcpy(out, m_back.constScanLine(y - 1), rowBytes);
-        } else {
-            picture_rows::BgrToRgb32(buffer + static_cast<std::size_t>(row) * areaWidth * 3, out,
-                                     areaWidth);
+        // A row the routine leaves unwritten is black; a row repeating the
+        // one above it shows the same back picture row.
+        m_screenRows.assign(static_cast<std::size_t>(areaHeight), PaintedRow{});
+        m_bufferRows.clear();
+        int previous = -1;
+        for (int y = 0; y < areaHeight; ++y) {
+            const int row = m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+            if (row >= 0) {
+                if (row != previous)
+                    m_bufferRows.push_back(row);
+                m_screenRows[static_cast<std::size_t>(y)].upper =
+                    static_cast<int>(m_bufferRows.size()) - 1;
+            }
+            previous = row;
         }
-        previous = row;
     }
+    if (m_scalePlan) {
+        if (m_back.width() != width || m_back.height() != height ||
+            m_back.format() != QImage::Format_BGR888) {
+            m_back = QImage(width, height, QImage::Format_BGR888);
+        }
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(m_back.scanLine(y), source + static_cast<std::size_t>(y) * rowBytes,
+                        rowBytes);
+        m_backRows.assign(static_cast<std::size_t>(areaHeight), PaintedRow{});
+        for (int y = 0; y < areaHeight; ++y)
+            m_backRows[static_cast<std::size_t>(y)].upper =
+                m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+        m_backPlan = m_scalePlan;
+        return true;
+    }
+    EnsurePicture(m_back, areaWidth, std::max<int>(1, static_cast<int>(m_bufferRows.size())));
+    for (std::size_t i = 0; i < m_bufferRows.size(); ++i) {
+        picture_rows::BgrToRgb32(
+            buffer + static_cast<std::size_t>(m_bufferRows[i]) * areaWidth * 3,
+            reinterpret_cast<std::uint32_t*>(m_back.scanLine(static_cast<int>(i))), areaWidth);
+    }
+    m_backPlan.reset();
+    m_backRows = m_screenRows;
     return true;
 }
 
@@ -409,17 +564,95 @@ void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
     }
 }
 
+// The front picture by the painter; a row list is first spread into a
+// picture of the GUI thread's own.
+void CDravelinDlg::DrawFront(QPainter& painter) {
+    if (m_front.isNull())
+        return;
+    if (m_frontRows.empty()) {
+        painter.drawImage(m_frontOrigin, m_front);
+        return;
+    }
+    ExpandFront(m_paintScratch);
+    painter.drawImage(m_frontOrigin, m_paintScratch);
+}
+
+// The front picture's row list written straight into the window's backing
+// store, when the painter paints into that store and it is a 32-bit image
+// laid out as the picture (0xffRRGGBB, or the same bytes with an opaque
+// alpha) at one device pixel a pixel. Writes only inside `region`, there
+// black outside the picture when blackOutside; false (nothing written)
+// otherwise.
+bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool blackOutside) {
+    QBackingStore* store = backingStore();
+    QPaintEngine* engine = painter.paintEngine();
+    if (store == nullptr || engine == nullptr || m_front.isNull() || m_frontRows.empty())
+        return false;
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device != store->paintDevice() ||
+        device->devType() != QInternal::Image) {
+        return false;
+    }
+    auto* target = static_cast<QImage*>(device);
+    const QImage::Format format = target->format();
+    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied) ||
+        target->devicePixelRatio() != 1.0 || devicePixelRatio() != 1.0) {
+        return false;
+    }
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate)
+        return false;
+    const QPoint offset(qRound(toDevice.dx()), qRound(toDevice.dy()));
+    const QRect picture = FrontRect();
+    const QRect inStore = target->rect().translated(-offset);
+    // The store's memory as the painter writes it: no detaching copy.
+    auto* bits = const_cast<uchar*>(target->constBits());
+    const qsizetype stride = target->bytesPerLine();
+    for (const QRect& part : region) {
+        const QRect r = part.intersected(rect()).intersected(inStore);
+        const PaintedRow* above = nullptr;  // the row just written, in this rectangle
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            auto* out =
+                reinterpret_cast<std::uint32_t*>(bits + (y + offset.y()) * stride) + offset.x();
+            const bool inPicture = y >= picture.top() && y <= picture.bottom();
+            const int from = inPicture ? std::max(r.left(), picture.left()) : r.right() + 1;
+            const int to = inPicture ? std::min(r.right(), picture.right()) + 1 : r.right() + 1;
+            const PaintedRow* row =
+                inPicture ? &m_frontRows[static_cast<std::size_t>(y - picture.top())] : nullptr;
+            if (from < to && above != nullptr && row->upper >= 0 && row->upper == above->upper &&
+                row->weight == above->weight) {
+                // A row repeating the one above: a copy of what was written.
+                std::memcpy(out + from,
+                            reinterpret_cast<const std::uint32_t*>(
+                                reinterpret_cast<const uchar*>(out) - stride) +
+                                from,
+                            static_cast<std::size_t>(to - from) * 4);
+            } else if (from < to) {
+                FrontRow(y - picture.top(), from - picture.left(), to - from, out + from);
+            }
+            above = from < to ? row : nullptr;
+            if (blackOutside) {
+                std::fill(out + r.left(), out + std::min(from, to), kBlack);
+                std::fill(out + std::max(from, to), out + r.right() + 1, kBlack);
+            }
+        }
+    }
+    return true;
+}
+
 void CDravelinDlg::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (g_lpApp == nullptr)
         return;
     if (m_bFullScreen) {
         std::lock_guard lock(m_pictureLock);
+        if (WriteFront(painter, event->region(), true))
+            return;
         // The scaled picture covers the work area; only what it leaves is black.
-        if (!QRect(m_frontOrigin, m_front.size()).contains(rect()))
+        if (!FrontRect().contains(rect()))
             painter.fillRect(rect(), Qt::black);
-        if (!m_front.isNull())
-            painter.drawImage(m_frontOrigin, m_front);
+        DrawFront(painter);
         return;
     }
     const ViewLayoutRow& v = Layout();
@@ -434,10 +667,11 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
             .united(QRect(v[kVlInfoX], v[kVlInfoY] - 2, 200, 18));
     {
         std::lock_guard lock(m_pictureLock);
-        const QRect picture(m_frontOrigin, m_front.size());
+        const QRect picture = FrontRect();
         if (!m_front.isNull() && picture.contains(event->rect()) &&
             !overlays.intersects(event->rect())) {
-            painter.drawImage(m_frontOrigin, m_front);
+            if (!WriteFront(painter, event->region(), false))
+                DrawFront(painter);
             return;
         }
     }
@@ -454,8 +688,7 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     stretch(m_hStatusBar[slot], v[16], v[17], v[18] - v[16], v[19] - v[17]);
     {
         std::lock_guard lock(m_pictureLock);
-        if (!m_front.isNull())
-            painter.drawImage(m_frontOrigin, m_front);
+        DrawFront(painter);
     }
 
     QFont font(QStringLiteral("Arial"));

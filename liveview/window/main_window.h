@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -15,8 +16,10 @@
 #include "core/widgets/qel_button.h"
 #include "liveview/control/channel_bar.h"
 #include "liveview/control/command_button_bar.h"
+#include "liveview/window/picture_rows.h"
 #include "liveview/window/skin_tables.h"
 #include "platform/window.h"
+#include "resample/resize.h"
 
 // The main live-view window: a borderless, skinned window whose size,
 // background, picture place and panel buttons come from the skin tables for
@@ -172,9 +175,18 @@ private:
 
     // Frame drawing helpers (frame_drawing.cpp).
     void UpdateRates(std::uint32_t now);
+    bool DoubleByRows(const std::uint8_t* field, int width, int height);
     bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
     void EnterFullScreenLayout();
     void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
+    // The painted rectangle of the front picture; under m_pictureLock.
+    QRect FrontRect() const;
+    void DrawFront(class QPainter& painter);
+    bool WriteFront(class QPainter& painter, const class QRegion& region, bool blackOutside);
+    // Row y of the front picture's painted rectangle, columns [from, from +
+    // count), into `out`; under m_pictureLock.
+    void FrontRow(int y, int from, int count, std::uint32_t* out) const;
+    void ExpandFront(QImage& into) const;
 
     // Commands (window_commands.cpp).
     void StopLoginThread();
@@ -222,10 +234,26 @@ private:
     int m_buttonFamily = -1;
 
     // Frames: the kernel-message thread fills m_back, then swaps it with
-    // m_front under the lock; the GUI thread paints m_front.
+    // m_front under the lock; the GUI thread paints m_front. A picture may be
+    // painted through a row list (full screen: each different row held once;
+    // line doubling: the field's rows, blended as the paint writes them):
+    // per row of the painted rectangle from the top, which picture row it
+    // shows, or which two it blends. An empty list: the picture as it is.
+    struct PaintedRow {
+        int upper = -1;            // picture row; -1: black
+        std::uint16_t weight = 0;  // 0: the row as it is; else the Q14 weight
+                                   // of row upper + 1, blended in
+    };
     mutable std::mutex m_pictureLock;
     QImage m_front;
     QImage m_back;
+    std::vector<PaintedRow> m_frontRows;
+    std::vector<PaintedRow> m_backRows;
+    // Full screen: with a plan the picture is the frame itself (blue-green-
+    // red, rows as in memory), and the paint scales across each row it
+    // shows by the plan.
+    std::shared_ptr<const picture_rows::ScalePlan> m_frontPlan;
+    std::shared_ptr<const picture_rows::ScalePlan> m_backPlan;
     QPoint m_frontOrigin;
     bool m_unshownReported = false;
     // Full screen: which picture row each work-area row shows (bottom-up, as
@@ -234,6 +262,24 @@ private:
     std::vector<int> m_rowMap;
     int m_rowMapRows = 0;
     double m_rowMapFactor = 0.0;
+    // From the row map: the row list of the work area, and per back picture
+    // row, the buffer row it converts.
+    std::vector<PaintedRow> m_screenRows;
+    std::vector<int> m_bufferRows;
+    // The routine's columns for a picture m_scaleFrom pixels wide spread over
+    // m_scaleTo by m_scaleFactor; null: the routine scales into the buffer.
+    std::shared_ptr<const picture_rows::ScalePlan> m_scalePlan;
+    int m_scaleFrom = 0;
+    int m_scaleTo = 0;
+    double m_scaleFactor = 0.0;
+    // Line doubling: the row list of the resize routine's rows and weights
+    // for a field of m_doubleRowsFrom rows (0: none yet). Kernel-message
+    // thread only.
+    std::vector<PaintedRow> m_doubleRows;
+    int m_doubleRowsFrom = 0;
+    // The GUI thread's picture painted from a row list, when the paint
+    // cannot write the rows into the backing store itself.
+    QImage m_paintScratch;
 
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.

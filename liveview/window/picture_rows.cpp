@@ -1,6 +1,7 @@
 #include "liveview/window/picture_rows.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "resample/resize.h"
 
@@ -15,6 +16,74 @@ void BgrToRgb32Plain(const std::uint8_t* in, std::uint32_t* out, int width) {
     for (int x = 0; x < width; ++x, in += 3) {
         out[x] = 0xFF000000u | (std::uint32_t{in[2]} << 16) | (std::uint32_t{in[1]} << 8) | in[0];
     }
+}
+
+namespace {
+
+// The resize routine's linear vertical kernel on bytes of columns that keep
+// their size: ((u << 6) (16384 - w) + (l << 6) w + 0x80000) >> 20.
+inline std::uint32_t BlendByte(std::uint32_t u, std::uint32_t l, std::uint32_t w) {
+    return ((u << 6) * (16384 - w) + (l << 6) * w + 0x80000) >> 20;
+}
+
+}  // namespace
+
+void BlendToRgb32Plain(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
+                       std::uint32_t* out, int width) {
+    for (int x = 0; x < width; ++x, upper += 3, lower += 3) {
+        out[x] = 0xFF000000u | BlendByte(upper[2], lower[2], weight) << 16 |
+                 BlendByte(upper[1], lower[1], weight) << 8 | BlendByte(upper[0], lower[0], weight);
+    }
+}
+
+void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                     std::uint32_t* out, int width) {
+    for (int x = 0; x < width; ++x) {
+        std::uint32_t pixel = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            pixel |= BlendByte(upper[x] >> shift & 0xFF, lower[x] >> shift & 0xFF, weight) << shift;
+        }
+        out[x] = pixel;
+    }
+}
+
+bool ScalePlan::Make(const std::vector<int>& columns, int inWidth) {
+    m_columns.clear();
+    m_windows.clear();
+    m_masks.clear();
+    for (const int column : columns) {
+        if (column < 0 || column >= inWidth)
+            return false;
+    }
+    m_columns = columns;
+    const std::int64_t rowBytes = std::int64_t{inWidth} * 3;
+    const std::size_t groups = columns.size() / 4;
+    m_windows.assign(groups, -1);
+    m_masks.assign(groups * 16, 0x80);
+    for (std::size_t g = 0; g < groups; ++g) {
+        const auto group = columns.begin() + static_cast<std::ptrdiff_t>(4 * g);
+        const std::int64_t first = std::int64_t{*std::min_element(group, group + 4)} * 3;
+        const std::int64_t last = std::int64_t{*std::max_element(group, group + 4)} * 3 + 2;
+        // The window starts at the group's first byte, moved left at the
+        // row's end so that it never reaches past it.
+        const std::int64_t window = std::min(first, rowBytes - 16);
+        if (window < 0 || last - window > 15)
+            continue;
+        m_windows[g] = static_cast<std::int32_t>(window);
+        for (int j = 0; j < 4; ++j) {
+            for (int c = 0; c < 3; ++c) {
+                m_masks[g * 16 + static_cast<std::size_t>(4 * j + c)] = static_cast<std::uint8_t>(
+                    std::int64_t{columns[4 * g + static_cast<std::size_t>(j)]} * 3 + c - window);
+            }
+        }
+    }
+    return true;
+}
+
+void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out) {
+    const std::vector<int>& columns = plan.Columns();
+    for (std::size_t x = 0; x < columns.size(); ++x)
+        BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(columns[x]) * 3, out + x, 1);
 }
 
 namespace {
@@ -50,28 +119,144 @@ __attribute__((target("ssse3"))) void BgrToRgb32Ssse3(const std::uint8_t* in, st
     }
     BgrToRgb32Plain(in, out, width - x);
 }
-#endif
 
-using RowKernel = void (*)(const std::uint8_t*, std::uint32_t*, int);
-
-RowKernel ChooseKernel() {
-#ifdef KESTRUNE_PICTURE_ROWS_SSSE3
-    if (__builtin_cpu_supports("ssse3"))
-        return BgrToRgb32Ssse3;
-#endif
-    return BgrToRgb32Plain;
+// Thirty-two pixels a round: 96 bytes, read by four 32-byte loads at bytes
+// 0, 24, 48 and 64, all inside the round. Each load holds eight pixels (at
+// its byte 0, or byte 8 for the last); a dword permute puts four pixels'
+// 12 bytes at the front of each 128-bit lane and the lane shuffle spreads
+// them as the SSSE3 kernel does. The rest of the row goes to that kernel.
+__attribute__((target("avx2"))) inline void EightPixels(const std::uint8_t* in, __m256i order,
+                                                        __m256i spread, __m256i alpha,
+                                                        std::uint32_t* out) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(out),
+        _mm256_or_si256(_mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, order), spread), alpha));
 }
 
-const RowKernel g_kernel = ChooseKernel();
+__attribute__((target("avx2"))) void BgrToRgb32Avx2(const std::uint8_t* in, std::uint32_t* out,
+                                                    int width) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i atStart = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
+    const __m256i atByte8 = _mm256_setr_epi32(2, 3, 4, 4, 5, 6, 7, 7);
+    int x = 0;
+    for (; x + 32 <= width; x += 32, in += 96, out += 32) {
+        EightPixels(in, atStart, spread, alpha, out);
+        EightPixels(in + 24, atStart, spread, alpha, out + 8);
+        EightPixels(in + 48, atStart, spread, alpha, out + 16);
+        EightPixels(in + 64, atByte8, spread, alpha, out + 24);
+    }
+    BgrToRgb32Ssse3(in, out, width - x);
+}
+
+// The blend as u + ((l - u) w + 8192) >> 14, which equals the routine's
+// form: (u << 6) (16384 - w) + (l << 6) w + 0x80000 is 64 (u 16384 + (l - u) w
+// + 8192), and u 16384 drops out of the shift whole. The rounded multiply
+// gives it at once: mulhrs(l - u, 2 w) = ((l - u) 2 w + 16384) >> 15, for
+// weights below 16384 (2 w must fit 16 bits). The bytes of even and odd
+// places are blended apart in 16-bit lanes (masked and shifted, no shuffles)
+// and the results, each a byte, put back by a shift and an or.
+__attribute__((target("avx2"))) inline __m256i Blend32(const std::uint8_t* upper,
+                                                       const std::uint8_t* lower, __m256i w2) {
+    const __m256i low = _mm256_set1_epi16(0x00FF);
+    const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper));
+    const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower));
+    const __m256i uEven = _mm256_and_si256(u, low);
+    const __m256i uOdd = _mm256_srli_epi16(u, 8);
+    const __m256i dEven = _mm256_sub_epi16(_mm256_and_si256(l, low), uEven);
+    const __m256i dOdd = _mm256_sub_epi16(_mm256_srli_epi16(l, 8), uOdd);
+    const __m256i even = _mm256_add_epi16(uEven, _mm256_mulhrs_epi16(dEven, w2));
+    const __m256i odd = _mm256_add_epi16(uOdd, _mm256_mulhrs_epi16(dOdd, w2));
+    return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
+}
+
+// Eight pixels (32 bytes) a round.
+__attribute__((target("avx2"))) void BlendRgb32Avx2(const std::uint32_t* upper,
+                                                    const std::uint32_t* lower,
+                                                    std::uint16_t weight, std::uint32_t* out,
+                                                    int width) {
+    if (weight >= 16384) {
+        std::memcpy(out, lower, static_cast<std::size_t>(std::max(width, 0)) * 4);
+        return;
+    }
+    const __m256i w2 = _mm256_set1_epi16(static_cast<short>(2 * weight));
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                            Blend32(reinterpret_cast<const std::uint8_t*>(upper + x),
+                                    reinterpret_cast<const std::uint8_t*>(lower + x), w2));
+    }
+    BlendRgb32Plain(upper + x, lower + x, weight, out + x, width - x);
+}
+
+// Two groups (eight output pixels) a round: their windows in the two lanes,
+// one shuffle by their masks, the alpha set. A round with a group done
+// plainly is done plainly, and so is the rest of the row.
+__attribute__((target("avx2"))) void ScaleRowAvx2(const ScalePlan& plan, const std::uint8_t* in,
+                                                  std::uint32_t* out) {
+    const std::int32_t* windows = plan.Windows().data();
+    const std::uint8_t* masks = plan.Masks().data();
+    const std::vector<int>& columns = plan.Columns();
+    const int groups = static_cast<int>(plan.Windows().size());
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    int g = 0;
+    for (; g + 2 <= groups; g += 2) {
+        if (windows[g] < 0 || windows[g + 1] < 0) {
+            for (int x = 4 * g; x < 4 * g + 8; ++x)
+                BgrToRgb32Plain(
+                    in + static_cast<std::ptrdiff_t>(columns[static_cast<std::size_t>(x)]) * 3,
+                    out + x, 1);
+            continue;
+        }
+        const __m256i bytes = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + windows[g]))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + windows[g + 1])), 1);
+        const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(masks + 16 * g));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * g),
+                            _mm256_or_si256(_mm256_shuffle_epi8(bytes, mask), alpha));
+    }
+    for (std::size_t x = static_cast<std::size_t>(4 * g); x < columns.size(); ++x)
+        BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(columns[x]) * 3, out + x, 1);
+}
+#endif
+
+std::vector<Kernels> KernelsOfThisProcessor() {
+    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendRgb32Plain, ScaleRowPlain}};
+#ifdef KESTRUNE_PICTURE_ROWS_SSSE3
+    if (__builtin_cpu_supports("ssse3"))
+        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendRgb32Plain, ScaleRowPlain});
+    if (__builtin_cpu_supports("avx2"))
+        kernels.push_back({"avx2", BgrToRgb32Avx2, BlendRgb32Avx2, ScaleRowAvx2});
+#endif
+    return kernels;
+}
+
+const Kernels g_kernels = KernelsOfThisProcessor().back();
 
 }  // namespace
 
 void BgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int width) {
-    g_kernel(in, out, width);
+    g_kernels.convert(in, out, width);
+}
+
+void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                std::uint32_t* out, int width) {
+    g_kernels.blend32(upper, lower, weight, out, width);
+}
+
+void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out) {
+    g_kernels.scale(plan, in, out);
 }
 
 bool VectorKernelInUse() {
-    return g_kernel != BgrToRgb32Plain;
+    return g_kernels.convert != BgrToRgb32Plain;
+}
+
+std::vector<Kernels> AvailableKernels() {
+    return KernelsOfThisProcessor();
 }
 
 std::vector<int> NearestRowMap(int fromRows, int toRows, double factor) {

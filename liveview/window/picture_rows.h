@@ -3,12 +3,14 @@
 // Row kernels of the live picture's hand-over to the paint: decoded frames
 // are blue-green-red, bottom-up, three bytes a pixel; the window paints
 // top-down 32-bit pixels (0xffRRGGBB, the backing store's own format), so a
-// paint is a plain copy. Every frame passes through here once, so the kernel
-// is chosen once for the processor (a vector one where it can run, a plain
-// one otherwise); both give the same bytes.
+// paint is a plain copy. Every frame passes through here once, so the kernels
+// are chosen once for the processor (the widest vector ones it runs, plain
+// ones otherwise); all give the same bytes, and none reads or writes outside
+// the rows it is given.
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace picture_rows {
@@ -20,8 +22,60 @@ void BgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int width);
 // The plain kernel, for the tests that compare the two.
 void BgrToRgb32Plain(const std::uint8_t* in, std::uint32_t* out, int width);
 
-// Whether BgrToRgb32 runs the vector kernel on this processor.
+// Whether BgrToRgb32 runs a vector kernel on this processor.
 bool VectorKernelInUse();
+
+// The resize routine's linear blend of two rows of blue-green-red bytes (its
+// vertical kernel on columns that keep their size, with the rows and weights
+// of ResizeLinearRows), converted as BgrToRgb32. `weight` is the lower row's
+// Q14 weight. The reference for BlendRgb32, for the tests.
+void BlendToRgb32Plain(const std::uint8_t* upper, const std::uint8_t* lower, std::uint16_t weight,
+                       std::uint32_t* out, int width);
+
+// The same blend between two rows already in the painted format, byte by
+// byte (the alpha bytes, both 0xff, stay 0xff): BlendRgb32 of two converted
+// rows is BlendToRgb32Plain of the rows themselves. Line doubling paints
+// with it.
+void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                std::uint32_t* out, int width);
+void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
+                     std::uint32_t* out, int width);
+
+// Nearest-neighbour scaling of rows into the painted format: pixel x of an
+// output row is pixel columns[x] of the input row, converted as BgrToRgb32.
+// Planned once per geometry: per group of four output pixels, the 16 input
+// bytes they come from (never beyond the row) and where in them each byte
+// lies; a group whose pixels lie further apart is done plainly.
+class ScalePlan {
+public:
+    // False, and no plan, when a column lies outside the input row.
+    bool Make(const std::vector<int>& columns, int inWidth);
+    int OutWidth() const { return static_cast<int>(m_columns.size()); }
+    const std::vector<int>& Columns() const { return m_columns; }
+    // Per group: the first input byte of its window, or -1: done plainly.
+    const std::vector<std::int32_t>& Windows() const { return m_windows; }
+    // Per group 16 bytes: the window byte of each output byte, or 0x80 for
+    // the alpha bytes.
+    const std::vector<std::uint8_t>& Masks() const { return m_masks; }
+
+private:
+    std::vector<int> m_columns;
+    std::vector<std::int32_t> m_windows;
+    std::vector<std::uint8_t> m_masks;
+};
+
+void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
+void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
+
+// Every kernel this processor runs, plain ones first, for the tests that
+// compare them.
+struct Kernels {
+    std::string name;
+    void (*convert)(const std::uint8_t*, std::uint32_t*, int);
+    void (*blend32)(const std::uint32_t*, const std::uint32_t*, std::uint16_t, std::uint32_t*, int);
+    void (*scale)(const ScalePlan&, const std::uint8_t*, std::uint32_t*);
+};
+std::vector<Kernels> AvailableKernels();
 
 // Nearest-neighbour vertical scaling as the resize routine does it: for each
 // of `toRows` destination rows (counted as the source's, from its first row

@@ -356,7 +356,7 @@ void CDravelinDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wPar
             QRect picture;
             {
                 std::lock_guard lock(m_pictureLock);
-                picture = QRect(m_frontOrigin, m_front.size());
+                picture = FrontRect();
             }
             update(picture);
             break;

@@ -95,6 +95,33 @@ TEST_F(FastPath, NamedCasesMatchReference) {
     }
 }
 
+// Horizontal factor 1.0 with linear interpolation skips the horizontal pass:
+// widths around the vector rounds of 16 bytes, regions off the origin,
+// padded rows, vertical factors that enlarge, keep and shrink.
+TEST_F(FastPath, IdentityColumnsMatchReference) {
+    const std::array<Call, 12> calls = {{
+        {704, 240, 0, {0, 0, 704, 240}, 704, 480, 0, 1.0, 2.0, kResizeLinear},
+        {720, 288, 0, {0, 0, 720, 288}, 720, 576, 0, 1.0, 2.0, kResizeLinear},
+        {640, 228, 0, {0, 0, 640, 228}, 640, 456, 0, 1.0, 2.0, kResizeLinear},
+        {5, 9, 0, {0, 0, 5, 9}, 5, 18, 0, 1.0, 2.0, kResizeLinear},
+        {6, 4, 2, {0, 0, 6, 4}, 6, 8, 1, 1.0, 2.0, kResizeLinear},
+        {11, 17, 3, {0, 0, 11, 17}, 11, 23, 5, 1.0, 23.0 / 17, kResizeLinear},
+        {16, 7, 0, {0, 0, 16, 7}, 16, 7, 0, 1.0, 1.0, kResizeLinear},
+        {33, 20, 0, {0, 0, 33, 20}, 33, 9, 0, 1.0, 0.45, kResizeLinear},
+        {50, 30, 4, {9, 5, 30, 20}, 30, 50, 7, 1.0, 2.5, kResizeLinear},
+        {50, 30, 0, {20, 3, 30, 27}, 30, 31, 0, 1.0, 31.0 / 27, kResizeLinear},
+        {50, 30, 0, {45, 0, 9, 30}, 9, 60, 0, 1.0, 2.0, kResizeLinear},
+        {2, 2, 0, {0, 0, 2, 2}, 2, 4, 0, 1.0, 2.0, kResizeLinear},
+    }};
+    for (const ResizeKernels* fast : m_sets) {
+        std::uint32_t seed = 300;
+        for (const Call& c : calls) {
+            SCOPED_TRACE(fast->name);
+            ExpectSameAsReference(c, *fast, seed++);
+        }
+    }
+}
+
 TEST_F(FastPath, EntryUsesTheFastestSet) {
     EXPECT_EQ(&resample::SelectedKernels(), m_sets.back());
 }

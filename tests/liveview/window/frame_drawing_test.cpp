@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBackingStore>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/application/window_messages.h"
@@ -21,6 +23,7 @@
 #include "media/frame_header.h"
 #include "resample/resize.h"
 #include "tests/liveview/window/window_fixture.h"
+#include "tests/support/artifacts.h"
 
 namespace {
 
@@ -202,6 +205,73 @@ TEST_F(FrameDrawingTest, FullScreenPictureIsTheWorkAreaResize) {
             }
         }
         EXPECT_EQ(wrongRows, 0);
+    }
+}
+
+// The paint writes a picture painted from a row list (the doubled field,
+// full screen) into the window's backing store: after the paint of a new
+// frame the store holds the picture pixel for pixel, repeated and blended
+// rows and all, wherever the buttons left over it do not cover it.
+TEST_F(FrameDrawingTest, PaintPutsThePictureIntoTheBackingStore) {
+    struct StoreCase {
+        bool fullScreen;
+        int width;
+        int height;
+        const char* picture;  // saved for a person to look at, or null
+    };
+    const StoreCase cases[] = {
+        {false, 704, 240, "main_window_doubled_frame.png"},
+        {true, 704, 480, "main_window_full_screen_frame.png"},
+        {true, 352, 240, nullptr},
+        {true, 704, 240, nullptr},
+    };
+    ASSERT_EQ(Open("Q8A7"), 1);
+    // The view mode whose picture rectangle takes the doubled field, in a
+    // window large enough for it.
+    g_lpApp->w_ViewMode = 6;
+    window->clearMask();
+    window->resize(722, 608);
+    window->show();
+    for (const StoreCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height
+                                        << (c.fullScreen ? " full screen" : " windowed"));
+        if (c.fullScreen && !window->IsFullScreen())
+            window->OnFitScreen();
+        // Two frames: the second repaints just the picture.
+        SetFrame(c.width, c.height);
+        ASSERT_EQ(Draw(), 1);
+        for (std::uint8_t& b : picture) b = static_cast<std::uint8_t>(255 - b);
+        ASSERT_EQ(Draw(), 1);
+        Pump();
+        const QImage shown = window->CurrentPicture();
+        const QRect at(window->CurrentPictureOrigin(), shown.size());
+        ASSERT_TRUE(window->rect().contains(at));
+        QBackingStore* store = window->backingStore();
+        ASSERT_NE(store, nullptr);
+        ASSERT_EQ(store->paintDevice()->devType(), QInternal::Image);
+        const QImage stored = static_cast<QImage*>(store->paintDevice())
+                                  ->copy(at)
+                                  .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(stored.size(), shown.size());
+        // The buttons left over the picture are painted over it.
+        QRegion buttons;
+        for (const QWidget* child : window->findChildren<QWidget*>()) {
+            if (child->isVisible())
+                buttons += child->geometry();
+        }
+        int wrongRows = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (stored.pixel(x, y) != shown.pixel(x, y) &&
+                    !buttons.contains(at.topLeft() + QPoint(x, y))) {
+                    ++wrongRows;
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(wrongRows, 0);
+        if (c.picture != nullptr)
+            test_support::SaveImagePicture(stored, c.picture);
     }
 }
 

@@ -83,4 +83,130 @@ TEST(PictureRows, RowMapOfNothingIsEmptyOrUnwritten) {
     EXPECT_EQ(picture_rows::NearestRowMap(0, 3, 1.0), (std::vector<int>{-1, -1, -1}));
 }
 
+// Every kernel the processor runs against the plain ones, on rows that end
+// where their buffers end (a read past a row shows under the sanitizers),
+// widths below, at and around the rounds of 16 and 32 pixels with odd tails,
+// and blend weights from none to whole.
+TEST(PictureRows, EveryKernelMatchesThePlainOne) {
+    const auto kernels = picture_rows::AvailableKernels();
+    ASSERT_FALSE(kernels.empty());
+    EXPECT_EQ(kernels.front().name, "plain");
+    for (const int width :
+         {1, 2, 7, 15, 16, 17, 31, 32, 33, 47, 63, 64, 65, 95, 97, 353, 704, 721, 1025, 1920}) {
+        const std::size_t bytes = static_cast<std::size_t>(width) * 3;
+        std::vector<std::uint8_t> upper(bytes), lower(bytes);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            upper[i] = static_cast<std::uint8_t>(i * 37 + 11);
+            lower[i] = static_cast<std::uint8_t>(i * 101 + width);
+        }
+        std::vector<std::uint32_t> want(static_cast<std::size_t>(width));
+        picture_rows::BgrToRgb32Plain(upper.data(), want.data(), width);
+        for (const auto& k : kernels) {
+            std::vector<std::uint32_t> got(want.size(), 0x5A5A5A5Au);
+            k.convert(upper.data(), got.data(), width);
+            EXPECT_EQ(got, want) << k.name << " width " << width;
+        }
+        // The blend of the converted rows against the routine's blend of the
+        // rows themselves, converted.
+        std::vector<std::uint32_t> upper32(want.size()), lower32(want.size());
+        picture_rows::BgrToRgb32Plain(upper.data(), upper32.data(), width);
+        picture_rows::BgrToRgb32Plain(lower.data(), lower32.data(), width);
+        for (const int weight : {0, 1, 4096, 8191, 8192, 16383, 16384}) {
+            const auto w = static_cast<std::uint16_t>(weight);
+            picture_rows::BlendToRgb32Plain(upper.data(), lower.data(), w, want.data(), width);
+            for (const auto& k : kernels) {
+                std::vector<std::uint32_t> got(want.size(), 0x5A5A5A5Au);
+                k.blend32(upper32.data(), lower32.data(), w, got.data(), width);
+                EXPECT_EQ(got, want) << k.name << " width " << width << " weight " << weight;
+            }
+            std::vector<std::uint32_t> chosen(want.size());
+            picture_rows::BlendRgb32(upper32.data(), lower32.data(), w, chosen.data(), width);
+            EXPECT_EQ(chosen, want) << "width " << width << " weight " << weight;
+        }
+    }
+}
+
+// The blend is the resize routine's line doubling: the rows it names
+// (ResizeLinearRows), converted and blended with its weights, give the
+// routine's picture, converted, on the field sizes of the doubling and a few
+// odd ones.
+TEST(PictureRows, BlendedRowsAreTheRoutinesDoubling) {
+    struct Field {
+        int width;
+        int height;
+        double factor;
+        int toRows;
+    };
+    const Field fields[] = {{704, 240, 2.0, 480}, {720, 288, 2.0, 576}, {640, 228, 2.0, 456},
+                            {256, 256, 2.0, 512}, {33, 7, 2.0, 14},     {17, 5, 1.8, 9}};
+    for (const Field& f : fields) {
+        // Bytes of a simple generator: neighbouring rows far apart and close.
+        std::vector<std::uint8_t> field(static_cast<std::size_t>(f.width) * f.height * 3);
+        std::uint32_t state = 12345;
+        for (std::uint8_t& b : field) {
+            state = state * 1664525u + 1013904223u;
+            b = static_cast<std::uint8_t>(state >> 24);
+        }
+        std::vector<std::uint8_t> doubled(static_cast<std::size_t>(f.width) * f.toRows * 3);
+        ASSERT_GE(ResizeImage_8u_C3R(field.data(), {f.width, f.height}, f.width * 3,
+                                     {0, 0, f.width, f.height}, doubled.data(), f.width * 3,
+                                     {f.width, f.toRows}, 1.0, f.factor, kResizeLinear),
+                  kResizeOk);
+        std::vector<ResizeLinearRow> rows(static_cast<std::size_t>(f.toRows));
+        ASSERT_EQ(ResizeLinearRows(f.height, f.toRows, f.factor, rows.data()), f.toRows);
+        std::vector<std::uint32_t> want(static_cast<std::size_t>(f.width));
+        std::vector<std::uint32_t> got(want.size()), upper32(want.size()), lower32(want.size());
+        for (int y = 0; y < f.toRows; ++y) {
+            const ResizeLinearRow r = rows[static_cast<std::size_t>(y)];
+            ASSERT_GE(r.upper, 0);
+            ASSERT_LT(r.upper + 1, f.height);
+            picture_rows::BgrToRgb32Plain(&doubled[static_cast<std::size_t>(y) * f.width * 3],
+                                          want.data(), f.width);
+            const std::uint8_t* upper = &field[static_cast<std::size_t>(r.upper) * f.width * 3];
+            picture_rows::BgrToRgb32Plain(upper, upper32.data(), f.width);
+            picture_rows::BgrToRgb32Plain(upper + static_cast<std::ptrdiff_t>(f.width) * 3,
+                                          lower32.data(), f.width);
+            picture_rows::BlendRgb32(upper32.data(), lower32.data(), r.weight, got.data(), f.width);
+            ASSERT_EQ(got, want) << f.width << "x" << f.height << " row " << y;
+        }
+    }
+}
+
+// Row scaling by every kernel against the pixels the column map names, on
+// rows that end where their buffers end: the full-screen geometries, shrinks,
+// and widths too narrow for a window of 16 bytes.
+TEST(PictureRows, EveryScaleKernelTakesTheMappedPixels) {
+    struct Geometry {
+        int from;
+        int to;
+    };
+    const Geometry geometries[] = {{704, 1920}, {352, 1920}, {720, 1366}, {640, 600},
+                                   {320, 1280}, {1, 5},      {5, 3},      {5, 16},
+                                   {6, 9},      {17, 40},    {1920, 704}, {33, 33}};
+    const auto kernels = picture_rows::AvailableKernels();
+    for (const Geometry& g : geometries) {
+        const auto columns =
+            picture_rows::NearestRowMap(g.from, g.to, static_cast<double>(g.to) / g.from);
+        picture_rows::ScalePlan plan;
+        ASSERT_TRUE(plan.Make(columns, g.from)) << g.from << " to " << g.to;
+        ASSERT_EQ(plan.OutWidth(), g.to);
+        std::vector<std::uint8_t> in(static_cast<std::size_t>(g.from) * 3);
+        for (std::size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::uint8_t>(i * 53 + 7);
+        std::vector<std::uint32_t> want(static_cast<std::size_t>(g.to));
+        for (int x = 0; x < g.to; ++x) {
+            picture_rows::BgrToRgb32Plain(
+                &in[static_cast<std::size_t>(columns[static_cast<std::size_t>(x)]) * 3],
+                &want[static_cast<std::size_t>(x)], 1);
+        }
+        for (const auto& k : kernels) {
+            std::vector<std::uint32_t> got(want.size(), 0x5A5A5A5Au);
+            k.scale(plan, in.data(), got.data());
+            EXPECT_EQ(got, want) << k.name << " " << g.from << " to " << g.to;
+        }
+    }
+    picture_rows::ScalePlan outside;
+    EXPECT_FALSE(outside.Make({0, 3}, 3));
+    EXPECT_FALSE(outside.Make({-1}, 3));
+}
+
 }  // namespace
