@@ -892,27 +892,41 @@ void BM_DecodeAlonePacedFor(benchmark::State& state, DrawCase c, int round) {
 }
 
 // The whole road at 25 frames per second into the real window.
-void BM_PipelineDrawnAt25Fps(benchmark::State& state, DrawCase c, int round) {
-    DrawRound& figures = g_drawRounds[c.name][static_cast<std::size_t>(round)];
-    const OneCore pin(c.oneCore);
-    LatencyLog log;
-    WindowLiveView liveView(log);
-    LivePipeline pipeline(
-        25.0, &liveView, Jpegs(c.width, c.height),
-        [&log](int result) {
-            if (result > 0)
-                log.Received();
-        },
-        [](const std::filesystem::path& folder) { skingen::WriteMainSkin(folder); });
-    auto window = OpenWindow(c, log);
-    liveView.SetWindow(window.get());
-    const auto end = [&] {
+// The pipeline drawing into the real window, torn down in order: the
+// threads stop before the window they draw into goes.
+struct DrawnPipeline {
+    DrawnPipeline(const DrawCase& c, double framesPerSecond, bool logReceives)
+        : liveView(log),
+          pipeline(framesPerSecond, &liveView, Jpegs(c.width, c.height),
+                   logReceives ? std::function<void(int)>([this](int result) {
+                       if (result > 0)
+                           log.Received();
+                   })
+                               : std::function<void(int)>{},
+                   [](const std::filesystem::path& folder) { skingen::WriteMainSkin(folder); }),
+          window(OpenWindow(c, log)) {
+        liveView.SetWindow(window.get());
+    }
+    ~DrawnPipeline() { End(); }
+    void End() {
         pipeline.StopThreads();
         liveView.SetWindow(nullptr);
         window.reset();
-    };
+    }
+
+    LatencyLog log;
+    WindowLiveView liveView;
+    LivePipeline pipeline;
+    std::unique_ptr<TimedWindow> window;
+};
+
+void BM_PipelineDrawnAt25Fps(benchmark::State& state, DrawCase c, int round) {
+    DrawRound& figures = g_drawRounds[c.name][static_cast<std::size_t>(round)];
+    const OneCore pin(c.oneCore);
+    DrawnPipeline drawn(c, 25.0, true);
+    LatencyLog& log = drawn.log;
     if (!PumpUntil([&] { return log.Painted() >= 12; })) {
-        end();
+        drawn.End();
         state.SkipWithError("the window painted no frames");
         return;
     }
@@ -941,7 +955,7 @@ void BM_PipelineDrawnAt25Fps(benchmark::State& state, DrawCase c, int round) {
     counters.Close();
     figures.latencies = log.Samples();
     figures.neverPainted = log.NeverPainted();
-    end();
+    drawn.End();
 
     const double frames = static_cast<double>(painted - paintedStart);
     figures.frames = frames;
@@ -960,20 +974,10 @@ void BM_PipelineDrawnAt25Fps(benchmark::State& state, DrawCase c, int round) {
 void BM_PipelineDrawnIngest(benchmark::State& state, DrawCase c, int round) {
     DrawRound& figures = g_drawRounds[c.name][static_cast<std::size_t>(round)];
     figures.ingestDecodeFps = DecodeAloneFps(Jpegs(c.width, c.height), kIngestFrames / 2);
-    LatencyLog log;
-    WindowLiveView liveView(log);
-    LivePipeline pipeline(
-        0, &liveView, Jpegs(c.width, c.height), {},
-        [](const std::filesystem::path& folder) { skingen::WriteMainSkin(folder); });
-    auto window = OpenWindow(c, log);
-    liveView.SetWindow(window.get());
-    const auto end = [&] {
-        pipeline.StopThreads();
-        liveView.SetWindow(nullptr);
-        window.reset();
-    };
+    DrawnPipeline pipeline(c, 0, false);
+    LatencyLog& log = pipeline.log;
     if (!PumpUntil([&] { return log.Drawn() >= kWarmUpFrames; })) {
-        end();
+        pipeline.End();
         state.SkipWithError("the window drew no frames");
         return;
     }
@@ -988,7 +992,7 @@ void BM_PipelineDrawnIngest(benchmark::State& state, DrawCase c, int round) {
         drawn = log.Drawn();
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    end();
+    pipeline.End();
     figures.ingestFps = static_cast<double>(drawn - drawnStart) / elapsed.count();
     state.counters["fps"] = figures.ingestFps;
 }
