@@ -157,14 +157,8 @@ BackupDownload::LockResult BackupDownload::LockFile(platform::NamedMutex* mutex)
     if (mutex == nullptr) {
         return LockResult::kNone;
     }
-    if (Cancelled()) {
-        return LockResult::kCancelled;
-    }
-    // The player is mostly not reading: one try takes the mutex without a
-    // look at the clock.
-    if (mutex->TryLock()) {
-        return LockResult::kHeld;
-    }
+    // A free mutex (the player is mostly not reading) is taken by the first
+    // Lock at once.
     const auto giveUp = std::chrono::steady_clock::now() + m_timings.lockBound;
     for (;;) {
         if (Cancelled()) {
