@@ -31,7 +31,9 @@ struct BurnDevice {
     std::string imagePath;
 };
 
-struct BurnIsoTrack {
+// A track of the current interface: the items to write and the volume name.
+struct XorrisoTrack {
+    BurnIsoTrack base;  // first: handed out as the track
     BurnIsoItem* first;
     std::string volumeId;
 };
@@ -182,6 +184,68 @@ int CallAborted(const BurnProgress* progress) {
     return stop;
 }
 
+XorrisoTrack* TrackOf(BurnIsoTrack* track) {
+    return reinterpret_cast<XorrisoTrack*>(track);
+}
+
+void DestroyTrack(BurnIsoTrack* track) {
+    delete TrackOf(track);
+}
+
+intptr_t TrackFirstItem(BurnIsoTrack* track, intptr_t) {
+    return reinterpret_cast<intptr_t>(TrackOf(track)->first);
+}
+
+intptr_t TrackVolumeName(BurnIsoTrack* track, intptr_t) {
+    return reinterpret_cast<intptr_t>(TrackOf(track)->volumeId.c_str());
+}
+
+// The slots this engine has no use for.
+intptr_t TrackNothing(BurnIsoTrack*, intptr_t) {
+    return 0;
+}
+
+intptr_t TrackNoPair(BurnIsoTrack*, uint32_t* first, uint32_t* second) {
+    for (uint32_t* out : {first, second}) {
+        if (out != nullptr) {
+            *out = 0;
+        }
+    }
+    return 0;
+}
+
+intptr_t TrackNoEight(BurnIsoTrack*, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* d,
+                      uint32_t* e, uint32_t* f, uint32_t* g, uint32_t* h) {
+    for (uint32_t* out : {a, b, c, d, e, f, g, h}) {
+        if (out != nullptr) {
+            *out = 0;
+        }
+    }
+    return 0;
+}
+
+constexpr BurnIsoTrackOps kTrackOps = {
+    &DestroyTrack, &TrackFirstItem, &TrackVolumeName, &TrackNothing, &TrackNothing, &TrackNothing,
+    &TrackNothing, &TrackNothing,   &TrackNothing,    &TrackNoPair,  &TrackNothing, &TrackNothing,
+    &TrackNothing, &TrackNothing,   &TrackNothing,    &TrackNothing, &TrackNothing, &TrackNothing,
+    &TrackNothing, &TrackNothing,   &TrackNothing,    &TrackNothing, &TrackNothing, &TrackNothing,
+    &TrackNothing, &TrackNothing,   &TrackNothing,    &TrackNothing, &TrackNothing, &TrackNoEight,
+};
+
+// The items and volume name of a track, asked through its interface.
+const BurnIsoItem* TrackItems(BurnIsoTrack* track) {
+    return track->ops->firstItem != nullptr
+               ? reinterpret_cast<const BurnIsoItem*>(track->ops->firstItem(track, 0))
+               : nullptr;
+}
+
+std::string TrackVolume(BurnIsoTrack* track) {
+    const char* name = track->ops->volumeName != nullptr
+                           ? reinterpret_cast<const char*>(track->ops->volumeName(track, 0))
+                           : nullptr;
+    return name != nullptr ? std::string(name, strnlen(name, 32)) : std::string();
+}
+
 }  // namespace
 
 extern "C" {
@@ -257,7 +321,7 @@ BurnDriveList* EngineGetAvailableDrivesEx(uint32_t, void*) {
                       drives[i].address.c_str());
         records[i].mediaTypes = BURN_MEDIA_CD | BURN_MEDIA_DVD;
     }
-    list->size = sizeof(BurnDriveList);
+    list->size = static_cast<uint32_t>(bytes);
     list->count = static_cast<uint32_t>(drives.size());
     list->recordSize = sizeof(BurnDriveRecord);
     list->drives = records;
@@ -401,14 +465,22 @@ void EngineFreeCDStamp(BurnCDStamp* stamp) {
     ::free(stamp);
 }
 
-BurnIsoTrack* EngineCreateIsoTrackEx(BurnIsoItem* first, const void* name, uint32_t) {
-    const char* text = static_cast<const char*>(name);
-    return new BurnIsoTrack{first,
-                            text != nullptr ? std::string(text, strnlen(text, 32)) : std::string()};
+// The second argument is the volume name, or with BURN_TRACK_ARGUMENTS an
+// argument record, which this engine has no use for.
+BurnIsoTrack* EngineCreateIsoTrackEx(BurnIsoItem* first, const void* name, uint32_t flags) {
+    const char* text =
+        (flags & BURN_TRACK_ARGUMENTS) == 0 ? static_cast<const char*>(name) : nullptr;
+    auto* track =
+        new XorrisoTrack{{&kTrackOps},
+                         first,
+                         text != nullptr ? std::string(text, strnlen(text, 32)) : std::string()};
+    return &track->base;
 }
 
 void EngineFreeIsoTrack(BurnIsoTrack* track) {
-    delete track;
+    if (track != nullptr && track->ops != nullptr && track->ops->destroy != nullptr) {
+        track->ops->destroy(track);
+    }
 }
 
 int EngineBurn(BurnDeviceHandle device, uint32_t type, void* compilation, uint32_t flags, uint32_t,
@@ -424,8 +496,9 @@ int EngineBurn(BurnDeviceHandle device, uint32_t type, void* compilation, uint32
         "-pkt_output",   "on",     "-iso_rr_pattern", "off",     "-disk_pattern", "off",
         "-report_about", "UPDATE", "-abort_on",       "FAILURE", "-dev",          device->address};
     const bool fresh = device->image && !ImageHoldsData(*device);
-    if (fresh && !record->isoTrack->volumeId.empty()) {
-        arguments.insert(arguments.end(), {"-volid", record->isoTrack->volumeId});
+    const std::string volumeId = TrackVolume(record->isoTrack);
+    if (fresh && !volumeId.empty()) {
+        arguments.insert(arguments.end(), {"-volid", volumeId});
     }
     arguments.insert(arguments.end(),
                      {"-close", (flags & BURN_FLAG_CLOSE_SESSION_ONLY) != 0 ? "off" : "on"});
@@ -433,7 +506,8 @@ int EngineBurn(BurnDeviceHandle device, uint32_t type, void* compilation, uint32
     // The new session holds exactly the items of the list: entries of the
     // last session that the list left out are removed, new files mapped in.
     std::set<std::string> listed;
-    for (const BurnIsoItem* item = record->isoTrack->first; item != nullptr; item = item->next) {
+    for (const BurnIsoItem* item = TrackItems(record->isoTrack); item != nullptr;
+         item = item->next) {
         const std::string name =
             item->longName != nullptr
                 ? item->longName

@@ -9,7 +9,9 @@
  * out, and the program then answers that function's fallback itself.
  *
  * Records the program and the engine exchange start with their own size in
- * bytes, so either side can tell which layout the other was built with.
+ * bytes (a drive list: the size of its whole block), so either side can tell
+ * which layout the other was built with; only the older forms that older
+ * engines use (below) keep their fixed layouts without one.
  * Memory an engine hands out (lists, disc information, texts, items) is given
  * back to the same engine: EngineFreeMem, EngineFreeIsoItemTree,
  * EngineFreeIsoTrack, EngineFreeCDStamp.
@@ -52,8 +54,12 @@ extern "C" {
 #define BURN_USER_ABORT 6
 #define BURN_BAD_MESSAGE_FILE 7
 
-/* Compilation types of EngineBurn. */
+/* Compilation types of EngineBurn, each with its record (below). */
 #define BURN_COMPILATION_ISO 0
+#define BURN_COMPILATION_ISO_AUDIO 1
+#define BURN_COMPILATION_VIDEO 3
+#define BURN_COMPILATION_COPY 4
+#define BURN_COMPILATION_IMAGE 1001
 
 /* User-dialog requests (OnUserDialog). Request 20 asks for the path of an
  * image file: `data` is a text buffer of `dataSize` bytes; the answer 1 means
@@ -71,7 +77,6 @@ extern "C" {
 #define BURN_IMPORT_INVALID_TRACK 5
 
 typedef struct BurnDevice* BurnDeviceHandle;
-typedef struct BurnIsoTrack BurnIsoTrack;
 typedef struct BurnCDStamp BurnCDStamp;
 
 typedef int (*BurnIdleCallback)(void* context);
@@ -107,21 +112,79 @@ typedef struct BurnProgress {
 
 #define BURN_DRIVE_NAME_SIZE 64
 #define BURN_DRIVE_ADDRESS_SIZE 1024
+#define BURN_ADAPTER_NAME_SIZE 8
+#define BURN_DRIVE_REVISION_SIZE 64
+#define BURN_SPEED_COUNT_MAX 64
+#define BURN_SPEED_BASE_KBPS 150u
+
+/* The speeds a drive reads or writes at, each given twice: in KB/s and as a
+ * multiple of the base speed. */
+typedef struct BurnSpeedList {
+    uint32_t count;    /* entries in use, at most BURN_SPEED_COUNT_MAX */
+    uint32_t baseKBps; /* BURN_SPEED_BASE_KBPS */
+    uint32_t kBps[BURN_SPEED_COUNT_MAX];
+    uint32_t multiples[BURN_SPEED_COUNT_MAX];
+} BurnSpeedList;
 
 typedef struct BurnDriveRecord {
     uint32_t size;
-    char name[BURN_DRIVE_NAME_SIZE];       /* zero-ended */
-    char address[BURN_DRIVE_ADDRESS_SIZE]; /* the engine's own address text */
-    uint32_t mediaTypes;                   /* what the drive can write */
+    char name[BURN_DRIVE_NAME_SIZE];          /* zero-ended */
+    char address[BURN_DRIVE_ADDRESS_SIZE];    /* the engine's own address text */
+    uint32_t mediaTypes;                      /* what the drive can write */
+    char adapterName[BURN_ADAPTER_NAME_SIZE]; /* the host adapter's name, zero-ended */
+    uint32_t bus;
+    uint32_t target;
+    uint32_t unit;
+    uint8_t flags;
+    uint32_t capabilities;
+    BurnSpeedList readSpeeds;
+    BurnSpeedList writeSpeeds;
+    uint32_t kind;
+    char revision[BURN_DRIVE_REVISION_SIZE]; /* zero-ended */
+    uint32_t bufferSize;
     uint32_t reserved[8];
 } BurnDriveRecord;
 
+/* The drive list: this header and `count` records of `recordSize` bytes at
+ * `drives`, all inside one block of `size` bytes that starts with the header.
+ * A list whose records do not fit its block counts as no list. */
 typedef struct BurnDriveList {
-    uint32_t size;
+    uint32_t size; /* bytes of the whole block */
     uint32_t count;
     uint32_t recordSize;
-    const BurnDriveRecord* drives; /* `count` records, inside the list's block */
+    const BurnDriveRecord* drives;
 } BurnDriveList;
+
+/* Engines whose EngineGetAPIVersion is below 5555 list their drives in an
+ * older, smaller record, and take that record in EngineOpenDevice. Their list
+ * is this header followed by `count` records, in a block of `size` bytes. */
+#define BURN_OLD_API_NUMBER 5555
+#define BURN_OLD_DRIVE_NAME_SIZE 32
+#define BURN_OLD_DRIVE_REVISION_SIZE 32
+#define BURN_OLD_SPEED_COUNT_MAX 20
+
+typedef struct BurnOldDriveRecord {
+    char name[BURN_OLD_DRIVE_NAME_SIZE];      /* zero-ended */
+    char adapterName[BURN_ADAPTER_NAME_SIZE]; /* zero-ended */
+    uint32_t bus;
+    uint32_t target;
+    uint32_t unit;
+    uint8_t flags;
+    uint32_t capabilities;
+    uint32_t readSpeedCount;
+    uint32_t readSpeeds[BURN_OLD_SPEED_COUNT_MAX]; /* multiples of the base speed */
+    uint32_t writeSpeedCount;
+    uint32_t writeSpeeds[BURN_OLD_SPEED_COUNT_MAX];
+    uint32_t kind;
+    char revision[BURN_OLD_DRIVE_REVISION_SIZE]; /* zero-ended */
+    uint32_t bufferSize;
+    uint8_t reserved[92];
+} BurnOldDriveRecord;
+
+typedef struct BurnOldDriveList {
+    uint32_t size; /* bytes of the whole block */
+    uint32_t count;
+} BurnOldDriveList;
 
 typedef struct BurnDiscInfo {
     uint32_t size;
@@ -159,11 +222,107 @@ typedef struct BurnIsoItem {
     int32_t last;
 } BurnIsoItem;
 
+/* An ISO track is an object of the engine's whose first member points to its
+ * table of operations. Engines from 5.5.9.16 on present the 30 operations of
+ * BurnIsoTrackOps; older engines the 20 of BurnOldIsoTrackOps. Slot 0 frees
+ * the track, slot 1 answers its first item (a BurnIsoItem*), slot 2 its
+ * volume name (a zero-ended text); what the other slots do is each engine's
+ * own. The program moves tracks between the two forms (see the loader). */
+typedef struct BurnIsoTrack BurnIsoTrack;
+typedef struct BurnOldIsoTrack BurnOldIsoTrack;
+
+typedef void (*BurnTrackDestroy)(BurnIsoTrack* track);
+typedef intptr_t (*BurnTrackCall)(BurnIsoTrack* track, intptr_t argument);
+typedef intptr_t (*BurnTrackPair)(BurnIsoTrack* track, uint32_t* first, uint32_t* second);
+typedef intptr_t (*BurnTrackEight)(BurnIsoTrack* track, uint32_t* a, uint32_t* b, uint32_t* c,
+                                   uint32_t* d, uint32_t* e, uint32_t* f, uint32_t* g, uint32_t* h);
+
+typedef struct BurnIsoTrackOps {
+    BurnTrackDestroy destroy; /* 0 */
+    BurnTrackCall firstItem;  /* 1 */
+    BurnTrackCall volumeName; /* 2 */
+    BurnTrackCall slot3;
+    BurnTrackCall slot4;
+    BurnTrackCall slot5;
+    BurnTrackCall slot6;
+    BurnTrackCall slot7;
+    BurnTrackCall slot8;
+    BurnTrackPair slot9;
+    BurnTrackCall slot10;
+    BurnTrackCall slot11;
+    BurnTrackCall slot12;
+    BurnTrackCall slot13;
+    BurnTrackCall slot14;
+    BurnTrackCall slot15;
+    BurnTrackCall slot16;
+    BurnTrackCall slot17;
+    BurnTrackCall slot18;
+    BurnTrackCall slot19;
+    BurnTrackCall slot20;
+    BurnTrackCall slot21;
+    BurnTrackCall slot22;
+    BurnTrackCall slot23;
+    BurnTrackCall slot24;
+    BurnTrackCall slot25;
+    BurnTrackCall slot26;
+    BurnTrackCall slot27;
+    BurnTrackCall slot28;
+    BurnTrackEight slot29;
+} BurnIsoTrackOps;
+
+struct BurnIsoTrack {
+    const BurnIsoTrackOps* ops;
+};
+
+typedef void (*BurnOldTrackDestroy)(BurnOldIsoTrack* track);
+typedef intptr_t (*BurnOldTrackCall)(BurnOldIsoTrack* track, intptr_t argument);
+typedef intptr_t (*BurnOldTrackPair)(BurnOldIsoTrack* track, uint32_t* first, uint32_t* second);
+
+typedef struct BurnOldIsoTrackOps {
+    BurnOldTrackDestroy destroy; /* 0 */
+    BurnOldTrackCall firstItem;  /* 1 */
+    BurnOldTrackCall volumeName; /* 2 */
+    BurnOldTrackCall slot3;
+    BurnOldTrackCall slot4;
+    BurnOldTrackCall slot5;
+    BurnOldTrackCall slot6;
+    BurnOldTrackCall slot7;
+    BurnOldTrackCall slot8;
+    BurnOldTrackPair slot9;
+    BurnOldTrackCall slot10;
+    BurnOldTrackCall slot11;
+    BurnOldTrackCall slot12;
+    BurnOldTrackCall slot13;
+    BurnOldTrackCall slot14;
+    BurnOldTrackCall slot15;
+    BurnOldTrackCall slot16;
+    BurnOldTrackCall slot17;
+    BurnOldTrackCall slot18;
+    BurnOldTrackCall slot19;
+} BurnOldIsoTrackOps;
+
+struct BurnOldIsoTrack {
+    const BurnOldIsoTrackOps* ops;
+};
+
+/* EngineCreateIsoTrackEx: with this flag its second argument is a
+ * BurnTrackArguments record instead of the volume name. */
+#define BURN_TRACK_ARGUMENTS 0x80u
+
+typedef struct BurnTrackArguments {
+    uint32_t size; /* engines before 5.5.9.26 take 0 here */
+    uint32_t fileSystems;
+    uint32_t dataMode;
+    uint32_t sessionFlags;
+    uint32_t reserved;
+} BurnTrackArguments;
+
 typedef struct BurnAudioTrack {
     const char* sourcePath;
     uint32_t reserved[4];
 } BurnAudioTrack;
 
+/* The record of compilation types 0 and 1. */
 typedef struct BurnWriteRecord {
     uint32_t size;
     const char* artist;
@@ -177,8 +336,38 @@ typedef struct BurnWriteRecord {
     BurnAudioTrack audioTrack;
 } BurnWriteRecord;
 
+/* The record of compilation type 3: a video disc from a folder. */
+typedef struct BurnVideoRecord {
+    uint32_t size;
+    const char* title;
+    BurnIsoTrack* isoTrack;
+    const char* videoFolder;
+    uint32_t mediaType;
+    uint32_t reserved[8];
+} BurnVideoRecord;
+
+/* The record of compilation type 4: a copy of the disc in another drive. */
+typedef struct BurnCopyRecord {
+    uint32_t size;
+    uint32_t mediaType;
+    BurnDeviceHandle source;
+    uint32_t reserved[8];
+} BurnCopyRecord;
+
+/* The record of compilation type 1001: an image file written as it is. */
+typedef struct BurnImageRecord {
+    uint32_t size;
+    const char* imagePath;
+    uint32_t mediaType;
+    uint32_t reserved[8];
+} BurnImageRecord;
+
 /* The functions, as pointer types for the loader; an engine defines them
- * with these names and C linkage. */
+ * with these names and C linkage. Older engines pass their older forms
+ * through the same functions: an engine whose EngineGetAPIVersion is below
+ * 5555 answers a BurnOldDriveList from EngineGetAvailableDrives and takes a
+ * BurnOldDriveRecord in EngineOpenDevice; an engine below 5.5.9.16 makes,
+ * burns and frees BurnOldIsoTrack objects where BurnIsoTrack is written. */
 typedef int (*PFN_EngineInit)(const BurnEngineSettings* settings, void* reserved);
 typedef int (*PFN_EngineDone)(void);
 typedef void (*PFN_EngineFreeMem)(void* memory);

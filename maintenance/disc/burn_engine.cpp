@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -13,6 +15,8 @@
 #include <system_error>
 #include <tuple>
 
+#include "maintenance/disc/drive_records.h"
+#include "maintenance/disc/track_adapters.h"
 #include "platform/registry_store.h"
 #include "platform/shared_library.h"
 
@@ -69,6 +73,67 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+// Engines whose four-digit number is below 5555 list and open their drives
+// in the old record. An engine that gives no number (it lacks the older
+// function) but whose full version is that or newer uses the current one:
+// it would read past the end of an old record.
+bool UsesOldDriveRecords() {
+    const int number = burn::EngineGetAPIVersion();
+    if (number >= BURN_OLD_API_NUMBER) {
+        return false;
+    }
+    return number != 0 || !IsEngineVersionAtLeast(ReadBurnEngineVersion(), 5, 5, 5, 5);
+}
+
+// Engines below 5.5.9.16 (and those whose version cannot be read) make and
+// take tracks of the old interface.
+bool UsesOldTracks(const BurnEngineVersion& version) {
+    return !IsEngineVersionAtLeast(version, 5, 5, 9, 16);
+}
+
+// Engines from 5.5.9.26 on take EngineCreateIsoTrackEx's arguments as they are.
+bool TakesCurrentTrackArguments(const BurnEngineVersion& version) {
+    return IsEngineVersionAtLeast(version, 5, 5, 9, 26);
+}
+
+// Where EngineBurn finds the members it adapts in each compilation's record.
+constexpr std::size_t kNoMember = SIZE_MAX;
+struct CompilationMembers {
+    std::uint32_t type;
+    std::size_t mediaType;  // a 32-bit medium-type mask
+    std::size_t isoTrack;   // a track pointer
+};
+constexpr CompilationMembers kCompilationMembers[] = {
+    {BURN_COMPILATION_ISO, offsetof(BurnWriteRecord, mediaType),
+     offsetof(BurnWriteRecord, isoTrack)},
+    {BURN_COMPILATION_ISO_AUDIO, kNoMember, offsetof(BurnWriteRecord, isoTrack)},
+    {BURN_COMPILATION_VIDEO, offsetof(BurnVideoRecord, mediaType),
+     offsetof(BurnVideoRecord, isoTrack)},
+    {BURN_COMPILATION_COPY, offsetof(BurnCopyRecord, mediaType), kNoMember},
+    {BURN_COMPILATION_IMAGE, offsetof(BurnImageRecord, mediaType), kNoMember},
+};
+
+const CompilationMembers* MembersOf(std::uint32_t type) {
+    for (const CompilationMembers& members : kCompilationMembers) {
+        if (members.type == type) {
+            return &members;
+        }
+    }
+    return nullptr;
+}
+
+template <typename T>
+T ReadMember(const void* record, std::size_t offset) {
+    T value;
+    std::memcpy(&value, static_cast<const unsigned char*>(record) + offset, sizeof value);
+    return value;
+}
+
+template <typename T>
+void WriteMember(void* record, std::size_t offset, T value) {
+    std::memcpy(static_cast<unsigned char*>(record) + offset, &value, sizeof value);
 }
 
 }  // namespace
@@ -269,7 +334,18 @@ int EngineSetExpectedAPIVersionEx(std::uint16_t major, std::uint16_t minor, std:
 
 BurnDriveList* EngineGetAvailableDrives() {
     auto fn = Find<PFN_EngineGetAvailableDrives>("EngineGetAvailableDrives");
-    return fn != nullptr ? fn() : nullptr;
+    if (fn == nullptr) {
+        return nullptr;
+    }
+    BurnDriveList* list = fn();
+    if (list == nullptr || !UsesOldDriveRecords()) {
+        return list;
+    }
+    // The old list is read into a current one and given back.
+    BurnDriveList* converted = ConvertOldDriveList(reinterpret_cast<const BurnOldDriveList*>(list),
+                                                   &EngineCreateIsoItemOfSize);
+    EngineFreeMem(list);
+    return converted;
 }
 
 BurnDriveList* EngineGetAvailableDrivesEx(std::uint32_t mediaType, void* reserved) {
@@ -296,7 +372,18 @@ BurnDriveList* EngineGetAvailableDrivesEx(std::uint32_t mediaType, void* reserve
 
 BurnDeviceHandle EngineOpenDevice(const BurnDriveRecord* drive) {
     auto fn = Find<PFN_EngineOpenDevice>("EngineOpenDevice");
-    return fn != nullptr ? fn(drive) : nullptr;
+    if (fn == nullptr) {
+        return nullptr;
+    }
+    if (drive == nullptr || !UsesOldDriveRecords()) {
+        return fn(drive);
+    }
+    // A record whose speed lists overrun it is not handed on.
+    auto old = std::make_unique<BurnOldDriveRecord>();
+    if (!MakeOldDriveRecord(*drive, *old)) {
+        return nullptr;
+    }
+    return fn(reinterpret_cast<const BurnDriveRecord*>(old.get()));
 }
 
 void EngineCloseDevice(BurnDeviceHandle device) {
@@ -323,12 +410,27 @@ int EngineBurn(BurnDeviceHandle device, std::uint32_t compilationType, void* com
     if (fn == nullptr) {
         return 1;
     }
-    if (compilationType == BURN_COMPILATION_ISO && compilation != nullptr &&
-        !IsEngineVersionAtLeast(ReadBurnEngineVersion(), 6, 3, 0, 5)) {
-        auto* record = static_cast<BurnWriteRecord*>(compilation);
-        record->mediaType = AdaptMediaType(record->mediaType, MediaDirection::ToEngine);
+    const CompilationMembers* members = MembersOf(compilationType);
+    if (compilation == nullptr || members == nullptr) {
+        return fn(device, compilationType, compilation, flags, speed, progress);
     }
-    return fn(device, compilationType, compilation, flags, speed, progress);
+    const BurnEngineVersion version = ReadBurnEngineVersion();
+    if (members->mediaType != kNoMember && !IsEngineVersionAtLeast(version, 6, 3, 0, 5)) {
+        const auto mask = ReadMember<std::uint32_t>(compilation, members->mediaType);
+        WriteMember(compilation, members->mediaType,
+                    AdaptMediaType(mask, MediaDirection::ToEngine));
+    }
+    if (members->isoTrack == kNoMember || !UsesOldTracks(version)) {
+        return fn(device, compilationType, compilation, flags, speed, progress);
+    }
+    // The engine sees the track through the old interface for this call only.
+    auto* track = ReadMember<BurnIsoTrack*>(compilation, members->isoTrack);
+    BurnOldIsoTrack* adapter = WrapCurrentIsoTrack(track, false);
+    WriteMember(compilation, members->isoTrack, reinterpret_cast<BurnIsoTrack*>(adapter));
+    const int result = fn(device, compilationType, compilation, flags, speed, progress);
+    WriteMember(compilation, members->isoTrack, track);
+    DeleteTrackAdapter(adapter);
+    return result;
 }
 
 void* EngineCreateIsoItemOfSize(std::uint32_t size) {
@@ -345,13 +447,39 @@ void EngineFreeIsoItemTree(BurnIsoItem* first) {
 BurnIsoTrack* EngineCreateIsoTrackEx(BurnIsoItem* first, const void* nameOrArguments,
                                      std::uint32_t flags) {
     auto fn = Find<PFN_EngineCreateIsoTrackEx>("EngineCreateIsoTrackEx");
-    return fn != nullptr ? fn(first, nameOrArguments, flags) : nullptr;
+    if (fn == nullptr) {
+        return nullptr;
+    }
+    const BurnEngineVersion version = ReadBurnEngineVersion();
+    if (TakesCurrentTrackArguments(version)) {
+        return fn(first, nameOrArguments, flags);
+    }
+    BurnTrackArguments converted{};
+    if ((flags & BURN_TRACK_ARGUMENTS) != 0 && nameOrArguments != nullptr) {
+        converted = ConvertTrackArguments(*static_cast<const BurnTrackArguments*>(nameOrArguments));
+        nameOrArguments = &converted;
+    }
+    BurnIsoTrack* track = fn(first, nameOrArguments, flags);
+    if (!UsesOldTracks(version)) {
+        return track;
+    }
+    // An old engine's track, presented with the current interface; freeing
+    // the adapter frees the track.
+    return WrapOldIsoTrack(reinterpret_cast<BurnOldIsoTrack*>(track), true);
 }
 
 void EngineFreeIsoTrack(BurnIsoTrack* track) {
-    if (auto fn = Find<PFN_EngineFreeIsoTrack>("EngineFreeIsoTrack")) {
-        fn(track);
+    auto fn = Find<PFN_EngineFreeIsoTrack>("EngineFreeIsoTrack");
+    if (fn == nullptr) {
+        return;
     }
+    if (track != nullptr && UsesOldTracks(ReadBurnEngineVersion())) {
+        // The engine frees what it is given through slot 0, and the adapter
+        // frees the track with it.
+        fn(reinterpret_cast<BurnIsoTrack*>(WrapCurrentIsoTrack(track, true)));
+        return;
+    }
+    fn(track);
 }
 
 void EngineFreeCDStamp(BurnCDStamp* stamp) {

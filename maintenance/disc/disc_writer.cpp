@@ -17,6 +17,7 @@
 
 #include "core/state/app_global_state.h"
 #include "maintenance/disc/burn_engine.h"
+#include "maintenance/disc/drive_records.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -215,10 +216,9 @@ bool CDiscWriter::InitEngine(const std::string& sourcePath, DiscProgressHook hoo
         m_pDriveList = nullptr;
     }
     m_pDriveList = burn::EngineGetAvailableDrivesEx(kMediumCd, nullptr);
-    // A list whose records are not the size this program knows cannot be read.
-    if (m_pDriveList != nullptr &&
-        (m_pDriveList->recordSize != sizeof(BurnDriveRecord) ||
-         (m_pDriveList->count != 0 && m_pDriveList->drives == nullptr))) {
+    // A list whose records do not fit its block, or are not the size this
+    // program knows, cannot be read.
+    if (m_pDriveList != nullptr && !IsDriveListSound(m_pDriveList)) {
         burn::EngineFreeMem(m_pDriveList);
         m_pDriveList = nullptr;
     }

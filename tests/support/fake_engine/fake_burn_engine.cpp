@@ -5,12 +5,20 @@
 //
 // Configuration keys (key=value lines, all optional):
 //   log=PATH                 where the call log goes
-//   version=6.6.0.14         EngineGetAPIVersionEx's answer
-//   api_number=0             EngineGetAPIVersion's answer
-//   accept_version=1         EngineSetExpectedAPIVersionEx's answer
+//   version=6.6.0.14         EngineGetAPIVersionEx's answer; anything but four
+//                            numbers makes it answer 0 (an unreadable version)
+//   api_number=N             EngineGetAPIVersion's answer; by default the four
+//                            numbers of "version", each limited to 9 (0 when
+//                            the version is unreadable)
+//   accept_version=1         EngineSetExpectedAPIVersion(Ex)'s answer
 //   init_result=0            EngineInit's answer
 //   done_result=0            EngineDone's answer
 //   drives=A|B               drive names; "null" for no list at all
+//   drive_count_extra=0      a list claims this many records more than it holds
+//   adapter=ha0              the drives' host adapter name
+//   read_speeds=4|8|16|24    the drives' read speeds, as multiples of 150 KB/s
+//   write_speeds=4|8|16      the drives' write speeds
+//   revision=1.02            the drives' revision text
 //   open_fail=NAME           the drive that cannot be opened ("*" for all)
 //   ask_image=1              opening an "Image Recorder" drive asks for the image file
 //   cd_info=1                0: EngineGetCDInfo answers nothing
@@ -22,10 +30,19 @@
 //   import_info=0            1: the import fills the import record's pointer
 //   burn_result=0            EngineBurn's answer when not aborted
 //   progress_steps=4         progress reports during a burn
+//   probe_slots=0            1: EngineBurn calls every slot of its track and logs the answers
 //   watch=PATH               the drive listing logs whether PATH exists
 //
-// The build without EngineBurn and the version calls (FAKE_ENGINE_LEAN) shows
-// how the program copes with an engine that lacks functions.
+// The engine takes the forms of its version, as engines of that version do:
+// below 5555 (its EngineGetAPIVersion number) it lists drives in the old
+// record and opens them from it; below 5.5.9.16, or with an unreadable
+// version, its tracks have the old 20-slot interface.
+//
+// Builds: the whole engine; FAKE_ENGINE_LEAN without EngineBurn and the
+// version calls, which shows how the program copes with an engine that lacks
+// functions; FAKE_ENGINE_OLD as an engine from before the Ex functions (no
+// EngineGetAPIVersionEx, EngineSetExpectedAPIVersionEx or
+// EngineGetAvailableDrivesEx).
 
 #include <stdint.h>
 #include <stdlib.h>
@@ -33,22 +50,22 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/burn_engine_api.h"
+#include "tests/support/fake_engine/track_slots.h"
 
 struct BurnDevice {
-    std::string name;
-};
-struct BurnIsoTrack {
-    BurnIsoItem* first;
     std::string name;
 };
 struct BurnCDStamp {
@@ -193,31 +210,408 @@ void FreeTree(BurnIsoItem* item) {
     }
 }
 
+// The version this engine reports, and the forms that go with it.
+struct Version {
+    bool readable = false;    // as the program reads it
+    bool exReadable = false;  // EngineGetAPIVersionEx's answer
+    long parts[4] = {};
+    long number = 0;  // EngineGetAPIVersion's answer
+};
+
+[[maybe_unused]] bool ParseParts(const std::string& text, long (&parts)[4]) {
+    const auto fields = Split(text, '.');
+    if (fields.size() != 4) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        char* end = nullptr;
+        parts[i] = std::strtol(fields[i].c_str(), &end, 10);
+        if (fields[i].empty() || *end != '\0' || parts[i] < 0 || parts[i] > 65535) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Version VersionOf([[maybe_unused]] const Config& config) {
+    Version version;
+#ifndef FAKE_ENGINE_LEAN
+    version.exReadable = ParseParts(Get(config, "version", "6.6.0.14"), version.parts);
+    long derived = 0;
+    for (long part : version.parts) {
+        derived = derived * 10 + (part > 9 ? 9 : part);
+    }
+    version.number = GetNumber(config, "api_number", version.exReadable ? derived : 0);
+#ifdef FAKE_ENGINE_OLD
+    // Without EngineGetAPIVersionEx the version is the number, digit by digit.
+    version.exReadable = false;
+    version.readable = version.number > 0;
+    for (int i = 3, rest = static_cast<int>(version.number); i >= 0; --i, rest /= 10) {
+        version.parts[i] = rest % 10;
+    }
+#else
+    version.readable = version.exReadable;
+#endif
+#endif
+    return version;
+}
+
+bool AtLeast(const Version& version, long major, long minor, long release, long build) {
+    if (!version.readable) {
+        return false;
+    }
+    const long want[4] = {major, minor, release, build};
+    for (int i = 0; i < 4; ++i) {
+        if (version.parts[i] != want[i]) {
+            return version.parts[i] > want[i];
+        }
+    }
+    return true;
+}
+
+bool OldDriveForm(const Version& version) {
+    return version.number < BURN_OLD_API_NUMBER &&
+           (version.number != 0 || !AtLeast(version, 5, 5, 5, 5));
+}
+
+bool OldTrackForm(const Version& version) {
+    return !AtLeast(version, 5, 5, 9, 16);
+}
+
+std::string Hex(const void* data, std::size_t size) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        out += kDigits[bytes[i] >> 4];
+        out += kDigits[bytes[i] & 15];
+    }
+    return out;
+}
+
+// --- Drives ---------------------------------------------------------------
+
+// What the configuration says of drive `index`, filled into either record.
+struct DriveFacts {
+    std::string name;
+    std::string adapter;
+    std::vector<uint32_t> readSpeeds;
+    std::vector<uint32_t> writeSpeeds;
+    std::string revision;
+    uint32_t index;
+};
+
+std::vector<uint32_t> Speeds(const Config& config, const std::string& key,
+                             const std::string& fallback) {
+    std::vector<uint32_t> speeds;
+    for (const std::string& speed : Split(Get(config, key, fallback), '|')) {
+        speeds.push_back(static_cast<uint32_t>(std::strtoul(speed.c_str(), nullptr, 0)));
+    }
+    return speeds;
+}
+
+std::vector<DriveFacts> Drives(const Config& config, const std::vector<std::string>& names) {
+    std::vector<DriveFacts> drives;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        drives.push_back({names[i], Get(config, "adapter", "ha0"),
+                          Speeds(config, "read_speeds", "4|8|16|24"),
+                          Speeds(config, "write_speeds", "4|8|16"), Get(config, "revision", "1.02"),
+                          static_cast<uint32_t>(i)});
+    }
+    return drives;
+}
+
+void FillSpeeds(const std::vector<uint32_t>& from, BurnSpeedList& speeds) {
+    speeds.count = static_cast<uint32_t>(std::min<std::size_t>(from.size(), BURN_SPEED_COUNT_MAX));
+    speeds.baseKBps = BURN_SPEED_BASE_KBPS;
+    for (uint32_t i = 0; i < speeds.count; ++i) {
+        speeds.kBps[i] = from[i] * BURN_SPEED_BASE_KBPS;
+        speeds.multiples[i] = from[i];
+    }
+}
+
+void FillCurrent(const DriveFacts& drive, BurnDriveRecord& record) {
+    record.size = sizeof(BurnDriveRecord);
+    std::snprintf(record.name, sizeof record.name, "%s", drive.name.c_str());
+    std::snprintf(record.address, sizeof record.address, "fake:%u", drive.index);
+    std::snprintf(record.adapterName, sizeof record.adapterName, "%s", drive.adapter.c_str());
+    record.bus = drive.index;
+    record.target = drive.index + 1;
+    record.unit = drive.index + 2;
+    record.flags = static_cast<uint8_t>(0xA0 + drive.index);
+    record.capabilities = 0x1234 + drive.index;
+    FillSpeeds(drive.readSpeeds, record.readSpeeds);
+    FillSpeeds(drive.writeSpeeds, record.writeSpeeds);
+    record.kind = 7;
+    std::snprintf(record.revision, sizeof record.revision, "%s", drive.revision.c_str());
+    record.bufferSize = 2048;
+}
+
+void FillOldSpeeds(const std::vector<uint32_t>& from, uint32_t& count, uint32_t* speeds) {
+    count = static_cast<uint32_t>(std::min<std::size_t>(from.size(), BURN_OLD_SPEED_COUNT_MAX));
+    for (uint32_t i = 0; i < count; ++i) {
+        speeds[i] = from[i];
+    }
+}
+
+void FillOld(const DriveFacts& drive, BurnOldDriveRecord& record) {
+    std::snprintf(record.name, sizeof record.name, "%s", drive.name.c_str());
+    std::snprintf(record.adapterName, sizeof record.adapterName, "%s", drive.adapter.c_str());
+    record.bus = drive.index;
+    record.target = drive.index + 1;
+    record.unit = drive.index + 2;
+    record.flags = static_cast<uint8_t>(0xA0 + drive.index);
+    record.capabilities = 0x1234 + drive.index;
+    FillOldSpeeds(drive.readSpeeds, record.readSpeedCount, record.readSpeeds);
+    FillOldSpeeds(drive.writeSpeeds, record.writeSpeedCount, record.writeSpeeds);
+    record.kind = 7;
+    std::snprintf(record.revision, sizeof record.revision, "%s", drive.revision.c_str());
+    record.bufferSize = 2048;
+}
+
+BurnDriveList* CurrentList(const Config& config, const std::vector<DriveFacts>& drives) {
+    const std::size_t bytes = sizeof(BurnDriveList) + drives.size() * sizeof(BurnDriveRecord);
+    auto* list = static_cast<BurnDriveList*>(Allocate(bytes));
+    list->size = static_cast<uint32_t>(bytes);
+    list->count = static_cast<uint32_t>(drives.size() + GetNumber(config, "drive_count_extra", 0));
+    list->recordSize = sizeof(BurnDriveRecord);
+    auto* records = reinterpret_cast<BurnDriveRecord*>(list + 1);
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        FillCurrent(drives[i], records[i]);
+    }
+    list->drives = records;
+    return list;
+}
+
+BurnOldDriveList* OldList(const Config& config, const std::vector<DriveFacts>& drives) {
+    const std::size_t bytes = sizeof(BurnOldDriveList) + drives.size() * sizeof(BurnOldDriveRecord);
+    auto* list = static_cast<BurnOldDriveList*>(Allocate(bytes));
+    list->size = static_cast<uint32_t>(bytes);
+    list->count = static_cast<uint32_t>(drives.size() + GetNumber(config, "drive_count_extra", 0));
+    auto* records = reinterpret_cast<BurnOldDriveRecord*>(list + 1);
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        FillOld(drives[i], records[i]);
+    }
+    return list;
+}
+
+// --- Tracks -----------------------------------------------------------------
+//
+// Both forms answer slot 1 with the first item and slot 2 with the volume
+// name; every other numbered slot answers fake_engine::SlotAnswer, slot 9
+// sets its outputs to 9 and 99, slot 29 its outputs to 1..8. Every call is
+// logged as "TrackSlot" with the form and the slot.
+
+struct FakeTrack {
+    BurnIsoTrack base;
+    BurnIsoItem* first;
+    std::string name;
+};
+
+struct FakeOldTrack {
+    BurnOldIsoTrack base;
+    BurnIsoItem* first;
+    std::string name;
+};
+
+void LogSlot(const char* form, int slot, intptr_t argument) {
+    std::lock_guard lock(g_lock);
+    Log(ReadConfig(), "TrackSlot",
+        std::string("\"form\":") + Quote(form) + ",\"slot\":" + std::to_string(slot) +
+            ",\"argument\":" + std::to_string(argument));
+}
+
+void LogDestroyed(const char* form) {
+    std::lock_guard lock(g_lock);
+    Log(ReadConfig(), "TrackDestroyed", std::string("\"form\":") + Quote(form));
+    --g_live;
+}
+
+template <typename Track>
+struct Form;
+
+template <>
+struct Form<BurnIsoTrack> {
+    using Object = FakeTrack;
+    static constexpr const char* kName = "current";
+};
+
+template <>
+struct Form<BurnOldIsoTrack> {
+    using Object = FakeOldTrack;
+    static constexpr const char* kName = "old";
+};
+
+template <typename Track>
+typename Form<Track>::Object* ObjectOf(Track* track) {
+    return reinterpret_cast<typename Form<Track>::Object*>(track);
+}
+
+template <typename Track>
+void SlotDestroy(Track* track) {
+    delete ObjectOf(track);
+    LogDestroyed(Form<Track>::kName);
+}
+
+template <typename Track>
+intptr_t SlotFirstItem(Track* track, intptr_t argument) {
+    LogSlot(Form<Track>::kName, 1, argument);
+    return reinterpret_cast<intptr_t>(ObjectOf(track)->first);
+}
+
+template <typename Track>
+intptr_t SlotVolumeName(Track* track, intptr_t argument) {
+    LogSlot(Form<Track>::kName, 2, argument);
+    return reinterpret_cast<intptr_t>(ObjectOf(track)->name.c_str());
+}
+
+template <typename Track, int Slot>
+intptr_t SlotCall(Track*, intptr_t argument) {
+    LogSlot(Form<Track>::kName, Slot, argument);
+    return fake_engine::SlotAnswer(Slot, static_cast<long>(argument));
+}
+
+template <typename Track>
+intptr_t SlotPair(Track*, uint32_t* first, uint32_t* second) {
+    LogSlot(Form<Track>::kName, 9, 0);
+    *first = 9;
+    *second = 99;
+    return fake_engine::SlotAnswer(9, 0);
+}
+
+intptr_t SlotEight(BurnIsoTrack*, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* d, uint32_t* e,
+                   uint32_t* f, uint32_t* g, uint32_t* h) {
+    LogSlot("current", 29, 0);
+    uint32_t value = 1;
+    for (uint32_t* out : {a, b, c, d, e, f, g, h}) {
+        *out = value++;
+    }
+    return fake_engine::SlotAnswer(29, 0);
+}
+
+using C = BurnIsoTrack;
+using O = BurnOldIsoTrack;
+
+constexpr BurnIsoTrackOps kTrackOps = {
+    &SlotDestroy<C>,  &SlotFirstItem<C>, &SlotVolumeName<C>, &SlotCall<C, 3>,  &SlotCall<C, 4>,
+    &SlotCall<C, 5>,  &SlotCall<C, 6>,   &SlotCall<C, 7>,    &SlotCall<C, 8>,  &SlotPair<C>,
+    &SlotCall<C, 10>, &SlotCall<C, 11>,  &SlotCall<C, 12>,   &SlotCall<C, 13>, &SlotCall<C, 14>,
+    &SlotCall<C, 15>, &SlotCall<C, 16>,  &SlotCall<C, 17>,   &SlotCall<C, 18>, &SlotCall<C, 19>,
+    &SlotCall<C, 20>, &SlotCall<C, 21>,  &SlotCall<C, 22>,   &SlotCall<C, 23>, &SlotCall<C, 24>,
+    &SlotCall<C, 25>, &SlotCall<C, 26>,  &SlotCall<C, 27>,   &SlotCall<C, 28>, &SlotEight,
+};
+
+constexpr BurnOldIsoTrackOps kOldTrackOps = {
+    &SlotDestroy<O>,  &SlotFirstItem<O>, &SlotVolumeName<O>, &SlotCall<O, 3>,  &SlotCall<O, 4>,
+    &SlotCall<O, 5>,  &SlotCall<O, 6>,   &SlotCall<O, 7>,    &SlotCall<O, 8>,  &SlotPair<O>,
+    &SlotCall<O, 10>, &SlotCall<O, 11>,  &SlotCall<O, 12>,   &SlotCall<O, 13>, &SlotCall<O, 14>,
+    &SlotCall<O, 15>, &SlotCall<O, 16>,  &SlotCall<O, 17>,   &SlotCall<O, 18>, &SlotCall<O, 19>,
+};
+
+// The members of each compilation's record that EngineBurn logs.
+struct CompilationView {
+    uint32_t mediaType = 0;
+    BurnIsoTrack* isoTrack = nullptr;
+    bool stamp = false;
+};
+
+[[maybe_unused]] CompilationView ViewCompilation(uint32_t type, const void* compilation) {
+    CompilationView view;
+    if (compilation == nullptr) {
+        return view;
+    }
+    switch (type) {
+        case BURN_COMPILATION_ISO:
+        case BURN_COMPILATION_ISO_AUDIO: {
+            const auto* record = static_cast<const BurnWriteRecord*>(compilation);
+            view = {record->mediaType, record->isoTrack, record->stamp != nullptr};
+            break;
+        }
+        case BURN_COMPILATION_VIDEO: {
+            const auto* record = static_cast<const BurnVideoRecord*>(compilation);
+            view = {record->mediaType, record->isoTrack, false};
+            break;
+        }
+        case BURN_COMPILATION_COPY:
+            view.mediaType = static_cast<const BurnCopyRecord*>(compilation)->mediaType;
+            break;
+        case BURN_COMPILATION_IMAGE:
+            view.mediaType = static_cast<const BurnImageRecord*>(compilation)->mediaType;
+            break;
+        default:
+            break;
+    }
+    return view;
+}
+
+// What EngineBurn learns of its track through the interface it expects:
+// the items and name, and with probe_slots every numbered slot's answer.
+struct TrackView {
+    const BurnIsoItem* items = nullptr;
+    std::string name;
+    std::string form;
+    std::string probe;  // JSON fields, empty without a probe
+};
+
+template <typename Track, typename Slots>
+TrackView ViewTrack(Track* track, const Slots& slots, bool probe) {
+    TrackView view;
+    view.form = Form<Track>::kName;
+    view.items = reinterpret_cast<const BurnIsoItem*>(track->ops->firstItem(track, 0));
+    const char* name = reinterpret_cast<const char*>(track->ops->volumeName(track, 0));
+    view.name = name != nullptr ? name : "";
+    if (!probe) {
+        return view;
+    }
+    std::string answers;
+    for (const auto& slot : slots) {
+        if (slot.number <= 2) {
+            continue;
+        }
+        const intptr_t answer = (track->ops->*slot.member)(track, slot.number);
+        answers += (answers.empty() ? "" : ",") + std::string("\"") + std::to_string(slot.number) +
+                   "\":" + std::to_string(answer);
+    }
+    uint32_t first = 0xFFFFFFFFu;
+    uint32_t second = 0xFFFFFFFFu;
+    const intptr_t pair = track->ops->slot9(track, &first, &second);
+    view.probe = "\"slots\":{" + answers + "},\"slot9\":[" + std::to_string(pair) + "," +
+                 std::to_string(first) + "," + std::to_string(second) + "]";
+    if constexpr (std::is_same_v<Track, BurnIsoTrack>) {
+        uint32_t outputs[8];
+        std::fill(std::begin(outputs), std::end(outputs), 0xFFFFFFFFu);
+        const intptr_t eight =
+            track->ops->slot29(track, &outputs[0], &outputs[1], &outputs[2], &outputs[3],
+                               &outputs[4], &outputs[5], &outputs[6], &outputs[7]);
+        view.probe += ",\"slot29\":[" + std::to_string(eight);
+        for (uint32_t output : outputs) {
+            view.probe += "," + std::to_string(output);
+        }
+        view.probe += "]";
+    }
+    return view;
+}
+
 }  // namespace
 
 extern "C" {
 
-#ifndef FAKE_ENGINE_LEAN
+#if !defined(FAKE_ENGINE_LEAN) && !defined(FAKE_ENGINE_OLD)
 int EngineGetAPIVersionEx(uint16_t* major, uint16_t* minor, uint16_t* release, uint16_t* build) {
     std::lock_guard lock(g_lock);
-    const Config config = ReadConfig();
-    const auto parts = Split(Get(config, "version", "6.6.0.14"), '.');
-    if (parts.size() != 4) {
+    const Version version = VersionOf(ReadConfig());
+    if (!version.exReadable) {
         return 0;
     }
-    *major = static_cast<uint16_t>(std::stoi(parts[0]));
-    *minor = static_cast<uint16_t>(std::stoi(parts[1]));
-    *release = static_cast<uint16_t>(std::stoi(parts[2]));
-    *build = static_cast<uint16_t>(std::stoi(parts[3]));
+    *major = static_cast<uint16_t>(version.parts[0]);
+    *minor = static_cast<uint16_t>(version.parts[1]);
+    *release = static_cast<uint16_t>(version.parts[2]);
+    *build = static_cast<uint16_t>(version.parts[3]);
     return 1;
-}
-
-int EngineGetAPIVersion(void) {
-    std::lock_guard lock(g_lock);
-    return static_cast<int>(GetNumber(ReadConfig(), "api_number", 0));
 }
 #endif
 
+#ifndef FAKE_ENGINE_OLD
 int EngineSetExpectedAPIVersionEx(uint16_t major, uint16_t minor, uint16_t release, uint16_t build,
                                   void*) {
     std::lock_guard lock(g_lock);
@@ -227,6 +621,23 @@ int EngineSetExpectedAPIVersionEx(uint16_t major, uint16_t minor, uint16_t relea
     Log(config, "EngineSetExpectedAPIVersionEx", "\"version\":" + Quote(version));
     return static_cast<int>(GetNumber(config, "accept_version", 1));
 }
+#endif
+
+#ifndef FAKE_ENGINE_LEAN
+int EngineGetAPIVersion(void) {
+    std::lock_guard lock(g_lock);
+    return static_cast<int>(VersionOf(ReadConfig()).number);
+}
+#endif
+
+#ifdef FAKE_ENGINE_OLD
+int EngineSetExpectedAPIVersion(int32_t version) {
+    std::lock_guard lock(g_lock);
+    const Config config = ReadConfig();
+    Log(config, "EngineSetExpectedAPIVersion", "\"version\":" + std::to_string(version));
+    return static_cast<int>(GetNumber(config, "accept_version", 1));
+}
+#endif
 
 int EngineInit(const BurnEngineSettings* settings, void*) {
     std::lock_guard lock(g_lock);
@@ -263,6 +674,9 @@ char* EngineGetErrorLog(void) {
     return CopyText("no errors");
 }
 
+#ifndef FAKE_ENGINE_OLD
+// Lists drives in the current record at every version: engines with this
+// call are not asked through the old one.
 BurnDriveList* EngineGetAvailableDrivesEx(uint32_t mediaType, void*) {
     std::lock_guard lock(g_lock);
     const Config config = ReadConfig();
@@ -278,32 +692,47 @@ BurnDriveList* EngineGetAvailableDrivesEx(uint32_t mediaType, void*) {
     if (drives == "null") {
         return nullptr;
     }
-    const auto names = Split(drives, '|');
-    const std::size_t bytes = sizeof(BurnDriveList) + names.size() * sizeof(BurnDriveRecord);
-    auto* list = static_cast<BurnDriveList*>(Allocate(bytes));
-    list->size = sizeof(BurnDriveList);
-    list->count = static_cast<uint32_t>(names.size());
-    list->recordSize = sizeof(BurnDriveRecord);
-    auto* records = reinterpret_cast<BurnDriveRecord*>(list + 1);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        records[i].size = sizeof(BurnDriveRecord);
-        std::snprintf(records[i].name, sizeof records[i].name, "%s", names[i].c_str());
-        std::snprintf(records[i].address, sizeof records[i].address, "fake:%zu", i);
+    return CurrentList(config, Drives(config, Split(drives, '|')));
+}
+#endif
+
+// The list in the record of the engine's version.
+BurnDriveList* EngineGetAvailableDrives(void) {
+    std::lock_guard lock(g_lock);
+    const Config config = ReadConfig();
+    const bool old = OldDriveForm(VersionOf(config));
+    Log(config, "EngineGetAvailableDrives",
+        std::string("\"form\":") + Quote(old ? "old" : "current"));
+    const std::string drives = Get(config, "drives", "Image Recorder");
+    if (drives == "null") {
+        return nullptr;
     }
-    list->drives = records;
-    return list;
+    const auto facts = Drives(config, Split(drives, '|'));
+    return old ? reinterpret_cast<BurnDriveList*>(OldList(config, facts))
+               : CurrentList(config, facts);
 }
 
+// Takes the record of the engine's version; the log shows which, and the
+// old record byte by byte.
 BurnDeviceHandle EngineOpenDevice(const BurnDriveRecord* drive) {
     std::unique_lock lock(g_lock);
     const Config config = ReadConfig();
-    const std::string name = drive != nullptr ? drive->name : "";
+    const bool old = OldDriveForm(VersionOf(config));
+    std::string name;
+    std::string fields = std::string("\"form\":") + Quote(old ? "old" : "current");
+    if (drive != nullptr && old) {
+        const auto* record = reinterpret_cast<const BurnOldDriveRecord*>(drive);
+        name.assign(record->name, strnlen(record->name, sizeof record->name));
+        fields += ",\"bytes\":" + Quote(Hex(record, sizeof *record));
+    } else if (drive != nullptr) {
+        name.assign(drive->name, strnlen(drive->name, sizeof drive->name));
+    }
     const std::string fail = Get(config, "open_fail", "");
     if (drive == nullptr || fail == "*" || fail == name) {
-        Log(config, "EngineOpenDevice", "\"drive\":" + Quote(name) + ",\"opened\":false");
+        Log(config, "EngineOpenDevice", fields + ",\"drive\":" + Quote(name) + ",\"opened\":false");
         return nullptr;
     }
-    std::string fields = "\"drive\":" + Quote(name) + ",\"opened\":true";
+    fields += ",\"drive\":" + Quote(name) + ",\"opened\":true";
     if (name.rfind("Image Recorder", 0) == 0 && GetNumber(config, "ask_image", 0) != 0 &&
         g_settings.userDialog != nullptr) {
         char path[64] = {};
@@ -409,21 +838,55 @@ void EngineFreeCDStamp(BurnCDStamp* stamp) {
     Release(stamp);
 }
 
-BurnIsoTrack* EngineCreateIsoTrackEx(BurnIsoItem* first, const void* name, uint32_t flags) {
+// Makes a track of the form of the engine's version. With
+// BURN_TRACK_ARGUMENTS the second argument is an argument record, logged
+// member by member; otherwise it is the volume name.
+BurnIsoTrack* EngineCreateIsoTrackEx(BurnIsoItem* first, const void* second, uint32_t flags) {
     std::lock_guard lock(g_lock);
-    Log(ReadConfig(), "EngineCreateIsoTrackEx",
-        "\"name\":" + Quote(static_cast<const char*>(name)) +
-            ",\"flags\":" + std::to_string(flags));
+    const Config config = ReadConfig();
+    const bool old = OldTrackForm(VersionOf(config));
+    std::string fields = "\"form\":" + Quote(old ? "old" : "current");
+    std::string name;
+    if ((flags & BURN_TRACK_ARGUMENTS) != 0) {
+        const auto* arguments = static_cast<const BurnTrackArguments*>(second);
+        fields += ",\"arguments\":";
+        fields += arguments == nullptr ? std::string("null")
+                                       : "[" + std::to_string(arguments->size) + "," +
+                                             std::to_string(arguments->fileSystems) + "," +
+                                             std::to_string(arguments->dataMode) + "," +
+                                             std::to_string(arguments->sessionFlags) + "," +
+                                             std::to_string(arguments->reserved) + "]";
+    } else {
+        name = second != nullptr ? static_cast<const char*>(second) : "";
+        fields += ",\"name\":" + Quote(static_cast<const char*>(second));
+    }
+    Log(config, "EngineCreateIsoTrackEx", fields + ",\"flags\":" + std::to_string(flags));
     ++g_live;
-    return new BurnIsoTrack{first, name != nullptr ? static_cast<const char*>(name) : ""};
+    if (old) {
+        auto* track = new FakeOldTrack{{&kOldTrackOps}, first, name};
+        return reinterpret_cast<BurnIsoTrack*>(&track->base);
+    }
+    auto* track = new FakeTrack{{&kTrackOps}, first, name};
+    return &track->base;
 }
 
+// Frees a track of the engine's form through its slot 0.
 void EngineFreeIsoTrack(BurnIsoTrack* track) {
-    std::lock_guard lock(g_lock);
-    Log(ReadConfig(), "EngineFreeIsoTrack");
-    if (track != nullptr) {
-        --g_live;
-        delete track;
+    bool old = false;
+    {
+        std::lock_guard lock(g_lock);
+        const Config config = ReadConfig();
+        old = OldTrackForm(VersionOf(config));
+        Log(config, "EngineFreeIsoTrack", "\"form\":" + Quote(old ? "old" : "current"));
+    }
+    if (track == nullptr) {
+        return;
+    }
+    if (old) {
+        auto* oldTrack = reinterpret_cast<BurnOldIsoTrack*>(track);
+        oldTrack->ops->destroy(oldTrack);
+    } else {
+        track->ops->destroy(track);
     }
 }
 
@@ -434,19 +897,32 @@ int EngineBurn(BurnDeviceHandle device, uint32_t type, void* compilation, uint32
     {
         std::lock_guard lock(g_lock);
         config = ReadConfig();
-        const auto* record = static_cast<const BurnWriteRecord*>(compilation);
+    }
+    // The track is read through the interface of the engine's version, with
+    // the lock free: its slots may lead back into this engine.
+    const CompilationView compiled = ViewCompilation(type, compilation);
+    const bool probe = GetNumber(config, "probe_slots", 0) != 0;
+    TrackView view;
+    if (compiled.isoTrack != nullptr && OldTrackForm(VersionOf(config))) {
+        view = ViewTrack(reinterpret_cast<BurnOldIsoTrack*>(compiled.isoTrack),
+                         fake_engine::kOldCallSlots, probe);
+    } else if (compiled.isoTrack != nullptr) {
+        view = ViewTrack(compiled.isoTrack, fake_engine::kCurrentCallSlots, probe);
+    }
+    {
+        std::lock_guard lock(g_lock);
         std::string items;
-        ItemsJson(record->isoTrack != nullptr ? record->isoTrack->first : nullptr, items);
+        ItemsJson(view.items, items);
         Log(config, "EngineBurn",
             "\"device\":" + std::string(device ? "true" : "false") +
                 ",\"type\":" + std::to_string(type) + ",\"flags\":" + std::to_string(flags) +
                 ",\"speed\":" + std::to_string(speed) +
-                ",\"media\":" + std::to_string(record->mediaType) +
-                ",\"stamp\":" + (record->stamp ? "true" : "false") + ",\"track\":" +
-                Quote(record->isoTrack != nullptr ? record->isoTrack->name : std::string()) +
-                ",\"items\":" + items);
+                ",\"media\":" + std::to_string(compiled.mediaType) +
+                ",\"stamp\":" + (compiled.stamp ? "true" : "false") +
+                ",\"track\":" + Quote(view.name) + ",\"form\":" + Quote(view.form) +
+                ",\"items\":" + items + (view.probe.empty() ? "" : "," + view.probe));
     }
-    const long steps = GetNumber(config, "progress_steps", 4);
+    const long steps = progress != nullptr ? GetNumber(config, "progress_steps", 4) : 0;
     for (long step = 1; step <= steps; ++step) {
         const bool idleAbort =
             g_settings.idle != nullptr && g_settings.idle(g_settings.idleContext) != 0;
