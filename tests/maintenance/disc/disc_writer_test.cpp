@@ -10,13 +10,17 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "maintenance/disc/burn_engine.h"
+#include "maintenance/disc/track_adapters.h"
+#include "platform/registry_store.h"
 #include "tests/maintenance/disc/fake_engine_fixture.h"
 
 namespace {
@@ -504,6 +508,114 @@ TEST_F(DiscWriterTest, AnEngineWithoutBurnAnswersUnknownFormat) {
     Ready();
     EXPECT_EQ(writer->BurnFiles(), 1);
     EXPECT_EQ(Texts(), std::vector<std::string>{"Write CD Error : unknown CD format"});
+}
+
+TEST_F(DiscWriterTest, ABurnWithAnOlderEngineEndsAsWithTheCurrentOne) {
+    struct Engine {
+        const char* what;
+        fs::path dir;
+        std::map<std::string, std::string> config;
+        bool oldDrives;
+        bool oldTracks;
+    };
+    const Engine engines[] = {
+        {"current", disc_test::kFakeEngineDir, {}, false, false},
+        {"5554, before the Ex calls",
+         disc_test::kOldEngineDir,
+         {{"api_number", "5554"}},
+         true,
+         true},
+        {"5.5.5.4", disc_test::kFakeEngineDir, {{"version", "5.5.5.4"}}, true, true},
+        {"5.5.9.10", disc_test::kFakeEngineDir, {{"version", "5.5.9.10"}}, false, true},
+        {"5.5.9.20", disc_test::kFakeEngineDir, {{"version", "5.5.9.20"}}, false, false},
+        {"unreadable", disc_test::kFakeEngineDir, {{"version", "unknown"}}, true, true},
+    };
+    // What a burn ends with, as the operator and the disc see it.
+    struct Outcome {
+        std::vector<std::string> drives;
+        std::vector<std::string> texts;
+        std::vector<std::pair<int, int>> hook;
+        std::vector<std::string> burned;
+        QJsonObject burn;
+    };
+    std::optional<Outcome> current;
+    for (const Engine& engine : engines) {
+        SCOPED_TRACE(engine.what);
+        ResetConfig();
+        Configure({{"drives", "Fake DVD-RW|Image Recorder"},
+                   {"entries", "OLD.DVR@1000"},
+                   {"tracks", "2"},
+                   {"import_info", "1"}});
+        Configure(engine.config);
+        platform::WriteValue(kBurnEngineKey, kBurnEngineValue, engine.dir.string());
+        {
+            std::lock_guard lock(g_hookLock);
+            g_hookCalls.clear();
+        }
+        boxes.sink().Clear();
+        ClearLog();
+        Outcome outcome;
+        {
+            CDiscWriter burner;
+            ASSERT_TRUE(burner.InitEngine(source, &RecordingHook));
+            outcome.drives = burner.DriveNames();
+            burner.m_nDriveIndex = 0;
+            burner.m_dwSourceSize = 1000;
+            EXPECT_TRUE(burner.PrepareDisc());
+            EXPECT_EQ(burner.BurnFiles(), 1);
+            outcome.texts = Texts();
+            outcome.hook = HookCalls();
+            outcome.burned = BurnedNames();
+            outcome.burn = Calls("EngineBurn").at(0);
+        }
+        // The engine was given everything back when the writer shut it down.
+        EXPECT_EQ(Calls("EngineDone").at(0)["live"].toInt(), 0);
+        // It was met in its own forms.
+        for (const auto& open : Calls("EngineOpenDevice")) {
+            EXPECT_EQ(open["form"].toString(), engine.oldDrives ? "old" : "current");
+        }
+        EXPECT_EQ(outcome.burn["form"].toString(), engine.oldTracks ? "old" : "current");
+        EXPECT_EQ(Calls("EngineFreeIsoTrack").size(), 1u);
+        EXPECT_EQ(Calls("TrackDestroyed").size(), 1u);
+        EXPECT_EQ(LiveTrackAdapters(), 0);
+        if (!current) {
+            current = outcome;
+            EXPECT_EQ(outcome.burned, (std::vector<std::string>{"CH01_0001.dvr", "OLD.DVR"}));
+            EXPECT_TRUE(outcome.texts.empty());
+            continue;
+        }
+        EXPECT_EQ(outcome.drives, current->drives);
+        EXPECT_EQ(outcome.texts, current->texts);
+        EXPECT_EQ(outcome.hook, current->hook);
+        EXPECT_EQ(outcome.burned, current->burned);
+        for (const char* key : {"track", "flags", "media", "stamp", "speed", "type"}) {
+            EXPECT_EQ(outcome.burn[key], current->burn[key]) << key;
+        }
+    }
+}
+
+TEST_F(DiscWriterTest, ADriveListThatDoesNotFitItsBlockCountsAsNone) {
+    const std::pair<const char*, fs::path> engines[] = {
+        {"current record", disc_test::kFakeEngineDir},
+        {"old record", disc_test::kOldEngineDir},
+    };
+    for (const auto& [what, dir] : engines) {
+        SCOPED_TRACE(what);
+        Configure({{"drives", "Fake DVD-RW|Image Recorder"},
+                   {"drive_count_extra", "1"},
+                   {"api_number", "5554"}});
+        platform::WriteValue(kBurnEngineKey, kBurnEngineValue, dir.string());
+        boxes.sink().Clear();
+        ClearLog();
+        {
+            CDiscWriter burner;
+            EXPECT_FALSE(burner.InitEngine(source, &RecordingHook));
+            EXPECT_EQ(Texts(), std::vector<std::string>{"No available devices."});
+            EXPECT_TRUE(burner.DriveNames().empty());
+        }
+        UnloadBurnEngine();
+    }
+    checkLeaks = false;
 }
 
 TEST_F(DiscWriterTest, ExitEngineReportsAnEngineThatLeaked) {

@@ -25,6 +25,7 @@ namespace disc_test {
 
 inline const std::filesystem::path kFakeEngineDir = KESTRUNE_FAKE_BURN_ENGINE_DIR;
 inline const std::filesystem::path kLeanEngineDir = KESTRUNE_FAKE_BURN_ENGINE_LEAN_DIR;
+inline const std::filesystem::path kOldEngineDir = KESTRUNE_FAKE_BURN_ENGINE_OLD_DIR;
 
 class FakeEngineTest : public core_test::AppStateTest {
 protected:
@@ -45,6 +46,14 @@ protected:
         for (const auto& [key, value] : values) {
             m_config[key] = value;
         }
+        WriteConfig();
+    }
+
+    // Forgets every key but the log.
+    void ResetConfig() {
+        const std::string log = m_config["log"];
+        m_config.clear();
+        m_config["log"] = log;
         WriteConfig();
     }
 
