@@ -6,8 +6,9 @@
 // loaded or the engine lacks the function, answers that function's fallback
 // instead, so a missing function never fails its caller. The forwarders also
 // smooth over the differences between engine versions (medium-type masks,
-// a few version-specific quirks), so the disc writer is written against one
-// current interface.
+// the older engines' drive records and track interfaces, a few
+// version-specific quirks), so the disc writer is written against one
+// current interface: it always holds current drive lists and current tracks.
 //
 // LoadBurnEngine and UnloadBurnEngine run on the GUI thread; the forwarders
 // on whichever thread calls them. The disc writer loads the engine before any

@@ -56,21 +56,27 @@ void SpeedsToOld(const BurnSpeedList& speeds, std::uint32_t& count, std::uint32_
     }
 }
 
+// The numbers both records hold, copied as they are, either way.
+template <typename To, typename From>
+void CopyNumbers(const From& from, To& to) {
+    to.bus = from.bus;
+    to.target = from.target;
+    to.unit = from.unit;
+    to.flags = from.flags;
+    to.capabilities = from.capabilities;
+    to.kind = from.kind;
+    to.bufferSize = from.bufferSize;
+}
+
 void RecordFromOld(const BurnOldDriveRecord& old, BurnDriveRecord& current) {
     std::memset(&current, 0, sizeof current);
     current.size = sizeof current;
     CopyText(current.name, BURN_OLD_DRIVE_NAME_SIZE - 1, old.name, sizeof old.name);
     CopyText(current.adapterName, kOldAdapterCharacters, old.adapterName, sizeof old.adapterName);
-    current.bus = old.bus;
-    current.target = old.target;
-    current.unit = old.unit;
-    current.flags = old.flags;
-    current.capabilities = old.capabilities;
+    CopyText(current.revision, BURN_OLD_DRIVE_REVISION_SIZE - 1, old.revision, sizeof old.revision);
+    CopyNumbers(old, current);
     SpeedsFromOld(old.readSpeedCount, old.readSpeeds, current.readSpeeds);
     SpeedsFromOld(old.writeSpeedCount, old.writeSpeeds, current.writeSpeeds);
-    current.kind = old.kind;
-    CopyText(current.revision, BURN_OLD_DRIVE_REVISION_SIZE - 1, old.revision, sizeof old.revision);
-    current.bufferSize = old.bufferSize;
 }
 
 }  // namespace
@@ -144,16 +150,10 @@ bool MakeOldDriveRecord(const BurnDriveRecord& current, BurnOldDriveRecord& old)
     CopyText(old.name, BURN_OLD_DRIVE_NAME_SIZE - 1, current.name, sizeof current.name);
     CopyText(old.adapterName, BURN_ADAPTER_NAME_SIZE - 1, current.adapterName,
              sizeof current.adapterName);
-    old.bus = current.bus;
-    old.target = current.target;
-    old.unit = current.unit;
-    old.flags = current.flags;
-    old.capabilities = current.capabilities;
-    SpeedsToOld(current.readSpeeds, old.readSpeedCount, old.readSpeeds);
-    SpeedsToOld(current.writeSpeeds, old.writeSpeedCount, old.writeSpeeds);
-    old.kind = current.kind;
     CopyText(old.revision, BURN_OLD_DRIVE_REVISION_SIZE - 1, current.revision,
              sizeof current.revision);
-    old.bufferSize = current.bufferSize;
+    CopyNumbers(current, old);
+    SpeedsToOld(current.readSpeeds, old.readSpeedCount, old.readSpeeds);
+    SpeedsToOld(current.writeSpeeds, old.writeSpeedCount, old.writeSpeeds);
     return true;
 }

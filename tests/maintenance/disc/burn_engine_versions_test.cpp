@@ -96,18 +96,41 @@ bool SharedOldSlot(int slot) {
 
 class BurnEngineVersionTest : public FakeEngineTest {
 protected:
-    // Loads the row's engine at its version; the engine's count of memory
-    // not yet given back is noted for EndRow.
-    void StartRow(const EngineRow& row) {
+    // Loads the row's engine at its version, with the log holding the load.
+    void LoadRow(const EngineRow& row) {
         UnloadBurnEngine();
         ResetConfig();
         Configure(row.config);
         platform::WriteValue(kBurnEngineKey, kBurnEngineValue, row.dir.string());
         ClearLog();
         ASSERT_TRUE(LoadBurnEngine());
+    }
+
+    // LoadRow; the engine's count of memory not yet given back is noted for
+    // EndRow.
+    void StartRow(const EngineRow& row) {
+        LoadRow(row);
+        if (HasFatalFailure()) {
+            return;
+        }
         m_adapters = LiveTrackAdapters();
         m_engineLive = EngineLive();
         ClearLog();
+    }
+
+    // Runs `check` against each row's engine, which is loaded before and
+    // must have been given everything back after.
+    template <typename Check>
+    void EachRow(const Check& check) {
+        for (const EngineRow& row : Rows()) {
+            SCOPED_TRACE(row.what);
+            StartRow(row);
+            if (HasFatalFailure()) {
+                return;
+            }
+            check(row);
+            EndRow();
+        }
     }
 
     // Everything the row made is given back: adapters and engine memory.
@@ -148,12 +171,8 @@ private:
 TEST_F(BurnEngineVersionTest, TheLoaderIsAcceptedThroughTheCallTheEngineHas) {
     for (const EngineRow& row : Rows()) {
         SCOPED_TRACE(row.what);
-        UnloadBurnEngine();
-        ResetConfig();
-        Configure(row.config);
-        platform::WriteValue(kBurnEngineKey, kBurnEngineValue, row.dir.string());
-        ClearLog();
-        ASSERT_TRUE(LoadBurnEngine());
+        LoadRow(row);
+        ASSERT_FALSE(HasFatalFailure());
         if (row.dir == disc_test::kOldEngineDir) {
             // 6.6.0.14 as four digits, each at most 9.
             EXPECT_EQ(Calls("EngineSetExpectedAPIVersion").at(0)["version"].toInt(), 6609);
@@ -166,9 +185,7 @@ TEST_F(BurnEngineVersionTest, TheLoaderIsAcceptedThroughTheCallTheEngineHas) {
 }
 
 TEST_F(BurnEngineVersionTest, DriveListsComeBackInTheCurrentRecord) {
-    for (const EngineRow& row : Rows()) {
-        SCOPED_TRACE(row.what);
-        StartRow(row);
+    EachRow([&](const EngineRow& row) {
         Configure({{"drives", "Fake DVD-RW|" + std::string(40, 'L')},
                    {"adapter", "ide12"},
                    {"read_speeds", "4|8|16|24"},
@@ -229,16 +246,13 @@ TEST_F(BurnEngineVersionTest, DriveListsComeBackInTheCurrentRecord) {
             EXPECT_FALSE(IsDriveListSound(list));
             burn::EngineFreeMem(list);
         }
-        EndRow();
-    }
+    });
 }
 
 TEST_F(BurnEngineVersionTest, DrivesAreOpenedWithTheRecordOfTheEnginesVersion) {
     const BurnDriveRecord record = disc_test::SampleCurrentRecord();
     const BurnDriveRecord before = record;
-    for (const EngineRow& row : Rows()) {
-        SCOPED_TRACE(row.what);
-        StartRow(row);
+    EachRow([&](const EngineRow& row) {
         BurnDeviceHandle device = burn::EngineOpenDevice(&record);
         ASSERT_NE(device, nullptr);
         const auto opens = Calls("EngineOpenDevice");
@@ -261,14 +275,11 @@ TEST_F(BurnEngineVersionTest, DrivesAreOpenedWithTheRecordOfTheEnginesVersion) {
         EXPECT_EQ(device == nullptr, row.oldDrives);
         EXPECT_EQ(Calls("EngineOpenDevice").size(), row.oldDrives ? 0u : 1u);
         burn::EngineCloseDevice(device);
-        EndRow();
-    }
+    });
 }
 
 TEST_F(BurnEngineVersionTest, TracksComeBackWithTheCurrentInterface) {
-    for (const EngineRow& row : Rows()) {
-        SCOPED_TRACE(row.what);
-        StartRow(row);
+    EachRow([&](const EngineRow& row) {
         BurnIsoItem* item = MakeItem("A.DVR");
         BurnIsoTrack* track = burn::EngineCreateIsoTrackEx(item, "KestruneBackup", 11);
         ASSERT_NE(track, nullptr);
@@ -326,14 +337,11 @@ TEST_F(BurnEngineVersionTest, TracksComeBackWithTheCurrentInterface) {
         ASSERT_EQ(destroyed.size(), 1u);
         EXPECT_EQ(destroyed[0]["form"].toString(), form);
         burn::EngineFreeIsoItemTree(item);
-        EndRow();
-    }
+    });
 }
 
 TEST_F(BurnEngineVersionTest, TrackArgumentsReachOlderEnginesWithZeroFirst) {
-    for (const EngineRow& row : Rows()) {
-        SCOPED_TRACE(row.what);
-        StartRow(row);
+    EachRow([&](const EngineRow& row) {
         const BurnTrackArguments arguments{sizeof(BurnTrackArguments), 1, 2, 3, 4};
         BurnIsoTrack* track =
             burn::EngineCreateIsoTrackEx(nullptr, &arguments, BURN_TRACK_ARGUMENTS | 3);
@@ -345,14 +353,11 @@ TEST_F(BurnEngineVersionTest, TrackArgumentsReachOlderEnginesWithZeroFirst) {
         EXPECT_EQ(made[0]["flags"].toInt(), 0x83);
         EXPECT_EQ(arguments.size, 20u);
         burn::EngineFreeIsoTrack(track);
-        EndRow();
-    }
+    });
 }
 
 TEST_F(BurnEngineVersionTest, ABurnShowsTheEngineItsOwnInterfaceAndRestoresTheTrack) {
-    for (const EngineRow& row : Rows()) {
-        SCOPED_TRACE(row.what);
-        StartRow(row);
+    EachRow([&](const EngineRow& row) {
         Configure({{"probe_slots", "1"}});
         BurnIsoItem* item = MakeItem("A.DVR");
         BurnIsoTrack* track = burn::EngineCreateIsoTrackEx(item, "KestruneBackup", 11);
@@ -402,14 +407,11 @@ TEST_F(BurnEngineVersionTest, ABurnShowsTheEngineItsOwnInterfaceAndRestoresTheTr
         }
         burn::EngineFreeIsoTrack(track);
         burn::EngineFreeIsoItemTree(item);
-        EndRow();
-    }
+    });
 }
 
 TEST_F(BurnEngineVersionTest, EachCompilationTypeHasItsMediaTypeAndTrackAdapted) {
-    for (const EngineRow& row : Rows()) {
-        SCOPED_TRACE(row.what);
-        StartRow(row);
+    EachRow([&](const EngineRow& row) {
         BurnIsoTrack* track = burn::EngineCreateIsoTrackEx(nullptr, "T", 11);
         BurnWriteRecord write{};
         write.size = sizeof write;
@@ -455,8 +457,7 @@ TEST_F(BurnEngineVersionTest, EachCompilationTypeHasItsMediaTypeAndTrackAdapted)
             }
         }
         burn::EngineFreeIsoTrack(track);
-        EndRow();
-    }
+    });
 }
 
 }  // namespace

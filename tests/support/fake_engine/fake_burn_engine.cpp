@@ -330,23 +330,6 @@ void FillSpeeds(const std::vector<uint32_t>& from, BurnSpeedList& speeds) {
     }
 }
 
-void FillCurrent(const DriveFacts& drive, BurnDriveRecord& record) {
-    record.size = sizeof(BurnDriveRecord);
-    std::snprintf(record.name, sizeof record.name, "%s", drive.name.c_str());
-    std::snprintf(record.address, sizeof record.address, "fake:%u", drive.index);
-    std::snprintf(record.adapterName, sizeof record.adapterName, "%s", drive.adapter.c_str());
-    record.bus = drive.index;
-    record.target = drive.index + 1;
-    record.unit = drive.index + 2;
-    record.flags = static_cast<uint8_t>(0xA0 + drive.index);
-    record.capabilities = 0x1234 + drive.index;
-    FillSpeeds(drive.readSpeeds, record.readSpeeds);
-    FillSpeeds(drive.writeSpeeds, record.writeSpeeds);
-    record.kind = 7;
-    std::snprintf(record.revision, sizeof record.revision, "%s", drive.revision.c_str());
-    record.bufferSize = 2048;
-}
-
 void FillOldSpeeds(const std::vector<uint32_t>& from, uint32_t& count, uint32_t* speeds) {
     count = static_cast<uint32_t>(std::min<std::size_t>(from.size(), BURN_OLD_SPEED_COUNT_MAX));
     for (uint32_t i = 0; i < count; ++i) {
@@ -354,7 +337,9 @@ void FillOldSpeeds(const std::vector<uint32_t>& from, uint32_t& count, uint32_t*
     }
 }
 
-void FillOld(const DriveFacts& drive, BurnOldDriveRecord& record) {
+// What either record holds alike, each within its own field sizes.
+template <typename Record>
+void FillShared(const DriveFacts& drive, Record& record) {
     std::snprintf(record.name, sizeof record.name, "%s", drive.name.c_str());
     std::snprintf(record.adapterName, sizeof record.adapterName, "%s", drive.adapter.c_str());
     record.bus = drive.index;
@@ -362,11 +347,23 @@ void FillOld(const DriveFacts& drive, BurnOldDriveRecord& record) {
     record.unit = drive.index + 2;
     record.flags = static_cast<uint8_t>(0xA0 + drive.index);
     record.capabilities = 0x1234 + drive.index;
-    FillOldSpeeds(drive.readSpeeds, record.readSpeedCount, record.readSpeeds);
-    FillOldSpeeds(drive.writeSpeeds, record.writeSpeedCount, record.writeSpeeds);
     record.kind = 7;
     std::snprintf(record.revision, sizeof record.revision, "%s", drive.revision.c_str());
     record.bufferSize = 2048;
+}
+
+void FillCurrent(const DriveFacts& drive, BurnDriveRecord& record) {
+    record.size = sizeof(BurnDriveRecord);
+    FillShared(drive, record);
+    std::snprintf(record.address, sizeof record.address, "fake:%u", drive.index);
+    FillSpeeds(drive.readSpeeds, record.readSpeeds);
+    FillSpeeds(drive.writeSpeeds, record.writeSpeeds);
+}
+
+void FillOld(const DriveFacts& drive, BurnOldDriveRecord& record) {
+    FillShared(drive, record);
+    FillOldSpeeds(drive.readSpeeds, record.readSpeedCount, record.readSpeeds);
+    FillOldSpeeds(drive.writeSpeeds, record.writeSpeedCount, record.writeSpeeds);
 }
 
 BurnDriveList* CurrentList(const Config& config, const std::vector<DriveFacts>& drives) {
