@@ -237,6 +237,9 @@ TEST_F(FirmwareSimTest, EveryUnitArrivesWholeInOrderWithItsTypeAndTheLastRebootF
         }
         EXPECT_EQ(Taken(sim), expected);
         EXPECT_EQ(sim.RebootCount(), 1);
+        // The device serves the side connection on a thread of its own, which
+        // may first run after the upload has ended.
+        EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsSeen() >= 1; }, "side seen"));
         EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
         EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsOpen() == 0; }, "side closed"));
     }
@@ -407,6 +410,9 @@ TEST_F(FirmwareSimTest, TheDialogUploadsAFolderAndAPackedFileByBothProtocols) {
         EXPECT_EQ(sim.Violations(), std::vector<std::string>{});
         EXPECT_EQ(Taken(sim).size(),
                   dialog.GetVariant() == CUpgradeFWDlg::Variant::kFolder ? 2u : 3u);
+        // The device serves the side connection on a thread of its own, which
+        // may first run after the upload has ended.
+        EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsSeen() >= 1; }, "side seen"));
         EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
     }
 }
