@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QColor>
 #include <QImage>
-#include <QMouseEvent>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <cstdint>
 #include <memory>
@@ -31,6 +31,7 @@
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/modal_script.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 #include "tools/devicesim/live_stream.h"
 #include "tools/streamgen/device_jpeg.h"
@@ -41,12 +42,13 @@ namespace {
 constexpr std::size_t kAreaOffset = 388;
 constexpr int kChannel = 2;  // the third row
 
-void Mouse(QWidget& w, QEvent::Type type, QPoint p) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
-    QMouseEvent event(type, QPointF(p), QPointF(w.mapToGlobal(p)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(&w, &event);
+// The sheet's tree item of the page with `index`.
+QTreeWidgetItem* PageItem(MySystemDialog& sheet, int index) {
+    for (QTreeWidgetItemIterator it(sheet.GetPageTree()); *it != nullptr; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toInt() == index)
+            return *it;
+    }
+    return nullptr;
 }
 
 class DetectionFromWindow : public window_test::WindowTest {
@@ -101,17 +103,10 @@ TEST_F(DetectionFromWindow, GridOverTheLiveFrameAndTheEditedAreaReachesTheRecord
     const std::string before = model->Section("DVRLIVE").value();
     const std::string oldArea = before.substr(kAreaOffset + 24 * kChannel, 24);
 
-    window->OnCommand(1006);
-    Pump();
-    MySystemDialog* sheet = sheets.opener().Sheet();
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(sheet->SetActivePage(sheet->PageIndexOf(SheetPageId::kDetection)));
-    auto* page = dynamic_cast<DetectionPage*>(sheet->PageWindowOf(SheetPageId::kDetection));
-    ASSERT_NE(page, nullptr);
-
     MotionAreaGrid edited{};
     test_support::ModalScript<CDetectionEditDlg> edit([&](CDetectionEditDlg& dialog) {
-        dialog.OnSetup();
+        if (test_support::ExpectReachable(dialog.Control(1068)))
+            test_support::UserClick(dialog.Control(1068));  // Setup
         // The dialog's frame thread asks for a copy; the window's next frame
         // hands it over.
         EXPECT_TRUE(test_support::WaitUntil([] { return g_lpApp->f_FrameCopyRequest.load(); }));
@@ -127,15 +122,11 @@ TEST_F(DetectionFromWindow, GridOverTheLiveFrameAndTheEditedAreaReachesTheRecord
         const QPoint o = dialog.PictureOrigin();
         // A click toggles cell 17 (row 1, column 1); a drag over the first
         // three cells of the last row toggles those.
-        Mouse(dialog, QEvent::MouseButtonPress, o + QPoint(25, 25));
-        Mouse(dialog, QEvent::MouseButtonRelease, o + QPoint(25, 25));
+        test_support::UserClick(&dialog, o + QPoint(25, 25));
         const int y = dialog.PictureSize().height() - 3;
-        Mouse(dialog, QEvent::MouseButtonPress, o + QPoint(5, y));
-        Mouse(dialog, QEvent::MouseMove, o + QPoint(6, y));
-        Mouse(dialog, QEvent::MouseMove, o + QPoint(45, y));
-        Mouse(dialog, QEvent::MouseButtonRelease, o + QPoint(45, y));
+        test_support::UserDrag(&dialog, {o + QPoint(5, y), o + QPoint(6, y), o + QPoint(45, y)});
         // Hovering outlines cell 15 (row 0, column 15).
-        Mouse(dialog, QEvent::MouseMove, o + QPoint(305, 5));
+        test_support::UserHover(&dialog, o + QPoint(305, 5));
         EXPECT_EQ(dialog.m_area[3] ^ static_cast<std::uint8_t>(oldArea[3]), 0x02);
         EXPECT_EQ(dialog.m_area[23] ^ static_cast<std::uint8_t>(oldArea[23]), 0x07);
         QApplication::processEvents();
@@ -182,19 +173,38 @@ TEST_F(DetectionFromWindow, GridOverTheLiveFrameAndTheEditedAreaReachesTheRecord
         EXPECT_GT(framePixels, 0);
         test_support::SaveWidgetPicture(dialog, "detection_dialog_live_frame.png");
         edited = dialog.m_area;
-        dialog.accept();
+        test_support::UserClick(dialog.Control(1));  // OK
+        test_support::RejectIfOpen(dialog);
     });
-    page->List()->clearSelection();
-    page->List()->topLevelItem(kChannel)->setSelected(true);
-    page->OnEdit(true);
-    ASSERT_EQ(edit.Runs(), 1);
-    EXPECT_TRUE(page->DvrLiveChanged());
-    EXPECT_FALSE(g_lpApp->f_FrameCopyRequest.load());
+    std::size_t writes = 0;
+    std::size_t sections = 0;
+    RunWindow([&](CDravelinDlg&) {
+        if (!ClickButton(1006))
+            return;
+        Pump();
+        MySystemDialog* sheet = sheets.opener().Sheet();
+        ASSERT_NE(sheet, nullptr);
+        // The operator picks the page in the sheet's tree, the channel's row
+        // in the page's list, and presses Edit.
+        test_support::UserClickItem(sheet->GetPageTree(),
+                                    PageItem(*sheet, sheet->PageIndexOf(SheetPageId::kDetection)));
+        auto* page = dynamic_cast<DetectionPage*>(sheet->PageWindowOf(SheetPageId::kDetection));
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(page->isVisible());
+        test_support::UserClickItem(page->List(), page->List()->topLevelItem(kChannel));
+        if (!test_support::ExpectReachable(page->EditButton()))
+            return;
+        test_support::UserClick(page->EditButton());
+        ASSERT_EQ(edit.Runs(), 1);
+        EXPECT_TRUE(page->DvrLiveChanged());
+        EXPECT_FALSE(g_lpApp->f_FrameCopyRequest.load());
 
-    const std::size_t writes = device.RequestsTo("/SetSysCfg.cgi").size();
-    const std::size_t sections = model->ReceivedSections().size();
-    sheet->OnClickApply();
-    Pump();
+        writes = device.RequestsTo("/SetSysCfg.cgi").size();
+        sections = model->ReceivedSections().size();
+        if (test_support::ExpectReachable(sheet->ApplyButton()))
+            test_support::UserClick(sheet->ApplyButton());
+        Pump();
+    });
     const auto sent = device.RequestsTo("/SetSysCfg.cgi");
     ASSERT_GT(sent.size(), writes);
     bool dvrLiveSent = false;

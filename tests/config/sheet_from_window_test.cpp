@@ -7,8 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QSlider>
-#include <QTimer>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +22,8 @@
 #include "liveview/window/window_extensions.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
@@ -64,37 +64,43 @@ TEST_P(SheetFromWindow, OpensOnOneReadShowsTheDeviceValuesAndCloses) {
     g_lpApp->f_VideoConnected = true;
     const std::size_t before = device.RequestsTo("/GetSysCfg.cgi").size();
 
-    window->OnCommand(1006);
-    Pump();
-    EXPECT_EQ(device.RequestsTo("/GetSysCfg.cgi").size() - before, c.reads);
-    ASSERT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 1);
-    MySystemDialog* sheet = sheets.opener().Sheet();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_TRUE(sheet->isVisible());
-    EXPECT_EQ(sheet->Pages(), PagesForProduct(c.product, g_lpApp->C_ControlD.HasLinkedDvr() != 0));
-    // The values of the simulated device reached the sheet.
-    EXPECT_EQ(sheet->ReadValues().webPort, model->profile().webPort);
-    test_support::SaveImagePicture(sheet->grab().toImage(),
-                                   std::string("config_sheet_from_window_") + c.name + ".png");
+    RunWindow([&](CDravelinDlg&) {
+        if (!ClickButton(1006))
+            return;
+        Pump();
+        EXPECT_EQ(device.RequestsTo("/GetSysCfg.cgi").size() - before, c.reads);
+        ASSERT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 1);
+        MySystemDialog* sheet = sheets.opener().Sheet();
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_EQ(sheet->Pages(),
+                  PagesForProduct(c.product, g_lpApp->C_ControlD.HasLinkedDvr() != 0));
+        // The values of the simulated device reached the sheet.
+        EXPECT_EQ(sheet->ReadValues().webPort, model->profile().webPort);
+        test_support::SaveImagePicture(sheet->grab().toImage(),
+                                       std::string("config_sheet_from_window_") + c.name + ".png");
 
-    // Nothing changed: APPLY sends nothing and ends the sheet. (The window's
-    // own set-up may have written a section already.)
-    const std::size_t writes = device.RequestsTo("/SetSysCfg.cgi").size();
-    sheet->OnClickApply();
-    Pump();
-    EXPECT_EQ(device.RequestsTo("/SetSysCfg.cgi").size(), writes);
-    EXPECT_EQ(sheet->EndResult(), 3);
-    EXPECT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 0);
+        // Nothing changed: APPLY sends nothing and ends the sheet. (The
+        // window's own set-up may have written a section already.)
+        const std::size_t writes = device.RequestsTo("/SetSysCfg.cgi").size();
+        if (!test_support::ExpectReachable(sheet->ApplyButton()))
+            return;
+        test_support::UserClick(sheet->ApplyButton());
+        Pump();
+        EXPECT_EQ(device.RequestsTo("/SetSysCfg.cgi").size(), writes);
+        EXPECT_EQ(sheet->EndResult(), 3);
+        EXPECT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 0);
 
-    // The command opens a new sheet, and the command again closes it.
-    window->OnCommand(1006);
-    Pump();
-    ASSERT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 1);
-    EXPECT_EQ(device.RequestsTo("/GetSysCfg.cgi").size() - before, 2 * c.reads);
-    window->OnCommand(1006);
-    Pump();
-    EXPECT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 0);
-    EXPECT_EQ(sheets.opener().Sheet(), nullptr);
+        // The button opens a new sheet, and the button again closes it.
+        ClickButton(1006);
+        Pump();
+        ASSERT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 1);
+        EXPECT_EQ(device.RequestsTo("/GetSysCfg.cgi").size() - before, 2 * c.reads);
+        ClickButton(1006);
+        Pump();
+        EXPECT_EQ(g_lpApp->f_ConfigDialogOpen.load(), 0);
+        EXPECT_EQ(sheets.opener().Sheet(), nullptr);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, SheetFromWindow,
@@ -121,62 +127,56 @@ protected:
         WindowTest::TearDown();
     }
 
-    // Acts on the modal dialog of type T as soon as it runs; fails (and
-    // closes every modal window) when none shows up.
-    template <class T>
-    void WhenModal(std::function<void(T&)> act) {
-        auto* timer = new QTimer();
-        auto tries = std::make_shared<int>(0);
-        QObject::connect(timer, &QTimer::timeout, [timer, tries, act = std::move(act)] {
-            if (auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                timer->deleteLater();
-                act(*dialog);
-            } else if (++*tries > 1000) {
-                timer->stop();
-                timer->deleteLater();
-                ADD_FAILURE() << "the dialog never ran";
-                while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-            }
-        });
-        timer->start(1);
-    }
-
     SheetWindowExtensions extensions;
 };
 
 TEST_F(DialogsFromWindow, ColourDialogReadsAdjustsAndSends) {
-    ASSERT_EQ(Open("Q8A7"), 1);
+    // The colour button is on the command bar of the multi-channel recorders.
+    ASSERT_EQ(Open("Q8A7", 30, 0, [](devicesim::DeviceProfile& p) { p.multiChannel = 1; }), 1);
     g_lpApp->f_VideoConnected = true;
-    bool shown = false;
-    WhenModal<liveview::CVideoColorDlg>([&shown](liveview::CVideoColorDlg& dialog) {
-        shown = true;
-        // The simulator's values were read before the dialog opened.
-        EXPECT_EQ(dialog.m_nBrightnessIn, 128);
-        dialog.slider(0)->setValue(dialog.slider(0)->value() - 40);
-        dialog.OnOK();      // apply
-        dialog.OnCancel();  // and close
-    });
-    window->OnCommand(999);
-    EXPECT_TRUE(shown);
+    test_support::ModalScript<liveview::CVideoColorDlg> colour(
+        [](liveview::CVideoColorDlg& dialog) {
+            // The simulator's values were read before the dialog opened.
+            EXPECT_EQ(dialog.m_nBrightnessIn, 128);
+            test_support::UserType(dialog.edit(0), QStringLiteral("88"));
+            EXPECT_EQ(dialog.slider(0)->value(), 88);
+            if (test_support::ExpectReachable(dialog.applyButton()))
+                test_support::UserClick(dialog.applyButton());
+            if (test_support::ExpectReachable(dialog.okButton()))
+                test_support::UserClick(dialog.okButton());  // closes, sends nothing
+            test_support::RejectIfOpen(dialog);
+        });
+    RunWindow([&](CDravelinDlg&) { ClickButton(999); });
+    EXPECT_EQ(colour.Runs(), 1);
     const auto sent = device.RequestsTo("/SetColor.cgi");
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_NE(sent[0].Param("BRI").value_or("128"), "128");
+    EXPECT_EQ(sent[0].Param("BRI").value_or(""), "88");
     EXPECT_EQ(sent[0].Param("CON").value_or(""), "128");
 }
 
 TEST_F(DialogsFromWindow, PlaybackSearchListsTheDisksAndSendsTheSearch) {
-    ASSERT_EQ(Open("Q8A7"), 1);
+    // The 8-channel recorder's family has the search button on its panel, from
+    // firmware 1078 on.
+    ASSERT_EQ(Open("Q8A5", 30, 0, [](devicesim::DeviceProfile& p) { p.firmwareVersion = "1078"; }),
+              1);
     g_lpApp->f_VideoConnected = true;
     std::vector<std::string> disks;
-    WhenModal<liveview::CPlaybackSearchDlg>([&disks](liveview::CPlaybackSearchDlg& dialog) {
-        for (int i = 0; i < dialog.hddCombo()->count(); ++i)
-            disks.push_back(dialog.hddCombo()->itemText(i).toStdString());
-        dialog.OnOK();
-        if (dialog.isVisible())
-            dialog.reject();
+    test_support::ModalScript<liveview::CPlaybackSearchDlg> search(
+        [&disks](liveview::CPlaybackSearchDlg& dialog) {
+            for (int i = 0; i < dialog.hddCombo()->count(); ++i)
+                disks.push_back(dialog.hddCombo()->itemText(i).toStdString());
+            if (test_support::ExpectReachable(dialog.okButton()))
+                test_support::UserClick(dialog.okButton());
+            test_support::RejectIfOpen(dialog);
+        });
+    RunWindow([&](CDravelinDlg& main) {
+        // The search button is on the control panel, which the operator
+        // opens first.
+        if (test_support::ExpectReachable(main.PanelUpButton()))
+            test_support::UserClick(main.PanelUpButton());
+        ClickButton(8319);
     });
-    window->OnCommand(8319);  // the panel's search button
+    EXPECT_EQ(search.Runs(), 1);
     EXPECT_FALSE(disks.empty());
     EXPECT_EQ(device.RequestsTo("/GetDvrHDD.cgi").size(), 1u);
     EXPECT_EQ(device.RequestsTo("/SearchPlayBack.cgi").size(), 1u);

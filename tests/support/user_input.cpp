@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QSet>
 #include <QTest>
+#include <QTreeWidget>
+#include <QVariant>
 #include <QWidget>
 #include <QWindow>
 #include <string>
@@ -51,6 +53,8 @@ std::string NameOf(const QWidget* widget) {
     std::string name = widget->metaObject()->className();
     if (!widget->objectName().isEmpty())
         name += " \"" + widget->objectName().toStdString() + "\"";
+    else if (const QVariant id = widget->property("controlId"); id.isValid())
+        name += " " + id.toString().toStdString();
     return name;
 }
 
@@ -104,6 +108,50 @@ void UserClick(QWidget* widget, QPoint at, Qt::MouseButton button,
     QTest::mouseClick(window, button, modifiers, point);
 }
 
+void UserDrag(QWidget* widget, const std::vector<QPoint>& path) {
+    if (path.empty())
+        return;
+    std::vector<QPoint> points;
+    QWindow* window = nullptr;
+    for (const QPoint& at : path) {
+        QPoint point;
+        window = WindowOf(widget, at, point);
+        if (window == nullptr)
+            return;
+        points.push_back(point);
+    }
+    QTest::mouseMove(window, points.front());
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, points.front());
+    for (std::size_t i = 1; i < points.size(); ++i) QTest::mouseMove(window, points[i]);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, points.back());
+}
+
+namespace {
+
+QPoint ItemCentre(QTreeWidget* tree, QTreeWidgetItem* item, int column) {
+    tree->scrollToItem(item);
+    const QModelIndex index = tree->indexFromItem(item, column);
+    return tree->visualRect(index).center();
+}
+
+}  // namespace
+
+void UserClickItem(QTreeWidget* tree, QTreeWidgetItem* item, int column) {
+    if (tree == nullptr || item == nullptr) {
+        ADD_FAILURE() << "no list item to click";
+        return;
+    }
+    UserClick(tree->viewport(), ItemCentre(tree, item, column));
+}
+
+void UserDoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item, int column) {
+    if (tree == nullptr || item == nullptr) {
+        ADD_FAILURE() << "no list item to click";
+        return;
+    }
+    UserDoubleClick(tree->viewport(), ItemCentre(tree, item, column));
+}
+
 void UserDoubleClick(QWidget* widget, QPoint at) {
     QPoint point;
     QWindow* window = WindowOf(widget, at, point);
@@ -126,7 +174,8 @@ void UserType(QLineEdit* edit, const QString& text) {
         return;
     UserClick(edit);
     QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(window, Qt::Key_Backspace);
+    if (text.isEmpty())
+        QTest::keyClick(window, Qt::Key_Backspace);
     for (const char32_t code : text.toUcs4()) {
         const QString character = QString::fromUcs4(&code, 1);
         const Qt::Key key =

@@ -11,8 +11,11 @@
 #include <QString>
 #include <Qt>
 #include <source_location>
+#include <vector>
 
 class QLineEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 
 namespace test_support {
@@ -24,10 +27,19 @@ void UserClick(QWidget* widget, QPoint at = {}, Qt::MouseButton button = Qt::Lef
 void UserDoubleClick(QWidget* widget, QPoint at = {});
 // Moves the pointer to `at` (the widget's centre when none) without a button.
 void UserHover(QWidget* widget, QPoint at = {});
+// Presses the left button at the first point of `path` (in the widget's
+// coordinates), moves through the others with it held and releases it at
+// the last.
+void UserDrag(QWidget* widget, const std::vector<QPoint>& path);
 
-// Clicks into the edit, selects and deletes what it holds (Ctrl+A,
-// Backspace) and types `text` key by key, so the edit's validator, limit and
-// signals see each key.
+// Clicks (or double-clicks) the item's cell in `column`, scrolled into view
+// first as the operator would.
+void UserClickItem(QTreeWidget* tree, QTreeWidgetItem* item, int column = 0);
+void UserDoubleClickItem(QTreeWidget* tree, QTreeWidgetItem* item, int column = 0);
+
+// Clicks into the edit, selects what it holds (Ctrl+A) and types `text` over
+// it key by key, so the edit's validator, limit and signals see each key; an
+// empty text deletes the selection (Backspace).
 void UserType(QLineEdit* edit, const QString& text);
 
 // Presses and releases a key in the widget's window; Qt hands it to that

@@ -270,18 +270,24 @@ TEST_F(PanelTest, SearchButtonRunsTheDialog) {
 TEST_F(PanelTest, ChannelButtonsRefreshTheSlavesFirst) {
     ASSERT_EQ(Open("Q8A7", 30, 0, [](devicesim::DeviceProfile& p) { p.multiChannel = 1; }), 1);
     model->controlCommands().SetSlaves({{2, 1, 1}});
-    Press(8413);
-    EXPECT_EQ(model->controlCommands().PtzResetCount(), 1);
-    const auto& devices = g_lpApp->C_ControlD;
-    EXPECT_EQ(devices.Count(), 2);
-    EXPECT_EQ(devices.Entry(1).type, 18);
-    EXPECT_EQ(devices.Entry(1).id, 2);
-    EXPECT_EQ(model->LastStreamSettings().channel, 3);
+    RunWindow([&](CDravelinDlg&) {
+        // The channel bar's buttons for channels 3 and 4.
+        if (!ClickButton(8413))
+            return;
+        EXPECT_EQ(model->controlCommands().PtzResetCount(), 1);
+        const auto& devices = g_lpApp->C_ControlD;
+        EXPECT_EQ(devices.Count(), 2);
+        EXPECT_EQ(devices.Entry(1).type, 18);
+        EXPECT_EQ(devices.Entry(1).id, 2);
+        EXPECT_EQ(model->LastStreamSettings().channel, 3);
 
-    device.SetReply("/PTZReset.cgi", Reply::Status(500, "Error"));
-    Press(8414);  // the channel is still asked for
-    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4065});
-    EXPECT_EQ(model->LastStreamSettings().channel, 4);
+        device.SetReply("/PTZReset.cgi", Reply::Status(500, "Error"));
+        // Channel 4 is on the bar's next page.
+        ClickButton(8428);
+        ClickButton(8414);  // the channel is still asked for
+        EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4065});
+        EXPECT_EQ(model->LastStreamSettings().channel, 4);
+    });
 }
 
 // ---- PTZ control ---------------------------------------------------------------

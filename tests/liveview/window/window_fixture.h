@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,12 +22,15 @@
 #include "liveview/window/main_window.h"
 #include "liveview/window/skin_flags.h"
 #include "platform/clock.h"
+#include "platform/modal_dialog.h"
 #include "platform/program_folder.h"
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/user_input.h"
 #include "tools/devicesim/device_model.h"
 #include "tools/skingen/main_skin.h"
 
@@ -90,6 +95,45 @@ protected:
     void Pump() {
         platform::ProcessPostedMessages();
         QApplication::processEvents();
+    }
+
+    // Runs the opened window modally, as the program runs it, and hands it
+    // to `operate` while it runs; the window is closed (the orderly road of
+    // its close button) when `operate` returns.
+    void RunWindow(const std::function<void(CDravelinDlg&)>& operate) {
+        test_support::ModalScript<CDravelinDlg> script([&operate](CDravelinDlg& main) {
+            operate(main);
+            if (main.isVisible())
+                main.close();
+        });
+        platform::RunModal(*window);
+        EXPECT_EQ(script.Runs(), 1);
+    }
+
+    // The window's button with control id `id`: its own and its command
+    // bar's, or a channel bar's, which carry their id as a property.
+    QWidget* WindowButton(std::uint32_t id) const {
+        if (QWidget* button = window->FindButton(id))
+            return button;
+        for (QWidget* child : window->findChildren<QWidget*>()) {
+            if (child->property("controlId").toUInt() == id)
+                return child;
+        }
+        return nullptr;
+    }
+
+    // Presses the window's button with `id` as the operator does; false
+    // (with a test failure) when the operator could not reach it.
+    bool ClickButton(std::uint32_t id) {
+        QWidget* button = WindowButton(id);
+        if (button == nullptr) {
+            ADD_FAILURE() << "the window has no button " << id;
+            return false;
+        }
+        if (!test_support::ExpectReachable(button))
+            return false;
+        test_support::UserClick(button);
+        return true;
     }
 
     platform::ManualClock clock;
