@@ -25,13 +25,10 @@ CommandLine Parse(std::vector<std::string_view> arguments) {
     return devicesim::ParseCommandLine(arguments);
 }
 
+// A request as the device's own server reads it off the wire.
 HttpRequest Request(const std::string& target) {
     HttpRequest request;
-    request.target = target;
-    const auto question = target.find('?');
-    request.path = target.substr(0, question);
-    if (question != std::string::npos)
-        request.query = devicesim::ParseQuery(target.substr(question + 1));
+    EXPECT_TRUE(devicesim::ParseRequestHead("GET " + target + " HTTP/1.1\r\n\r\n", request));
     request.peer = "127.0.0.1:40000";
     return request;
 }
