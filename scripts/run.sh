@@ -4,6 +4,9 @@
 #   scripts/run.sh                  against the device simulator (started here on 127.0.0.1)
 #   scripts/run.sh ADDRESS [PORT]   against a real device (PORT defaults to 80)
 #
+# DEVICESIM_OPTIONS passes further options to the simulator, for example
+#   DEVICESIM_OPTIONS="--product Q9C0" scripts/run.sh
+#
 # Each mode keeps its own program folder (Setting.ini, recordings, logs) under
 # the build folder; the address and port are written into its Setting.ini so
 # the login dialog starts with them.
@@ -36,7 +39,8 @@ else
   address=127.0.0.1
   port=${KESTRUNE_SIM_PORT:-8080}
   home="$build/sim-home"
-  "$build/tools/devicesim/devicesim" --port "$port" &
+  # shellcheck disable=SC2086 # the options are separate words
+  "$build/tools/devicesim/devicesim" --port "$port" ${DEVICESIM_OPTIONS:-} &
   sim=$!
   trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
   echo "run: device simulator on 127.0.0.1:$port (user tresk, password tresk)"

@@ -77,8 +77,7 @@ protected:
     // A frame of the simulator's live stream, decoded as the program decodes
     // it, becomes the window's current image.
     void TakeLiveFrame() {
-        const auto [width, height] =
-            devicesim::LiveStream::PictureSize(0, model->profile().videoMode);
+        const auto [width, height] = devicesim::LiveStream::PictureSize(model->profile(), 0);
         const streamgen::DeviceJpegCycle cycle(width, height, 1);
         slot.assign(kImageSlotBytes, 0);
         std::uint16_t w = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/jpeg_codec.h"
@@ -47,6 +48,34 @@ TEST(DeviceJpegCycle, RepeatsAfterItsLengthAndEveryFrameDiffers) {
         const auto next = cycle.Frame(n + 1);
         EXPECT_NE(Bytes(frame.begin(), frame.end()), Bytes(next.begin(), next.end()));
         EXPECT_LE(frame.size(), cycle.LargestFrameBytes());
+    }
+}
+
+// A channel's picture carries its number, readable from the painted picture
+// and after the trip through the encoder and decoder, at every size the
+// devices send; a picture without a channel has no mark.
+TEST(DeviceJpegCycle, ChannelMarkSurvivesTheCodecAtEverySize) {
+    const struct {
+        int width;
+        int height;
+    } sizes[] = {{640, 228}, {320, 276}, {704, 240}, {352, 288}, {640, 480}, {160, 120}};
+    platform::JpegDecoder decoder;
+    for (const auto& size : sizes) {
+        for (const int channel : {-1, 0, 1, 7, 16, 31}) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) +
+                         " channel " + std::to_string(channel));
+            const streamgen::DeviceJpegCycle cycle(size.width, size.height, 1, 70,
+                                                   streamgen::Chroma::k422, channel);
+            const auto jpeg = cycle.Frame(0);
+            Bytes picture(static_cast<std::size_t>(size.width) * size.height * 3);
+            ASSERT_EQ(decoder.DecodeBgrBottomUp(jpeg, picture), platform::JpegDecodeResult::kOk);
+            const int read = streamgen::ReadChannelMark(size.width, size.height, [&](int x, int y) {
+                const std::size_t at =
+                    (static_cast<std::size_t>(size.height - 1 - y) * size.width + x) * 3;
+                return (picture[at] + picture[at + 1] + picture[at + 2]) / 3 > 128;
+            });
+            EXPECT_EQ(read, channel);
+        }
     }
 }
 

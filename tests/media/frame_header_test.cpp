@@ -19,6 +19,8 @@
 #include "tests/support/core/recording_live_view.h"
 #include "tests/support/core/scoped_services.h"
 #include "tests/support/qt_app.h"
+#include "tools/devicesim/device_model.h"
+#include "tools/devicesim/live_stream.h"
 #include "tools/streamgen/frame_header_writer.h"
 
 namespace {
@@ -774,6 +776,41 @@ TEST_F(FrameHeaderTest, AnUnevaluatedHeaderIsDroppedByTheNextParse) {
     EXPECT_FALSE(m_parser.Evaluate(kJpegStart));
     platform::ProcessPostedMessages();
     EXPECT_TRUE(Received().empty());
+}
+
+// The simulator's headers, read by the program's parser: the image length
+// of each family's layout (a Q9C0 counting its header) and the channel the
+// picture shows, the sixteenth through the new layout's status flag.
+TEST_F(FrameHeaderTest, SimulatorHeadersGiveTheImageAndTheChannelShown) {
+    struct Case {
+        const char* product;
+        bool newLayout;
+        int channel;
+    };
+    const Case cases[] = {
+        {"Q8A7", true, 0},  {"Q8A7", true, 5},  {"Q8A7", true, 15},
+        {"Q8A7", true, 16}, {"Q8A7", false, 9}, {"Q8A7", false, 16},
+        {"Q3A2", true, 2},  {"Q7B7", false, 2}, {"Q9C0", true, 2},
+    };
+    const std::uint32_t imageLength = 30'000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.product) + (c.newLayout ? " new " : " old ") +
+                     std::to_string(c.channel));
+        UseDevice(c.product);
+        devicesim::DeviceProfile profile = devicesim::ProfileForProduct(c.product).value();
+        profile.multiChannel = 1;
+        const devicesim::DeviceModel model("tresk", "tresk", profile);
+        devicesim::StreamSettings settings;
+        settings.channel = c.channel;
+        settings.newHeader = c.newLayout;
+        const FrameHeaderDescription d =
+            devicesim::LiveStream::FrameHeader(model, settings, 7, imageLength);
+        const Fed fed = Feed(d, c.newLayout ? FrameHeaderLayout::kNew : FrameHeaderLayout::kOld);
+        ASSERT_EQ(fed.status, FrameHeaderStatus::kOk);
+        EXPECT_EQ(fed.record.dwImageLength, imageLength);
+        EXPECT_EQ(fed.record.byChannelIndex, c.channel);
+        EXPECT_EQ(fed.record.byChannel, c.newLayout ? c.channel & 0x0F : c.channel);
+    }
 }
 
 TEST_F(FrameHeaderTest, SessionLoginChoosesTheLayoutOfTheProgramsParser) {

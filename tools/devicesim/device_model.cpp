@@ -193,10 +193,15 @@ std::string DefaultSection(std::string_view option, std::size_t size, const Devi
             w.U8(12 + ch, static_cast<unsigned>(ch + 1));
             w.U32(60 + 4 * ch, 9600);
         }
-        for (std::size_t i = 0; i < profile.slaves.size() && i < kChannels; ++i) {
-            w.U8(12 + i, static_cast<unsigned>(profile.slaves[i].id));
-            w.U8(28 + i, 1);
-            w.U8(44 + i, static_cast<unsigned>(profile.slaves[i].protocol));
+        for (std::size_t i = 0; i < profile.slaves.size(); ++i) {
+            const LinkedDevice& slave = profile.slaves[i];
+            const std::size_t ch =
+                slave.channel > 0 ? static_cast<std::size_t>(slave.channel - 1) : i;
+            if (ch >= kChannels)
+                continue;
+            w.U8(12 + ch, static_cast<unsigned>(slave.id));
+            w.U8(28 + ch, 1);
+            w.U8(44 + ch, static_cast<unsigned>(slave.protocol));
         }
         if (q3a2 && Meets(firmware, "1010")) {
             w.Text(44, 16, "");
@@ -325,6 +330,7 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
       m_dvrFamily(std::find(kDvrFamily.begin(), kDvrFamily.end(), m_profile.productId) !=
                   kDvrFamily.end()),
       m_random(std::random_device{}()),
+      m_now([] { return std::chrono::steady_clock::now(); }),
       m_dialogCommands(m_profile.productId),
       m_dvrSettings(m_profile.productId),
       m_firmware(m_profile.firmwareVersion,
@@ -441,7 +447,9 @@ Response DeviceModel::Login(const HttpRequest& request) {
         std::lock_guard lock(m_mutex);
         std::array<char, 17> id{};
         std::snprintf(id.data(), id.size(), "%016llX", static_cast<unsigned long long>(m_random()));
-        session = Session{id.data(), m_user, PeerAddress(request.peer)};
+        session.id = id.data();
+        session.user = m_user;
+        session.address = PeerAddress(request.peer);
         m_sessions.push_back(session);
         if (m_sessions.size() > kMaxSessions) {
             m_sessions.pop_front();
@@ -456,12 +464,16 @@ Response DeviceModel::Login(const HttpRequest& request) {
 
 Response DeviceModel::DeviceInfo(const HttpRequest& request) {
     {
+        // A channel the device does not have gets its first one.
+        const ChannelRange channels = ChannelRangeOf(m_profile);
+        const int channel = ParamInt(request, "CH");
         std::lock_guard lock(m_mutex);
         m_stream = StreamSettings{ParamInt(request, "RES"), ParamInt(request, "QUA"),
-                                  ParamInt(request, "CH"), ParamInt(request, "NEWHR") == 1};
+                                  channels.Holds(channel) ? channel : channels.first,
+                                  ParamInt(request, "NEWHR") == 1};
     }
     const auto& p = m_profile;
-    std::string body = "LIFETIME=" + std::to_string(p.lifeTime) +
+    std::string body = "LIFETIME=" + std::to_string(ReportedLifetimeMinutes(p)) +
                        ";MULTICH=" + std::to_string(p.multiChannel) + ";";
     body += "MASTERNUM=" + std::to_string(p.masters.size()) + ";";
     for (const auto& master : p.masters) {
@@ -520,14 +532,18 @@ Response DeviceModel::Reboot(const HttpRequest&) {
     return Response{};
 }
 
-// The stream settings the live view changes while it runs: resolution 0 or
-// 1, quality 0..2, channel 0..16 (0 the recorder's own multi view).
+// The stream settings the live view changes while it runs: resolution 0 to
+// 2 (full, half and, for a Q9C0, quarter size), quality 0..2, and the
+// channel among those the device has (ChannelRangeOf).
 Response DeviceModel::SetResolution(const HttpRequest& request) {
     const int value = ParamInt(request, "RES");
     if (value < 0 || value > 2)
         return Refused(400, "Bad Request");
-    std::lock_guard lock(m_mutex);
-    m_stream.resolution = value;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stream.resolution = value;
+    }
+    Log("resolution " + std::to_string(value));
     return Response{};
 }
 
@@ -541,22 +557,67 @@ Response DeviceModel::SetQuality(const HttpRequest& request) {
 }
 
 Response DeviceModel::SetChannel(const HttpRequest& request) {
-    const int value = ParamInt(request, "CH");
-    if (value < 0 || value > 16)
+    const auto text = request.Param("CH");
+    const auto value = text ? ParseDecimal(*text) : std::nullopt;
+    const ChannelRange channels = ChannelRangeOf(m_profile);
+    if (!value || *value > 16 || !channels.Holds(static_cast<int>(*value))) {
+        Log("refused channel \"" + Bounded(text.value_or("")) + "\"");
         return Refused(400, "Bad Request");
-    std::lock_guard lock(m_mutex);
-    m_stream.channel = value;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_stream.channel = static_cast<int>(*value);
+    }
+    Log("streaming channel " + std::to_string(*value));
     return Response{};
 }
 
+bool DeviceModel::HasEndedLocked(const Session& session) const {
+    const auto endAfter = SessionEndAfter(m_profile);
+    return endAfter && session.streamStarted && m_now() - *session.streamStarted >= *endAfter;
+}
+
 bool DeviceModel::HasSessionLocked(std::string_view cookie) const {
-    return !cookie.empty() && std::any_of(m_sessions.begin(), m_sessions.end(),
-                                          [&](const Session& s) { return s.id == cookie; });
+    return !cookie.empty() &&
+           std::any_of(m_sessions.begin(), m_sessions.end(),
+                       [&](const Session& s) { return s.id == cookie && !HasEndedLocked(s); });
 }
 
 bool DeviceModel::IsSessionValid(std::string_view cookie) const {
+    bool valid = false;
+    bool endedNow = false;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Session& session : m_sessions) {
+            if (cookie.empty() || session.id != cookie)
+                continue;
+            valid = !HasEndedLocked(session);
+            if (!valid && !session.endLogged) {
+                session.endLogged = true;
+                endedNow = true;
+            }
+            break;
+        }
+    }
+    if (endedNow)
+        Log("session " + std::string(cookie) + " ended: its lifetime is up");
+    return valid;
+}
+
+bool DeviceModel::StartSessionStream(std::string_view cookie) {
+    if (!IsSessionValid(cookie))
+        return false;
     std::lock_guard lock(m_mutex);
-    return HasSessionLocked(cookie);
+    for (Session& session : m_sessions) {
+        if (session.id == cookie && !session.streamStarted)
+            session.streamStarted = m_now();
+    }
+    return true;
+}
+
+void DeviceModel::SetClock(Clock now) {
+    std::lock_guard lock(m_mutex);
+    m_now = std::move(now);
 }
 
 std::vector<std::string> DeviceModel::SessionIds() const {
@@ -571,10 +632,16 @@ std::vector<std::string> DeviceModel::SessionIds() const {
 // One 24-byte record per session: user name, address, level, and the
 // channel, resolution and quality last asked for.
 std::string DeviceModel::OnlineSectionLocked() const {
-    std::string bytes(m_sessions.size() * kOnlineRecordSize, '\0');
+    // Sessions whose lifetime is up are no longer online.
+    const auto online = static_cast<std::size_t>(
+        std::count_if(m_sessions.begin(), m_sessions.end(),
+                      [&](const Session& s) { return !HasEndedLocked(s); }));
+    std::string bytes(online * kOnlineRecordSize, '\0');
     SectionWriter w(bytes);
     std::size_t offset = 0;
     for (const auto& session : m_sessions) {
+        if (HasEndedLocked(session))
+            continue;
         w.Text(offset, 16, session.user);
         w.U8(offset + 16, session.address >> 24);
         w.U8(offset + 17, (session.address >> 16) & 0xFF);
@@ -658,6 +725,37 @@ StreamSettings DeviceModel::LastStreamSettings() const {
 int DeviceModel::RebootCount() const {
     std::lock_guard lock(m_mutex);
     return m_reboots;
+}
+
+bool IsRecorder(std::string_view productId) {
+    return std::find(kDvrFamily.begin(), kDvrFamily.end(), productId) != kDvrFamily.end();
+}
+
+int RecorderChannelCount(std::string_view productId) {
+    return productId == "Q8A7" ? 16 : productId == "Q8A5" ? 8 : productId == "Q8A3" ? 4 : 0;
+}
+
+ChannelRange ChannelRangeOf(const DeviceProfile& profile) {
+    if (IsRecorder(profile.productId))
+        return {0, profile.multiChannel != 0 ? RecorderChannelCount(profile.productId) : 0};
+    if (profile.productId == "Q3A2")
+        return {1, 2};
+    return {2, 2};
+}
+
+int ReportedLifetimeMinutes(const DeviceProfile& profile) {
+    return profile.lifetimeSeconds < 0 ? -1 : profile.lifetimeSeconds / 60;
+}
+
+std::optional<std::chrono::seconds> SessionEndAfter(const DeviceProfile& profile) {
+    if (profile.lifetimeSeconds < 0)
+        return std::nullopt;
+    // The client stops its stream once the reported minutes have passed
+    // since its stream began (2 s for a lifetime under a minute); the grace
+    // covers the moments between its count's start and the stream's.
+    constexpr std::int64_t kGrace = 5;
+    const std::int64_t counted = std::max<std::int64_t>(ReportedLifetimeMinutes(profile) * 60, 2);
+    return std::chrono::seconds(std::max<std::int64_t>(profile.lifetimeSeconds, counted + kGrace));
 }
 
 std::optional<DeviceProfile> ProfileForProduct(std::string_view productId) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -34,6 +35,11 @@ struct LinkedDevice {
     int id = 0;
     int type = 0;
     int protocol = 0;  // slaves only
+    // Slaves: the channel on whose RS-485 line the unit sits (1..16); 0: the
+    // channel of its place in the list.
+    int channel = 0;
+
+    bool operator==(const LinkedDevice&) const = default;
 };
 
 // What the device says about itself. The defaults describe a 16-channel
@@ -46,9 +52,10 @@ struct DeviceProfile {
     std::string bootVersion = "1004";
     std::string version2041 = "1012";
     std::string fpgaVersion = "1007";
-    int lifeTime = -1;  // no session time limit
-    int multiChannel = 0;
-    int videoMode = 0;  // NTSC
+    // Seconds a session lasts from the start of its live stream; -1: no limit.
+    int lifetimeSeconds = -1;
+    int multiChannel = 0;  // recorders: 1 streams one channel at a time (see ChannelRangeOf)
+    int videoMode = 0;     // 0 NTSC, 1 PAL
     int userLevel = 30;
     std::vector<LinkedDevice> masters = {{0, 24, 0}};  // itself: "16CH NETWORK DVR"
     std::vector<LinkedDevice> slaves = {{1, 1, 0}};    // a PTZ camera, id 1
@@ -60,6 +67,32 @@ struct DeviceProfile {
 // the id, a host name and the linked devices a device of that family
 // reports. Nothing for an id the client does not know.
 std::optional<DeviceProfile> ProfileForProduct(std::string_view productId);
+
+// The recorder family: Q8A7, Q8A5, Q8A3.
+bool IsRecorder(std::string_view productId);
+// The channels of a multi-channel recorder: 16 (Q8A7), 8 (Q8A5), 4 (Q8A3);
+// 0 for every other product.
+int RecorderChannelCount(std::string_view productId);
+
+// The channels a device streams, first to last. A multi-channel recorder:
+// 0 (its own multi view) to its channel count; a recorder showing its own
+// view: 0; a Q3A2 its two inputs, 1 and 2; the cameras (Q7B family, Q9C0)
+// the channel number the client keeps for them, 2.
+struct ChannelRange {
+    int first = 0;
+    int last = 0;
+    bool Holds(int channel) const { return channel >= first && channel <= last; }
+};
+ChannelRange ChannelRangeOf(const DeviceProfile& profile);
+
+// The LIFETIME the device reports: its session lifetime in whole minutes
+// (the unit the client counts in), rounded down; -1 for no limit.
+int ReportedLifetimeMinutes(const DeviceProfile& profile);
+// How long after the start of its live stream the device itself ends a
+// session: the profile's seconds, but never before the client's own count of
+// the reported minutes has run out and a few seconds more, so that a client
+// that keeps the lifetime ends the session first.
+std::optional<std::chrono::seconds> SessionEndAfter(const DeviceProfile& profile);
 
 // Stream settings the client last asked for with "/Getdeviceinfo.cgi".
 struct StreamSettings {
@@ -93,6 +126,13 @@ public:
     bool IsSessionValid(std::string_view cookie) const;
     std::vector<std::string> SessionIds() const;
     StreamSettings LastStreamSettings() const;
+    // Marks the start of a session's live stream, from which its lifetime
+    // counts (the first stream of a session only); false when the session
+    // is not, or no longer, valid.
+    bool StartSessionStream(std::string_view cookie);
+    // The clock session lifetimes are counted on (tests inject one).
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock now);
     int RebootCount() const;
     const DeviceProfile& profile() const { return m_profile; }
     // The small dialogs' commands: disk map, colour, buzzer, playback search.
@@ -128,6 +168,8 @@ private:
         std::string id;
         std::string user;
         std::uint32_t address = 0;  // host order
+        std::optional<std::chrono::steady_clock::time_point> streamStarted;
+        mutable bool endLogged = false;
     };
 
     Response Login(const HttpRequest& request);
@@ -141,6 +183,7 @@ private:
     Response SetChannel(const HttpRequest& request);
 
     bool HasSessionLocked(std::string_view cookie) const;
+    bool HasEndedLocked(const Session& session) const;
     std::string OnlineSectionLocked() const;
     std::string AllSectionsLocked() const;
     void Log(std::string_view text) const;
@@ -158,6 +201,7 @@ private:
     int m_reboots = 0;
     std::mt19937_64 m_random;
     std::function<void(std::string_view)> m_logger;
+    Clock m_now;
     DialogCommands m_dialogCommands;
     TimeCommands m_timeCommands;
     DvrSettingCommands m_dvrSettings;

@@ -13,6 +13,7 @@ namespace devicesim {
 namespace {
 
 constexpr std::size_t kCycleFrames = 50;
+constexpr int kQuality = 70;
 
 std::uint32_t PackedNow() {
     const std::time_t now = std::time(nullptr);
@@ -26,7 +27,7 @@ std::uint32_t PackedNow() {
 
 }  // namespace
 
-LiveStream::LiveStream(const DeviceModel& model, LiveStreamOptions options)
+LiveStream::LiveStream(DeviceModel& model, LiveStreamOptions options)
     : m_model(model), m_options(options) {
     if (m_options.framesPerSecond < 1)
         m_options.framesPerSecond = 1;
@@ -34,28 +35,71 @@ LiveStream::LiveStream(const DeviceModel& model, LiveStreamOptions options)
 
 LiveStream::~LiveStream() = default;
 
-std::pair<int, int> LiveStream::PictureSize(int resolution, int videoMode) {
-    const int height = videoMode != 0 ? 276 : 228;
-    return {resolution == 1 ? 320 : 640, height};
+std::pair<int, int> LiveStream::PictureSize(const DeviceProfile& profile, int resolution) {
+    const std::string& product = profile.productId;
+    if (product == "Q9C0") {
+        switch (resolution) {
+            case 1:
+                return {320, 240};
+            case 2:
+                return {160, 120};
+            default:
+                return {640, 480};
+        }
+    }
+    const bool pal = profile.videoMode != 0;
+    const bool full = resolution != 1 && resolution != 2;
+    if (IsRecorder(product))
+        return {full ? 640 : 320, pal ? 276 : 228};
+    return {full ? 704 : 352, pal ? 288 : 240};
 }
 
-const streamgen::DeviceJpegCycle& LiveStream::Cycle(int width, int height) {
+streamgen::FrameHeaderDescription LiveStream::FrameHeader(const DeviceModel& model,
+                                                          const StreamSettings& settings,
+                                                          std::uint64_t n,
+                                                          std::uint32_t imageLength) {
+    const DeviceProfile& profile = model.profile();
+    streamgen::FrameHeaderDescription header;
+    header.imageLength = imageLength;
+    // A Q9C0 counts its header in the image length of the new layout.
+    header.lengthIncludesHeader = profile.productId == "Q9C0" && settings.newHeader;
+    // The channel shown, in both fields; the new layout's four-bit index
+    // says 16 with its status flag.
+    const auto channel = static_cast<std::uint8_t>(settings.channel);
+    header.channel = channel;
+    header.channelIndex = channel;
+    if (settings.newHeader && channel >= 16) {
+        header.channelIndex = static_cast<std::uint8_t>(channel & 0x0F);
+        header.status.channel16 = true;
+    }
+    header.timeValue = static_cast<std::uint32_t>(n * 40);
+    header.packedDate = PackedNow();
+    // The camera sensor's zoom and flips (Q9C0) and a R.E.T.R. state
+    // the client switched, in the new layout's status block.
+    if (profile.productId == "Q9C0")
+        header.status.cameraState = model.controlCommands().CameraState();
+    header.status.retrState = model.controlCommands().RetrState();
+    return header;
+}
+
+const streamgen::DeviceJpegCycle& LiveStream::Cycle(int width, int height, int channel) {
     std::lock_guard lock(m_lock);
-    auto& cycle = m_cycles[{width, height}];
-    if (!cycle)
-        cycle = std::make_unique<streamgen::DeviceJpegCycle>(width, height, kCycleFrames);
+    auto& cycle = m_cycles[{width, height, channel}];
+    if (!cycle) {
+        cycle = std::make_unique<streamgen::DeviceJpegCycle>(width, height, kCycleFrames, kQuality,
+                                                             streamgen::Chroma::k422, channel);
+    }
     return *cycle;
 }
 
 void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
-    const auto cookie = request.Param("Cookie");
-    if (!cookie || !m_model.IsSessionValid(*cookie)) {
+    const std::string cookie(request.Param("Cookie").value_or(""));
+    if (!m_model.StartSessionStream(cookie)) {
         connection.Send(FormatResponse(401, "Unauthorized", "text/plain", {}));
         return;
     }
+    const DeviceProfile& profile = m_model.profile();
     StreamSettings settings = m_model.LastStreamSettings();
-    const auto [width, height] = PictureSize(settings.resolution, m_model.profile().videoMode);
-    const streamgen::DeviceJpegCycle* cycle = &Cycle(width, height);
     const auto layout = settings.newHeader ? streamgen::FrameHeaderLayout::kNew
                                            : streamgen::FrameHeaderLayout::kOld;
 
@@ -64,30 +108,21 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
     auto next = started;
     std::string frame;
     for (;;) {
+        // The device ends the stream with the session.
+        if (!m_model.IsSessionValid(cookie))
+            return;
         // The picture size and channel follow "/Setresolution.cgi" and
         // "/SetChannel.cgi" while the stream runs, as on the device.
-        if (const StreamSettings now = m_model.LastStreamSettings();
-            now.resolution != settings.resolution || now.channel != settings.channel) {
-            const auto [w, h] = PictureSize(now.resolution, m_model.profile().videoMode);
-            cycle = &Cycle(w, h);
-            settings.resolution = now.resolution;
-            settings.channel = now.channel;
-        }
+        const StreamSettings now = m_model.LastStreamSettings();
+        settings.resolution = now.resolution;
+        settings.channel = now.channel;
+        const auto [width, height] = PictureSize(profile, settings.resolution);
+        const streamgen::DeviceJpegCycle& cycle = Cycle(width, height, settings.channel);
         const std::uint64_t n = m_frameNumber++;
-        const auto image = cycle->Frame(n);
+        const auto image = cycle.Frame(n);
 
-        streamgen::FrameHeaderDescription header;
-        header.imageLength = static_cast<std::uint32_t>(image.size());
-        header.channel = 0;
-        header.channelIndex =
-            static_cast<std::uint8_t>(settings.channel > 0 ? settings.channel - 1 : 0);
-        header.timeValue = static_cast<std::uint32_t>(n * 40);
-        header.packedDate = PackedNow();
-        // The camera sensor's zoom and flips (Q9C0) and a R.E.T.R. state
-        // the client switched, in the new layout's status block.
-        if (m_model.profile().productId == "Q9C0")
-            header.status.cameraState = m_model.controlCommands().CameraState();
-        header.status.retrState = m_model.controlCommands().RetrState();
+        streamgen::FrameHeaderDescription header =
+            FrameHeader(m_model, settings, n, static_cast<std::uint32_t>(image.size()));
         if (m_options.alarmPeriod.count() > 0) {
             const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                 std::chrono::steady_clock::now() - started);
@@ -95,20 +130,26 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
                 header.alarm = 0x0001;
         }
         const std::vector<std::uint8_t> bytes = streamgen::WriteFrameHeader(header, layout);
-
-        frame.assign(bytes.begin(), bytes.end());
-        frame.append(reinterpret_cast<const char*>(image.data()), image.size());
-        if (!connection.Send(frame))
-            return;
+        // The new layout's length word has 16 bits: a frame it cannot
+        // announce is left out (the test pictures stay well below).
+        const bool announced =
+            layout == streamgen::FrameHeaderLayout::kOld ||
+            image.size() + (header.lengthIncludesHeader ? bytes.size() : 0) <= 0xFFFF;
+        if (announced) {
+            frame.assign(bytes.begin(), bytes.end());
+            frame.append(reinterpret_cast<const char*>(image.data()), image.size());
+            if (!connection.Send(frame))
+                return;
+        }
 
         next += period;
-        const auto now = std::chrono::steady_clock::now();
-        if (next > now) {
+        const auto after = std::chrono::steady_clock::now();
+        if (next > after) {
             if (!connection.Pause(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(next - now)))
+                    std::chrono::duration_cast<std::chrono::milliseconds>(next - after)))
                 return;
         } else {
-            next = now;  // a slow client: no burst to catch up
+            next = after;  // a slow client: no burst to catch up
         }
     }
 }

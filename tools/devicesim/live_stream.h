@@ -3,7 +3,8 @@
 // The simulator's live stream, "/Getvideo.cgi": an endless run of frames,
 // each a frame header followed by a JPEG image as the device encodes it,
 // paced to a frame rate, in the header layout the last device-information
-// request asked for.
+// request asked for, in the family's own picture sizes, showing the channel
+// the client chose. The stream ends when its session's lifetime is up.
 
 #include <atomic>
 #include <chrono>
@@ -11,11 +12,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <utility>
 
 #include "tools/devicesim/device_model.h"
 #include "tools/devicesim/http_request.h"
 #include "tools/devicesim/http_server.h"
+#include "tools/streamgen/frame_header_writer.h"
 
 namespace streamgen {
 class DeviceJpegCycle;
@@ -32,7 +35,7 @@ struct LiveStreamOptions {
 
 class LiveStream {
 public:
-    LiveStream(const DeviceModel& model, LiveStreamOptions options);
+    LiveStream(DeviceModel& model, LiveStreamOptions options);
     ~LiveStream();
     LiveStream(const LiveStream&) = delete;
     LiveStream& operator=(const LiveStream&) = delete;
@@ -41,17 +44,28 @@ public:
     // A request without a valid session cookie gets 401.
     void Serve(const HttpRequest& request, Connection& connection);
 
-    // The picture size the device streams for a resolution setting and video
-    // standard: the recorder family sends field-height pictures.
-    static std::pair<int, int> PictureSize(int resolution, int videoMode);
+    // The picture size the device streams for a resolution setting (0 full,
+    // 1 half, 2 quarter size) in its video standard: the recorders send
+    // field-height pictures 640 or 320 wide, the Q3A2 and the Q7B family
+    // 704 or 352 wide, 240 lines NTSC and 288 PAL; a Q9C0 640 x 480,
+    // 320 x 240 or 160 x 120 whatever the standard. Only the Q9C0 has a
+    // quarter size; the others send their half size for it.
+    static std::pair<int, int> PictureSize(const DeviceProfile& profile, int resolution);
+
+    // The header of frame `n` of a stream with these settings; `imageLength`
+    // is the JPEG's.
+    static streamgen::FrameHeaderDescription FrameHeader(const DeviceModel& model,
+                                                         const StreamSettings& settings,
+                                                         std::uint64_t n,
+                                                         std::uint32_t imageLength);
 
 private:
-    const streamgen::DeviceJpegCycle& Cycle(int width, int height);
+    const streamgen::DeviceJpegCycle& Cycle(int width, int height, int channel);
 
-    const DeviceModel& m_model;
+    DeviceModel& m_model;
     LiveStreamOptions m_options;
     std::mutex m_lock;
-    std::map<std::pair<int, int>, std::unique_ptr<streamgen::DeviceJpegCycle>> m_cycles;
+    std::map<std::tuple<int, int, int>, std::unique_ptr<streamgen::DeviceJpegCycle>> m_cycles;
     std::atomic<std::uint64_t> m_frameNumber{0};
 };
 

@@ -14,7 +14,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "tools/devicesim/command_line.h"
 #include "tools/devicesim/device_model.h"
 #include "tools/devicesim/http_request.h"
 #include "tools/devicesim/http_server.h"
@@ -23,108 +25,6 @@
 #include "tools/devicesim/recorded_data.h"
 
 namespace {
-
-struct Arguments {
-    std::uint16_t port = 8080;
-    std::string user = "tresk";  // the client's built-in defaults
-    std::string password = "tresk";
-    devicesim::LiveStreamOptions stream;
-    // The LAN search endpoint: off unless a search port is given.
-    std::optional<std::uint16_t> searchPort;
-    std::uint16_t replyPort = 3332;
-    devicesim::DeviceProfile profile;
-    bool productGiven = false;  // --product given: its own linked devices stay
-    devicesim::FirmwareFaults firmwareFaults;
-    std::optional<std::string> firmwareVersion;  // --firmware: replaces the profile's
-};
-
-void PrintUsage() {
-    std::fputs(
-        "usage: devicesim [--port N] [--user NAME] [--password TEXT] [--fps N]\n"
-        "                 [--alarm-period SECONDS [--alarm-length SECONDS]]\n"
-        "                 [--search-port N [--reply-port N]]\n"
-        "                 [--product Q8A7|Q8A5|Q8A3|Q3A2|Q7B7|Q7B5|Q7B3|Q9C0]\n"
-        "                 [--user-level 30|20|10|0]\n"
-        "                 [--firmware VERSION (four digits)]\n"
-        "                 [--fw-refuse-at N] [--fw-close-at N] [--fw-stall-at N]\n"
-        "  --fw-*-at N: at the Nth piece of a firmware upload (old protocol: request;\n"
-        "  new protocol: unit) answer 500, close without a reply, or stall\n",
-        stderr);
-}
-
-std::optional<Arguments> ParseArguments(int argc, char** argv) {
-    Arguments args;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view name = argv[i];
-        if (i + 1 >= argc) {
-            return std::nullopt;
-        }
-        const std::string_view value = argv[++i];
-        if (name == "--port") {
-            const auto port = devicesim::ParseDecimal(value);
-            if (!port || *port == 0 || *port > 65535) {
-                return std::nullopt;
-            }
-            args.port = static_cast<std::uint16_t>(*port);
-        } else if (name == "--search-port" || name == "--reply-port") {
-            const auto port = devicesim::ParseDecimal(value);
-            if (!port || *port == 0 || *port > 65535) {
-                return std::nullopt;
-            }
-            if (name == "--search-port") {
-                args.searchPort = static_cast<std::uint16_t>(*port);
-            } else {
-                args.replyPort = static_cast<std::uint16_t>(*port);
-            }
-        } else if (name == "--product") {
-            const auto profile = devicesim::ProfileForProduct(value);
-            if (!profile)
-                return std::nullopt;
-            const int level = args.profile.userLevel;
-            args.profile = *profile;
-            args.profile.userLevel = level;
-            args.productGiven = true;
-        } else if (name == "--user-level") {
-            if (value != "30" && value != "20" && value != "10" && value != "0")
-                return std::nullopt;
-            args.profile.userLevel = std::stoi(std::string(value));
-        } else if (name == "--firmware") {
-            if (value.size() != 4 || !devicesim::ParseDecimal(value)) {
-                return std::nullopt;
-            }
-            args.firmwareVersion = value;
-        } else if (name == "--fw-refuse-at" || name == "--fw-close-at" || name == "--fw-stall-at") {
-            const auto piece = devicesim::ParseDecimal(value);
-            if (!piece || *piece == 0 || *piece > 0xFFFFFFFFu) {
-                return std::nullopt;
-            }
-            const auto n = static_cast<std::uint32_t>(*piece);
-            auto& faults = args.firmwareFaults;
-            (name == "--fw-refuse-at"  ? faults.refuseAt
-             : name == "--fw-close-at" ? faults.closeAt
-                                       : faults.stallAt) = n;
-        } else if (name == "--user") {
-            args.user = value;
-        } else if (name == "--password") {
-            args.password = value;
-        } else if (name == "--fps" || name == "--alarm-period" || name == "--alarm-length") {
-            const auto number = devicesim::ParseDecimal(value);
-            if (!number || *number > 3600 || (name == "--fps" && *number == 0)) {
-                return std::nullopt;
-            }
-            const int n = static_cast<int>(*number);
-            if (name == "--fps")
-                args.stream.framesPerSecond = n;
-            if (name == "--alarm-period")
-                args.stream.alarmPeriod = std::chrono::seconds(n);
-            if (name == "--alarm-length")
-                args.stream.alarmLength = std::chrono::seconds(n);
-        } else {
-            return std::nullopt;
-        }
-    }
-    return args;
-}
 
 // Request text comes from the network: control bytes are shown escaped so
 // that a log line stays one line and cannot drive the terminal.
@@ -203,11 +103,14 @@ void LogRequest(const devicesim::HttpRequest& request, std::string_view note) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto args = ParseArguments(argc, argv);
-    if (!args) {
-        PrintUsage();
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const devicesim::CommandLine commandLine = devicesim::ParseCommandLine(arguments);
+    if (!commandLine.options) {
+        std::fprintf(stderr, "devicesim: %s\n%s", commandLine.error.c_str(),
+                     devicesim::Usage().c_str());
         return 2;
     }
+    const devicesim::SimulatorOptions& args = *commandLine.options;
 
     // Block the stop signals before any thread starts, so that only the
     // sigwait below receives them.
@@ -218,21 +121,13 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     try {
-        // With periodic alarms the recorder reports itself as a linked DVR
-        // ("ZRT 417 DVR", type 19): the client evaluates the alarm bits of
-        // such devices and records them.
-        devicesim::DeviceProfile profile = args->profile;
-        profile.firmwareVersion = args->firmwareVersion.value_or(profile.firmwareVersion);
-        // Alarms are only evaluated by the client for a linked DVR.
-        if (args->stream.alarmPeriod.count() > 0 && !args->productGiven)
-            profile.masters = {{0, 19, 0}};
-        devicesim::DeviceModel model(args->user, args->password, profile);
+        devicesim::DeviceModel model(args.user, args.password, args.profile);
         model.SetLogger([](std::string_view event) { LogLine("  " + Printable(event)); });
-        model.firmware().SetFaults(args->firmwareFaults);
+        model.firmware().SetFaults(args.firmwareFaults);
         model.firmware().SetKeepBytes(false);  // the log's checksums say what arrived
 
-        devicesim::LiveStream stream(model, args->stream);
-        devicesim::RecordedData recorded({std::chrono::milliseconds(5)});
+        devicesim::LiveStream stream(model, args.stream);
+        devicesim::RecordedData recorded({.backupBytesPerSecond = args.backupBytesPerSecond});
 
         const auto handle = [&model, &stream, &recorded](const devicesim::HttpRequest& request,
                                                          devicesim::Connection& connection) {
@@ -255,22 +150,29 @@ int main(int argc, char** argv) {
             LogRequest(request, request.error);
         };
         devicesim::ServerOptions options;
-        options.port = args->port;
+        options.port = args.port;
         options.idleTimeout = std::chrono::seconds(30);
         devicesim::HttpServer server(handle, rejected, options);
 
+        const devicesim::DeviceProfile& profile = model.profile();
+        std::string device = profile.productId + " firmware " + profile.firmwareVersion +
+                             (profile.videoMode != 0 ? ", PAL" : ", NTSC");
+        if (profile.multiChannel != 0)
+            device += ", " + std::to_string(devicesim::RecorderChannelCount(profile.productId)) +
+                      " channels";
+        if (profile.lifetimeSeconds >= 0)
+            device += ", sessions of " + std::to_string(profile.lifetimeSeconds) + " s";
         LogLine("devicesim listening on 127.0.0.1:" + std::to_string(server.port()) + " as " +
-                model.profile().productId + " firmware " + model.profile().firmwareVersion +
-                ", user \"" + Printable(args->user) + "\"");
+                device + ", user \"" + Printable(args.user) + "\"");
 
         std::optional<devicesim::LanResponder> search;
-        if (args->searchPort) {
+        if (args.searchPort) {
             devicesim::LanResponderOptions lan;
             lan.bindAddress = "0.0.0.0";  // broadcasts reach only a socket bound to any address
-            lan.searchPort = *args->searchPort;
-            lan.replyPort = args->replyPort;
-            lan.user = args->user;
-            lan.password = args->password;
+            lan.searchPort = *args.searchPort;
+            lan.replyPort = args.replyPort;
+            lan.user = args.user;
+            lan.password = args.password;
             lan.settings.mac = MacBytes(model.profile().macAddress);
             lan.settings.webPort = server.port();
             search.emplace(lan);
@@ -278,7 +180,7 @@ int main(int argc, char** argv) {
                 LogLine("LAN search datagram " + Printable(keyword));
             });
             LogLine("answering LAN searches on port " + std::to_string(search->searchPort()) +
-                    ", replies to port " + std::to_string(args->replyPort));
+                    ", replies to port " + std::to_string(args.replyPort));
         }
 
         int received = 0;

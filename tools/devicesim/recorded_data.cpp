@@ -99,6 +99,21 @@ std::string LogRecord(std::size_t index) {
 
 }  // namespace
 
+std::chrono::microseconds PaceDelay(std::uint64_t bytesPerSecond, std::uint64_t sent,
+                                    std::chrono::microseconds elapsed) {
+    if (bytesPerSecond == 0)
+        return std::chrono::microseconds(0);
+    // Whole seconds and the rest apart, so that neither product overflows
+    // for rates up to kMaxBackupRate.
+    const std::uint64_t rate = std::min(bytesPerSecond, kMaxBackupRate);
+    constexpr std::uint64_t kMicros = 1'000'000;
+    const std::uint64_t seconds = std::min<std::uint64_t>(sent / rate, 1ull << 40);
+    const std::uint64_t rest = sent % rate;
+    const auto due = std::chrono::microseconds(
+        static_cast<std::int64_t>(seconds * kMicros + (rest * kMicros) / rate));
+    return due > elapsed ? due - elapsed : std::chrono::microseconds(0);
+}
+
 RecordedData::RecordedData(RecordedDataOptions options) : m_options(options) {
     for (std::size_t i = 0; i < m_options.logRecords; ++i) {
         m_log.push_back(LogRecord(i));
@@ -169,8 +184,8 @@ void RecordedData::NetworkBackup(const HttpRequest& request, Connection& connect
     }
     const std::uint64_t size = RecordingSize(request);
     std::uint64_t sent = 0;
-    std::size_t blocks = 0;
     bool cancelled = false;
+    const auto started = std::chrono::steady_clock::now();
     std::string block;
     while (sent < size) {
         {
@@ -189,8 +204,11 @@ void RecordedData::NetworkBackup(const HttpRequest& request, Connection& connect
             break;
         }
         sent += length;
-        if (m_options.pace.count() > 0 && ++blocks % m_options.paceBlocks == 0 &&
-            !connection.Pause(m_options.pace)) {
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(PaceDelay(
+            m_options.backupBytesPerSecond, sent,
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                  started)));
+        if (wait.count() > 0 && !connection.Pause(wait)) {
             cancelled = true;
             break;
         }

@@ -20,14 +20,22 @@
 namespace devicesim {
 
 struct RecordedDataOptions {
-    // A pause after every `paceBlocks` data blocks; zero: as fast as the
-    // client reads.
-    std::chrono::milliseconds pace{0};
-    std::size_t paceBlocks = 64;
+    // The backup stream's rate in bytes per second; 0: as fast as the client
+    // reads.
+    std::uint64_t backupBytesPerSecond = 0;
     std::size_t events = 300;      // recording events per disk
     std::size_t logRecords = 140;  // server log records
     std::size_t searchPage = 100;  // records per event list reply (at most 127)
 };
+
+// The highest backup rate the simulator takes, in bytes per second.
+inline constexpr std::uint64_t kMaxBackupRate = 1'000'000'000'000;
+
+// How long a sender paced to `bytesPerSecond` waits once `sent` bytes are
+// out, `elapsed` after its first byte: the time the bytes are due at less
+// the time gone, none when it is behind. 0 bytes per second: never.
+std::chrono::microseconds PaceDelay(std::uint64_t bytesPerSecond, std::uint64_t sent,
+                                    std::chrono::microseconds elapsed);
 
 class RecordedData {
 public:

@@ -59,8 +59,54 @@ constexpr bool IsApplicationOrComment(std::uint8_t marker) {
 
 }  // namespace
 
+namespace {
+
+// The side of one counter or mark block: as large as the counter's row of
+// blocks fits across and an eighth of the height allows.
+int BlockSide(int width, int height) {
+    return std::max(2, std::min(width / (kCounterBits + 2), height / 8));
+}
+
+// A row of `bits` blocks on a dark strip whose top is picture row `top`:
+// the value's most significant bit first, light for a 1.
+template <typename RowOf>
+void PaintBlocks(const RowOf& row, int width, int height, int top, int bits, std::uint32_t value) {
+    const auto put = [](std::uint8_t* at, Bgr c) {
+        at[0] = c.b;
+        at[1] = c.g;
+        at[2] = c.r;
+    };
+    const int block = BlockSide(width, height);
+    const int stripBottom = std::min(height, top + block * 2);
+    const int stripWidth = std::min(width, block * (bits + 1));
+    for (int y = top; y < stripBottom; ++y) {
+        std::uint8_t* r = row(y);
+        for (int x = 0; x < stripWidth; ++x) {
+            put(r + static_cast<std::size_t>(x) * 3, kCounterGround);
+        }
+    }
+    for (int bit = 0; bit < bits; ++bit) {
+        const bool one = ((value >> (bits - 1 - bit)) & 1u) != 0;
+        const Bgr colour = one ? kCounterOne : kCounterZero;
+        const int left = block / 2 + bit * block;
+        for (int y = top + block / 2; y < std::min(stripBottom, top + block / 2 + block - 1); ++y) {
+            std::uint8_t* r = row(y);
+            for (int x = left; x < std::min(stripWidth, left + block - 1); ++x) {
+                put(r + static_cast<std::size_t>(x) * 3, colour);
+            }
+        }
+    }
+}
+
+// The top row of the channel mark's strip.
+int ChannelStripTop(int width, int height) {
+    return std::max(0, height - BlockSide(width, height) * 2);
+}
+
+}  // namespace
+
 void PaintTestPicture(std::span<std::uint8_t> picture, int width, int height,
-                      std::uint32_t frameNumber) {
+                      std::uint32_t frameNumber, int channel) {
     CheckSize(width, height);
     if (picture.size() < PictureBytes(width, height)) {
         throw std::invalid_argument("streamgen: picture buffer too small");
@@ -77,9 +123,14 @@ void PaintTestPicture(std::span<std::uint8_t> picture, int width, int height,
         at[2] = c.r;
     };
 
-    // Bars sliding right by 4 pixels a frame.
+    // Bars sliding right by 4 pixels a frame; a channel turns them by one
+    // bar per channel.
     const int barWidth = std::max(1, width / static_cast<int>(kBars.size()));
-    const int shift = static_cast<int>((frameNumber * 4u) % static_cast<std::uint32_t>(width));
+    const std::uint32_t turn =
+        channel > 0 ? static_cast<std::uint32_t>(channel) * static_cast<std::uint32_t>(barWidth)
+                    : 0u;
+    const int shift =
+        static_cast<int>((frameNumber * 4u + turn) % static_cast<std::uint32_t>(width));
     std::uint8_t* first = row(0);
     for (int x = 0; x < width; ++x) {
         const int source = (x - shift + width) % width;
@@ -100,27 +151,33 @@ void PaintTestPicture(std::span<std::uint8_t> picture, int width, int height,
         }
     }
 
-    // The frame number, one block per bit, on a dark strip at the top.
-    const int block = std::max(2, std::min(width / (kCounterBits + 2), height / 8));
-    const int stripHeight = std::min(height, block * 2);
-    const int stripWidth = std::min(width, block * (kCounterBits + 1));
-    for (int y = 0; y < stripHeight; ++y) {
-        std::uint8_t* r = row(y);
-        for (int x = 0; x < stripWidth; ++x) {
-            put(r + static_cast<std::size_t>(x) * 3, kCounterGround);
-        }
+    // The frame number, one block per bit, on a dark strip at the top; the
+    // channel likewise at the bottom.
+    PaintBlocks(row, width, height, 0, kCounterBits, frameNumber);
+    if (channel >= 0) {
+        PaintBlocks(row, width, height, ChannelStripTop(width, height), kChannelBits,
+                    static_cast<std::uint32_t>(channel));
     }
-    for (int bit = 0; bit < kCounterBits; ++bit) {
-        const bool one = ((frameNumber >> (kCounterBits - 1 - bit)) & 1u) != 0;
-        const Bgr colour = one ? kCounterOne : kCounterZero;
-        const int left = block / 2 + bit * block;
-        for (int y = block / 2; y < std::min(stripHeight, block / 2 + block - 1); ++y) {
-            std::uint8_t* r = row(y);
-            for (int x = left; x < std::min(stripWidth, left + block - 1); ++x) {
-                put(r + static_cast<std::size_t>(x) * 3, colour);
-            }
-        }
+}
+
+int ReadChannelMark(int width, int height, const std::function<bool(int x, int y)>& light) {
+    if (width <= 0 || height <= 0) {
+        return -1;
     }
+    const int block = BlockSide(width, height);
+    const int top = ChannelStripTop(width, height);
+    // The strip's ground shows left of the first block and below the blocks.
+    if (light(block / 4, top + block / 4) ||
+        light(block / 4, std::min(height - 1, top + block * 7 / 4))) {
+        return -1;
+    }
+    int value = 0;
+    const int y = top + block / 2 + (block - 1) / 2;
+    for (int bit = 0; bit < kChannelBits; ++bit) {
+        const int x = block / 2 + bit * block + (block - 1) / 2;
+        value = value * 2 + (light(x, y) ? 1 : 0);
+    }
+    return value;
 }
 
 std::vector<std::uint8_t> StripApplicationSegments(std::span<const std::uint8_t> jpeg) {
@@ -170,9 +227,9 @@ std::span<std::uint8_t> DeviceJpegEncoder::PictureBuffer(int width, int height) 
 }
 
 std::vector<std::uint8_t> DeviceJpegEncoder::EncodeFrame(int width, int height,
-                                                         std::uint32_t frameNumber) {
+                                                         std::uint32_t frameNumber, int channel) {
     const std::span<std::uint8_t> picture = PictureBuffer(width, height);
-    PaintTestPicture(picture, width, height, frameNumber);
+    PaintTestPicture(picture, width, height, frameNumber, channel);
     return EncodePicture(picture, width, height);
 }
 
@@ -218,7 +275,7 @@ std::vector<std::uint8_t> DeviceJpegEncoder::EncodePicture(std::span<const std::
 // ------------------------------------------------------------------ cycle
 
 DeviceJpegCycle::DeviceJpegCycle(int width, int height, std::size_t frames, int quality,
-                                 Chroma chroma)
+                                 Chroma chroma, int channel)
     : m_width(width), m_height(height) {
     if (frames == 0) {
         throw std::invalid_argument("streamgen: a cycle needs at least one frame");
@@ -226,7 +283,8 @@ DeviceJpegCycle::DeviceJpegCycle(int width, int height, std::size_t frames, int 
     DeviceJpegEncoder encoder(quality, chroma);
     m_frames.reserve(frames);
     for (std::size_t n = 0; n < frames; ++n) {
-        m_frames.push_back(encoder.EncodeFrame(width, height, static_cast<std::uint32_t>(n)));
+        m_frames.push_back(
+            encoder.EncodeFrame(width, height, static_cast<std::uint32_t>(n), channel));
     }
 }
 

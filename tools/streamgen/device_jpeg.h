@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -49,11 +50,24 @@ struct Bgr {
 // significant bit first: a light block for a 1, a dark block for a 0.
 inline constexpr int kCounterBits = 16;
 
+// Blocks of the channel mark along the bottom left of a channel's picture,
+// drawn like the counter: channels 0 to 31.
+inline constexpr int kChannelBits = 5;
+
 // Paints the test picture of frame `frameNumber` into `picture`: 3 bytes per
 // pixel, blue-green-red, rows of width × 3 bytes, bottom row first.
-// `picture` must hold width × height × 3 bytes.
+// `picture` must hold width × height × 3 bytes. A `channel` of 0 or more
+// turns the bars by one bar per channel and draws the channel mark, so the
+// pictures of a recorder's channels differ at a glance and a test can read
+// which channel it shows; -1 paints neither.
 void PaintTestPicture(std::span<std::uint8_t> picture, int width, int height,
-                      std::uint32_t frameNumber);
+                      std::uint32_t frameNumber, int channel = -1);
+
+// Reads the channel mark of a picture painted at `width` × `height`, shown
+// at any size: `light(x, y)` tells whether the shown pixel at (x, y) of the
+// painted picture (from its top left) is light. -1 when the mark's ground
+// is not dark, so the picture carries no mark.
+int ReadChannelMark(int width, int height, const std::function<bool(int x, int y)>& light);
 
 // Removes every application segment (APP0 to APP15, FF E0 to FF EF) and
 // comment (FF FE) that lies between the start-of-image marker and the first
@@ -70,8 +84,10 @@ public:
     DeviceJpegEncoder(const DeviceJpegEncoder&) = delete;
     DeviceJpegEncoder& operator=(const DeviceJpegEncoder&) = delete;
 
-    // The test picture of frame `frameNumber` at the given size.
-    std::vector<std::uint8_t> EncodeFrame(int width, int height, std::uint32_t frameNumber);
+    // The test picture of frame `frameNumber` at the given size, of a
+    // channel (see PaintTestPicture).
+    std::vector<std::uint8_t> EncodeFrame(int width, int height, std::uint32_t frameNumber,
+                                          int channel = -1);
 
     // One colour over the whole picture.
     std::vector<std::uint8_t> EncodeSolid(int width, int height, Bgr colour);
@@ -92,11 +108,12 @@ private:
 
 // A cycle of pre-encoded frames of one size, so a simulator or a test can
 // send thousands of frames per second without encoding: frame n is the
-// encoded test picture of frame n modulo the cycle length.
+// encoded test picture of frame n modulo the cycle length (of `channel`,
+// see PaintTestPicture).
 class DeviceJpegCycle {
 public:
     DeviceJpegCycle(int width, int height, std::size_t frames, int quality = 70,
-                    Chroma chroma = Chroma::k422);
+                    Chroma chroma = Chroma::k422, int channel = -1);
 
     std::span<const std::uint8_t> Frame(std::uint64_t n) const;
     std::size_t size() const { return m_frames.size(); }

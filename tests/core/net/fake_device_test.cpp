@@ -463,7 +463,7 @@ TEST_F(FakeDeviceModel, DeviceInformationDescribesAQ8A7) {
     const auto stream = model.LastStreamSettings();
     EXPECT_EQ(stream.resolution, 1);
     EXPECT_EQ(stream.quality, 60);
-    EXPECT_EQ(stream.channel, 3);
+    EXPECT_EQ(stream.channel, 0);  // a recorder that shows its own view has no other
     EXPECT_TRUE(stream.newHeader);
 }
 
@@ -540,13 +540,16 @@ TEST_F(FakeDeviceModel, ScriptedRepliesOverrideTheModel) {
 }
 
 TEST_F(FakeDeviceModel, LiveViewSettingsAreKeptAndColourAnswers) {
+    devicesim::DeviceProfile profile;
+    profile.multiChannel = 1;  // a recorder with channels to choose
+    devicesim::DeviceModel& recorder = device.EnableDeviceModel("tresk", "tresk", profile);
     const auto session = LogIn();
     EXPECT_EQ(Exchange(device, "/Setresolution.cgi?Cookie=" + session + "&RES=1").status, 200);
     EXPECT_EQ(Exchange(device, "/Setquality.cgi?Cookie=" + session + "&QUA=2").status, 200);
     EXPECT_EQ(Exchange(device, "/SetChannel.cgi?Cookie=" + session + "&CH=12").status, 200);
-    EXPECT_EQ(model.LastStreamSettings().resolution, 1);
-    EXPECT_EQ(model.LastStreamSettings().quality, 2);
-    EXPECT_EQ(model.LastStreamSettings().channel, 12);
+    EXPECT_EQ(recorder.LastStreamSettings().resolution, 1);
+    EXPECT_EQ(recorder.LastStreamSettings().quality, 2);
+    EXPECT_EQ(recorder.LastStreamSettings().channel, 12);
     EXPECT_EQ(Exchange(device, "/SetChannel.cgi?Cookie=" + session + "&CH=17").status, 400);
     EXPECT_EQ(Exchange(device, "/Setquality.cgi?QUA=1").status, 401);
     const auto colour = Exchange(device, "/GetColor.cgi?Cookie=" + session);

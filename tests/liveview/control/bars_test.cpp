@@ -19,9 +19,8 @@
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
+#include "tests/support/drawn_skin.h"
 #include "tests/support/qt_app.h"
-#include "tests/support/temp_dir.h"
-#include "tools/skingen/main_skin.h"
 
 namespace {
 
@@ -29,12 +28,7 @@ namespace fs = std::filesystem;
 
 // A program folder with the drawn skin, shared by the whole suite.
 const fs::path& SkinFolder() {
-    static test_support::TempDir* dir = [] {
-        auto* made = new test_support::TempDir();
-        skingen::WriteMainSkin(made->path());
-        return made;
-    }();
-    return dir->path();
+    return test_support::DrawnSkinFolder();
 }
 
 class BarTest : public command_test::DeviceCommandTest {

@@ -22,9 +22,8 @@
 #include "media/media_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "tests/liveview/window/live_window_fixture.h"
 #include "tests/media/wave_bytes.h"
-#include "tests/support/core/app_state_fixture.h"
-#include "tests/support/fake_device.h"
 #include "tests/support/recording_wave_out.h"
 #include "tests/support/wait.h"
 #include "tools/devicesim/live_stream.h"
@@ -35,55 +34,8 @@ namespace {
 using test_support::PumpUntil;
 
 using namespace std::chrono_literals;
-using test_support::FakeDevice;
 
-// A device on a fixed port: the model answers the commands, the simulator's
-// stream answers "/Getvideo.cgi".
-struct Device {
-    explicit Device(std::uint16_t port = 0,
-                    devicesim::LiveStreamOptions options = {.framesPerSecond = 100},
-                    devicesim::DeviceProfile profile = {})
-        : server([port] {
-              devicesim::ServerOptions serverOptions;
-              serverOptions.port = port;
-              return serverOptions;
-          }()),
-          model(server.EnableDeviceModel("tresk", "tresk", profile)),
-          stream(model, options) {
-        server.SetHandler("/Getvideo.cgi", [this](const devicesim::HttpRequest& request,
-                                                  devicesim::Connection& connection) {
-            stream.Serve(request, connection);
-        });
-    }
-    // The server's connection threads use the stream: they end first.
-    ~Device() { server.Stop(); }
-    FakeDevice server;
-    devicesim::DeviceModel& model;
-    devicesim::LiveStream stream;
-};
-
-class LivePictureTest : public core_test::AppStateTest {
-protected:
-    void SetUp() override {
-        AppStateTest::SetUp();
-        device = std::make_unique<Device>();
-        settings().m_strServerName = "127.0.0.1";
-        settings().m_wWebPort = device->server.port();
-        g_strHostIP.Set("127.0.0.1");
-    }
-    void TearDown() override {
-        AppStateTest::TearDown();
-        device.reset();
-    }
-
-    // Pumps the GUI thread's messages until the condition holds (bounded).
-
-    ScopedMediaServices media;
-    ScopedLiveViewServices liveView;
-    platform::ManualClock clock;
-    platform::ScopedClockSource useClock{clock};
-    std::unique_ptr<Device> device;
-};
+using LivePictureTest = window_test::LiveWindowTest;
 
 TEST_F(LivePictureTest, PictureRunsAndComesBackAfterTheDeviceRestarts) {
     AppGlobalState& app = *g_lpApp;
@@ -108,7 +60,7 @@ TEST_F(LivePictureTest, PictureRunsAndComesBackAfterTheDeviceRestarts) {
     const std::uint16_t port = device->server.port();
     device.reset();
     ASSERT_TRUE(PumpUntil([&] { return !app.f_VideoConnected.load(); }));
-    device = std::make_unique<Device>(port);
+    UseDevice({}, {.framesPerSecond = 100}, port);
     ASSERT_TRUE(device->server.WaitForRequests(3));
     // The new receive thread counts from 0 again and marks the video
     // connected once it has a slot.
@@ -156,13 +108,9 @@ TEST_F(LivePictureTest, RecordButtonAndAlarmsWriteRecordings) {
     // first second of every two.
     devicesim::DeviceProfile profile;
     profile.masters = {{0, 19, 0}};
-    device = std::make_unique<Device>(
-        0,
-        devicesim::LiveStreamOptions{.framesPerSecond = 100,
-                                     .alarmPeriod = std::chrono::seconds(2),
-                                     .alarmLength = std::chrono::seconds(1)},
-        profile);
-    settings().m_wWebPort = device->server.port();
+    UseDevice(profile, {.framesPerSecond = 100,
+                        .alarmPeriod = std::chrono::seconds(2),
+                        .alarmLength = std::chrono::seconds(1)});
     settings().m_byAlarmTriggerRecord = 1;
     const auto records = folder.path() / "records";
     std::filesystem::create_directory(records);
@@ -208,13 +156,9 @@ TEST_F(LivePictureTest, DeviceAlarmPlaysTheAlarmSound) {
     platform::ScopedWaveOutProvider useOutput{output};
     devicesim::DeviceProfile profile;
     profile.masters = {{0, 19, 0}};
-    device = std::make_unique<Device>(
-        0,
-        devicesim::LiveStreamOptions{.framesPerSecond = 100,
-                                     .alarmPeriod = std::chrono::seconds(2),
-                                     .alarmLength = std::chrono::seconds(1)},
-        profile);
-    settings().m_wWebPort = device->server.port();
+    UseDevice(profile, {.framesPerSecond = 100,
+                        .alarmPeriod = std::chrono::seconds(2),
+                        .alarmLength = std::chrono::seconds(1)});
     settings().m_byAlarmTriggerRecord = 1;
     const auto wave = folder.path() / "siren.wav";
     wavebytes::WriteFile(wave,
@@ -237,9 +181,7 @@ TEST_F(LivePictureTest, DeviceAlarmPlaysTheAlarmSound) {
 // A Q9C0's camera toolbar follows the zoom and flips the device reports in
 // its frame headers.
 TEST_F(LivePictureTest, CameraToolbarFollowsTheReportedState) {
-    device = std::make_unique<Device>(0, devicesim::LiveStreamOptions{.framesPerSecond = 100},
-                                      devicesim::ProfileForProduct("Q9C0").value());
-    settings().m_wWebPort = device->server.port();
+    UseDevice(devicesim::ProfileForProduct("Q9C0").value());
     skingen::WriteCameraToolbarFaces(folder.path());
     device->model.controlCommands().SetCameraState(0x45);  // mode 5, vertical flip
 

@@ -27,12 +27,16 @@
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
+<<<<<<< HEAD
 #include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/user_input.h"
+=======
+#include "tests/support/drawn_skin.h"
+#include "tests/support/qt_app.h"
+>>>>>>> sim
 #include "tools/devicesim/device_model.h"
-#include "tools/skingen/main_skin.h"
 
 namespace window_test {
 
@@ -40,12 +44,7 @@ namespace fs = std::filesystem;
 
 // A program folder with the drawn skin, shared by the whole test program.
 inline const fs::path& SkinFolder() {
-    static test_support::TempDir* dir = [] {
-        auto* made = new test_support::TempDir();
-        skingen::WriteMainSkin(made->path());
-        return made;
-    }();
-    return dir->path();
+    return test_support::DrawnSkinFolder();
 }
 
 inline const QRect kWorkArea(0, 0, 1920, 1080);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -65,6 +67,33 @@ TEST_F(SimulatedRecorderTest, ABackupArrivesByteForByte) {
     const auto request = device.RequestsTo("/NetworkBk.cgi").at(0);
     const std::string expected = devicesim::RecordedData::RecordingBytes(request, 0, 2 * 1'048'576);
     EXPECT_TRUE(test_support::ReadAll(job.file) == expected);
+}
+
+// The backup's pace: each block waits until its bytes are due at the rate
+// asked for, never when the sender is behind, and never unpaced.
+TEST(BackupPace, BlocksWaitUntilTheirBytesAreDue) {
+    using std::chrono::microseconds;
+    struct Case {
+        std::uint64_t rate;
+        std::uint64_t sent;
+        std::int64_t elapsedUs;
+        std::int64_t waitUs;
+    };
+    const Case cases[] = {
+        {0, 1'000'000, 0, 0},                              // unpaced
+        {1'000'000, 2048, 0, 2048},                        // 1 MB/s: a microsecond a byte
+        {1'000'000, 2048, 1000, 1048},                     // part of the time has gone
+        {1'000'000, 2048, 5000, 0},                        // behind: no wait
+        {1'250'000, 1'048'576, 0, 838'860},                // 10 Mbit/s, one megabyte
+        {3, 10, 0, 3'333'333},                             // slower than a byte a second
+        {devicesim::kMaxBackupRate, 524'288'000, 0, 524},  // the highest rate
+        {devicesim::kMaxBackupRate * 2, 524'288'000, 0, 524},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(devicesim::PaceDelay(c.rate, c.sent, microseconds(c.elapsedUs)),
+                  microseconds(c.waitUs))
+            << c.rate << " " << c.sent << " " << c.elapsedUs;
+    }
 }
 
 TEST_F(SimulatedRecorderTest, TheEventListAndTheLogArriveInPages) {
