@@ -4,6 +4,7 @@
 // is told to.
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stop_token>
 #include <string>
@@ -23,6 +25,8 @@
 #include "maintenance/firmware/firmware_upload.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "platform/window.h"
+#include "tests/maintenance/operator_steps.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -189,6 +193,15 @@ protected:
     void Write(const fs::path& path, const std::string& bytes) {
         std::ofstream out(path, std::ios::binary);
         out << bytes;
+    }
+
+    static QPushButton* ButtonNamed(QWidget& dialog, const char* text) {
+        for (auto* button : dialog.findChildren<QPushButton*>()) {
+            if (button->text() == QLatin1String(text)) {
+                return button;
+            }
+        }
+        return nullptr;
     }
 
     static void RunUntilEnded(CUpgradeFWDlg& dialog) {
@@ -409,6 +422,60 @@ TEST_F(FirmwareSimTest, TheDialogUploadsAFolderAndAPackedFileByBothProtocols) {
                   dialog.GetVariant() == CUpgradeFWDlg::Variant::kFolder ? 2u : 3u);
         EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
     }
+}
+
+// A packed file whose last record is of a type no protocol names goes out
+// whole, that record under the Type of the record before it.
+TEST_F(FirmwareSimTest, ARecordOfAnotherTypeGoesOutUnderTheTypeBeforeIt) {
+    const DialogCase cases[] = {
+        {"Q3A2", "1013", UploadProtocol::kNew},
+        {"Q3A2", "1012", UploadProtocol::kOld},
+    };
+    PackedFirmwareImage image;
+    for (const auto& [size, type] : {std::pair{3000u, 1}, {1000u, 0}, {1301u, 4}, {950u, 7}}) {
+        image.recordLengths.push_back(size);
+        image.recordTypes.push_back(static_cast<std::uint8_t>(type));
+        image.recordData.push_back(Pattern(size, static_cast<std::uint8_t>(size)));
+        image.fileSize += 4 + size;
+    }
+    image.recordCount = 4;
+    const fs::path file = dir / "q3a2_1047.bin";
+    Write(file, PackedFileBytes(image));
+    settings().m_strUpgradeFWPath = dir.path().string() + "/";
+    settings().m_strProgramDir = dir.path().string();
+    CUpgradeFWDlg::SetFilePicker([file](QWidget*, const fs::path&) { return std::optional(file); });
+    for (const DialogCase& c : cases) {
+        SCOPED_TRACE(c.version);
+        boxes.sink().Clear();
+        FirmwareCommands& sim = Sim(c.product, c.version);
+        CUpgradeFWDlg dialog;
+        dialog.SetTimings(timings);
+        ASSERT_TRUE(dialog.OnInitDialog());
+        dialog.show();
+        operator_steps::Click(ButtonNamed(dialog, "Find..."));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>()->text().toStdString(), file.string());
+        test_support::SaveWidgetPicture(
+            dialog, std::string("upgrade_firmware_type7_") + c.version + ".png");
+        operator_steps::Click(dialog.UpgradeButton());
+        RunUntilEnded(dialog);
+        EXPECT_EQ(boxes.Ids(), (std::vector<unsigned>{4048}));
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(sim.Violations(), std::vector<std::string>{});
+        // The old protocol names a unit on its Finished piece only.
+        const std::vector<std::string> types =
+            c.protocol == UploadProtocol::kNew
+                ? std::vector<std::string>{"0", "1", "2", "2"}
+                : std::vector<std::string>{"KERNEL", "BOOT", "HTML", "HTML"};
+        const auto taken = Taken(sim);
+        ASSERT_EQ(taken.size(), image.recordData.size());
+        for (std::size_t i = 0; i < taken.size(); ++i) {
+            const auto& [type, bytes, reboot] = taken[i];
+            EXPECT_EQ(type, types[i]) << "record " << i;
+            EXPECT_TRUE(bytes == Text(image.recordData[i])) << "record " << i;
+            EXPECT_EQ(reboot, i + 1 == taken.size()) << "record " << i;
+        }
+    }
+    CUpgradeFWDlg::SetFilePicker({});
 }
 
 TEST_F(FirmwareSimTest, TheDialogShowsARefusalAtAMiddlePieceAsFailure) {
