@@ -56,15 +56,22 @@ std::string BuildNetworkBackupQuery(std::string_view cookie, const BackupSpan& s
 // The share of `sizeMb` that `total` bytes are, in percent, never above 100.
 std::uint32_t BackupPercentage(std::uint64_t total, std::int32_t sizeMb);
 
+// What the preparation of a burn came to.
+enum class BurnPreparation {
+    kBurn,          // the file is burned once it is downloaded
+    kNoBurn,        // the user chose no disc, or no disc suits
+    kEngineFailed,  // the burning engine did not start
+};
+
 // Writes a finished backup to disc. The disc writer fills this in; without
 // one, no disc is written (as when the user did not ask for one).
 class BackupBurner {
 public:
     virtual ~BackupBurner() = default;
     // On the GUI thread at Start: starts the engine and lets the user choose
-    // the drive and disc (`parent` for its dialogs). False: no disc is written.
-    virtual bool Prepare(QWidget* parent, const std::filesystem::path& file,
-                         std::uint64_t sizeBytes) = 0;
+    // the drive and disc (`parent` for its dialogs).
+    virtual BurnPreparation Prepare(QWidget* parent, const std::filesystem::path& file,
+                                    std::uint64_t sizeBytes) = 0;
     // Runs on the download thread until the disc is written or aborted.
     virtual void Burn(const std::filesystem::path& file) = 0;
     // From the GUI thread: asks a running Burn to stop soon.

@@ -363,14 +363,16 @@ void DownloadFilePage::OnButtonStart() {
 
     bool copyToCd = m_bCopyToCd;
     if (copyToCd) {
+        // An engine that does not start is said so; the backup is then
+        // downloaded without a disc.
         const std::shared_ptr<BackupBurner> burner = CurrentBackupBurner();
-        if (!burner) {
+        const BurnPreparation prepared =
+            burner ? burner->Prepare(this, file, static_cast<std::uint64_t>(m_iSizeMb) * 1'048'576)
+                   : BurnPreparation::kEngineFailed;
+        if (prepared == BurnPreparation::kEngineFailed) {
             ShowMessage(4119);
-            copyToCd = false;
-        } else {
-            copyToCd =
-                burner->Prepare(this, file, static_cast<std::uint64_t>(m_iSizeMb) * 1'048'576);
         }
+        copyToCd = prepared == BurnPreparation::kBurn;
     }
 
     if (g_lpApp != nullptr) {

@@ -308,7 +308,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 class RecordingBurner : public BackupBurner {
 public:
-    bool Prepare(QWidget*, const fs::path&, std::uint64_t) override { return true; }
+    BurnPreparation Prepare(QWidget*, const fs::path&, std::uint64_t) override {
+        return BurnPreparation::kBurn;
+    }
     void Burn(const fs::path& file) override { burned.push_back(file); }
     void RequestAbort() override { ++aborts; }
     std::vector<fs::path> burned;
