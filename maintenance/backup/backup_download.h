@@ -35,7 +35,15 @@ enum DownloadState : std::uint32_t {
     kDownloadProgress = 6,
     kDownloadBusy = 7,
     kDownloadBurning = 8,
+    // The backup's disk is full; the file keeps what was written.
+    kDownloadDiskFull = 9,
 };
+
+// What the operator is told when the backup's disk is full.
+inline constexpr char kDiskFullText[] = "The disk is full.";
+
+// True for the errors of a full disk or a used-up quota.
+bool IsDiskFull(int error);
 
 // What is asked of the device.
 struct BackupSpan {
@@ -137,7 +145,8 @@ private:
                     bool attachedOnly);
     enum class LockResult { kHeld, kNone, kCancelled, kGaveUp };
     LockResult LockFile(platform::NamedMutex* mutex);
-    bool AppendBlock(std::span<const std::uint8_t> payload);
+    // 0, or the errno of the failure.
+    int AppendBlock(std::span<const std::uint8_t> payload);
 
     const BackupDownloadJob m_job;
     PlayerSession& m_player;

@@ -1,5 +1,7 @@
 #include "maintenance/backup/backup_download.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -203,6 +205,21 @@ TEST_F(BackupDownloadTest, UnwritableFileIsStateTwo) {
     BackupDownload download(job, player, recorded.Reports());
     RunToEnd(download);
     EXPECT_EQ(recorded.States(), std::vector<std::uint32_t>{kDownloadFileFailed});
+}
+
+// The system's always-full device answers every write with ENOSPC: the
+// download ends as a full disk, not as a bad path.
+TEST_F(BackupDownloadTest, AFullDiskIsAStateOfItsOwn) {
+    if (::access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no writable /dev/full";
+    }
+    Serve(Header(4, 3) + "abcd" + Header(0, 1));
+    BackupDownloadJob job = Job();
+    job.file = "/dev/full";
+    BackupDownload download(job, player, recorded.Reports());
+    RunToEnd(download);
+    EXPECT_EQ(recorded.States(), std::vector<std::uint32_t>{kDownloadDiskFull});
+    EXPECT_EQ(recorded.progress.back(), 4u);
 }
 
 TEST_F(BackupDownloadTest, AStalledStreamTimesOutAsStateThree) {
