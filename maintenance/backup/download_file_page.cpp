@@ -63,12 +63,23 @@ std::optional<std::string> PickFolder(QWidget* parent, const std::string& start)
 }
 
 // Creates the backup file; an existing file or link is never truncated.
-bool CreateExclusively(const std::filesystem::path& file) {
+// 0, or the errno of the failure (EEXIST when the name is taken).
+int CreateExclusively(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return errno;
     }
-    return ::close(fd) == 0;
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+// The backup file could not be made: a full disk says so, anything else
+// is the path's fault.
+void ShowBackupFileFailure(int error) {
+    if (IsDiskFull(error)) {
+        platform::ShowMessageBox(0, kDiskFullText);
+    } else {
+        ShowMessage(4105);
+    }
 }
 
 }  // namespace
@@ -355,10 +366,24 @@ void DownloadFilePage::OnButtonStart() {
         ShowMessage(4107);
         return;
     }
-    const std::filesystem::path file = m_strFilePath;
-    if (!CreateExclusively(file)) {
-        ShowMessage(4105);
-        return;
+    // A name taken since it was chosen (another download, another program)
+    // is never overwritten: the page moves on to the next free number.
+    std::filesystem::path file = m_strFilePath;
+    for (int tries = 1;; ++tries) {
+        const int error = CreateExclusively(file);
+        if (error == 0) {
+            break;
+        }
+        const std::filesystem::path next = error == EEXIST && tries < kMaxBackupNumber
+                                               ? MakeBackupFileName(m_strFolder, m_dwChannel)
+                                               : file;
+        if (next == file) {
+            ShowBackupFileFailure(error);
+            return;
+        }
+        file = next;
+        m_strFilePath = file.string();
+        MembersToControls();
     }
 
     bool copyToCd = m_bCopyToCd;
