@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimeEdit>
 
 #include <array>
@@ -43,6 +44,19 @@ DownloadFilePage::FolderPicker g_picker;
 std::string FolderWithoutTrailingSlash(std::string folder) {
     if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) {
         folder.pop_back();
+    }
+    return folder;
+}
+
+// The user's own folder for videos, made when it is missing; empty when
+// there is none.
+std::string VideosFolder() {
+    const std::string folder =
+        QStandardPaths::writableLocation(QStandardPaths::MoviesLocation).toStdString();
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::path(folder).is_absolute() ||
+        (!std::filesystem::create_directories(folder, ec) && ec)) {
+        return {};
     }
     return folder;
 }
@@ -246,9 +260,16 @@ void DownloadFilePage::RenewFileName() {
 
 bool DownloadFilePage::OnInitDialog() {
     CSettingINI* settings = g_lpApp != nullptr ? &g_lpApp->CSettingINI : nullptr;
-    const std::string folder = settings != nullptr ? settings->m_strNetworkFileDirectory.Get() : "";
+    std::string folder = FolderWithoutTrailingSlash(
+        settings != nullptr ? settings->m_strNetworkFileDirectory.Get() : "");
+    // A stored folder that is no absolute path here (the default "c:\" of
+    // the settings) would name a file in the working folder: the page
+    // starts from the user's folder for videos instead.
+    if (!folder.empty() && !std::filesystem::path(folder).is_absolute()) {
+        folder = VideosFolder();
+    }
     if (!folder.empty()) {
-        m_strFolder = FolderWithoutTrailingSlash(folder);
+        m_strFolder = folder;
         RenewFileName();
     } else {
         m_strFilePath = std::string(LoadText(4103));
