@@ -478,6 +478,7 @@ void DownloadFilePage::OnButtonStart() {
         result = runner ? runner(dialog) : dialog.DoModal();
     }
     if (result == DownloadProgressDialog::kPlayResult) {
+        SendMainWindowToBottom();
         platform::PostWindowMessage(m_hWnd, WM_PLAYDOWNLOADEDFILE, 0, 0);
     }
     RenewFileName();
