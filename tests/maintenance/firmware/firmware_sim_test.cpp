@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -123,15 +124,17 @@ FirmwareFileTable FolderTable() {
     return table;
 }
 
-PackedFirmwareImage PackedImage() {
+// Records of {size, type}.
+PackedFirmwareImage PackedImage(std::initializer_list<std::pair<std::uint32_t, int>> records = {
+                                    {3000u, 1}, {900u, 0}, {1301u, 4}}) {
     PackedFirmwareImage image;
-    for (const auto& [size, type] : {std::pair{3000u, 1}, {900u, 0}, {1301u, 4}}) {
+    for (const auto& [size, type] : records) {
         image.recordLengths.push_back(size);
         image.recordTypes.push_back(static_cast<std::uint8_t>(type));
         image.recordData.push_back(Pattern(size, static_cast<std::uint8_t>(size)));
         image.fileSize += 4 + size;
     }
-    image.recordCount = 3;
+    image.recordCount = static_cast<std::uint8_t>(records.size());
     return image;
 }
 
@@ -195,6 +198,12 @@ protected:
         out << bytes;
     }
 
+    // The dialog for the simulated device, with the test's timings.
+    void Prepare(CUpgradeFWDlg& dialog) {
+        dialog.SetTimings(timings);
+        ASSERT_TRUE(dialog.OnInitDialog());
+    }
+
     static QPushButton* ButtonNamed(QWidget& dialog, const char* text) {
         for (auto* button : dialog.findChildren<QPushButton*>()) {
             if (button->text() == QLatin1String(text)) {
@@ -250,8 +259,10 @@ TEST_F(FirmwareSimTest, EveryUnitArrivesWholeInOrderWithItsTypeAndTheLastRebootF
         }
         EXPECT_EQ(Taken(sim), expected);
         EXPECT_EQ(sim.RebootCount(), 1);
-        EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
+        // The device may read the side request only once the upload is over.
+        EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsSeen() == 1u; }, "the side request"));
         EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsOpen() == 0; }, "side closed"));
+        EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
     }
 }
 
@@ -409,8 +420,7 @@ TEST_F(FirmwareSimTest, TheDialogUploadsAFolderAndAPackedFileByBothProtocols) {
         boxes.sink().Clear();
         FirmwareCommands& sim = Sim(c.product, c.version);
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         ASSERT_EQ(dialog.ChosenProtocol(), c.protocol);
         dialog.show();
         dialog.OnUpgradeButton();
@@ -420,6 +430,8 @@ TEST_F(FirmwareSimTest, TheDialogUploadsAFolderAndAPackedFileByBothProtocols) {
         EXPECT_EQ(sim.Violations(), std::vector<std::string>{});
         EXPECT_EQ(Taken(sim).size(),
                   dialog.GetVariant() == CUpgradeFWDlg::Variant::kFolder ? 2u : 3u);
+        EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsSeen() == 1u; }, "the side request"));
+        EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsOpen() == 0; }, "side closed"));
         EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
     }
 }
@@ -431,14 +443,7 @@ TEST_F(FirmwareSimTest, ARecordOfAnotherTypeGoesOutUnderTheTypeBeforeIt) {
         {"Q3A2", "1013", UploadProtocol::kNew},
         {"Q3A2", "1012", UploadProtocol::kOld},
     };
-    PackedFirmwareImage image;
-    for (const auto& [size, type] : {std::pair{3000u, 1}, {1000u, 0}, {1301u, 4}, {950u, 7}}) {
-        image.recordLengths.push_back(size);
-        image.recordTypes.push_back(static_cast<std::uint8_t>(type));
-        image.recordData.push_back(Pattern(size, static_cast<std::uint8_t>(size)));
-        image.fileSize += 4 + size;
-    }
-    image.recordCount = 4;
+    const PackedFirmwareImage image = PackedImage({{3000u, 1}, {1000u, 0}, {1301u, 4}, {950u, 7}});
     const fs::path file = dir / "q3a2_1047.bin";
     Write(file, PackedFileBytes(image));
     settings().m_strUpgradeFWPath = dir.path().string() + "/";
@@ -449,8 +454,7 @@ TEST_F(FirmwareSimTest, ARecordOfAnotherTypeGoesOutUnderTheTypeBeforeIt) {
         boxes.sink().Clear();
         FirmwareCommands& sim = Sim(c.product, c.version);
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         dialog.show();
         operator_steps::Click(ButtonNamed(dialog, "Find..."));
         EXPECT_EQ(dialog.findChild<QLineEdit*>()->text().toStdString(), file.string());
@@ -494,8 +498,7 @@ TEST_F(FirmwareSimTest, TheDialogShowsARefusalAtAMiddlePieceAsFailure) {
         FirmwareCommands& sim = Sim(c.product, c.version);
         sim.SetFaults(RefuseAt(2));
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         dialog.show();
         dialog.OnUpgradeButton();
         RunUntilEnded(dialog);
@@ -528,8 +531,7 @@ TEST_F(FirmwareSimTest, CancelDuringAStalledPieceStopsTheUploadAndTellsTheDevice
         FirmwareCommands& sim = Sim(c.product, c.version);
         sim.SetFaults(StallAt(c.stallAt));
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         dialog.show();
         dialog.OnUpgradeButton();
         ASSERT_TRUE(WaitUntil([&] { return sim.StalledCount() == 1; }, "the stall"));
