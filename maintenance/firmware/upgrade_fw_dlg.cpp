@@ -18,6 +18,7 @@
 #include "core/state/device_family.h"
 #include "core/widgets/dialog_units.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 #include "platform/stop_token.h"
 #include "platform/sync.h"
 
@@ -212,7 +213,7 @@ int CUpgradeFWDlg::DoModal() {
     // A version that cannot be read leaves the texts empty; the dialog still
     // opens, so that the failure is seen and the upgrade can be tried.
     (void)OnInitDialog();
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void RunUpgradeFirmwareDialog() {
