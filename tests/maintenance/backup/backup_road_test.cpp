@@ -24,6 +24,7 @@
 #include "config/sheet/sheet_pages.h"
 #include "config/sheet/sheet_window_extensions.h"
 #include "core/login/kernel_message.h"
+#include "liveview/dialogs/dlg_get_path.h"
 #include "liveview/window/window_extensions.h"
 #include "maintenance/backup/download_file_page.h"
 #include "maintenance/backup/download_progress_dialog.h"
@@ -33,12 +34,13 @@
 #include "maintenance/install_recdata.h"
 #include "platform/registry_store.h"
 #include "tests/liveview/window/window_fixture.h"
-#include "tests/maintenance/operator_steps.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/fake_player_process.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/small_filesystem.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 #include "tools/devicesim/recorded_data.h"
 
@@ -46,7 +48,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace maintenance;
-using operator_steps::Click;
+
+// A click where the operator can reach the control.
+void Click(QWidget* control) {
+    ASSERT_TRUE(test_support::ExpectReachable(control));
+    test_support::UserClick(control);
+}
 
 // Counts the changes of a window's place in the window order.
 class OrderWatch : public QObject {
@@ -98,9 +105,7 @@ protected:
         const auto found = tree->findItems(QStringLiteral("Network Backup"),
                                            Qt::MatchExactly | Qt::MatchRecursive);
         EXPECT_EQ(found.size(), 1);
-        const QRect item = tree->visualItemRect(found.at(0));
-        QTest::mouseClick(sheet->windowHandle(), Qt::LeftButton, {},
-                          tree->viewport()->mapTo(sheet, item.center()));
+        test_support::UserClick(tree->viewport(), tree->visualItemRect(found.at(0)).center());
         Pump();
         auto* page =
             dynamic_cast<DownloadFilePage*>(sheet->PageWindowOf(SheetPageId::kNetworkBackup));
@@ -115,9 +120,8 @@ protected:
         Click(disks);
         QAbstractItemView* view = disks->view();
         ASSERT_TRUE(view->isVisible());
-        const QRect item = view->visualRect(view->model()->index(row, 0));
-        QTest::mouseClick(view->window()->windowHandle(), Qt::LeftButton, {},
-                          view->viewport()->mapTo(view->window(), item.center()));
+        test_support::UserClick(view->viewport(),
+                                view->visualRect(view->model()->index(row, 0)).center());
         ASSERT_EQ(disks->currentIndex(), row);
     }
 
@@ -125,7 +129,7 @@ protected:
     // ends it as the user would.
     void StartAndWait(DownloadFilePage& page,
                       const std::function<void(DownloadProgressDialog&)>& close) {
-        const auto watch = operator_steps::WhenModal<DownloadProgressDialog>(
+        test_support::ModalScript<DownloadProgressDialog> download(
             [this, close](DownloadProgressDialog& dialog) {
                 EXPECT_TRUE(test_support::PumpUntil(
                     [&] { return !dialog.DownloadRunning() && !dialog.StatusText().isEmpty(); },
@@ -136,6 +140,7 @@ protected:
                 close(dialog);
             });
         Click(page.Control(DownloadFilePage::kIdStart));
+        EXPECT_EQ(download.Runs(), 1);
     }
 
     static void Exit(DownloadProgressDialog& dialog) { Click(dialog.CancelButton()); }
@@ -204,11 +209,15 @@ TEST_F(BackupRoadTest, AFullDiskIsSaidAndWhatWasWrittenIsKept) {
     if (!small.Mounted()) {
         GTEST_SKIP() << "no small file system to fill (" << small.Failure() << ")";
     }
-    DownloadFilePage::SetFolderPicker(
-        [&small](QWidget*, const std::string&) { return std::optional(small.path().string()); });
     DownloadFilePage& page = OpenBackupPage();
+    test_support::ModalScript<liveview::CDlgGetPath> picker(
+        [&small](liveview::CDlgGetPath& dialog) {
+            dialog.tree()->clearSelection();
+            dialog.SetPath(small.path().string());
+            dialog.accept();
+        });
     Click(page.Control(DownloadFilePage::kIdFilePathButton));
-    DownloadFilePage::SetFolderPicker({});
+    EXPECT_EQ(picker.Runs(), 1);
     const fs::path file = small.path() / "CH01_0001.dvr";
     EXPECT_EQ(page.FilePath(), file.string());
     ChooseDisk(page, 0);

@@ -26,11 +26,11 @@
 #include "maintenance/firmware/firmware_upload.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "platform/window.h"
-#include "tests/maintenance/operator_steps.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 
 namespace maintenance {
@@ -456,11 +456,13 @@ TEST_F(FirmwareSimTest, ARecordOfAnotherTypeGoesOutUnderTheTypeBeforeIt) {
         CUpgradeFWDlg dialog;
         ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         dialog.show();
-        operator_steps::Click(ButtonNamed(dialog, "Find..."));
+        ASSERT_TRUE(test_support::ExpectReachable(ButtonNamed(dialog, "Find...")));
+        test_support::UserClick(ButtonNamed(dialog, "Find..."));
         EXPECT_EQ(dialog.findChild<QLineEdit*>()->text().toStdString(), file.string());
         test_support::SaveWidgetPicture(
             dialog, std::string("upgrade_firmware_type7_") + c.version + ".png");
-        operator_steps::Click(dialog.UpgradeButton());
+        ASSERT_TRUE(test_support::ExpectReachable(dialog.UpgradeButton()));
+        test_support::UserClick(dialog.UpgradeButton());
         RunUntilEnded(dialog);
         EXPECT_EQ(boxes.Ids(), (std::vector<unsigned>{4048}));
         EXPECT_FALSE(dialog.isVisible());

@@ -18,8 +18,9 @@
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "platform/clock.h"
 #include "tests/core/login_window_fixture.h"
-#include "tests/maintenance/operator_steps.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/user_input.h"
 #include "tools/devicesim/device_model.h"
 
 namespace {
@@ -69,19 +70,20 @@ TEST_F(UpgradeFromLoginTest, AFailedVersionReadOpensTheDialogEmpty) {
     login.OnInitDialog();
     login.show();
 
-    bool opened = false;
-    const auto watch = operator_steps::WhenModal<CUpgradeFWDlg>([&](CUpgradeFWDlg& dialog) {
-        opened = true;
+    test_support::ModalScript<CUpgradeFWDlg> upgrade([&](CUpgradeFWDlg& dialog) {
         EXPECT_TRUE(dialog.findChild<QLabel*>(QStringLiteral("version"))->text().isEmpty());
         EXPECT_TRUE(dialog.findChild<QLineEdit*>()->text().isEmpty());
         test_support::SaveWidgetPicture(dialog, "upgrade_firmware_without_version.png");
-        operator_steps::Click(ButtonNamed(dialog, "Find..."));
+        ASSERT_TRUE(test_support::ExpectReachable(ButtonNamed(dialog, "Find...")));
+        test_support::UserClick(ButtonNamed(dialog, "Find..."));
         EXPECT_EQ(dialog.findChild<QLineEdit*>()->text().toStdString(), folder.string());
         // The upload closes the dialog when it ends.
-        operator_steps::Click(dialog.UpgradeButton());
+        ASSERT_TRUE(test_support::ExpectReachable(dialog.UpgradeButton()));
+        test_support::UserClick(dialog.UpgradeButton());
     });
-    operator_steps::Click(login.Button(LoginDialog::kIdUpgrade));
-    EXPECT_TRUE(opened);
+    ASSERT_TRUE(test_support::ExpectReachable(login.Button(LoginDialog::kIdUpgrade)));
+    test_support::UserClick(login.Button(LoginDialog::kIdUpgrade));
+    EXPECT_EQ(upgrade.Runs(), 1);
     EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4048});
     const auto units = model.firmware().Units();
     ASSERT_EQ(units.size(), 1u);
