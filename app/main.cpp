@@ -37,10 +37,7 @@ int main(int argc, char* argv[]) {
 
     // The firmware upgrade dialog, beside the live view's entries.
     LoginDialogHooks hooks = GetLoginDialogHooks();
-    hooks.runUpgradeFirmware = [] {
-        CUpgradeFWDlg dialog(nullptr);
-        dialog.DoModal();
-    };
+    hooks.runUpgradeFirmware = RunUpgradeFirmwareDialog;
     SetLoginDialogHooks(std::move(hooks));
 
     CDravelinApp app;

@@ -1,6 +1,7 @@
 // Fuzzes the packed firmware reader: an accepted file's records tile the
-// whole file exactly, their count stays within 255, and the new protocol
-// accepts only the types it has numbers for.
+// whole file exactly, their count stays within 255, the new protocol takes
+// a first record only of a type it has a number for, and every unit of its
+// plan goes out with one of those numbers.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,15 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 0; i < image.recordData.size(); ++i) {
             Check(image.recordData[i].size() == image.recordLengths[i]);
             Check(image.recordTypes[i] < 16);
-            if (protocol == maintenance::UploadProtocol::kNew) {
-                Check(maintenance::NewProtocolTypeNumber(image.recordTypes[i]) >= 0);
-            }
             total += 4 + image.recordLengths[i];
         }
         Check(total == size && image.fileSize == size);
         const auto plan = maintenance::PackedUploadPlan(image, protocol);
         Check(plan.units.size() == image.recordData.size());
         Check(plan.wholeSize == size);
+        if (protocol == maintenance::UploadProtocol::kNew) {
+            Check(maintenance::NewProtocolTypeNumber(image.recordTypes[0]) >= 0);
+            for (const auto& unit : plan.units) {
+                Check(unit.typeNumber == 0 || unit.typeNumber == 1 || unit.typeNumber == 2);
+            }
+        }
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <QWidget>
 #include <deque>
 #include <mutex>
 #include <unordered_map>
@@ -76,6 +77,15 @@ void UnregisterWindow(WindowHandle window) {
 
 bool IsWindow(WindowHandle window) {
     return Registry().Find(window) != nullptr;
+}
+
+bool SendWindowToBottom(WindowHandle window) {
+    auto* widget = dynamic_cast<QWidget*>(Registry().Find(window));
+    if (widget == nullptr) {
+        return false;
+    }
+    widget->window()->lower();
+    return true;
 }
 
 namespace {

@@ -28,6 +28,11 @@ void UnregisterWindow(WindowHandle window);
 
 bool IsWindow(WindowHandle window);
 
+// Sends the window to the bottom of the window order, without activating,
+// moving or resizing it. Called on the GUI thread; false when the handle
+// names no window.
+bool SendWindowToBottom(WindowHandle window);
+
 // Queues a message for the window; callable from any thread, never blocks.
 // The window handles it on the GUI thread, after every message posted before
 // it. Returns false when the window is not registered or there is no Qt

@@ -48,19 +48,24 @@ int OpenForAppend(int folder, const char* name) {
 }
 
 // Empties the file the page created, or creates it when it has gone; a
-// file put in its place meanwhile as a link is not followed.
-bool CreateAnew(int folder, const char* name) {
+// file put in its place meanwhile as a link is not followed. 0, or the
+// errno of the failure.
+int CreateAnew(int folder, const char* name) {
     int fd = ::openat(folder, name, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     }
     if (fd < 0) {
-        return false;
+        return errno;
     }
-    return ::close(fd) == 0;
+    return ::close(fd) == 0 ? 0 : errno;
 }
 
 }  // namespace
+
+bool IsDiskFull(int error) {
+    return error == ENOSPC || error == EDQUOT;
+}
 
 std::string BuildNetworkBackupQuery(std::string_view cookie, const BackupSpan& span) {
     char numbers[192];
@@ -178,13 +183,15 @@ BackupDownload::LockResult BackupDownload::LockFile(platform::NamedMutex* mutex)
     }
 }
 
-bool BackupDownload::AppendBlock(std::span<const std::uint8_t> payload) {
+int BackupDownload::AppendBlock(std::span<const std::uint8_t> payload) {
     const int fd = OpenForAppend(m_folder.Get(), m_fileName.c_str());
     if (fd < 0) {
-        return false;
+        return errno;
     }
-    const bool written = payload.empty() || platform::WriteAll(fd, payload);
-    return (::close(fd) == 0) && written;
+    // What a failing write did put in the file stays there.
+    const int error = payload.empty() || platform::WriteAll(fd, payload) ? 0 : errno;
+    const int closeError = ::close(fd) == 0 ? 0 : errno;
+    return error != 0 ? error : closeError;
 }
 
 std::uint32_t BackupDownload::Run() {
@@ -223,12 +230,21 @@ std::uint32_t BackupDownload::Run() {
         return 0;
     }
 
+    // A full disk is said as such; any other failure of the file is the
+    // file's.
+    const auto fileFailed = [this](int error) {
+        m_socket.CloseQuietly();
+        State(IsDiskFull(error) ? kDownloadDiskFull : kDownloadFileFailed);
+        PostPlayer(WM_PLAYER_ERROR, 0, kPlayerErrorFile, false);
+    };
     m_fileName = FileNameOf(m_job.file);
     m_folder = OpenFolder(m_job.file);
-    if (m_fileName.empty() || !m_folder || !CreateAnew(m_folder.Get(), m_fileName.c_str())) {
-        m_socket.CloseQuietly();
-        State(kDownloadFileFailed);
-        PostPlayer(WM_PLAYER_ERROR, 0, kPlayerErrorFile, false);
+    if (m_fileName.empty() || !m_folder) {
+        fileFailed(0);
+        return 0;
+    }
+    if (const int error = CreateAnew(m_folder.Get(), m_fileName.c_str()); error != 0) {
+        fileFailed(error);
         return 0;
     }
 
@@ -248,10 +264,8 @@ std::uint32_t BackupDownload::Run() {
         PostPlayer(WM_PLAYER_DATAEND, 1, 0, true);
         end();
     };
-    const auto endFileFailed = [&] {
-        m_socket.CloseQuietly();
-        State(kDownloadFileFailed);
-        PostPlayer(WM_PLAYER_ERROR, 0, kPlayerErrorFile, false);
+    const auto endFileFailed = [&](int error) {
+        fileFailed(error);
         Progress(4);
     };
     // Waits until the player has let go of the file, so that an ending the
@@ -294,12 +308,13 @@ std::uint32_t BackupDownload::Run() {
             endCancelled();
             return 0;
         }
-        const bool written = lock != LockResult::kGaveUp && AppendBlock(payload);
+        // A player that held the file too long is a failure of the file.
+        const int error = lock == LockResult::kGaveUp ? EBUSY : AppendBlock(payload);
         if (lock == LockResult::kHeld) {
             m_mutex->Unlock();
         }
-        if (!written) {
-            endFileFailed();
+        if (error != 0) {
+            endFileFailed(error);
             return 0;
         }
         total += payload.size();

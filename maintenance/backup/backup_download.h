@@ -35,7 +35,15 @@ enum DownloadState : std::uint32_t {
     kDownloadProgress = 6,
     kDownloadBusy = 7,
     kDownloadBurning = 8,
+    // The backup's disk is full; the file keeps what was written.
+    kDownloadDiskFull = 9,
 };
+
+// What the operator is told when the backup's disk is full.
+inline constexpr char kDiskFullText[] = "The disk is full.";
+
+// True for the errors of a full disk or a used-up quota.
+bool IsDiskFull(int error);
 
 // What is asked of the device.
 struct BackupSpan {
@@ -56,15 +64,22 @@ std::string BuildNetworkBackupQuery(std::string_view cookie, const BackupSpan& s
 // The share of `sizeMb` that `total` bytes are, in percent, never above 100.
 std::uint32_t BackupPercentage(std::uint64_t total, std::int32_t sizeMb);
 
+// What the preparation of a burn came to.
+enum class BurnPreparation {
+    kBurn,          // the file is burned once it is downloaded
+    kNoBurn,        // the user chose no disc, or no disc suits
+    kEngineFailed,  // the burning engine did not start
+};
+
 // Writes a finished backup to disc. The disc writer fills this in; without
 // one, no disc is written (as when the user did not ask for one).
 class BackupBurner {
 public:
     virtual ~BackupBurner() = default;
     // On the GUI thread at Start: starts the engine and lets the user choose
-    // the drive and disc (`parent` for its dialogs). False: no disc is written.
-    virtual bool Prepare(QWidget* parent, const std::filesystem::path& file,
-                         std::uint64_t sizeBytes) = 0;
+    // the drive and disc (`parent` for its dialogs).
+    virtual BurnPreparation Prepare(QWidget* parent, const std::filesystem::path& file,
+                                    std::uint64_t sizeBytes) = 0;
     // Runs on the download thread until the disc is written or aborted.
     virtual void Burn(const std::filesystem::path& file) = 0;
     // From the GUI thread: asks a running Burn to stop soon.
@@ -130,7 +145,8 @@ private:
                     bool attachedOnly);
     enum class LockResult { kHeld, kNone, kCancelled, kGaveUp };
     LockResult LockFile(platform::NamedMutex* mutex);
-    bool AppendBlock(std::span<const std::uint8_t> payload);
+    // 0, or the errno of the failure.
+    int AppendBlock(std::span<const std::uint8_t> payload);
 
     const BackupDownloadJob m_job;
     PlayerSession& m_player;

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimeEdit>
 
 #include <array>
@@ -43,6 +44,19 @@ std::string FolderWithoutTrailingSlash(std::string folder) {
     return folder;
 }
 
+// The user's own folder for videos, made when it is missing; empty when
+// there is none.
+std::string VideosFolder() {
+    const std::string folder =
+        QStandardPaths::writableLocation(QStandardPaths::MoviesLocation).toStdString();
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::path(folder).is_absolute() ||
+        (!std::filesystem::create_directories(folder, ec) && ec)) {
+        return {};
+    }
+    return folder;
+}
+
 std::optional<std::string> PickFolder(QWidget* parent, const std::string& start) {
     liveview::CDlgGetPath picker(parent);
     picker.SetPath(start);
@@ -53,12 +67,23 @@ std::optional<std::string> PickFolder(QWidget* parent, const std::string& start)
 }
 
 // Creates the backup file; an existing file or link is never truncated.
-bool CreateExclusively(const std::filesystem::path& file) {
+// 0, or the errno of the failure (EEXIST when the name is taken).
+int CreateExclusively(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return errno;
     }
-    return ::close(fd) == 0;
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+// The backup file could not be made: a full disk says so, anything else
+// is the path's fault.
+void ShowBackupFileFailure(int error) {
+    if (IsDiskFull(error)) {
+        platform::ShowMessageBox(0, kDiskFullText);
+    } else {
+        ShowMessage(4105);
+    }
 }
 
 }  // namespace
@@ -215,9 +240,16 @@ void DownloadFilePage::RenewFileName() {
 
 bool DownloadFilePage::OnInitDialog() {
     CSettingINI* settings = g_lpApp != nullptr ? &g_lpApp->CSettingINI : nullptr;
-    const std::string folder = settings != nullptr ? settings->m_strNetworkFileDirectory.Get() : "";
+    std::string folder = FolderWithoutTrailingSlash(
+        settings != nullptr ? settings->m_strNetworkFileDirectory.Get() : "");
+    // A stored folder that is no absolute path here (the default "c:\" of
+    // the settings) would name a file in the working folder: the page
+    // starts from the user's folder for videos instead.
+    if (!folder.empty() && !std::filesystem::path(folder).is_absolute()) {
+        folder = VideosFolder();
+    }
     if (!folder.empty()) {
-        m_strFolder = FolderWithoutTrailingSlash(folder);
+        m_strFolder = folder;
         RenewFileName();
     } else {
         m_strFilePath = std::string(LoadText(4103));
@@ -335,22 +367,38 @@ void DownloadFilePage::OnButtonStart() {
         ShowMessage(4107);
         return;
     }
-    const std::filesystem::path file = m_strFilePath;
-    if (!CreateExclusively(file)) {
-        ShowMessage(4105);
-        return;
+    // A name taken since it was chosen (another download, another program)
+    // is never overwritten: the page moves on to the next free number.
+    std::filesystem::path file = m_strFilePath;
+    for (int tries = 1;; ++tries) {
+        const int error = CreateExclusively(file);
+        if (error == 0) {
+            break;
+        }
+        const std::filesystem::path next = error == EEXIST && tries < kMaxBackupNumber
+                                               ? MakeBackupFileName(m_strFolder, m_dwChannel)
+                                               : file;
+        if (next == file) {
+            ShowBackupFileFailure(error);
+            return;
+        }
+        file = next;
+        m_strFilePath = file.string();
+        MembersToControls();
     }
 
     bool copyToCd = m_bCopyToCd;
     if (copyToCd) {
+        // An engine that does not start is said so; the backup is then
+        // downloaded without a disc.
         const std::shared_ptr<BackupBurner> burner = CurrentBackupBurner();
-        if (!burner) {
+        const BurnPreparation prepared =
+            burner ? burner->Prepare(this, file, static_cast<std::uint64_t>(m_iSizeMb) * 1'048'576)
+                   : BurnPreparation::kEngineFailed;
+        if (prepared == BurnPreparation::kEngineFailed) {
             ShowMessage(4119);
-            copyToCd = false;
-        } else {
-            copyToCd =
-                burner->Prepare(this, file, static_cast<std::uint64_t>(m_iSizeMb) * 1'048'576);
         }
+        copyToCd = prepared == BurnPreparation::kBurn;
     }
 
     if (g_lpApp != nullptr) {
@@ -405,6 +453,7 @@ void DownloadFilePage::OnButtonStart() {
         result = dialog.DoModal();
     }
     if (result == DownloadProgressDialog::kPlayResult) {
+        SendMainWindowToBottom();
         platform::PostWindowMessage(m_hWnd, WM_PLAYDOWNLOADEDFILE, 0, 0);
     }
     RenewFileName();

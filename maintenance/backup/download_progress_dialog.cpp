@@ -164,6 +164,9 @@ void DownloadProgressDialog::OnDownloadState(std::uint32_t state, std::uint32_t)
         case kDownloadBusy:
             ShowEnding(Text(4115));
             break;
+        case kDownloadDiskFull:
+            ShowEnding(QString::fromLatin1(kDiskFullText));
+            break;
         case kDownloadComplete:
             ShowEnding(QStringLiteral("Download process is finished"));
             m_play->setEnabled(true);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/application/window_finder.h"
+#include "core/state/app_global_state.h"
 #include "platform/clock.h"
 #include "platform/process_spawn.h"
 
@@ -12,6 +13,12 @@ void PlayerSession::Forget() {
     mutex.reset();
     processId = 0;
     window = 0;
+}
+
+void SendMainWindowToBottom() {
+    if (g_lpApp != nullptr) {
+        platform::SendWindowToBottom(g_lpApp->h_MainDialogHandle.load());
+    }
 }
 
 PlayerSession& ThePlayerSession() {
@@ -57,6 +64,7 @@ PlayerStartResult PlayerHandoff::StartOrReuse(const std::filesystem::path& progr
         if (!payload) {
             return PlayerStartResult::kCopyDataFailed;
         }
+        SendMainWindowToBottom();
         const platform::CopyDataReply reply = platform::SendProcessWindowCopyData(
             m_session.Window(), kCopyDataNewFile, *payload, m_timings.copyDataTimeout);
         return reply.status == platform::CopyDataStatus::Acknowledged
@@ -81,6 +89,7 @@ PlayerStartResult PlayerHandoff::StartOrReuse(const std::filesystem::path& progr
     }
     m_session.started = true;
     m_session.processId = *pid;
+    SendMainWindowToBottom();
 
     // Ready for input: the player has opened its window's endpoint.
     const auto giveUp = std::chrono::steady_clock::now() + m_timings.readyBound;

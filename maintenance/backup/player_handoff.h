@@ -88,6 +88,10 @@ enum class PlayerStartResult {
     kCopyDataFailed,  // the player did not take the copy-data in time
 };
 
+// Sends the program's main window behind the other windows (the player's),
+// without activating, moving or resizing it. GUI thread.
+void SendMainWindowToBottom();
+
 // The hand-off of one Start. `programDir` holds VideoPlayer.exe.
 class PlayerHandoff {
 public:

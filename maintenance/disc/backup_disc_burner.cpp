@@ -10,8 +10,8 @@ namespace {
 
 class DiscBackupBurner final : public maintenance::BackupBurner {
 public:
-    bool Prepare(QWidget* parent, const std::filesystem::path& file,
-                 std::uint64_t sizeBytes) override {
+    maintenance::BurnPreparation Prepare(QWidget* parent, const std::filesystem::path& file,
+                                         std::uint64_t sizeBytes) override {
         constexpr std::uint64_t kMiB = 1'048'576;
         const std::uint64_t mb = std::min<std::uint64_t>((sizeBytes + kMiB - 1) / kMiB, UINT32_MAX);
         return PrepareBackupBurn(parent, file.string(), static_cast<std::uint32_t>(mb));

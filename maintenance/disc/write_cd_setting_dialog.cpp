@@ -219,25 +219,27 @@ void WriteCdProgressHook(int phase, int value) {
     }
 }
 
-bool PrepareBackupBurn(QWidget* parent, const std::string& targetPath, std::uint32_t sizeMb) {
+maintenance::BurnPreparation PrepareBackupBurn(QWidget* parent, const std::string& targetPath,
+                                               std::uint32_t sizeMb) {
+    using maintenance::BurnPreparation;
     CDiscWriter& writer = AppDiscWriter();
     if (!writer.InitEngine(targetPath, &WriteCdProgressHook)) {
-        return false;
+        return BurnPreparation::kEngineFailed;
     }
     for (;;) {
         WriteCdSettingDialog dialog(parent, &writer);
         if (!dialog.SetSource(targetPath, &writer.DriveNames(), writer.m_nDriveCount,
                               writer.m_dwMediaType, std::uint64_t{sizeMb} << 20)) {
-            return false;
+            return BurnPreparation::kNoBurn;
         }
         if (dialog.DoModal() != QDialog::Accepted) {
-            return false;
+            return BurnPreparation::kNoBurn;
         }
         writer.m_bCloseDisc = dialog.m_bCloseDisc;
         writer.m_nDriveIndex = dialog.m_nDriveIndex;
         writer.m_strDiscFile = dialog.m_strSourceFolder + dialog.m_strFileName;
         if (writer.PrepareDisc()) {
-            return true;
+            return BurnPreparation::kBurn;
         }
     }
 }

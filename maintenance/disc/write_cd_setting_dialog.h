@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "maintenance/backup/backup_download.h"
+
 class CDiscWriter;
 class QCheckBox;
 class QComboBox;
@@ -95,10 +97,12 @@ void WriteCdProgressHook(int phase, int value);
 // ---- the backup's road through the disc writer --------------------------
 
 // GUI thread, before the download: loads the engine, then shows the dialog
-// and tests the disc until the disc suits or the user cancels. True when the
-// backup is to be burned after its download (the program's writer then holds
-// the drive, the name and the options).
-bool PrepareBackupBurn(QWidget* parent, const std::string& targetPath, std::uint32_t sizeMb);
+// and tests the disc until the disc suits or the user cancels. kBurn when
+// the backup is to be burned after its download (the program's writer then
+// holds the drive, the name and the options); kEngineFailed when the engine
+// did not start (its own message has been shown).
+maintenance::BurnPreparation PrepareBackupBurn(QWidget* parent, const std::string& targetPath,
+                                               std::uint32_t sizeMb);
 
 // Any one worker thread, once the download has ended: burns the prepared
 // backup (the program's writer's BurnFiles). Its answer is not needed.

@@ -40,8 +40,8 @@ std::string_view PackedFirmwareErrorText(PackedFirmwareError error) {
             return "The file ends inside a record header.";
         case PackedFirmwareError::kTooLarge:
             return "The file is larger than 64 MB.";
-        case PackedFirmwareError::kUnknownType:
-            return "The file holds a record of a type this device does not take.";
+        case PackedFirmwareError::kUnknownFirstType:
+            return "The file's first record is of a type this device does not take.";
     }
     return {};
 }
@@ -74,8 +74,8 @@ PackedFirmwareResult ParsePackedFirmware(std::span<const std::uint8_t> bytes,
         if (records.size() == kMaxPackedFirmwareRecords) {
             return Refuse(PackedFirmwareError::kTooManyRecords);
         }
-        if (protocol == UploadProtocol::kNew && !IsMappedType(type)) {
-            return Refuse(PackedFirmwareError::kUnknownType);
+        if (protocol == UploadProtocol::kNew && records.empty() && !IsMappedType(type)) {
+            return Refuse(PackedFirmwareError::kUnknownFirstType);
         }
         records.push_back({at, length, type});
         at += length;

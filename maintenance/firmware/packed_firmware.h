@@ -12,10 +12,11 @@
 // - a record whose data runs past the end of the file,
 // - 1 to 3 bytes behind the last record (too short for a header word),
 // - a file larger than kMaxPackedFirmwareBytes,
-// - for the new upload protocol, a record type it has no number for (only 0,
-//   1 and 4 are mapped; anything else would go out as a guess, and type 0 is
-//   the kernel). The old protocol names types 0, 1 and 4 and sends any other
-//   record under the name of the record before it, as the devices expect.
+// - for the new upload protocol, a first record of a type it has no number
+//   for: with no record before it, it would go out as Type 0, the kernel.
+// Both protocols name types 0, 1 and 4 and send a record of any other type
+// under the Type of the record before it, as the devices expect; the old
+// protocol sends a first such record with an empty name.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,7 +61,7 @@ enum class PackedFirmwareError {
     kRecordPastEnd,
     kTrailingBytes,
     kTooLarge,
-    kUnknownType,
+    kUnknownFirstType,
 };
 
 // The reason shown with message 4057 for a refused file; empty for kNone,
@@ -83,7 +84,8 @@ PackedFirmwareResult ReadPackedFirmware(const std::filesystem::path& path, Uploa
 // The Type a record goes out with. Old protocol: "BOOT", "KERNEL", "HTML" for
 // types 0, 1, 4; any other type takes the name of the record before it (the
 // empty text for the first record). New protocol: 1, 0, 2 for types 0, 1, 4;
-// -1 for a type it has no number for (the parser refuses such files).
+// -1 for a type it has no number for (the upload plan then takes the number
+// of the record before it).
 std::vector<std::string> OldProtocolTypeNames(std::span<const std::uint8_t> recordTypes);
 int NewProtocolTypeNumber(std::uint8_t recordType);
 

@@ -210,10 +210,15 @@ bool CUpgradeFWDlg::OnInitDialog() {
 }
 
 int CUpgradeFWDlg::DoModal() {
-    if (!OnInitDialog()) {
-        return 0;
-    }
+    // A version that cannot be read leaves the texts empty; the dialog still
+    // opens, so that the failure is seen and the upgrade can be tried.
+    (void)OnInitDialog();
     return platform::RunModal(*this);
+}
+
+void RunUpgradeFirmwareDialog() {
+    CUpgradeFWDlg dialog(nullptr);
+    dialog.DoModal();
 }
 
 void CUpgradeFWDlg::MembersToControls() {
@@ -346,10 +351,20 @@ bool CUpgradeFWDlg::OnFwdlgUpgrade() {
 }
 
 bool CUpgradeFWDlg::LoadFirmwareFolder() {
-    if (!m_fileTable || g_lpApp == nullptr) {
-        // The version query failed at start-up: there is no table to fill.
+    if (g_lpApp == nullptr || m_strFilePath.empty()) {
+        // No folder chosen yet (the version query failed at start-up and
+        // left the path empty): nothing is read from the working folder.
         ShowMessage(4111);
         return false;
+    }
+    if (!m_fileTable) {
+        // The version query failed at start-up; the files are the product's
+        // all the same.
+        m_fileTable = FirmwareFileTableFor(g_lpApp->str_ProductID.Get());
+        if (!m_fileTable) {
+            ShowMessage(4111);
+            return false;
+        }
     }
     // A running upload reads the table: it ends before the table is cleared.
     StopUpload(kStopBound);

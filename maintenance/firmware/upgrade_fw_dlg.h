@@ -67,7 +67,8 @@ public:
     // Fills the controls; false (and nothing filled) when the DVR's version
     // cannot be read.
     bool OnInitDialog();
-    // OnInitDialog, then the modal loop; 0 when the dialog ended.
+    // OnInitDialog, then the modal loop, whatever OnInitDialog answered; 0
+    // when the dialog ended.
     int DoModal();
 
     void OnFindButton();
@@ -126,3 +127,7 @@ private:
     platform::WindowHandle m_hWnd = 0;
     bool m_bEnded = false;
 };
+
+// The login dialog's upgrade entry: the dialog without a parent, run
+// modally.
+void RunUpgradeFirmwareDialog();

@@ -1,5 +1,7 @@
 #include "maintenance/backup/backup_download.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -205,6 +207,21 @@ TEST_F(BackupDownloadTest, UnwritableFileIsStateTwo) {
     EXPECT_EQ(recorded.States(), std::vector<std::uint32_t>{kDownloadFileFailed});
 }
 
+// The system's always-full device answers every write with ENOSPC: the
+// download ends as a full disk, not as a bad path.
+TEST_F(BackupDownloadTest, AFullDiskIsAStateOfItsOwn) {
+    if (::access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no writable /dev/full";
+    }
+    Serve(Header(4, 3) + "abcd" + Header(0, 1));
+    BackupDownloadJob job = Job();
+    job.file = "/dev/full";
+    BackupDownload download(job, player, recorded.Reports());
+    RunToEnd(download);
+    EXPECT_EQ(recorded.States(), std::vector<std::uint32_t>{kDownloadDiskFull});
+    EXPECT_EQ(recorded.progress.back(), 4u);
+}
+
 TEST_F(BackupDownloadTest, AStalledStreamTimesOutAsStateThree) {
     device.SetHandler("/NetworkBk.cgi", [](const auto&, auto& connection) {
         connection.Send(Header(4, 3) + "abcd");
@@ -308,7 +325,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 class RecordingBurner : public BackupBurner {
 public:
-    bool Prepare(QWidget*, const fs::path&, std::uint64_t) override { return true; }
+    BurnPreparation Prepare(QWidget*, const fs::path&, std::uint64_t) override {
+        return BurnPreparation::kBurn;
+    }
     void Burn(const fs::path& file) override { burned.push_back(file); }
     void RequestAbort() override { ++aborts; }
     std::vector<fs::path> burned;

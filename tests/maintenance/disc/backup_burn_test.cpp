@@ -122,7 +122,7 @@ TEST_F(BackupBurnTest, ADownloadedBackupIsBurnedIntoAnImageWithProgress) {
     QTimer::singleShot(0, answer);
     const auto burner = CurrentBackupBurner();
     ASSERT_TRUE(burner);
-    ASSERT_TRUE(burner->Prepare(nullptr, job.file, 1'048'576));
+    ASSERT_EQ(burner->Prepare(nullptr, job.file, 1'048'576), BurnPreparation::kBurn);
     EXPECT_EQ(shown, 1);
 
     std::mutex stateLock;

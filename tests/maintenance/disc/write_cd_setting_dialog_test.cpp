@@ -177,7 +177,7 @@ TEST_F(WriteCdSettingDialogTest, ThePreparationRepeatsUntilTheDiscSuitsOrItIsCan
     };
     QTimer::singleShot(0, answer);
     // The program's writer, as the backup page uses it.
-    ASSERT_TRUE(PrepareBackupBurn(nullptr, source, 3));
+    ASSERT_EQ(PrepareBackupBurn(nullptr, source, 3), maintenance::BurnPreparation::kBurn);
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(Texts(), std::vector<std::string>{
                            "FileName is tha same as other existed file,please modify it"});
@@ -190,7 +190,7 @@ TEST_F(WriteCdSettingDialogTest, ThePreparationRepeatsUntilTheDiscSuitsOrItIsCan
             dialog->reject();
         }
     });
-    EXPECT_FALSE(PrepareBackupBurn(nullptr, source, 3));
+    EXPECT_EQ(PrepareBackupBurn(nullptr, source, 3), maintenance::BurnPreparation::kNoBurn);
     ReleaseAppDiscWriter();
 }
 

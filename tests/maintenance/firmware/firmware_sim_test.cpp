@@ -4,6 +4,7 @@
 // is told to.
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -12,7 +13,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stop_token>
 #include <string>
@@ -23,9 +26,11 @@
 #include "maintenance/firmware/firmware_upload.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
 #include "platform/window.h"
+#include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 
 namespace maintenance {
@@ -119,15 +124,17 @@ FirmwareFileTable FolderTable() {
     return table;
 }
 
-PackedFirmwareImage PackedImage() {
+// Records of {size, type}.
+PackedFirmwareImage PackedImage(std::initializer_list<std::pair<std::uint32_t, int>> records = {
+                                    {3000u, 1}, {900u, 0}, {1301u, 4}}) {
     PackedFirmwareImage image;
-    for (const auto& [size, type] : {std::pair{3000u, 1}, {900u, 0}, {1301u, 4}}) {
+    for (const auto& [size, type] : records) {
         image.recordLengths.push_back(size);
         image.recordTypes.push_back(static_cast<std::uint8_t>(type));
         image.recordData.push_back(Pattern(size, static_cast<std::uint8_t>(size)));
         image.fileSize += 4 + size;
     }
-    image.recordCount = 3;
+    image.recordCount = static_cast<std::uint8_t>(records.size());
     return image;
 }
 
@@ -191,6 +198,21 @@ protected:
         out << bytes;
     }
 
+    // The dialog for the simulated device, with the test's timings.
+    void Prepare(CUpgradeFWDlg& dialog) {
+        dialog.SetTimings(timings);
+        ASSERT_TRUE(dialog.OnInitDialog());
+    }
+
+    static QPushButton* ButtonNamed(QWidget& dialog, const char* text) {
+        for (auto* button : dialog.findChildren<QPushButton*>()) {
+            if (button->text() == QLatin1String(text)) {
+                return button;
+            }
+        }
+        return nullptr;
+    }
+
     static void RunUntilEnded(CUpgradeFWDlg& dialog) {
         dialog.JoinUpload();
         platform::ProcessPostedMessages();
@@ -242,6 +264,7 @@ TEST_F(FirmwareSimTest, EveryUnitArrivesWholeInOrderWithItsTypeAndTheLastRebootF
         EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsSeen() >= 1; }, "side seen"));
         EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
         EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsOpen() == 0; }, "side closed"));
+        EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
     }
 }
 
@@ -399,8 +422,7 @@ TEST_F(FirmwareSimTest, TheDialogUploadsAFolderAndAPackedFileByBothProtocols) {
         boxes.sink().Clear();
         FirmwareCommands& sim = Sim(c.product, c.version);
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         ASSERT_EQ(dialog.ChosenProtocol(), c.protocol);
         dialog.show();
         dialog.OnUpgradeButton();
@@ -415,6 +437,54 @@ TEST_F(FirmwareSimTest, TheDialogUploadsAFolderAndAPackedFileByBothProtocols) {
         EXPECT_TRUE(WaitUntil([&] { return sim.SideConnectionsSeen() >= 1; }, "side seen"));
         EXPECT_EQ(sim.SideConnectionsSeen(), 1u);
     }
+}
+
+// A packed file whose last record is of a type no protocol names goes out
+// whole, that record under the Type of the record before it.
+TEST_F(FirmwareSimTest, ARecordOfAnotherTypeGoesOutUnderTheTypeBeforeIt) {
+    const DialogCase cases[] = {
+        {"Q3A2", "1013", UploadProtocol::kNew},
+        {"Q3A2", "1012", UploadProtocol::kOld},
+    };
+    const PackedFirmwareImage image = PackedImage({{3000u, 1}, {1000u, 0}, {1301u, 4}, {950u, 7}});
+    const fs::path file = dir / "q3a2_1047.bin";
+    Write(file, PackedFileBytes(image));
+    settings().m_strUpgradeFWPath = dir.path().string() + "/";
+    settings().m_strProgramDir = dir.path().string();
+    CUpgradeFWDlg::SetFilePicker([file](QWidget*, const fs::path&) { return std::optional(file); });
+    for (const DialogCase& c : cases) {
+        SCOPED_TRACE(c.version);
+        boxes.sink().Clear();
+        FirmwareCommands& sim = Sim(c.product, c.version);
+        CUpgradeFWDlg dialog;
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
+        dialog.show();
+        ASSERT_TRUE(test_support::ExpectReachable(ButtonNamed(dialog, "Find...")));
+        test_support::UserClick(ButtonNamed(dialog, "Find..."));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>()->text().toStdString(), file.string());
+        test_support::SaveWidgetPicture(
+            dialog, std::string("upgrade_firmware_type7_") + c.version + ".png");
+        ASSERT_TRUE(test_support::ExpectReachable(dialog.UpgradeButton()));
+        test_support::UserClick(dialog.UpgradeButton());
+        RunUntilEnded(dialog);
+        EXPECT_EQ(boxes.Ids(), (std::vector<unsigned>{4048}));
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(sim.Violations(), std::vector<std::string>{});
+        // The old protocol names a unit on its Finished piece only.
+        const std::vector<std::string> types =
+            c.protocol == UploadProtocol::kNew
+                ? std::vector<std::string>{"0", "1", "2", "2"}
+                : std::vector<std::string>{"KERNEL", "BOOT", "HTML", "HTML"};
+        const auto taken = Taken(sim);
+        ASSERT_EQ(taken.size(), image.recordData.size());
+        for (std::size_t i = 0; i < taken.size(); ++i) {
+            const auto& [type, bytes, reboot] = taken[i];
+            EXPECT_EQ(type, types[i]) << "record " << i;
+            EXPECT_TRUE(bytes == Text(image.recordData[i])) << "record " << i;
+            EXPECT_EQ(reboot, i + 1 == taken.size()) << "record " << i;
+        }
+    }
+    CUpgradeFWDlg::SetFilePicker({});
 }
 
 TEST_F(FirmwareSimTest, TheDialogShowsARefusalAtAMiddlePieceAsFailure) {
@@ -433,8 +503,7 @@ TEST_F(FirmwareSimTest, TheDialogShowsARefusalAtAMiddlePieceAsFailure) {
         FirmwareCommands& sim = Sim(c.product, c.version);
         sim.SetFaults(RefuseAt(2));
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         dialog.show();
         dialog.OnUpgradeButton();
         RunUntilEnded(dialog);
@@ -467,8 +536,7 @@ TEST_F(FirmwareSimTest, CancelDuringAStalledPieceStopsTheUploadAndTellsTheDevice
         FirmwareCommands& sim = Sim(c.product, c.version);
         sim.SetFaults(StallAt(c.stallAt));
         CUpgradeFWDlg dialog;
-        dialog.SetTimings(timings);
-        ASSERT_TRUE(dialog.OnInitDialog());
+        ASSERT_NO_FATAL_FAILURE(Prepare(dialog));
         dialog.show();
         dialog.OnUpgradeButton();
         ASSERT_TRUE(WaitUntil([&] { return sim.StalledCount() == 1; }, "the stall"));

@@ -139,8 +139,9 @@ TEST_F(UpgradeDialogTest, EmptyFolderAndFailedVersionQuery) {
 
 TEST_F(UpgradeDialogTest, PackedFileIsCheckedWholeBeforeAnythingIsSent) {
     Device("Q3A2", "1013");  // new protocol
-    // A kernel record, then a record of a type the new protocol has no number for.
-    const std::string file = firmware_test::PackedFile({{100, 1}, {10, 6}}, 'k');
+    // A first record of a type the new protocol has no number for (it would
+    // go out as the kernel), then a kernel record.
+    const std::string file = firmware_test::PackedFile({{10, 6}, {100, 1}}, 'k');
     Write(dir / "bad.bin", file);
     CUpgradeFWDlg::SetFilePicker(
         [&](QWidget*, const fs::path&) { return std::optional(dir / "bad.bin"); });
