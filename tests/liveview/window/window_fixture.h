@@ -27,15 +27,10 @@
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
-<<<<<<< HEAD
+#include "tests/support/drawn_skin.h"
 #include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/user_input.h"
-=======
-#include "tests/support/drawn_skin.h"
-#include "tests/support/qt_app.h"
->>>>>>> sim
 #include "tools/devicesim/device_model.h"
 
 namespace window_test {
