@@ -68,7 +68,7 @@ CMailAccountEditDlg::CMailAccountEditDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(size());
     m_label = MakeLabel(this, 1274, QString(), 14, 18, 60);
     m_edit = MakeEdit(this, 1040, 76, 16, 230);
-    m_edit->setMaxLength(63);
+    LimitEditBytes(m_edit, 63);
     auto* ok = MakeButton(this, 1, QStringLiteral("OK"), 76, 64, 90);
     auto* cancel = MakeButton(this, 2, QStringLiteral("CANCEL"), 190, 64, 90);
     ok->setDefault(true);
@@ -106,9 +106,9 @@ MailPropertyPage::MailPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
     MakeLabel(this, 0, QStringLiteral("Password :"), 24, 150, 70);
     m_passwordEdit = MakeEdit(this, 1043, 100, 148, 140);
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    m_serverEdit->setMaxLength(63);
-    m_userEdit->setMaxLength(31);
-    m_passwordEdit->setMaxLength(31);
+    LimitEditBytes(m_serverEdit, 63);
+    LimitEditBytes(m_userEdit, 31);
+    LimitEditBytes(m_passwordEdit, 31);
 
     MakeGroup(this, 0, QStringLiteral("Modify alarm email address "), 14, 180, 426, 120);
     m_list = Named(new QTreeWidget(this), 1267);
@@ -131,6 +131,7 @@ MailPropertyPage::MailPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
 void MailPropertyPage::OnInitDialog() {
     const SheetReadValues& read = m_sheet.ReadValues();
     m_senderLimit = static_cast<int>(SenderAddressLimit(m_sheet.Device()));
+    LimitEditBytes(m_senderEdit, static_cast<std::size_t>(m_senderLimit));
     m_senderEdit->setText(Qs(read.senderAddress));
     m_serverEdit->setText(Qs(read.mailServer));
     m_passwordEdit->setText(Qs(read.mailPassword));
@@ -237,7 +238,7 @@ void MailPropertyPage::OnEdit() {
 
 MailPageValues MailPropertyPage::TakePageValues() {
     MailPageValues values;
-    values.sender = Std(m_senderEdit->text().left(m_senderLimit));
+    values.sender = Std(m_senderEdit->text());
     values.server = Std(m_serverEdit->text());
     values.password = Std(m_passwordEdit->text());
     values.user = Std(m_userEdit->text());

@@ -2,16 +2,19 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QIntValidator>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QValidator>
 
 #include <algorithm>
 #include <cmath>
 
+#include "config/sheet/text_room.h"
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
 
@@ -98,11 +101,39 @@ void SetEditText(QLineEdit* edit, const QString& text) {
 }
 
 bool LimitEditText(QLineEdit* edit, int limit) {
-    if (edit->text().size() <= limit) {
+    const std::string text = Std(edit->text());
+    const std::string_view kept = Utf8Prefix(text, static_cast<std::size_t>(std::max(limit, 0)));
+    if (kept.size() == text.size()) {
         return false;
     }
-    SetEditText(edit, edit->text().left(limit));
+    SetEditText(edit, Qs(kept));
     return true;
+}
+
+namespace {
+
+class ByteRoomValidator : public QValidator {
+public:
+    ByteRoomValidator(std::size_t room, QObject* parent) : QValidator(parent), m_room(room) {}
+
+    State validate(QString& input, int& /*pos*/) const override {
+        return static_cast<std::size_t>(input.toUtf8().size()) <= m_room ? Acceptable : Invalid;
+    }
+
+private:
+    std::size_t m_room;
+};
+
+}  // namespace
+
+void LimitEditBytes(QLineEdit* edit, std::size_t room) {
+    edit->setValidator(new ByteRoomValidator(room, edit));
+}
+
+void ShowNoValue(QDateTimeEdit* picker) {
+    // A picker shows its special text instead of its value at its minimum.
+    picker->setSpecialValueText(QStringLiteral(" "));
+    picker->setDateTime(picker->minimumDateTime());
 }
 
 bool IsQuerySafe(std::string_view text) {
