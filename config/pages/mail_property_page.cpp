@@ -125,11 +125,12 @@ MailPropertyPage::MailPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
     connect(m_yes, &QRadioButton::clicked, this, &MailPropertyPage::OnYes);
     connect(m_no, &QRadioButton::clicked, this, &MailPropertyPage::OnNo);
     OnInitDialog();
-    connect(m_senderEdit, &QLineEdit::textChanged, this, &MailPropertyPage::OnChangeSender);
 }
 
 void MailPropertyPage::OnInitDialog() {
     const SheetReadValues& read = m_sheet.ReadValues();
+    // The sender's limit follows the device: a key or a paste beyond it is
+    // refused, so the edit never holds more than the device keeps.
     m_senderLimit = static_cast<int>(SenderAddressLimit(m_sheet.Device()));
     LimitEditBytes(m_senderEdit, static_cast<std::size_t>(m_senderLimit));
     m_senderEdit->setText(Qs(read.senderAddress));
@@ -169,10 +170,6 @@ void MailPropertyPage::OnYes() {
 void MailPropertyPage::OnNo() {
     m_verifyMode = 0;
     ShowVerifyMode();
-}
-
-void MailPropertyPage::OnChangeSender() {
-    LimitEditText(m_senderEdit, m_senderLimit);
 }
 
 std::optional<QString> MailPropertyPage::Prompt(const QString& label, const QString& address) {

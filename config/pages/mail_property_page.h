@@ -67,7 +67,6 @@ public:
     void OnEdit();
     void OnYes();
     void OnNo();
-    void OnChangeSender();
 
     int SenderLimit() const { return m_senderLimit; }
     bool Changed() const { return m_changed; }

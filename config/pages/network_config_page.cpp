@@ -75,8 +75,6 @@ NetworkConfigPage::NetworkConfigPage(MySystemDialog& sheet) : m_sheet(sheet) {
     connect(m_types[2], &QRadioButton::clicked, this, &NetworkConfigPage::OnDhcp);
     OnInitDialog();
     connect(m_webPortEdit, &QLineEdit::textChanged, this, &NetworkConfigPage::OnChangeWebPort);
-    connect(m_userEdit, &QLineEdit::textChanged, this, &NetworkConfigPage::OnChangeUserName);
-    connect(m_passwordEdit, &QLineEdit::textChanged, this, &NetworkConfigPage::OnChangePassword);
 }
 
 void NetworkConfigPage::OnInitDialog() {
@@ -163,14 +161,6 @@ void NetworkConfigPage::OnChangeWebPort() {
     const long long value = text.size() > 6 ? 65536 : std::stoll(text);
     m_iWeb_Port = static_cast<int>(std::clamp<long long>(value, 1, 65535));
     SetEditText(m_webPortEdit, QString::number(m_iWeb_Port));
-}
-
-void NetworkConfigPage::OnChangeUserName() {
-    LimitEditText(m_userEdit, m_pppoeLimit);
-}
-
-void NetworkConfigPage::OnChangePassword() {
-    LimitEditText(m_passwordEdit, m_pppoeLimit);
 }
 
 bool NetworkConfigPage::OnKillActive() {

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "config/sheet/text_room.h"
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
 
@@ -98,16 +97,6 @@ void SetEditText(QLineEdit* edit, const QString& text) {
         edit->setText(text);
     }
     edit->setCursorPosition(static_cast<int>(edit->text().size()));
-}
-
-bool LimitEditText(QLineEdit* edit, int limit) {
-    const std::string text = Std(edit->text());
-    const std::string_view kept = Utf8Prefix(text, static_cast<std::size_t>(std::max(limit, 0)));
-    if (kept.size() == text.size()) {
-        return false;
-    }
-    SetEditText(edit, Qs(kept));
-    return true;
 }
 
 namespace {

@@ -58,10 +58,6 @@ QGroupBox* MakeGroup(QWidget* parent, int id, const QString& text, int x, int y,
 // not run again for nothing) and puts the caret after its last character.
 void SetEditText(QLineEdit* edit, const QString& text);
 
-// Cuts an edit's text to at most `limit` bytes of UTF-8 when it is longer
-// (never inside a character), caret at the end. True when it was cut.
-bool LimitEditText(QLineEdit* edit, int limit);
-
 // Lets an edit take at most `room` bytes of UTF-8, the room its field keeps
 // on the device: a key or a paste that would go beyond is refused whole. A
 // longer text set from the device stays as it is until the operator edits it.

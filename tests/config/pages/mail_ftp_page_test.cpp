@@ -91,7 +91,7 @@ TEST_F(MailTest, SenderLimitByFamilyAndFirmware) {
         Open(c.product, c.firmware);
         auto* page = Show<MailPropertyPage>(SheetPageId::kMail);
         ASSERT_NE(page, nullptr);
-        Type(page, 1045, QString(60, QLatin1Char('s')));
+        TypeKeys(page, 1045, QString(60, QLatin1Char('s')));
         EXPECT_EQ(Edit(page, 1045)->text().size(), c.limit);
     }
 }
