@@ -16,6 +16,7 @@
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
 #include "liveview/widgets/date_time_editor.h"
+#include "platform/modal_dialog.h"
 
 namespace liveview {
 
@@ -104,7 +105,7 @@ CPlaybackSearchDlg::CPlaybackSearchDlg(QWidget* parent) : QDialog(parent) {
 CPlaybackSearchDlg::~CPlaybackSearchDlg() = default;
 
 int CPlaybackSearchDlg::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 bool CPlaybackSearchDlg::OnInitDialog() {
