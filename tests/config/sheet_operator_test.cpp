@@ -1,8 +1,8 @@
-// The configuration sheet as an operator drives it: the main window shown as
-// the program runs it (application modal), its SYSTEM CONFIG button pressed,
-// a page chosen in the sheet's tree, an edit clicked and typed into, APPLY
-// pressed, every event delivered through the window system; against the
-// simulated device on 127.0.0.1, whose sections tell what reached it.
+// The configuration sheet as an operator drives it: the main window run as
+// the program runs it (modally), its SYSTEM CONFIG button pressed, a page
+// chosen in the sheet's tree, an edit clicked and typed into, APPLY pressed,
+// every event delivered through the window system; against the simulated
+// device on 127.0.0.1, whose sections tell what reached it.
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
-#include <QWindow>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,56 +24,28 @@
 #include "config/sheet/section_layouts.h"
 #include "config/sheet/sheet_pages.h"
 #include "config/sheet/sheet_window_extensions.h"
+#include "core/login/login_exchange.h"
 #include "core/state/app_global_state.h"
 #include "core/widgets/qel_button.h"
+#include "liveview/window/live_view_services.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
 using test_support::Reply;
 
-// ---- input through the window system ----------------------------------------
-
-QWindow* WindowOf(QWidget* widget) {
-    QWidget* top = widget->window();
-    top->winId();  // makes sure the native window exists
-    return top->windowHandle();
-}
-
-// A left click on the widget, at its centre unless told, delivered to its
-// window as the window system delivers it.
-void UserClick(QWidget* widget, QPoint at = QPoint(-1, -1)) {
-    ASSERT_TRUE(widget->isVisible());
-    const QPoint local = at == QPoint(-1, -1) ? widget->rect().center() : at;
-    QTest::mouseClick(WindowOf(widget), Qt::LeftButton, Qt::NoModifier,
-                      widget->mapTo(widget->window(), local));
-    QApplication::processEvents();
-}
-
-// A key, to whatever widget has the focus in the widget's window.
-void UserKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-             const QString& text = {}) {
-    QTest::sendKeyEvent(QTest::Click, WindowOf(widget), key, text, modifiers);
-    QApplication::processEvents();
-}
-
-// Clicks into the edit, selects what it holds and types the text over it,
-// one key per character.
-void UserType(QLineEdit* edit, const QString& text) {
-    UserClick(edit);
-    ASSERT_TRUE(edit->hasFocus());
-    UserKey(edit, Qt::Key_A, Qt::ControlModifier);
-    for (const QChar c : text) {
-        UserKey(edit, static_cast<Qt::Key>(c.toUpper().unicode()), Qt::NoModifier, QString(c));
-    }
-}
-
 std::string Utf8(const char8_t* text) {
     return std::string(reinterpret_cast<const char*>(text));
 }
+
+using test_support::ExpectReachable;
+using test_support::UserClick;
+using test_support::UserType;
 
 // ---- fixture --------------------------------------------------------------------
 
@@ -89,9 +60,6 @@ protected:
     }
     void TearDown() override {
         sheets.opener().DeleteConfigSheet();
-        if (window) {
-            window->hide();
-        }
         for (const SheetPageEntry& entry : kSheetPages) {
             SetSheetPageFactory(entry.id, {});
         }
@@ -99,35 +67,51 @@ protected:
         WindowTest::TearDown();
     }
 
-    // The main window over a simulated device of the product, shown as the
-    // program shows it: modal for the whole application.
-    void OpenWindow(const char* product, const char* firmware = "1052",
-                    void (*sections)(devicesim::DeviceModel&) = nullptr) {
-        static const char* wanted = nullptr;
-        wanted = firmware;
-        ASSERT_EQ(
-            Open(product, 30, 0, [](devicesim::DeviceProfile& p) { p.firmwareVersion = wanted; }),
-            1);
-        if (sections != nullptr) {
+    // Logs in to a simulated device of the product (its sections changed by
+    // `sections`) and runs the main window as the program runs it, modally;
+    // `act` is the operator at the window. The operator leaves through the
+    // window's exit button.
+    void AtMainWindow(const char* product, const char* firmware,
+                      const std::function<void(devicesim::DeviceModel&)>& sections,
+                      const std::function<void()>& act) {
+        devicesim::DeviceProfile profile = devicesim::ProfileForProduct(product).value();
+        profile.firmwareVersion = firmware;
+        model = &device.EnableDeviceModel("tresk", "tresk", profile);
+        if (sections) {
             sections(*model);
         }
-        g_lpApp->f_VideoConnected = true;
-        // What the window's own set-up wrote (a Q3A2 sets its alarm source).
-        receivedAtOpening = model->ReceivedSections().size();
-        window->setWindowModality(Qt::ApplicationModal);
-        window->show();
-        Pump();
+        ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+        g_lpApp->f_VideoConnected = true;  // as the stream reports once it runs
+        test_support::ModalScript<CDravelinDlg> operatorAtWindow([&](CDravelinDlg& main) {
+            mainWindow = &main;
+            // What the window's own set-up wrote (a Q3A2 sets its alarm source).
+            receivedAtOpening = model->ReceivedSections().size();
+            act();
+            sheets.opener().DeleteConfigSheet();
+            sheet = nullptr;
+            if (ExpectReachable(main.FindButton(8202))) {
+                UserClick(main.FindButton(8202));
+            }
+            if (main.isVisible()) {
+                main.close();
+            }
+        });
+        LiveViewServicesImpl services;
+        services.RunMainWindow();
+        mainWindow = nullptr;
+        EXPECT_EQ(operatorAtWindow.Runs(), 1);
+    }
+    void AtMainWindow(const char* product, const char* firmware, const std::function<void()>& act) {
+        AtMainWindow(product, firmware, {}, act);
     }
 
     // SYSTEM CONFIG on the main window.
     MySystemDialog* OpenSheet() {
-        CQelButton* button = window->FindButton(1006);
-        EXPECT_NE(button, nullptr);
-        if (button == nullptr) {
+        CQelButton* button = mainWindow->FindButton(1006);
+        if (!ExpectReachable(button)) {
             return nullptr;
         }
         UserClick(button);
-        Pump();
         sheet = sheets.opener().Sheet();
         EXPECT_NE(sheet, nullptr);
         EXPECT_TRUE(sheet != nullptr && sheet->isVisible());
@@ -137,11 +121,11 @@ protected:
     // A click on the page's item in the sheet's tree; the page's window.
     QWidget* ChoosePage(SheetPageId id) {
         QTreeWidget* tree = sheet->GetPageTree();
-        const QString caption = QString::fromUtf8(
-            PageEntry(id).caption.data(), static_cast<qsizetype>(PageEntry(id).caption.size()));
-        const QList<QTreeWidgetItem*> items =
-            tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
-        EXPECT_FALSE(items.isEmpty()) << caption.toStdString();
+        const std::string_view caption = PageEntry(id).caption;
+        const QList<QTreeWidgetItem*> items = tree->findItems(
+            QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+            Qt::MatchExactly | Qt::MatchRecursive);
+        EXPECT_FALSE(items.isEmpty()) << caption;
         if (items.isEmpty()) {
             return nullptr;
         }
@@ -162,10 +146,16 @@ protected:
         EXPECT_NE(found, nullptr) << "control " << id;
         return found;
     }
+    static void TypeInto(QLineEdit* edit, const QString& text) {
+        if (ExpectReachable(edit)) {
+            UserType(edit, text);
+        }
+    }
 
     void PressApply() {
-        UserClick(sheet->ApplyButton());
-        Pump();
+        if (ExpectReachable(sheet->ApplyButton())) {
+            UserClick(sheet->ApplyButton());
+        }
     }
 
     bool SheetOpen() const { return sheet->isVisible() && !sheet->EndResult().has_value(); }
@@ -200,6 +190,7 @@ protected:
 
     ScopedConfigSheetServices sheets;
     SheetWindowExtensions extensions;
+    CDravelinDlg* mainWindow = nullptr;
     MySystemDialog* sheet = nullptr;
     std::size_t receivedAtOpening = 0;
 };
@@ -207,42 +198,44 @@ protected:
 // ---- a refused send leaves the change to be sent again --------------------------
 
 TEST_F(SheetByOperator, AccountChangeRefusedByTheDeviceIsSentOnTheNextApply) {
-    OpenWindow("Q8A7");
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kAccount);
-    ASSERT_NE(page, nullptr);
-    UserType(Control<QLineEdit>(page, 1040), "2");
-    device.SetSectionReply("SECURE", Reply::Status(500, "Internal Server Error"));
+    AtMainWindow("Q8A7", "1052", [&] {
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kAccount);
+        ASSERT_NE(page, nullptr);
+        TypeInto(Control<QLineEdit>(page, 1040), "2");
+        device.SetSectionReply("SECURE", Reply::Status(500, "Internal Server Error"));
 
-    PressApply();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Set the system config is failed\n"});
-    EXPECT_TRUE(SheetOpen());
-    EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), 5);
-    test_support::SaveWidgetPicture(*sheet, "operator_account_send_refused.png");
+        PressApply();
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Set the system config is failed\n"});
+        EXPECT_TRUE(SheetOpen());
+        EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), 5);
+        test_support::SaveWidgetPicture(*sheet, "operator_account_send_refused.png");
 
-    device.ClearSectionReply("SECURE");
-    boxes.sink().Clear();
-    PressApply();
-    EXPECT_TRUE(boxes.Ids().empty());
-    EXPECT_EQ(Received(), std::vector<std::string>{"SECURE"});
-    EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), 2);
-    EXPECT_EQ(sheet->EndResult(), 3);
+        device.ClearSectionReply("SECURE");
+        boxes.sink().Clear();
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        EXPECT_EQ(Received(), std::vector<std::string>{"SECURE"});
+        EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), 2);
+        EXPECT_EQ(sheet->EndResult(), 3);
+    });
 }
 
 // ---- the title on firmware read section by section ------------------------------
 
 TEST_F(SheetByOperator, TitleOnOlderRecorderFirmwareReachesTheDevice) {
-    OpenWindow("Q8A7", "1020");
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kGeneral);
-    ASSERT_NE(page, nullptr);
-    UserType(Control<QLineEdit>(page, 1474), "Yard");
-    PressApply();
-    EXPECT_TRUE(boxes.Ids().empty());
-    EXPECT_EQ(Received(), std::vector<std::string>{"SYSTEM"});
-    EXPECT_EQ(FieldOf(Held("SYSTEM"), cfg::SYSTEM::Title), Padded("Yard", 16));
-    EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), "Yard");
-    EXPECT_EQ(sheet->EndResult(), 3);
+    AtMainWindow("Q8A7", "1020", [&] {
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kGeneral);
+        ASSERT_NE(page, nullptr);
+        TypeInto(Control<QLineEdit>(page, 1474), "Yard");
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        EXPECT_EQ(Received(), std::vector<std::string>{"SYSTEM"});
+        EXPECT_EQ(FieldOf(Held("SYSTEM"), cfg::SYSTEM::Title), Padded("Yard", 16));
+        EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), "Yard");
+        EXPECT_EQ(sheet->EndResult(), 3);
+    });
 }
 
 // ---- a failed General page send says so -----------------------------------------
@@ -261,28 +254,29 @@ class GeneralSendFails : public SheetByOperator,
 
 TEST_P(GeneralSendFails, SaysSoKeepsTheSheetAndTheWindowsTitle) {
     const GeneralFailCase& c = GetParam();
-    OpenWindow(c.product);
-    const std::string title = g_lpApp->str_DeviceTitle.Get();
-    const std::string held = Held(c.section);
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kGeneral);
-    ASSERT_NE(page, nullptr);
-    UserType(Control<QLineEdit>(page, c.edit), c.typed);
-    device.SetSectionReply(c.section, Reply::Status(500, "Internal Server Error"));
+    AtMainWindow(c.product, "1052", [&] {
+        const std::string title = g_lpApp->str_DeviceTitle.Get();
+        const std::string held = Held(c.section);
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kGeneral);
+        ASSERT_NE(page, nullptr);
+        TypeInto(Control<QLineEdit>(page, c.edit), c.typed);
+        device.SetSectionReply(c.section, Reply::Status(500, "Internal Server Error"));
 
-    PressApply();
-    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4012});
-    EXPECT_TRUE(SheetOpen());
-    EXPECT_EQ(Held(c.section), held);
-    EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), title);  // the device did not take it
+        PressApply();
+        EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4012});
+        EXPECT_TRUE(SheetOpen());
+        EXPECT_EQ(Held(c.section), held);
+        EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), title);  // the device did not take it
 
-    device.ClearSectionReply(c.section);
-    boxes.sink().Clear();
-    PressApply();
-    EXPECT_TRUE(boxes.Ids().empty());
-    EXPECT_EQ(Received(), std::vector<std::string>{c.section});
-    EXPECT_EQ(FieldOf(Held(c.section), c.field), Padded(c.typed, c.field.width));
-    EXPECT_EQ(sheet->EndResult(), 3);
+        device.ClearSectionReply(c.section);
+        boxes.sink().Clear();
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        EXPECT_EQ(Received(), std::vector<std::string>{c.section});
+        EXPECT_EQ(FieldOf(Held(c.section), c.field), Padded(c.typed, c.field.width));
+        EXPECT_EQ(sheet->EndResult(), 3);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Sends, GeneralSendFails,
@@ -295,39 +289,41 @@ INSTANTIATE_TEST_SUITE_P(Sends, GeneralSendFails,
 // ---- texts beyond plain ASCII ---------------------------------------------------
 
 TEST_F(SheetByOperator, ChannelNameTakesWhatItsBytesHoldAndNothingIsErased) {
-    OpenWindow("Q3A2", "1010");
-    const std::string rs485 = Held("RS485");
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kGeneral);
-    ASSERT_NE(page, nullptr);
-    QLineEdit* name = Control<QLineEdit>(page, 1475);
-    UserType(name, QString::fromUtf8(u8"\u00e9\u00e9"));
-    EXPECT_EQ(name->text(), QString::fromUtf8(u8"\u00e9"));  // the second takes bytes 4 and 5
-    test_support::SaveWidgetPicture(*sheet, "operator_channel_name_two_byte.png");
-    PressApply();
-    EXPECT_TRUE(boxes.Ids().empty());
-    const std::string held = Held("RS485");
-    EXPECT_EQ(FieldOf(held, cfg::RS485::Ch1Name), Padded(Utf8(u8"\u00e9"), 8));
-    EXPECT_EQ(FieldOf(held, cfg::RS485::Ch2Name), FieldOf(rs485, cfg::RS485::Ch2Name));
-    EXPECT_EQ(sheet->EndResult(), 3);
+    AtMainWindow("Q3A2", "1010", [&] {
+        const std::string rs485 = Held("RS485");
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kGeneral);
+        ASSERT_NE(page, nullptr);
+        QLineEdit* name = Control<QLineEdit>(page, 1475);
+        TypeInto(name, QString::fromUtf8(u8"\u00e9\u00e9"));
+        EXPECT_EQ(name->text(), QString::fromUtf8(u8"\u00e9"));  // the second needs bytes 4, 5
+        test_support::SaveWidgetPicture(*sheet, "operator_channel_name_two_byte.png");
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        const std::string held = Held("RS485");
+        EXPECT_EQ(FieldOf(held, cfg::RS485::Ch1Name), Padded(Utf8(u8"\u00e9"), 8));
+        EXPECT_EQ(FieldOf(held, cfg::RS485::Ch2Name), FieldOf(rs485, cfg::RS485::Ch2Name));
+        EXPECT_EQ(sheet->EndResult(), 3);
+    });
 }
 
 TEST_F(SheetByOperator, DdnsUserOfTwoByteCharactersEndsInsideItsField) {
-    OpenWindow("Q8A7");
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kDdns);
-    ASSERT_NE(page, nullptr);
-    QLineEdit* user = Control<QLineEdit>(page, 1040);
-    UserType(user, QString(11, QChar(0xE9)));
-    EXPECT_EQ(user->text(), QString(7, QChar(0xE9)));  // 14 bytes; an eighth would take 16
-    PressApply();
-    EXPECT_TRUE(boxes.Ids().empty());
-    std::string seven;
-    for (int i = 0; i < 7; ++i) {
-        seven += Utf8(u8"\u00e9");
-    }
-    EXPECT_EQ(FieldOf(Held("SMTP"), cfg::SMTP::DdnsUser), Padded(seven, 16));
-    EXPECT_EQ(sheet->EndResult(), 3);
+    AtMainWindow("Q8A7", "1052", [&] {
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kDdns);
+        ASSERT_NE(page, nullptr);
+        QLineEdit* user = Control<QLineEdit>(page, 1040);
+        TypeInto(user, QString(11, QChar(0xE9)));
+        EXPECT_EQ(user->text(), QString(7, QChar(0xE9)));  // 14 bytes; an eighth would take 16
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        std::string seven;
+        for (int i = 0; i < 7; ++i) {
+            seven += Utf8(u8"\u00e9");
+        }
+        EXPECT_EQ(FieldOf(Held("SMTP"), cfg::SMTP::DdnsUser), Padded(seven, 16));
+        EXPECT_EQ(sheet->EndResult(), 3);
+    });
 }
 
 // ---- maximum users the page cannot show -----------------------------------------
@@ -342,23 +338,24 @@ class StoredMaxUsers : public SheetByOperator,
                        public ::testing::WithParamInterface<MaxUsersCase> {};
 
 TEST_P(StoredMaxUsers, IsSaidAndNotWrittenBackUnlessTyped) {
-    static std::uint8_t stored = 0;
-    stored = GetParam().stored;
-    OpenWindow("Q8A7", "1052", [](devicesim::DeviceModel& m) {
+    const MaxUsersCase& c = GetParam();
+    const auto stored = [&](devicesim::DeviceModel& m) {
         std::string secure = m.Section("SECURE").value_or("");
-        secure[2] = static_cast<char>(stored);
+        secure[2] = static_cast<char>(c.stored);
         m.SetSection("SECURE", secure);
+    };
+    AtMainWindow("Q8A7", "1052", stored, [&] {
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kAccount);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4043});
+        EXPECT_EQ(Control<QLineEdit>(page, 1040)->text().toStdString(), c.shown);
+        ChoosePage(SheetPageId::kGeneral);
+        PressApply();
+        EXPECT_TRUE(Received().empty());
+        EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), c.stored);
+        EXPECT_EQ(sheet->EndResult(), 3);
     });
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kAccount);
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4043});
-    EXPECT_EQ(Control<QLineEdit>(page, 1040)->text().toStdString(), GetParam().shown);
-    ChoosePage(SheetPageId::kGeneral);
-    PressApply();
-    EXPECT_TRUE(Received().empty());
-    EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), stored);
-    EXPECT_EQ(sheet->EndResult(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stored, StoredMaxUsers,
@@ -369,55 +366,57 @@ INSTANTIATE_TEST_SUITE_P(Stored, StoredMaxUsers,
 // ---- a peripheral id out of range -------------------------------------------------
 
 TEST_F(SheetByOperator, PeripheralIdOutOfRangeKeepsTheSheetOpenOnItsPage) {
-    OpenWindow("Q3A2");
-    ASSERT_NE(OpenSheet(), nullptr);
-    QWidget* page = ChoosePage(SheetPageId::kPeripheral);
-    ASSERT_NE(page, nullptr);
-    QLineEdit* id = Control<QLineEdit>(page, 1040);
-    UserType(id, "300");
-    PressApply();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter an integer between 0 and 255."});
-    EXPECT_TRUE(SheetOpen());
-    EXPECT_EQ(sheet->ActivePageIndex(), sheet->PageIndexOf(SheetPageId::kPeripheral));
-    EXPECT_TRUE(Received().empty());
-    test_support::SaveWidgetPicture(*sheet, "operator_peripheral_id_refused.png");
+    AtMainWindow("Q3A2", "1052", [&] {
+        ASSERT_NE(OpenSheet(), nullptr);
+        QWidget* page = ChoosePage(SheetPageId::kPeripheral);
+        ASSERT_NE(page, nullptr);
+        QLineEdit* id = Control<QLineEdit>(page, 1040);
+        TypeInto(id, "300");
+        PressApply();
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Please enter an integer between 0 and 255."});
+        EXPECT_TRUE(SheetOpen());
+        EXPECT_EQ(sheet->ActivePageIndex(), sheet->PageIndexOf(SheetPageId::kPeripheral));
+        EXPECT_TRUE(Received().empty());
+        test_support::SaveWidgetPicture(*sheet, "operator_peripheral_id_refused.png");
 
-    UserType(id, "30");
-    boxes.sink().Clear();
-    PressApply();
-    EXPECT_TRUE(boxes.Ids().empty());
-    EXPECT_EQ(Received(), std::vector<std::string>{"PERI"});
-    EXPECT_EQ(static_cast<unsigned char>(Held("PERI")[cfg::PERI::Id1.offset]), 30);
-    EXPECT_EQ(sheet->EndResult(), 3);
+        TypeInto(id, "30");
+        boxes.sink().Clear();
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        EXPECT_EQ(Received(), std::vector<std::string>{"PERI"});
+        EXPECT_EQ(static_cast<unsigned char>(Held("PERI")[cfg::PERI::Id1.offset]), 30);
+        EXPECT_EQ(sheet->EndResult(), 3);
+    });
 }
 
 // ---- pickers the device did not fill ---------------------------------------------
 
 TEST_F(SheetByOperator, DisabledDateAndTimePickersShowNothing) {
-    OpenWindow("Q8A7", "1052");  // the date and timer pages want "1058"
-    ASSERT_NE(OpenSheet(), nullptr);
-    struct Shown {
-        SheetPageId page;
-        std::vector<int> pickers;
-        const char* picture;
-    };
-    for (const Shown& s : {Shown{SheetPageId::kDate,
-                                 {1480, 1481, 1499, 1502, 1503},
-                                 "operator_date_page_not_filled.png"},
-                           Shown{SheetPageId::kTimerRecord,
-                                 {1479, 1480, 1491, 1492},
-                                 "operator_timer_page_not_filled.png"}}) {
-        QWidget* page = ChoosePage(s.page);
-        ASSERT_NE(page, nullptr);
-        for (const int id : s.pickers) {
-            auto* picker = Control<QAbstractSpinBox>(page, id);
-            ASSERT_NE(picker, nullptr);
-            EXPECT_FALSE(picker->isEnabled()) << id;
-            EXPECT_TRUE(picker->text().trimmed().isEmpty())
-                << id << " shows " << picker->text().toStdString();
+    AtMainWindow("Q8A7", "1052", [&] {  // the date and timer pages want "1058"
+        ASSERT_NE(OpenSheet(), nullptr);
+        struct Shown {
+            SheetPageId page;
+            std::vector<int> pickers;
+            const char* picture;
+        };
+        for (const Shown& s : {Shown{SheetPageId::kDate,
+                                     {1480, 1481, 1499, 1502, 1503},
+                                     "operator_date_page_not_filled.png"},
+                               Shown{SheetPageId::kTimerRecord,
+                                     {1479, 1480, 1491, 1492},
+                                     "operator_timer_page_not_filled.png"}}) {
+            QWidget* page = ChoosePage(s.page);
+            ASSERT_NE(page, nullptr);
+            for (const int id : s.pickers) {
+                auto* picker = Control<QAbstractSpinBox>(page, id);
+                ASSERT_NE(picker, nullptr);
+                EXPECT_FALSE(picker->isEnabled()) << id;
+                EXPECT_TRUE(picker->text().trimmed().isEmpty())
+                    << id << " shows " << picker->text().toStdString();
+            }
+            test_support::SaveWidgetPicture(*sheet, s.picture);
         }
-        test_support::SaveWidgetPicture(*sheet, s.picture);
-    }
+    });
 }
 
 }  // namespace

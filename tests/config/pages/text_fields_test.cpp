@@ -11,6 +11,8 @@
 #include "config/pages/tool_box_property_page.h"
 
 #include "tests/config/pages/page_test_fixture.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
@@ -256,16 +258,17 @@ TEST_F(PageTest, LongSenderOfTwoByteCharactersIsSplitAsBytes) {
 TEST_F(PageTest, AlarmAddressOfItsSlotsRoomGoesWhole) {
     // "n <n@" + domain + ">": 6 bytes beside the domain's.
     const QString address = QStringLiteral("n@") + TwoByte(41);
-    MailPropertyPage::SetAddressPrompt(
-        [&](QWidget*, const QString&, const QString&) -> std::optional<QString> {
-            return address;
-        });
+    test_support::ModalScript<CMailAccountEditDlg> prompt([&](CMailAccountEditDlg& dialog) {
+        test_support::UserType(dialog.AddressEdit(), address);
+        test_support::UserKey(dialog.AddressEdit(), Qt::Key_Return);
+        test_support::RejectIfOpen(dialog);
+    });
     Open("Q8A7", "1052");
     auto* page = Show<MailPropertyPage>(SheetPageId::kMail);
     ASSERT_NE(page, nullptr);
     Click(page, 1118);  // ADD
+    EXPECT_EQ(prompt.Runs(), 1);
     Apply();
-    MailPropertyPage::SetAddressPrompt({});
     EXPECT_TRUE(boxes.Ids().empty());
     const std::string stored = "n <" + address.toStdString() + ">";
     ASSERT_EQ(stored.size(), 47u);
