@@ -691,6 +691,54 @@ TEST_F(SaveRoutinesTest, FailedSendIsReportedAndRetried) {
     EXPECT_FALSE(sender->AnyFailed());
 }
 
+// What counts as changed is what differs from the bytes the device took:
+// a value the device refused and the operator set back is not sent along
+// with the next change of the same section...
+TEST_F(SaveRoutinesTest, RefusedValueSetBackStaysOutOfTheNextSend) {
+    Open("Q8A7", "1030");
+    device.SetReplies("/SetSysCfg.cgi", {Reply::Status(500, "Internal Server Error"), Reply::Ok()});
+    auto mail = MailAsRead();
+    mail.server = "refused.example.org";
+    EXPECT_EQ(routines->SaveMail(mail), 0);
+    EXPECT_EQ(g_lpApp->SystemConfigStruct.smtp, base.smtp);  // the block says what the device has
+    mail.server = readValues.mailServer;
+    mail.user = "desk";
+    EXPECT_EQ(routines->SaveMail(mail), 1);
+    ExpectSent(
+        {{"SMTP", {{8, Field("refused.example.org", 64)}}}, {"SMTP", {{376, Field("desk", 32)}}}});
+}
+
+// ...and a value the device took, then set back to what was read when the
+// sheet opened, is a change again.
+TEST_F(SaveRoutinesTest, TakenValueSetBackIsSentAgain) {
+    Open("Q8A7", "1030");
+    const std::string title = readValues.title;
+    auto general = GeneralAsRead();
+    general.title = "Gate";
+    EXPECT_EQ(routines->SaveGeneral(general), 1);
+    EXPECT_EQ(readValues.title, "Gate");
+    general.title = title;
+    EXPECT_EQ(routines->SaveGeneral(general), 1);
+    ExpectSent({{"SYSTEM", {{20, Field("Gate", 16)}}}, {"SYSTEM", {{20, Field(title, 16)}}}});
+    EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), title);
+}
+
+// A failed send puts back only what the routine wrote: an edit a page made
+// in place before APPLY stays, and goes with the next send.
+TEST_F(SaveRoutinesTest, FailedSendKeepsEditsMadeInPlace) {
+    Open("Q8A7", "1030");
+    device.SetReplies("/SetSysCfg.cgi", {Reply::Status(500, "Internal Server Error"), Reply::Ok()});
+    auto& alarm = g_lpApp->SystemConfigStruct.alarm;
+    WriteByte(alarm, cfg::ALARM::AlarmInput.At(3), 1);  // the Detection page's edit
+    AlarmPageValues page{2, readValues.imageSize, readValues.videoSource,
+                         readValues.postNumbersIndex, readValues.alarmDurationIndex};
+    EXPECT_EQ(routines->SaveAlarm(page), 0);
+    EXPECT_EQ(ReadByte(alarm, cfg::ALARM::Method), ReadByte(base.alarm, cfg::ALARM::Method));
+    EXPECT_EQ(ReadByte(alarm, cfg::ALARM::AlarmInput.At(3)), 1);
+    EXPECT_EQ(routines->SaveDetection({false, true}), 1);
+    ExpectSent({{"ALARM", {{3, "\x02"}, {11, "\x01"}}}, {"ALARM", {{11, "\x01"}}}});
+}
+
 TEST_F(SaveRoutinesTest, FailureMessagesBySection) {
     device.SetReply("/SetSysCfg.cgi", Reply::Status(404, "Not Found"));
     Open("Q3A2", "1010");
