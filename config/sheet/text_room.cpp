@@ -1,29 +1,23 @@
 #include "config/sheet/text_room.h"
 
+#include <QList>
 #include <QString>
 
 #include <algorithm>
 
 #include "platform/message_box.h"
 
-std::string_view Utf8Prefix(std::string_view text, std::size_t room) {
-    if (text.size() <= room) {
-        return text;
-    }
-    // Step back over continuation bytes (10xxxxxx) to the start of the
-    // character that would be split.
-    std::size_t end = room;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return text.substr(0, end);
-}
-
 std::string TextAsShown(std::string_view bytes, std::size_t room) {
-    const QByteArray shown =
-        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).toUtf8();
-    return std::string(Utf8Prefix(
-        std::string_view(shown.constData(), static_cast<std::size_t>(shown.size())), room));
+    const QString shown = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    std::string text;
+    for (const char32_t code : shown.toUcs4()) {
+        const QByteArray character = QString::fromUcs4(&code, 1).toUtf8();
+        if (text.size() + static_cast<std::size_t>(character.size()) > room) {
+            break;  // the next character would not fit whole
+        }
+        text.append(character.constData(), static_cast<std::size_t>(character.size()));
+    }
+    return text;
 }
 
 std::string FieldTextAsShown(ConstSectionBytes section, const SectionField& field,

@@ -24,10 +24,6 @@ std::string TextAsShown(std::string_view bytes, std::size_t room = SIZE_MAX);
 std::string FieldTextAsShown(ConstSectionBytes section, const SectionField& field,
                              std::size_t room = SIZE_MAX);
 
-// The longest start of `text` that takes at most `room` bytes and ends
-// between two characters.
-std::string_view Utf8Prefix(std::string_view text, std::size_t room);
-
 // A text a page hands to a save: written only when it differs from what the
 // device holds, and then it must fit in `room` bytes.
 struct TextToWrite {

@@ -118,6 +118,11 @@ protected:
         return sheet;
     }
 
+    // SYSTEM CONFIG, then the page; the page's window.
+    QWidget* OpenSheetAt(SheetPageId id) {
+        return OpenSheet() != nullptr ? ChoosePage(id) : nullptr;
+    }
+
     // A click on the page's item in the sheet's tree; the page's window.
     QWidget* ChoosePage(SheetPageId id) {
         QTreeWidget* tree = sheet->GetPageTree();
@@ -156,6 +161,15 @@ protected:
         if (ExpectReachable(sheet->ApplyButton())) {
             UserClick(sheet->ApplyButton());
         }
+    }
+
+    // APPLY that goes through: no message, the device received these
+    // sections since the window opened, and the sheet ended.
+    void ApplyGoesThrough(const std::vector<std::string>& sections) {
+        PressApply();
+        EXPECT_TRUE(boxes.Ids().empty());
+        EXPECT_EQ(Received(), sections);
+        EXPECT_EQ(sheet->EndResult(), 3);
     }
 
     bool SheetOpen() const { return sheet->isVisible() && !sheet->EndResult().has_value(); }
@@ -199,8 +213,7 @@ protected:
 
 TEST_F(SheetByOperator, AccountChangeRefusedByTheDeviceIsSentOnTheNextApply) {
     AtMainWindow("Q8A7", "1052", [&] {
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kAccount);
+        QWidget* page = OpenSheetAt(SheetPageId::kAccount);
         ASSERT_NE(page, nullptr);
         TypeInto(Control<QLineEdit>(page, 1040), "2");
         device.SetSectionReply("SECURE", Reply::Status(500, "Internal Server Error"));
@@ -213,11 +226,8 @@ TEST_F(SheetByOperator, AccountChangeRefusedByTheDeviceIsSentOnTheNextApply) {
 
         device.ClearSectionReply("SECURE");
         boxes.sink().Clear();
-        PressApply();
-        EXPECT_TRUE(boxes.Ids().empty());
-        EXPECT_EQ(Received(), std::vector<std::string>{"SECURE"});
+        ApplyGoesThrough({"SECURE"});
         EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), 2);
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
@@ -225,16 +235,12 @@ TEST_F(SheetByOperator, AccountChangeRefusedByTheDeviceIsSentOnTheNextApply) {
 
 TEST_F(SheetByOperator, TitleOnOlderRecorderFirmwareReachesTheDevice) {
     AtMainWindow("Q8A7", "1020", [&] {
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kGeneral);
+        QWidget* page = OpenSheetAt(SheetPageId::kGeneral);
         ASSERT_NE(page, nullptr);
         TypeInto(Control<QLineEdit>(page, 1474), "Yard");
-        PressApply();
-        EXPECT_TRUE(boxes.Ids().empty());
-        EXPECT_EQ(Received(), std::vector<std::string>{"SYSTEM"});
+        ApplyGoesThrough({"SYSTEM"});
         EXPECT_EQ(FieldOf(Held("SYSTEM"), cfg::SYSTEM::Title), Padded("Yard", 16));
         EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), "Yard");
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
@@ -257,8 +263,7 @@ TEST_P(GeneralSendFails, SaysSoKeepsTheSheetAndTheWindowsTitle) {
     AtMainWindow(c.product, "1052", [&] {
         const std::string title = g_lpApp->str_DeviceTitle.Get();
         const std::string held = Held(c.section);
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kGeneral);
+        QWidget* page = OpenSheetAt(SheetPageId::kGeneral);
         ASSERT_NE(page, nullptr);
         TypeInto(Control<QLineEdit>(page, c.edit), c.typed);
         device.SetSectionReply(c.section, Reply::Status(500, "Internal Server Error"));
@@ -271,11 +276,8 @@ TEST_P(GeneralSendFails, SaysSoKeepsTheSheetAndTheWindowsTitle) {
 
         device.ClearSectionReply(c.section);
         boxes.sink().Clear();
-        PressApply();
-        EXPECT_TRUE(boxes.Ids().empty());
-        EXPECT_EQ(Received(), std::vector<std::string>{c.section});
+        ApplyGoesThrough({c.section});
         EXPECT_EQ(FieldOf(Held(c.section), c.field), Padded(c.typed, c.field.width));
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
@@ -291,38 +293,32 @@ INSTANTIATE_TEST_SUITE_P(Sends, GeneralSendFails,
 TEST_F(SheetByOperator, ChannelNameTakesWhatItsBytesHoldAndNothingIsErased) {
     AtMainWindow("Q3A2", "1010", [&] {
         const std::string rs485 = Held("RS485");
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kGeneral);
+        QWidget* page = OpenSheetAt(SheetPageId::kGeneral);
         ASSERT_NE(page, nullptr);
         QLineEdit* name = Control<QLineEdit>(page, 1475);
         TypeInto(name, QString::fromUtf8(u8"\u00e9\u00e9"));
         EXPECT_EQ(name->text(), QString::fromUtf8(u8"\u00e9"));  // the second needs bytes 4, 5
         test_support::SaveWidgetPicture(*sheet, "operator_channel_name_two_byte.png");
-        PressApply();
-        EXPECT_TRUE(boxes.Ids().empty());
+        ApplyGoesThrough({"RS485"});
         const std::string held = Held("RS485");
         EXPECT_EQ(FieldOf(held, cfg::RS485::Ch1Name), Padded(Utf8(u8"\u00e9"), 8));
         EXPECT_EQ(FieldOf(held, cfg::RS485::Ch2Name), FieldOf(rs485, cfg::RS485::Ch2Name));
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
 TEST_F(SheetByOperator, DdnsUserOfTwoByteCharactersEndsInsideItsField) {
     AtMainWindow("Q8A7", "1052", [&] {
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kDdns);
+        QWidget* page = OpenSheetAt(SheetPageId::kDdns);
         ASSERT_NE(page, nullptr);
         QLineEdit* user = Control<QLineEdit>(page, 1040);
         TypeInto(user, QString(11, QChar(0xE9)));
         EXPECT_EQ(user->text(), QString(7, QChar(0xE9)));  // 14 bytes; an eighth would take 16
-        PressApply();
-        EXPECT_TRUE(boxes.Ids().empty());
+        ApplyGoesThrough({"SMTP"});
         std::string seven;
         for (int i = 0; i < 7; ++i) {
             seven += Utf8(u8"\u00e9");
         }
         EXPECT_EQ(FieldOf(Held("SMTP"), cfg::SMTP::DdnsUser), Padded(seven, 16));
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
@@ -345,16 +341,14 @@ TEST_P(StoredMaxUsers, IsSaidAndNotWrittenBackUnlessTyped) {
         m.SetSection("SECURE", secure);
     };
     AtMainWindow("Q8A7", "1052", stored, [&] {
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kAccount);
+        QWidget* page = OpenSheetAt(SheetPageId::kAccount);
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4043});
         EXPECT_EQ(Control<QLineEdit>(page, 1040)->text().toStdString(), c.shown);
         ChoosePage(SheetPageId::kGeneral);
-        PressApply();
-        EXPECT_TRUE(Received().empty());
+        boxes.sink().Clear();
+        ApplyGoesThrough({});
         EXPECT_EQ(static_cast<unsigned char>(Held("SECURE")[2]), c.stored);
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
@@ -367,8 +361,7 @@ INSTANTIATE_TEST_SUITE_P(Stored, StoredMaxUsers,
 
 TEST_F(SheetByOperator, PeripheralIdOutOfRangeKeepsTheSheetOpenOnItsPage) {
     AtMainWindow("Q3A2", "1052", [&] {
-        ASSERT_NE(OpenSheet(), nullptr);
-        QWidget* page = ChoosePage(SheetPageId::kPeripheral);
+        QWidget* page = OpenSheetAt(SheetPageId::kPeripheral);
         ASSERT_NE(page, nullptr);
         QLineEdit* id = Control<QLineEdit>(page, 1040);
         TypeInto(id, "300");
@@ -381,11 +374,8 @@ TEST_F(SheetByOperator, PeripheralIdOutOfRangeKeepsTheSheetOpenOnItsPage) {
 
         TypeInto(id, "30");
         boxes.sink().Clear();
-        PressApply();
-        EXPECT_TRUE(boxes.Ids().empty());
-        EXPECT_EQ(Received(), std::vector<std::string>{"PERI"});
+        ApplyGoesThrough({"PERI"});
         EXPECT_EQ(static_cast<unsigned char>(Held("PERI")[cfg::PERI::Id1.offset]), 30);
-        EXPECT_EQ(sheet->EndResult(), 3);
     });
 }
 
