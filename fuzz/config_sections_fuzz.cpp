@@ -11,9 +11,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "config/sheet/read_values.h"
 #include "config/sheet/section_layouts.h"
+#include "config/sheet/text_room.h"
 
 namespace {
 
@@ -129,10 +131,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const SheetReadValues values = LoadReadValues(config, device, 0, 0);
-    // Every text read from a section stays inside its field.
-    if (values.senderAddress.size() > 15 + 32 || values.title.size() > 16 ||
-        values.mailServer.size() > 64 || values.channel1Name.size() > 3 ||
-        values.sntpServer.size() > 28 || values.ftpServer.size() > 31) {
+    // Every text read from a section is what an edit shows of its field:
+    // UTF-8 as it stays, at most three bytes (U+FFFD) for each byte of the
+    // field read, and the General page's texts within their room.
+    for (const auto& [text, fieldBytes] : {std::pair{&values.senderAddress, std::size_t{15 + 32}},
+                                           {&values.title, kGeneralTitleRoom},
+                                           {&values.mailServer, std::size_t{63}},
+                                           {&values.channel1Name, kChannelNameRoom},
+                                           {&values.sntpServer, std::size_t{28}},
+                                           {&values.ftpServer, std::size_t{31}},
+                                           {&values.ddnsDomain, std::size_t{48}},
+                                           {&values.pppoeUser, std::size_t{32}}}) {
+        if (text->size() > 3 * fieldBytes || TextAsShown(*text) != *text) {
+            std::abort();
+        }
+    }
+    if (values.title.size() > kGeneralTitleRoom || values.channel1Name.size() > kChannelNameRoom) {
         std::abort();
     }
     return 0;

@@ -38,8 +38,10 @@ constexpr const char* kCredentialRefusedText =
     "A user name or password may not hold control characters or any of & = ; ? # % +: the "
     "device takes them in its login request as they stand.";
 
-// The SECURE texts hold 15 characters and their terminator.
-constexpr int kCredentialRoom = 15;
+// The SECURE texts hold 15 bytes and their terminator.
+constexpr std::size_t kCredentialRoom = 15;
+// What a maximum of 0 becomes in the edit.
+constexpr std::uint32_t kMaxUsersForZero = 3;
 
 constexpr std::array<std::uint16_t, 4> kLevels{30, 20, 10, 0};
 constexpr std::array<std::uint32_t, 6> kLifeMinutes{1, 5, 10, 60, 1440, 0xFFFFFFFFu};
@@ -104,9 +106,9 @@ AccountPropertyPage::AccountPropertyPage(MySystemDialog& sheet) : m_sheet(sheet)
     for (const char* item : kLevelItems) {
         m_levelCombo->addItem(QString::fromLatin1(item));
     }
-    // Credentials live in 16-byte fields: 15 characters at most.
-    m_userEdit->setMaxLength(kCredentialRoom);
-    m_passwordEdit->setMaxLength(kCredentialRoom);
+    // Credentials live in 16-byte fields: 15 bytes at most.
+    LimitEditBytes(m_userEdit, kCredentialRoom);
+    LimitEditBytes(m_passwordEdit, kCredentialRoom);
 
     connect(m_add, &QPushButton::clicked, this, &AccountPropertyPage::OnAdd);
     connect(m_delete, &QPushButton::clicked, this, &AccountPropertyPage::OnDelete);
@@ -117,6 +119,7 @@ AccountPropertyPage::AccountPropertyPage(MySystemDialog& sheet) : m_sheet(sheet)
             &AccountPropertyPage::OnExit);
     OnInitDialog();
     connect(m_maxUsersEdit, &QLineEdit::textChanged, this, &AccountPropertyPage::OnChangeMaxUsers);
+    connect(m_maxUsersEdit, &QLineEdit::textEdited, this, [this] { m_maxUsersTyped = true; });
     connect(m_userEdit, &QLineEdit::textChanged, this, &AccountPropertyPage::OnChangeUserName);
     connect(m_passwordEdit, &QLineEdit::textChanged, this, &AccountPropertyPage::OnChangePassword);
 }
@@ -170,9 +173,18 @@ int AccountPropertyPage::LifeIndexOf(std::uint32_t minutes) {
 void AccountPropertyPage::OnInitDialog() {
     ShowEditGroup(false);
     const auto& secure = m_sheet.Sender().config().secure;
-    // Five records is all the page and the section hold, whatever the
-    // device reports.
-    m_maxUsers = std::min<std::uint32_t>(ReadByte(secure, SECURE::MaxUsers), kRecords);
+    // A stored number the page cannot take (0, or above the five records the
+    // page and the section hold) is said so and shown as the edit's own rule
+    // makes it; the device keeps its number until the operator types one.
+    m_deviceMaxUsers = ReadByte(secure, SECURE::MaxUsers);
+    m_maxUsersTyped = false;
+    if (m_deviceMaxUsers == 0 || m_deviceMaxUsers > kRecords) {
+        ShowMessage(kMaxUsersRangeText);
+        m_maxUsers = m_deviceMaxUsers == 0 ? kMaxUsersForZero : kRecords;
+    } else {
+        m_maxUsers = m_deviceMaxUsers;
+    }
+    m_shownMaxUsers = m_maxUsers;
     m_rowCount = 0;
     m_records = {};
     for (std::size_t a = 0; a < SECURE::kSlots; ++a) {
@@ -409,7 +421,7 @@ void AccountPropertyPage::OnChangeMaxUsers() {
         m_maxUsers = kRecords;
     } else if (value == 0) {
         ShowMessage(kMaxUsersRangeText);
-        m_maxUsers = 3;
+        m_maxUsers = kMaxUsersForZero;
     } else {
         m_maxUsers = static_cast<std::uint32_t>(value);
     }
@@ -443,7 +455,8 @@ AccountPageValues AccountPropertyPage::TakePageValues() {
     AccountPageValues values;
     values.slotsChanged = m_changed;
     values.accounts = m_records;
-    values.maxUsers = static_cast<std::uint8_t>(m_maxUsers);
+    const bool operatorsOwn = m_maxUsersTyped || m_maxUsers != m_shownMaxUsers;
+    values.maxUsers = operatorsOwn ? static_cast<std::uint8_t>(m_maxUsers) : m_deviceMaxUsers;
     if (g_lpApp != nullptr) {
         g_lpApp->AccountEdit = m_records;
     }

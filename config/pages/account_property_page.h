@@ -72,6 +72,11 @@ private:
     std::array<QWidget*, 10> m_group{};
 
     std::uint32_t m_maxUsers = 5;
+    // The number the device holds, handed to APPLY until the operator types
+    // one of their own.
+    std::uint8_t m_deviceMaxUsers = 0;
+    std::uint32_t m_shownMaxUsers = 0;
+    bool m_maxUsersTyped = false;
     std::uint8_t m_mode = 0;  // 0 adding, 1 editing
     int m_rowCount = 0;
     bool m_changed = false;

@@ -33,9 +33,9 @@ CDNSPage::CDNSPage(MySystemDialog& sheet) : m_sheet(sheet) {
     m_passwordEdit->setEchoMode(QLineEdit::Password);
     MakeLabel(this, 0, QStringLiteral("Domain:"), 20, 188, 90);
     m_domainEdit = MakeEdit(this, 1042, 120, 186, 300);
-    m_userEdit->setMaxLength(15);
-    m_passwordEdit->setMaxLength(15);
-    m_domainEdit->setMaxLength(47);
+    LimitEditBytes(m_userEdit, 15);
+    LimitEditBytes(m_passwordEdit, 15);
+    LimitEditBytes(m_domainEdit, 47);
 
     connect(m_enable, &QRadioButton::clicked, this, &CDNSPage::OnEnable);
     connect(m_disable, &QRadioButton::clicked, this, &CDNSPage::OnDisable);

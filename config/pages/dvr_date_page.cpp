@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 
+#include "config/pages/page_controls.h"
 #include "core/state/app_global_state.h"
 
 namespace {
@@ -124,6 +125,10 @@ void DVRDatePage::OnInitDialog() {
                  m_date, m_time, m_format, m_on, m_off, m_startWeek, m_start, m_endWeek, m_end,
                  m_adjust, m_startWeekday, m_startMonth, m_endWeekday, m_endMonth}) {
             w->setEnabled(false);
+        }
+        for (QDateTimeEdit* picker :
+             std::initializer_list<QDateTimeEdit*>{m_date, m_time, m_start, m_end, m_adjust}) {
+            pages::ShowNoValue(picker);
         }
         return;
     }

@@ -30,10 +30,11 @@ FTPPropertyPage::FTPPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
     m_portEdit = MakeEdit(this, 1042, 120, 118, 70);
     MakeLabel(this, 0, QStringLiteral("Directory :"), 20, 152, 90);
     m_directoryEdit = MakeEdit(this, 1285, 120, 150, 260);
-    m_serverEdit->setMaxLength(31);
-    m_userEdit->setMaxLength(15);
-    m_passwordEdit->setMaxLength(15);
-    m_directoryEdit->setMaxLength(31);
+    // Each text ends inside its field: one byte less than the field.
+    LimitEditBytes(m_serverEdit, 31);
+    LimitEditBytes(m_userEdit, 15);
+    LimitEditBytes(m_passwordEdit, 15);
+    LimitEditBytes(m_directoryEdit, 31);
     OnInitDialog();
     connect(m_portEdit, &QLineEdit::textChanged, this, &FTPPropertyPage::OnChangePort);
 }

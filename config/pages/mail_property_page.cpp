@@ -64,7 +64,7 @@ CMailAccountEditDlg::CMailAccountEditDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(size());
     m_label = MakeLabel(this, 1274, QString(), 14, 18, 60);
     m_edit = MakeEdit(this, 1040, 76, 16, 230);
-    m_edit->setMaxLength(63);
+    LimitEditBytes(m_edit, 63);
     auto* ok = MakeButton(this, 1, QStringLiteral("OK"), 76, 64, 90);
     auto* cancel = MakeButton(this, 2, QStringLiteral("CANCEL"), 190, 64, 90);
     ok->setDefault(true);
@@ -98,9 +98,9 @@ MailPropertyPage::MailPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
     MakeLabel(this, 0, QStringLiteral("Password :"), 24, 150, 70);
     m_passwordEdit = MakeEdit(this, 1043, 100, 148, 140);
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    m_serverEdit->setMaxLength(63);
-    m_userEdit->setMaxLength(31);
-    m_passwordEdit->setMaxLength(31);
+    LimitEditBytes(m_serverEdit, 63);
+    LimitEditBytes(m_userEdit, 31);
+    LimitEditBytes(m_passwordEdit, 31);
 
     MakeGroup(this, 0, QStringLiteral("Modify alarm email address "), 14, 180, 426, 120);
     m_list = Named(new QTreeWidget(this), 1267);
@@ -117,12 +117,14 @@ MailPropertyPage::MailPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
     connect(m_yes, &QRadioButton::clicked, this, &MailPropertyPage::OnYes);
     connect(m_no, &QRadioButton::clicked, this, &MailPropertyPage::OnNo);
     OnInitDialog();
-    connect(m_senderEdit, &QLineEdit::textChanged, this, &MailPropertyPage::OnChangeSender);
 }
 
 void MailPropertyPage::OnInitDialog() {
     const SheetReadValues& read = m_sheet.ReadValues();
+    // The sender's limit follows the device: a key or a paste beyond it is
+    // refused, so the edit never holds more than the device keeps.
     m_senderLimit = static_cast<int>(SenderAddressLimit(m_sheet.Device()));
+    LimitEditBytes(m_senderEdit, static_cast<std::size_t>(m_senderLimit));
     m_senderEdit->setText(Qs(read.senderAddress));
     m_serverEdit->setText(Qs(read.mailServer));
     m_passwordEdit->setText(Qs(read.mailPassword));
@@ -160,10 +162,6 @@ void MailPropertyPage::OnYes() {
 void MailPropertyPage::OnNo() {
     m_verifyMode = 0;
     ShowVerifyMode();
-}
-
-void MailPropertyPage::OnChangeSender() {
-    LimitEditText(m_senderEdit, m_senderLimit);
 }
 
 std::optional<QString> MailPropertyPage::Prompt(const QString& label, const QString& address) {
@@ -226,7 +224,7 @@ void MailPropertyPage::OnEdit() {
 
 MailPageValues MailPropertyPage::TakePageValues() {
     MailPageValues values;
-    values.sender = Std(m_senderEdit->text().left(m_senderLimit));
+    values.sender = Std(m_senderEdit->text());
     values.server = Std(m_serverEdit->text());
     values.password = Std(m_passwordEdit->text());
     values.user = Std(m_userEdit->text());

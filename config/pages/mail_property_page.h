@@ -27,7 +27,7 @@ class QTreeWidget;
 // has neither, is taken whole.
 std::string ComposeRecipient(std::string_view address);
 std::string ExtractRecipient(std::string_view stored);
-// A slot holds 47 characters and its terminator.
+// A slot holds 47 bytes and their terminator.
 inline constexpr std::size_t kRecipientRoom = 47;
 
 class CMailAccountEditDlg : public QDialog {
@@ -60,7 +60,6 @@ public:
     void OnEdit();
     void OnYes();
     void OnNo();
-    void OnChangeSender();
 
     int SenderLimit() const { return m_senderLimit; }
     bool Changed() const { return m_changed; }

@@ -12,6 +12,7 @@
 #include "config/pages/page_controls.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
+#include "config/sheet/text_room.h"
 #include "core/application/string_table.h"
 #include "core/application/trace_log.h"
 #include "core/state/app_global_state.h"
@@ -74,8 +75,6 @@ NetworkConfigPage::NetworkConfigPage(MySystemDialog& sheet) : m_sheet(sheet) {
     connect(m_types[2], &QRadioButton::clicked, this, &NetworkConfigPage::OnDhcp);
     OnInitDialog();
     connect(m_webPortEdit, &QLineEdit::textChanged, this, &NetworkConfigPage::OnChangeWebPort);
-    connect(m_userEdit, &QLineEdit::textChanged, this, &NetworkConfigPage::OnChangeUserName);
-    connect(m_passwordEdit, &QLineEdit::textChanged, this, &NetworkConfigPage::OnChangePassword);
 }
 
 void NetworkConfigPage::OnInitDialog() {
@@ -86,8 +85,11 @@ void NetworkConfigPage::OnInitDialog() {
     const auto pppoe = m_sheet.Sender().Area(kSysCfgPppoe);
     m_ipType = ReadByte(config.ip, IP::IpType);
     m_iWeb_Port = ReadU16(config.ip, IP::WebPort);
-    m_userEdit->setText(Qs(ReadText(pppoe, older ? PPPOE_OLD::UserName : PPPOE::UserName)));
-    m_passwordEdit->setText(Qs(ReadText(pppoe, older ? PPPOE_OLD::Password : PPPOE::Password)));
+    m_userEdit->setText(Qs(FieldTextAsShown(pppoe, older ? PPPOE_OLD::UserName : PPPOE::UserName)));
+    m_passwordEdit->setText(
+        Qs(FieldTextAsShown(pppoe, older ? PPPOE_OLD::Password : PPPOE::Password)));
+    LimitEditBytes(m_userEdit, static_cast<std::size_t>(m_pppoeLimit));
+    LimitEditBytes(m_passwordEdit, static_cast<std::size_t>(m_pppoeLimit));
     m_webPortEdit->setText(QString::number(m_iWeb_Port));
     if (device.IsQ7B()) {
         // The Q7B family's network is not set from here: an empty page.
@@ -161,14 +163,6 @@ void NetworkConfigPage::OnChangeWebPort() {
     SetEditText(m_webPortEdit, QString::number(m_iWeb_Port));
 }
 
-void NetworkConfigPage::OnChangeUserName() {
-    LimitEditText(m_userEdit, m_pppoeLimit);
-}
-
-void NetworkConfigPage::OnChangePassword() {
-    LimitEditText(m_passwordEdit, m_pppoeLimit);
-}
-
 bool NetworkConfigPage::OnKillActive() {
     if (m_sheet.Device().IsQ7B()) {
         return true;
@@ -188,7 +182,7 @@ NetworkPageValues NetworkConfigPage::TakePageValues() {
     // An emptied port edit keeps the last number it held.
     values.webPort = m_iWeb_Port;
     values.ipType = m_ipType;
-    values.user = Std(m_userEdit->text().left(m_pppoeLimit));
-    values.password = Std(m_passwordEdit->text().left(m_pppoeLimit));
+    values.user = Std(m_userEdit->text());
+    values.password = Std(m_passwordEdit->text());
     return values;
 }

@@ -45,8 +45,6 @@ public:
     void OnPppoe();
     void OnDhcp();
     void OnChangeWebPort();
-    void OnChangeUserName();
-    void OnChangePassword();
 
     // The page's heading font: Arial, 18 pixels scaled by the display's DPI
     // factor (truncated), normal weight, an outline font of the sans-serif
@@ -54,7 +52,7 @@ public:
     // with it yet.
     static QFont CreatePageFont(QPainter& painter);
 
-    // The PPPoE texts' length: 31, or 15 with the older layout.
+    // The PPPoE texts' room in bytes: 31, or 15 with the older layout.
     int PppoeLimit() const { return m_pppoeLimit; }
 
 private:

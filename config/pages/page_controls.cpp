@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QIntValidator>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QValidator>
 
 #include <algorithm>
 #include <cmath>
@@ -97,12 +99,30 @@ void SetEditText(QLineEdit* edit, const QString& text) {
     edit->setCursorPosition(static_cast<int>(edit->text().size()));
 }
 
-bool LimitEditText(QLineEdit* edit, int limit) {
-    if (edit->text().size() <= limit) {
-        return false;
+namespace {
+
+class ByteRoomValidator : public QValidator {
+public:
+    ByteRoomValidator(std::size_t room, QObject* parent) : QValidator(parent), m_room(room) {}
+
+    State validate(QString& input, int& /*pos*/) const override {
+        return static_cast<std::size_t>(input.toUtf8().size()) <= m_room ? Acceptable : Invalid;
     }
-    SetEditText(edit, edit->text().left(limit));
-    return true;
+
+private:
+    std::size_t m_room;
+};
+
+}  // namespace
+
+void LimitEditBytes(QLineEdit* edit, std::size_t room) {
+    edit->setValidator(new ByteRoomValidator(room, edit));
+}
+
+void ShowNoValue(QDateTimeEdit* picker) {
+    // A picker shows its special text instead of its value at its minimum.
+    picker->setSpecialValueText(QStringLiteral(" "));
+    picker->setDateTime(picker->minimumDateTime());
 }
 
 bool IsQuerySafe(std::string_view text) {

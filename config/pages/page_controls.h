@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class QCheckBox;
 class QComboBox;
+class QDateTimeEdit;
 class QGroupBox;
 
 namespace pages {
@@ -56,9 +58,14 @@ QGroupBox* MakeGroup(QWidget* parent, int id, const QString& text, int x, int y,
 // not run again for nothing) and puts the caret after its last character.
 void SetEditText(QLineEdit* edit, const QString& text);
 
-// Cuts an edit's text to `limit` characters when it is longer, caret at the
-// end. True when it was cut.
-bool LimitEditText(QLineEdit* edit, int limit);
+// Lets an edit take at most `room` bytes of UTF-8, the room its field keeps
+// on the device: a key or a paste that would go beyond is refused whole. A
+// longer text set from the device stays as it is until the operator edits it.
+void LimitEditBytes(QLineEdit* edit, std::size_t room);
+
+// Makes a date or time picker show nothing: one that the device did not
+// fill must not show a default as if it were the device's value.
+void ShowNoValue(QDateTimeEdit* picker);
 
 // Selects row `index` of `list`, or nothing when the list has no such row
 // (a stored value the list cannot show is then left as it is).

@@ -15,6 +15,7 @@
 #include "config/pages/time_zone_table.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
+#include "config/sheet/text_room.h"
 #include "core/application/string_table.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
@@ -45,7 +46,7 @@ CSNTPPage::CSNTPPage(MySystemDialog& sheet) : m_sheet(sheet) {
     m_serverLabel = MakeLabel(this, 1455, QStringLiteral("SNTP Server:"), 24, 128, 80);
     m_named = MakeRadio(this, 1452, QString(), 110, 128, 20);
     m_serverEdit = MakeEdit(this, 1040, 134, 126, 200);
-    m_serverEdit->setMaxLength(kServerRoom);
+    LimitEditBytes(m_serverEdit, kServerRoom);
     m_auto = MakeRadio(this, 1453, QStringLiteral("  Automatic"), 110, 156, 160);
     auto* sync = MakeButton(this, 1068, QStringLiteral("Sync Time"), 340, 244, 100);
 
@@ -60,7 +61,7 @@ CSNTPPage::CSNTPPage(MySystemDialog& sheet) : m_sheet(sheet) {
 void CSNTPPage::OnInitDialog() {
     const auto& sntp = m_sheet.Sender().config().sntp;
     m_mode = ReadByte(sntp, SNTP::SyncMode);
-    const std::string server = ReadText(sntp, SNTP::Server);
+    const std::string server = FieldTextAsShown(sntp, SNTP::Server);
     m_zones->clear();
     for (const TimeZoneRow& row : kTimeZoneTable) {
         const std::string_view text = LoadText(row.textId);

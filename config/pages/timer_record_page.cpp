@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTimeEdit>
 
+#include "config/pages/page_controls.h"
 #include "config/sheet/section_layouts.h"
 
 using namespace cfg;
@@ -66,6 +67,8 @@ void TimerRecordPage::OnInitDialog(const DeviceIdentity& device) {
             m_days[i]->setEnabled(false);
             m_starts[i]->setEnabled(false);
             m_ends[i]->setEnabled(false);
+            pages::ShowNoValue(m_starts[i]);
+            pages::ShowNoValue(m_ends[i]);
         }
         return;
     }

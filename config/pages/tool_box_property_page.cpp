@@ -87,9 +87,9 @@ ToolBoxPropertyPage::ToolBoxPropertyPage(MySystemDialog& sheet) : m_sheet(sheet)
     m_ch1Edit = MakeEdit(this, 1475, 150, 176, 60);
     auto* ch2Label = MakeLabel(this, 1505, QStringLiteral("CH2 Name:"), 20, 210, 120);
     m_ch2Edit = MakeEdit(this, 1476, 150, 208, 60);
-    m_titleEdit->setMaxLength(static_cast<int>(kGeneralTitleRoom));
-    m_ch1Edit->setMaxLength(static_cast<int>(kChannelNameRoom));
-    m_ch2Edit->setMaxLength(static_cast<int>(kChannelNameRoom));
+    LimitEditBytes(m_titleEdit, kGeneralTitleRoom);
+    LimitEditBytes(m_ch1Edit, kChannelNameRoom);
+    LimitEditBytes(m_ch2Edit, kChannelNameRoom);
     for (int step = 1; step <= 30; ++step) {
         m_turbo->addItem(QString::number(step));
     }

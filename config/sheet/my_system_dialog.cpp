@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "config/sheet/section_layouts.h"
+#include "config/sheet/text_room.h"
 #include "core/application/string_table.h"
 #include "core/application/subsystem_services.h"
 #include "core/net/cgi_command.h"
@@ -186,6 +187,13 @@ void MySystemDialog::OnClickOK() {
 }
 
 void MySystemDialog::OnClickApply() {
+    // The page in front takes its controls first, as when it is left: a
+    // value it cannot take (an id out of range, an empty edit) keeps the
+    // sheet open on it, with nothing sent.
+    if (auto* page = dynamic_cast<SheetPage*>(PageWindow(ActivePageIndex()));
+        page != nullptr && !page->OnKillActive()) {
+        return;
+    }
     SystemConfigStruct& config = m_sender.config();
     const auto network = TakeValues<NetworkPageValues>(SheetPageId::kNetwork);
     const auto ddns = TakeValues<DdnsPageValues>(SheetPageId::kDdns);
@@ -195,24 +203,40 @@ void MySystemDialog::OnClickApply() {
         ShowMessage(kPppoeNeedsDdnsText);
         return;
     }
+    const bool server = m_device.IsQ3A2() || m_device.IsQ9C0();
+    const auto account = TakeValues<AccountPageValues>(SheetPageId::kAccount);
+    const auto mail = TakeValues<MailPageValues>(SheetPageId::kMail);
+    const auto ftp = TakeValues<FtpPageValues>(SheetPageId::kFtp);
+    const auto sntp =
+        server ? TakeValues<SntpPageValues>(SheetPageId::kSntp) : std::optional<SntpPageValues>();
+    auto general = TakeValues<GeneralPageValues>(SheetPageId::kGeneral);
+    if (!m_device.IsDvr() && !m_device.IsQ3A2()) {
+        general.reset();  // its texts are for these families only
+    }
+    // Texts that do not fit their fields are refused before anything is sent.
+    const auto networkSaved = m_device.IsQ7B() ? std::optional<NetworkPageValues>() : network;
+    if (!TextsFit(SheetPageId::kNetwork, networkSaved) ||
+        !TextsFit(SheetPageId::kAccount, account) || !TextsFit(SheetPageId::kMail, mail) ||
+        !TextsFit(SheetPageId::kFtp, ftp) || !TextsFit(SheetPageId::kDdns, ddns) ||
+        !TextsFit(SheetPageId::kSntp, sntp) || !TextsFit(SheetPageId::kGeneral, general)) {
+        return;
+    }
 
     // Each routine shows its own failure; the sequence goes on.
     m_sender.ClearFailures();
-    if (const auto v = TakeValues<AccountPageValues>(SheetPageId::kAccount)) {
-        if (m_routines.SaveAccount(*v) != 0) {
-            if (auto* page = dynamic_cast<SheetSavedPage*>(PageWindowOf(SheetPageId::kAccount))) {
-                page->OnPageSaved();
-            }
+    if (account && m_routines.SaveAccount(*account) != 0) {
+        if (auto* page = dynamic_cast<SheetSavedPage*>(PageWindowOf(SheetPageId::kAccount))) {
+            page->OnPageSaved();
         }
     }
     if (const auto v = TakeValues<AlarmPageValues>(SheetPageId::kAlarm)) {
         m_routines.SaveAlarm(*v);
     }
-    if (const auto v = TakeValues<MailPageValues>(SheetPageId::kMail)) {
-        m_routines.SaveMail(*v);
+    if (mail) {
+        m_routines.SaveMail(*mail);
     }
-    if (const auto v = TakeValues<FtpPageValues>(SheetPageId::kFtp)) {
-        m_routines.SaveFtp(*v);
+    if (ftp) {
+        m_routines.SaveFtp(*ftp);
     }
     if (const auto v = TakeValues<DevicePageValues>(SheetPageId::kDevice)) {
         m_routines.SaveDevice(*v);
@@ -226,18 +250,16 @@ void MySystemDialog::OnClickApply() {
     if (ddns) {
         m_routines.SaveDdns(*ddns);
     }
-    if (m_device.IsQ3A2() || m_device.IsQ9C0()) {
+    if (server) {
         if (const auto v = TakeValues<PeripheralPageValues>(SheetPageId::kPeripheral)) {
             m_routines.SavePeripheral(*v);
         }
-        if (const auto v = TakeValues<SntpPageValues>(SheetPageId::kSntp)) {
-            m_routines.SaveSntp(*v);
+        if (sntp) {
+            m_routines.SaveSntp(*sntp);
         }
     }
-    if (const auto v = TakeValues<GeneralPageValues>(SheetPageId::kGeneral)) {
-        if (m_device.IsDvr() || m_device.IsQ3A2()) {
-            m_routines.SaveGeneral(*v);
-        }
+    if (general) {
+        m_routines.SaveGeneral(*general);
     }
     if (m_device.IsDvr()) {
         if (const auto v = TakeValues<TimerPageValues>(SheetPageId::kTimerRecord)) {
@@ -249,7 +271,7 @@ void MySystemDialog::OnClickApply() {
             }
         }
     }
-    if (!m_device.IsQ7B() && network && m_routines.SaveNetwork(*network) != 0) {
+    if (networkSaved && m_routines.SaveNetwork(*networkSaved) != 0) {
         platform::Sleep(kNetworkSettleTime);
     }
 
@@ -266,6 +288,22 @@ void MySystemDialog::OnClickApply() {
         return;
     }
     done(3);
+}
+
+template <class Values>
+bool MySystemDialog::TextsFit(SheetPageId id, const std::optional<Values>& values) {
+    if (!values) {
+        return true;
+    }
+    const std::vector<TextToWrite> texts = m_routines.Texts().Of(*values);
+    const auto beyond = FirstTextBeyondRoom(texts);
+    if (!beyond) {
+        return true;
+    }
+    // The page comes to the front behind the refusal, to be corrected there.
+    SetActivePage(PageIndexOf(id));
+    RefuseText(*beyond);
+    return false;
 }
 
 void MySystemDialog::StoreLocalSettings() {

@@ -109,6 +109,10 @@ private:
     // The values of a shown page that offers them.
     template <class Values>
     std::optional<Values> TakeValues(SheetPageId id);
+    // Whether every text a page's save would write fits its field; if not,
+    // the page is shown and the text refused, naming its field.
+    template <class Values>
+    bool TextsFit(SheetPageId id, const std::optional<Values>& values);
     void StoreLocalSettings();
     void RebuildPeripheralDevices();
     void RebuildRs485Devices();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/sheet/section_layouts.h"
+#include "config/sheet/text_room.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 
@@ -117,7 +118,7 @@ std::string GeneralPageTitle(const SystemConfigStruct& config, const DeviceIdent
     if (!HasDeviceTitle(device)) {
         return {};
     }
-    return ReadText(config.system, SYSTEM::Title, kGeneralTitleRoom);
+    return FieldTextAsShown(config.system, SYSTEM::Title, kGeneralTitleRoom);
 }
 
 int BaudToRow(std::uint32_t baud) {
@@ -194,19 +195,19 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
     v.ipType = ReadByte(config.ip, IP::IpType);
     // 2. PPPoE account of the device's layout.
     if (UsesOlderPppoe(device)) {
-        v.pppoeUser = ReadText(config.pppoeOld, PPPOE_OLD::UserName);
-        v.pppoePassword = ReadText(config.pppoeOld, PPPOE_OLD::Password);
+        v.pppoeUser = FieldTextAsShown(config.pppoeOld, PPPOE_OLD::UserName);
+        v.pppoePassword = FieldTextAsShown(config.pppoeOld, PPPOE_OLD::Password);
     } else {
-        v.pppoeUser = ReadText(config.pppoe, PPPOE::UserName);
-        v.pppoePassword = ReadText(config.pppoe, PPPOE::Password);
+        v.pppoeUser = FieldTextAsShown(config.pppoe, PPPOE::UserName);
+        v.pppoePassword = FieldTextAsShown(config.pppoe, PPPOE::Password);
     }
     // 3, 4. DNS and dynamic DNS.
     v.dnsServer = ReadIpv4Number(config.dns, DNS::DnsServer);
     v.autoDns = ReadByte(config.dns, DNS::AutoDns);
     v.ddnsEnable = ReadByte(config.smtp, SMTP::DdnsEnable);
-    v.ddnsUser = ReadText(config.smtp, SMTP::DdnsUser);
-    v.ddnsPassword = ReadText(config.smtp, SMTP::DdnsPassword);
-    v.ddnsDomain = ReadText(config.smtp, SMTP::DdnsDomain);
+    v.ddnsUser = FieldTextAsShown(config.smtp, SMTP::DdnsUser);
+    v.ddnsPassword = FieldTextAsShown(config.smtp, SMTP::DdnsPassword);
+    v.ddnsDomain = FieldTextAsShown(config.smtp, SMTP::DdnsDomain);
     v.ddnsProviderIndex =
         ProviderIndexOf(ReadText(config.smtp, SMTP::DdnsProvider), device.features);
     // 5. The mail texts end inside their fields, as the Mail page's edits
@@ -215,7 +216,8 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
          {SMTP::MailFrom, SMTP::MailServer, SMTP::MailPassword, SMTP::MailUser}) {
         config.smtp[field.end() - 1] = 0;
     }
-    // 6. The sender with its continuation.
+    // 6. The sender with its continuation (joined as bytes: a character may
+    // run on from MailFrom into the continuation).
     const std::string mailFrom = ReadText(config.smtp, SMTP::MailFrom);
     switch (const SenderSplit split = SenderSplitOf(device)) {
         case SenderSplit::kSntp:
@@ -231,15 +233,16 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
             v.senderAddress = mailFrom;
             break;
     }
+    v.senderAddress = TextAsShown(v.senderAddress);
     // 7. Mail server and credentials.
-    v.mailServer = ReadText(config.smtp, SMTP::MailServer);
-    v.mailPassword = ReadText(config.smtp, SMTP::MailPassword);
-    v.mailUser = ReadText(config.smtp, SMTP::MailUser);
+    v.mailServer = FieldTextAsShown(config.smtp, SMTP::MailServer);
+    v.mailPassword = FieldTextAsShown(config.smtp, SMTP::MailPassword);
+    v.mailUser = FieldTextAsShown(config.smtp, SMTP::MailUser);
     v.verifyMode = ReadByte(config.smtp, SMTP::VerifyPassword);
     // 8. FTP: a text that fills its field is not taken.
     const auto ftpText = [&config](const SectionField& field) {
-        std::string text = ReadText(config.ftp, field);
-        return text.size() < field.width ? text : std::string();
+        const std::string text = ReadText(config.ftp, field);
+        return text.size() < field.width ? TextAsShown(text) : std::string();
     };
     v.ftpServer = ftpText(FTP::Server);
     v.ftpPassword = ftpText(FTP::Password);
@@ -247,7 +250,7 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
     v.ftpUser = ftpText(FTP::User);
     v.ftpDirectory = ftpText(FTP::Directory);
     // 9. SNTP.
-    v.sntpServer = ReadText(config.sntp, SNTP::Server);
+    v.sntpServer = FieldTextAsShown(config.sntp, SNTP::Server);
     v.zoneIndex = ReadByte(config.sntp, SNTP::ZoneIndex);
     v.syncMode = ReadByte(config.sntp, SNTP::SyncMode);
     v.autoSntp = v.sntpServer.empty() ? 1 : 0;
@@ -288,8 +291,8 @@ SheetReadValues LoadReadValues(SystemConfigStruct& config, const DeviceIdentity&
     // 13. Title, channel names, timer rows.
     v.title = GeneralPageTitle(config, device);
     if (HasChannelNames(device)) {
-        v.channel1Name = ReadText(config.rs485, RS485::Ch1Name, kChannelNameRoom);
-        v.channel2Name = ReadText(config.rs485, RS485::Ch2Name, kChannelNameRoom);
+        v.channel1Name = FieldTextAsShown(config.rs485, RS485::Ch1Name, kChannelNameRoom);
+        v.channel2Name = FieldTextAsShown(config.rs485, RS485::Ch2Name, kChannelNameRoom);
     }
     if (device.IsDvr()) {
         for (std::size_t r = 0; r < DVRREC::kTimerRows; ++r) {

@@ -80,9 +80,9 @@ SenderParts SplitSender(std::string_view address, SenderSplit split);
 // from firmware "1010"; two channel names in RS485 on that Q3A2 only.
 bool HasDeviceTitle(const DeviceIdentity& device);
 bool HasChannelNames(const DeviceIdentity& device);
-// The General page's edits hold 8 title characters and 3 per channel name:
-// the read values are cut exactly as the page shows them, so a page left
-// alone compares equal and nothing is written.
+// The General page's edits hold 8 bytes of title and 3 per channel name:
+// the read values are cut exactly as the page shows them (never inside a
+// character), so a page left alone compares equal and nothing is written.
 inline constexpr std::size_t kGeneralTitleRoom = 8;
 inline constexpr std::size_t kChannelNameRoom = 3;
 std::string GeneralPageTitle(const SystemConfigStruct& config, const DeviceIdentity& device);
@@ -179,7 +179,8 @@ struct SheetReadValues {
     std::array<std::uint16_t, 7> timerEnds{};
 };
 
-// Takes the read values from the block. It zeroes the last byte of
+// Takes the read values from the block; texts as the pages' edits show them
+// (TextAsShown). It zeroes the last byte of
 // SMTP.MailFrom, SMTP.MailServer, SMTP.MailPassword and SMTP.MailUser, so
 // that the pages' texts end inside their fields as the page edits allow.
 // imageWidth and imageHeight are the stream's current picture size.

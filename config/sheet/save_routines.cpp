@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "config/sheet/section_layouts.h"
+#include "config/sheet/text_room.h"
 #include "core/application/string_table.h"
 #include "core/state/device_family.h"
 #include "platform/message_box.h"
@@ -14,7 +15,8 @@ namespace {
 constexpr unsigned kChangeFailedText = 4012;  // "Change System Config is failed"
 constexpr const char* kSecureFailedText = "Set the system config is failed\n";
 
-// Writes a text that differs from its read value; true when written.
+// Writes a text that differs from its read value; true when written. The
+// text fits: the routine checked it before it wrote anything.
 bool WriteChangedText(SectionBytes section, const SectionField& field, const std::string& page,
                       const std::string& read) {
     if (page == read) {
@@ -22,6 +24,16 @@ bool WriteChangedText(SectionBytes section, const SectionField& field, const std
     }
     WriteText(section, field, page);
     return true;
+}
+
+// The room of a text field that ends with a zero byte inside it.
+constexpr std::size_t RoomOf(const SectionField& field) {
+    return field.width - 1;
+}
+
+TextToWrite Text(std::string field, const std::string& page, const std::string& device,
+                 std::size_t room) {
+    return TextToWrite{std::move(field), page, device, room};
 }
 
 struct SizeRow {
@@ -48,8 +60,115 @@ const SizeRow* FindSize(const std::array<SizeRow, N>& rows, std::uint16_t size) 
 
 }  // namespace
 
+std::vector<TextToWrite> PageTexts::Of(const NetworkPageValues& page) const {
+    const bool older = UsesOlderPppoe(m_sender.device());
+    const SectionField& user = older ? PPPOE_OLD::UserName : PPPOE::UserName;
+    const SectionField& password = older ? PPPOE_OLD::Password : PPPOE::Password;
+    return {Text("PPPoE user name", page.user, m_read.pppoeUser, RoomOf(user)),
+            Text("PPPoE password", page.password, m_read.pppoePassword, RoomOf(password))};
+}
+
+std::vector<TextToWrite> PageTexts::Of(const AccountPageValues& page) const {
+    std::vector<TextToWrite> texts;
+    if (!page.slotsChanged) {
+        return texts;
+    }
+    // Slot i takes record i; what the slot holds now is written back as it is.
+    const auto& secure = m_sender.Accepted().secure;
+    for (std::size_t i = 0; i < SECURE::kSlots; ++i) {
+        const AccountEditRecord& slot = page.accounts[i];
+        if (!slot.used) {
+            continue;
+        }
+        const SectionField user = SECURE::UserName.At(i);
+        const SectionField password = SECURE::Password.At(i);
+        texts.push_back(Text("User name", slot.user, ReadText(secure, user), RoomOf(user)));
+        texts.push_back(
+            Text("Password", slot.password, ReadText(secure, password), RoomOf(password)));
+    }
+    return texts;
+}
+
+std::vector<TextToWrite> PageTexts::Of(const DdnsPageValues& page) const {
+    return {Text("DDNS User Name", page.user, m_read.ddnsUser, RoomOf(SMTP::DdnsUser)),
+            Text("DDNS Password", page.password, m_read.ddnsPassword, RoomOf(SMTP::DdnsPassword)),
+            Text("DDNS Domain", page.domain, m_read.ddnsDomain, RoomOf(SMTP::DdnsDomain))};
+}
+
+std::vector<TextToWrite> PageTexts::Of(const MailPageValues& page) const {
+    std::vector<TextToWrite> texts{
+        Text("Mail from", page.sender, m_read.senderAddress, SenderAddressLimit(m_sender.device())),
+        Text("Mail Server", page.server, m_read.mailServer, RoomOf(SMTP::MailServer)),
+        Text("Mail User", page.user, m_read.mailUser, RoomOf(SMTP::MailUser)),
+        Text("Mail Password", page.password, m_read.mailPassword, RoomOf(SMTP::MailPassword))};
+    if (page.recipientsChanged) {
+        const auto& smtp = m_sender.Accepted().smtp;
+        for (std::size_t i = 0; i < page.recipients.size(); ++i) {
+            const SectionField slot = SMTP::AlarmMail.At(i);
+            texts.push_back(Text("Alarm email address", page.recipients[i], ReadText(smtp, slot),
+                                 i < 4 ? RoomOf(slot) : 0));
+        }
+    }
+    return texts;
+}
+
+std::vector<TextToWrite> PageTexts::Of(const FtpPageValues& page) const {
+    return {Text("FTP Server", page.server, m_read.ftpServer, RoomOf(FTP::Server)),
+            Text("FTP UserName", page.user, m_read.ftpUser, RoomOf(FTP::User)),
+            Text("FTP Password", page.password, m_read.ftpPassword, RoomOf(FTP::Password)),
+            Text("FTP Directory", page.directory, m_read.ftpDirectory, RoomOf(FTP::Directory))};
+}
+
+std::vector<TextToWrite> PageTexts::Of(const SntpPageValues& page) const {
+    if (page.automatic) {
+        return {};  // the server field is emptied
+    }
+    return {Text("SNTP Server", page.server, m_read.sntpServer, RoomOf(SNTP::Server))};
+}
+
+std::vector<TextToWrite> PageTexts::Of(const GeneralPageValues& page) const {
+    std::vector<TextToWrite> texts;
+    if (HasDeviceTitle(m_sender.device())) {
+        texts.push_back(Text("Title", page.title, m_read.title, kGeneralTitleRoom));
+    }
+    if (HasChannelNames(m_sender.device())) {
+        texts.push_back(Text("CH1 Name", page.channel1Name, m_read.channel1Name, kChannelNameRoom));
+        texts.push_back(Text("CH2 Name", page.channel2Name, m_read.channel2Name, kChannelNameRoom));
+    }
+    return texts;
+}
+
+bool ConfigSaveRoutines::Begin(const std::vector<TextToWrite>& texts) {
+    m_sender.BeginChanges();
+    if (const auto beyond = FirstTextBeyondRoom(texts)) {
+        RefuseText(*beyond);
+        return false;
+    }
+    return true;
+}
+
 bool ConfigSaveRoutines::Send(std::uint8_t option) {
-    return m_sender.Send(option) != SectionSender::Outcome::kFailed;
+    switch (m_sender.Send(option)) {
+        case SectionSender::Outcome::kSent:
+            TakeAcceptedReadValues();
+            return true;
+        case SectionSender::Outcome::kUnchanged:
+            return true;
+        case SectionSender::Outcome::kNotRead:
+        case SectionSender::Outcome::kFailed:
+            break;
+    }
+    return false;
+}
+
+void ConfigSaveRoutines::TakeAcceptedReadValues() {
+    SystemConfigStruct accepted = m_sender.Accepted();
+    SheetReadValues fresh =
+        LoadReadValues(accepted, device(), m_read.pictureWidth, m_read.pictureHeight);
+    // What the sheet keeps beside the device's values.
+    fresh.rs485Changed = m_read.rs485Changed;
+    fresh.peripheralChanged = m_read.peripheralChanged;
+    m_read = std::move(fresh);
 }
 
 namespace {
@@ -64,6 +183,9 @@ std::string DottedAddress(std::array<std::uint8_t, 4> octets) {
 int ConfigSaveRoutines::SaveNetwork(const NetworkPageValues& page) {
     g_bPendingWebPort = false;
     g_bPendingServerName = false;
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
 
     // PPPoE account texts, in the device's layout; one byte of each field
     // stays zero so the text ends inside it.
@@ -74,10 +196,7 @@ int ConfigSaveRoutines::SaveNetwork(const NetworkPageValues& page) {
     bool pppoeChanged = false;
     const auto account = [&](const SectionField& field, const std::string& text,
                              const std::string& read) {
-        if (text != read) {
-            WriteText(pppoe, field, std::string_view(text).substr(0, field.width - 1));
-            pppoeChanged = true;
-        }
+        pppoeChanged |= WriteChangedText(pppoe, field, text, read);
     };
     account(userField, page.user, m_read.pppoeUser);
     account(passwordField, page.password, m_read.pppoePassword);
@@ -152,6 +271,9 @@ int ConfigSaveRoutines::SaveNetwork(const NetworkPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveAccount(const AccountPageValues& page) {
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     auto& secure = config().secure;
     bool changed = false;
     if (page.slotsChanged) {
@@ -169,7 +291,9 @@ int ConfigSaveRoutines::SaveAccount(const AccountPageValues& page) {
         }
         changed = true;
     }
-    if (page.maxUsers != ReadByte(secure, SECURE::MaxUsers)) {
+    // Against what the device holds: a value a failed send left behind must
+    // still count as a change.
+    if (page.maxUsers != m_read.maxUsers) {
         WriteByte(secure, SECURE::MaxUsers, page.maxUsers);
         changed = true;
     }
@@ -181,6 +305,9 @@ int ConfigSaveRoutines::SaveAccount(const AccountPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveDdns(const DdnsPageValues& page) {
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     auto& dns = config().dns;
     auto& smtp = config().smtp;
     bool dnsChanged = false;
@@ -215,6 +342,9 @@ int ConfigSaveRoutines::SaveDdns(const DdnsPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveMail(const MailPageValues& page) {
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     auto& smtp = config().smtp;
     bool smtpChanged = false;
     bool sntpChanged = false;
@@ -246,9 +376,7 @@ int ConfigSaveRoutines::SaveMail(const MailPageValues& page) {
             ZeroField(smtp, SMTP::AlarmMail.At(i));
         }
         for (std::size_t i = 0; i < page.recipients.size() && i < 4; ++i) {
-            // One byte of the slot stays zero, so the address ends inside it.
-            const SectionField slot = SMTP::AlarmMail.At(i);
-            WriteText(smtp, slot, std::string_view(page.recipients[i]).substr(0, slot.width - 1));
+            WriteText(smtp, SMTP::AlarmMail.At(i), page.recipients[i]);
         }
         smtpChanged = true;
     }
@@ -264,20 +392,15 @@ int ConfigSaveRoutines::SaveMail(const MailPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveFtp(const FtpPageValues& page) {
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     auto& ftp = config().ftp;
     bool changed = false;
-    const auto text = [&](const SectionField& field, const std::string& value,
-                          const std::string& read) {
-        // A text that does not fit leaves the field as it was.
-        if (value != read && value.size() < field.width) {
-            WriteText(ftp, field, value);
-            changed = true;
-        }
-    };
-    text(FTP::Server, page.server, m_read.ftpServer);
-    text(FTP::User, page.user, m_read.ftpUser);
-    text(FTP::Password, page.password, m_read.ftpPassword);
-    text(FTP::Directory, page.directory, m_read.ftpDirectory);
+    changed |= WriteChangedText(ftp, FTP::Server, page.server, m_read.ftpServer);
+    changed |= WriteChangedText(ftp, FTP::User, page.user, m_read.ftpUser);
+    changed |= WriteChangedText(ftp, FTP::Password, page.password, m_read.ftpPassword);
+    changed |= WriteChangedText(ftp, FTP::Directory, page.directory, m_read.ftpDirectory);
     if (page.port != m_read.ftpPort) {
         WriteU16(ftp, FTP::Port, page.port);
         changed = true;
@@ -290,6 +413,9 @@ int ConfigSaveRoutines::SaveFtp(const FtpPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveSntp(const SntpPageValues& page) {
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     auto& sntp = config().sntp;
     bool changed = false;
     const std::uint8_t automatic = page.automatic ? 1 : 0;
@@ -318,17 +444,19 @@ int ConfigSaveRoutines::SaveSntp(const SntpPageValues& page) {
 }
 
 int ConfigSaveRoutines::OnSaveSntp(const SntpPageValues& page) {
-    m_read.syncMode = page.syncMode;
-    m_read.zoneIndex = page.zoneIndex;
-    m_read.autoSntp = page.automatic ? 1 : 0;
-    m_read.sntpServer = page.server;
+    // The read values are left alone: they follow the section only once the
+    // device has taken it, so APPLY still finds what this send did not get
+    // through.
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     auto& sntp = config().sntp;
     bool changed = false;
     if (page.syncMode != ReadByte(sntp, SNTP::SyncMode)) {
         WriteByte(sntp, SNTP::SyncMode, page.syncMode);
         changed = true;
     }
-    const std::string stored = ReadText(sntp, SNTP::Server);
+    const std::string stored = FieldTextAsShown(sntp, SNTP::Server);
     if (page.automatic && !stored.empty()) {
         ZeroField(sntp, SNTP::Server);
         changed = true;
@@ -343,13 +471,14 @@ int ConfigSaveRoutines::OnSaveSntp(const SntpPageValues& page) {
         WriteSignedByte(sntp, SNTP::GmtMinutes, page.zoneMinutes);
         changed = true;
     }
-    if (changed) {
-        Send(kSysCfgSntp);  // not reported: the page's own command already ran
+    if (changed && !Send(kSysCfgSntp)) {
+        ShowMessage(kChangeFailedText);
     }
     return 0;
 }
 
 int ConfigSaveRoutines::SaveAlarm(const AlarmPageValues& page) {
+    Begin();
     auto& alarm = config().alarm;
     bool changed = false;
     if (page.method != m_read.alarmMethod) {
@@ -384,6 +513,7 @@ int ConfigSaveRoutines::SaveAlarm(const AlarmPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveDevice(const DevicePageValues& page) {
+    Begin();
     m_read.rs485Changed = false;
     if (!page.channelsChanged) {
         return 1;
@@ -404,6 +534,7 @@ int ConfigSaveRoutines::SaveDevice(const DevicePageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveDetection(const InPlacePageValues& page) {
+    Begin();
     if (page.firstChanged && !Send(kSysCfgDvrLive)) {
         ShowMessage(kChangeFailedText);
         return 0;
@@ -416,6 +547,7 @@ int ConfigSaveRoutines::SaveDetection(const InPlacePageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveCamera(const InPlacePageValues& page) {
+    Begin();
     if (page.firstChanged && !Send(kSysCfgDvrLive)) {
         ShowMessage(kChangeFailedText);
         return 0;
@@ -428,6 +560,7 @@ int ConfigSaveRoutines::SaveCamera(const InPlacePageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveTimerRecord(const TimerPageValues& page) {
+    Begin();
     if (page.modes == m_read.timerModes && page.starts == m_read.timerStarts &&
         page.ends == m_read.timerEnds) {
         return 1;
@@ -446,39 +579,43 @@ int ConfigSaveRoutines::SaveTimerRecord(const TimerPageValues& page) {
 }
 
 int ConfigSaveRoutines::SaveGeneral(const GeneralPageValues& page) {
+    if (!Begin(Texts().Of(page))) {
+        return 0;
+    }
     bool systemChanged = false;
     bool rs485Changed = false;
     // A device without a title keeps other data in SYSTEM 20..35.
-    if (HasDeviceTitle(device()) && page.title != m_read.title) {
-        WriteText(config().system, SYSTEM::Title, page.title);
-        if (g_lpApp != nullptr) {
-            g_lpApp->str_DeviceTitle.Set(ReadText(config().system, SYSTEM::Title));
-        }
-        systemChanged = true;
+    if (HasDeviceTitle(device())) {
+        systemChanged |= WriteChangedText(config().system, SYSTEM::Title, page.title, m_read.title);
     }
-    if (HasChannelNames(device()) &&
-        (page.channel1Name != m_read.channel1Name || page.channel2Name != m_read.channel2Name)) {
+    // Each name on its own: a name left alone keeps the device's bytes,
+    // longer ones included.
+    if (HasChannelNames(device())) {
         auto& rs485 = config().rs485;
-        ZeroField(rs485, RS485::ChannelNames);
-        if (page.channel1Name.size() <= kChannelNameRoom) {
-            WriteText(rs485, RS485::Ch1Name, page.channel1Name);
-        }
-        if (page.channel2Name.size() <= kChannelNameRoom) {
-            WriteText(rs485, RS485::Ch2Name, page.channel2Name);
-        }
-        rs485Changed = true;
+        rs485Changed |=
+            WriteChangedText(rs485, RS485::Ch1Name, page.channel1Name, m_read.channel1Name);
+        rs485Changed |=
+            WriteChangedText(rs485, RS485::Ch2Name, page.channel2Name, m_read.channel2Name);
     }
-    // Failures are not reported here; the sender counts them.
     if (systemChanged) {
-        Send(kSysCfgSystem);
+        if (!Send(kSysCfgSystem)) {
+            ShowMessage(kChangeFailedText);
+            return 0;
+        }
+        // The window shows the title the device has taken, no sooner.
+        if (g_lpApp != nullptr) {
+            g_lpApp->str_DeviceTitle.Set(ReadText(m_sender.Accepted().system, SYSTEM::Title));
+        }
     }
-    if (rs485Changed) {
-        Send(kSysCfgRs485);
+    if (rs485Changed && !Send(kSysCfgRs485)) {
+        ShowMessage(kChangeFailedText);
+        return 0;
     }
     return 1;
 }
 
 int ConfigSaveRoutines::SavePeripheral(const PeripheralPageValues& page) {
+    Begin();
     m_read.peripheralChanged = false;
     auto& peri = config().peri;
     bool& changed = m_read.peripheralChanged;

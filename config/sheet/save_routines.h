@@ -13,6 +13,7 @@
 
 #include "config/sheet/read_values.h"
 #include "config/sheet/section_sender.h"
+#include "config/sheet/text_room.h"
 #include "core/state/app_global_state.h"
 
 // Network page. Addresses have their first octet in the high byte.
@@ -133,6 +134,31 @@ struct VideoSettingPageValues {
     int qualityChoice = 0;
 };
 
+// The texts each page's save would write, with the room their fields keep
+// for them (see text_room.h); APPLY checks them all before it sends anything.
+class PageTexts {
+public:
+    PageTexts(const SectionSender& sender, const SheetReadValues& read)
+        : m_sender(sender), m_read(read) {}
+
+    std::vector<TextToWrite> Of(const NetworkPageValues& page) const;
+    std::vector<TextToWrite> Of(const AccountPageValues& page) const;
+    std::vector<TextToWrite> Of(const DdnsPageValues& page) const;
+    std::vector<TextToWrite> Of(const MailPageValues& page) const;
+    std::vector<TextToWrite> Of(const FtpPageValues& page) const;
+    std::vector<TextToWrite> Of(const SntpPageValues& page) const;
+    std::vector<TextToWrite> Of(const GeneralPageValues& page) const;
+
+private:
+    const SectionSender& m_sender;
+    const SheetReadValues& m_read;
+};
+
+// The save routines compare a page's values with the read values, which
+// always stand for what the device holds: taken when the sheet opened, and
+// taken again from the sent bytes after every section the device accepted.
+// A failed send changes neither them nor, in the end, the block (the sender
+// puts the device's bytes back), so the next APPLY finds the change again.
 class ConfigSaveRoutines {
 public:
     ConfigSaveRoutines(SectionSender& sender, SheetReadValues& read)
@@ -162,13 +188,18 @@ public:
 
     SectionSender& sender() { return m_sender; }
     SheetReadValues& read() { return m_read; }
+    PageTexts Texts() const { return PageTexts(m_sender, m_read); }
 
 private:
     SystemConfigStruct& config() { return m_sender.config(); }
     const DeviceIdentity& device() const { return m_sender.device(); }
-    // Sends one section; false when the send failed (not when it was
-    // unchanged or never read).
+    // The start of a routine: marks the block for the sender; false (the
+    // refusal shown, nothing written) when a text does not fit its field.
+    bool Begin(const std::vector<TextToWrite>& texts = {});
+    // Sends one section; true when the device holds its bytes now (sent or
+    // unchanged), false when the send failed or the section was never read.
     bool Send(std::uint8_t option);
+    void TakeAcceptedReadValues();
 
     SectionSender& m_sender;
     SheetReadValues& m_read;

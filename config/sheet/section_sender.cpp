@@ -42,6 +42,15 @@ bool ReadsSectionBySection(const DeviceIdentity& device) {
     return device.IsServerFamily() ? !device.Meets("0003") : !device.Meets("1024");
 }
 
+// The main window reads SYSTEM as it opens (for its title); on firmware read
+// section by section that read is the only one of SYSTEM.
+SectionSet WithSystemReadAtOpening(SectionSet read) {
+    if (g_lpApp != nullptr && g_lpApp->f_SystemSectionRead.load()) {
+        read.set(kSysCfgSystem);
+    }
+    return read;
+}
+
 }  // namespace
 
 SectionSet SectionsOfAllRead(const DeviceIdentity& device) {
@@ -72,7 +81,7 @@ std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device
                 return std::nullopt;
             }
         }
-        return SetOf(options);
+        return WithSystemReadAtOpening(SetOf(options));
     };
     return device.IsServerFamily() ? reads(kServerSingleReads) : reads(kDvrSingleReads);
 }
@@ -81,38 +90,63 @@ SectionSet SectionsOfConfigurationRead(const DeviceIdentity& device) {
     if (!ReadsSectionBySection(device)) {
         return SectionsOfAllRead(device);
     }
-    return device.IsServerFamily() ? SetOf(kServerSingleReads) : SetOf(kDvrSingleReads);
+    return WithSystemReadAtOpening(device.IsServerFamily() ? SetOf(kServerSingleReads)
+                                                           : SetOf(kDvrSingleReads));
 }
 
 SectionSender::SectionSender(SystemConfigStruct& config, DeviceIdentity device, SectionSet read,
                              Writer writer)
-    : m_config(config), m_device(std::move(device)), m_read(read), m_writer(std::move(writer)) {
+    : m_config(config),
+      m_device(std::move(device)),
+      m_read(read),
+      m_writer(std::move(writer)),
+      m_accepted(config),
+      m_changeStart(config) {
     if (!m_writer) {
         m_writer = [](std::uint8_t option, std::span<const std::uint8_t> bytes) {
             return WriteSysCfgSection(option, bytes);
         };
     }
-    for (std::uint8_t option = 0; option < kSysCfgAll; ++option) {
-        if (m_read.test(option)) {
-            const auto area = Area(option);
-            m_deviceBytes[option].assign(area.begin(), area.end());
-        }
-    }
+}
+
+void SectionSender::BeginChanges() {
+    m_changeStart = m_config;
 }
 
 SectionSender::Outcome SectionSender::Send(std::uint8_t option) {
     if (option >= kSysCfgAll || !m_read.test(option)) {
-        return Outcome::kNotRead;
+        // Its other bytes are not the device's: sending it would overwrite
+        // them, and keeping the change would pretend the device took it.
+        return Fail(Outcome::kNotRead);
     }
     const auto area = Area(option);
-    auto& deviceBytes = m_deviceBytes[option];
-    if (std::equal(area.begin(), area.end(), deviceBytes.begin(), deviceBytes.end())) {
+    const auto accepted = AreaOf(m_accepted, option, m_device);
+    if (std::equal(area.begin(), area.end(), accepted.begin(), accepted.end())) {
         return Outcome::kUnchanged;
     }
     if (m_writer(option, area) == 0) {
-        ++m_failed;
-        return Outcome::kFailed;
+        return Fail(Outcome::kFailed);
     }
-    deviceBytes.assign(area.begin(), area.end());
+    std::copy(area.begin(), area.end(), accepted.begin());
     return Outcome::kSent;
+}
+
+SectionSender::Outcome SectionSender::Fail(Outcome outcome) {
+    ++m_failed;
+    UndoChanges();
+    return outcome;
+}
+
+void SectionSender::UndoChanges() {
+    for (std::uint8_t option = 0; option < kSysCfgAll; ++option) {
+        const auto area = Area(option);
+        const auto start = AreaOf(m_changeStart, option, m_device);
+        const auto accepted = AreaOf(m_accepted, option, m_device);
+        for (std::size_t i = 0; i < area.size(); ++i) {
+            if (area[i] != start[i]) {
+                area[i] = accepted[i];
+            }
+        }
+    }
+    m_changeStart = m_config;
 }

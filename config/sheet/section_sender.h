@@ -3,17 +3,20 @@
 // Sends changed sections back to the device for the configuration sheet.
 // It remembers which sections were read when the sheet opened and the bytes
 // the device holds for each: a section never read is never sent (its area
-// holds nothing the device gave), and a section whose bytes equal the
-// device's is not sent again. A successful send makes the sent bytes the
-// device's; a failed one is counted, so the sheet can stay open with the
-// operator's edits and APPLY can be pressed again.
+// holds nothing the device gave) and a change to it counts as a failure, and
+// a section whose bytes equal the device's is not sent again. A successful
+// send makes the sent bytes the device's. A failed one is counted, so the
+// sheet can stay open with the operator's edits and APPLY can be pressed
+// again, and every byte the save routine wrote since it began goes back to
+// what the device holds: a value the device refused never stays in the
+// block, to stand for the device's value or to be sent along with a later
+// change.
 
-#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <vector>
+#include <span>
 
 #include "config/sheet/read_values.h"
 
@@ -30,7 +33,8 @@ std::optional<SectionSet> ReadConfigurationForSheet(const DeviceIdentity& device
 
 // The sections that a successful ReadConfigurationForSheet (or the main
 // window's read of the configuration, which follows the same rules) has
-// filled for the device.
+// filled for the device. Both count SYSTEM as read on older firmware too when
+// the main window read it as it opened: its area holds the device's bytes.
 SectionSet SectionsOfConfigurationRead(const DeviceIdentity& device);
 
 class SectionSender {
@@ -46,14 +50,22 @@ public:
     SectionSender(SystemConfigStruct& config, DeviceIdentity device, SectionSet read,
                   Writer writer = {});
 
+    // Marks the block as it stands before a save routine writes into it: a
+    // failing send puts the device's bytes back wherever they changed since.
+    // Edits that pages make in place, before APPLY, are left as they are.
+    void BeginChanges();
+
     // Sends the section when it was read and its bytes differ from the
-    // device's.
+    // device's. kNotRead and kFailed count as failures.
     Outcome Send(std::uint8_t option);
 
     std::span<std::uint8_t> Area(std::uint8_t option) { return AreaOf(m_config, option, m_device); }
     SystemConfigStruct& config() { return m_config; }
     const DeviceIdentity& device() const { return m_device; }
     const SectionSet& read() const { return m_read; }
+    // The block as the device holds it: the sections as read, each as last
+    // sent with success (sections never read: as they were at the start).
+    const SystemConfigStruct& Accepted() const { return m_accepted; }
 
     // Failed sends since construction or the last ClearFailures.
     int FailedSends() const { return m_failed; }
@@ -61,10 +73,14 @@ public:
     void ClearFailures() { m_failed = 0; }
 
 private:
+    Outcome Fail(Outcome outcome);
+    void UndoChanges();
+
     SystemConfigStruct& m_config;
     DeviceIdentity m_device;
     SectionSet m_read;
     Writer m_writer;
-    std::array<std::vector<std::uint8_t>, kSysCfgAll> m_deviceBytes;
+    SystemConfigStruct m_accepted;
+    SystemConfigStruct m_changeStart;
     int m_failed = 0;
 };

@@ -246,6 +246,9 @@ struct AppGlobalState {
     ::CSettingINI CSettingINI;
     // The client's copy of the device's configuration sections.
     ::SystemConfigStruct SystemConfigStruct;
+    // Set when the main window's own read of SYSTEM, as it opened, filled
+    // SystemConfigStruct.system with the connected device's bytes.
+    std::atomic<bool> f_SystemSectionRead{false};
     SharedText str_ProductID;
     // 12 hexadecimal characters and room for the terminator.
     std::array<char, 13> sz_MacAddress{};

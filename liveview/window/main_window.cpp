@@ -234,10 +234,12 @@ int CDravelinDlg::OnInitDialog() {
     if (!KnownFamily())
         return EndEarly(kUnknownDeviceText, "device of no known family");
 
+    app.f_SystemSectionRead = false;
     if (informed && (IsDvrFamily() || IsQ3A2())) {
         std::array<std::uint8_t, SysCfgSize(kSysCfgSystem)> system{};
         if (ReadSysCfgSection(kSysCfgSystem, system) != 0) {
             app.SystemConfigStruct.system = system;
+            app.f_SystemSectionRead = true;
             const char* title = reinterpret_cast<const char*>(system.data() + 20);
             app.str_DeviceTitle.Set(std::string(title, strnlen(title, system.size() - 20)));
         }

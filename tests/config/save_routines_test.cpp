@@ -207,7 +207,7 @@ const SaveCase kCases[] = {
      0,
      [](SaveRoutinesTest& t) {
          auto page = t.NetworkAsRead();
-         page.password = std::string(20, 'p');  // cut to the 15 the field keeps
+         page.password = std::string(15, 'p');  // all the field keeps before its end
          return t.routines->SaveNetwork(page);
      },
      {{"PPPOE", {{52, Field(std::string(15, 'p'), 16)}}}}},
@@ -217,7 +217,7 @@ const SaveCase kCases[] = {
      0,
      [](SaveRoutinesTest& t) {
          auto page = t.NetworkAsRead();
-         page.user = std::string(40, 'u');
+         page.user = std::string(31, 'u');
          return t.routines->SaveNetwork(page);
      },
      {{"PPPOE", {{4, Field(std::string(31, 'u'), 32)}}}}},
@@ -279,7 +279,7 @@ const SaveCase kCases[] = {
      0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
-         page.sender = kTwenty;
+         page.sender = kTwenty.substr(0, 15);  // no continuation below "1027"
          return t.routines->SaveMail(page);
      },
      {{"SMTP", {{72, Field("abcdefghijklmno", 16)}}}}},
@@ -289,7 +289,7 @@ const SaveCase kCases[] = {
      0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
-         page.sender = std::string(50, 'x');
+         page.sender = std::string(42, 'x');
          return t.routines->SaveMail(page);
      },
      {{"SMTP", {{72, Field(std::string(15, 'x'), 16)}}},
@@ -301,7 +301,7 @@ const SaveCase kCases[] = {
      0,
      [](SaveRoutinesTest& t) {
          auto page = t.MailAsRead();
-         page.sender = std::string(50, 'x');
+         page.sender = std::string(30, 'x');
          return t.routines->SaveMail(page);
      },
      {{"SMTP", {{72, Field(std::string(15, 'x'), 16)}}},
@@ -325,7 +325,7 @@ const SaveCase kCases[] = {
          page.server = "smtp.x.org";
          page.verifyMode = 2;
          page.recipientsChanged = true;
-         page.recipients = {"a <a@b.c>", std::string(60, 'r')};
+         page.recipients = {"a <a@b.c>", std::string(47, 'r')};
          return t.routines->SaveMail(page);
      },
      {{"SMTP",
@@ -358,17 +358,17 @@ const SaveCase kCases[] = {
          return t.routines->SaveDdns(page);
      },
      {{"SMTP", {{5, "\x01"}, {88, Field("quillmere", 16)}}}}},
-    // FTP: a text that does not fit leaves its field; the port still goes.
-    {"FtpUserTooLong",
+    // FTP: a user name as long as its field keeps, the password, the port.
+    {"FtpUserAtItsRoom",
      "Q7B3",
      "1010",
      0,
      [](SaveRoutinesTest& t) {
-         FtpPageValues page{t.readValues.ftpServer, std::string(16, 'u'), "pw",
+         FtpPageValues page{t.readValues.ftpServer, std::string(15, 'u'), "pw",
                             t.readValues.ftpDirectory, 2121};
          return t.routines->SaveFtp(page);
      },
-     {{"FTP", {{52, Field("pw", 16)}, {100, "\x49\x08"}}}}},
+     {{"FTP", {{36, Field(std::string(15, 'u'), 16)}, {52, Field("pw", 16)}, {100, "\x49\x08"}}}}},
     // Alarm: duration by family, post numbers + 1.
     {"AlarmQ3A2",
      "Q3A2",
@@ -406,11 +406,10 @@ const SaveCase kCases[] = {
      0,
      [](SaveRoutinesTest& t) {
          auto page = t.GeneralAsRead();
-         page.channel1Name = "CH1";
-         page.channel2Name = "LONG";  // 4 characters: not written
+         page.channel1Name = "CH1";  // the second name keeps the device's bytes
          return t.routines->SaveGeneral(page);
      },
-     {{"RS485", {{44, Zeros(16)}, {44, "CH1"}}}}},
+     {{"RS485", {{44, Field("CH1", 8)}}}}},
     {"GeneralQ3A2WithoutTitle",
      "Q3A2",
      "1009",
@@ -630,18 +629,24 @@ TEST_F(SaveRoutinesTest, UnchangedPagesSendNothing) {
     EXPECT_EQ(device.RequestCount(), 0u);
 }
 
-// A section never read when the sheet opened is never sent.
+// A section never read when the sheet opened is never sent: its other bytes
+// are not the device's. A change to it fails (4012) and leaves the block as
+// it was, so nothing pretends the device took it.
 TEST_F(SaveRoutinesTest, SectionNeverReadIsNeverSent) {
     SectionSet read;
     read.set(kSysCfgSmtp);
     Open("Q8A7", "1030", 0, read);  // SYSTEM and SNTP were not read
     auto page = MailAsRead();
     page.sender = kTwenty;
-    EXPECT_EQ(routines->SaveMail(page), 1);
+    EXPECT_EQ(routines->SaveMail(page), 0);
     auto general = GeneralAsRead();
     general.title = "Gate";
-    routines->SaveGeneral(general);
+    EXPECT_EQ(routines->SaveGeneral(general), 0);
     ExpectSent({{"SMTP", {{72, Field("abcdefghijklmno", 16)}}}});
+    EXPECT_EQ(boxes.Ids(), (std::vector<unsigned>{4012, 4012}));
+    EXPECT_EQ(sender->FailedSends(), 2);
+    EXPECT_EQ(g_lpApp->SystemConfigStruct.sntp, base.sntp);
+    EXPECT_EQ(g_lpApp->SystemConfigStruct.system, base.system);
 }
 
 // A section whose bytes end up as the device holds them is not sent: a
@@ -686,6 +691,54 @@ TEST_F(SaveRoutinesTest, FailedSendIsReportedAndRetried) {
     EXPECT_FALSE(sender->AnyFailed());
 }
 
+// What counts as changed is what differs from the bytes the device took:
+// a value the device refused and the operator set back is not sent along
+// with the next change of the same section...
+TEST_F(SaveRoutinesTest, RefusedValueSetBackStaysOutOfTheNextSend) {
+    Open("Q8A7", "1030");
+    device.SetReplies("/SetSysCfg.cgi", {Reply::Status(500, "Internal Server Error"), Reply::Ok()});
+    auto mail = MailAsRead();
+    mail.server = "refused.example.org";
+    EXPECT_EQ(routines->SaveMail(mail), 0);
+    EXPECT_EQ(g_lpApp->SystemConfigStruct.smtp, base.smtp);  // the block says what the device has
+    mail.server = readValues.mailServer;
+    mail.user = "desk";
+    EXPECT_EQ(routines->SaveMail(mail), 1);
+    ExpectSent(
+        {{"SMTP", {{8, Field("refused.example.org", 64)}}}, {"SMTP", {{376, Field("desk", 32)}}}});
+}
+
+// ...and a value the device took, then set back to what was read when the
+// sheet opened, is a change again.
+TEST_F(SaveRoutinesTest, TakenValueSetBackIsSentAgain) {
+    Open("Q8A7", "1030");
+    const std::string title = readValues.title;
+    auto general = GeneralAsRead();
+    general.title = "Gate";
+    EXPECT_EQ(routines->SaveGeneral(general), 1);
+    EXPECT_EQ(readValues.title, "Gate");
+    general.title = title;
+    EXPECT_EQ(routines->SaveGeneral(general), 1);
+    ExpectSent({{"SYSTEM", {{20, Field("Gate", 16)}}}, {"SYSTEM", {{20, Field(title, 16)}}}});
+    EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), title);
+}
+
+// A failed send puts back only what the routine wrote: an edit a page made
+// in place before APPLY stays, and goes with the next send.
+TEST_F(SaveRoutinesTest, FailedSendKeepsEditsMadeInPlace) {
+    Open("Q8A7", "1030");
+    device.SetReplies("/SetSysCfg.cgi", {Reply::Status(500, "Internal Server Error"), Reply::Ok()});
+    auto& alarm = g_lpApp->SystemConfigStruct.alarm;
+    WriteByte(alarm, cfg::ALARM::AlarmInput.At(3), 1);  // the Detection page's edit
+    AlarmPageValues page{2, readValues.imageSize, readValues.videoSource,
+                         readValues.postNumbersIndex, readValues.alarmDurationIndex};
+    EXPECT_EQ(routines->SaveAlarm(page), 0);
+    EXPECT_EQ(ReadByte(alarm, cfg::ALARM::Method), ReadByte(base.alarm, cfg::ALARM::Method));
+    EXPECT_EQ(ReadByte(alarm, cfg::ALARM::AlarmInput.At(3)), 1);
+    EXPECT_EQ(routines->SaveDetection({false, true}), 1);
+    ExpectSent({{"ALARM", {{3, "\x02"}, {11, "\x01"}}}, {"ALARM", {{11, "\x01"}}}});
+}
+
 TEST_F(SaveRoutinesTest, FailureMessagesBySection) {
     device.SetReply("/SetSysCfg.cgi", Reply::Status(404, "Not Found"));
     Open("Q3A2", "1010");
@@ -698,14 +751,18 @@ TEST_F(SaveRoutinesTest, FailureMessagesBySection) {
     routines->SaveDdns(ddns);
     auto general = GeneralAsRead();
     general.title = "T";
-    routines->SaveGeneral(general);  // no message
+    routines->SaveGeneral(general);
     SntpPageValues sntp{false, "x", readValues.zoneIndex, 0, 0, readValues.syncMode};
-    routines->OnSaveSntp(sntp);  // no message
+    routines->OnSaveSntp(sntp);
+    // Every failed send says so: the General page's and the server time
+    // page's too.
     const auto entries = boxes.sink().Entries();
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].textId, 0u);
     EXPECT_EQ(entries[0].text, "Set the system config is failed\n");
     EXPECT_EQ(entries[1].textId, 4012u);
+    EXPECT_EQ(entries[2].textId, 4012u);
+    EXPECT_EQ(entries[3].textId, 4012u);
     EXPECT_EQ(device.RequestCount(), 4u);  // SECURE, DNS, SYSTEM, SNTP
     EXPECT_EQ(sender->FailedSends(), 4);
 }
@@ -739,7 +796,7 @@ TEST_F(SaveRoutinesTest, CutTitleIsNotWrittenUnlessChanged) {
 TEST_F(SaveRoutinesTest, SenderAndTitleShareSystemWithoutOverlap) {
     Open("Q3A2", "1010");
     auto mail = MailAsRead();
-    mail.sender = std::string(40, 's');
+    mail.sender = std::string(30, 's');
     routines->SaveMail(mail);
     auto general = GeneralAsRead();
     general.title = "Door";

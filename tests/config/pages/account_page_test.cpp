@@ -81,7 +81,8 @@ TEST_F(AccountTest, MaxUsersFilter) {
     EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4042});
 }
 
-// A device reporting more than five users is held to the five records.
+// A device reporting more than five users is said so (4043) and held to the
+// five records.
 TEST_F(AccountTest, MoreThanFiveUsersIsClampedAndNoSixthRecordIsAdded) {
     auto* page = OpenAccounts([](SectionBytes s) {
         WriteByte(s, SECURE::MaxUsers, 9);
@@ -94,7 +95,7 @@ TEST_F(AccountTest, MoreThanFiveUsersIsClampedAndNoSixthRecordIsAdded) {
     EXPECT_EQ(Edit(page, 1040)->text(), "5");
     EXPECT_EQ(page->RowCount(), 5);
     Click(page, 1285);
-    EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4002});
+    EXPECT_EQ(boxes.Ids(), (std::vector<unsigned>{4043, 4002}));
     EXPECT_FALSE(page->EditGroupOpen());
     EXPECT_EQ(page->RowCount(), 5);
 }

@@ -257,19 +257,17 @@ TEST_F(PageTest, GeneralTitleAndChannelNames) {
     auto* page = Show<ToolBoxPropertyPage>(SheetPageId::kGeneral);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(Edit(page, 1475)->text(), "GAT");
-    Type(page, 1474, "Lobby camera");  // 8 characters kept
-    Type(page, 1476, "ENTRY");
+    TypeKeys(page, 1474, "Lobby camera");  // 8 bytes kept
+    TypeKeys(page, 1476, "ENTRY");
     EXPECT_EQ(Edit(page, 1474)->text(), "Lobby ca");
     EXPECT_EQ(Edit(page, 1476)->text(), "ENT");
     Apply();
     EXPECT_EQ(SentOptions(), (std::vector<std::string>{"SYSTEM", "RS485"}));
     EXPECT_EQ(SentBody("SYSTEM"),
               Patched(system, [](SectionBytes s) { WriteText(s, SYSTEM::Title, "Lobby ca"); }));
-    EXPECT_EQ(SentBody("RS485"), Patched(rs485, [](SectionBytes s) {
-                  ZeroField(s, RS485::ChannelNames);
-                  WriteText(s, RS485::Ch1Name, "GAT");
-                  WriteText(s, RS485::Ch2Name, "ENT");
-              }));
+    // The first name, left alone, keeps the device's bytes.
+    EXPECT_EQ(SentBody("RS485"),
+              Patched(rs485, [](SectionBytes s) { WriteText(s, RS485::Ch2Name, "ENT"); }));
     EXPECT_EQ(g_lpApp->str_DeviceTitle.Get(), "Lobby ca");
 }
 

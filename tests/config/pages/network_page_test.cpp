@@ -144,8 +144,8 @@ TEST_F(PageTest, NetworkPppoeTextsFollowTheLayout) {
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(page->PppoeLimit(), c.limit);
         const QString longText(40, QLatin1Char('u'));
-        Type(page, 1043, longText);
-        Type(page, 1044, longText);
+        TypeKeys(page, 1043, longText);
+        TypeKeys(page, 1044, longText);
         EXPECT_EQ(Edit(page, 1043)->text().size(), c.limit);
         EXPECT_EQ(Edit(page, 1044)->text().size(), c.limit);
     }

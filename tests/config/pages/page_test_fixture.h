@@ -109,6 +109,15 @@ public:
     }
     static QLineEdit* Edit(QWidget* page, int id) { return Control<QLineEdit>(page, id); }
     static void Type(QWidget* page, int id, const QString& text) { Edit(page, id)->setText(text); }
+    // Clears the edit and enters the text one character at a time, as keys
+    // do: the edit's own limits apply to each.
+    static void TypeKeys(QWidget* page, int id, const QString& text) {
+        QLineEdit* edit = Edit(page, id);
+        edit->clear();
+        for (const QChar c : text) {
+            edit->insert(QString(c));
+        }
+    }
     static void Click(QWidget* page, int id) { Control<QAbstractButton>(page, id)->click(); }
 
     // APPLY with the 3 s network pause taken on an injected clock.
