@@ -18,6 +18,7 @@
 
 #include "core/login/session_login.h"
 #include "core/net/cgi_command.h"
+#include "core/net/ping_host.h"
 #include "core/state/app_global_state.h"
 #include "fuzz/fuzz_check.h"
 

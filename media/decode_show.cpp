@@ -10,7 +10,7 @@
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
 #include "core/login/kernel_message.h"
-#include "core/net/cgi_command.h"
+#include "core/net/ping_host.h"
 #include "core/state/app_global_state.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"

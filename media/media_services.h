@@ -3,9 +3,8 @@
 #include "core/application/subsystem_services.h"
 
 // The media pipeline's side of the core's requests: the stream threads, the
-// frame timer, the pre-alarm ring and the recorders. What the pipeline does
-// not do yet stays with the placeholder. The objects themselves live in the
-// media state (media/media_state.h).
+// frame timer, the pre-alarm ring and the recorders. The objects themselves
+// live in the media state (media/media_state.h).
 class MediaServicesImpl : public PlaceholderMedia {
 public:
     void InitFrameTimer() override;

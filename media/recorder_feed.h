@@ -43,9 +43,9 @@ public:
     virtual void CaptureBeforeHandOver(const CPreAlarmRing& ring) { (void)ring; }
 };
 
-// Stands in for a recorder that does not exist yet: it never records, so the
-// feed takes and gives back its free semaphore in the same call and never
-// waits for it.
+// Stands in for a recorder that is left out (a test feeding one recorder):
+// it never records, so the feed takes and gives back its free semaphore in
+// the same call and never waits for it.
 class NotRecordingFeed final : public RecorderFeed {
 public:
     platform::Semaphore* FreeSemaphore() override { return &m_free; }

@@ -11,8 +11,10 @@
 #include <string>
 
 #include "core/state/app_global_state.h"
+#include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/posix_io.h"
 
 namespace {
 
@@ -22,50 +24,19 @@ constexpr int kMaxNameSuffix = 999;
 constexpr std::size_t kEntryBytes = FrameMarkEntry::kBytes;
 constexpr std::uint8_t kRecordOption4 = 4;
 
-void PutU16(std::uint8_t* out, std::uint16_t value) {
-    out[0] = static_cast<std::uint8_t>(value);
-    out[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::uint8_t* out, std::uint32_t value) {
-    PutU16(out, static_cast<std::uint16_t>(value));
-    PutU16(out + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    std::array<std::uint8_t, 4> bytes{};
-    PutU32(bytes.data(), value);
-    out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
 // Seconds since the computer started, as the block's start and end state
 // them (the program's tick source, so tests can fix it).
 std::uint32_t UptimeSeconds() {
     return static_cast<std::uint32_t>(platform::TickCount64() / 1000);
 }
 
-bool WriteAt(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::array<std::uint8_t, kCaptureBlockBytes> CaptureBlock::ToBytes() const {
     std::array<std::uint8_t, kCaptureBlockBytes> bytes{};
-    PutU32(&bytes[0], frameCount);
-    PutU32(&bytes[4], startSeconds);
-    PutU32(&bytes[8], endSeconds);
+    platform::StoreLe32(bytes, 0, frameCount);
+    platform::StoreLe32(bytes, 4, startSeconds);
+    platform::StoreLe32(bytes, 8, endSeconds);
     std::copy(deviceAddress.begin(), deviceAddress.end(), bytes.begin() + 12);
     bytes[16] = captureFlag;
     bytes[17] = kind;
@@ -74,9 +45,9 @@ std::array<std::uint8_t, kCaptureBlockBytes> CaptureBlock::ToBytes() const {
                                             firstFrameTime.hour,      firstFrameTime.minute,
                                             firstFrameTime.second,    firstFrameTime.milliseconds};
     for (std::size_t i = 0; i < time.size(); ++i) {
-        PutU16(&bytes[48 + 2 * i], time[i]);
+        platform::StoreLe16(bytes, 48 + 2 * i, time[i]);
     }
-    PutU32(&bytes[68], marker);
+    platform::StoreLe32(bytes, 68, marker);
     return bytes;
 }
 
@@ -96,7 +67,7 @@ bool CSchRecord::ScheduleFeed::IsRecording() const {
 
 void CSchRecord::ScheduleFeed::CaptureBeforeHandOver(const CPreAlarmRing& ring) {
     std::lock_guard lock(m_owner.m_lock);
-    if (m_owner.m_fd >= 0 && m_owner.m_block.captureFlag == kCaptureArmed) {
+    if (m_owner.m_fd.Valid() && m_owner.m_block.captureFlag == kCaptureArmed) {
         m_owner.CaptureFrom(ring.Entry(ring.NewestSlot()));
     }
 }
@@ -109,7 +80,7 @@ CSchRecord::CSchRecord(CPreAlarmRing* ring)
 CSchRecord::~CSchRecord() {
     m_handOver.StopThread(std::chrono::milliseconds(100));
     std::lock_guard lock(m_lock);
-    if (m_fd >= 0 && !CloseFile()) {
+    if (m_fd.Valid() && !CloseFile()) {
         AbandonFile();
     }
 }
@@ -126,7 +97,7 @@ int CSchRecord::AllocateBuffer() {
 
 int CSchRecord::FreeBuffer() {
     std::lock_guard lock(m_lock);
-    if (m_fd < 0) {
+    if (!m_fd.Valid()) {
         std::vector<std::uint8_t>().swap(m_index);
     }
     return 1;
@@ -206,7 +177,7 @@ int CSchRecord::StopRecord() {
     std::chrono::milliseconds wait{};
     {
         std::lock_guard lock(m_lock);
-        if (m_fd < 0 || !m_taking) {
+        if (!m_fd.Valid() || !m_taking) {
             return 1;
         }
         taking = m_taking;
@@ -283,7 +254,7 @@ std::uint32_t CSchRecord::Sch_Record_Thread(const RecorderHandOver::ResourcesPtr
             m_taking.reset();
             if (!written) {
                 AbandonFile();
-            } else if (m_fd >= 0 && !CloseFile()) {
+            } else if (m_fd.Valid() && !CloseFile()) {
                 m_failure = Failure::Write;
             }
             failure = m_failure;
@@ -320,21 +291,21 @@ bool CSchRecord::OpenFile() {
     // A name already taken (two files within one second) gets a suffix; an
     // older recording is never replaced.
     const std::string stem = ScheduleRecordFileStem(LocalRecordTime(m_clock()));
-    for (int n = 1; n <= kMaxNameSuffix && m_fd < 0; ++n) {
+    for (int n = 1; n <= kMaxNameSuffix && !m_fd.Valid(); ++n) {
         std::string name = stem;
         if (n > 1) {
             name += "_" + std::to_string(n);
         }
         name += kScheduleFileExtension;
         const std::filesystem::path path = folder / name;
-        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0) {
+        m_fd.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (m_fd.Valid()) {
             m_path = path;
         } else if (errno != EEXIST) {
             return false;
         }
     }
-    if (m_fd < 0) {
+    if (!m_fd.Valid()) {
         return false;
     }
     m_block = CaptureBlock{};
@@ -345,7 +316,7 @@ bool CSchRecord::OpenFile() {
     m_length = 0;
     m_frameCount = 0;
     m_index.clear();
-    if (!WriteAt(m_fd, m_block.ToBytes(), 0)) {
+    if (!platform::WriteAllAt(m_fd.Get(), m_block.ToBytes(), 0)) {
         AbandonFile();
         return false;
     }
@@ -421,32 +392,34 @@ bool CSchRecord::WriteFrame(std::size_t ringSlot) {
         return false;
     }
     const auto bytes = entry.ToBytes();
-    if (!WriteAt(m_fd, bytes, offset) || !WriteAt(m_fd, jpeg, offset + kEntryBytes)) {
+    if (!platform::WriteAllAt(m_fd.Get(), bytes, offset) ||
+        !platform::WriteAllAt(m_fd.Get(), jpeg, offset + kEntryBytes)) {
         m_failure = Failure::Write;
         return false;
     }
-    AppendU32(m_index, m_frameCount == 0 ? 0 : static_cast<std::uint32_t>(offset));
-    AppendU32(m_index, m_ring->GetSlotState(ringSlot).first);
+    platform::LeWriter index(m_index);
+    index.U32(m_frameCount == 0 ? 0 : static_cast<std::uint32_t>(offset));
+    index.U32(m_ring->GetSlotState(ringSlot).first);
     m_length = offset + kEntryBytes + jpeg.size();
     ++m_frameCount;
     return true;
 }
 
 bool CSchRecord::CloseFile() {
-    if (m_fd < 0) {
+    if (!m_fd.Valid()) {
         return true;
     }
     m_block.frameCount = m_frameCount;
     m_block.endSeconds = UptimeSeconds();
     std::vector<std::uint8_t>& tail = m_index;
-    AppendU32(tail, m_frameCount);
-    const bool ok = WriteAt(m_fd, m_block.ToBytes(), 0) && WriteAt(m_fd, tail, m_length);
+    platform::LeWriter(tail).U32(m_frameCount);
+    const bool ok = platform::WriteAllAt(m_fd.Get(), m_block.ToBytes(), 0) &&
+                    platform::WriteAllAt(m_fd.Get(), tail, m_length);
     if (!ok) {
         AbandonFile();
         return false;
     }
-    ::close(m_fd);
-    m_fd = -1;
+    m_fd.Reset();
     m_path.clear();
     m_index.clear();
     ArmCapture();
@@ -454,17 +427,17 @@ bool CSchRecord::CloseFile() {
 }
 
 void CSchRecord::AbandonFile() {
-    if (m_fd < 0) {
+    if (!m_fd.Valid()) {
         return;
     }
     // Keep the whole frames; the block says 0 frames and there is no index,
     // as in a file whose recording was cut off.
-    if (m_length >= kCaptureBlockBytes && ::ftruncate(m_fd, static_cast<off_t>(m_length)) == 0) {
+    if (m_length >= kCaptureBlockBytes &&
+        ::ftruncate(m_fd.Get(), static_cast<off_t>(m_length)) == 0) {
         m_block.frameCount = 0;
-        WriteAt(m_fd, m_block.ToBytes(), 0);
+        platform::WriteAllAt(m_fd.Get(), m_block.ToBytes(), 0);
     }
-    ::close(m_fd);
-    m_fd = -1;
+    m_fd.Reset();
     m_path.clear();
     m_index.clear();
     ArmCapture();

@@ -43,6 +43,7 @@
 #include "media/pre_alarm_ring.h"
 #include "media/record_file.h"
 #include "media/recorder_hand_over.h"
+#include "platform/posix_io.h"
 
 inline constexpr std::size_t kCaptureBlockBytes = 96;
 inline constexpr std::string_view kScheduleFileExtension = ".ks4";
@@ -171,7 +172,7 @@ private:
     mutable std::mutex m_lock;  // everything below but the atomics
     std::array<ScheduleSlot, kSlots> m_slots{};
     CaptureBlock m_block;
-    int m_fd = -1;
+    platform::UniqueFd m_fd;
     std::filesystem::path m_path;
     std::vector<std::uint8_t> m_index;   // the index entries, then room for the count
     std::uint64_t m_length = 0;          // bytes of whole parts written

@@ -48,8 +48,6 @@ int RateIndex(std::uint32_t rate) {
     return -1;
 }
 
-// Selects a list row, or none for an index outside the list.
-
 }  // namespace
 
 // ---- CDeviceEditDlg -------------------------------------------------------------

@@ -93,7 +93,7 @@ int MySystemDialog::AddPagesForProduct() {
                             return page;
                         }
                     }
-                    return new QWidget();  // a page still to come: an empty frame
+                    return new QWidget();  // no factory: an empty frame
                 });
     }
     m_read.rs485Changed = false;

@@ -3,8 +3,8 @@
 // The pages of the configuration sheet: the table of all 24 page classes the
 // sheet holds, the pages each device family gets, and how a page hands its
 // values to the sheet's save routines. A page takes part in APPLY only
-// through these interfaces: a page window that implements none of them (a
-// page still to be built shows as an empty frame) is never saved.
+// through these interfaces: a page window that implements none of them (the
+// empty frame shown for a page without a factory) is never saved.
 
 #include <QWidget>
 

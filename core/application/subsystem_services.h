@@ -161,8 +161,9 @@ public:
     void PostCameraState(std::uint8_t) override {}
 };
 
-// Until the stream pipeline exists its threads only wait to be ended; the
-// receive thread still answers a reset as the real one does.
+// Without the stream pipeline (a test that registers none) its threads only
+// wait to be ended; the receive thread still answers a reset as the real one
+// does.
 class PlaceholderMedia : public MediaServices {
 public:
     void InitFrameTimer() override {}

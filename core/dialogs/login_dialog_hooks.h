@@ -3,9 +3,9 @@
 // The windows the login dialog opens: the address book and the LAN device
 // search (by default the core's own dialogs), and those that live in later
 // subsystems: the folder picker and copy-program dialog of the live view and
-// the firmware upgrade dialog of the maintenance tools. Start-up fills in the
-// ones that exist, tests replace any; an empty entry of a later subsystem
-// stands in with a "not available" message and no result.
+// the firmware upgrade dialog of the maintenance tools. Start-up fills them
+// all in, tests replace any; an entry left empty stands in with a "not
+// available" message and no result.
 
 #include <cstdint>
 #include <filesystem>

@@ -162,9 +162,9 @@ const std::vector<std::string> kQ7BPages = {"Network",    "Mail",    "FTP",     
 
 class FamilySheet : public ConfigSheetTest, public ::testing::WithParamInterface<FamilyCase> {};
 
-// Opens the sheet, goes through every page (each an empty frame until its
-// page is built), saves a picture, and presses APPLY without a change:
-// nothing is sent and the sheet closes.
+// Opens the sheet, goes through every page (each an empty frame: this test
+// registers no page factory), saves a picture, and presses APPLY without a
+// change: nothing is sent and the sheet closes.
 TEST_P(FamilySheet, PagesButtonsPictureAndApplyWithoutChange) {
     const FamilyCase& c = GetParam();
     MySystemDialog* sheet = Open(c.product);

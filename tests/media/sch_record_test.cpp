@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -25,6 +26,7 @@
 #include "media/sch_record.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
 
@@ -242,6 +244,70 @@ TEST_F(ScheduleRecorderTest, RecordsTheFramesOfAnActiveSlotIntoAKs4File) {
     for (std::size_t i : {18u, 30u, 47u, 64u, 67u, 72u, 95u}) EXPECT_EQ(b[i], 0) << i;
 }
 
+// The whole file of a two-frame recording, byte for byte against bytes
+// written out here; only the two uptime stamps come from the clock.
+TEST_F(ScheduleRecorderTest, TheFileIsLaidOutByteForByte) {
+    for (std::size_t s = 0; s < CPreAlarmRing::kSlots; ++s) m_ring.SetSlotState(s, {0x0A0B0C0D, 0});
+    Schedule(0, -1s, 1h);
+    Start();
+    WaitForRecording();
+    const std::uint32_t start = m_recorder.GetCaptureBlock().startSeconds;
+    Feed(2);
+    m_clock.Advance(7s);
+    const std::uint32_t end = static_cast<std::uint32_t>(m_clock.NowMs() / 1000);
+    StopRecording();
+
+    Bytes expected;
+    const auto put = [&expected](const Bytes& bytes) {
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+    };
+    const auto le32 = [](std::uint32_t v) {
+        return Bytes{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                     static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+    };
+    // 2026-12, day of week 0, the 11th, 09:30:<second>.000
+    const auto storedAt = [](std::uint8_t second) {
+        return Bytes{0xEA, 0x07, 0x0C, 0x00, 0x00,   0x00, 0x0B, 0x00,
+                     0x09, 0x00, 0x1E, 0x00, second, 0x00, 0x00, 0x00};
+    };
+    const Bytes magic{0x67, 0x45, 0x23, 0x01};
+
+    // The capture block: two frames, the stamps, the address, captured (0),
+    // kind 3, the first frame's time at 48 and the marker at 68.
+    put({0x02, 0x00, 0x00, 0x00});
+    put(le32(start));
+    put(le32(end));
+    put({192, 168, 1, 20, 0x00, 0x03});
+    expected.resize(48);
+    put(storedAt(0));
+    put(Bytes(4));
+    put(magic);
+    expected.resize(96);
+    // Each frame: its entry (number, JPEG length, a reserved word, the magic,
+    // the channel bytes and video loss, the time stored, two reserved words,
+    // the time value, no picture size), then the JPEG.
+    for (const std::uint8_t frame : std::initializer_list<std::uint8_t>{0, 1}) {
+        put(le32(frame + 1u));
+        put(le32(20u + frame));
+        put(Bytes(4));
+        put(magic);
+        put(Bytes(8));
+        put(storedAt(frame));
+        put(Bytes(8));
+        put(le32(frame));
+        put(Bytes(4));
+        put(JpegOf(frame));
+    }
+    // The index ({entry offset, slot state} a frame: the first 0, the second
+    // at 96 + 56 + 20 = 172) and the count.
+    put({0x00, 0x00, 0x00, 0x00, 0x0D, 0x0C, 0x0B, 0x0A});
+    put({0xAC, 0x00, 0x00, 0x00, 0x0D, 0x0C, 0x0B, 0x0A});
+    put({0x02, 0x00, 0x00, 0x00});
+
+    ASSERT_EQ(Files().size(), 1u);
+    EXPECT_EQ(test_support::ReadBytes(Files()[0]), expected);
+}
+
 TEST_F(ScheduleRecorderTest, ChoosesTheSlotByItsTimesAndItsFlag) {
     struct Case {
         const char* name;
@@ -380,6 +446,23 @@ TEST_F(ScheduleRecorderTest, AFileThatCannotBeCreatedEndsTheThreadWithAMessage) 
     EXPECT_EQ(boxes.sink().Entries()[0].text, std::string(kScheduleFileFailedText));
     EXPECT_FALSE(m_recorder.IsActive());
     Feed(1);  // the feed passes the recorder by
+}
+
+TEST(CaptureBlockBytes, EveryFieldLittleEndianAtItsOffset) {
+    CaptureBlock block;
+    block.frameCount = 0x04030201;
+    block.startSeconds = 0x08070605;
+    block.endSeconds = 0x0C0B0A09;
+    block.deviceAddress = {0x0D, 0x0E, 0x0F, 0x10};
+    block.captureFlag = 0x11;
+    block.kind = 0x12;
+    block.firstFrameTime = {0x1413, 0x1615, 0x1817, 0x1A19, 0x1C1B, 0x1E1D, 0x201F, 0x2221};
+    block.marker = 0x26252423;
+    std::array<std::uint8_t, kCaptureBlockBytes> expected{};
+    for (std::size_t i = 0; i < 18; ++i) expected[i] = static_cast<std::uint8_t>(i + 1);
+    for (std::size_t i = 0; i < 16; ++i) expected[48 + i] = static_cast<std::uint8_t>(0x13 + i);
+    for (std::size_t i = 0; i < 4; ++i) expected[68 + i] = static_cast<std::uint8_t>(0x23 + i);
+    EXPECT_EQ(block.ToBytes(), expected);
 }
 
 TEST(ScheduleSlots, AreTenAndStartEmpty) {

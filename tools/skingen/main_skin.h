@@ -13,63 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace skingen {
+#include "tools/skingen/main_skin_glyphs.h"
 
-// What a face shows.
-enum class Glyph : std::uint8_t {
-    kBackground,  // a window background (with or without the panel)
-    kStatusBar,
-    kText,  // the face's text only
-    kArrowLeft,
-    kArrowRight,
-    kArrowUp,
-    kArrowDown,
-    kMenu,
-    kPip,
-    kPop,
-    kGrid2,
-    kGrid3,
-    kGrid4,
-    kGrid8,
-    kSearch,
-    kZoomIn,
-    kZoomOut,
-    kFocusNear,
-    kFocusFar,
-    kPlus,
-    kMinus,
-    kRecord,
-    kStopRecording,
-    kReboot,
-    kEnter,
-    kStop,
-    kRewind,
-    kFastForward,
-    kPause,
-    kSlow,
-    kPlay,
-    kLock,
-    kSelect,
-    kTurbo,
-    kPtz,
-    kBell,
-    kZoomInMax,
-    kZoomOutMax,
-    kGear,
-    kSequence,
-    kMinimise,
-    kFullscreen,
-    kClose,
-    kPower,
-    kChevronUp,
-    kChevronDown,
-    kLink,
-    kUnlink,
-    kCamera,
-    kColour,
-    kPerson,
-    kFreeze,
-};
+namespace skingen {
 
 // How a face looks.
 enum class Look : std::uint8_t {
