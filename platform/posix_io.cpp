@@ -1,5 +1,6 @@
 #include "platform/posix_io.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -150,6 +151,14 @@ bool WriteAllAt(int fd, std::span<const std::uint8_t> bytes, std::uint64_t offse
 
 bool WriteAllAt(int fd, std::string_view bytes, std::uint64_t offset) noexcept {
     return WriteAllAt(fd, bytes.data(), bytes.size(), offset);
+}
+
+int OpenAt(int folder, const char* path, int flags, mode_t mode) noexcept {
+    int fd = -1;
+    do {
+        fd = ::openat(folder, path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
 }
 
 bool WriteAllVectors(int fd, std::span<iovec> parts) noexcept {

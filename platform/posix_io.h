@@ -78,6 +78,10 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 // nothing any more.
 bool WriteAllVectors(int fd, std::span<iovec> parts) noexcept;
 
+// openat(2) restarted when a signal interrupts it; `folder` may be
+// AT_FDCWD. The descriptor, or -1 with errno set.
+int OpenAt(int folder, const char* path, int flags, mode_t mode = 0) noexcept;
+
 // One iovec part over bytes that writev only reads.
 inline iovec WritePart(std::span<const std::uint8_t> bytes) noexcept {
     return {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};

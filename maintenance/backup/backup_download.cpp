@@ -24,11 +24,8 @@ std::shared_ptr<BackupBurner> g_burner;
 // working folder.
 platform::UniqueFd OpenFolder(const std::filesystem::path& file) {
     const std::filesystem::path folder = file.parent_path();
-    int fd = -1;
-    do {
-        fd = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return platform::UniqueFd(fd);
+    return platform::UniqueFd(platform::OpenAt(AT_FDCWD, folder.empty() ? "." : folder.c_str(),
+                                               O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 // The file's own name in its folder, or empty when the path names none.
@@ -40,25 +37,23 @@ std::string FileNameOf(const std::filesystem::path& file) {
 // Opens the backup file in its folder for appending one block: it must
 // exist already, and a link put in its place is not followed.
 int OpenForAppend(int folder, const char* name) {
-    int fd = -1;
-    do {
-        fd = ::openat(folder, name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return platform::OpenAt(folder, name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
 }
 
 // Empties the file the page created, or creates it when it has gone; a
 // file put in its place meanwhile as a link is not followed. 0, or the
 // errno of the failure.
 int CreateAnew(int folder, const char* name) {
-    int fd = ::openat(folder, name, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    platform::UniqueFd fd(
+        platform::OpenAt(folder, name, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd && errno == ENOENT) {
+        fd.Reset(platform::OpenAt(folder, name,
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     }
-    if (fd < 0) {
+    if (!fd) {
         return errno;
     }
-    return ::close(fd) == 0 ? 0 : errno;
+    return fd.Close() ? 0 : errno;
 }
 
 }  // namespace
