@@ -38,8 +38,6 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <time.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,12 +59,14 @@
 #include <utility>
 #include <vector>
 
+#include "bench/paced_decode.h"
 #include "liveview/window/skin_tables.h"
 #include "tools/devicesim/live_stream.h"
 #include "tools/streamgen/device_jpeg.h"
 
 // Xlib last: its macros (None, Status, Bool, True, False) would clash with
 // names in the headers above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
@@ -371,8 +371,10 @@ public:
         return XQueryExtension(m_display, name, &major, &event, &error) != 0;
     }
 
-    // The top-level windows shown now.
-    std::vector<ShownWindow> Shown() const {
+    // The top-level windows of process `pid` shown now (Qt names the
+    // process of each of its windows); another client of the server, if
+    // any, is left out.
+    std::vector<ShownWindow> Shown(pid_t pid) const {
         std::vector<ShownWindow> shown;
         Window root = 0, parent = 0;
         Window* children = nullptr;
@@ -384,7 +386,7 @@ public:
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes a{};
             if (XGetWindowAttributes(m_display, children[i], &a) != 0 &&
-                a.map_state == IsViewable) {
+                a.map_state == IsViewable && WindowPid(children[i]) == pid) {
                 shown.push_back({children[i], a.x, a.y, a.width, a.height});
             }
         }
@@ -393,8 +395,8 @@ public:
         return shown;
     }
 
-    std::optional<ShownWindow> Find(Window id) const {
-        for (const ShownWindow& w : Shown()) {
+    std::optional<ShownWindow> Find(pid_t pid, Window id) const {
+        for (const ShownWindow& w : Shown(pid)) {
             if (w.id == id)
                 return w;
         }
@@ -424,6 +426,25 @@ public:
     }
 
 private:
+    // The _NET_WM_PID of a window; -1 when it has none.
+    pid_t WindowPid(Window window) const {
+        const Atom property = XInternAtom(m_display, "_NET_WM_PID", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        pid_t pid = -1;
+        if (XGetWindowProperty(m_display, window, property, 0, 1, False, XA_CARDINAL, &type,
+                               &format, &items, &after, &data) == Success &&
+            type == XA_CARDINAL && format == 32 && items == 1 && data != nullptr) {
+            // Xlib hands 32-bit items over as longs.
+            pid = static_cast<pid_t>(*reinterpret_cast<const long*>(data));
+        }
+        if (data != nullptr)
+            XFree(data);
+        return pid;
+    }
+
     Display* m_display;
 };
 
@@ -630,36 +651,6 @@ private:
     bool m_ended = false;
 };
 
-// ---- decoding alone -----------------------------------------------------------
-
-std::uint64_t ThreadCpuNs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<std::uint64_t>(t.tv_sec) * 1'000'000'000u +
-           static_cast<std::uint64_t>(t.tv_nsec);
-}
-
-// The simulator's frames decoded one every 40 ms as the program decodes
-// them: CPU ms per frame of the decodes.
-double DecodeAloneMsPerFrame(const streamgen::DeviceJpegCycle& jpegs, std::int64_t frames) {
-    tjhandle handle = tjInitDecompress();
-    std::vector<unsigned char> picture(static_cast<std::size_t>(jpegs.width()) * jpegs.height() *
-                                       3);
-    std::uint64_t cpu = 0;
-    const auto start = Clock::now();
-    for (std::int64_t n = 0; n < frames; ++n) {
-        std::this_thread::sleep_until(start + 40ms * (n + 1));
-        const std::uint64_t before = ThreadCpuNs();
-        const std::span<const std::uint8_t> jpeg = jpegs.Frame(static_cast<std::uint64_t>(n));
-        tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), picture.data(),
-                      jpegs.width(), 0, jpegs.height(), TJPF_BGR, TJFLAG_BOTTOMUP);
-        benchmark::DoNotOptimize(picture.data());
-        cpu += ThreadCpuNs() - before;
-    }
-    tjDestroy(handle);
-    return static_cast<double>(cpu) / 1e6 / static_cast<double>(frames);
-}
-
 // ---- the program in a view ----------------------------------------------------
 
 // Where the title bar's full-screen button of a window of this size has its
@@ -768,7 +759,8 @@ public:
         const auto [width, height] = PictureSize(view);
         const auto& jpegs = Jpegs(width, height);
         round.decodeMs =
-            DecodeAloneMsPerFrame(jpegs, std::int64_t{m_options.seconds} * kFramesPerSecond);
+            bench::PacedDecodeCpuNs(jpegs, std::int64_t{m_options.seconds} * kFramesPerSecond) /
+            1e6;
         round.error = RunProgram(view, trace, round);
         m_failed = m_failed || !round.error.empty();
         return round;
@@ -817,7 +809,7 @@ private:
 
         const auto dialog = WaitFor(
             [&]() -> std::optional<ShownWindow> {
-                for (const ShownWindow& w : m_x->Shown()) {
+                for (const ShownWindow& w : m_x->Shown(program.pid())) {
                     if (w.width >= 100 && w.height >= 100)
                         return w;
                 }
@@ -837,7 +829,7 @@ private:
         m_x->Type(*dialog, keys);
         const auto window = WaitFor(
             [&]() -> std::optional<ShownWindow> {
-                const auto shown = m_x->Shown();
+                const auto shown = m_x->Shown(program.pid());
                 for (const ShownWindow& w : shown) {
                     if (w.id != dialog->id && w.width >= 100 && w.height >= 100)
                         return w;
@@ -853,7 +845,7 @@ private:
         // view's size with them.
         std::this_thread::sleep_for(std::chrono::seconds(m_options.warmup) / 2);
         if (view.fullScreen) {
-            const auto now = m_x->Find(window->id);
+            const auto now = m_x->Find(program.pid(), window->id);
             if (!now)
                 return "the main window went";
             const auto button = FullScreenButton(now->width, now->height);
@@ -863,7 +855,7 @@ private:
             m_x->Click(now->x + button->first, now->y + button->second);
             const bool full = WaitFor(
                 [&] {
-                    const auto w = m_x->Find(window->id);
+                    const auto w = m_x->Find(program.pid(), window->id);
                     return w && w->width == kScreenWidth && w->height == kScreenHeight;
                 },
                 kWindowWait);
