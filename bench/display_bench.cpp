@@ -8,14 +8,15 @@
 //      long as the program's window lasts; CPU of this thread per frame;
 //  (b) the program: kestrune, started afresh on the X server with a program
 //      folder whose Setting.ini names the simulator and the view's
-//      resolution. The benchmark presses Enter in the login dialog and, for
-//      full screen, clicks the title bar's full-screen button, through the X
-//      server's test extension, as an operator would. After a warm-up it
-//      reads the CPU time (utime + stime of /proc/PID/stat) of the program
-//      and of the X server, and the run time and time slices of each of
-//      their threads (/proc/PID/task/TID/schedstat), at the start and the end
-//      of a steady window; then it closes the program with a termination
-//      signal, which the program takes as its Close button.
+//      resolution. The benchmark types the password and Enter into the
+//      login dialog and, for full screen, clicks the title bar's full-screen
+//      button, through the X server's test extension, as an operator would.
+//      After a warm-up it reads the CPU time (utime + stime of
+//      /proc/PID/stat) of the program and of the X server, and the run time
+//      and time slices of each of their threads (/proc/PID/task/TID/
+//      schedstat), at the start and the end of a steady window; then it
+//      closes the program with a termination signal, which the program takes
+//      as its Close button.
 // CPU per frame is the window's CPU time over the frames the simulator sends
 // in it (25 a second). The views: the doubled window (640 x 228 fields shown
 // 640 x 456), the plain window (320 x 228) and full screen (640 x 228 fields
