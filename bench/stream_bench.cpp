@@ -57,6 +57,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "bench/paced_decode.h"
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
 #include "core/application/window_messages.h"
@@ -847,25 +848,6 @@ bool PumpUntil(Done done) {
     return true;
 }
 
-double DecodeAlonePacedCpuNs(const streamgen::DeviceJpegCycle& jpegs, std::int64_t frames) {
-    tjhandle handle = tjInitDecompress();
-    std::vector<unsigned char> picture(static_cast<std::size_t>(jpegs.width()) * jpegs.height() *
-                                       3);
-    std::uint64_t cpu = 0;
-    const auto start = std::chrono::steady_clock::now();
-    for (std::int64_t n = 0; n < frames; ++n) {
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(40) * (n + 1));
-        const std::uint64_t before = ThisThreadCpuNs();
-        const std::span<const std::uint8_t> jpeg = jpegs.Frame(static_cast<std::uint64_t>(n));
-        tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), picture.data(),
-                      jpegs.width(), 0, jpegs.height(), TJPF_BGR, TJFLAG_BOTTOMUP);
-        benchmark::DoNotOptimize(picture.data());
-        cpu += ThisThreadCpuNs() - before;
-    }
-    tjDestroy(handle);
-    return static_cast<double>(cpu) / static_cast<double>(frames);
-}
-
 double DecodeAloneFps(const streamgen::DeviceJpegCycle& jpegs, std::int64_t frames) {
     tjhandle handle = tjInitDecompress();
     std::vector<unsigned char> picture(static_cast<std::size_t>(jpegs.width()) * jpegs.height() *
@@ -886,7 +868,7 @@ void BM_DecodeAlonePacedFor(benchmark::State& state, DrawCase c, int round) {
     const streamgen::DeviceJpegCycle& jpegs = Jpegs(c.width, c.height);
     const OneCore pin(c.oneCore);
     double cpu = 0;
-    for (auto _ : state) cpu = DecodeAlonePacedCpuNs(jpegs, kPacedFrames);
+    for (auto _ : state) cpu = bench::PacedDecodeCpuNs(jpegs, kPacedFrames);
     g_drawRounds[c.name][static_cast<std::size_t>(round)].decodeCpuNsPerFrame = cpu;
     state.counters["cpu_ms_per_frame"] = cpu / 1e6;
 }

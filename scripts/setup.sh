@@ -9,9 +9,11 @@ packages=(
   libturbojpeg0-dev libasound2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
-# Only the benchmarks compare against OpenCV; the program never links it.
+# Only the benchmarks compare against OpenCV; the program never links it. The
+# display benchmark starts its own X server (Xvfb) and types and clicks into
+# the program through the X server's test extension (libXtst).
 if [[ "${KESTRUNE_WITH_BENCH:-0}" == 1 ]]; then
-  packages+=(libopencv-dev)
+  packages+=(libopencv-dev xvfb libxtst-dev)
 fi
 
 missing=()
