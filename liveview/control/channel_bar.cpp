@@ -339,6 +339,10 @@ int CChannelBar::SetCurrentChannel(std::uint8_t channel) {
     if (!bEnabled.load() || channel == byCurrentChannel.load()) {
         return 1;
     }
+    // The device shows this channel now: the bar and the setting say so,
+    // whatever the linked-device table holds for it.
+    SelectedChannel() = channel;
+    byCurrentChannel = channel;
     const Model model = CurrentModel();
     int n = -1;
     if (model == Model::kQ3A2) {
@@ -346,20 +350,20 @@ int CChannelBar::SetCurrentChannel(std::uint8_t channel) {
     } else if (IsMultiChannelDvr(model)) {
         n = channel;
     } else {
-        SelectedChannel() = channel;
-        byCurrentChannel = channel;
         return 1;
     }
-    // The linked device of the channel becomes current first: when the
-    // table has none, the bar keeps the selection it had rather than show a
-    // channel whose device the window cannot skin.
+    // A channel without a linked device of its own keeps the current device
+    // (its skin and key targets) as it is; that is traced once per channel,
+    // not for every frame that reports it again.
+    const std::uint32_t bit = channel < 32 ? 1u << channel : 0u;
     if (g_lpApp->C_ControlD.MakeCurrent(kDeviceMaster, n) < 0) {
-        WriteTraceLine("Channel bar: no linked device for channel " + std::to_string(channel) +
-                       "; the selection stays");
-        return 1;
+        if ((m_tracedUnlinked.fetch_or(bit) & bit) == 0) {
+            WriteTraceLine("Channel bar: no linked device for channel " + std::to_string(channel) +
+                           "; the current device stays");
+        }
+    } else {
+        m_tracedUnlinked.fetch_and(~bit);
     }
-    SelectedChannel() = channel;
-    byCurrentChannel = channel;
     RunOnGuiThread([this, channel, model] { ShowCurrentChannel(channel, model); });
     return 1;
 }

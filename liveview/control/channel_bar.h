@@ -78,6 +78,8 @@ private:
     void RunOnGuiThread(std::function<void()> work);
 
     std::atomic<std::uint8_t> byCurrentChannel{0};
+    // Bit n: channel n was reported without a linked device and traced.
+    std::atomic<std::uint32_t> m_tracedUnlinked{0};
     std::atomic<bool> bEnabled{false};
     std::atomic<std::uint8_t> byButtonCount{0};
     std::uint8_t byPageStart = 0;
