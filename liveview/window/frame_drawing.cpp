@@ -27,6 +27,7 @@
 #include "core/state/device_family.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/picture_rows.h"
+#include "liveview/window/status_line_layout.h"
 #include "liveview/window/window_private_messages.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
@@ -74,10 +75,24 @@ const ViewLayoutRow& Layout() {
 }  // namespace
 
 int CDravelinDlg::SetStatusText(const std::string& text) {
+    return ReplaceStatusText(text, StatusSource::kOther);
+}
+
+int CDravelinDlg::SetStreamEndedStatusText(const std::string& text) {
+    return ReplaceStatusText(text, StatusSource::kStreamEnded);
+}
+
+int CDravelinDlg::ReplaceStatusText(const std::string& text, StatusSource source) {
     if (m_bFullScreen)
         return 1;
     {
         std::lock_guard lock(m_textLock);
+        // Frames still drawn while a stream is torn down must not make it
+        // look alive again: after the stream's end only another status (a
+        // new connection, a login step) replaces what the line says.
+        if (source == StatusSource::kRates && m_bStreamEndedShown)
+            return 1;
+        m_bStreamEndedShown = source == StatusSource::kStreamEnded;
         m_strStatusText = text;
     }
     platform::PostWindowMessage(m_handle, WM_SETSTATUSTEXT, 0, 0);
@@ -285,7 +300,10 @@ int CDravelinDlg::DrawVideoFrame() {
     const std::uint16_t alarm = C_FrameHeaderParser.m_wAlarmData;
     {
         std::lock_guard lock(m_textLock);
-        m_strAlarmText = alarm != 0 ? std::to_string(std::countr_zero(alarm) + 1) : std::string();
+        if (!m_bStreamEndedShown) {
+            m_strAlarmText =
+                alarm != 0 ? std::to_string(std::countr_zero(alarm) + 1) : std::string();
+        }
     }
     UpdateRates(platform::TickCount());
     return 1;
@@ -439,11 +457,18 @@ void CDravelinDlg::UpdateRates(std::uint32_t now) {
     if (elapsed < static_cast<std::int32_t>(kRatePeriodMs))
         return;
 
-    const std::uint32_t frameCount = app.dw_FrameCount;
-    const std::uint32_t frames = frameCount >= m_frameCountAtPeriodStart
-                                     ? frameCount - m_frameCountAtPeriodStart
-                                     : m_frameCountAtPeriodStart - frameCount;
-    m_frameCountAtPeriodStart = frameCount;
+    // The period starts at the count of the shared mark, which the start of
+    // a stream resets together with the count: after a reconnection the
+    // first period counts only the new stream's frames. When a stream
+    // starts while this runs, the mark is no longer the one read, and the
+    // period ends with the new stream instead.
+    std::uint32_t periodStart = app.dw_FrameCountMark.load();
+    const std::uint32_t frameCount = app.dw_FrameCount.load();
+    if (!app.dw_FrameCountMark.compare_exchange_strong(periodStart, frameCount))
+        return;
+    app.dw_FrameCountNow = frameCount;
+    const std::uint32_t frames =
+        frameCount >= periodStart ? frameCount - periodStart : periodStart - frameCount;
     const double fps = frames * 1000.0 / elapsed;
     // 64-bit: a 32-bit product wraps above about 4.29 MB in a period.
     const std::uint64_t bytes = app.dw_ByteCount.exchange(0);
@@ -462,9 +487,12 @@ void CDravelinDlg::UpdateRates(std::uint32_t now) {
     const std::string title = ::TitleText(C_FrameHeaderParser.CurrentHeader());
     {
         std::lock_guard lock(m_textLock);
-        m_strTitleText = title.empty() ? std::string() : "HU: " + title;
+        if (!m_bStreamEndedShown)
+            m_strTitleText = title.empty() ? std::string() : "HU: " + title;
     }
-    SetStatusText(app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText);
+    ReplaceStatusText(
+        app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText,
+        StatusSource::kRates);
 }
 
 void CDravelinDlg::OnShowStatus(std::uint64_t value, std::uint64_t code) {
@@ -707,9 +735,11 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     }
     painter.setPen(Qt::black);
     const QString statusText = QString::fromStdString(status).section(QLatin1Char('\n'), 0, 0);
-    painter.drawText(QPoint(v[16] + 5, v[17] + 2 + baseline), statusText);
-    if (!title.empty())
-        painter.drawText(QPoint(v[16] + 160, v[17] + 2 + baseline), QString::fromStdString(title));
+    const StatusLineLayout line =
+        LayOutStatusLine(painter.fontMetrics(), v, statusText, QString::fromStdString(title));
+    painter.drawText(line.statusAt + QPoint(0, baseline), statusText);
+    if (!line.title.isEmpty())
+        painter.drawText(line.titleAt + QPoint(0, baseline), line.title);
     const int iconWidth = v[77] - v[75];
     const int iconHeight = v[78] - v[76];
     if (!alarm.empty()) {

@@ -21,6 +21,7 @@
 namespace {
 
 using live_window_test::LiveDevice;
+using operator_input::Click;
 using test_support::PumpUntil;
 
 class ChannelBarFromWindow : public live_window_test::LiveWindowTest {

@@ -3,16 +3,11 @@
 // The main window as the program runs it, over a device on 127.0.0.1: the
 // login, the process and login resources with their threads, the
 // simulator's live stream, the drawn skin beside the program, and the window
-// shown application-modal as its exec() shows it. The operator's input goes
-// through the window system (QTest on the window's QWindow), so a window
-// that the modal main window blocks gets none of it, as on the screen.
+// shown application-modal as its exec() shows it, for the operator's input
+// (operator_input.h).
 
 #include <gtest/gtest.h>
 
-#include <QTest>
-#include <QWidget>
-#include <QWindow>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -23,6 +18,7 @@
 #include "liveview/window/main_window.h"
 #include "media/media_services.h"
 #include "platform/clock.h"
+#include "tests/liveview/window/operator_input.h"
 #include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/wait.h"
@@ -89,31 +85,7 @@ protected:
         window = std::make_unique<CDravelinDlg>();
         if (window->OnInitDialog() != 1)
             return false;
-        window->setWindowModality(Qt::ApplicationModal);
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get());
-    }
-
-    // A left click at the middle of `target` (or at `at` in it), delivered
-    // to its top-level window through the window system.
-    static void Click(QWidget* target, std::optional<QPoint> at = std::nullopt) {
-        ASSERT_NE(target, nullptr);
-        ASSERT_TRUE(target->isVisible());
-        QWidget* top = target->window();
-        const QPoint point = target->mapTo(top, at.value_or(target->rect().center()));
-        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, point);
-    }
-
-    // A key pressed and released on the window that has the focus.
-    void Key(Qt::Key key) { QTest::keyClick(window->windowHandle(), key); }
-
-    // The stream's frames are drawn, and its rates counted, once more.
-    bool WaitForFrames(std::uint32_t count) {
-        const std::uint32_t from = g_lpApp->dw_FrameCount.load();
-        return test_support::PumpUntil([&] {
-            const std::uint32_t now = g_lpApp->dw_FrameCount.load();
-            return g_lpApp->f_VideoConnected.load() && now >= from + count;
-        });
+        return operator_input::ShowAsRun(*window);
     }
 
     ScopedMediaServices media;
