@@ -243,6 +243,7 @@ int CDravelinDlg::DrawVideoFrame() {
             std::swap(m_frontRows, m_backRows);
             std::swap(m_frontPlan, m_backPlan);
             m_frontOrigin = QPoint(0, 0);
+            m_frontFullScreen = true;
         }
     } else {
         if (mark) {
@@ -267,6 +268,7 @@ int CDravelinDlg::DrawVideoFrame() {
         std::swap(m_frontRows, m_backRows);
         std::swap(m_frontPlan, m_backPlan);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
+        m_frontFullScreen = false;
     }
     platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
 
@@ -673,8 +675,16 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (g_lpApp == nullptr)
         return;
+    // A picture is painted only in the mode it was made for: the last
+    // full-screen picture never covers the skin after full screen was left
+    // (nor a windowed one the work area), though the next frame may not be
+    // drawn yet, or one of the old mode may still arrive.
     if (m_bFullScreen) {
         std::lock_guard lock(m_pictureLock);
+        if (!m_frontFullScreen) {
+            painter.fillRect(rect(), Qt::black);
+            return;
+        }
         if (WriteFront(painter, event->region(), true))
             return;
         // The scaled picture covers the work area; only what it leaves is black.
@@ -696,7 +706,7 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     {
         std::lock_guard lock(m_pictureLock);
         const QRect picture = FrontRect();
-        if (!m_front.isNull() && picture.contains(event->rect()) &&
+        if (!m_front.isNull() && !m_frontFullScreen && picture.contains(event->rect()) &&
             !overlays.intersects(event->rect())) {
             if (!WriteFront(painter, event->region(), false))
                 DrawFront(painter);
@@ -716,7 +726,8 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     stretch(m_hStatusBar[slot], v[16], v[17], v[18] - v[16], v[19] - v[17]);
     {
         std::lock_guard lock(m_pictureLock);
-        DrawFront(painter);
+        if (!m_frontFullScreen)
+            DrawFront(painter);
     }
 
     QFont font(QStringLiteral("Arial"));

@@ -263,6 +263,8 @@ private:
     std::shared_ptr<const picture_rows::ScalePlan> m_frontPlan;
     std::shared_ptr<const picture_rows::ScalePlan> m_backPlan;
     QPoint m_frontOrigin;
+    // The front picture was made for full screen (scaled over the work area).
+    bool m_frontFullScreen = false;
     bool m_unshownReported = false;
     // Full screen: which picture row each work-area row shows (bottom-up, as
     // the resize routine counts), for the picture height and factor it was
