@@ -40,4 +40,11 @@ inline void Key(QWidget* target, Qt::Key key) {
     QTest::keyClick(target->window()->windowHandle(), key);
 }
 
+// Characters typed one by one on the top-level window of `target`.
+inline void Type(QWidget* target, const char* text) {
+    ASSERT_NE(target, nullptr);
+    for (const char* c = text; *c != '\0'; ++c)
+        QTest::keyClick(target->window()->windowHandle(), *c);
+}
+
 }  // namespace operator_input
