@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platform/modal_dialog.h"
+
 namespace platform {
 
 namespace {
@@ -41,7 +43,7 @@ int RunModalBox(const std::string& text, unsigned flags) {
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    switch (box.exec()) {
+    switch (RunModal(box)) {
         case QMessageBox::Yes:
             return kIdYes;
         case QMessageBox::No:

@@ -8,6 +8,8 @@
 #include <QThread>
 #include <mutex>
 
+#include "platform/modal_dialog.h"
+
 namespace platform {
 
 namespace {
@@ -66,7 +68,7 @@ bool ShowCompressionDialog(CompressionOptions& options) {
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted || choice->currentIndex() < 0) {
+    if (RunModal(dialog) != QDialog::Accepted || choice->currentIndex() < 0) {
         return false;
     }
     options.handler = installed[static_cast<std::size_t>(choice->currentIndex())].handler;

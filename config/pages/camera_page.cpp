@@ -17,6 +17,7 @@
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
 #include "core/state/device_family.h"
+#include "platform/modal_dialog.h"
 
 using namespace cfg;
 
@@ -201,8 +202,7 @@ CameraPage::CameraPage(std::span<std::uint8_t> dvrLive, std::span<std::uint8_t> 
     : QWidget(parent),
       m_dvrLive(dvrLive),
       m_dvrRec(dvrRec),
-      m_channelRows(std::clamp(channelRows, 0, 16)),
-      m_runner([](CCameraEditDlg& dialog) { return dialog.exec(); }) {
+      m_channelRows(std::clamp(channelRows, 0, 16)) {
     auto* layout = new QVBoxLayout(this);
     m_list = MakeReportList(this);
     m_list->setProperty("controlId", kIdList);
@@ -293,7 +293,7 @@ void CameraPage::OnEdit() {
     dialog.m_iCovert = m_byCovert[ch];
     dialog.m_iRecord = m_byRecord[ch];
     dialog.OnInitDialog();
-    if (m_runner(dialog) != QDialog::Accepted) {
+    if (platform::RunModal(dialog) != QDialog::Accepted) {
         return;
     }
     const auto store = [&](std::uint8_t& member, int value, bool& flag) {

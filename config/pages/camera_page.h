@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
 
 #include "config/sheet/save_routines.h"
@@ -87,8 +86,6 @@ public:
     static constexpr int kIdList = 1425;
     static constexpr int kIdEdit = 1068;
 
-    using DialogRunner = std::function<int(CCameraEditDlg&)>;
-
     // `dvrLive` and `dvrRec` are the block's areas, which accepted edits
     // change in place.
     CameraPage(std::span<std::uint8_t> dvrLive, std::span<std::uint8_t> dvrRec, int channelRows,
@@ -99,7 +96,6 @@ public:
 
     InPlacePageValues TakePageValues() override;
 
-    void SetDialogRunner(DialogRunner runner) { m_runner = std::move(runner); }
     QTreeWidget* List() const { return m_list; }
     QPushButton* EditButton() const { return m_edit; }
 
@@ -110,7 +106,6 @@ private:
     std::span<std::uint8_t> m_dvrLive;
     std::span<std::uint8_t> m_dvrRec;
     int m_channelRows = 0;
-    DialogRunner m_runner;
 
     QTreeWidget* m_list = nullptr;
     QPushButton* m_edit = nullptr;

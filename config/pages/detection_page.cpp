@@ -12,6 +12,7 @@
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
 #include "core/state/device_family.h"
+#include "platform/modal_dialog.h"
 
 using namespace cfg;
 
@@ -21,7 +22,6 @@ constexpr unsigned kNoItemText = 4046;
 
 std::mutex g_hookLock;
 DetectionChannelSwitch g_switch;
-DetectionDialogRunner g_runner;
 
 QString Text(unsigned id) {
     const std::string_view text = LoadText(id);
@@ -33,11 +33,6 @@ QString Text(unsigned id) {
 void SetDetectionChannelSwitch(DetectionChannelSwitch hooks) {
     std::lock_guard lock(g_hookLock);
     g_switch = std::move(hooks);
-}
-
-void SetDetectionDialogRunner(DetectionDialogRunner runner) {
-    std::lock_guard lock(g_hookLock);
-    g_runner = std::move(runner);
 }
 
 DetectionPage::DetectionPage(const DeviceIdentity& device, std::span<std::uint8_t> dvrLive,
@@ -149,12 +144,7 @@ void DetectionPage::OnEdit(bool fromButton) {
     dialog.m_area = m_area[n];
     dialog.WriteControls();
 
-    DetectionDialogRunner runner;
-    {
-        std::lock_guard lock(g_hookLock);
-        runner = g_runner;
-    }
-    const int result = runner ? runner(dialog) : dialog.exec();
+    const int result = platform::RunModal(dialog);
     if (result != QDialog::Accepted) {
         return;
     }

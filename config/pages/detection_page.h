@@ -31,10 +31,6 @@ struct DetectionChannelSwitch {
 };
 void SetDetectionChannelSwitch(DetectionChannelSwitch hooks);
 
-// Runs the edit dialog; the default shows it modally (exec). Tests replace it.
-using DetectionDialogRunner = std::function<int(CDetectionEditDlg&)>;
-void SetDetectionDialogRunner(DetectionDialogRunner runner);  // empty: exec
-
 class DetectionPage : public QWidget, public SheetPageValues<InPlacePageValues> {
     Q_OBJECT
 public:

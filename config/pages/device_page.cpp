@@ -15,6 +15,7 @@
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
+#include "platform/modal_dialog.h"
 
 using namespace cfg;
 
@@ -124,10 +125,7 @@ void CDeviceEditDlg::accept() {
 // ---- DevicePage -------------------------------------------------------------------
 
 DevicePage::DevicePage(std::span<const std::uint8_t> rs485, int channelRows, QWidget* parent)
-    : QWidget(parent),
-      m_rs485(rs485),
-      m_channelRows(std::clamp(channelRows, 0, 16)),
-      m_runner([](CDeviceEditDlg& dialog) { return dialog.exec(); }) {
+    : QWidget(parent), m_rs485(rs485), m_channelRows(std::clamp(channelRows, 0, 16)) {
     auto* layout = new QVBoxLayout(this);
     m_list = MakeReportList(this);
     m_list->setProperty("controlId", kIdList);
@@ -193,7 +191,7 @@ void DevicePage::OnEdit(bool fromButton) {
     dialog.m_iId = m_byId[ch];
     dialog.m_iRate = RateIndex(m_dwBaud[ch]);
     dialog.MembersToControls();
-    if (m_runner(dialog) != QDialog::Accepted) {
+    if (platform::RunModal(dialog) != QDialog::Accepted) {
         return;
     }
     // The dialog only accepts ids from 0 to 255.

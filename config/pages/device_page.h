@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
 
 #include "config/pages/dvr_channels.h"
@@ -71,10 +70,6 @@ public:
     static constexpr int kIdList = 1404;
     static constexpr int kIdEdit = 1119;
 
-    // Runs the edit dialog modally; QDialog::Accepted for OK. The default
-    // is the dialog's own exec().
-    using DialogRunner = std::function<int(CDeviceEditDlg&)>;
-
     DevicePage(std::span<const std::uint8_t> rs485, int channelRows, QWidget* parent = nullptr);
 
     void OnInitDialog();
@@ -83,7 +78,6 @@ public:
 
     DevicePageValues TakePageValues() override;
 
-    void SetDialogRunner(DialogRunner runner) { m_runner = std::move(runner); }
     QTreeWidget* List() const { return m_list; }
     QPushButton* EditButton() const { return m_edit; }
     bool Changed() const { return m_bChanged; }
@@ -93,7 +87,6 @@ private:
 
     std::span<const std::uint8_t> m_rs485;
     int m_channelRows = 0;
-    DialogRunner m_runner;
 
     QTreeWidget* m_list = nullptr;
     QPushButton* m_edit = nullptr;

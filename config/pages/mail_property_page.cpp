@@ -11,6 +11,7 @@
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 
 using namespace cfg;
 using namespace pages;
@@ -26,11 +27,6 @@ constexpr unsigned kEditLabel = 8330;
 constexpr const char* kAddressTooLongText =
     "The mail address is too long: the device keeps 47 characters of it, its name part "
     "included.";
-
-MailPropertyPage::AddressPrompt& PromptHook() {
-    static MailPropertyPage::AddressPrompt prompt;
-    return prompt;
-}
 
 }  // namespace
 
@@ -87,10 +83,6 @@ void CMailAccountEditDlg::accept() {
 }
 
 // ---- page ---------------------------------------------------------------------
-
-void MailPropertyPage::SetAddressPrompt(AddressPrompt prompt) {
-    PromptHook() = std::move(prompt);
-}
 
 MailPropertyPage::MailPropertyPage(MySystemDialog& sheet) : m_sheet(sheet) {
     setObjectName(QStringLiteral("MailPropertyPage"));
@@ -175,14 +167,11 @@ void MailPropertyPage::OnChangeSender() {
 }
 
 std::optional<QString> MailPropertyPage::Prompt(const QString& label, const QString& address) {
-    if (const AddressPrompt& hook = PromptHook()) {
-        return hook(this, label, address);
-    }
     CMailAccountEditDlg dialog(this);
     dialog.m_strLabel = label;
     dialog.m_strAddress = address;
     dialog.OnInitDialog();
-    if (dialog.exec() != QDialog::Accepted) {
+    if (platform::RunModal(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }
     return dialog.m_strAddress;

@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,12 +51,6 @@ private:
 class MailPropertyPage : public QWidget, public SheetPageValues<MailPageValues> {
     Q_OBJECT
 public:
-    // Runs the address dialog with a label and a start text; the address
-    // after OK, none after CANCEL. Tests replace the modal dialog.
-    using AddressPrompt = std::function<std::optional<QString>(
-        QWidget* parent, const QString& label, const QString& address)>;
-    static void SetAddressPrompt(AddressPrompt prompt);  // empty: the dialog
-
     explicit MailPropertyPage(MySystemDialog& sheet);
 
     MailPageValues TakePageValues() override;

@@ -9,35 +9,29 @@
 #include "config/sheet/my_system_dialog.h"
 #include "core/state/app_global_state.h"
 #include "liveview/dialogs/dlg_get_path.h"
+#include "platform/modal_dialog.h"
 
 using namespace pages;
 
 namespace {
 
-struct Pickers {
-    RecordPage::FolderPicker folder;
-    RecordPage::WaveFilePicker wave;
-};
-Pickers& Hooks() {
-    static Pickers pickers;
-    return pickers;
+RecordPage::WaveFilePicker& WavePicker() {
+    static RecordPage::WaveFilePicker picker;
+    return picker;
 }
 
 std::optional<std::string> PickFolder(QWidget* parent, const std::string& start) {
-    if (Hooks().folder) {
-        return Hooks().folder(parent, start);
-    }
     liveview::CDlgGetPath dialog(parent);
     dialog.SetPath(start);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (platform::RunModal(dialog) != QDialog::Accepted) {
         return std::nullopt;
     }
     return dialog.GetPath();
 }
 
 std::optional<std::string> PickWaveFile(QWidget* parent) {
-    if (Hooks().wave) {
-        return Hooks().wave(parent);
+    if (WavePicker()) {
+        return WavePicker()(parent);
     }
     const QString file = QFileDialog::getOpenFileName(parent, QString(), QString(),
                                                       QStringLiteral("WAV files (*.wav)"), nullptr,
@@ -50,8 +44,8 @@ std::optional<std::string> PickWaveFile(QWidget* parent) {
 
 }  // namespace
 
-void RecordPage::SetPickers(FolderPicker folder, WaveFilePicker wave) {
-    Hooks() = {std::move(folder), std::move(wave)};
+void RecordPage::SetWavePicker(WaveFilePicker wave) {
+    WavePicker() = std::move(wave);
 }
 
 RecordPage::RecordPage(MySystemDialog& sheet) : m_sheet(sheet) {

@@ -20,12 +20,11 @@ class QPushButton;
 class RecordPage : public QWidget {
     Q_OBJECT
 public:
-    // The pickers: a folder from a start folder, a wave file. None when the
-    // operator cancelled. Tests replace the modal dialogs.
-    using FolderPicker =
-        std::function<std::optional<std::string>(QWidget* parent, const std::string& start)>;
+    // The wave file picker: the system's file chooser, which may be a native
+    // one that no test can drive, so tests replace it. None when the operator
+    // cancelled.
     using WaveFilePicker = std::function<std::optional<std::string>(QWidget* parent)>;
-    static void SetPickers(FolderPicker folder, WaveFilePicker wave);  // empty: the dialogs
+    static void SetWavePicker(WaveFilePicker wave);  // empty: the file chooser
 
     explicit RecordPage(MySystemDialog& sheet);
 

@@ -19,6 +19,7 @@
 #include "config/pages/report_list.h"
 #include "core/application/string_table.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 
 namespace {
 
@@ -137,10 +138,7 @@ void CTimeSettingDlg::accept() {
 // ---- CScheduleRecordPage ----------------------------------------------------------
 
 CScheduleRecordPage::CScheduleRecordPage(CSchRecord& schedule, QWidget* parent)
-    : QWidget(parent),
-      m_schedule(schedule),
-      m_runner([](CTimeSettingDlg& dialog) { return dialog.exec(); }),
-      m_now([] { return Clock::now(); }) {
+    : QWidget(parent), m_schedule(schedule), m_now([] { return Clock::now(); }) {
     auto* layout = new QVBoxLayout(this);
     m_list = MakeReportList(this);
     m_list->setProperty("controlId", kIdList);
@@ -247,7 +245,7 @@ void CScheduleRecordPage::OnAdd() {
     CTimeSettingDlg dialog(this);
     m_bEditMode = false;
     dialog.OnInitDialog(m_bEditMode, m_now());
-    if (m_runner(dialog) != QDialog::Accepted) {
+    if (platform::RunModal(dialog) != QDialog::Accepted) {
         return;
     }
     const ScheduleSlot span{dialog.m_tStart, dialog.m_tEnd, true};
@@ -285,7 +283,7 @@ void CScheduleRecordPage::OnEdit() {
     dialog.m_iEndMinute = end.tm_min;
     m_bEditMode = true;
     dialog.OnInitDialog(m_bEditMode, m_now());
-    if (m_runner(dialog) != QDialog::Accepted) {
+    if (platform::RunModal(dialog) != QDialog::Accepted) {
         return;
     }
     const ScheduleSlot span{dialog.m_tStart, dialog.m_tEnd, true};

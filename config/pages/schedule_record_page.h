@@ -76,8 +76,6 @@ public:
     static constexpr int kIdDelete = 1069;
     static constexpr int kIdEdit = 1119;
 
-    using DialogRunner = std::function<int(CTimeSettingDlg&)>;
-
     explicit CScheduleRecordPage(CSchRecord& schedule, QWidget* parent = nullptr);
 
     void OnInitDialog();
@@ -85,8 +83,6 @@ public:
     void OnEdit();
     void OnDelete();
 
-    // Runs the dialog modally (after its set-up); QDialog::Accepted for OK.
-    void SetDialogRunner(DialogRunner runner) { m_runner = std::move(runner); }
     // The time the dialog's dates start from (tests fix it).
     void SetNow(std::function<CTimeSettingDlg::Clock::time_point()> now) { m_now = std::move(now); }
 
@@ -107,7 +103,6 @@ private:
     void SortSlots();
 
     CSchRecord& m_schedule;
-    DialogRunner m_runner;
     std::function<CTimeSettingDlg::Clock::time_point()> m_now;
     int m_iSlotCount = 0;
     bool m_bEditMode = false;

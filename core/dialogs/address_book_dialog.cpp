@@ -13,6 +13,7 @@
 #include "core/application/string_table.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
+#include "platform/modal_dialog.h"
 #include "platform/program_folder.h"
 
 namespace {
@@ -123,7 +124,7 @@ int CAddressBookDialog::DoModal() {
     if (!OnInitDialog()) {
         return kFailed;
     }
-    return exec();
+    return platform::RunModal(*this);
 }
 
 bool CAddressBookDialog::OnInitDialog() {

@@ -15,6 +15,7 @@
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
 #include "core/widgets/dialog_units.h"
+#include "platform/modal_dialog.h"
 #include "platform/stop_token.h"
 
 namespace {
@@ -162,7 +163,7 @@ bool CConnectWaitDialog::OnInitDialog() {
 
 int CConnectWaitDialog::DoModal() {
     OnInitDialog();
-    const int result = exec();
+    const int result = platform::RunModal(*this);
     m_timer->stop();
     // The worker never outlives its dialog: closed by Escape it is asked to
     // stop and joined, so it cannot go on changing the identity behind the

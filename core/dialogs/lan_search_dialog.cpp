@@ -18,6 +18,7 @@
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 
 namespace {
 
@@ -197,7 +198,7 @@ CDeviceSearchDialog::~CDeviceSearchDialog() {
 
 int CDeviceSearchDialog::DoModal() {
     OnInitDialog();
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void CDeviceSearchDialog::OnInitDialog() {
@@ -414,23 +415,12 @@ bool CDeviceSearchDialog::PrepareDeviceRequest(const DeviceEntry*& entry) {
         ShowMessage(4036);
         return false;
     }
-    std::string userName;
-    std::string password;
-    const AuthorityPrompt& prompt = m_authorityPrompt;
-    bool confirmed = false;
-    if (prompt) {
-        confirmed = prompt(userName, password);
-    } else {
-        CConfirmAuthorityDialog confirm(this);
-        confirmed = confirm.exec() == QDialog::Accepted;
-        userName = confirm.UserName();
-        password = confirm.Password();
-    }
-    if (!confirmed) {
+    CConfirmAuthorityDialog confirm(this);
+    if (platform::RunModal(confirm) != QDialog::Accepted) {
         return false;
     }
-    m_strUserName = userName;
-    m_strPassword = password;
+    m_strUserName = confirm.UserName();
+    m_strPassword = confirm.Password();
     if (m_strUserName.empty() || m_strUserName.size() > kCredentialMaxLength) {
         ShowMessage(4080);
         return false;

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -71,9 +70,6 @@ public:
         bool refreshHostIp = true;
     };
 
-    // Asks for the credentials; false when the operator cancelled.
-    using AuthorityPrompt = std::function<bool(std::string& userName, std::string& password)>;
-
     explicit CDeviceSearchDialog(QWidget* parent = nullptr);
     explicit CDeviceSearchDialog(Options options, QWidget* parent = nullptr);
     // Stops the search thread before anything it uses goes away.
@@ -90,9 +86,6 @@ public:
     void OnApply();
     void OnResetDefault();
     void OnOK();
-
-    // The credentials prompt (by default CConfirmAuthorityDialog, modal).
-    void SetAuthorityPrompt(AuthorityPrompt prompt) { m_authorityPrompt = std::move(prompt); }
 
     bool Taken() const { return m_nTaken == 1; }
     const std::string& HandedBackIP() const { return m_strHandedBackIP; }
@@ -153,7 +146,6 @@ private:
     void ReportExchangeFailure(const ExchangeResult& result);
 
     Options m_options;
-    AuthorityPrompt m_authorityPrompt;
     platform::WindowHandle m_handle = 0;
 
     std::unique_ptr<platform::Thread> m_hReceiveThread;

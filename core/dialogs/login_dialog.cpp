@@ -25,6 +25,7 @@
 #include "core/widgets/dialog_units.h"
 #include "core/widgets/qel_button.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 #include "platform/process_spawn.h"
 #include "platform/program_folder.h"
 #include "platform/sync.h"
@@ -267,7 +268,7 @@ LoginDialog::~LoginDialog() {
 
 int LoginDialog::DoModal() {
     OnInitDialog();
-    return exec() == QDialog::Accepted ? 1 : 2;
+    return platform::RunModal(*this) == QDialog::Accepted ? 1 : 2;
 }
 
 bool LoginDialog::OnInitDialog() {

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -80,6 +82,10 @@ std::atomic<platform::WindowHandle> g_handle{0};
 CCmosToolBarDialog::CCmosToolBarDialog(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setFixedSize(kWidth, kHeight);
+    // A rounded outline with 10 x 10 corners.
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0, 0, kWidth, kHeight), 5.0, 5.0);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
     m_handle = platform::RegisterWindow(this);
     for (int i = 0; i < kButtonCount; ++i) {
         const ToolButton& row = kButtons[static_cast<std::size_t>(i)];
@@ -200,16 +206,23 @@ void CCmosToolBarDialog::keyPressEvent(QKeyEvent* event) {
 void ShowCameraToolbar(QWidget* owner, int x, int y) {
     auto& toolbar = Holder();
     if (!toolbar) {
-        // Not a child of the main window: the holder owns it.
-        (void)owner;
-        auto made = std::make_unique<CCmosToolBarDialog>(nullptr);
+        // A tool window of the main window: it stays above it, and the main
+        // window running modally does not block it, as a window of its own
+        // would be blocked.
+        auto made = std::make_unique<CCmosToolBarDialog>(owner);
         if (!made->OnInitDialog())
             return;
         toolbar = std::move(made);
         g_handle = toolbar->Handle();
+        // Should the main window go first, it takes its tool window with it.
+        QObject::connect(toolbar.get(), &QObject::destroyed, [] {
+            g_handle = 0;
+            (void)Holder().release();
+        });
     }
     toolbar->move(x, y);
     toolbar->show();
+    toolbar->raise();
 }
 
 void MoveCameraToolbar(int x, int y) {

@@ -65,8 +65,9 @@ private:
 };
 
 // The program's one toolbar: created, placed and shown for a Q9C0 device
-// beside `owner`, moved with the main window, closed at its end. The stream
-// thread's camera states reach it through CameraToolbarHandle().
+// beside `owner` (the main window) as a tool window of it, moved with the
+// main window, closed at its end. The stream thread's camera states reach it
+// through CameraToolbarHandle().
 void ShowCameraToolbar(QWidget* owner, int x, int y);
 void MoveCameraToolbar(int x, int y);
 void CloseCameraToolbar();

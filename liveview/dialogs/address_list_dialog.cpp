@@ -4,6 +4,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "platform/modal_dialog.h"
+
 namespace liveview {
 
 CAddressListDialog::CAddressListDialog(QWidget* parent) : QDialog(parent) {
@@ -19,7 +21,7 @@ CAddressListDialog::CAddressListDialog(QWidget* parent) : QDialog(parent) {
 CAddressListDialog::~CAddressListDialog() = default;
 
 int CAddressListDialog::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void CAddressListDialog::keyPressEvent(QKeyEvent* event) {

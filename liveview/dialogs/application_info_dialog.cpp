@@ -9,6 +9,7 @@
 
 #include "core/widgets/qel_button.h"
 #include "liveview/dialogs/surface_drag.h"
+#include "platform/modal_dialog.h"
 #include "platform/program_folder.h"
 
 namespace liveview {
@@ -48,7 +49,7 @@ CApplicationInfoDialog::~CApplicationInfoDialog() = default;
 
 int CApplicationInfoDialog::DoModal() {
     OnInitDialog();
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void CApplicationInfoDialog::showEvent(QShowEvent* event) {

@@ -10,6 +10,7 @@
 #include "core/state/app_global_state.h"
 #include "liveview/dialogs/surface_drag.h"
 #include "platform/clock.h"
+#include "platform/modal_dialog.h"
 
 namespace liveview {
 
@@ -52,7 +53,7 @@ CBuzzerTestDialog::~CBuzzerTestDialog() {
 }
 
 int CBuzzerTestDialog::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 bool CBuzzerTestDialog::TimerRunning() const {

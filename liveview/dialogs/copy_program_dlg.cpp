@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "core/store/settings_store.h"
+#include "platform/modal_dialog.h"
 #include "platform/profile_file.h"
 #include "platform/program_folder.h"
 
@@ -104,7 +105,7 @@ CCopyProgramDlg::CCopyProgramDlg(QWidget* parent, fs::path source, fs::path dest
 CCopyProgramDlg::~CCopyProgramDlg() = default;
 
 int CCopyProgramDlg::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 bool CCopyProgramDlg::OnInitDialog() {

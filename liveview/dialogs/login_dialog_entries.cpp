@@ -6,6 +6,7 @@
 #include "core/dialogs/login_dialog_hooks.h"
 #include "liveview/dialogs/copy_program_dlg.h"
 #include "liveview/dialogs/dlg_get_path.h"
+#include "platform/modal_dialog.h"
 
 namespace liveview {
 
@@ -16,7 +17,7 @@ void InstallLoginDialogEntries() {
            const std::filesystem::path& start) -> std::optional<std::filesystem::path> {
         CDlgGetPath picker(parent);
         picker.SetPath(start.string());
-        if (picker.exec() != QDialog::Accepted) {
+        if (platform::RunModal(picker) != QDialog::Accepted) {
             return std::nullopt;
         }
         return std::filesystem::path(picker.GetPath());

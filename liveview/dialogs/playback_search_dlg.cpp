@@ -18,6 +18,7 @@
 
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
+#include "platform/modal_dialog.h"
 
 namespace liveview {
 
@@ -112,7 +113,7 @@ CPlaybackSearchDlg::CPlaybackSearchDlg(QWidget* parent) : QDialog(parent) {
 CPlaybackSearchDlg::~CPlaybackSearchDlg() = default;
 
 int CPlaybackSearchDlg::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 bool CPlaybackSearchDlg::OnInitDialog() {

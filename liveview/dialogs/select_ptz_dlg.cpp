@@ -9,13 +9,9 @@
 
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
+#include "platform/modal_dialog.h"
 
 namespace {
-
-SelectPtzRunner& Runner() {
-    static SelectPtzRunner runner;
-    return runner;
-}
 
 QString Text(unsigned id) {
     const std::string_view text = LoadText(id);
@@ -79,18 +75,12 @@ void CSelectPtzDlg::OnOk() {
 
 int CSelectPtzDlg::DoModal() {
     OnInitDialog();
-    const int result = exec();
+    const int result = platform::RunModal(*this);
     // Closed by the window manager: as CANCEL.
     return result == kResultOk || result == kResultEsc ? result : kResultCancel;
 }
 
-void SetSelectPtzRunner(SelectPtzRunner runner) {
-    Runner() = std::move(runner);
-}
-
 int RunSelectPtzDialog(QWidget* owner, int& number) {
-    if (Runner())
-        return Runner()(owner, number);
     CSelectPtzDlg dialog(owner);
     const int result = dialog.DoModal();
     number = dialog.m_nPtzNumber;

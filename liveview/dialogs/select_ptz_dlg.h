@@ -6,7 +6,6 @@
 // ESC is hidden and CANCEL takes its place.
 
 #include <QDialog>
-#include <functional>
 
 class QLineEdit;
 class QPushButton;
@@ -42,7 +41,4 @@ private:
 };
 
 // How the main window runs the dialog: the result, and the number typed.
-// Tests replace it; nullptr restores the real dialog.
-using SelectPtzRunner = std::function<int(QWidget* owner, int& number)>;
-void SetSelectPtzRunner(SelectPtzRunner runner);
 int RunSelectPtzDialog(QWidget* owner, int& number);

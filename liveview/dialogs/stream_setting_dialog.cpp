@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 
 namespace liveview {
 
@@ -61,7 +62,7 @@ CStreamSettingDialog::CStreamSettingDialog(QWidget* parent) : QDialog(parent) {
 CStreamSettingDialog::~CStreamSettingDialog() = default;
 
 int CStreamSettingDialog::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void CStreamSettingDialog::OnOK() {

@@ -21,6 +21,7 @@
 #include "core/state/device_family.h"
 #include "core/widgets/qel_button.h"
 #include "liveview/dialogs/surface_drag.h"
+#include "platform/modal_dialog.h"
 #include "platform/program_folder.h"
 
 namespace liveview {
@@ -212,7 +213,7 @@ CVideoColorDlg::~CVideoColorDlg() = default;
 
 int CVideoColorDlg::DoModal() {
     OnInitDialog();
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void CVideoColorDlg::showEvent(QShowEvent* event) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/application/string_table.h"
+#include "platform/modal_dialog.h"
 #include "platform/sync.h"
 
 namespace liveview {
@@ -68,7 +69,7 @@ CWaitProgressDialog::CWaitProgressDialog(QWidget* parent, platform::Waitable* do
 CWaitProgressDialog::~CWaitProgressDialog() = default;
 
 int CWaitProgressDialog::DoModal() {
-    return exec();
+    return platform::RunModal(*this);
 }
 
 bool CWaitProgressDialog::OnInitDialog() {

@@ -7,6 +7,7 @@
 #include "liveview/control/ctrl_file.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_private_messages.h"
+#include "platform/modal_dialog.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ void LiveViewServicesImpl::RunMainWindow() {
     CDravelinDlg dialog;
     // A set-up that stopped early has told the operator why and closed.
     if (dialog.OnInitDialog() != 0)
-        dialog.exec();
+        platform::RunModal(dialog);
 }
 
 int LiveViewServicesImpl::SetStatusText(const std::string& text) {

@@ -116,9 +116,6 @@ public:
     void OnHotPoint();
     // WM_PTZCLICK: the click at the stored mouse position aims the PTZ unit.
     int OnPtzClick();
-    // How the search button runs the playback search dialog (tests replace
-    // it; nullptr restores the real dialog). Its result; -1: not created.
-    static void SetSearchDialogRunner(std::function<int()> runner);
 
     void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
                              std::uint64_t lParam) override;

@@ -40,11 +40,6 @@ constexpr std::uint8_t kSetRetrCommand = 16;
 constexpr std::uint16_t kCommandTimeoutSeconds = 15;
 constexpr std::array<int, 8> kTurboFaceRows{54, 55, 57, 58, 30, 31, 32, 33};
 
-std::function<int()>& SearchRunner() {
-    static std::function<int()> runner;
-    return runner;
-}
-
 QString Qs(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -69,10 +64,6 @@ std::uint8_t ClickModeFor(std::uint8_t type) {
 }
 
 }  // namespace
-
-void CDravelinDlg::SetSearchDialogRunner(std::function<int()> runner) {
-    SearchRunner() = std::move(runner);
-}
 
 bool CDravelinDlg::OnPanelCommand(std::uint16_t id) {
     if (const auto key = FindKeyButton(id)) {
@@ -211,14 +202,9 @@ void CDravelinDlg::OnRetr() {
 }
 
 void CDravelinDlg::OnSearchVideo() {
-    int result = -1;
-    if (SearchRunner()) {
-        result = SearchRunner()();
-    } else {
-        liveview::CPlaybackSearchDlg dialog(nullptr);
-        result = dialog.DoModal();
-    }
-    if (result == -1)
+    liveview::CPlaybackSearchDlg dialog(nullptr);
+    // -1: the dialog could not be created.
+    if (dialog.DoModal() == -1)
         platform::ShowMessageBox(0, "Dialog box could not be created!", 0);
 }
 

@@ -15,7 +15,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <mutex>
 
 #include "core/application/string_table.h"
 #include "core/login/kernel_message.h"
@@ -26,6 +25,7 @@
 #include "maintenance/search/search_list.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 
 namespace maintenance {
 
@@ -36,10 +36,6 @@ constexpr std::size_t kHddReplyBytes = 1024;
 constexpr int kMaxBackupNumber = 9999;
 constexpr auto kPlayPause = std::chrono::milliseconds(1000);
 
-std::mutex g_hookLock;
-DownloadFilePage::ProgressRunner g_runner;
-DownloadFilePage::FolderPicker g_picker;
-
 std::string FolderWithoutTrailingSlash(std::string folder) {
     if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) {
         folder.pop_back();
@@ -48,15 +44,9 @@ std::string FolderWithoutTrailingSlash(std::string folder) {
 }
 
 std::optional<std::string> PickFolder(QWidget* parent, const std::string& start) {
-    {
-        std::lock_guard lock(g_hookLock);
-        if (g_picker) {
-            return g_picker(parent, start);
-        }
-    }
     liveview::CDlgGetPath picker(parent);
     picker.SetPath(start);
-    if (picker.exec() != QDialog::Accepted) {
+    if (platform::RunModal(picker) != QDialog::Accepted) {
         return std::nullopt;
     }
     return picker.GetPath();
@@ -105,16 +95,6 @@ std::optional<std::int32_t> ParseBackupSize(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(value);
-}
-
-void DownloadFilePage::SetProgressRunner(ProgressRunner runner) {
-    std::lock_guard lock(g_hookLock);
-    g_runner = std::move(runner);
-}
-
-void DownloadFilePage::SetFolderPicker(FolderPicker picker) {
-    std::lock_guard lock(g_hookLock);
-    g_picker = std::move(picker);
 }
 
 DownloadFilePage::DownloadFilePage(QWidget* parent, PlayerSession& player)
@@ -422,12 +402,7 @@ void DownloadFilePage::OnButtonStart() {
     int result = 0;
     {
         DownloadProgressDialog dialog(this, {span, file, copyToCd}, m_player, m_timings);
-        ProgressRunner runner;
-        {
-            std::lock_guard lock(g_hookLock);
-            runner = g_runner;
-        }
-        result = runner ? runner(dialog) : dialog.DoModal();
+        result = dialog.DoModal();
     }
     if (result == DownloadProgressDialog::kPlayResult) {
         platform::PostWindowMessage(m_hWnd, WM_PLAYDOWNLOADEDFILE, 0, 0);

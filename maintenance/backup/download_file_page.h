@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,14 +59,6 @@ public:
         kIdDynamic = 1475,
         kIdCopyToCd = 1505,
     };
-
-    // Runs the progress dialog (tests replace it); by default DoModal.
-    using ProgressRunner = std::function<int(DownloadProgressDialog&)>;
-    static void SetProgressRunner(ProgressRunner runner);
-    // Chooses a folder from a start folder (tests replace it); by default
-    // the folder picker.
-    using FolderPicker = std::function<std::optional<std::string>(QWidget*, const std::string&)>;
-    static void SetFolderPicker(FolderPicker picker);
 
     explicit DownloadFilePage(QWidget* parent = nullptr,
                               PlayerSession& player = ThePlayerSession());

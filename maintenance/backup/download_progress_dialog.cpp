@@ -12,6 +12,7 @@
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 #include "core/widgets/dialog_units.h"
+#include "platform/modal_dialog.h"
 #include "platform/stop_token.h"
 
 namespace maintenance {
@@ -108,7 +109,7 @@ bool DownloadProgressDialog::StartPlayerReplies() {
 
 int DownloadProgressDialog::DoModal() {
     OnInitDialog();
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void DownloadProgressDialog::OnCancel() {

@@ -13,6 +13,7 @@
 #include "core/state/app_global_state.h"
 #include "core/widgets/dialog_units.h"
 #include "maintenance/disc/disc_writer.h"
+#include "platform/modal_dialog.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ bool WriteCdSettingDialog::OnInitDialog() {
 
 int WriteCdSettingDialog::DoModal() {
     OnInitDialog();
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void WriteCdSettingDialog::UpdateData(bool save) {

@@ -18,6 +18,7 @@
 #include "core/state/device_family.h"
 #include "core/widgets/dialog_units.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 #include "platform/stop_token.h"
 #include "platform/sync.h"
 
@@ -212,7 +213,7 @@ int CUpgradeFWDlg::DoModal() {
     if (!OnInitDialog()) {
         return 0;
     }
-    return exec();
+    return platform::RunModal(*this);
 }
 
 void CUpgradeFWDlg::MembersToControls() {

@@ -10,6 +10,7 @@
 #include "core/state/app_global_state.h"
 #include "core/widgets/dialog_units.h"
 #include "platform/message_box.h"
+#include "platform/modal_dialog.h"
 
 namespace maintenance {
 
@@ -184,12 +185,12 @@ void OpenServerLogDialog(QWidget* parent, const ServerLogBuffer& buffer, bool dv
         DvrServerLogDialog dialog(parent);
         dialog.SetRecords(&buffer, buffer.count);
         dialog.OnInitDialog();
-        dialog.exec();
+        platform::RunModal(dialog);
     } else {
         ServerLogDialog dialog(parent);
         dialog.SetRecords(&buffer, buffer.count);
         dialog.OnInitDialog();
-        dialog.exec();
+        platform::RunModal(dialog);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "core/widgets/dialog_units.h"
 #include "liveview/dialogs/hdd_presence_map.h"
 #include "platform/clock.h"
+#include "platform/modal_dialog.h"
 
 namespace maintenance {
 
@@ -28,7 +29,6 @@ constexpr std::uint8_t kCgiGetSearchList = 23;
 constexpr std::size_t kHddReplyBytes = 1024;
 
 std::mutex g_hookLock;
-CEventPage::ListRunner g_runner;
 std::chrono::milliseconds g_shortPagePause{500};
 
 }  // namespace
@@ -171,11 +171,6 @@ void RecordListDialog::OnDownload(bool fromButton) {
 }
 
 // ---- the page
-
-void CEventPage::SetListRunner(ListRunner runner) {
-    std::lock_guard lock(g_hookLock);
-    g_runner = std::move(runner);
-}
 
 void CEventPage::SetShortPagePause(std::chrono::milliseconds pause) {
     std::lock_guard lock(g_hookLock);
@@ -358,16 +353,7 @@ void CEventPage::OnDownloadHddList() {
                           static_cast<qsizetype>(ListTitle(query.listType).size())),
         static_cast<std::uint8_t>(m_iHddSelection), static_cast<std::uint8_t>(query.listType));
     dialog.OnInitDialog();
-    ListRunner runner;
-    {
-        std::lock_guard lock(g_hookLock);
-        runner = g_runner;
-    }
-    if (runner) {
-        runner(dialog);
-    } else {
-        dialog.exec();
-    }
+    platform::RunModal(dialog);
 }
 
 SearchListLocalValues CEventPage::TakePageValues() {

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,9 +75,6 @@ class CEventPage : public QWidget, public SheetPageValues<SearchListLocalValues>
 public:
     enum ControlId { kIdMaxNumber = 1040, kIdDownload = 1068, kIdHdd = 1195, kIdListType = 1196 };
 
-    // Runs the record list (tests replace it); by default exec().
-    using ListRunner = std::function<int(RecordListDialog&)>;
-    static void SetListRunner(ListRunner runner);
     // The pause after a short page (tests shorten it).
     static void SetShortPagePause(std::chrono::milliseconds pause);
 

@@ -30,6 +30,7 @@
 #include "media/jpeg_codec_adapter.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/wait.h"
 #include "tools/devicesim/live_stream.h"
 #include "tools/streamgen/device_jpeg.h"
@@ -66,7 +67,6 @@ protected:
                                      SheetPageId::kRecordSetting, SheetPageId::kDetection}) {
             SetSheetPageFactory(id, {});
         }
-        SetDetectionDialogRunner({});
         SetDetectionChannelSwitch({});
         SetMainWindowExtensions(nullptr);
         WindowTest::TearDown();
@@ -110,10 +110,7 @@ TEST_F(DetectionFromWindow, GridOverTheLiveFrameAndTheEditedAreaReachesTheRecord
     ASSERT_NE(page, nullptr);
 
     MotionAreaGrid edited{};
-    bool ran = false;
-    SetDetectionDialogRunner([&](CDetectionEditDlg& dialog) {
-        ran = true;
-        dialog.show();
+    test_support::ModalScript<CDetectionEditDlg> edit([&](CDetectionEditDlg& dialog) {
         dialog.OnSetup();
         // The dialog's frame thread asks for a copy; the window's next frame
         // hands it over.
@@ -124,7 +121,8 @@ TEST_F(DetectionFromWindow, GridOverTheLiveFrameAndTheEditedAreaReachesTheRecord
             return dialog.FrameArrived();
         }));
         if (!dialog.FrameArrived()) {
-            return int(QDialog::Rejected);
+            dialog.reject();
+            return;
         }
         const QPoint o = dialog.PictureOrigin();
         // A click toggles cell 17 (row 1, column 1); a drag over the first
@@ -185,12 +183,11 @@ TEST_F(DetectionFromWindow, GridOverTheLiveFrameAndTheEditedAreaReachesTheRecord
         test_support::SaveWidgetPicture(dialog, "detection_dialog_live_frame.png");
         edited = dialog.m_area;
         dialog.accept();
-        return dialog.result();
     });
     page->List()->clearSelection();
     page->List()->topLevelItem(kChannel)->setSelected(true);
     page->OnEdit(true);
-    ASSERT_TRUE(ran);
+    ASSERT_EQ(edit.Runs(), 1);
     EXPECT_TRUE(page->DvrLiveChanged());
     EXPECT_FALSE(g_lpApp->f_FrameCopyRequest.load());
 

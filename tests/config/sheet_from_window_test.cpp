@@ -115,7 +115,6 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         SetMainWindowExtensions(&extensions);
-        CDravelinDlg::SetSearchDialogRunner(nullptr);  // the real dialog
     }
     void TearDown() override {
         SetMainWindowExtensions(nullptr);

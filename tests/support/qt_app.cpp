@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "tests/support/user_input.h"
+
 namespace test_support {
 
 namespace {
@@ -17,6 +19,7 @@ public:
         if (m_app == nullptr) {
             setenv("QT_QPA_PLATFORM", "offscreen", 0);
             m_app = new QApplication(m_argc, m_argv);
+            TrackModalBlocking();
         }
         return *m_app;
     }

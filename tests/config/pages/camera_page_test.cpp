@@ -15,6 +15,7 @@
 #include "config/sheet/section_layouts.h"
 #include "tests/config/pages/page_kit.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
 
 namespace {
 
@@ -49,10 +50,10 @@ TEST_P(CameraPageTest, EditsGiveTheseSectionBytes) {
     Open(c.product);
     CameraPage page(config().dvrLive, config().dvrRec, DvrChannelCount(c.product));
     SelectReportRow(page.List(), c.row);
-    page.SetDialogRunner([&c](CCameraEditDlg& dialog) {
+    test_support::ModalScript<CCameraEditDlg> edit([&c](CCameraEditDlg& dialog) {
         c.edit(dialog);
         dialog.OkButton()->click();
-        return dialog.result();
+        test_support::RejectIfOpen(dialog);
     });
     page.OnEdit();
     routines->SaveCamera(page.TakePageValues());
@@ -133,7 +134,7 @@ TEST_F(SectionPageTest, CameraPageListsAndItsDialogFilters) {
     EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4046});
 
     SelectReportRow(list, 3);
-    page.SetDialogRunner([](CCameraEditDlg& d) {
+    test_support::ModalScript<CCameraEditDlg> edit([](CCameraEditDlg& d) {
         EXPECT_EQ(d.TitleEdit()->text(), "PORCH1");
         EXPECT_EQ(d.ValueEdit(kBR)->text(), "128");
         EXPECT_EQ(d.CovertList()->currentText(), "NO");
@@ -153,7 +154,7 @@ TEST_F(SectionPageTest, CameraPageListsAndItsDialogFilters) {
         EXPECT_NE(d.result(), QDialog::Accepted);  // no number in BR
         d.ValueEdit(kBR)->setText("12");
         d.OkButton()->click();
-        return d.result();
+        test_support::RejectIfOpen(d);
     });
     page.OnEdit();
     EXPECT_EQ(list->topLevelItem(3)->text(1), "XY");

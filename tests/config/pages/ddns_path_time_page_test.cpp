@@ -10,11 +10,13 @@
 #include "config/pages/record_page.h"
 #include "config/pages/sntp_page.h"
 #include "config/pages/time_zone_table.h"
+#include "liveview/dialogs/dlg_get_path.h"
 
 #include <QDateEdit>
 #include <QTimeEdit>
 
 #include "tests/config/pages/page_test_fixture.h"
+#include "tests/support/modal_script.h"
 
 namespace {
 
@@ -136,21 +138,27 @@ public:
         g_lpApp->CSettingINI.m_strRecordPath = temp.path().string() + "/rec";
         g_lpApp->CSettingINI.m_strSnapshotPath = temp.path().string() + "/snap";
         g_lpApp->CSettingINI.m_strTriggerWavPath = "/sounds/alarm.wav";
-        RecordPage::SetPickers(
-            [this](QWidget*, const std::string& start) -> std::optional<std::string> {
-                starts.push_back(start);
-                return folder;
-            },
-            [this](QWidget*) { return wave; });
+        RecordPage::SetWavePicker([this](QWidget*) { return wave; });
     }
     void TearDown() override {
-        RecordPage::SetPickers({}, {});
+        RecordPage::SetWavePicker({});
         PageTest::TearDown();
     }
     test_support::TempDir temp;
     std::vector<std::string> starts;
     std::optional<std::string> folder;
     std::optional<std::string> wave;
+    // The folder picker hands back `folder`, or is cancelled when there is none.
+    test_support::ModalScript<liveview::CDlgGetPath> picker{[this](liveview::CDlgGetPath& dialog) {
+        starts.push_back(dialog.GetPath());
+        if (!folder) {
+            dialog.reject();
+            return;
+        }
+        dialog.tree()->clearSelection();
+        dialog.SetPath(*folder);
+        dialog.accept();
+    }};
 };
 
 TEST_F(FilePathTest, PickersTypedPathsAndApply) {

@@ -28,6 +28,7 @@
 #include "core/login/login_exchange.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/wait.h"
@@ -35,6 +36,7 @@
 namespace {
 
 using test_support::FakeDevice;
+using test_support::ModalScript;
 
 // Rows of DVRLIVE as the test sets them: channel n has detect n % 3 (2 reads
 // "OFF"), LS n, SS 15 - n, TS 3, RE 40 + n; ALARM input n % 4.
@@ -78,7 +80,6 @@ protected:
                                      SheetPageId::kRecordSetting, SheetPageId::kDetection}) {
             SetSheetPageFactory(id, {});
         }
-        SetDetectionDialogRunner({});
         SetDetectionChannelSwitch({});
         device.Stop();
         delete g_lpApp;
@@ -206,13 +207,12 @@ TEST_F(DetectionPageTest, RowsShowTheSectionsByFamilyAndFeature) {
 TEST_F(DetectionPageTest, EditWithoutSelection) {
     DetectionPage* page = Open("Q8A7");
     ASSERT_NE(page, nullptr);
-    int runs = 0;
-    SetDetectionDialogRunner([&](CDetectionEditDlg&) { return ++runs, int(QDialog::Rejected); });
+    ModalScript<CDetectionEditDlg> editDialog([](CDetectionEditDlg& dialog) { dialog.reject(); });
     page->OnEdit(false);  // a double click on nothing does nothing
     EXPECT_TRUE(boxes.Ids().empty());
     page->OnEdit(true);
     EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{4046});
-    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(editDialog.Runs(), 0);
 }
 
 TEST_F(DetectionPageTest, ChannelSwitchBeforeTheEdit) {
@@ -234,7 +234,8 @@ TEST_F(DetectionPageTest, ChannelSwitchBeforeTheEdit) {
             {[&] { return c.master; }, [&] { return c.multi; }, [&] { return c.current; },
              [&](int key) { calls.push_back("key " + std::to_string(key)); },
              [&](int ch) { calls.push_back("request " + std::to_string(ch)); }});
-        SetDetectionDialogRunner([](CDetectionEditDlg&) { return int(QDialog::Rejected); });
+        ModalScript<CDetectionEditDlg> editDialog(
+            [](CDetectionEditDlg& dialog) { dialog.reject(); });
         Select(page, 2);
         page->OnEdit(true);
         EXPECT_EQ(calls, c.calls);
@@ -250,7 +251,7 @@ TEST_F(DetectionPageTest, ValueEditsAreClampedAsTyped) {
         const char* typed;
         const char* shown;
     };
-    SetDetectionDialogRunner([&](CDetectionEditDlg& dialog) {
+    ModalScript<CDetectionEditDlg> editDialog([&](CDetectionEditDlg& dialog) {
         for (const Case c :
              {Case{1420, "40", "40"}, Case{1420, "70", "61"}, Case{1417, "20", "15"},
               Case{1418, "1x2", "12"}, Case{1418, "99999999999", "15"}, Case{1419, "abc", "abc"}}) {
@@ -264,7 +265,6 @@ TEST_F(DetectionPageTest, ValueEditsAreClampedAsTyped) {
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         qobject_cast<QLineEdit*>(dialog.Control(1419))->setText("7");
         dialog.accept();
-        return dialog.result();
     });
     Select(page, 0);
     page->OnEdit(true);
@@ -276,11 +276,10 @@ TEST_F(DetectionPageTest, ValueEditsAreClampedAsTyped) {
 TEST_F(DetectionPageTest, ClearAllReachesTheRecorderAndAnUnchangedEditMarksNothing) {
     DetectionPage* page = Open("Q8A7");
     ASSERT_NE(page, nullptr);
-    SetDetectionDialogRunner([](CDetectionEditDlg& dialog) {
+    ModalScript<CDetectionEditDlg> editDialog([](CDetectionEditDlg& dialog) {
         dialog.OnClearAll();
         qobject_cast<QComboBox*>(dialog.Control(1421))->setCurrentIndex(2);
         dialog.accept();
-        return dialog.result();
     });
     Select(page, 4);
     page->OnEdit(true);
@@ -301,10 +300,7 @@ TEST_F(DetectionPageTest, ClearAllReachesTheRecorderAndAnUnchangedEditMarksNothi
 TEST_F(DetectionPageTest, UnchangedEditMarksNothing) {
     DetectionPage* page = Open("Q8A5");
     ASSERT_NE(page, nullptr);
-    SetDetectionDialogRunner([](CDetectionEditDlg& dialog) {
-        dialog.accept();
-        return dialog.result();
-    });
+    ModalScript<CDetectionEditDlg> editDialog([](CDetectionEditDlg& dialog) { dialog.accept(); });
     for (int row = 0; row < 8; ++row) {
         Select(page, row);
         page->OnEdit(true);
@@ -333,8 +329,7 @@ TEST_P(DetectionGrid, MouseEditsTheAreaOverTheFrame) {
     DetectionPage* page = Open("Q8A7");
     ASSERT_NE(page, nullptr);
     StartDrawing(width, height);
-    SetDetectionDialogRunner([&](CDetectionEditDlg& dialog) {
-        dialog.show();
+    ModalScript<CDetectionEditDlg> editDialog([&](CDetectionEditDlg& dialog) {
         // Before Setup no copy is asked for and the grid takes no clicks.
         EXPECT_FALSE(dialog.FrameArrived());
         dialog.OnSetup();
@@ -373,7 +368,6 @@ TEST_P(DetectionGrid, MouseEditsTheAreaOverTheFrame) {
             test_support::SaveWidgetPicture(dialog, "detection_edit_dialog.png");
         }
         dialog.accept();
-        return dialog.result();
     });
     Select(page, 0);
     page->OnEdit(true);
@@ -401,13 +395,13 @@ TEST_F(DetectionPageTest, DialogEndsItsThreadWithoutFrames) {
     DetectionPage* page = Open("Q8A7");
     ASSERT_NE(page, nullptr);
     for (const bool setup : {false, true}) {
-        SetDetectionDialogRunner([setup](CDetectionEditDlg& dialog) {
+        ModalScript<CDetectionEditDlg> editDialog([setup](CDetectionEditDlg& dialog) {
             if (setup) {
                 dialog.OnSetup();
                 EXPECT_TRUE(
                     test_support::WaitUntil([] { return g_lpApp->f_FrameCopyRequest.load(); }));
             }
-            return int(QDialog::Rejected);
+            dialog.reject();
         });
         Select(page, 1);
         page->OnEdit(true);

@@ -15,6 +15,7 @@
 #include "config/sheet/section_layouts.h"
 #include "tests/config/pages/page_kit.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
 
 namespace {
 
@@ -60,12 +61,12 @@ TEST_P(DevicePageTest, EditsGiveTheseRs485Bytes) {
     ASSERT_EQ(page.List()->topLevelItemCount(), DvrChannelCount(c.product));
     for (const DialogStep& step : c.steps) {
         SelectReportRow(page.List(), step.row);
-        page.SetDialogRunner([&step](CDeviceEditDlg& dialog) {
+        test_support::ModalScript<CDeviceEditDlg> edit([&step](CDeviceEditDlg& dialog) {
             step.edit(dialog);
             if (step.ok) {
                 dialog.OkButton()->click();
             }
-            return dialog.result();
+            test_support::RejectIfOpen(dialog);
         });
         page.OnEdit(true);
     }
@@ -181,7 +182,7 @@ TEST_F(SectionPageTest, DevicePageListsAndEdits) {
     // The dialog is filled from the row; an unknown type shows no selection
     // and, untouched, keeps the stored type.
     SelectReportRow(list, 2);
-    page.SetDialogRunner([](CDeviceEditDlg& d) {
+    test_support::ModalScript<CDeviceEditDlg> edit([](CDeviceEditDlg& d) {
         EXPECT_EQ(d.NumberLabel()->text(), " 3");
         EXPECT_EQ(d.TypeList()->currentIndex(), -1);
         EXPECT_EQ(d.IdEdit()->text(), "3");
@@ -191,7 +192,7 @@ TEST_F(SectionPageTest, DevicePageListsAndEdits) {
         d.OkButton()->click();
         d.IdEdit()->setText("44");
         d.OkButton()->click();
-        return d.result();
+        test_support::RejectIfOpen(d);
     });
     page.OnEdit(true);
     EXPECT_TRUE(page.Changed());

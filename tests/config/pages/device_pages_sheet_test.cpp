@@ -22,6 +22,7 @@
 #include "core/login/login_exchange.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
@@ -104,11 +105,11 @@ TEST_F(DevicePagesSheetTest, DvrPagesEditAndApply) {
     EXPECT_EQ(camera->List()->topLevelItem(4)->text(1), "CH05");
     test_support::SaveWidgetPicture(*sheet, "config_sheet_dvr_page.png");
     SelectReportRow(camera->List(), 4);
-    camera->SetDialogRunner([](CCameraEditDlg& d) {
+    test_support::ModalScript<CCameraEditDlg> cameraEdit([](CCameraEditDlg& d) {
         d.ValueEdit(0)->setText("77");
         d.TitleEdit()->setText("gate");
         d.OkButton()->click();
-        return d.result();
+        test_support::RejectIfOpen(d);
     });
     camera->OnEdit();
 
@@ -117,11 +118,11 @@ TEST_F(DevicePagesSheetTest, DvrPagesEditAndApply) {
     ASSERT_EQ(devices->List()->topLevelItemCount(), 8);
     EXPECT_EQ(devices->List()->topLevelItem(0)->text(1), "PTZ");
     SelectReportRow(devices->List(), 6);
-    devices->SetDialogRunner([](CDeviceEditDlg& d) {
+    test_support::ModalScript<CDeviceEditDlg> deviceEdit([](CDeviceEditDlg& d) {
         d.TypeList()->setCurrentIndex(1);
         d.IdEdit()->setText("21");
         d.OkButton()->click();
-        return d.result();
+        test_support::RejectIfOpen(d);
     });
     devices->OnEdit(true);
 

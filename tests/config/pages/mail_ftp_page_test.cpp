@@ -6,6 +6,7 @@
 #include "config/pages/mail_property_page.h"
 
 #include "tests/config/pages/page_test_fixture.h"
+#include "tests/support/modal_script.h"
 
 namespace {
 
@@ -41,21 +42,20 @@ TEST(RecipientForms, ComposeAndExtract) {
 
 class MailTest : public PageTest {
 public:
-    void SetUp() override {
-        PageTest::SetUp();
-        MailPropertyPage::SetAddressPrompt(
-            [this](QWidget*, const QString& label,
-                   const QString& address) -> std::optional<QString> {
-                prompts.push_back({label.toStdString(), address.toStdString()});
-                return answer;
-            });
-    }
-    void TearDown() override {
-        MailPropertyPage::SetAddressPrompt({});
-        PageTest::TearDown();
-    }
     std::vector<std::pair<std::string, std::string>> prompts;
     std::optional<QString> answer;
+    // The address dialog takes `answer` with OK, or is cancelled when there
+    // is none.
+    test_support::ModalScript<CMailAccountEditDlg> prompt{[this](CMailAccountEditDlg& dialog) {
+        prompts.push_back(
+            {dialog.m_strLabel.toStdString(), dialog.AddressEdit()->text().toStdString()});
+        if (!answer) {
+            dialog.reject();
+            return;
+        }
+        dialog.AddressEdit()->setText(*answer);
+        dialog.accept();
+    }};
 };
 
 TEST_F(MailTest, ShowsTheDevicesValues) {

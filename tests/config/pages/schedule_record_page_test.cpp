@@ -14,6 +14,7 @@
 
 #include "config/pages/report_list.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/scoped_env.h"
@@ -47,7 +48,7 @@ protected:
     }
 
     void Type(const Span& s) {
-        page.SetDialogRunner([s](CTimeSettingDlg& d) {
+        dialog.Set([s](CTimeSettingDlg& d) {
             d.StartDate()->setDate(QDate(2026, 12, s.startDay));
             d.StartHour()->setCurrentIndex(s.startHour);
             d.StartMinute()->setCurrentIndex(s.startMinute);
@@ -55,7 +56,7 @@ protected:
             d.EndHour()->setCurrentIndex(s.endHour);
             d.EndMinute()->setCurrentIndex(s.endMinute);
             d.OkButton()->click();
-            return d.result();
+            test_support::RejectIfOpen(d);
         });
     }
     void Add(const Span& s) {
@@ -88,6 +89,7 @@ protected:
     CSchRecord schedule;
     const bool m_qt = (test_support::EnsureQtApp(), true);  // before the first widget
     CScheduleRecordPage page{schedule};
+    test_support::ModalScript<CTimeSettingDlg> dialog{nullptr};
 };
 
 TEST_F(ScheduleRecordPageTest, AddKeepsSpansApartAndSorted) {
@@ -129,14 +131,14 @@ TEST_F(ScheduleRecordPageTest, AddKeepsSpansApartAndSorted) {
 }
 
 TEST_F(ScheduleRecordPageTest, DialogStartsFiveMinutesAhead) {
-    page.SetDialogRunner([](CTimeSettingDlg& d) {
+    dialog.Set([](CTimeSettingDlg& d) {
         EXPECT_EQ(d.StartDate()->date(), QDate(2026, 12, 11));
         EXPECT_EQ(d.StartHour()->currentText(), "03");
         EXPECT_EQ(d.StartMinute()->currentText(), "05");
         EXPECT_EQ(d.EndMinute()->currentText(), "05");
         EXPECT_EQ(d.EndHour()->count(), 24);
         test_support::SaveWidgetPicture(d, "time_setting_dialog.png");
-        return static_cast<int>(QDialog::Rejected);
+        d.reject();
     });
     page.OnAdd();
     EXPECT_EQ(page.SlotCount(), 0);
@@ -153,12 +155,12 @@ TEST_F(ScheduleRecordPageTest, EditAndDelete) {
     // Editing a slot does not collide with itself; a collision with another
     // is refused and leaves the slot.
     SelectReportRow(page.List(), 1);
-    page.SetDialogRunner([](CTimeSettingDlg& d) {
+    dialog.Set([](CTimeSettingDlg& d) {
         EXPECT_EQ(d.StartHour()->currentText(), "10");
         EXPECT_EQ(d.EndHour()->currentText(), "11");
         d.EndMinute()->setCurrentIndex(30);
         d.OkButton()->click();
-        return d.result();
+        test_support::RejectIfOpen(d);
     });
     page.OnEdit();
     EXPECT_EQ(schedule.GetScheduleSlot(1).end, Local(2026, 12, 12, 11, 30));

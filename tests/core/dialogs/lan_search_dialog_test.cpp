@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "tests/core/lan_fixture.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/wait.h"
@@ -71,12 +72,6 @@ protected:
         options.timings = timings;
         options.refreshHostIp = false;
         dialog = std::make_unique<CDeviceSearchDialog>(options);
-        dialog->SetAuthorityPrompt([this](std::string& user, std::string& password) {
-            ++prompts;
-            user = promptUser;
-            password = promptPassword;
-            return promptAnswer;
-        });
         dialog->OnInitDialog();
     }
 
@@ -131,6 +126,23 @@ protected:
     std::string promptUser = "admin";
     std::string promptPassword = "1234";
     bool promptAnswer = true;
+    // The credentials dialog: fills in the user and password, then OK or
+    // CANCEL as promptAnswer says.
+    test_support::ModalScript<CConfirmAuthorityDialog> authority{
+        [this](CConfirmAuthorityDialog& confirm) {
+            ++prompts;
+            // The edits' own limit would stop an entry that is too long; it
+            // is lifted so that the check after the dialog is seen to hold
+            // by itself.
+            confirm.userEdit()->setMaxLength(32767);
+            confirm.passwordEdit()->setMaxLength(32767);
+            confirm.userEdit()->setText(QString::fromStdString(promptUser));
+            confirm.passwordEdit()->setText(QString::fromStdString(promptPassword));
+            if (promptAnswer)
+                confirm.accept();
+            else
+                confirm.reject();
+        }};
 };
 
 TEST_F(SearchDialogTest, RepliesArriveAsPostedMessages) {

@@ -4,16 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <string>
 #include <vector>
 
 #include "core/state/app_global_state.h"
 #include "liveview/control/ctrl_file.h"
 #include "liveview/control/key_sender.h"
+#include "liveview/dialogs/playback_search_dlg.h"
 #include "liveview/dialogs/select_ptz_dlg.h"
 #include "liveview/window/skin_path.h"
 #include "liveview/window/window_private_messages.h"
 #include "tests/liveview/window/window_fixture.h"
+#include "tests/support/modal_script.h"
 
 namespace {
 
@@ -56,8 +60,6 @@ protected:
         boxes.sink().Clear();  // the fixture's [TURBO] line is short of groups on purpose
     }
     void TearDown() override {
-        SetSelectPtzRunner(nullptr);
-        CDravelinDlg::SetSearchDialogRunner(nullptr);
         FreeCtrlFileRecords();
         WindowTest::TearDown();
     }
@@ -252,14 +254,14 @@ TEST_F(PanelTest, PanelOpensAndCloses) {
 
 TEST_F(PanelTest, SearchButtonRunsTheDialog) {
     ASSERT_EQ(Open("Q8A7"), 1);
-    int runs = 0;
-    CDravelinDlg::SetSearchDialogRunner([&runs] {
-        ++runs;
-        return runs == 1 ? 1 : -1;
-    });
+    // The second time the dialog ends as one that could not be created.
+    test_support::ModalScript<liveview::CPlaybackSearchDlg> search(
+        [&search](liveview::CPlaybackSearchDlg& dialog) {
+            dialog.done(search.Runs() == 1 ? 1 : -1);
+        });
     Press(8319);
     Press(8319);
-    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(search.Runs(), 2);
     const auto entries = boxes.sink().Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].text, "Dialog box could not be created!");
@@ -286,10 +288,17 @@ TEST_F(PanelTest, ChannelButtonsRefreshTheSlavesFirst) {
 
 class PtzTest : public PanelTest {
 protected:
+    // Runs the dialog from the PTZ button: types the number and ends it
+    // with the button of `result`.
     void Choose(int result, int number) {
-        SetSelectPtzRunner([result, number](QWidget*, int& typed) {
-            typed = number;
-            return result;
+        test_support::ModalScript<CSelectPtzDlg> select([result, number](CSelectPtzDlg& dialog) {
+            dialog.NumberEdit()->setText(QString::number(number));
+            if (result == CSelectPtzDlg::kResultOk)
+                dialog.OkButton()->click();
+            else if (result == CSelectPtzDlg::kResultEsc)
+                dialog.EscButton()->click();
+            else
+                dialog.CancelButton()->click();
         });
         Press(8312);
     }

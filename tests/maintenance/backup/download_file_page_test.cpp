@@ -24,6 +24,7 @@
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/fake_player_process.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
@@ -91,16 +92,14 @@ protected:
         device.SetReply("/CancelNB.cgi", Reply::Ok());
     }
     void TearDown() override {
-        DownloadFilePage::SetProgressRunner({});
         ClearPendingDownloadRequest();
         player.Forget();
         DeviceCommandTest::TearDown();
     }
-    // A runner that waits for the download's ending state, then closes the
-    // dialog as the user would with `click`.
+    // A script that waits for the download's ending state, then ends the
+    // dialog with the result `close` gives.
     void RunUntilEnded(std::function<int(DownloadProgressDialog&)> close) {
-        DownloadFilePage::SetProgressRunner([this, close](DownloadProgressDialog& dialog) {
-            EXPECT_TRUE(dialog.OnInitDialog());
+        progress.Set([this, close](DownloadProgressDialog& dialog) {
             EXPECT_TRUE(WaitUntil(
                 [&] {
                     platform::ProcessPostedMessages();
@@ -110,13 +109,14 @@ protected:
             status = dialog.StatusText().toStdString();
             playShown = dialog.PlayButton()->isVisible();
             test_support::SaveWidgetPicture(dialog, "download_progress_dialog.png");
-            return close(dialog);
+            dialog.done(close(dialog));
         });
     }
 
     test_support::TempDir dir;
     test_support::ScopedMessageBoxRecorder boxes;
     PlayerSession player;
+    test_support::ModalScript<DownloadProgressDialog> progress{nullptr};
     std::string status;
     bool playShown = false;
 };
@@ -216,11 +216,9 @@ TEST_F(DownloadFilePageTest, CancelAsksTheDeviceToStopFromFirmware1043) {
         ASSERT_TRUE(page.OnInitDialog());
         static_cast<QComboBox*>(page.Control(DownloadFilePage::kIdHdd))->setCurrentIndex(0);
         const std::string file = page.FilePath();
-        DownloadFilePage::SetProgressRunner([&](DownloadProgressDialog& dialog) {
-            EXPECT_TRUE(dialog.OnInitDialog());
+        progress.Set([&](DownloadProgressDialog& dialog) {
             EXPECT_TRUE(WaitUntil([&] { return fs::file_size(file) == 4; }, "the first block"));
             dialog.OnCancel();
-            return dialog.result();
         });
         const std::size_t before = device.RequestsTo("/CancelNB.cgi").size();
         page.OnButtonStart();

@@ -17,6 +17,7 @@
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
@@ -66,8 +67,6 @@ protected:
         CEventPage::SetShortPagePause(std::chrono::milliseconds(0));
     }
     void TearDown() override {
-        CEventPage::SetListRunner({});
-        DownloadFilePage::SetProgressRunner({});
         ClearPendingDownloadRequest();
         DeviceCommandTest::TearDown();
     }
@@ -87,11 +86,10 @@ TEST_F(EventPageTest, SearchesListsAndHandsTheRecordToTheBackupPage) {
     test_support::SaveWidgetPicture(page, "search_list_page.png");
 
     std::vector<int> rowCounts;
-    CEventPage::SetListRunner([&](RecordListDialog& dialog) {
+    test_support::ModalScript<RecordListDialog> list([&](RecordListDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Full Record List");
         EXPECT_TRUE(dialog.Box(RecordListDialog::kIdTimer)->isHidden());
         rowCounts.push_back(dialog.List()->topLevelItemCount());
-        dialog.show();
         test_support::SaveWidgetPicture(dialog, "record_list_dialog.png");
         // Without MOTION the alarm record of channel 3 is the first row.
         dialog.Box(RecordListDialog::kIdMotion)->click();
@@ -99,7 +97,7 @@ TEST_F(EventPageTest, SearchesListsAndHandsTheRecordToTheBackupPage) {
         EXPECT_EQ(dialog.List()->topLevelItem(0)->text(1), "ALARM");
         dialog.List()->topLevelItem(0)->setSelected(true);
         dialog.OnDownload(true);
-        return dialog.result();
+        test_support::RejectIfOpen(dialog);
     });
     page.OnDownloadHddList();
     EXPECT_EQ(page.Records().size(), 17u);
@@ -124,13 +122,12 @@ TEST_F(EventPageTest, SearchesListsAndHandsTheRecordToTheBackupPage) {
     EXPECT_EQ(backup.Channel(), 3u);
     // Taking a request over keeps the file name the page had.
     const std::string file = backup.FilePath();
-    DownloadFilePage::SetProgressRunner([](DownloadProgressDialog& dialog) {
-        EXPECT_TRUE(dialog.OnInitDialog());
+    test_support::ModalScript<DownloadProgressDialog> progress([](DownloadProgressDialog& dialog) {
         EXPECT_TRUE(test_support::WaitUntil([&] {
             platform::ProcessPostedMessages();
             return !dialog.DownloadRunning() && !dialog.StatusText().isEmpty();
         }));
-        return 0;
+        dialog.done(0);
     });
     backup.OnButtonStart();
     const auto backups = device.RequestsTo("/NetworkBk.cgi");
@@ -162,13 +159,10 @@ TEST_F(EventPageTest, FailuresAndEmptyLists) {
         ASSERT_TRUE(page.OnInitDialog());
         static_cast<QLineEdit*>(page.Control(CEventPage::kIdMaxNumber))
             ->setText(QString::number(c.maxNumber));
-        bool listed = false;
-        CEventPage::SetListRunner([&](RecordListDialog&) {
-            listed = true;
-            return 0;
-        });
+        test_support::ModalScript<RecordListDialog> list(
+            [](RecordListDialog& dialog) { dialog.reject(); });
         page.OnDownloadHddList();
-        EXPECT_FALSE(listed);
+        EXPECT_EQ(list.Runs(), 0);
         EXPECT_EQ(boxes.Ids(), std::vector<unsigned>{c.message});
         EXPECT_EQ(device.RequestsTo("/GetSearchList.cgi").size() - before, c.requests);
     }
@@ -205,10 +199,10 @@ TEST_F(EventPageTest, ANewSheetDropsAnEarlierRequestAndKeepsItsOwn) {
     auto* search = dynamic_cast<CEventPage*>(config.PageWindowOf(SheetPageId::kSearchList));
     ASSERT_NE(search, nullptr);
     device.SetReplies("/GetSearchList.cgi", {Reply::Ok(Page({0x04}))});
-    CEventPage::SetListRunner([](RecordListDialog& dialog) {
+    test_support::ModalScript<RecordListDialog> list([](RecordListDialog& dialog) {
         dialog.List()->topLevelItem(0)->setSelected(true);
         dialog.OnDownload(true);
-        return dialog.result();
+        test_support::RejectIfOpen(dialog);
     });
     search->OnDownloadHddList();
     platform::ProcessPostedMessages();
