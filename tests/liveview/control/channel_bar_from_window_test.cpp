@@ -1,5 +1,5 @@
 // The channel bar of a multi-channel recorder as the operator uses it: the
-// main window over the simulated recorder, shown as the program shows it,
+// main window over the simulated recorder, run as the program runs it,
 // its channel buttons clicked through the window system. The recorder
 // switches its stream; the bar lights what the stream reports, also a
 // channel that has no linked device of its own, and asks the device only
@@ -16,13 +16,15 @@
 #include "media/frame_header.h"
 #include "tests/liveview/window/live_window_fixture.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 
 namespace {
 
 using live_window_test::LiveDevice;
-using operator_input::Click;
+using test_support::ExpectReachable;
 using test_support::PumpUntil;
+using test_support::UserClick;
 
 class ChannelBarFromWindow : public live_window_test::LiveWindowTest {
 protected:
@@ -68,46 +70,53 @@ TEST_F(ChannelBarFromWindow, FollowsTheReportedChannelAndAsksOnlyForAnother) {
     profile.multiChannel = 1;
     UseDevice(std::make_unique<LiveDevice>(0, devicesim::LiveStreamOptions{.framesPerSecond = 100},
                                            profile));
-    ASSERT_TRUE(OpenWindow());
-    CChannelBar& bar = window->ChannelBar();
-    ASSERT_TRUE(bar.Enabled());
-    ASSERT_TRUE(PumpUntil([&] {
-        return g_lpApp->f_VideoConnected.load() && bar.CurrentChannel() == Reported() &&
-               LitButton(bar) == Reported();
-    }));
-    const std::uint8_t first = Reported();
-    const int device0 = g_lpApp->C_ControlD.CurrentMasterIndex();
+    std::uint8_t shown = 0;
+    RunMainWindow([&](CDravelinDlg& main) {
+        CChannelBar& bar = main.ChannelBar();
+        ASSERT_TRUE(bar.Enabled());
+        ASSERT_TRUE(PumpUntil([&] {
+            return g_lpApp->f_VideoConnected.load() && bar.CurrentChannel() == Reported() &&
+                   LitButton(bar) == Reported();
+        }));
+        const std::uint8_t first = Reported();
+        const int device0 = g_lpApp->C_ControlD.CurrentMasterIndex();
 
-    // The last channel of the page shown: the device is asked, switches,
-    // and the bar lights what it reports.
-    int channel = kLastChannel;
-    while (channel > 1 && (bar.Button(channel) == nullptr || bar.Button(channel)->isHidden()))
-        --channel;
-    ASSERT_GE(channel, 3);
-    std::size_t asked = ChannelRequests();
-    Click(bar.Button(channel));
-    ASSERT_EQ(ChannelRequests(), asked + 1);
-    EXPECT_TRUE(LastChannelRequest().ends_with("&CH=" + std::to_string(channel)))
-        << LastChannelRequest();
-    ASSERT_TRUE(PumpUntil([&] { return Reported() != first; }, "the stream's new channel"));
-    const std::uint8_t shown = Reported();
-    ASSERT_TRUE(PumpUntil([&] { return bar.CurrentChannel() == shown && LitButton(bar) == shown; },
-                          "the bar to follow the stream"));
-    EXPECT_EQ(settings().m_bySelectedChannel.load(), shown);
-    // No linked device for it: the current device stays.
-    EXPECT_EQ(g_lpApp->C_ControlD.CurrentMasterIndex(), device0);
-    test_support::SaveWidgetPicture(*window, "main_window_channel_bar_multichannel.png");
+        // The last channel of the page shown: the device is asked, switches,
+        // and the bar lights what it reports.
+        int channel = kLastChannel;
+        while (channel > 1 && (bar.Button(channel) == nullptr || bar.Button(channel)->isHidden()))
+            --channel;
+        ASSERT_GE(channel, 3);
+        ASSERT_TRUE(ExpectReachable(bar.Button(channel)));
+        std::size_t asked = ChannelRequests();
+        UserClick(bar.Button(channel));
+        ASSERT_EQ(ChannelRequests(), asked + 1);
+        EXPECT_TRUE(LastChannelRequest().ends_with("&CH=" + std::to_string(channel)))
+            << LastChannelRequest();
+        ASSERT_TRUE(PumpUntil([&] { return Reported() != first; }, "the stream's new channel"));
+        shown = Reported();
+        ASSERT_TRUE(
+            PumpUntil([&] { return bar.CurrentChannel() == shown && LitButton(bar) == shown; },
+                      "the bar to follow the stream"));
+        EXPECT_EQ(settings().m_bySelectedChannel.load(), shown);
+        // No linked device for it: the current device stays.
+        EXPECT_EQ(g_lpApp->C_ControlD.CurrentMasterIndex(), device0);
+        test_support::SaveWidgetPicture(main, "main_window_channel_bar_multichannel.png");
 
-    // The channel shown is not asked for again.
-    asked = ChannelRequests();
-    Click(bar.Button(shown));
-    EXPECT_EQ(ChannelRequests(), asked);
-    // The DVR view is.
-    Click(bar.Button(0));
-    ASSERT_EQ(ChannelRequests(), asked + 1);
-    EXPECT_TRUE(LastChannelRequest().ends_with("&CH=0")) << LastChannelRequest();
-    ASSERT_TRUE(PumpUntil([&] { return bar.CurrentChannel() == Reported() && Reported() != shown; },
-                          "the bar to follow the stream back"));
+        // The channel shown is not asked for again.
+        asked = ChannelRequests();
+        ASSERT_TRUE(ExpectReachable(bar.Button(shown)));
+        UserClick(bar.Button(shown));
+        EXPECT_EQ(ChannelRequests(), asked);
+        // The DVR view is.
+        ASSERT_TRUE(ExpectReachable(bar.Button(0)));
+        UserClick(bar.Button(0));
+        ASSERT_EQ(ChannelRequests(), asked + 1);
+        EXPECT_TRUE(LastChannelRequest().ends_with("&CH=0")) << LastChannelRequest();
+        ASSERT_TRUE(
+            PumpUntil([&] { return bar.CurrentChannel() == Reported() && Reported() != shown; },
+                      "the bar to follow the stream back"));
+    });
 
     // The channel without a device was traced once, not once per frame.
     EXPECT_EQ(TraceLinesAbout(shown), 1u) << TraceLog();

@@ -1,5 +1,5 @@
-// The copy of the program as the operator makes it: the login dialog shown
-// as the program shows it, its copy button clicked, a folder chosen in the
+// The copy of the program as the operator makes it: the login dialog run
+// as the program runs it, its copy button clicked, a folder chosen in the
 // folder picker, the copy dialog watched to its end and closed with OK. The
 // program's folder is a data folder as an installed program has it (the
 // files and skins, no executable): the executable comes from the running
@@ -25,11 +25,12 @@
 #include "liveview/dialogs/dlg_get_path.h"
 #include "liveview/dialogs/login_dialog_entries.h"
 #include "platform/program_folder.h"
-#include "tests/liveview/window/operator_input.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -37,8 +38,9 @@ namespace {
 namespace fs = std::filesystem;
 using liveview::CCopyProgramDlg;
 using liveview::CDlgGetPath;
-using operator_input::Click;
-using operator_input::WhenShown;
+using test_support::ExpectReachable;
+using test_support::ModalScript;
+using test_support::UserClick;
 
 const fs::path kBuiltProgram = KESTRUNE_BUILT_PROGRAM_DIR;
 
@@ -92,35 +94,43 @@ protected:
                 item = tree->topLevelItem(i);
         }
         ASSERT_NE(item, nullptr) << "no node for the home folder";
-        Click(tree->viewport(), tree->visualItemRect(item).center());
-        Click(picker.okButton());
+        UserClick(tree->viewport(), tree->visualItemRect(item).center());
+        ASSERT_TRUE(ExpectReachable(picker.okButton()));
+        UserClick(picker.okButton());
     }
 
     // The whole road from the login dialog's copy button; what the copy
     // dialog showed.
     CopySeen CopyFromTheLoginDialog(const char* picture) {
         CopySeen seen;
-        LoginDialog login;
-        EXPECT_TRUE(login.OnInitDialog());
-        EXPECT_TRUE(operator_input::ShowAsRun(login));
-        const auto picked =
-            WhenShown<CDlgGetPath>([this](CDlgGetPath& picker) { ChooseHome(picker); });
-        const auto copied = WhenShown<CCopyProgramDlg>([&seen, picture](CCopyProgramDlg& copy) {
-            ASSERT_TRUE(test_support::PumpUntil([&] { return copy.Finished(); }, "the copy"));
-            seen.succeeded = copy.Outcome().Succeeded();
-            QLabel* report = copy.reportLabel();
+        ModalScript<CDlgGetPath> picker([this](CDlgGetPath& dialog) {
+            ChooseHome(dialog);
+            test_support::RejectIfOpen(dialog);
+        });
+        ModalScript<CCopyProgramDlg> copy([&seen, picture](CCopyProgramDlg& dialog) {
+            EXPECT_TRUE(test_support::PumpUntil([&] { return dialog.Finished(); }, "the copy"));
+            seen.succeeded = dialog.Outcome().Succeeded();
+            QLabel* report = dialog.reportLabel();
             if (!report->isHidden()) {
                 seen.report = report->text().toStdString();
-                seen.reportWhole = copy.rect().contains(report->geometry()) &&
+                seen.reportWhole = dialog.rect().contains(report->geometry()) &&
                                    report->height() >= report->heightForWidth(report->width());
             }
-            test_support::SaveWidgetPicture(copy, picture);
-            Click(copy.okButton());
+            test_support::SaveWidgetPicture(dialog, picture);
+            if (ExpectReachable(dialog.okButton()))
+                UserClick(dialog.okButton());
+            test_support::RejectIfOpen(dialog);
         });
-        Click(login.Button(LoginDialog::kIdCopy));
-        EXPECT_TRUE(*picked);
-        EXPECT_TRUE(*copied);
-        login.reject();
+        ModalScript<LoginDialog> atLogin([](LoginDialog& login) {
+            if (ExpectReachable(login.Button(LoginDialog::kIdCopy)))
+                UserClick(login.Button(LoginDialog::kIdCopy));
+            login.reject();
+        });
+        LoginDialog login;
+        login.DoModal();
+        EXPECT_EQ(atLogin.Runs(), 1);
+        EXPECT_EQ(picker.Runs(), 1);
+        EXPECT_EQ(copy.Runs(), 1);
         return seen;
     }
 

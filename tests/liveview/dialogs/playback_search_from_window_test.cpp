@@ -1,4 +1,4 @@
-// The playback search as the operator reaches it: the main window shown as
+// The playback search as the operator reaches it: the main window run as
 // the program runs it, the panel opened and its search button clicked, the
 // dialog driven with the mouse and the keyboard while it runs modally. The
 // recorder's disk map is shorter than the map, and the search goes to a
@@ -13,21 +13,23 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTimeEdit>
-#include <QTimer>
 #include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "liveview/dialogs/playback_search_dlg.h"
-#include "tests/liveview/window/operator_input.h"
+#include "tests/liveview/window/run_window.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
-using operator_input::Click;
-using operator_input::Key;
+using test_support::ExpectReachable;
+using test_support::UserClick;
+using test_support::UserKey;
 
 class PlaybackSearchFromWindow : public window_test::WindowTest {
 protected:
@@ -47,9 +49,10 @@ protected:
     static void StepSection(QDateTimeEdit* edit, int index, int steps) {
         ASSERT_NE(edit, nullptr);
         ASSERT_LT(index, edit->sectionCount());
-        Click(edit, QPoint(4, edit->height() / 2));
-        for (int i = 0; i < index; ++i) Key(edit, Qt::Key_Tab);
-        for (int i = 0; i < std::abs(steps); ++i) Key(edit, steps > 0 ? Qt::Key_Up : Qt::Key_Down);
+        UserClick(edit, QPoint(4, edit->height() / 2));
+        for (int i = 0; i < index; ++i) UserKey(edit, Qt::Key_Tab);
+        for (int i = 0; i < std::abs(steps); ++i)
+            UserKey(edit, steps > 0 ? Qt::Key_Up : Qt::Key_Down);
     }
     // The number of the last section of `kind` in the picker's format.
     static int SectionIndex(const QDateTimeEdit* edit, QDateTimeEdit::Section kind) {
@@ -63,30 +66,30 @@ protected:
 
     // What the operator does in the dialog while it runs.
     void Operate(liveview::CPlaybackSearchDlg& dialog) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
         QComboBox* disks = dialog.hddCombo();
         std::vector<std::string> listed;
         for (int i = 0; i < disks->count(); ++i) listed.push_back(disks->itemText(i).toStdString());
         ASSERT_EQ(listed, (std::vector<std::string>{"ALL", "MASTER1", "SLAVE1"}));
 
         // SLAVE1 from the disk list's popup.
-        Click(disks);
+        ASSERT_TRUE(ExpectReachable(disks));
+        UserClick(disks);
         QWidget* popup = QApplication::activePopupWidget();
         ASSERT_NE(popup, nullptr);
-        Key(popup, Qt::Key_Down);
-        Key(popup, Qt::Key_Down);
-        Key(popup, Qt::Key_Return);
+        UserKey(popup, Qt::Key_Down);
+        UserKey(popup, Qt::Key_Down);
+        UserKey(popup, Qt::Key_Return);
         ASSERT_EQ(disks->currentText().toStdString(), "SLAVE1");
 
         // The date picker's calendar opens from its button, and closes.
         auto* date = dialog.findChild<QDateEdit*>();
         ASSERT_NE(date, nullptr) << "no date picker";
-        Click(date, QPoint(date->width() - 6, date->height() / 2));
+        UserClick(date, QPoint(date->width() - 6, date->height() / 2));
         QWidget* calendar = QApplication::activePopupWidget();
         ASSERT_NE(calendar, nullptr) << "the calendar button opens nothing";
         EXPECT_NE(calendar->findChild<QCalendarWidget*>(), nullptr);
         test_support::SaveImagePicture(calendar->grab().toImage(), "playback_search_calendar.png");
-        Key(calendar, Qt::Key_Escape);
+        UserKey(calendar, Qt::Key_Escape);
 
         // 31 December 1999, 14:05:09, stepped to with the arrow keys from
         // today and now.
@@ -106,8 +109,8 @@ protected:
         EXPECT_EQ(time->time().toString("HH:mm:ss"), "14:05:09");
         test_support::SaveImagePicture(dialog.grab().toImage(), "playback_search_from_window.png");
 
-        ASSERT_TRUE(dialog.okButton()->isEnabled());
-        Click(dialog.okButton());
+        ASSERT_TRUE(ExpectReachable(dialog.okButton()));
+        UserClick(dialog.okButton());
     }
 
     QLocale previousLocale;
@@ -125,26 +128,19 @@ TEST_F(PlaybackSearchFromWindow, AShortDiskMapAndADateBefore2000) {
     // 16 bytes: MASTER1 and SLAVE1, and no more of the map.
     device.SetReply("/GetDvrHDD.cgi",
                     command_test::Reply::Ok(std::string("\x03", 1) + std::string(15, '\0')));
-    ASSERT_TRUE(operator_input::ShowAsRun(*window));
-    Click(window->PanelUpButton());
-    ASSERT_TRUE(window->IsPanelShown());
-
-    bool operated = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog =
-            qobject_cast<liveview::CPlaybackSearchDlg*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            ADD_FAILURE() << "the search button ran no playback search";
-            return;
-        }
-        operated = true;
-        Operate(*dialog);
-        // Whatever went wrong above, the dialog does not stay open.
-        if (dialog->isVisible())
-            dialog->reject();
+    window_test::RunWindow(*window, [&](CDravelinDlg& main) {
+        ASSERT_TRUE(ExpectReachable(main.PanelUpButton()));
+        UserClick(main.PanelUpButton());
+        ASSERT_TRUE(main.IsPanelShown());
+        test_support::ModalScript<liveview::CPlaybackSearchDlg> search(
+            [this](liveview::CPlaybackSearchDlg& dialog) {
+                Operate(dialog);
+                test_support::RejectIfOpen(dialog);
+            });
+        ASSERT_TRUE(ExpectReachable(main.FindButton(8319)));
+        UserClick(main.FindButton(8319));
+        EXPECT_EQ(search.Runs(), 1) << "the search button ran no playback search";
     });
-    Click(window->FindButton(8319));
-    ASSERT_TRUE(operated);
 
     const auto search = model->dialogCommands().LastSearch();
     ASSERT_TRUE(search.has_value());

@@ -14,8 +14,8 @@
 
 #include "core/state/app_global_state.h"
 #include "tests/liveview/window/live_window_fixture.h"
-#include "tests/liveview/window/operator_input.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 
 namespace {
@@ -25,18 +25,18 @@ using test_support::PumpUntil;
 class FullScreenFromWindow : public live_window_test::LiveWindowTest {
 protected:
     // What the window system has of the window: its backing store.
-    QImage Shown() const {
-        QBackingStore* store = window->backingStore();
+    static QImage Shown(const CDravelinDlg& main) {
+        QBackingStore* store = main.backingStore();
         if (store == nullptr || store->paintDevice()->devType() != QInternal::Image)
             return {};
         return static_cast<QImage*>(store->paintDevice())
-            ->copy(window->rect())
+            ->copy(main.rect())
             .convertToFormat(QImage::Format_RGB32);
     }
 
-    bool WindowedPictureShown() const {
-        return !window->IsFullScreen() && !window->CurrentPicture().isNull() &&
-               window->CurrentPictureOrigin() != QPoint(0, 0);
+    static bool WindowedPictureShown(const CDravelinDlg& main) {
+        return !main.IsFullScreen() && !main.CurrentPicture().isNull() &&
+               main.CurrentPictureOrigin() != QPoint(0, 0);
     }
 };
 
@@ -46,51 +46,54 @@ TEST_F(FullScreenFromWindow, EscRestoresTheSkinAroundTheLivePicture) {
     UseDevice(std::make_unique<live_window_test::LiveDevice>(
         0, devicesim::LiveStreamOptions{.framesPerSecond = 2},
         devicesim::ProfileForProduct("Q8A7").value()));
-    ASSERT_TRUE(OpenWindow());
-    ASSERT_TRUE(PumpUntil([&] { return WindowedPictureShown(); }, "a windowed picture"));
-    const QSize windowed = window->size();
+    RunMainWindow([&](CDravelinDlg& main) {
+        ASSERT_TRUE(PumpUntil([&] { return WindowedPictureShown(main); }, "a windowed picture"));
+        const QSize windowed = main.size();
 
-    operator_input::Click(window->FindButton(8201));
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            return window->IsFullScreen() && window->geometry() == window->WorkArea() &&
-                   !window->CurrentPicture().isNull() &&
-                   window->CurrentPictureOrigin() == QPoint(0, 0);
-        },
-        "a full-screen picture"));
-    test_support::detail::DeliverPostedMessages();
-    test_support::SaveImagePicture(Shown(), "main_window_full_screen_live.png");
+        ASSERT_TRUE(test_support::ExpectReachable(main.FindButton(8201)));
+        test_support::UserClick(main.FindButton(8201));
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                return main.IsFullScreen() && main.geometry() == main.WorkArea() &&
+                       !main.CurrentPicture().isNull() &&
+                       main.CurrentPictureOrigin() == QPoint(0, 0);
+            },
+            "a full-screen picture"));
+        test_support::detail::DeliverPostedMessages();
+        test_support::SaveImagePicture(Shown(main), "main_window_full_screen_live.png");
 
-    operator_input::Key(window.get(), Qt::Key_Escape);
-    EXPECT_FALSE(window->IsFullScreen());
-    EXPECT_EQ(window->size(), windowed);
-    ASSERT_TRUE(PumpUntil([&] { return WindowedPictureShown(); }, "the next windowed picture"));
-    // The frame's paint (its rectangle only) has reached the backing store.
-    test_support::detail::DeliverPostedMessages();
-    test_support::detail::DeliverPostedMessages();
+        test_support::UserKey(&main, Qt::Key_Escape);
+        EXPECT_FALSE(main.IsFullScreen());
+        EXPECT_EQ(main.size(), windowed);
+        ASSERT_TRUE(
+            PumpUntil([&] { return WindowedPictureShown(main); }, "the next windowed picture"));
+        // The frame's paint (its rectangle only) has reached the backing store.
+        test_support::detail::DeliverPostedMessages();
+        test_support::detail::DeliverPostedMessages();
 
-    const QImage shown = Shown();
-    const QImage whole = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_FALSE(shown.isNull());
-    ASSERT_EQ(shown.size(), whole.size());
-    // Outside the live picture and the buttons, which paint themselves.
-    QRegion compared(window->rect());
-    compared -= QRect(window->CurrentPictureOrigin(), window->CurrentPicture().size());
-    for (const QWidget* child : window->findChildren<QWidget*>()) {
-        if (child->isVisible())
-            compared -= child->geometry();
-    }
-    int wrong = 0;
-    for (const QRect& part : compared) {
-        for (int y = part.top(); y <= part.bottom(); ++y) {
-            for (int x = part.left(); x <= part.right(); ++x) {
-                if (shown.pixel(x, y) != whole.pixel(x, y))
-                    ++wrong;
+        const QImage shown = Shown(main);
+        const QImage whole = main.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(shown.isNull());
+        ASSERT_EQ(shown.size(), whole.size());
+        // Outside the live picture and the buttons, which paint themselves.
+        QRegion compared(main.rect());
+        compared -= QRect(main.CurrentPictureOrigin(), main.CurrentPicture().size());
+        for (const QWidget* child : main.findChildren<QWidget*>()) {
+            if (child->isVisible())
+                compared -= child->geometry();
+        }
+        int wrong = 0;
+        for (const QRect& part : compared) {
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                for (int x = part.left(); x <= part.right(); ++x) {
+                    if (shown.pixel(x, y) != whole.pixel(x, y))
+                        ++wrong;
+                }
             }
         }
-    }
-    EXPECT_EQ(wrong, 0) << "pixels of the skin that show something else";
-    test_support::SaveImagePicture(shown, "main_window_after_full_screen_live.png");
+        EXPECT_EQ(wrong, 0) << "pixels of the skin that show something else";
+        test_support::SaveImagePicture(shown, "main_window_after_full_screen_live.png");
+    });
 }
 
 }  // namespace

@@ -3,12 +3,13 @@
 // The main window as the program runs it, over a device on 127.0.0.1: the
 // login, the process and login resources with their threads, the
 // simulator's live stream, the drawn skin beside the program, and the window
-// shown application-modal as its exec() shows it, for the operator's input
-// (operator_input.h).
+// run modally as the program runs it, with the test acting as its operator
+// inside (run_window.h).
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "core/login/login_exchange.h"
@@ -18,7 +19,7 @@
 #include "liveview/window/main_window.h"
 #include "media/media_services.h"
 #include "platform/clock.h"
-#include "tests/liveview/window/operator_input.h"
+#include "tests/liveview/window/run_window.h"
 #include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/wait.h"
@@ -60,10 +61,6 @@ protected:
         UseDevice(std::make_unique<LiveDevice>());
     }
     void TearDown() override {
-        if (window != nullptr) {
-            window->DestroyWindow();
-            window.reset();
-        }
         AppStateTest::TearDown();
         device.reset();
     }
@@ -75,17 +72,17 @@ protected:
         g_strHostIP.Set("127.0.0.1");
     }
 
-    // Logs in as the login dialog does, starts the threads, opens the main
-    // window and shows it as its exec() does; false when a step failed.
-    bool OpenWindow() {
-        if (LoginExchange("tresk", "tresk", LoginPath::kLoginDialog) != kLoginOk ||
-            InitProcessResource() != 1 || InitLoginResource() != 1) {
-            return false;
-        }
-        window = std::make_unique<CDravelinDlg>();
-        if (window->OnInitDialog() != 1)
-            return false;
-        return operator_input::ShowAsRun(*window);
+    // Logs in as the login dialog does and starts the threads, then runs the
+    // main window as the program does and hands it to `act` once shown;
+    // the window is closed afterwards. A failure of the login or of the
+    // threads' start fails the test.
+    void RunMainWindow(const std::function<void(CDravelinDlg&)>& act) {
+        ASSERT_EQ(LoginExchange("tresk", "tresk", LoginPath::kLoginDialog), kLoginOk);
+        ASSERT_EQ(InitProcessResource(), 1);
+        ASSERT_EQ(InitLoginResource(), 1);
+        CDravelinDlg main;
+        ASSERT_EQ(main.OnInitDialog(), 1);
+        window_test::RunWindow(main, act);
     }
 
     ScopedMediaServices media;
@@ -93,7 +90,6 @@ protected:
     platform::ManualClock clock;
     platform::ScopedClockSource useClock{clock};
     std::unique_ptr<LiveDevice> device;
-    std::unique_ptr<CDravelinDlg> window;
 };
 
 }  // namespace live_window_test

@@ -18,17 +18,19 @@
 #include "liveview/window/status_line_layout.h"
 #include "media/frame_header.h"
 #include "tests/liveview/window/live_window_fixture.h"
-#include "tests/liveview/window/operator_input.h"
+#include "tests/liveview/window/run_window.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/user_input.h"
 #include "tests/support/wait.h"
 #include "tools/streamgen/frame_header_writer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using operator_input::Click;
+using test_support::ExpectReachable;
 using test_support::PumpUntil;
+using test_support::UserClick;
 
 bool ShowsRates(const std::string& status) {
     return status.rfind("FR:", 0) == 0;
@@ -43,33 +45,36 @@ class StatusFromWindow : public live_window_test::LiveWindowTest {};
 // stream count only its own frames.
 TEST_F(StatusFromWindow, ReconnectionCountsOnlyTheNewStreamsFrames) {
     AppGlobalState& app = *g_lpApp;
-    ASSERT_TRUE(OpenWindow());
-    CQelButton* connect = window->FindButton(1002);
-    ASSERT_NE(connect, nullptr);
-    // A rate period over many frames of the first stream.
-    ASSERT_TRUE(PumpUntil([&] { return app.f_VideoConnected.load() && app.dw_FrameCount >= 300; }));
-    clock.Advance(2500ms);
-    ASSERT_TRUE(PumpUntil([&] { return ShowsRates(window->StatusText()); }));
+    RunMainWindow([&](CDravelinDlg& main) {
+        CQelButton* connect = main.FindButton(1002);
+        ASSERT_NE(connect, nullptr);
+        // A rate period over many frames of the first stream.
+        ASSERT_TRUE(
+            PumpUntil([&] { return app.f_VideoConnected.load() && app.dw_FrameCount >= 300; }));
+        clock.Advance(2500ms);
+        ASSERT_TRUE(PumpUntil([&] { return ShowsRates(main.StatusText()); }));
 
-    Click(connect);
-    EXPECT_FALSE(app.f_Connected.load());
-    EXPECT_EQ(window->StatusText(), "DISCONNECT!!");
-    clock.Advance(2500ms);
-    test_support::detail::DeliverPostedMessages();
-    EXPECT_EQ(window->StatusText(), "DISCONNECT!!");
+        ASSERT_TRUE(ExpectReachable(connect));
+        UserClick(connect);
+        EXPECT_FALSE(app.f_Connected.load());
+        EXPECT_EQ(main.StatusText(), "DISCONNECT!!");
+        clock.Advance(2500ms);
+        test_support::detail::DeliverPostedMessages();
+        EXPECT_EQ(main.StatusText(), "DISCONNECT!!");
 
-    Click(connect);
-    ASSERT_TRUE(PumpUntil([&] { return app.f_VideoConnected.load() && app.dw_FrameCount > 0; },
-                          "the new stream's frames"));
-    clock.Advance(2500ms);
-    ASSERT_TRUE(PumpUntil([&] { return ShowsRates(window->StatusText()); }, "the first rates"));
-    const std::string status = window->StatusText();
-    // Read after the rates: the new stream has counted at least as many.
-    const std::uint32_t counted = app.dw_FrameCount;
-    double fps = -1;
-    ASSERT_EQ(std::sscanf(status.c_str(), "FR:%lf fps", &fps), 1) << status;
-    EXPECT_LE(fps * 2.5, counted + 0.01) << status << " after " << counted << " frames";
-    test_support::SaveWidgetPicture(*window, "main_window_after_reconnect.png");
+        UserClick(connect);
+        ASSERT_TRUE(PumpUntil([&] { return app.f_VideoConnected.load() && app.dw_FrameCount > 0; },
+                              "the new stream's frames"));
+        clock.Advance(2500ms);
+        ASSERT_TRUE(PumpUntil([&] { return ShowsRates(main.StatusText()); }, "the first rates"));
+        const std::string status = main.StatusText();
+        // Read after the rates: the new stream has counted at least as many.
+        const std::uint32_t counted = app.dw_FrameCount;
+        double fps = -1;
+        ASSERT_EQ(std::sscanf(status.c_str(), "FR:%lf fps", &fps), 1) << status;
+        EXPECT_LE(fps * 2.5, counted + 0.01) << status << " after " << counted << " frames";
+        test_support::SaveWidgetPicture(main, "main_window_after_reconnect.png");
+    });
 }
 
 // ---- the window's own drawing ------------------------------------------------------
@@ -101,29 +106,31 @@ protected:
 // of the next stream are shown again.
 TEST_F(StatusLineTest, AFrameDrawnDuringTheTearDownLeavesTheDisconnectShown) {
     ASSERT_EQ(Open("Q8A7"), 1);
-    ASSERT_TRUE(operator_input::ShowAsRun(*window));
-    AppGlobalState& app = *g_lpApp;
-    app.f_Connected = true;
-    app.f_VideoConnected = true;
-    app.dw_RateTick = static_cast<std::uint32_t>(clock.NowMs());
-    DrawFrameElsewhere();
-    C_FrameHeaderParser.m_wAlarmData = 0x0001;
-    clock.Advance(2500ms);
+    window_test::RunWindow(*window, [&](CDravelinDlg& main) {
+        AppGlobalState& app = *g_lpApp;
+        app.f_Connected = true;
+        app.f_VideoConnected = true;
+        app.dw_RateTick = static_cast<std::uint32_t>(clock.NowMs());
+        DrawFrameElsewhere();
+        C_FrameHeaderParser.m_wAlarmData = 0x0001;
+        clock.Advance(2500ms);
 
-    Click(window->FindButton(1002));
-    ASSERT_EQ(window->StatusText(), "DISCONNECT!!");
-    DrawFrameElsewhere();
-    EXPECT_EQ(window->StatusText(), "DISCONNECT!!");
-    EXPECT_EQ(window->AlarmText(), "");
-    EXPECT_EQ(window->TitleText(), "");
-    C_FrameHeaderParser.m_wAlarmData = 0;
+        ASSERT_TRUE(ExpectReachable(main.FindButton(1002)));
+        UserClick(main.FindButton(1002));
+        ASSERT_EQ(main.StatusText(), "DISCONNECT!!");
+        DrawFrameElsewhere();
+        EXPECT_EQ(main.StatusText(), "DISCONNECT!!");
+        EXPECT_EQ(main.AlarmText(), "");
+        EXPECT_EQ(main.TitleText(), "");
+        C_FrameHeaderParser.m_wAlarmData = 0;
 
-    ASSERT_TRUE(platform::PostWindowMessage(window->Handle(), WM_SHOWLOGINSTATUS, 0, 1));
-    Pump();
-    EXPECT_EQ(window->StatusText(), "Start login");
-    clock.Advance(2500ms);
-    DrawFrameElsewhere();
-    EXPECT_TRUE(ShowsRates(window->StatusText())) << window->StatusText();
+        ASSERT_TRUE(platform::PostWindowMessage(main.Handle(), WM_SHOWLOGINSTATUS, 0, 1));
+        Pump();
+        EXPECT_EQ(main.StatusText(), "Start login");
+        clock.Advance(2500ms);
+        DrawFrameElsewhere();
+        EXPECT_TRUE(ShowsRates(main.StatusText())) << main.StatusText();
+    });
 }
 
 // The title beside a status text of any length: after it, never over it,
@@ -179,7 +186,6 @@ TEST_F(StatusLineTest, TitleNeverCoversTheStatusText) {
 TEST_F(StatusLineTest, PictureOfLongRatesAndATitle) {
     ASSERT_EQ(Open("Q8A7"), 1);
     g_lpApp->w_ViewMode = 1;  // the narrow QVGA line
-    ASSERT_TRUE(operator_input::ShowAsRun(*window));
     streamgen::FrameHeaderDescription header;
     header.channelIndex = 1;
     std::array<char, 16> title{};
