@@ -21,6 +21,8 @@ constexpr std::uint8_t kCgiSetChannel = 2;
 constexpr std::uint16_t kChannelSeconds = 15;
 constexpr int kBarTop = 32;
 constexpr int kArrowTop = 37;
+// The bar's own message: show channel wParam of the model lParam.
+constexpr std::uint32_t kShowChannelMessage = 1;
 
 struct ModelLayout {
     CChannelBar::Model model;
@@ -125,21 +127,23 @@ void CChannelBar::SetCommandHandler(std::function<void(std::uint16_t)> handler) 
     m_onCommand = std::move(handler);
 }
 
-void CChannelBar::RunOnGuiThread(std::function<void()> work) {
-    if (m_guiContext == nullptr) {
-        return;
+CChannelBar::GuiMailbox::GuiMailbox(CChannelBar& bar)
+    : m_bar(bar), m_handle(platform::RegisterWindow(this)) {}
+
+CChannelBar::GuiMailbox::~GuiMailbox() {
+    platform::UnregisterWindow(m_handle);
+}
+
+void CChannelBar::GuiMailbox::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                                                  std::uint64_t lParam) {
+    if (message == kShowChannelMessage) {
+        m_bar.ShowCurrentChannel(static_cast<std::uint8_t>(wParam), static_cast<Model>(lParam));
     }
-    if (QThread::currentThread() == m_guiContext->thread()) {
-        work();
-        return;
-    }
-    // Queued: the calling thread goes on at once; the work is dropped if the
-    // bar is gone before the GUI thread gets to it.
-    QMetaObject::invokeMethod(m_guiContext.get(), std::move(work), Qt::QueuedConnection);
 }
 
 int CChannelBar::Create(QWidget* window) {
     m_guiContext = std::make_unique<QObject>();
+    m_mailbox = std::make_unique<GuiMailbox>(*this);
     const Model model = CurrentModel();
     auto& selected = SelectedChannel();
     const auto makeButton = [this, window](std::uint16_t id) {
@@ -364,7 +368,13 @@ int CChannelBar::SetCurrentChannel(std::uint8_t channel) {
     } else {
         m_tracedUnlinked.fetch_and(~bit);
     }
-    RunOnGuiThread([this, channel, model] { ShowCurrentChannel(channel, model); });
+    if (m_guiContext != nullptr && QThread::currentThread() == m_guiContext->thread()) {
+        ShowCurrentChannel(channel, model);
+    } else if (m_mailbox != nullptr) {
+        // The stream thread goes on at once; nothing waits for the GUI.
+        platform::PostWindowMessage(m_mailbox->Handle(), kShowChannelMessage, channel,
+                                    static_cast<std::uint64_t>(model));
+    }
     return 1;
 }
 
