@@ -65,6 +65,10 @@ std::filesystem::path ExecutableFolder() {
     return exe.parent_path();
 }
 
+std::filesystem::path RunningExecutable() {
+    return "/proc/self/exe";
+}
+
 ProgramFolderSources DefaultProgramFolderSources() {
     ProgramFolderSources sources;
     sources.executableFolder = ExecutableFolder();

@@ -26,6 +26,10 @@ void ResetProgramFolder();
 // The folder of the running executable; empty when /proc/self/exe cannot be read.
 std::filesystem::path ExecutableFolder();
 
+// The file of the running executable, to read it as a file: it stays
+// readable even when the file at its path was replaced since the start.
+std::filesystem::path RunningExecutable();
+
 // What the choice above is made from, so each step can be tested without
 // moving the executable.
 struct ProgramFolderSources {

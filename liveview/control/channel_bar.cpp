@@ -21,6 +21,8 @@ constexpr std::uint8_t kCgiSetChannel = 2;
 constexpr std::uint16_t kChannelSeconds = 15;
 constexpr int kBarTop = 32;
 constexpr int kArrowTop = 37;
+// The bar's own message: show channel wParam of the model lParam.
+constexpr std::uint32_t kShowChannelMessage = 1;
 
 struct ModelLayout {
     CChannelBar::Model model;
@@ -125,21 +127,23 @@ void CChannelBar::SetCommandHandler(std::function<void(std::uint16_t)> handler) 
     m_onCommand = std::move(handler);
 }
 
-void CChannelBar::RunOnGuiThread(std::function<void()> work) {
-    if (m_guiContext == nullptr) {
-        return;
+CChannelBar::GuiMailbox::GuiMailbox(CChannelBar& bar)
+    : m_bar(bar), m_handle(platform::RegisterWindow(this)) {}
+
+CChannelBar::GuiMailbox::~GuiMailbox() {
+    platform::UnregisterWindow(m_handle);
+}
+
+void CChannelBar::GuiMailbox::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                                                  std::uint64_t lParam) {
+    if (message == kShowChannelMessage) {
+        m_bar.ShowCurrentChannel(static_cast<std::uint8_t>(wParam), static_cast<Model>(lParam));
     }
-    if (QThread::currentThread() == m_guiContext->thread()) {
-        work();
-        return;
-    }
-    // Queued: the calling thread goes on at once; the work is dropped if the
-    // bar is gone before the GUI thread gets to it.
-    QMetaObject::invokeMethod(m_guiContext.get(), std::move(work), Qt::QueuedConnection);
 }
 
 int CChannelBar::Create(QWidget* window) {
     m_guiContext = std::make_unique<QObject>();
+    m_mailbox = std::make_unique<GuiMailbox>(*this);
     const Model model = CurrentModel();
     auto& selected = SelectedChannel();
     const auto makeButton = [this, window](std::uint16_t id) {
@@ -339,6 +343,10 @@ int CChannelBar::SetCurrentChannel(std::uint8_t channel) {
     if (!bEnabled.load() || channel == byCurrentChannel.load()) {
         return 1;
     }
+    // The device shows this channel now: the bar and the setting say so,
+    // whatever the linked-device table holds for it.
+    SelectedChannel() = channel;
+    byCurrentChannel = channel;
     const Model model = CurrentModel();
     int n = -1;
     if (model == Model::kQ3A2) {
@@ -346,21 +354,27 @@ int CChannelBar::SetCurrentChannel(std::uint8_t channel) {
     } else if (IsMultiChannelDvr(model)) {
         n = channel;
     } else {
-        SelectedChannel() = channel;
-        byCurrentChannel = channel;
         return 1;
     }
-    // The linked device of the channel becomes current first: when the
-    // table has none, the bar keeps the selection it had rather than show a
-    // channel whose device the window cannot skin.
+    // A channel without a linked device of its own keeps the current device
+    // (its skin and key targets) as it is; that is traced once per channel,
+    // not for every frame that reports it again.
+    const std::uint32_t bit = channel < 32 ? 1u << channel : 0u;
     if (g_lpApp->C_ControlD.MakeCurrent(kDeviceMaster, n) < 0) {
-        WriteTraceLine("Channel bar: no linked device for channel " + std::to_string(channel) +
-                       "; the selection stays");
-        return 1;
+        if ((m_tracedUnlinked.fetch_or(bit) & bit) == 0) {
+            WriteTraceLine("Channel bar: no linked device for channel " + std::to_string(channel) +
+                           "; the current device stays");
+        }
+    } else {
+        m_tracedUnlinked.fetch_and(~bit);
     }
-    SelectedChannel() = channel;
-    byCurrentChannel = channel;
-    RunOnGuiThread([this, channel, model] { ShowCurrentChannel(channel, model); });
+    if (m_guiContext != nullptr && QThread::currentThread() == m_guiContext->thread()) {
+        ShowCurrentChannel(channel, model);
+    } else if (m_mailbox != nullptr) {
+        // The stream thread goes on at once; nothing waits for the GUI.
+        platform::PostWindowMessage(m_mailbox->Handle(), kShowChannelMessage, channel,
+                                    static_cast<std::uint64_t>(model));
+    }
     return 1;
 }
 

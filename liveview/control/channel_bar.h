@@ -23,6 +23,7 @@
 
 #include "core/widgets/qel_button.h"
 #include "liveview/control/bar_tables.h"
+#include "platform/window.h"
 
 class QWidget;
 
@@ -75,9 +76,28 @@ private:
     std::span<const ChannelButtonRow> Rows() const;
     // Widget work of a new current channel, on the GUI thread.
     void ShowCurrentChannel(std::uint8_t channel, Model model);
-    void RunOnGuiThread(std::function<void()> work);
+
+    // Where the stream threads post the widget work: a window handle of
+    // the bar's own, so the work travels through the program's message
+    // queue to the GUI thread and is dropped once the bar is gone.
+    class GuiMailbox final : public platform::MessageTarget {
+    public:
+        explicit GuiMailbox(CChannelBar& bar);
+        ~GuiMailbox() override;
+        GuiMailbox(const GuiMailbox&) = delete;
+        GuiMailbox& operator=(const GuiMailbox&) = delete;
+        platform::WindowHandle Handle() const { return m_handle; }
+        void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                                 std::uint64_t lParam) override;
+
+    private:
+        CChannelBar& m_bar;
+        platform::WindowHandle m_handle = 0;
+    };
 
     std::atomic<std::uint8_t> byCurrentChannel{0};
+    // Bit n: channel n was reported without a linked device and traced.
+    std::atomic<std::uint32_t> m_tracedUnlinked{0};
     std::atomic<bool> bEnabled{false};
     std::atomic<std::uint8_t> byButtonCount{0};
     std::uint8_t byPageStart = 0;
@@ -89,8 +109,9 @@ private:
 
     // Children of the main window: they may go with it before the bar.
     std::array<QPointer<CQelButton>, kChannelButtonMax> m_btnChannel{};
-    // Lives on the GUI thread; posted work dies with it.
+    // Lives on the GUI thread: the context of the buttons' clicks.
     std::unique_ptr<QObject> m_guiContext;
+    std::unique_ptr<GuiMailbox> m_mailbox;
     std::function<void()> m_onDeviceChanged;
     std::function<void(std::uint16_t)> m_onCommand;
 };

@@ -14,6 +14,7 @@
 #include "core/store/settings_store.h"
 #include "platform/modal_dialog.h"
 #include "platform/profile_file.h"
+#include "platform/program_folder.h"
 
 namespace liveview {
 
@@ -26,17 +27,18 @@ constexpr CopyProgramFile kCopyProgramFileTable[] = {
 };
 
 constexpr bool TableIsSound() {
-    // The program's own files come first, the executable among them, and
-    // every name is relative.
-    bool executable = false;
+    // The program's own files come first, the executable among them (and
+    // only it taken from the running program), and every name is relative.
+    int executables = 0;
     for (const CopyProgramFile& file : kCopyProgramFileTable) {
         if (file.name.empty() || file.name.front() == '/' ||
-            file.name.find("..") != std::string_view::npos) {
+            file.name.find("..") != std::string_view::npos ||
+            file.runningProgram != (file.name == "kestrune")) {
             return false;
         }
-        executable = executable || file.name == "kestrune";
+        executables += file.runningProgram ? 1 : 0;
     }
-    return executable && kCopyProgramFileTable[0].name == "AlarmData.dat";
+    return executables == 1 && kCopyProgramFileTable[0].name == "AlarmData.dat";
 }
 static_assert(TableIsSound(), "the copy table must hold the program and relative names only");
 
@@ -62,10 +64,12 @@ std::string PercentText(int percent) {
 
 CCopyProgramDlg::CCopyProgramDlg(QWidget* parent, fs::path source, fs::path destination,
                                  std::span<const CopyProgramFile> table,
-                                 std::chrono::milliseconds startDelay)
+                                 std::chrono::milliseconds startDelay, fs::path runningExecutable)
     : QDialog(parent),
       m_source(std::move(source)),
       m_destination(std::move(destination)),
+      m_runningExecutable(runningExecutable.empty() ? platform::RunningExecutable()
+                                                    : std::move(runningExecutable)),
       m_table(table),
       m_tempToken(std::random_device{}()) {
     setWindowTitle("Copy Program");
@@ -155,7 +159,8 @@ void CCopyProgramDlg::CopyProgramFiles() {
 }
 
 bool CCopyProgramDlg::CopyOneFile(const CopyProgramFile& file) {
-    const fs::path from = m_source / fs::path(file.name);
+    const fs::path from =
+        file.runningProgram ? m_runningExecutable : m_source / fs::path(file.name);
     const fs::path to = m_destination / fs::path(file.name);
     std::error_code error;
     if (!fs::exists(from, error)) {
@@ -221,6 +226,12 @@ void CCopyProgramDlg::ShowReport() {
     }
     m_report->setText(QString::fromStdString(text));
     m_report->show();
+    // The text wraps at the dialog's width; the dialog grows to hold all
+    // of its lines.
+    layout()->activate();
+    const int needed = heightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void RunCopyProgram(QWidget* parent, const fs::path& source, const fs::path& destination) {

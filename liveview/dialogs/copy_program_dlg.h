@@ -1,14 +1,15 @@
 #pragma once
 
 // "Copy Program": copies the client, with its data files and skins, from
-// the program's folder into another folder, showing its progress, then
-// points the copy's Setting.ini at its new folder (record, snapshot and
-// alarm-sound paths).
+// the program's folder (the executable from the running program) into
+// another folder, showing its progress, then points the copy's Setting.ini
+// at its new folder (record, snapshot and alarm-sound paths).
 //
 // Every file goes to a temporary name in its target folder first and is
 // renamed into place, so an interrupted copy never leaves a half file under
 // a real name. Files that could not be copied are reported with their
-// count and the first names, and the percentage then stays below 100.
+// count and the first names, in a text that wraps and makes the dialog
+// grow as it needs, and the percentage then stays below 100.
 
 #include <QDialog>
 #include <chrono>
@@ -32,6 +33,9 @@ struct CopyProgramFile {
     // settings): absent from a program that never wrote it, which is no
     // failure.
     bool writtenByProgram;
+    // The executable: taken from the running program, wherever that lives
+    // (an installed program's data folder, or $KESTRUNE_HOME, holds none).
+    bool runningProgram = false;
 };
 
 // The files a built program has beside it: the files it writes itself and
@@ -58,10 +62,14 @@ public:
     // How many failed names the report spells out.
     static constexpr std::size_t kNamesShown = 5;
 
+    // Copies the table's files from `source` (the program's folder), the
+    // executable from `runningExecutable` (empty: the running program's own
+    // file), to `destination`.
     CCopyProgramDlg(QWidget* parent, std::filesystem::path source,
                     std::filesystem::path destination,
                     std::span<const CopyProgramFile> table = CopyProgramFileTable(),
-                    std::chrono::milliseconds startDelay = kStartDelay);
+                    std::chrono::milliseconds startDelay = kStartDelay,
+                    std::filesystem::path runningExecutable = {});
     ~CCopyProgramDlg() override;
 
     int DoModal();
@@ -87,6 +95,7 @@ private:
 
     std::filesystem::path m_source;
     std::filesystem::path m_destination;
+    std::filesystem::path m_runningExecutable;
     std::span<const CopyProgramFile> m_table;
     QProgressBar* m_progress = nullptr;
     QTimer* m_timer = nullptr;

@@ -31,12 +31,10 @@ std::vector<int> HddPresenceMap::Disks() const {
     return disks;
 }
 
-std::optional<HddPresenceMap> ParseHddPresenceMap(std::span<const std::uint8_t> reply) {
-    if (reply.size() != kHddPresenceMapBytes) {
-        return std::nullopt;
-    }
+HddPresenceMap ParseHddPresenceMap(std::span<const std::uint8_t> reply) {
     HddPresenceMap map;
-    std::copy(reply.begin(), reply.end(), map.bits.begin());
+    const std::size_t used = std::min(reply.size(), map.bits.size());
+    std::copy_n(reply.begin(), used, map.bits.begin());
     return map;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The device's disk map: the reply of "/GetDvrHDD.cgi", 32 bytes holding
-// 256 presence bits (bit n is bit n & 7 of byte n >> 3). Bits 0 to 3 are the
+// The device's disk map: the start of the reply of "/GetDvrHDD.cgi", 32
+// bytes holding 256 presence bits (bit n is bit n & 7 of byte n >> 3). Bits 0 to 3 are the
 // internal disks "MASTER1", "SLAVE1", "MASTER2" and "SLAVE2"; bit n from 4
 // on is the external disk "EXT-%.2d" of n - 3. The device is addressed with
 // the bit number of a disk, or with "ALL".
@@ -29,10 +29,9 @@ struct HddPresenceMap {
     std::vector<int> Disks() const;
 };
 
-// The map of a reply body. A body of any other length than the map's is
-// refused: a shorter one would read as missing disks, a longer one is not
-// a reply this client understands.
-std::optional<HddPresenceMap> ParseHddPresenceMap(std::span<const std::uint8_t> reply);
+// The map of a reply body: its first 32 bytes. A shorter body leaves the
+// rest of the map 0 (no disk there); bytes after the map are not read.
+HddPresenceMap ParseHddPresenceMap(std::span<const std::uint8_t> reply);
 
 // The label of disk `disk` (0 to 255); empty for a number outside the map.
 std::string HddLabel(int disk);

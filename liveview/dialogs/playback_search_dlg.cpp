@@ -1,12 +1,15 @@
 #include "liveview/dialogs/playback_search_dlg.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
@@ -15,7 +18,6 @@
 
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
-#include "liveview/widgets/date_time_editor.h"
 #include "platform/modal_dialog.h"
 
 namespace liveview {
@@ -66,9 +68,14 @@ CPlaybackSearchDlg::CPlaybackSearchDlg(QWidget* parent) : QDialog(parent) {
     m_hdd = new QComboBox(this);
     m_channel = new QComboBox(this);
     m_eventType = new QComboBox(this);
-    m_dateTime = new CDateTimeEditor(true, this);
-    // The editor lays itself out; a layout must keep that size.
-    m_dateTime->setFixedSize(m_dateTime->size());
+    // The start: a date picker in the long date format with its calendar,
+    // and a time picker, today and now to begin with.
+    const QDateTime now = QDateTime::currentDateTime();
+    m_date = new QDateEdit(now.date(), this);
+    m_date->setDisplayFormat(m_date->locale().dateFormat(QLocale::LongFormat));
+    m_date->setCalendarPopup(true);
+    m_time = new QTimeEdit(now.time(), this);
+    m_time->setDisplayFormat(QStringLiteral("HH:mm:ss"));
 
     auto* form = new QFormLayout;
     form->addRow("Search Type :", m_searchType);
@@ -77,7 +84,8 @@ CPlaybackSearchDlg::CPlaybackSearchDlg(QWidget* parent) : QDialog(parent) {
     form->addRow("Event Type :", m_eventType);
     auto* group = new QGroupBox("Date && Time", this);
     auto* groupLayout = new QVBoxLayout(group);
-    groupLayout->addWidget(m_dateTime);
+    groupLayout->addWidget(m_date);
+    groupLayout->addWidget(m_time);
 
     auto* buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
@@ -136,12 +144,8 @@ bool CPlaybackSearchDlg::FillHddList() {
                          kSeconds, 0) != 1) {
         return false;
     }
-    const auto map = ParseHddPresenceMap(
+    m_HddPresenceMap = ParseHddPresenceMap(
         std::span<const std::uint8_t>(reply).first(std::min<std::size_t>(length, reply.size())));
-    if (!map) {
-        return false;
-    }
-    m_HddPresenceMap = *map;
 
     // A sorted list, as the user reads it: "ALL" first, then by name.
     QStringList labels{Text(kAllDisksLabel)};
@@ -180,9 +184,8 @@ void CPlaybackSearchDlg::UpdateOkButton() {
 }
 
 std::optional<std::string> CPlaybackSearchDlg::SearchTarget() const {
-    const QDateTime when = m_dateTime->Value();
-    const QDate date = when.date();
-    const QTime time = when.time();
+    const QDate date = m_date->date();
+    const QTime time = m_time->time();
 
     const bool eventSearch = m_searchType->currentText() == Text(kEventSearch);
     const int channel = m_channel->currentIndex();

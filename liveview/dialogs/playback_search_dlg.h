@@ -15,11 +15,11 @@
 #include "liveview/dialogs/hdd_presence_map.h"
 
 class QComboBox;
+class QDateEdit;
 class QPushButton;
+class QTimeEdit;
 
 namespace liveview {
-
-class CDateTimeEditor;
 
 // Channels of a recorder model: 4, 8 or 16 for the DVR family, else 0.
 int PlaybackChannelCount(std::string_view productId);
@@ -58,7 +58,8 @@ public:
     QComboBox* hddCombo() const { return m_hdd; }
     QComboBox* channelCombo() const { return m_channel; }
     QComboBox* eventTypeCombo() const { return m_eventType; }
-    CDateTimeEditor* dateTimeEditor() const { return m_dateTime; }
+    QDateEdit* dateEdit() const { return m_date; }
+    QTimeEdit* timeEdit() const { return m_time; }
     QPushButton* okButton() const { return m_ok; }
 
 private:
@@ -73,7 +74,8 @@ private:
     QComboBox* m_hdd = nullptr;
     QComboBox* m_channel = nullptr;
     QComboBox* m_eventType = nullptr;
-    CDateTimeEditor* m_dateTime = nullptr;
+    QDateEdit* m_date = nullptr;
+    QTimeEdit* m_time = nullptr;
     QPushButton* m_ok = nullptr;
     bool m_setupCompleted = false;
 };

@@ -27,6 +27,7 @@
 #include "core/state/device_family.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/picture_rows.h"
+#include "liveview/window/status_line_layout.h"
 #include "liveview/window/window_private_messages.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
@@ -74,10 +75,24 @@ const ViewLayoutRow& Layout() {
 }  // namespace
 
 int CDravelinDlg::SetStatusText(const std::string& text) {
+    return ReplaceStatusText(text, StatusSource::kOther);
+}
+
+int CDravelinDlg::SetStreamEndedStatusText(const std::string& text) {
+    return ReplaceStatusText(text, StatusSource::kStreamEnded);
+}
+
+int CDravelinDlg::ReplaceStatusText(const std::string& text, StatusSource source) {
     if (m_bFullScreen)
         return 1;
     {
         std::lock_guard lock(m_textLock);
+        // Frames still drawn while a stream is torn down must not make it
+        // look alive again: after the stream's end only another status (a
+        // new connection, a login step) replaces what the line says.
+        if (source == StatusSource::kRates && m_bStreamEndedShown)
+            return 1;
+        m_bStreamEndedShown = source == StatusSource::kStreamEnded;
         m_strStatusText = text;
     }
     platform::PostWindowMessage(m_handle, WM_SETSTATUSTEXT, 0, 0);
@@ -228,6 +243,7 @@ int CDravelinDlg::DrawVideoFrame() {
             std::swap(m_frontRows, m_backRows);
             std::swap(m_frontPlan, m_backPlan);
             m_frontOrigin = QPoint(0, 0);
+            m_frontFullScreen = true;
         }
     } else {
         if (mark) {
@@ -252,6 +268,7 @@ int CDravelinDlg::DrawVideoFrame() {
         std::swap(m_frontRows, m_backRows);
         std::swap(m_frontPlan, m_backPlan);
         m_frontOrigin = QPoint(v[kVlVideoLeft], v[kVlVideoTop]);
+        m_frontFullScreen = false;
     }
     platform::PostWindowMessage(m_handle, WM_FRAMEREADY, 0, 0);
 
@@ -285,7 +302,10 @@ int CDravelinDlg::DrawVideoFrame() {
     const std::uint16_t alarm = C_FrameHeaderParser.m_wAlarmData;
     {
         std::lock_guard lock(m_textLock);
-        m_strAlarmText = alarm != 0 ? std::to_string(std::countr_zero(alarm) + 1) : std::string();
+        if (!m_bStreamEndedShown) {
+            m_strAlarmText =
+                alarm != 0 ? std::to_string(std::countr_zero(alarm) + 1) : std::string();
+        }
     }
     UpdateRates(platform::TickCount());
     return 1;
@@ -439,11 +459,18 @@ void CDravelinDlg::UpdateRates(std::uint32_t now) {
     if (elapsed < static_cast<std::int32_t>(kRatePeriodMs))
         return;
 
-    const std::uint32_t frameCount = app.dw_FrameCount;
-    const std::uint32_t frames = frameCount >= m_frameCountAtPeriodStart
-                                     ? frameCount - m_frameCountAtPeriodStart
-                                     : m_frameCountAtPeriodStart - frameCount;
-    m_frameCountAtPeriodStart = frameCount;
+    // The period starts at the count of the shared mark, which the start of
+    // a stream resets together with the count: after a reconnection the
+    // first period counts only the new stream's frames. When a stream
+    // starts while this runs, the mark is no longer the one read, and the
+    // period ends with the new stream instead.
+    std::uint32_t periodStart = app.dw_FrameCountMark.load();
+    const std::uint32_t frameCount = app.dw_FrameCount.load();
+    if (!app.dw_FrameCountMark.compare_exchange_strong(periodStart, frameCount))
+        return;
+    app.dw_FrameCountNow = frameCount;
+    const std::uint32_t frames =
+        frameCount >= periodStart ? frameCount - periodStart : periodStart - frameCount;
     const double fps = frames * 1000.0 / elapsed;
     // 64-bit: a 32-bit product wraps above about 4.29 MB in a period.
     const std::uint64_t bytes = app.dw_ByteCount.exchange(0);
@@ -462,9 +489,12 @@ void CDravelinDlg::UpdateRates(std::uint32_t now) {
     const std::string title = ::TitleText(C_FrameHeaderParser.CurrentHeader());
     {
         std::lock_guard lock(m_textLock);
-        m_strTitleText = title.empty() ? std::string() : "HU: " + title;
+        if (!m_bStreamEndedShown)
+            m_strTitleText = title.empty() ? std::string() : "HU: " + title;
     }
-    SetStatusText(app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText);
+    ReplaceStatusText(
+        app.f_VideoLoss ? std::string("Video Loss!") : m_frameRateText + m_dataRateText,
+        StatusSource::kRates);
 }
 
 void CDravelinDlg::OnShowStatus(std::uint64_t value, std::uint64_t code) {
@@ -645,8 +675,16 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (g_lpApp == nullptr)
         return;
+    // A picture is painted only in the mode it was made for: the last
+    // full-screen picture never covers the skin after full screen was left
+    // (nor a windowed one the work area), though the next frame may not be
+    // drawn yet, or one of the old mode may still arrive.
     if (m_bFullScreen) {
         std::lock_guard lock(m_pictureLock);
+        if (!m_frontFullScreen) {
+            painter.fillRect(rect(), Qt::black);
+            return;
+        }
         if (WriteFront(painter, event->region(), true))
             return;
         // The scaled picture covers the work area; only what it leaves is black.
@@ -668,7 +706,7 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     {
         std::lock_guard lock(m_pictureLock);
         const QRect picture = FrontRect();
-        if (!m_front.isNull() && picture.contains(event->rect()) &&
+        if (!m_front.isNull() && !m_frontFullScreen && picture.contains(event->rect()) &&
             !overlays.intersects(event->rect())) {
             if (!WriteFront(painter, event->region(), false))
                 DrawFront(painter);
@@ -688,7 +726,8 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     stretch(m_hStatusBar[slot], v[16], v[17], v[18] - v[16], v[19] - v[17]);
     {
         std::lock_guard lock(m_pictureLock);
-        DrawFront(painter);
+        if (!m_frontFullScreen)
+            DrawFront(painter);
     }
 
     QFont font(QStringLiteral("Arial"));
@@ -707,9 +746,11 @@ void CDravelinDlg::paintEvent(QPaintEvent* event) {
     }
     painter.setPen(Qt::black);
     const QString statusText = QString::fromStdString(status).section(QLatin1Char('\n'), 0, 0);
-    painter.drawText(QPoint(v[16] + 5, v[17] + 2 + baseline), statusText);
-    if (!title.empty())
-        painter.drawText(QPoint(v[16] + 160, v[17] + 2 + baseline), QString::fromStdString(title));
+    const StatusLineLayout line =
+        LayOutStatusLine(painter.fontMetrics(), v, statusText, QString::fromStdString(title));
+    painter.drawText(line.statusAt + QPoint(0, baseline), statusText);
+    if (!line.title.isEmpty())
+        painter.drawText(line.titleAt + QPoint(0, baseline), line.title);
     const int iconWidth = v[77] - v[75];
     const int iconHeight = v[78] - v[76];
     if (!alarm.empty()) {

@@ -66,6 +66,10 @@ public:
     // Replaces the status line; callable from any thread. Ignored in
     // full-screen mode.
     int SetStatusText(const std::string& text);
+    // The same for a text saying that the stream has ended ("DISCONNECT!!"):
+    // the rates and titles of frames still drawn while the stream is torn
+    // down do not replace it; the next other status text does.
+    int SetStreamEndedStatusText(const std::string& text);
     std::string StatusText() const;
     // Draws the current frame; runs on the kernel-message thread. Returns 0
     // when no video is connected. Sets the frame-drawn event on every path.
@@ -171,6 +175,8 @@ private:
     std::uint8_t RightsByte() const;
 
     // Frame drawing helpers (frame_drawing.cpp).
+    enum class StatusSource { kOther, kStreamEnded, kRates };
+    int ReplaceStatusText(const std::string& text, StatusSource source);
     void UpdateRates(std::uint32_t now);
     bool DoubleByRows(const std::uint8_t* field, int width, int height);
     bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
@@ -210,6 +216,8 @@ private:
     std::string m_strStatusText;
     std::string m_strTitleText;
     std::string m_strAlarmText;
+    // The status line says that the stream has ended; rates do not replace it.
+    bool m_bStreamEndedShown = false;
 
     // Skin bitmaps per layout slot, and the two icons.
     std::array<QImage, 6> m_hBackground;
@@ -252,6 +260,8 @@ private:
     std::shared_ptr<const picture_rows::ScalePlan> m_frontPlan;
     std::shared_ptr<const picture_rows::ScalePlan> m_backPlan;
     QPoint m_frontOrigin;
+    // The front picture was made for full screen (scaled over the work area).
+    bool m_frontFullScreen = false;
     bool m_unshownReported = false;
     // Full screen: which picture row each work-area row shows (bottom-up, as
     // the resize routine counts), for the picture height and factor it was
@@ -281,7 +291,6 @@ private:
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.
     std::mutex m_rateLock;
-    std::uint32_t m_frameCountAtPeriodStart = 0;
     std::string m_frameRateText;
     std::string m_dataRateText;
 

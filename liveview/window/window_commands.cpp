@@ -130,7 +130,7 @@ void CDravelinDlg::OnLogin() {
     if (app.f_ConfigDialogOpen.exchange(0) != 0)
         WindowExtensions().CloseConfigSheet();
     SetCommandButtonsState(kConnectButtonBit, 1);
-    SetStatusText("DISCONNECT!!");
+    SetStreamEndedStatusText("DISCONNECT!!");
     StopLoginThread();
     if (app.f_ReceiverRunning) {
         if (app.h_NotifyGetJPEGImageThreadResetEvent)

@@ -254,7 +254,9 @@ TEST_F(BarTest, Q3A2ChannelChoosesItsMaster) {
     EXPECT_EQ(bar.Button(1)->geometry(), QRect(55, 32, 35, 28));
 }
 
-TEST_F(BarTest, RefusedSelectionKeepsThePreviousOne) {
+// The device shows a channel that has no linked device: the bar follows the
+// device all the same, and the current device stays as it was.
+TEST_F(BarTest, ChannelWithoutALinkedDeviceIsShownAndKeepsTheCurrentDevice) {
     // Only the DVR view and channels 1..3 have linked devices.
     Device("Q8A7", true, 0, 2, 4);
     CChannelBar bar;
@@ -264,12 +266,18 @@ TEST_F(BarTest, RefusedSelectionKeepsThePreviousOne) {
     g_lpApp->C_ControlD.MakeCurrent(kDeviceMaster, 2);
     bar.SetCurrentChannel(9);
     QApplication::processEvents();
-    EXPECT_EQ(bar.CurrentChannel(), 2);
-    EXPECT_EQ(settings().m_bySelectedChannel.load(), 2);
+    EXPECT_EQ(bar.CurrentChannel(), 9);
+    EXPECT_EQ(settings().m_bySelectedChannel.load(), 9);
     EXPECT_EQ(g_lpApp->C_ControlD.CurrentMasterIndex(), 2);
-    EXPECT_EQ(bar.Button(2)->StateIndex(), 0);
-    EXPECT_EQ(bar.Button(9)->StateIndex(), 1);
-    EXPECT_EQ(reskins, 0);
+    EXPECT_EQ(bar.Button(2)->StateIndex(), 1);
+    EXPECT_EQ(bar.Button(9)->StateIndex(), 0);
+    EXPECT_EQ(reskins, 1);
+    // The channel shown is asked for no more; another one is.
+    device.SetReply("/SetChannel.cgi", command_test::Reply::Ok(""));
+    bar.RequestChannel(9);
+    EXPECT_EQ(device.RequestCount(), 0u);
+    bar.RequestChannel(2);
+    EXPECT_EQ(device.RequestCount(), 1u);
 }
 
 TEST_F(BarTest, ShowButtonsHidesAndRestoresThePage) {

@@ -25,6 +25,7 @@
 #include "liveview/dialogs/dlg_get_path.h"
 #include "liveview/dialogs/login_dialog_entries.h"
 #include "platform/profile_file.h"
+#include "platform/program_folder.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
@@ -82,6 +83,7 @@ TEST(CopyProgram, TheTableListsWhatTheBuildPutsBesideTheProgram) {
     std::set<std::string> names;
     for (const CopyProgramFile& file : table) {
         EXPECT_TRUE(names.insert(std::string(file.name)).second) << "twice: " << file.name;
+        EXPECT_EQ(file.runningProgram, file.name == "kestrune") << file.name;
         if (!file.writtenByProgram) {
             EXPECT_TRUE(fs::is_regular_file(kBuiltProgram / file.name)) << file.name;
         }
@@ -120,7 +122,9 @@ protected:
 };
 
 TEST_F(CopyProgramTest, CopiesTheBuiltProgramAndPointsItsSettingsAtTheCopy) {
-    CCopyProgramDlg dialog(nullptr, kBuiltProgram, destination.path());
+    CCopyProgramDlg dialog(nullptr, kBuiltProgram, destination.path(),
+                           liveview::CopyProgramFileTable(), CCopyProgramDlg::kStartDelay,
+                           kBuiltProgram / "kestrune");
     EXPECT_FALSE(dialog.okButton()->isEnabled());
     EXPECT_EQ(dialog.percentLabel()->text(), "  0%");
     dialog.CopyProgramFiles();
@@ -146,6 +150,25 @@ TEST_F(CopyProgramTest, CopiesTheBuiltProgramAndPointsItsSettingsAtTheCopy) {
     EXPECT_TRUE(dialog.okButton()->isEnabled());
     EXPECT_TRUE(dialog.reportLabel()->isHidden());
     EXPECT_TRUE(Leftovers(destination.path()).empty());
+}
+
+// The executable is taken from the running program, the other files from
+// the program's folder, which holds no executable.
+TEST_F(CopyProgramTest, TheExecutableComesFromTheRunningProgram) {
+    Write(source / "CtrlFile.ini", "[CtrlFile]\r\n");
+    Write(source / "kestrune", "not the program that runs");
+    test_support::TempDir running;
+    Write(running / "runner", "the program that runs");
+    fs::permissions(running / "runner", fs::perms::owner_all);
+    const CopyProgramFile table[] = {{"CtrlFile.ini", false}, {"kestrune", false, true}};
+    CCopyProgramDlg dialog(nullptr, source.path(), destination.path(), table,
+                           CCopyProgramDlg::kStartDelay, running / "runner");
+    dialog.CopyProgramFiles();
+    EXPECT_TRUE(dialog.Outcome().Succeeded()) << dialog.reportLabel()->text().toStdString();
+    EXPECT_EQ(Read(destination / "kestrune"), "the program that runs");
+    EXPECT_NE(fs::status(destination / "kestrune").permissions() & fs::perms::owner_exec,
+              fs::perms::none);
+    EXPECT_EQ(Read(destination / "CtrlFile.ini"), "[CtrlFile]\r\n");
 }
 
 TEST_F(CopyProgramTest, PercentagesFollowTheTable) {
@@ -308,8 +331,11 @@ TEST_F(CopyProgramTest, TheLoginDialogOpensThePickerAndTheCopy) {
         }
     });
     hooks.copyProgram(nullptr, source.path(), destination.path());
-    EXPECT_EQ(copied, 1u);
+    // The alarm list, and the running program as the executable.
+    EXPECT_EQ(copied, 2u);
     EXPECT_EQ(Read(destination / "AlarmData.dat"), "alarms");
+    EXPECT_EQ(fs::file_size(destination / "kestrune"),
+              fs::file_size(platform::RunningExecutable()));
     SetLoginDialogHooks({});
 }
 

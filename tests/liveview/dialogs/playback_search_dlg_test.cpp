@@ -8,24 +8,20 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QPushButton>
-#include <cstdlib>
-#include <filesystem>
+#include <QTimeEdit>
 #include <string>
 #include <vector>
 
 #include "core/state/app_global_state.h"
 #include "liveview/dialogs/hdd_presence_map.h"
-#include "liveview/widgets/date_time_editor.h"
-#include "platform/program_folder.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
 #include "tests/support/qt_app.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using liveview::CPlaybackSearchDlg;
 using test_support::Reply;
 
@@ -45,18 +41,34 @@ std::vector<std::string> Items(const QComboBox* combo) {
     return items;
 }
 
-TEST(HddPresenceMap, OnlyAReplyOfExactlyTheMapsSizeIsAMap) {
-    for (const std::size_t size : {0u, 1u, 31u, 33u, 64u, 1024u}) {
-        const std::vector<std::uint8_t> reply(size, 0xFF);
-        EXPECT_FALSE(liveview::ParseHddPresenceMap(reply).has_value()) << size;
+// The map is the reply's first 32 bytes; a shorter reply leaves the rest 0.
+TEST(HddPresenceMap, TheFirstBytesOfAReplyOfAnyLength) {
+    struct Case {
+        std::size_t length;
+        std::vector<int> disks;
+    };
+    // A reply of 40 bytes with every bit set: what the map holds of it.
+    const std::vector<int> firstSixteenBytes = [] {
+        std::vector<int> disks;
+        for (int disk = 0; disk < 128; ++disk) disks.push_back(disk);
+        return disks;
+    }();
+    std::vector<int> all = firstSixteenBytes;
+    for (int disk = 128; disk < liveview::kHddCount; ++disk) all.push_back(disk);
+    for (const Case& c :
+         {Case{0, {}}, Case{1, {0, 1, 2, 3, 4, 5, 6, 7}}, Case{16, firstSixteenBytes},
+          Case{31, std::vector<int>(all.begin(), all.end() - 8)}, Case{32, all}, Case{40, all},
+          Case{1024, all}}) {
+        SCOPED_TRACE(c.length);
+        const std::vector<std::uint8_t> reply(c.length, 0xFF);
+        EXPECT_EQ(liveview::ParseHddPresenceMap(reply).Disks(), c.disks);
     }
     const std::string bytes = MapBytes({0, 1, 4, 255});
     const auto map = liveview::ParseHddPresenceMap(
         std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    ASSERT_TRUE(map.has_value());
-    EXPECT_EQ(map->Disks(), (std::vector<int>{0, 1, 4, 255}));
-    EXPECT_FALSE(map->Present(-1));
-    EXPECT_FALSE(map->Present(256));
+    EXPECT_EQ(map.Disks(), (std::vector<int>{0, 1, 4, 255}));
+    EXPECT_FALSE(map.Present(-1));
+    EXPECT_FALSE(map.Present(256));
 }
 
 TEST(HddPresenceMap, LabelsAndTheirNumbers) {
@@ -182,7 +194,8 @@ TEST_F(PlaybackSearchTest, RequestBytesForEachChoice) {
         Choose(dialog.hddCombo(), c.disk);
         Choose(dialog.channelCombo(), c.channel);
         Choose(dialog.eventTypeCombo(), c.eventType);
-        dialog.dateTimeEditor()->SetDate(c.when);
+        dialog.dateEdit()->setDate(c.when.date());
+        dialog.timeEdit()->setTime(c.when.time());
         dialog.show();
         dialog.okButton()->click();
         const auto targets = SearchTargets();
@@ -220,19 +233,46 @@ TEST_F(PlaybackSearchTest, AFailedSearchLeavesTheDialogOpenWithoutAMessage) {
     dialog.reject();
 }
 
-// A disk map that cannot be read, in any of the ways it can go wrong, stops
-// the set-up: no list is filled beyond the fixed ones, nothing is chosen,
-// and OK sends nothing.
-TEST_F(PlaybackSearchTest, AnUnreadableDiskMapStopsTheSetUp) {
+// A disk-map reply of any length lists the disks of its first 32 bytes (a
+// short one the disks it has), and the set-up goes on.
+TEST_F(PlaybackSearchTest, DiskMapRepliesOfAnyLength) {
+    struct Case {
+        std::size_t length;
+        std::vector<std::string> disks;
+    };
+    // Bits 0 and 1 (MASTER1, SLAVE1) in byte 0, bit 130 (EXT-127) in byte
+    // 16, bit 257 beyond the map in byte 32.
+    std::string reply(40, '\0');
+    reply[0] = 0x03;
+    reply[16] = 0x04;
+    reply[32] = 0x02;
+    const Case cases[] = {
+        {0, {"ALL"}},
+        {16, {"ALL", "MASTER1", "SLAVE1"}},
+        {32, {"ALL", "EXT-127", "MASTER1", "SLAVE1"}},
+        {40, {"ALL", "EXT-127", "MASTER1", "SLAVE1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        device.SetReply("/GetDvrHDD.cgi", Reply::Ok(reply.substr(0, c.length)));
+        CPlaybackSearchDlg dialog;
+        EXPECT_TRUE(dialog.SetupCompleted());
+        EXPECT_EQ(Items(dialog.hddCombo()), c.disks);
+        EXPECT_EQ(dialog.hddCombo()->currentIndex(), 0);
+        EXPECT_TRUE(dialog.okButton()->isEnabled());
+    }
+}
+
+// A disk map that does not come, or does not fit the reply buffer, stops the
+// set-up: no list is filled beyond the fixed ones, nothing is chosen, and OK
+// sends nothing.
+TEST_F(PlaybackSearchTest, AFailedDiskMapRequestStopsTheSetUp) {
     struct Case {
         const char* name;
         Reply reply;
     };
     const Case cases[] = {
         {"status 500", Reply::Status(500, "Internal Server Error", MapBytes({0}))},
-        {"a byte short", Reply::Ok(MapBytes({0}).substr(1))},
-        {"a byte over", Reply::Ok(MapBytes({0}) + '\x01')},
-        {"empty", Reply::Ok()},
         {"longer than the buffer", Reply::Ok(std::string(2000, '\xFF'))},
     };
     for (const Case& c : cases) {
@@ -304,15 +344,13 @@ TEST_F(PlaybackSearchTest, AgainstTheDeviceModel) {
 }
 
 TEST_F(PlaybackSearchTest, Picture) {
-    // The built program's folder, for the editor's calendar face.
-    platform::SetProgramFolder(KESTRUNE_BUILT_PROGRAM_DIR);
     CPlaybackSearchDlg dialog;
-    dialog.dateTimeEditor()->SetDate(QDateTime(QDate(2006, 3, 1), QTime(14, 5, 9)));
+    dialog.dateEdit()->setDate(QDate(2006, 3, 1));
+    dialog.timeEdit()->setTime(QTime(14, 5, 9));
     dialog.show();
     QApplication::processEvents();
     test_support::SaveImagePicture(dialog.grab().toImage(), "playback_search.png");
     dialog.reject();
-    platform::ResetProgramFolder();
 }
 
 }  // namespace

@@ -47,13 +47,6 @@ int ChannelShown(const QImage& picture, int streamedHeight) {
 
 class SimulatedFamily : public window_test::LiveWindowTest {
 protected:
-    void SetUp() override {
-        LiveWindowTest::SetUp();
-        // The drawn skin, shared by the whole test program.
-        fs::create_directory_symlink(test_support::DrawnSkinFolder() / "BMP",
-                                     folder.path() / "BMP");
-    }
-
     // Acts as `profile`, logs in and opens the main window with the given
     // "Image Resolution" and "Selected Channel", as the program does after
     // its login dialog.
