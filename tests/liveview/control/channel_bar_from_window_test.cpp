@@ -67,6 +67,7 @@ TEST_F(ChannelBarFromWindow, FollowsTheReportedChannelAndAsksOnlyForAnother) {
     // channel has a device of its own.
     devicesim::DeviceProfile profile = devicesim::ProfileForProduct("Q8A7").value();
     profile.multiChannel = 1;
+    profile.slaves.clear();
     UseDevice(profile);
     std::uint8_t shown = 0;
     RunMainWindow([&](CDravelinDlg& main) {
