@@ -53,6 +53,12 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
         connection.Send(FormatResponse(401, "Unauthorized", "text/plain", {}));
         return;
     }
+    const std::uint64_t endings = m_endings.load();
+    ++m_open;
+    struct Count {
+        std::atomic<int>& open;
+        ~Count() { --open; }
+    } count{m_open};
     StreamSettings settings = m_model.LastStreamSettings();
     const auto [width, height] = PictureSize(settings.resolution, m_model.profile().videoMode);
     const streamgen::DeviceJpegCycle* cycle = &Cycle(width, height);
@@ -64,6 +70,8 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
     auto next = started;
     std::string frame;
     for (;;) {
+        if (m_endings.load() != endings)
+            return;
         // The picture size and channel follow "/Setresolution.cgi" and
         // "/SetChannel.cgi" while the stream runs, as on the device.
         if (const StreamSettings now = m_model.LastStreamSettings();
@@ -111,6 +119,14 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
             next = now;  // a slow client: no burst to catch up
         }
     }
+}
+
+void LiveStream::EndOpenStreams() {
+    ++m_endings;
+}
+
+int LiveStream::OpenStreams() const {
+    return m_open.load();
 }
 
 }  // namespace devicesim

@@ -22,6 +22,7 @@
 #include "media/media_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "tests/liveview/window/live_device.h"
 #include "tests/media/wave_bytes.h"
 #include "tests/support/core/app_state_fixture.h"
 #include "tests/support/fake_device.h"
@@ -37,30 +38,7 @@ using test_support::PumpUntil;
 using namespace std::chrono_literals;
 using test_support::FakeDevice;
 
-// A device on a fixed port: the model answers the commands, the simulator's
-// stream answers "/Getvideo.cgi".
-struct Device {
-    explicit Device(std::uint16_t port = 0,
-                    devicesim::LiveStreamOptions options = {.framesPerSecond = 100},
-                    devicesim::DeviceProfile profile = {})
-        : server([port] {
-              devicesim::ServerOptions serverOptions;
-              serverOptions.port = port;
-              return serverOptions;
-          }()),
-          model(server.EnableDeviceModel("tresk", "tresk", profile)),
-          stream(model, options) {
-        server.SetHandler("/Getvideo.cgi", [this](const devicesim::HttpRequest& request,
-                                                  devicesim::Connection& connection) {
-            stream.Serve(request, connection);
-        });
-    }
-    // The server's connection threads use the stream: they end first.
-    ~Device() { server.Stop(); }
-    FakeDevice server;
-    devicesim::DeviceModel& model;
-    devicesim::LiveStream stream;
-};
+using Device = window_test::LiveDevice;
 
 class LivePictureTest : public core_test::AppStateTest {
 protected:
