@@ -1,11 +1,24 @@
 #include "core/state/global_state_setup.h"
 
+#include <mutex>
+
 #include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
 
+namespace {
+
+// Held while the record is created or deleted, and while another thread
+// saves its settings.
+std::timed_mutex g_recordLock;
+
+}  // namespace
+
 int CreateGlobalState() {
-    delete g_lpApp;
-    g_lpApp = new AppGlobalState();
+    {
+        std::lock_guard lock(g_recordLock);
+        delete g_lpApp;
+        g_lpApp = new AppGlobalState();
+    }
     // The constructor gives every member its default (cleared handles and
     // counters, record options 4 and 2, "1.0.5.6", a click mode of 1, the
     // hot-point rectangle, a turbo step of 5 and no lifetime limit); what
@@ -18,6 +31,14 @@ int CreateGlobalState() {
 }
 
 void DeleteGlobalState() {
+    std::lock_guard lock(g_recordLock);
     delete g_lpApp;
     g_lpApp = nullptr;
+}
+
+bool SaveSettingsWhileStateExists(std::chrono::milliseconds bound) {
+    std::unique_lock lock(g_recordLock, bound);
+    if (!lock.owns_lock() || g_lpApp == nullptr)
+        return false;
+    return g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
 }
