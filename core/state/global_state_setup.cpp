@@ -1,6 +1,7 @@
 #include "core/state/global_state_setup.h"
 
 #include <mutex>
+#include <thread>
 
 #include "core/application/subsystem_services.h"
 #include "core/state/app_global_state.h"
@@ -9,7 +10,7 @@ namespace {
 
 // Held while the record is created or deleted, and while another thread
 // saves its settings.
-std::timed_mutex g_recordLock;
+std::mutex g_recordLock;
 
 }  // namespace
 
@@ -37,8 +38,16 @@ void DeleteGlobalState() {
 }
 
 bool SaveSettingsWhileStateExists(std::chrono::milliseconds bound) {
-    std::unique_lock lock(g_recordLock, bound);
-    if (!lock.owns_lock() || g_lpApp == nullptr)
+    // Tried in short steps rather than with a timed lock, which not every
+    // thread checker follows.
+    const auto until = std::chrono::steady_clock::now() + bound;
+    std::unique_lock lock(g_recordLock, std::defer_lock);
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (g_lpApp == nullptr)
         return false;
     return g_lpApp->CSettingINI.SaveToFile(g_lpApp->b_TurboRepeatStep);
 }

@@ -5,7 +5,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 #include <QApplication>
-#include <QObject>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -28,6 +27,8 @@ constexpr int kMaxWindowsClosed = 32;
 // How long the end of the bound gives the settings to be written before the
 // process ends without them (a disk that hangs must not keep it alive).
 constexpr std::chrono::seconds kLastSaveWait{2};
+// The guard's one message to itself.
+constexpr std::uint32_t kBeginCloseMessage = 1;
 
 std::atomic<int> g_signalPipe{-1};
 std::array<struct sigaction, kSignals.size()> g_previous{};
@@ -60,7 +61,7 @@ int WaitReadable(int first, int second, int timeoutMs) {
 }  // namespace
 
 TerminationSignalGuard::TerminationSignalGuard(std::chrono::milliseconds bound)
-    : m_bound(bound), m_guiContext(std::make_unique<QObject>()) {
+    : m_bound(bound), m_handle(platform::RegisterWindow(this)) {
     if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_pipe[0] = m_pipe[1] = -1;
         WriteTraceLine("termination signals: no pipe, signals keep their default action");
@@ -103,8 +104,8 @@ TerminationSignalGuard::~TerminationSignalGuard() {
         platform::SetCurrentStopToken(m_previousToken);
     }
     delete m_closeTimer;
-    // Drops a close still queued for the GUI thread.
-    m_guiContext.reset();
+    // A close still on its way is dropped.
+    platform::UnregisterWindow(m_handle);
     for (int fd : {m_pipe[0], m_pipe[1], m_wake}) {
         if (fd >= 0)
             ::close(fd);
@@ -128,8 +129,7 @@ void TerminationSignalGuard::OnSignal(int signal) {
     WriteTraceLine("signal " + std::to_string(signal) + " received, closing");
     // The GUI thread may be held up in a device command: that ends now.
     m_guiStop.request_stop();
-    QMetaObject::invokeMethod(
-        m_guiContext.get(), [this] { BeginClose(); }, Qt::QueuedConnection);
+    platform::PostWindowMessage(m_handle, kBeginCloseMessage, 0, 0);
 }
 
 void TerminationSignalGuard::BoundTheClose(int signal) {
@@ -147,6 +147,12 @@ void TerminationSignalGuard::BoundTheClose(int signal) {
     }).detach();
     done.wait_for(kLastSaveWait * 2);
     ::_exit(128 + signal);
+}
+
+void TerminationSignalGuard::HandleWindowMessage(std::uint32_t message, std::uint64_t,
+                                                 std::uint64_t) {
+    if (message == kBeginCloseMessage && m_closeTimer == nullptr)
+        BeginClose();
 }
 
 void TerminationSignalGuard::BeginClose() {

@@ -6,7 +6,8 @@
 #include <stop_token>
 #include <thread>
 
-class QObject;
+#include "platform/window.h"
+
 class QTimer;
 
 // Turns SIGTERM, SIGINT and SIGHUP (a desktop logout, Ctrl-C in a terminal,
@@ -34,15 +35,19 @@ class QTimer;
 // One guard at a time, created and destroyed on the GUI thread after the Qt
 // application object exists. The destructor restores the previous handlers
 // and the GUI thread's previous stop token.
-class TerminationSignalGuard {
+class TerminationSignalGuard : public platform::MessageTarget {
 public:
     explicit TerminationSignalGuard(std::chrono::milliseconds bound = std::chrono::seconds(20));
-    ~TerminationSignalGuard();
+    ~TerminationSignalGuard() override;
     TerminationSignalGuard(const TerminationSignalGuard&) = delete;
     TerminationSignalGuard& operator=(const TerminationSignalGuard&) = delete;
 
     // The first signal received, 0 while none was.
     int ReceivedSignal() const { return m_signal.load(); }
+
+    // The watcher's request to begin the close, on the GUI thread.
+    void HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
+                             std::uint64_t lParam) override;
 
 private:
     void Watch();
@@ -60,7 +65,9 @@ private:
 
     std::stop_source m_guiStop;
     std::stop_token m_previousToken;
-    std::unique_ptr<QObject> m_guiContext;
+    // The watcher reaches the GUI thread through the program's own posted
+    // messages.
+    platform::WindowHandle m_handle = 0;
     // After a signal, keeps closing modal windows that open later.
     QTimer* m_closeTimer = nullptr;
 

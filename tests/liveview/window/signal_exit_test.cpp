@@ -84,6 +84,11 @@ public:
         });
     }
 
+    // The device's threads use the members below: they end first.
+    ~StallingDevice() { device.Stop(); }
+    StallingDevice(const StallingDevice&) = delete;
+    StallingDevice& operator=(const StallingDevice&) = delete;
+
     bool WaitUntilStalled() {
         std::unique_lock lock(m_lock);
         return m_changed.wait_for(lock, FakeDevice::kGenerousWait, [this] { return m_stalled; });

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDialog>
 #include <QTimer>
 #include <csignal>
@@ -14,11 +13,13 @@
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/stop_token.h"
 #include "platform/sync.h"
 #include "tests/liveview/window/bare_window_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -95,7 +96,8 @@ TEST_F(TerminationSignalTest, SignalEndsABlockingWaitOfTheGuiThread) {
     EXPECT_EQ(never.Wait(std::chrono::minutes(5)), platform::WaitResult::Stopped);
     EXPECT_EQ(guard.ReceivedSignal(), SIGTERM);
     // The close that follows on the GUI thread waits as usual again.
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(test_support::PumpUntil(
+        [] { return !platform::CurrentStopToken().stop_requested(); }, "the close's start"));
     EXPECT_EQ(never.Wait(std::chrono::milliseconds(0)), platform::WaitResult::Timeout);
 }
 
