@@ -8,6 +8,7 @@
 
 #include "core/application/trace_log.h"
 #include "core/login/kernel_message.h"
+#include "core/login/process_control.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
 #include "media/frame_header.h"
@@ -164,7 +165,9 @@ std::uint32_t StreamReceiver::Fail(StreamExit exit) {
     if (StopAsked()) {
         AnswerStop();
     } else {
-        PostKernelMessage(Get_Image_TimeOut_Message);
+        // Named by its set: once that set has been replaced, the failure
+        // is answered already and asks for no new login.
+        PostKernelMessage(Get_Image_TimeOut_Message, StreamingSetNumber());
     }
     return 0;
 }

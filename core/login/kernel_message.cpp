@@ -19,7 +19,6 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr milliseconds kTerminateReplyWait{10'000};
-constexpr milliseconds kReLoginThreadStop{30};
 constexpr milliseconds kAlarmSoundThreadStop{10};
 constexpr std::uint32_t kConnectButtonBit = 1;
 constexpr std::uint8_t kNotConnectedState = 1;
@@ -46,26 +45,32 @@ bool AcquireMailbox(const Mailbox& box) {
     return platform::WaitForAny({box.free.get(), box.closed.get()}, platform::kInfinite) == 0;
 }
 
-// Code 1: tear streaming down and start a new login.
-bool RestartSession(AppGlobalState& app) {
+// Code 1: tear streaming down and start a new login. `failedSet` names the
+// streaming set whose stream failed (0: none in particular). One failure
+// gives at most one login: a failure of a set that has been replaced since
+// (a login of the operator's, or an earlier restart, built a new one) is
+// already answered, and after the operator's disconnect nothing logs in by
+// itself.
+bool RestartSession(AppGlobalState&, std::uint64_t failedSet) {
+    const auto session = LockSessionControl();
+    if (!SessionWanted()) {
+        WriteTraceLine("stream failure after the disconnect: no new login");
+        return true;
+    }
+    if (failedSet != 0 && failedSet != StreamingSetNumber()) {
+        WriteTraceLine("stream failure of a replaced set: no new login");
+        return true;
+    }
     Media().StopAlarmAndScheduleRecords();
     WriteTraceLine("case Get_Image_TimeOut_Message");
-    if (app.h_Process_Notify_TerminateEvent)
-        app.h_Process_Notify_TerminateEvent->Set();
-    if (app.h_Process_Reply_TerminateEvent) {
-        app.h_Process_Reply_TerminateEvent->Wait(kTerminateReplyWait);
-    }
+    RequestStreamingTearDown(kTerminateReplyWait);
     LiveView().SetCommandButtonsState(kConnectButtonBit, kNotConnectedState);
     LiveView().ClearInfoTexts();
-    if (app.h_ReLoginThread) {
-        app.h_ReLoginThread->Stop(kReLoginThreadStop);
-        app.h_ReLoginThread.reset();
-    }
-    auto thread = std::make_unique<platform::Thread>();
-    if (!thread->Start([] { return LoginProcessThread(); }, "relogin"))
-        return false;
-    app.h_ReLoginThread = std::move(thread);
-    return true;
+    StopSessionLoginThread();
+    // Shutdown stops this thread while it waits: it starts nothing then.
+    if (platform::CurrentStopToken().stop_requested())
+        return true;
+    return StartSessionLoginThread();
 }
 
 // Code 4. The events are replaced under the login-resource lock, which the
@@ -175,7 +180,7 @@ std::uint32_t Process_KernelMessageThread() {
         bool endThread = false;
         switch (code) {
             case Get_Image_TimeOut_Message:
-                endThread = !RestartSession(app);
+                endThread = !RestartSession(app, app.dw_KernelMessageArg[0]);
                 break;
             case kDrawFrameMessage:
                 LiveView().DrawVideoFrame();

@@ -1,11 +1,13 @@
 #include "core/login/process_control.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
 #include "core/application/subsystem_services.h"
 #include "core/application/window_messages.h"
 #include "core/login/kernel_message.h"
+#include "core/login/session_login.h"
 #include "core/state/app_global_state.h"
 #include "core/state/system_buffers.h"
 #include "platform/clock.h"
@@ -41,6 +43,29 @@ std::recursive_mutex g_loginResourceLock;
 // process events under the new threads.
 bool g_shutdownBegun = false;
 
+// Rebuild and tear-down requests and the standing set, under the lock.
+struct SetRequests {
+    std::uint64_t rebuildsAsked = 0;      // tickets given out so far
+    std::uint64_t rebuildsCancelled = 0;  // tickets up to this one are not served
+    std::uint64_t builtFor = 0;           // ticket of the standing set; 0: none or unasked
+    std::uint64_t startWantedFor = 0;     // ticket whose login asked for the stream to start
+    std::uint64_t tearDownsAsked = 0;
+    std::uint64_t tearDownsDone = 0;
+    std::uint64_t setsBuilt = 0;
+};
+SetRequests g_requests;
+
+// The standing set's number, 0 when none stands. Written under the lock; a
+// receive thread reads it without the lock when it fails, since the
+// tear-down holds the lock while it waits for that thread to end. It changes
+// only once every thread of the set has been joined.
+std::atomic<std::uint64_t> g_standingSet{0};
+
+// The session: who may start and stop the session login thread, and whether
+// the operator wants the device connected.
+std::mutex g_sessionLock;
+std::atomic<bool> g_sessionWanted{true};
+
 EventPtr MakeEvent(bool manualReset = false) {
     return std::make_unique<platform::Event>(manualReset, false);
 }
@@ -67,7 +92,34 @@ void Signal(const EventPtr& event) {
         event->Set();
 }
 
+// Waits on a reply event until `done` holds. A reply may belong to an
+// earlier request, so each one only wakes the check; the bound counts from
+// the start.
+template <class Done>
+platform::WaitResult WaitForDone(platform::Event& reply, const Done& done, milliseconds bound) {
+    const std::uint64_t until = platform::TickCount64() + static_cast<std::uint64_t>(bound.count());
+    for (;;) {
+        if (done())
+            return platform::WaitResult::Signaled;
+        const std::uint64_t now = platform::TickCount64();
+        if (now >= until)
+            return platform::WaitResult::Timeout;
+        const platform::WaitResult waited =
+            reply.Wait(milliseconds(static_cast<std::int64_t>(until - now)));
+        if (waited == platform::WaitResult::Stopped)
+            return waited;
+        if (waited == platform::WaitResult::Timeout)
+            return done() ? platform::WaitResult::Signaled : waited;
+    }
+}
+
 int ReleaseLoginResource();
+bool StreamingSetExists(const AppGlobalState& app);
+
+void SignalStartLocked(AppGlobalState& app) {
+    Signal(app.h_StartConnectionThreadEvent);
+    Signal(app.h_StartToGetJpegImageEvent);
+}
 
 std::uint32_t Process_Terminate_Thread() {
     AppGlobalState& app = *g_lpApp;
@@ -81,6 +133,7 @@ std::uint32_t Process_Terminate_Thread() {
         app.dw_LifeTime = -1;
         {
             std::lock_guard lock(g_loginResourceLock);
+            const std::uint64_t asked = g_requests.tearDownsAsked;
             Signal(app.h_EndofShowImageEvent);
             Signal(app.h_EndofGetJpegImageEvent);
             Signal(app.h_EndConnectionThreadEvent);
@@ -88,6 +141,7 @@ std::uint32_t Process_Terminate_Thread() {
                 return 0;
             if (!FreeSystemSemaphore())
                 return 0;
+            g_requests.tearDownsDone = asked;
         }
         app.h_Process_Reply_TerminateEvent->Set();
     }
@@ -107,6 +161,18 @@ std::uint32_t Process_Init_Thread() {
             // the login thread waiting for the answer is being stopped.
             if (g_shutdownBegun)
                 continue;
+            // Only the newest request is served; one that was cancelled (its
+            // login was stopped) gets nothing, and its thread no answer.
+            const std::uint64_t ticket = g_requests.rebuildsAsked;
+            if (ticket != 0 && ticket <= g_requests.rebuildsCancelled)
+                continue;
+            // A set that still stands (a login that asked twice, a
+            // disconnect that came before the stream ran) goes first, with
+            // the ring semaphores its threads wait on.
+            if (StreamingSetExists(app)) {
+                if (!ReleaseLoginResource() || !FreeSystemSemaphore())
+                    return 0;
+            }
             app.w_SocketWriteIndex = 0;
             app.w_SocketReadIndex = 0;
             app.w_TirelMp4DecodeIndex = 0;
@@ -120,6 +186,10 @@ std::uint32_t Process_Init_Thread() {
             if (!InitLoginResource())
                 return 0;
             app.h_EndofShowImageEvent->Reset();
+            g_requests.builtFor = ticket;
+            // The login finished while this set was still to be built.
+            if (ticket != 0 && g_requests.startWantedFor == ticket)
+                SignalStartLocked(app);
         }
         app.h_Process_Reply_InitEvent->Set();
     }
@@ -167,8 +237,94 @@ void SignalStreamStartEvents() {
     std::lock_guard lock(g_loginResourceLock);
     if (g_lpApp == nullptr)
         return;
-    Signal(g_lpApp->h_StartConnectionThreadEvent);
-    Signal(g_lpApp->h_StartToGetJpegImageEvent);
+    SignalStartLocked(*g_lpApp);
+}
+
+void SignalStreamStartEvents(std::uint64_t ticket) {
+    std::lock_guard lock(g_loginResourceLock);
+    if (g_lpApp == nullptr)
+        return;
+    if (g_requests.builtFor == ticket && g_standingSet.load() != 0) {
+        SignalStartLocked(*g_lpApp);
+        return;
+    }
+    // Not built yet: the rebuild starts it, unless a newer login has asked
+    // since or the request was cancelled.
+    if (ticket == g_requests.rebuildsAsked && ticket > g_requests.rebuildsCancelled)
+        g_requests.startWantedFor = ticket;
+}
+
+std::uint64_t StreamingSetNumber() {
+    return g_standingSet.load();
+}
+
+bool StreamingSetStands() {
+    std::lock_guard lock(g_loginResourceLock);
+    return g_lpApp != nullptr && StreamingSetExists(*g_lpApp);
+}
+
+std::uint64_t RequestStreamingRebuild() {
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard lock(g_loginResourceLock);
+        ticket = ++g_requests.rebuildsAsked;
+    }
+    g_lpApp->h_Process_Notify_InitEvent->Set();
+    return ticket;
+}
+
+platform::WaitResult WaitForStreamingRebuild(std::uint64_t ticket, milliseconds bound) {
+    const auto built = [ticket] {
+        std::lock_guard lock(g_loginResourceLock);
+        return g_requests.builtFor == ticket && g_standingSet.load() != 0;
+    };
+    return WaitForDone(*g_lpApp->h_Process_Reply_InitEvent, built, bound);
+}
+
+void CancelStreamingRebuilds() {
+    std::lock_guard lock(g_loginResourceLock);
+    g_requests.rebuildsCancelled = g_requests.rebuildsAsked;
+}
+
+bool RequestStreamingTearDown(milliseconds bound) {
+    AppGlobalState& app = *g_lpApp;
+    if (!app.h_Process_Notify_TerminateEvent || !app.h_Process_Reply_TerminateEvent)
+        return false;
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard lock(g_loginResourceLock);
+        ticket = ++g_requests.tearDownsAsked;
+    }
+    app.h_Process_Notify_TerminateEvent->Set();
+    const auto done = [ticket] {
+        std::lock_guard lock(g_loginResourceLock);
+        return g_requests.tearDownsDone >= ticket;
+    };
+    return WaitForDone(*app.h_Process_Reply_TerminateEvent, done, bound) ==
+           platform::WaitResult::Signaled;
+}
+
+std::unique_lock<std::mutex> LockSessionControl() {
+    return std::unique_lock(g_sessionLock);
+}
+
+void SetSessionWanted(bool wanted) {
+    g_sessionWanted = wanted;
+}
+
+bool SessionWanted() {
+    return g_sessionWanted.load();
+}
+
+void StopSessionLoginThread() {
+    if (g_lpApp != nullptr)
+        StopThread(g_lpApp->h_ReLoginThread, kReLoginThreadStop);
+}
+
+bool StartSessionLoginThread() {
+    StopSessionLoginThread();
+    return StartThread(
+        g_lpApp->h_ReLoginThread, [] { return LoginProcessThread(); }, "relogin");
 }
 
 void SignalFrameShown() {
@@ -183,7 +339,11 @@ int InitProcessResource() {
     {
         std::lock_guard lock(g_loginResourceLock);
         g_shutdownBegun = false;
+        // Requests of an earlier run are gone with their threads.
+        g_requests.rebuildsCancelled = 0;
     }
+    // The main window opens connected.
+    g_sessionWanted = true;
     CreateKernelMailbox();
     app.h_Process_Notify_TerminateEvent = MakeEvent();
     app.h_Process_Reply_TerminateEvent = MakeEvent();
@@ -204,6 +364,12 @@ int InitProcessResource() {
 int InitLoginResource() {
     std::lock_guard lock(g_loginResourceLock);
     AppGlobalState& app = *g_lpApp;
+    // One set at a time: the threads of a set still standing wait on the
+    // events replaced below, so they are stopped and joined first.
+    if (StreamingSetExists(app) && !ReleaseLoginResource())
+        return 0;
+    g_requests.builtFor = 0;
+    g_standingSet = ++g_requests.setsBuilt;
     app.h_StartToGetJpegImageEvent = MakeEvent();
     app.h_EndofGetJpegImageEvent = MakeEvent(true);
     app.h_StartConnectionThreadEvent = MakeEvent();
@@ -246,7 +412,9 @@ int ReleaseLoginResource() {
     StopThread(app.h_PlayAudioWavThread, kShortThreadStop);
     StopThread(app.h_ConnectionThread, kLifetimeThreadStop);
     if (app.h_GetJpegImageThread) {
-        if (app.h_FeedBackForNotifyResetEvent) {
+        // A receive thread that has ended already (its stream failed, or it
+        // answered a disconnect, which took the answer) answers no more.
+        if (app.h_FeedBackForNotifyResetEvent && app.h_GetJpegImageThread->Running()) {
             app.h_FeedBackForNotifyResetEvent->Wait(kReceiverFeedbackWait);
         }
         StopThread(app.h_GetJpegImageThread, kReceiveThreadStop);
@@ -265,6 +433,8 @@ int ReleaseLoginResource() {
     app.h_EndConnectionThreadEvent.reset();
     app.h_WaveOutDoneEvent.reset();
     app.h_StopAlarmAudioEvent.reset();
+    g_standingSet = 0;
+    g_requests.builtFor = 0;
     return 1;
 }
 
@@ -300,7 +470,10 @@ int ExitProcessResource() {
 
     StopThread(app.h_UpgradeFirmwareThread, kShortThreadStop);
     StopThread(app.h_Process_KernelMessageThread, kKernelThreadStop);
-    StopThread(app.h_ReLoginThread, kReLoginThreadStop);
+    {
+        const auto session = LockSessionControl();
+        StopThread(app.h_ReLoginThread, kReLoginThreadStop);
+    }
     LiveView().DeleteMemoryDC();
 
     // The tear-down and rebuild threads wait on the process events, so they

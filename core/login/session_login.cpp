@@ -317,17 +317,19 @@ std::uint32_t LoginProcessThread() {
     PostStatus(kStatusConnected);
     LiveView().RelayoutForDevice();
     app.f_LoginStatusShown = false;
-    app.h_Process_Notify_InitEvent->Set();
+    const std::uint64_t rebuild = RequestStreamingRebuild();
     // A rebuild that does not answer in time does not stop the login; being
     // stopped (the shutdown refuses the rebuild and stops this thread) does.
-    if (app.h_Process_Reply_InitEvent->Wait(kInitReplyWait) == platform::WaitResult::Stopped)
+    if (WaitForStreamingRebuild(rebuild, kInitReplyWait) == platform::WaitResult::Stopped)
         return 1;
     if (Media().ContinueUserRecord())
         LiveView().SetCommandButtonsState(kRecordButtonBit, 1);
     if (!platform::Sleep(kBeforeStartEvents))
         return 1;
     WriteTraceLine("Send start event");
-    SignalStreamStartEvents();
+    // Starts the set built for this login; one still to be built starts as
+    // soon as it stands.
+    SignalStreamStartEvents(rebuild);
     return 0;
 }
 

@@ -129,6 +129,13 @@ constexpr std::uint32_t kPaintStateFaceMessage = 1;
 CQelButton::CQelButton(QWidget* parent) : QPushButton(parent) {
     // Mouse moves arrive without a button held, so hover can be tracked.
     setMouseTracking(true);
+    // A picture button is pressed by the mouse only. In a dialog a push
+    // button would otherwise become the default button and take Return
+    // while it has the focus: a Return held down to close a message box
+    // would then repeat into it (the main window's connect button toggling
+    // the connection with every repeat).
+    setAutoDefault(false);
+    setDefault(false);
     m_hWnd = platform::RegisterWindow(this);
 }
 

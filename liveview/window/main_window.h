@@ -192,7 +192,6 @@ private:
     void ExpandFront(QImage& into) const;
 
     // Commands (window_commands.cpp).
-    void StopLoginThread();
     bool ReadConfiguration();
     void LeaveFullScreen();
 

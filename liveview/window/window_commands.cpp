@@ -14,6 +14,7 @@
 #include "core/application/subsystem_services.h"
 #include "core/application/trace_log.h"
 #include "core/application/window_messages.h"
+#include "core/login/process_control.h"
 #include "core/login/session_login.h"
 #include "core/net/cgi_command.h"
 #include "core/net/sys_config.h"
@@ -30,7 +31,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kLoginThreadStop{30};
 constexpr milliseconds kResetFeedbackWait{5000};
 constexpr milliseconds kTerminateReplyWait{10'000};
 constexpr std::uint32_t kConnectButtonBit = 1;
@@ -105,43 +105,45 @@ void CDravelinDlg::OnCommand(std::uint16_t id) {
     }
 }
 
-void CDravelinDlg::StopLoginThread() {
-    AppGlobalState& app = *g_lpApp;
-    if (app.h_ReLoginThread) {
-        app.h_ReLoginThread->Stop(kLoginThreadStop);
-        app.h_ReLoginThread.reset();
-    }
-}
-
 void CDravelinDlg::OnLogin() {
     AppGlobalState& app = *g_lpApp;
+    // Connect, disconnect and the restart after a stream failure take
+    // turns: each acts on the login thread and the streaming set alone.
+    auto session = LockSessionControl();
     if (!app.f_Connected) {
-        StopLoginThread();
-        auto thread = std::make_unique<platform::Thread>();
-        if (!thread->Start([] { return LoginProcessThread(); }, "relogin")) {
+        SetSessionWanted(true);
+        if (!StartSessionLoginThread()) {
             WriteTraceLine("main window: login thread not started");
             return;
         }
-        app.h_ReLoginThread = std::move(thread);
+        // The press itself decides what the next press does: the login
+        // thread sets the flag too, but it may not have run yet.
+        app.f_Connected = true;
         SetStatusText("CONNECT!!");
         SetCommandButtonsState(kConnectButtonBit, 0);
         return;
     }
+    session.unlock();
     if (app.f_ConfigDialogOpen.exchange(0) != 0)
         WindowExtensions().CloseConfigSheet();
     SetCommandButtonsState(kConnectButtonBit, 1);
     SetStreamEndedStatusText("DISCONNECT!!");
-    StopLoginThread();
+    session.lock();
+    SetSessionWanted(false);
+    StopSessionLoginThread();
+    // A rebuild the stopped login asked for is not served any more.
+    CancelStreamingRebuilds();
     if (app.f_ReceiverRunning) {
         if (app.h_NotifyGetJPEGImageThreadResetEvent)
             app.h_NotifyGetJPEGImageThreadResetEvent->Set();
         if (app.h_FeedBackForNotifyResetEvent)
             app.h_FeedBackForNotifyResetEvent->Wait(kResetFeedbackWait);
-        if (app.h_Process_Notify_TerminateEvent)
-            app.h_Process_Notify_TerminateEvent->Set();
-        if (app.h_Process_Reply_TerminateEvent)
-            app.h_Process_Reply_TerminateEvent->Wait(kTerminateReplyWait);
     }
+    // The set goes whether its stream runs or not: one built for a login
+    // whose stream has not started yet would otherwise stand beside the
+    // next one.
+    if (StreamingSetStands())
+        RequestStreamingTearDown(kTerminateReplyWait);
     app.f_Connected = false;
     ClearInfoTexts();
 }

@@ -167,6 +167,18 @@ void UserKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
         QTest::keyClick(window, key, modifiers);
 }
 
+void UserKeyHeld(QWidget* widget, Qt::Key key, int repeats) {
+    QPoint point;
+    QWindow* window = WindowOf(widget, {}, point);
+    if (window == nullptr)
+        return;
+    const QString text =
+        key == Qt::Key_Return || key == Qt::Key_Enter ? QStringLiteral("\r") : QString();
+    for (int i = 0; i <= repeats; ++i)
+        QTest::simulateEvent(window, true, key, Qt::NoModifier, text, i > 0);
+    QTest::simulateEvent(window, false, key, Qt::NoModifier, text, false);
+}
+
 void UserType(QLineEdit* edit, const QString& text) {
     QPoint point;
     QWindow* window = WindowOf(edit, {}, point);

@@ -46,6 +46,11 @@ void UserType(QLineEdit* edit, const QString& text);
 // window's focus widget (or its default button, its shortcuts).
 void UserKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
+// Holds a key down in the widget's window long enough for the keyboard to
+// repeat it `repeats` times, then lets it go: a first press, the repeated
+// presses marked as auto-repeat, one release.
+void UserKeyHeld(QWidget* widget, Qt::Key key, int repeats);
+
 // Whether an operator can use the widget now: it is shown, enabled, its
 // window is not blocked by a modal window, and nothing of its window covers
 // its centre. A test failure naming the first reason when not.

@@ -99,6 +99,12 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
         return;
     }
     const DeviceProfile& profile = m_model.profile();
+    const std::uint64_t endings = m_endings.load();
+    ++m_open;
+    struct Count {
+        std::atomic<int>& open;
+        ~Count() { --open; }
+    } count{m_open};
     StreamSettings settings = m_model.LastStreamSettings();
     const auto layout = settings.newHeader ? streamgen::FrameHeaderLayout::kNew
                                            : streamgen::FrameHeaderLayout::kOld;
@@ -108,8 +114,8 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
     auto next = started;
     std::string frame;
     for (;;) {
-        // The device ends the stream with the session.
-        if (!m_model.IsSessionValid(cookie))
+        // The device ends the stream with the session, or when told to.
+        if (!m_model.IsSessionValid(cookie) || m_endings.load() != endings)
             return;
         // The picture size and channel follow "/Setresolution.cgi" and
         // "/SetChannel.cgi" while the stream runs, as on the device.
@@ -152,6 +158,14 @@ void LiveStream::Serve(const HttpRequest& request, Connection& connection) {
             next = after;  // a slow client: no burst to catch up
         }
     }
+}
+
+void LiveStream::EndOpenStreams() {
+    ++m_endings;
+}
+
+int LiveStream::OpenStreams() const {
+    return m_open.load();
 }
 
 }  // namespace devicesim

@@ -59,6 +59,12 @@ public:
                                                          std::uint64_t n,
                                                          std::uint32_t imageLength);
 
+    // Ends every stream being served now, as a device does when its encoder
+    // restarts; streams asked for later run as usual.
+    void EndOpenStreams();
+    // How many streams are being served now.
+    int OpenStreams() const;
+
 private:
     const streamgen::DeviceJpegCycle& Cycle(int width, int height, int channel);
 
@@ -67,6 +73,8 @@ private:
     std::mutex m_lock;
     std::map<std::tuple<int, int, int>, std::unique_ptr<streamgen::DeviceJpegCycle>> m_cycles;
     std::atomic<std::uint64_t> m_frameNumber{0};
+    std::atomic<std::uint64_t> m_endings{0};
+    std::atomic<int> m_open{0};
 };
 
 }  // namespace devicesim

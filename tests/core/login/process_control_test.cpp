@@ -195,6 +195,104 @@ TEST_F(ProcessControlTest, NewProcessResourcesRebuildAgainAfterAShutdown) {
     EXPECT_TRUE(app.h_GetJpegImageThread && app.h_GetJpegImageThread->Running());
 }
 
+// A build while a set stands (a second login's rebuild, the disconnect that
+// came before the stream ran) tears the standing set down first: none of its
+// threads is left waiting on an event the new set replaces.
+TEST_F(ProcessControlTest, ABuildWhileASetStandsTearsItDownFirst) {
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+    const std::uint64_t first = StreamingSetNumber();
+    EXPECT_NE(first, 0u);
+    ASSERT_EQ(InitLoginResource(), 1);
+    EXPECT_NE(StreamingSetNumber(), first);
+    EXPECT_TRUE(StreamingSetStands());
+    AppGlobalState& app = *g_lpApp;
+    EXPECT_TRUE(app.h_ConnectionThread && app.h_ConnectionThread->Running());
+    EXPECT_TRUE(app.h_GetJpegImageThread && app.h_GetJpegImageThread->Running());
+    EXPECT_EQ(ExitLoginResource(), 1);
+    EXPECT_EQ(StreamingSetNumber(), 0u);
+    EXPECT_FALSE(StreamingSetStands());
+}
+
+struct FailureCase {
+    const char* name;
+    bool namesAReplacedSet;  // the failure names a set that no longer stands
+    bool operatorDisconnected;
+    bool logsIn;
+};
+
+class StreamFailureTest : public ProcessControlTest,
+                          public ::testing::WithParamInterface<FailureCase> {};
+
+// A stream failure asks for one login only while its set stands and the
+// operator wants the device connected.
+TEST_P(StreamFailureTest, LogsInOnlyForTheStandingSetWhileConnected) {
+    ASSERT_EQ(InitProcessResource(), 1);
+    ASSERT_EQ(InitLoginResource(), 1);
+    const std::uint64_t set = StreamingSetNumber();
+    SetSessionWanted(!GetParam().operatorDisconnected);
+    ASSERT_TRUE(
+        PostKernelMessage(Get_Image_TimeOut_Message, GetParam().namesAReplacedSet ? set + 1 : set));
+    // Requests run one after another: this one waits for the first.
+    ASSERT_TRUE(PostKernelMessage(3));
+    ASSERT_TRUE(PostKernelMessage(3));
+    const bool loggingIn = [] {
+        const auto session = LockSessionControl();
+        return g_lpApp->h_ReLoginThread != nullptr;
+    }();
+    EXPECT_EQ(loggingIn, GetParam().logsIn);
+    EXPECT_EQ(StreamingSetStands(), !GetParam().logsIn);
+    EXPECT_EQ(TraceLog().find("case Get_Image_TimeOut_Message") != std::string::npos,
+              GetParam().logsIn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, StreamFailureTest,
+                         ::testing::Values(FailureCase{"OfTheStandingSet", false, false, true},
+                                           FailureCase{"OfAReplacedSet", true, false, false},
+                                           FailureCase{"AfterTheDisconnect", false, true, false}),
+                         [](const auto& instance) { return std::string(instance.param.name); });
+
+// A login that finishes before its set is built (the rebuild held up behind
+// a slow tear-down) has the set started as soon as it stands.
+TEST_F(ProcessControlTest, AStartAskedBeforeTheBuildStartsTheSetOnceBuilt) {
+    platform::ManualClock clock;
+    platform::ScopedClockSource useClock(clock);
+    ASSERT_EQ(InitProcessResource(), 1);
+    AppGlobalState& app = *g_lpApp;
+    app.dw_LifeTime = 5;
+    std::uint64_t ticket = 0;
+    {
+        // Holding the lock keeps the rebuild thread from building meanwhile.
+        const auto lock = LockLoginResources();
+        ticket = RequestStreamingRebuild();
+        SignalStreamStartEvents(ticket);
+        EXPECT_FALSE(StreamingSetStands());
+    }
+    ASSERT_EQ(WaitForStreamingRebuild(ticket, 10s), platform::WaitResult::Signaled);
+    // The lifetime count runs only once its start event was set.
+    for (int i = 0; i < 3000 && app.dw_LifeSeconds.load() == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_GE(app.dw_LifeSeconds.load(), 1u);
+}
+
+// A rebuild asked for by a login that was stopped (the operator disconnected
+// meanwhile) builds nothing.
+TEST_F(ProcessControlTest, ACancelledRebuildBuildsNothing) {
+    ASSERT_EQ(InitProcessResource(), 1);
+    std::uint64_t ticket = 0;
+    {
+        const auto lock = LockLoginResources();
+        ticket = RequestStreamingRebuild();
+        CancelStreamingRebuilds();
+    }
+    EXPECT_EQ(WaitForStreamingRebuild(ticket, 300ms), platform::WaitResult::Timeout);
+    EXPECT_FALSE(StreamingSetStands());
+    // The next login's request is served.
+    const std::uint64_t next = RequestStreamingRebuild();
+    EXPECT_EQ(WaitForStreamingRebuild(next, 10s), platform::WaitResult::Signaled);
+    EXPECT_TRUE(StreamingSetStands());
+}
+
 struct LifetimeCase {
     std::int32_t minutes;
     bool expires;

@@ -6,16 +6,20 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "core/state/app_global_state.h"
 #include "liveview/window/main_window.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/stop_token.h"
+#include "platform/sync.h"
 #include "tests/liveview/window/bare_window_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -58,6 +62,43 @@ TEST_F(TerminationSignalTest, WindowOpenedAfterTheSignalIsClosed) {
     QDialog later;
     EXPECT_EQ(later.exec(), QDialog::Rejected);
     EXPECT_EQ(guard.ReceivedSignal(), SIGTERM);
+}
+
+// The GUI thread held up where no stop reaches it: the bound, counted from
+// the signal on the guard's own thread, ends the process, with the settings
+// saved first.
+class TerminationSignalDeathTest : public TerminationSignalTest {};
+
+TEST_F(TerminationSignalDeathTest, BoundFromTheSignalEndsAHeldUpProcessWithTheSettingsSaved) {
+    std::uint8_t turbo = 5;
+    g_lpApp->CSettingINI.LoadFromFile(folder.path(), turbo);
+    const std::filesystem::path file = folder.path() / "Setting.ini";
+    std::filesystem::remove(file);
+    EXPECT_EXIT(
+        {
+            TerminationSignalGuard guard(std::chrono::milliseconds(200));
+            std::raise(SIGTERM);
+            // No event loop runs and no wait watches a stop.
+            std::this_thread::sleep_for(std::chrono::minutes(1));
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(128 + SIGTERM), "");
+    EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+// A device command on the GUI thread ends at once when the signal comes,
+// though nothing on the GUI thread runs to notice the signal: the guard's
+// own thread stops the GUI thread's waits.
+TEST_F(TerminationSignalTest, SignalEndsABlockingWaitOfTheGuiThread) {
+    TerminationSignalGuard guard(std::chrono::minutes(5));
+    platform::Event never(true, false);
+    std::thread([] { std::raise(SIGTERM); }).detach();
+    EXPECT_EQ(never.Wait(std::chrono::minutes(5)), platform::WaitResult::Stopped);
+    EXPECT_EQ(guard.ReceivedSignal(), SIGTERM);
+    // The close that follows on the GUI thread waits as usual again.
+    ASSERT_TRUE(test_support::PumpUntil(
+        [] { return !platform::CurrentStopToken().stop_requested(); }, "the close's start"));
+    EXPECT_EQ(never.Wait(std::chrono::milliseconds(0)), platform::WaitResult::Timeout);
 }
 
 }  // namespace
