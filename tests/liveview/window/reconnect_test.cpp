@@ -30,6 +30,7 @@
 #include "platform/message_box.h"
 #include "platform/sync.h"
 #include "tests/support/core/app_state_fixture.h"
+#include "tests/support/modal_script.h"
 #include "tests/support/simulated_device.h"
 #include "tests/support/user_input.h"
 #include "tests/support/wait.h"
@@ -304,20 +305,16 @@ TEST_F(ReconnectTest, StreamEndsWhileAMessageBoxIsOpen) {
     OpenWindow();
     CQelButton* connect = Button(kConnectButton);
     connect->setFocus(Qt::TabFocusReason);
-    bool boxSeen = false;
-    QTimer::singleShot(0, window.get(), [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        boxSeen = true;
+    test_support::ModalScript<QMessageBox> box([&](QMessageBox& shown) {
         device->stream.EndOpenStreams();
         // The re-login cycle brings the picture back while the box is open.
         EXPECT_TRUE(PumpUntil([&] { return Logins() == 2; }, "the login after the failure"));
         EXPECT_TRUE(Streaming());
-        test_support::UserKey(box, Qt::Key_Return);
+        test_support::UserKey(&shown, Qt::Key_Return);
     });
     test_support::UserClick(Button(kResolutionButton));
     platform::SetMessageBoxSink(&boxes.sink());
-    ASSERT_TRUE(boxSeen);
+    ASSERT_EQ(box.Runs(), 1);
     ASSERT_EQ(window->focusWidget(), connect);
     test_support::UserKeyHeld(connect, Qt::Key_Return, 4);
     EXPECT_TRUE(g_lpApp->f_Connected.load());
