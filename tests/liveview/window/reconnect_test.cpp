@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
