@@ -65,13 +65,6 @@ core/application/subsystem_services.cpp: core/login/process_control.h
 core/application/subsystem_services.cpp: core/state/app_global_state.h
 core/state/app_global_state.h: core/net/sys_config.h
 core/state/app_global_state.h: core/store/settings_store.h
-liveview/control/bar_tables.h: liveview/window/skin_tables.h
-liveview/control/channel_bar.cpp: liveview/window/skin_path.h
-liveview/control/channel_bar.cpp: liveview/window/skin_tables.h
-liveview/control/command_button_bar.cpp: liveview/window/skin_path.h
-liveview/control/command_button_bar.cpp: liveview/window/skin_tables.h
-liveview/control/key_sender.cpp: liveview/window/skin_flags.h
-liveview/control/key_sender.cpp: liveview/window/skin_tables.h
 '
 
 # The program's own top-level folders; other includes (the system, Qt,
