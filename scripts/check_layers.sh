@@ -54,15 +54,6 @@ maintenance: search backup disc firmware log
 # Includes against the sub-folder order that are still to be untangled,
 # as "file: included path".
 exceptions='
-core/application/application.cpp: core/dialogs/login_dialog.h
-core/application/application.cpp: core/login/process_control.h
-core/application/application.cpp: core/net/blocking_socket.h
-core/application/application.cpp: core/state/app_global_state.h
-core/application/application.cpp: core/state/device_family.h
-core/application/application.cpp: core/state/global_state_setup.h
-core/application/application.cpp: core/state/system_buffers.h
-core/application/subsystem_services.cpp: core/login/process_control.h
-core/application/subsystem_services.cpp: core/state/app_global_state.h
 core/state/app_global_state.h: core/net/sys_config.h
 core/state/app_global_state.h: core/store/settings_store.h
 '
