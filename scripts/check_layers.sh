@@ -55,7 +55,6 @@ maintenance: search backup disc firmware log
 # as "file: included path".
 exceptions='
 core/state/app_global_state.h: core/net/sys_config.h
-core/state/app_global_state.h: core/store/settings_store.h
 '
 
 # The program's own top-level folders; other includes (the system, Qt,
