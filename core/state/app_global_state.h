@@ -14,9 +14,9 @@
 #include <string>
 
 #include "core/application/trace_log.h"
-#include "core/net/sys_config.h"
 #include "core/state/control_device.h"
 #include "core/state/settings_store.h"
+#include "core/state/sys_config_sections.h"
 #include "core/state/system_time.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
