@@ -8,8 +8,8 @@
 # stands on the platform (tests/support) or on the core
 # (tests/support/core); the device simulator stands on nothing of the
 # program's own, the stream generator only on the platform's header-only
-# byte-order helpers (it links no library of the program); the skin generator reads the window's
-# layout tables, which are header-only data. The burning engine that ships
+# byte-order helpers (it links no library of the program); the skin generator reads the live view's
+# skin and bar tables, which are header-only data. The burning engine that ships
 # (burnengine) is a library of its own beside the program, on the platform's
 # engine header and registry store. Includes are written from the
 # source root ("core/net/cgi_command.h"), never with "..".
