@@ -22,7 +22,7 @@
 
 #include "config/pages/detection_edit_dlg.h"
 #include "config/pages/detection_page.h"
-#include "config/pages/install_pages2b.h"
+#include "config/pages/page_factories.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "core/login/login_exchange.h"
@@ -71,7 +71,8 @@ protected:
         g_lpApp->h_FrameCopySem = std::make_unique<platform::Semaphore>(0, 1);
         g_strHostIP.Set("10.1.2.3");
         g_szSessionCookie.Clear();
-        InstallPages2b();
+        RegisterSheetPages(ConfigPageFactories());
+        SetDetectionChannelSwitch(MainWindowChannelSwitch());
     }
     void TearDown() override {
         StopDrawing();

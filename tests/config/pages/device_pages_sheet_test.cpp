@@ -13,8 +13,8 @@
 #include "config/pages/alarm_data_page.h"
 #include "config/pages/camera_page.h"
 #include "config/pages/device_page.h"
-#include "config/pages/install_pages2a.h"
 #include "config/pages/online_user_page.h"
+#include "config/pages/page_factories.h"
 #include "config/pages/peripheral_page.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/config_sheet_opener.h"
@@ -41,7 +41,7 @@ protected:
         g_lpApp->CSettingINI.m_strProgramDir = folder.path().string() + "/";
         g_strHostIP.Set("10.1.2.3");
         g_szSessionCookie.Clear();
-        InstallDevicePages();
+        RegisterSheetPages(ConfigPageFactories());
     }
     void TearDown() override {
         opener.DeleteConfigSheet();

@@ -17,7 +17,7 @@
 
 #include "config/pages/dvr_date_page.h"
 #include "config/pages/dvr_record_page.h"
-#include "config/pages/install_pages2b.h"
+#include "config/pages/page_factories.h"
 #include "config/pages/timer_record_page.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
@@ -42,7 +42,8 @@ protected:
         g_lpApp->CSettingINI.m_wWebPort = device.port();
         g_strHostIP.Set("10.1.2.3");
         g_szSessionCookie.Clear();
-        InstallPages2b();
+        RegisterSheetPages(ConfigPageFactories());
+        SetDetectionChannelSwitch(MainWindowChannelSwitch());
     }
     void TearDown() override {
         opener.DeleteConfigSheet();

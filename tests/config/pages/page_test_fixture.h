@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "config/pages/install_pages1.h"
+#include "config/pages/page_factories.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
@@ -50,7 +50,7 @@ public:
         g_szSessionCookie.Clear();
         g_bPendingWebPort = false;
         g_bPendingServerName = false;
-        InstallPagesOne();
+        RegisterSheetPages(ConfigPageFactories());
     }
     void TearDown() override {
         opener.DeleteConfigSheet();
