@@ -6,10 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include "config/pages/page_controls.h"
-#include "config/pages/report_list.h"
 
 namespace pages {
 
@@ -50,13 +48,9 @@ QPushButton* EditDialogGrid::AddOk() {
 }
 
 EditableList MakeEditableList(QWidget* page, int listId, int editId) {
-    auto* layout = new QVBoxLayout(page);
     EditableList made;
-    made.list = Named(MakeReportList(page), listId);
-    layout->addWidget(made.list, 1);
-    made.edit = Named(new QPushButton(QStringLiteral("Edit"), page), editId);
-    made.edit->setAutoDefault(false);
-    layout->addWidget(made.edit, 0, Qt::AlignRight);
+    made.list = MakeList(page, listId, 10, 10, 440, 286);
+    made.edit = MakeButton(page, editId, QStringLiteral("Edit"), 370, 304, 80);
     return made;
 }
 

@@ -43,7 +43,7 @@ private:
     int m_next = 0;
 };
 
-// A list page's report list over its "Edit" button (aligned right).
+// A list page's report list over its "Edit" button (at the right).
 struct EditableList {
     QTreeWidget* list = nullptr;
     QPushButton* edit = nullptr;
