@@ -55,6 +55,14 @@ QComboBox* MakeCombo(QWidget* parent, int id, int x, int y, int width, int heigh
 QGroupBox* MakeGroup(QWidget* parent, int id, const QString& text, int x, int y, int width,
                      int height);
 
+// Any other control, named by its id and placed.
+template <class W>
+W* MakeControl(QWidget* parent, int id, int x, int y, int width, int height = 22) {
+    auto* control = Named(new W(parent), id);
+    Place(control, x, y, width, height);
+    return control;
+}
+
 // A report list (see report_list.h) named by its id and placed.
 QTreeWidget* MakeList(QWidget* parent, int id, int x, int y, int width, int height);
 
