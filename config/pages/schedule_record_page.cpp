@@ -63,8 +63,7 @@ QComboBox* NumberList(int count, int id, QWidget* parent) {
         std::snprintf(text, sizeof text, "%.2d", i);
         list->addItem(QString::fromLatin1(text));
     }
-    list->setProperty("controlId", id);
-    return list;
+    return pages::Named(list, id);
 }
 
 }  // namespace
@@ -81,7 +80,7 @@ CTimeSettingDlg::CTimeSettingDlg(QWidget* parent) : QDialog(parent) {
         date = new QDateEdit(box);
         date->setCalendarPopup(true);
         date->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        date->setProperty("controlId", dateId);
+        pages::Named(date, dateId);
         hour = NumberList(24, hourId, box);
         minute = NumberList(60, minuteId, box);
         grid->addWidget(new QLabel(QStringLiteral("Date :"), box), 0, 0);
