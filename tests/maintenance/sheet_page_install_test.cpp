@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,19 @@ TEST_P(SheetPageInstall, BuildsEveryListedPageThroughTheTables) {
         const QWidget* page = sheet->PageWindowOf(id);
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(PlainName(*page), PageEntry(id).className);
+    }
+}
+
+// The pages no family lists are built by their rows all the same.
+TEST_F(SheetPageInstall, BuildsEveryRowAsItsPage) {
+    ASSERT_NE(Open("Q8A7"), nullptr);
+    for (const auto table : {ConfigPageFactories(), RecordedDataPageFactories()}) {
+        for (const SheetPageFactoryRow& row : table) {
+            SCOPED_TRACE(std::string(PageEntry(row.id).className));
+            std::unique_ptr<QWidget> page(row.build(*sheet));
+            ASSERT_NE(page, nullptr);
+            EXPECT_EQ(PlainName(*page), PageEntry(row.id).className);
+        }
     }
 }
 
