@@ -1,9 +1,11 @@
 #pragma once
 
-// Small pieces the configuration pages share: texts from the string table as
-// Qt strings, controls named by their dialog ids (so that tests and the
-// pages find them the same way), the four-field address control, and the
-// edit helpers the digit filters and length limits use.
+// The kit every configuration page is built with: controls named by their
+// dialog ids (so that tests and the pages find them the same way) and placed
+// at fixed positions in the page area, scaled by the desktop's scale, with a
+// few placing helpers (a form column, a report list); texts from the string
+// table as Qt strings, the four-field address control, and the edit helpers
+// the digit filters and length limits use.
 
 #include <QLineEdit>
 #include <QString>
