@@ -1,6 +1,5 @@
 #include "config/pages/alarm_data_page.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>

@@ -1,6 +1,5 @@
 #include "config/pages/detection_page.h"
 
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
 

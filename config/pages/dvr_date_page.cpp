@@ -2,8 +2,6 @@
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGroupBox>
-#include <QLabel>
 #include <QRadioButton>
 #include <QTimeEdit>
 

@@ -1,8 +1,6 @@
 #include "config/pages/dvr_record_page.h"
 
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QRadioButton>
 
 #include "config/pages/page_controls.h"

@@ -1,6 +1,5 @@
 #include "config/pages/online_user_page.h"
 
-#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 

@@ -1,7 +1,6 @@
 #include "config/pages/peripheral_page.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 

@@ -1,7 +1,6 @@
 #include "config/pages/timer_record_page.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QTimeEdit>
 
 #include "config/pages/page_controls.h"

@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 
 #include "config/pages/page_controls.h"
 #include "config/sheet/section_layouts.h"
