@@ -4,9 +4,9 @@
 
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/sheet_window_extensions.h"
-#include "core/application/application.h"
 #include "core/application/config_sheet_services.h"
 #include "core/dialogs/login_dialog_hooks.h"
+#include "core/startup/application.h"
 #include "liveview/dialogs/login_dialog_entries.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/termination_signals.h"
