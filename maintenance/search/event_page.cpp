@@ -3,13 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include <mutex>
 
+#include "config/pages/page_controls.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/sheet_progress.h"
 #include "core/application/string_table.h"
@@ -181,26 +181,23 @@ CEventPage::CEventPage(QWidget* parent, platform::WindowHandle sheet)
     : QWidget(parent), m_sheet(sheet) {
     m_diskToPosition.fill(0xFF);
     m_positionToDisk.fill(0xFF);
-    const QFont f = font();
-    const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
-    setMinimumSize(at(0, 0, 230, 130).size());
-    auto label = [this](const char* text, QRect where) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        l->setGeometry(where);
+    pages::SetMinimumPageSize(this, 403, 228);
+    pages::FormColumn form(this, 25, 25, 115, 35);
+    const auto combo = [](QWidget* page, int id, int x, int y, int width) {
+        return pages::MakeCombo(page, id, x, y, width, 21);
     };
-    label("HDD Number :", at(14, 16, 60, 10));
-    m_hdd = new QComboBox(this);
-    m_hdd->setGeometry(at(80, 14, 80, 12));
-    label("List Type :", at(14, 36, 60, 10));
-    m_listType = new QComboBox(this);
+    m_hdd = form.Row(QStringLiteral("HDD Number :"), kIdHdd, 140, combo);
+    m_listType = form.Row(QStringLiteral("List Type :"), kIdListType, 140, combo);
     m_listType->addItems({QStringLiteral("ALL"), QStringLiteral("MANUAL"), QStringLiteral("SYSTEM"),
                           QStringLiteral("ALARM"), QStringLiteral("MOTION")});
-    m_listType->setGeometry(at(80, 34, 80, 12));
-    label("Max List Number :", at(14, 56, 64, 10));
-    m_maxNumber = new QLineEdit(this);
-    m_maxNumber->setGeometry(at(80, 54, 40, 12));
-    m_download = new QPushButton(QStringLiteral("Download HDD List"), this);
-    m_download->setGeometry(at(80, 80, 80, 14));
+    m_maxNumber = form.Row(QStringLiteral("Max List Number :"), kIdMaxNumber, 70,
+                           [](QWidget* page, int id, int x, int y, int width) {
+                               return pages::MakeEdit(page, id, x, y, width, 21);
+                           });
+    m_download = pages::MakeButton(this, kIdDownload, QStringLiteral("Download HDD List"),
+                                   form.ControlX(), form.Y() + 10, 140, 25);
+    // Return on the focused button runs the search, as a sheet's button does.
+    m_download->setAutoDefault(true);
 
     connect(m_hdd, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_updating) {
