@@ -48,21 +48,21 @@ RecordListDialog::RecordListDialog(QWidget* parent, platform::WindowHandle sheet
     const QFont f = font();
     const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
     resize(at(0, 0, 330, 230).size());
-    m_list = new QTreeWidget(this);
+    m_list = pages::Named(new QTreeWidget(this), kIdList);
     m_list->setGeometry(at(7, 7, 316, 180));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    auto box = [this, &at](const char* text, int x) {
-        auto* b = new QCheckBox(QString::fromUtf8(text), this);
+    auto box = [this, &at](const char* text, int id, int x) {
+        auto* b = pages::Named(new QCheckBox(QString::fromUtf8(text), this), id);
         b->setGeometry(at(x, 193, 45, 10));
         return b;
     };
-    m_alarm = box("ALARM", 7);
-    m_manual = box("MANUAL", 55);
-    m_motion = box("MOTION", 105);
-    m_system = box("SYSTEM", 155);
-    m_timer = box("TIMER", 205);
-    auto* download = new QPushButton(QStringLiteral("Download"), this);
+    m_alarm = box("ALARM", kIdAlarm, 7);
+    m_manual = box("MANUAL", kIdManual, 55);
+    m_motion = box("MOTION", kIdMotion, 105);
+    m_system = box("SYSTEM", kIdSystem, 155);
+    m_timer = box("TIMER", kIdTimer, 205);
+    auto* download = pages::Named(new QPushButton(QStringLiteral("Download"), this), kIdDownload);
     download->setGeometry(at(210, 209, 55, 14));
     auto* exitButton = new QPushButton(QStringLiteral("Exit"), this);
     exitButton->setGeometry(at(268, 209, 55, 14));
