@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/abrupt_exit.h"
 #include "config/pages/install_pages1.h"
 #include "config/pages/install_pages2a.h"
 #include "config/pages/install_pages2b.h"
@@ -22,6 +23,9 @@
 int RunKestrune(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
+    // An exit() from inside (the display server gone) ends the process
+    // before the static objects go under the program's threads.
+    AbruptExitGuard abruptExit;
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
