@@ -153,7 +153,8 @@ shot() {  # shot NAME: the whole screen
 sim_logged() { grep -q -- "$1" "$work/sim.log"; }
 sim_count() { grep -c -- "$1" "$work/sim.log" || true; }
 logins_are() { test "$(sim_count 'login of')" -eq "$1"; }
-streams_at_least() { test "$(sim_count 'GET /Getvideo.cgi')" -ge "$1"; }
+# Stream requests as they arrive (the log's line for a stream's end repeats the request).
+streams_at_least() { test "$(grep 'GET /Getvideo.cgi' "$work/sim.log" | grep -vc '(stream ended)')" -ge "$1"; }
 
 log_in() {  # types the password into the login dialog and presses OK
   local dialog
@@ -166,6 +167,7 @@ log_in() {  # types the password into the login dialog and presses OK
   sleep 2.5  # a full rate period on the status line
 }
 main_window() { named '^Kestrune : '; }
+sheet_open() { named "^System setting$" >/dev/null; }
 
 # Positions inside the main window (370 × 366 at half size). The command bar
 # sits at the right end of the second row; a multi-channel recorder's channel
@@ -173,6 +175,7 @@ main_window() { named '^Kestrune : '; }
 gear=(349 47)
 full_screen=(334 14)
 link_multich=(192 47)
+link_plain=(218 47)
 channel3=(148 45)
 # The camera toolbar stands left of the main window.
 zoom_quarter=(-22 59)
@@ -258,7 +261,7 @@ shot 11-apply-again-refused
 dismiss_boxes
 check refused-apply "a second APPLY sends the refused change again" \
   test "$(sim_count 'refused to store section "SECURE"')" -eq 2
-check sheet-open "the sheet stays open after a refused send" named '^System setting$'
+check sheet-open "the sheet stays open after a refused send" sheet_open
 # Back to the device's value: nothing to send for SECURE.
 click_in "$sheet" "${max_users[@]}"
 xdotool key ctrl+a
@@ -318,6 +321,69 @@ shot 17-firmware-uploaded
 grep -E 'UpgradeFW2|firmware unit' "$work/sim.log" >"$out/firmware-units.log" || true
 dismiss_boxes
 stop_program
+stop_sim
+
+# ---- 7. Thirty presses of the connect button, 80 ms apart ------------------------
+start_sim --product Q8A7
+start_program
+log_in
+main=$(main_window)
+eval "$(xdotool getwindowgeometry --shell "$main")"
+logins=$(sim_count 'login of')
+xdotool mousemove $((X + link_plain[0])) $((Y + link_plain[1]))
+xdotool click --repeat 30 --delay 80 1
+check press-storm-logins "30 presses (15 connects) give at most 15 logins" \
+  test $(($(sim_count 'login of') - logins)) -le 15
+# The last press connects: one stream more, then a rate period.
+wait_for 15 streams_at_least 2 || true
+sleep 5
+shot 18-after-30-presses
+# A moving picture: the picture area differs a second later.
+picture_area=360x230+$((X + 5))+$((Y + 85))
+convert "$out/18-after-30-presses.png" -crop "$picture_area" +repage "$work/first.png"
+sleep 1
+import -window root "$work/later.png"
+convert "$work/later.png" -crop "$picture_area" +repage "$work/later.png"
+picture_moves() { test "$(compare -metric AE "$work/first.png" "$work/later.png" null: 2>&1 || true)" != 0; }
+check press-storm-picture "connected with a moving picture after the presses" picture_moves
+echo "figure: logins for 30 presses: $(($(sim_count 'login of') - logins))" | tee -a "$out/results.txt"
+stop_program
+
+# ---- 8. SIGTERM while the device holds the main window's opening read -------------
+start_sim --product Q8A7 --stall-sections INF
+start_program
+home=$work/home
+dialog=$(login_dialog)
+click_in "$dialog" 190 149
+type_text tresk
+click_in "$dialog" 65 290
+wait_for 10 sim_logged 'holding the read unanswered'
+sleep 1
+shot 19-opening-read-held
+started=$(date +%s%N)
+kill -TERM "$program"
+wait "$program" || true
+ended=$(date +%s%N)
+program=""
+took=$(((ended - started) / 1000000))
+echo "figure: SIGTERM to the end of the process: $took ms" | tee -a "$out/results.txt"
+check sigterm-bound "SIGTERM ends the program within 3 s" test "$took" -le 3000
+check sigterm-saved "the settings are saved" grep -q 'Record Path=' "$home/Setting.ini"
+
+# ---- 9. The display server goes while the picture runs --------------------------
+start_sim --product Q8A7
+start_program
+log_in
+shot 20-before-the-display-goes
+home=$work/home
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null || true
+status=0
+wait "$program" || status=$?
+program=""
+echo "figure: exit status after the display server went: $status" | tee -a "$out/results.txt"
+check display-lost "the program ends with exit status 1 and the settings saved" \
+  grep -q 'exit(1) while the program ran: settings saved' "$home/trace.log"
 stop_sim
 
 cp "$work/program.log" "$out/program.log"

@@ -347,6 +347,14 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
     }
 }
 
+bool DeviceModel::Stalls(const HttpRequest& request) const {
+    if (request.path != "/GetSysCfg.cgi")
+        return false;
+    const auto option = request.Param("Option");
+    return option &&
+           std::ranges::find(m_profile.stalledSections, *option) != m_profile.stalledSections.end();
+}
+
 bool IsSectionName(std::string_view option) {
     return std::ranges::find(kDvrAllOrder, option) != kDvrAllOrder.end() ||
            std::ranges::find(kOtherAllOrder, option) != kOtherAllOrder.end();

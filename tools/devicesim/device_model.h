@@ -64,6 +64,10 @@ struct DeviceProfile {
     // Configuration sections whose writes the device refuses (answers 400
     // and keeps what it has), to watch a failed send.
     std::vector<std::string> refusedSections;
+    // Configuration sections whose reads the device never answers (it holds
+    // the connection until the client closes it), to watch a device that
+    // hangs.
+    std::vector<std::string> stalledSections;
 };
 
 // The profile of a device of the given product id: the default profile with
@@ -122,6 +126,10 @@ public:
 
     // The reply for a request, or nullopt for a path the model does not know.
     std::optional<Response> Answer(const HttpRequest& request);
+
+    // Whether the request is a read the device never answers (a section of
+    // the profile's stalledSections).
+    bool Stalls(const HttpRequest& request) const;
 
     // Notable events ("reboot requested", refused logins, stored sections).
     void SetLogger(std::function<void(std::string_view)> logger);

@@ -60,6 +60,7 @@ TEST(SimulatorCommandLine, RefusesWhatItDoesNotTake) {
         {"--refuse-sections", "SECURE,NOPE"},
         {"--refuse-sections", "secure"},
         {"--refuse-sections", ""},
+        {"--stall-sections", "INF,"},
     };
     for (const auto& line : refused) {
         std::string text;
@@ -270,6 +271,17 @@ TEST(SimulatedDevice, RefusesWritesOfTheNamedSections) {
         ASSERT_FALSE(model.ReceivedSections().empty());
         EXPECT_EQ(model.ReceivedSections().back().stored, !refused);
     }
+}
+
+// A device that never answers the reads of some sections.
+TEST(SimulatedDevice, StallsReadsOfTheNamedSections) {
+    const CommandLine parsed = Parse({"--stall-sections", "INF"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    devicesim::DeviceModel model("tresk", "tresk", parsed.options->profile);
+    EXPECT_TRUE(model.Stalls(Request("/GetSysCfg.cgi?Option=INF&Size=44&Cookie=1")));
+    EXPECT_FALSE(model.Stalls(Request("/GetSysCfg.cgi?Option=SYSTEM&Cookie=1")));
+    EXPECT_FALSE(model.Stalls(Request("/SetSysCfg.cgi?Option=INF&Cookie=1")));
+    EXPECT_FALSE(model.Stalls(Request("/Getdeviceinfo.cgi?Option=INF")));
 }
 
 }  // namespace
