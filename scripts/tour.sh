@@ -182,6 +182,8 @@ zoom_quarter=(-22 59)
 # Inside the sheet (624 × 494).
 tree_general=(53 197)
 tree_account=(74 210)
+tree_mail=(63 42)
+mail_add=(549 239)
 max_users=(286 192)
 title_edit=(367 184)
 apply=(563 477)
@@ -286,6 +288,16 @@ xdotool key ctrl+a
 type_text 'Lobbyéééééé'
 sleep 0.5
 shot 14-title-bytes
+# A recipient whose stored form does not fit the mail section: refused with a message.
+click_in "$sheet" "${tree_mail[@]}"
+sleep 1
+click_in "$sheet" "${mail_add[@]}"
+wait_for 10 named '^Mail Account Edit$' >/dev/null
+type_text 'éééééééééééééééééééééééééééééééé@example.net'
+xdotool key Return
+check mail-refused "a recipient too long in bytes is refused with a message" wait_for 10 message_box
+shot 15-mail-address-refused
+dismiss_boxes
 click_in "$sheet" "${tree_account[@]}"
 sleep 1
 click_in "$sheet" "${add_user[@]}"
@@ -293,7 +305,7 @@ sleep 1
 click_in "$sheet" "${user_name[@]}"
 type_text 'éééééééééééééééééééé'
 sleep 0.5
-shot 15-user-name-bytes
+shot 16-user-name-bytes
 stop_program
 
 # ---- 6. A packed firmware file with a record of type 7, new protocol -------------
@@ -312,12 +324,12 @@ wait_for 10 named '^Open$' >/dev/null
 type_text "$work/fw7.bin"
 xdotool key Return
 sleep 1
-shot 16-firmware-chosen
+shot 17-firmware-chosen
 click_in "$upgrade" 113 117
 check firmware-type7 "the type 7 record goes out as the unit before it, with the reboot flag" \
   wait_for 20 sim_logged 'Type=2&REBOOT=1'
 wait_for 10 message_box >/dev/null || true
-shot 17-firmware-uploaded
+shot 18-firmware-uploaded
 grep -E 'UpgradeFW2|firmware unit' "$work/sim.log" >"$out/firmware-units.log" || true
 dismiss_boxes
 stop_program
@@ -337,10 +349,10 @@ check press-storm-logins "30 presses (15 connects) give at most 15 logins" \
 # The last press connects: one stream more, then a rate period.
 wait_for 15 streams_at_least 2 || true
 sleep 5
-shot 18-after-30-presses
+shot 19-after-30-presses
 # A moving picture: the picture area differs a second later.
 picture_area=360x230+$((X + 5))+$((Y + 85))
-convert "$out/18-after-30-presses.png" -crop "$picture_area" +repage "$work/first.png"
+convert "$out/19-after-30-presses.png" -crop "$picture_area" +repage "$work/first.png"
 sleep 1
 import -window root "$work/later.png"
 convert "$work/later.png" -crop "$picture_area" +repage "$work/later.png"
@@ -359,7 +371,7 @@ type_text tresk
 click_in "$dialog" 65 290
 wait_for 10 sim_logged 'holding the read unanswered'
 sleep 1
-shot 19-opening-read-held
+shot 20-opening-read-held
 started=$(date +%s%N)
 kill -TERM "$program"
 wait "$program" || true
@@ -374,7 +386,7 @@ check sigterm-saved "the settings are saved" grep -q 'Record Path=' "$home/Setti
 start_sim --product Q8A7
 start_program
 log_in
-shot 20-before-the-display-goes
+shot 21-before-the-display-goes
 home=$work/home
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null || true
