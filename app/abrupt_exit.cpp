@@ -6,8 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "core/application/trace_log.h"
 #include "core/state/global_state_setup.h"
@@ -24,7 +27,14 @@ std::atomic<bool> g_armed{false};
 void LeaveNow(int status, void* first) {
     if (!g_armed.exchange(false))
         return;
-    const bool saved = SaveSettingsWhileStateExists(kSaveBound);
+    // The save runs on a thread of its own: a save held up elsewhere does
+    // not keep the process alive past the bound.
+    auto written = std::make_shared<std::promise<bool>>();
+    std::future<bool> done = written->get_future();
+    std::thread([written] {
+        written->set_value(SaveSettingsWhileStateExists(kSaveBound));
+    }).detach();
+    const bool saved = done.wait_for(kSaveBound * 2) == std::future_status::ready && done.get();
     if (first != nullptr) {
         WriteTraceLine("exit(" + std::to_string(status) + ") while the program ran: settings " +
                        (saved ? "saved" : "not saved") + ", leaving");
