@@ -152,6 +152,7 @@ shot() {  # shot NAME: the whole screen
 }
 sim_logged() { grep -q -- "$1" "$work/sim.log"; }
 sim_count() { grep -c -- "$1" "$work/sim.log" || true; }
+sim_count_at_least() { test "$(sim_count "$1")" -ge "$2"; }
 logins_are() { test "$(sim_count 'login of')" -eq "$1"; }
 # Stream requests as they arrive (the log's line for a stream's end repeats the request).
 streams_at_least() { test "$(grep 'GET /Getvideo.cgi' "$work/sim.log" | grep -vc '(stream ended)')" -ge "$1"; }
@@ -177,6 +178,9 @@ full_screen=(334 14)
 link_multich=(192 47)
 link_plain=(218 47)
 channel3=(148 45)
+channel_page=(173 44)
+channel5=(80 45)
+channel_page_back=(13 44)
 # The camera toolbar stands left of the main window.
 zoom_quarter=(-22 59)
 # Inside the sheet (624 × 494).
@@ -220,6 +224,19 @@ check channel-bar "channel 3 pressed sends /SetChannel.cgi CH=3" \
   wait_for 5 sim_logged 'GET /SetChannel.cgi?.*CH=3'
 sleep 2
 shot 05-q8a7-channel3
+# The next page of channels, and channel 5 on it.
+click_in "$main" "${channel_page[@]}"
+sleep 1
+click_in "$main" "${channel5[@]}"
+check channel-page "channel 5 on the next page sends /SetChannel.cgi CH=5" \
+  wait_for 5 sim_logged 'GET /SetChannel.cgi?.*CH=5'
+sleep 2
+shot 05b-q8a7-channel5
+click_in "$main" "${channel_page_back[@]}"
+sleep 1
+click_in "$main" "${channel3[@]}"
+wait_for 5 sim_count_at_least 'GET /SetChannel.cgi?.*CH=3' 2 || true
+sleep 1
 click_in "$main" "${full_screen[@]}"
 sleep 2
 shot 06-full-screen
