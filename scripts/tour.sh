@@ -12,7 +12,6 @@
 # Needs xvfb, xdotool and imagemagick (import, convert).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo=$PWD
 
 build=${KESTRUNE_BUILD:-build-tour}
 out=${KESTRUNE_ARTIFACTS:-$build/artifacts}/tour
@@ -59,7 +58,7 @@ check() {  # check NAME CONDITION-TEXT COMMAND...
 }
 
 # ---- the simulator and the program -----------------------------------------
-port=18600
+port=$((20000 + RANDOM % 20000))  # each simulator takes the next port
 start_sim() {  # start_sim OPTIONS...: a fresh simulator on a fresh port
   stop_sim
   port=$((port + 1))
