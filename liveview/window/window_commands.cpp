@@ -23,7 +23,6 @@
 #include "liveview/window/alarm_sound.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
-#include "liveview/window/window_private_messages.h"
 #include "media/media_state.h"
 #include "platform/clock.h"
 

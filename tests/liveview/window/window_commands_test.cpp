@@ -11,7 +11,6 @@
 #include "core/application/window_messages.h"
 #include "core/state/app_global_state.h"
 #include "liveview/window/window_extensions.h"
-#include "liveview/window/window_private_messages.h"
 #include "tests/liveview/window/window_fixture.h"
 
 namespace {
