@@ -402,10 +402,7 @@ void MySystemDialog::RebuildRs485Devices() {
 
 void MySystemDialog::OnClickReboot() {
     CCgiUrl url(kCgiReboot);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     if (TirelSendCommand(kCgiReboot, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0) ==
         0) {
         ShowMessage(kSendTimeoutText);

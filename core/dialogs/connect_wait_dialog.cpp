@@ -36,10 +36,7 @@ bool ReadUpgradeDeviceInformation() {
     AppGlobalState& app = *g_lpApp;
     const CSettingINI& settings = app.CSettingINI;
     CCgiUrl url(kCgiGetDeviceInfo);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("RES", static_cast<std::int32_t>(settings.m_dwImageResolution.load()));
     url.AddParamInt("QUA", static_cast<std::int32_t>(settings.m_dwAlarmTriggerQuality.load()));
     std::array<std::uint8_t, kDeviceInfoReplyBytes> reply{};

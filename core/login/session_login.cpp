@@ -125,9 +125,7 @@ void ReadModeAndVersionItems(const ReplyItems& items) {
 CCgiUrl PrepareDeviceInfoRequest() {
     const CSettingINI& settings = g_lpApp->CSettingINI;
     CCgiUrl url(kCgiGetDeviceInfo);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("RES", static_cast<std::int32_t>(settings.m_dwImageResolution.load()));
     url.AddParamInt("QUA", static_cast<std::int32_t>(settings.m_dwAlarmTriggerQuality.load()));
     url.AddParamInt("CH", settings.m_bySelectedChannel.load());

@@ -96,6 +96,10 @@ public:
 
     int AddParam(std::string_view name, std::string_view value);
     int AddParamInt(std::string_view name, std::int32_t value);
+    // The session's "Cookie" parameter, left out while there is no session
+    // (the cookie is empty). Returns what AddParam returns, 1 when nothing
+    // was added.
+    int AddSessionCookie(std::string_view cookie);
 
     std::size_t GetUrlLength() const { return m_strUrl.size(); }
     const std::string& GetUrl() const { return m_strUrl; }

@@ -154,9 +154,7 @@ int ReadSysCfgSection(std::uint8_t option, std::span<std::uint8_t> destination) 
     url.AddParamInt(
         "Size",
         all ? 0 : static_cast<std::int32_t>(std::min<std::size_t>(destination.size(), INT_MAX)));
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::array<std::uint8_t, kReplyBufferBytes> reply{};
     std::uint32_t length = 0;
     if (TirelSendCommand(kCgiGetSysCfg, url.GetUrlBuffer(), {}, nullptr, reply, &length,
@@ -193,9 +191,7 @@ int WriteSysCfgSection(std::uint8_t option, std::span<const std::uint8_t> source
     if (option == kSysCfgDns) {
         url.AddParam("Refresh", refresh ? "True" : "False");
     }
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     return TirelSendCommand(kCgiSetSysCfg, url.GetUrlBuffer(), source, nullptr, {}, nullptr,
                             kWriteTimeoutSeconds, kWriteTimeoutSeconds, 0);
 }

@@ -327,9 +327,7 @@ int CChannelBar::RequestChannel(std::uint8_t channel) {
         return 1;
     }
     CCgiUrl url(kCgiSetChannel);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("CH", channel);
     if (TirelSendCommand(kCgiSetChannel, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
                          kChannelSeconds, kChannelSeconds, 0) != 1) {

@@ -64,9 +64,7 @@ bool Send(CCgiUrl& url) {
 
 CCgiUrl WithCookie(std::uint8_t command) {
     CCgiUrl url(command);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     return url;
 }
 

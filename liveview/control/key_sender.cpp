@@ -240,9 +240,7 @@ std::string Rs485Target(bool pelco, bool masterPelcoD) {
         if (devices.GetSlaveType(static_cast<std::uint8_t>(k)) == 18 && pelco)
             AddPelco(url);
     }
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     return url.GetUrl();
 }
 

@@ -113,9 +113,7 @@ std::vector<PtzSlave> ReadPtzSlaveList(std::span<const std::uint8_t> reply) {
 
 std::optional<std::vector<PtzSlave>> RequestPtzSlaveList() {
     CCgiUrl url(kPtzResetCommand);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::array<std::uint8_t, kSlaveReplyBytes> reply{};
     std::uint32_t length = 0;
     CommandStatus status;

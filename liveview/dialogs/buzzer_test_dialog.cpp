@@ -89,12 +89,12 @@ void CBuzzerTestDialog::OnCheckMultiChannel() {
 void CBuzzerTestDialog::SendBuzzer(const char* time, bool cookieFirst) {
     const std::string cookie = g_szSessionCookie.Get();
     CCgiUrl url(kCgiSetBuzzer);
-    if (cookieFirst && !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
+    if (cookieFirst) {
+        url.AddSessionCookie(cookie);
     }
     url.AddParam("time", time);
-    if (!cookieFirst && !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
+    if (!cookieFirst) {
+        url.AddSessionCookie(cookie);
     }
     // A buzzer test reports nothing: the operator hears whether it worked.
     TirelSendCommand(kCgiSetBuzzer, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, kSeconds,

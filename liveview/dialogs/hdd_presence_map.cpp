@@ -47,9 +47,7 @@ HddPresenceMap ParseHddPresenceMap(std::span<const std::uint8_t> reply) {
 
 std::optional<HddPresenceMap> ReadHddPresenceMap() {
     CCgiUrl url(kCgiGetDvrHdd);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::vector<std::uint8_t> reply(kHddReplyBytes, 0);
     std::uint32_t length = 0;
     if (TirelSendCommand(kCgiGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length,

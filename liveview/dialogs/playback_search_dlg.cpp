@@ -196,9 +196,7 @@ std::optional<std::string> CPlaybackSearchDlg::SearchTarget() const {
     }
 
     CCgiUrl url(kCgiSearchPlayBack);
-    if (const std::string cookie = SessionCookie(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(SessionCookie());
     if (eventSearch) {
         url.AddParam("searchType", "event");
         url.AddParamInt("channelNum", channel);

@@ -162,9 +162,7 @@ std::optional<ColourValues> ColourDefaults(ColourFamily family) {
 
 std::optional<ColourValues> ReadDeviceColour() {
     CCgiUrl url(kCgiGetColor);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::vector<std::uint8_t> reply(kReplyBytes, 0);
     std::uint32_t length = 0;
     if (TirelSendCommand(kCgiGetColor, url.GetUrlBuffer(), {}, nullptr, reply, &length, kSeconds,
@@ -358,9 +356,7 @@ void CVideoColorDlg::OnDefaults() {
 void CVideoColorDlg::OnOK() {
     const ColourValues sent = ColourValuesToSend(CurrentColourFamily(), Rows());
     CCgiUrl url(kCgiSetColor);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("CON", sent.contrast);
     url.AddParamInt("BRI", sent.brightness);
     url.AddParamInt("HUE", sent.hue);

@@ -190,9 +190,7 @@ void CDravelinDlg::OnPower() {
 
 void CDravelinDlg::OnRetr() {
     CCgiUrl url(kSetRetrCommand);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParam("SET", g_lpApp->C_ControlD.GetRetrState() != 0 ? "0" : "1");
     CommandStatus status;
     if (TirelSendCommand(kSetRetrCommand, url.GetUrlBuffer(), {}, &status, {}, nullptr,
@@ -213,9 +211,7 @@ void CDravelinDlg::SendPtzBody(std::span<const std::uint8_t> body) {
     CCgiUrl url(11);
     url.AddParam("Control", "Q8A7");
     url.AddParam("MASTER", "1");
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     if (SendRs485Body(url.GetUrl(), body, kCommandTimeoutSeconds) == 0) {
         app.w_HotPointFrames = 2;
         ShowMessage(4065);

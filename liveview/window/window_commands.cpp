@@ -42,9 +42,7 @@ constexpr std::uint8_t kSetQualityCommand = 4;
 // Sends one setting command (RES or QUA) without reading a reply.
 bool SendSetting(std::uint8_t command, const char* key, int value) {
     CCgiUrl url(command);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt(key, value);
     CommandStatus status;
     return TirelSendCommand(command, url.GetUrlBuffer(), {}, &status, {}, nullptr, 15, 15, 0) != 0;
@@ -270,9 +268,7 @@ void CDravelinDlg::OnColor() {
         return;
     }
     CCgiUrl url(kGetColorCommand);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::array<std::uint8_t, kColorReplyBytes> reply{};
     std::uint32_t length = 0;
     CommandStatus status;

@@ -125,7 +125,7 @@ void DownloadProgressDialog::OnCancel() {
             g_lpApp != nullptr ? g_lpApp->str_FWVersion.Get() : std::string();
         if (!m_download->Ended() && CompareVersion("1043", version) != 2) {
             CCgiUrl url(kCgiCancelNb);
-            url.AddParam("Cookie", g_szSessionCookie.Get());
+            url.AddSessionCookie(g_szSessionCookie.Get());
             TirelSendCommand(kCgiCancelNb, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0);
         }
     }

@@ -121,9 +121,7 @@ std::string OldPieceQuery(const UploadPlan& plan, const UploadUnit& unit, std::s
             url.AddParam("Reboot", "1");
         }
     }
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(cookie);
     return url.GetUrl();
 }
 

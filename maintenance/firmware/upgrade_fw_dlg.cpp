@@ -186,10 +186,7 @@ bool CUpgradeFWDlg::OnInitDialog() {
         }
     } else if (m_variant == Variant::kFolder) {
         CCgiUrl url(kCgiGetVersion);
-        const std::string cookie = g_szSessionCookie.Get();
-        if (!cookie.empty()) {
-            url.AddParam("Cookie", cookie);
-        }
+        url.AddSessionCookie(g_szSessionCookie.Get());
         std::array<std::uint8_t, kVersionReplyBytes> reply{};
         std::uint32_t length = 0;
         if (TirelSendCommand(kCgiGetVersion, url.GetUrlBuffer(), {}, nullptr,
@@ -391,10 +388,7 @@ void CUpgradeFWDlg::CancelUpgrade() {
     if (!newer) {
         url.AddParam("Upgrade", "Cancel");
     }
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     (void)TirelSendCommand(
         url.GetCommandIndex(), url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
         CommandTimeouts{m_timings->oldSend, m_timings->oldReceive, m_timings->connect});

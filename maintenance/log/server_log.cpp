@@ -32,9 +32,7 @@ LogSender CurrentSender() {
 
 std::string LogTarget(const std::string& cookie, const char* state) {
     CCgiUrl url(kCgiGetLog);
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(cookie);
     url.AddParam("STATE", state);
     return url.GetUrl();
 }

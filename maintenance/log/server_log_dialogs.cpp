@@ -123,10 +123,7 @@ void ServerLogDialog::OnClearServerLog() {
         return;
     }
     CCgiUrl url(kCgiClearLog);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     if (TirelSendCommand(kCgiClearLog, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0) ==
         1) {
         done(0);
