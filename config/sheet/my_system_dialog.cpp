@@ -401,10 +401,10 @@ void MySystemDialog::RebuildRs485Devices() {
 }
 
 void MySystemDialog::OnClickReboot() {
-    CCgiUrl url(kCgiReboot);
+    CCgiUrl url(CgiCommand::kReboot);
     url.AddSessionCookie(g_szSessionCookie.Get());
-    if (TirelSendCommand(kCgiReboot, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0) ==
-        0) {
+    if (TirelSendCommand(CgiCommand::kReboot, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15,
+                         0) == 0) {
         ShowMessage(kSendTimeoutText);
     }
 }

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr std::uint8_t kCgiSetChannel = 2;
 constexpr std::uint16_t kChannelSeconds = 15;
 constexpr int kBarTop = 32;
 constexpr int kArrowTop = 37;
@@ -326,10 +325,10 @@ int CChannelBar::RequestChannel(std::uint8_t channel) {
         channel == byCurrentChannel.load()) {
         return 1;
     }
-    CCgiUrl url(kCgiSetChannel);
+    CCgiUrl url(CgiCommand::kSetChannel);
     url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("CH", channel);
-    if (TirelSendCommand(kCgiSetChannel, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
+    if (TirelSendCommand(CgiCommand::kSetChannel, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
                          kChannelSeconds, kChannelSeconds, 0) != 1) {
         // Off the GUI thread the box is posted; this thread does not wait.
         ShowMessage(4064);

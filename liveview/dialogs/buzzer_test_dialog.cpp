@@ -16,7 +16,6 @@ namespace liveview {
 
 namespace {
 
-constexpr std::uint8_t kCgiSetBuzzer = 38;
 constexpr std::uint16_t kSeconds = 15;
 
 }  // namespace
@@ -88,7 +87,7 @@ void CBuzzerTestDialog::OnCheckMultiChannel() {
 
 void CBuzzerTestDialog::SendBuzzer(const char* time, bool cookieFirst) {
     const std::string cookie = g_szSessionCookie.Get();
-    CCgiUrl url(kCgiSetBuzzer);
+    CCgiUrl url(CgiCommand::kSetBuzzer);
     if (cookieFirst) {
         url.AddSessionCookie(cookie);
     }
@@ -97,7 +96,7 @@ void CBuzzerTestDialog::SendBuzzer(const char* time, bool cookieFirst) {
         url.AddSessionCookie(cookie);
     }
     // A buzzer test reports nothing: the operator hears whether it worked.
-    TirelSendCommand(kCgiSetBuzzer, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, kSeconds,
+    TirelSendCommand(CgiCommand::kSetBuzzer, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, kSeconds,
                      kSeconds, 0);
 }
 

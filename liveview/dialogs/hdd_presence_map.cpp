@@ -14,7 +14,6 @@ constexpr std::array<std::string_view, 4> kInternalDisks{"MASTER1", "SLAVE1", "M
 constexpr int kFirstExternalDisk = 4;
 constexpr std::string_view kExternalPrefix = "EXT-";
 
-constexpr std::uint8_t kCgiGetDvrHdd = 17;
 constexpr std::size_t kHddReplyBytes = 1024;
 constexpr std::uint16_t kHddSeconds = 15;
 
@@ -46,11 +45,11 @@ HddPresenceMap ParseHddPresenceMap(std::span<const std::uint8_t> reply) {
 }
 
 std::optional<HddPresenceMap> ReadHddPresenceMap() {
-    CCgiUrl url(kCgiGetDvrHdd);
+    CCgiUrl url(CgiCommand::kGetDvrHdd);
     url.AddSessionCookie(g_szSessionCookie.Get());
     std::vector<std::uint8_t> reply(kHddReplyBytes, 0);
     std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length,
+    if (TirelSendCommand(CgiCommand::kGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length,
                          kHddSeconds, kHddSeconds, 0) != 1) {
         return std::nullopt;
     }

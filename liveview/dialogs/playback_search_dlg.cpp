@@ -24,7 +24,6 @@ namespace liveview {
 
 namespace {
 
-constexpr std::uint8_t kCgiSearchPlayBack = 39;
 constexpr std::uint16_t kSeconds = 15;
 constexpr std::size_t kReplyBytes = 1024;
 
@@ -195,7 +194,7 @@ std::optional<std::string> CPlaybackSearchDlg::SearchTarget() const {
         return std::nullopt;
     }
 
-    CCgiUrl url(kCgiSearchPlayBack);
+    CCgiUrl url(CgiCommand::kSearchPlayBack);
     url.AddSessionCookie(SessionCookie());
     if (eventSearch) {
         url.AddParam("searchType", "event");
@@ -220,8 +219,8 @@ std::optional<std::string> CPlaybackSearchDlg::SearchTarget() const {
 int CPlaybackSearchDlg::SendPlaybackSearch(const std::string& target) {
     std::vector<std::uint8_t> reply(kReplyBytes, 0);
     std::uint32_t length = 0;
-    return TirelSendCommand(kCgiSearchPlayBack, target, {}, nullptr, reply, &length, kSeconds,
-                            kSeconds, 0);
+    return TirelSendCommand(CgiCommand::kSearchPlayBack, target, {}, nullptr, reply, &length,
+                            kSeconds, kSeconds, 0);
 }
 
 void CPlaybackSearchDlg::OnOK() {

@@ -24,8 +24,6 @@ namespace maintenance {
 
 namespace {
 
-constexpr std::uint8_t kCgiGetSearchList = 23;
-
 std::mutex g_hookLock;
 std::chrono::milliseconds g_shortPagePause{500};
 
@@ -319,8 +317,8 @@ void CEventPage::OnDownloadHddList() {
     EventSearchResult result = RunEventSearch(
         query,
         [](const std::string& target, std::span<std::uint8_t> reply, std::uint32_t& length) {
-            return TirelSendCommand(kCgiGetSearchList, target, {}, nullptr, reply, &length, 15, 15,
-                                    0) == 1;
+            return TirelSendCommand(CgiCommand::kGetSearchList, target, {}, nullptr, reply, &length,
+                                    15, 15, 0) == 1;
         },
         [](std::uint32_t command, std::int32_t argument) { PostSheetProgress(command, argument); },
         [pause] { platform::Sleep(pause); });

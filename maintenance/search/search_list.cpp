@@ -220,7 +220,7 @@ std::optional<std::uint32_t> ParseMaxListNumber(std::string_view text) {
 }
 
 std::string SearchListTarget(const EventSearchQuery& query, bool first) {
-    CCgiUrl url(23);
+    CCgiUrl url(CgiCommand::kGetSearchList);
     url.AddSessionCookie(query.cookie);
     url.AddParam("STATE", first ? "LAST" : "PREV");
     url.AddParamInt("HDD", query.hddNumber);
