@@ -61,7 +61,7 @@
 #include <vector>
 
 #include "bench/paced_decode.h"
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 #include "tools/devicesim/live_stream.h"
 #include "tools/streamgen/device_jpeg.h"
 

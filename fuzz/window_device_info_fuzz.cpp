@@ -15,8 +15,8 @@
 #include "core/state/app_global_state.h"
 #include "fuzz/fuzz_app.h"
 #include "fuzz/fuzz_check.h"
+#include "liveview/skin/skin_tables.h"
 #include "liveview/window/device_info_reader.h"
-#include "liveview/window/skin_tables.h"
 
 namespace {
 

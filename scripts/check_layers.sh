@@ -8,11 +8,17 @@
 # stands on the platform (tests/support) or on the core
 # (tests/support/core); the device simulator stands on nothing of the
 # program's own, the stream generator only on the platform's header-only
-# byte-order helpers (it links no library of the program); the skin generator reads the window's
-# layout tables, which are header-only data. The burning engine that ships
+# byte-order helpers (it links no library of the program); the skin generator reads the live view's
+# skin and bar tables, which are header-only data. The burning engine that ships
 # (burnengine) is a library of its own beside the program, on the platform's
 # engine header and registry store. Includes are written from the
 # source root ("core/net/cgi_command.h"), never with "..".
+#
+# Inside a folder the sub-folders are layered the same way: each folder
+# below lists its sub-folders from the bottom, and a file of a sub-folder may
+# include its own sub-folder and those listed before it. Files lying directly
+# in the folder stand above all of its sub-folders. A sub-folder missing from
+# its folder's order is refused until it is given its place.
 #
 # Usage: scripts/check_layers.sh [source-root]
 set -euo pipefail
@@ -37,6 +43,19 @@ tools/streamgen: tools platform
 tools/skingen: tools liveview
 '
 
+# folder: its sub-folders, from the bottom.
+order='
+core: application state store net login widgets dialogs startup
+liveview: skin widgets dialogs control window
+config: sheet pages
+maintenance: search backup disc firmware log
+'
+
+# Includes against the sub-folder order that are still to be untangled,
+# as "file: included path".
+exceptions='
+'
+
 # The program's own top-level folders; other includes (the system, Qt,
 # GoogleTest) are no layer's business.
 project='platform resample core media liveview config maintenance burnengine app tools tests fuzz bench'
@@ -47,7 +66,7 @@ for dir in $project; do
 done
 find "${dirs[@]}" -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.c' \) 2>/dev/null |
   xargs -r grep -nHE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' /dev/null |
-  awk -v rules="$rules" -v project="$project" '
+  awk -v rules="$rules" -v order="$order" -v exceptions="$exceptions" -v project="$project" '
     BEGIN {
       n = split(rules, lines, "\n")
       for (i = 1; i <= n; i++) {
@@ -55,6 +74,17 @@ find "${dirs[@]}" -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -n
         key = lines[i]; sub(/:.*/, "", key)
         allow[key] = " " substr(lines[i], index(lines[i], ":") + 2) " "
       }
+      n = split(order, lines, "\n")
+      for (i = 1; i <= n; i++) {
+        if (lines[i] !~ /:/) continue
+        key = lines[i]; sub(/:.*/, "", key)
+        ordered[key] = 1
+        m = split(substr(lines[i], index(lines[i], ":") + 2), subs, " ")
+        for (j = 1; j <= m; j++) rank[key "/" subs[j]] = j
+      }
+      n = split(exceptions, lines, "\n")
+      for (i = 1; i <= n; i++)
+        if (lines[i] ~ /:/) excepted[lines[i]] = 1
       split(project, p, " ")
       for (i in p) own[p[i]] = 1
       bad = 0
@@ -88,7 +118,34 @@ find "${dirs[@]}" -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -n
       if (!ok) {
         printf "%s:%s: %s may not include \"%s\"\n", file, line, rule, path
         bad = 1
+        next
       }
+
+      # The sub-folder order inside one folder.
+      if (!(top in ordered) || index(file, top "/") != 1) next
+      from = sub_rank(file, top)
+      to = sub_rank(path, top)
+      if (from == -1) {
+        printf "%s:%s: sub-folder %s has no place in the order of %s\n", file, line, sub_name(file), top
+        bad = 1; next
+      }
+      if (to == -1 || from >= to) next
+      if ((file ": " path) in excepted) next
+      printf "%s:%s: %s/%s may not include \"%s\" (%s/%s lies above it)\n", file, line, top, sub_name(file), path, top, sub_name(path)
+      bad = 1
+    }
+    # The second part of a path, when the path lies in a sub-folder of top.
+    function sub_name(f,   parts) {
+      if (split(f, parts, "/") < 3) return ""
+      return parts[2]
+    }
+    # The rank of the sub-folder a path lies in; files directly in the folder
+    # rank above every sub-folder, and -1 marks a sub-folder with no place.
+    function sub_rank(f, top,   name) {
+      name = sub_name(f)
+      if (name == "") return 1000000
+      if (!((top "/" name) in rank)) return -1
+      return rank[top "/" name]
     }
     END {
       if (!bad) print "check_layers: every include keeps to its layer"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/net/sys_config.h"
 #include "core/state/app_global_state.h"
 
 namespace {

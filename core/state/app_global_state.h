@@ -14,10 +14,10 @@
 #include <string>
 
 #include "core/application/trace_log.h"
-#include "core/net/sys_config.h"
 #include "core/state/control_device.h"
+#include "core/state/settings_store.h"
+#include "core/state/sys_config_sections.h"
 #include "core/state/system_time.h"
-#include "core/store/settings_store.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "platform/window.h"

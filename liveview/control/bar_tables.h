@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 
 // ---- channel bar ---------------------------------------------------------------
 

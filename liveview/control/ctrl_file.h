@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "liveview/skin/family_names.h"
+
 struct CtrlDeviceRecord;
 
 // One key's byte sequence. A stored byte whose bit is set in dwVarMask is not
@@ -49,38 +51,6 @@ inline constexpr std::size_t kCtrlLineChars = 129;
 inline constexpr std::size_t kCtrlFileMaxBytes = 4u << 20;
 // "[DEVICE NUMBER]" asks for at most this many records.
 inline constexpr int kCtrlMaxDevices = 1024;
-
-// The device families, by device type 0-25; a family's key sequences come
-// from the record whose name equals the family's name.
-inline constexpr std::size_t kCtrlFamilyCount = 26;
-inline constexpr std::array<std::string_view, kCtrlFamilyCount> kCtrlFamilyNames{
-    "CAMERA",
-    "1CH DVR",
-    "4CH DVR (FULL)",
-    "4CH DVR (BASIC)",
-    "4CH DMR",
-    "9CH DMR",
-    "16CH DMR",
-    "4CH DQR",
-    "PTZ",
-    "4CH MEPG2 DVR",
-    "4CH NETWORK DVR",
-    "PTZ SLAVE",
-    "4CH NETWORK DVR (BASIC)",
-    "9CH NETWORK DMR",
-    "16CH NETWORK DMR",
-    "4CH NETWORK MEPG2 DVR",
-    "Q8B0",
-    "PTZ SLAVE BASIC",
-    "PTZ PELCO",
-    "ZRT 417 DVR",
-    "8CH NETWORK DMR",
-    "4CH NETWORK DMR",
-    "ZRT 415 DVR",
-    "ZRT 413 DVR",
-    "16CH NETWORK DVR",
-    "PTZ PELCO D",
-};
 
 // Reads one line of `text`: `line` receives its kept characters. Returns the
 // number of bytes consumed, up to and including the LF (or the rest of the

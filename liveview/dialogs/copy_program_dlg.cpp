@@ -11,7 +11,7 @@
 #include <random>
 #include <system_error>
 
-#include "core/store/settings_store.h"
+#include "core/state/settings_store.h"
 #include "platform/modal_dialog.h"
 #include "platform/profile_file.h"
 #include "platform/program_folder.h"

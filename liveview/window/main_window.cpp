@@ -22,8 +22,8 @@
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 #include "liveview/control/cmos_toolbar.h"
+#include "liveview/skin/skin_flags.h"
 #include "liveview/window/device_info_reader.h"
-#include "liveview/window/skin_flags.h"
 #include "liveview/window/window_extensions.h"
 #include "media/media_state.h"
 

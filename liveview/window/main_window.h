@@ -16,8 +16,8 @@
 #include "core/widgets/qel_button.h"
 #include "liveview/control/channel_bar.h"
 #include "liveview/control/command_button_bar.h"
+#include "liveview/skin/skin_tables.h"
 #include "liveview/window/picture_rows.h"
-#include "liveview/window/skin_tables.h"
 #include "platform/window.h"
 #include "resample/resize.h"
 

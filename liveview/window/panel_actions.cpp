@@ -15,8 +15,8 @@
 #include "liveview/control/ptz_control.h"
 #include "liveview/dialogs/playback_search_dlg.h"
 #include "liveview/dialogs/select_ptz_dlg.h"
+#include "liveview/skin/skin_path.h"
 #include "liveview/window/main_window.h"
-#include "liveview/window/skin_path.h"
 #include "platform/message_box.h"
 
 namespace {

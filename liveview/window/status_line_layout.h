@@ -8,7 +8,7 @@
 #include <QPoint>
 #include <QString>
 
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 
 class QFontMetrics;
 

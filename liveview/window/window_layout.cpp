@@ -12,9 +12,9 @@
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
+#include "liveview/skin/skin_flags.h"
+#include "liveview/skin/skin_path.h"
 #include "liveview/window/main_window.h"
-#include "liveview/window/skin_flags.h"
-#include "liveview/window/skin_path.h"
 
 namespace {
 

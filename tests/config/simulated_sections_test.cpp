@@ -13,6 +13,7 @@
 #include "config/sheet/section_layouts.h"
 #include "config/sheet/section_sender.h"
 #include "core/login/login_exchange.h"
+#include "core/net/sys_config.h"
 #include "core/state/app_global_state.h"
 #include "platform/message_box.h"
 #include "tests/support/fake_device.h"

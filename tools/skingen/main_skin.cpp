@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "liveview/control/bar_tables.h"
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 #include "tools/skingen/skin_painter.h"
 
 namespace skingen {

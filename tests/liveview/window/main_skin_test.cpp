@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "liveview/control/bar_tables.h"
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/temp_dir.h"
 #include "tools/skingen/main_skin.h"

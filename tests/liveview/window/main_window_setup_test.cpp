@@ -11,8 +11,8 @@
 
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
-#include "liveview/window/skin_path.h"
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_path.h"
+#include "liveview/skin/skin_tables.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
 

@@ -15,7 +15,7 @@
 #include "liveview/control/key_sender.h"
 #include "liveview/dialogs/playback_search_dlg.h"
 #include "liveview/dialogs/select_ptz_dlg.h"
-#include "liveview/window/skin_path.h"
+#include "liveview/skin/skin_path.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/modal_script.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "liveview/skin/skin_tables.h"
 #include "liveview/window/main_window.h"
-#include "liveview/window/skin_tables.h"
 #include "tests/liveview/window/live_window_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/drawn_skin.h"

@@ -18,9 +18,9 @@
 
 #include "core/login/login_exchange.h"
 #include "core/state/app_global_state.h"
+#include "liveview/skin/skin_flags.h"
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/main_window.h"
-#include "liveview/window/skin_flags.h"
 #include "platform/clock.h"
 #include "platform/modal_dialog.h"
 #include "platform/program_folder.h"

@@ -1,4 +1,4 @@
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 
 #include <gtest/gtest.h>
 

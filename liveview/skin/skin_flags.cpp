@@ -1,9 +1,9 @@
-#include "liveview/window/skin_flags.h"
+#include "liveview/skin/skin_flags.h"
 
 #include <array>
 #include <atomic>
 
-#include "liveview/window/skin_tables.h"
+#include "liveview/skin/skin_tables.h"
 
 namespace {
 

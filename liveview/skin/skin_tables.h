@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "liveview/control/ctrl_file.h"
+#include "liveview/skin/family_names.h"
 
 // ---- layout slots and skins ------------------------------------------------
 

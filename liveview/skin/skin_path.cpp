@@ -1,4 +1,4 @@
-#include "liveview/window/skin_path.h"
+#include "liveview/skin/skin_path.h"
 
 #include <string>
 

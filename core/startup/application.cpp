@@ -1,4 +1,4 @@
-#include "core/application/application.h"
+#include "core/startup/application.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "core/store/settings_store.h"
+#include "core/state/settings_store.h"
 
 #include <limits>
 #include <optional>
