@@ -2,9 +2,6 @@
 
 #include <QApplication>
 
-#include "config/pages/install_pages1.h"
-#include "config/pages/install_pages2a.h"
-#include "config/pages/install_pages2b.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/sheet_window_extensions.h"
 #include "core/application/config_sheet_services.h"
@@ -16,7 +13,7 @@
 #include "liveview/window/window_extensions.h"
 #include "maintenance/disc/disc_writer.h"
 #include "maintenance/firmware/upgrade_fw_dlg.h"
-#include "maintenance/install_recdata.h"
+#include "maintenance/sheet_page_install.h"
 #include "media/media_services.h"
 
 int RunKestrune(int argc, char* argv[]) {
@@ -26,10 +23,7 @@ int RunKestrune(int argc, char* argv[]) {
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;
     liveview::InstallLoginDialogEntries();
-    InstallPagesOne();
-    InstallPages2b();
-    InstallDevicePages();
-    InstallRecordedDataPages();
+    InstallSheetPages();
     SheetWindowExtensions windowExtensions;
     SetMainWindowExtensions(&windowExtensions);
 

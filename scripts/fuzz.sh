@@ -13,8 +13,10 @@ seconds=${1:-60}
 shift || true
 max_jobs=${KESTRUNE_FUZZ_JOBS:-4}
 
+# clang 14 and its libFuzzer runtime, the pair Debian 12 ships; the plain
+# clang names are used only when the versioned ones are missing.
 missing=()
-for p in clang libclang-rt-14-dev; do
+for p in clang-14 libclang-rt-14-dev; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi
@@ -28,11 +30,28 @@ if ((${#missing[@]})); then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+cc=clang-14
+cxx=clang++-14
+if ! command -v "$cxx" >/dev/null; then
+  cc=clang
+  cxx=clang++
+fi
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 build=build-fuzz
+# A build folder made with another compiler is configured afresh: CMake would
+# drop its cache and with it the options given below.
+if [[ -f $build/CMakeCache.txt ]] &&
+  ! grep -qx "CMAKE_CXX_COMPILER:[A-Z]*=$(command -v "$cxx")" "$build/CMakeCache.txt"; then
+  rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
 # The project libraries get coverage instrumentation and the sanitizers; only
 # the fuzz programs link the libFuzzer runtime.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" "${launcher[@]}" \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link" \
   -DKESTRUNE_SANITIZE=ON -DKESTRUNE_WERROR=OFF -DKESTRUNE_TESTS=ON -DKESTRUNE_FUZZ=ON >/dev/null
 cmake --build "$build" --target fuzz_all -- -j "$max_jobs"
@@ -69,7 +88,10 @@ for name in "$@"; do
 done
 for i in "${!pids[@]}"; do
   if ! wait "${pids[$i]}"; then
-    echo "fuzz: ${names[$i]} FAILED, see $build/fuzz-logs/${names[$i]}.log and fuzz/crashes/"
+    echo "fuzz: ${names[$i]} FAILED, log $build/fuzz-logs/${names[$i]}.log"
+    # libFuzzer names the input it saved (crash-, leak-, timeout-, oom-).
+    sed -n 's/.*Test unit written to \(.*\)$/fuzz:   input saved to \1/p' \
+      "$build/fuzz-logs/${names[$i]}.log"
     status=1
   fi
 done

@@ -1,7 +1,5 @@
 #include "config/pages/alarm_data_page.h"
 
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -12,6 +10,7 @@
 #include <array>
 #include <cstdio>
 
+#include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
@@ -55,19 +54,12 @@ QString TimeText(const SystemTime& t) {
 
 AlarmDataPage::AlarmDataPage(SystemConfig& store, QWidget* parent)
     : QWidget(parent), m_store(store) {
-    auto* grid = new QGridLayout(this);
-    m_list = MakeReportList(this);
-    m_list->setProperty("controlId", kIdList);
-    grid->addWidget(m_list, 0, 0, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Path : "), this), 1, 0);
-    m_pathEdit = new QLineEdit(this);
-    m_pathEdit->setProperty("controlId", kIdPath);
-    grid->addWidget(m_pathEdit, 1, 1, 1, 3);
+    using namespace pages;
+    m_list = MakeList(this, kIdList, 10, 10, 440, 240);
+    MakeLabel(this, 0, QStringLiteral("Path : "), 10, 262, 50);
+    m_pathEdit = MakeEdit(this, kIdPath, 60, 260, 390);
     const auto button = [&](const char* text, int id, int column, void (AlarmDataPage::*slot)()) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setProperty("controlId", id);
-        b->setAutoDefault(false);
-        grid->addWidget(b, 2, column);
+        auto* b = MakeButton(this, id, QString::fromLatin1(text), 10 + column * 113, 300, 101);
         connect(b, &QPushButton::clicked, this, slot);
     };
     button("Delete", kIdDelete, 0, &AlarmDataPage::OnDelete);

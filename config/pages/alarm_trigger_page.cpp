@@ -2,14 +2,13 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include <algorithm>
 #include <string>
 
+#include "config/pages/page_controls.h"
 #include "core/state/device_family.h"
 
 namespace {
@@ -27,53 +26,40 @@ int DigitsValue(const std::string& digits) {
 
 CAlarmTriggerPage::CAlarmTriggerPage(std::uint8_t remoteRecord, QWidget* parent)
     : QWidget(parent), m_bRemoteRecord(remoteRecord != 0) {
-    auto* grid = new QGridLayout(this);
-    int row = 0;
+    using namespace pages;
     // Created hidden, as the template has them.
     for (const char* text : {"High", "Middle", "Low", "VGA", "QVGA", "ON", "OFF"}) {
-        auto* hidden = new QRadioButton(QString::fromLatin1(text), this);
-        hidden->hide();
+        MakeRadio(this, 0, QString::fromLatin1(text), 0, 0, 60)->hide();
     }
-    m_interval = new QComboBox(this);
+    m_interval = MakeCombo(this, kIdInterval, 170, 0, 100);
     m_interval->addItems({QStringLiteral("AUTO"), QStringLiteral("3     SEC"),
                           QStringLiteral("15   SEC"), QStringLiteral("30   SEC"),
                           QStringLiteral("1     MIN"), QStringLiteral("30   MIN")});
-    m_interval->setProperty("controlId", kIdInterval);
     m_interval->hide();
 
-    grid->addWidget(new QLabel(QStringLiteral("Connection Check IP :\n(GATEWAY)"), this), row, 0);
-    m_address = new QLineEdit(this);
+    MakeLabel(this, 0, QStringLiteral("Connection Check IP :\n(GATEWAY)"), 20, 20, 145, 34);
+    m_address = MakeEdit(this, kIdCheckAddress, 170, 26, 250);
     m_address->setInputMask(QStringLiteral("000.000.000.000;_"));
-    m_address->setProperty("controlId", kIdCheckAddress);
-    grid->addWidget(m_address, row++, 1, 1, 3);
 
-    grid->addWidget(new QLabel(QStringLiteral("Remote Record :"), this), row, 0);
-    m_enable = new QRadioButton(QStringLiteral("Enable"), this);
-    m_disable = new QRadioButton(QStringLiteral("Disable"), this);
-    m_enable->setProperty("controlId", kIdEnable);
-    m_disable->setProperty("controlId", kIdDisable);
+    MakeLabel(this, 0, QStringLiteral("Remote Record :"), 20, 70, 145);
+    m_enable = MakeRadio(this, kIdEnable, QStringLiteral("Enable"), 170, 70, 80);
+    m_disable = MakeRadio(this, kIdDisable, QStringLiteral("Disable"), 255, 70, 80);
+    // One of the two is always ticked: they are a group of their own.
+    m_enable->setAutoExclusive(true);
+    m_disable->setAutoExclusive(true);
     auto* group = new QButtonGroup(this);
     group->addButton(m_enable);
     group->addButton(m_disable);
-    grid->addWidget(m_enable, row, 1);
-    grid->addWidget(m_disable, row++, 2);
     connect(m_enable, &QRadioButton::clicked, this, [this] { m_bRemoteRecord = true; });
     connect(m_disable, &QRadioButton::clicked, this, [this] { m_bRemoteRecord = false; });
 
-    grid->addWidget(new QLabel(QStringLiteral("R.E.T.R :  \nTime Limit "), this), row, 0);
-    m_day = new QComboBox(this);
+    MakeLabel(this, 0, QStringLiteral("R.E.T.R :  \nTime Limit "), 20, 104, 145, 34);
+    m_day = MakeCombo(this, kIdDay, 170, 110, 80);
     m_day->addItems({QStringLiteral("DAILY"), QStringLiteral("OFF"), QStringLiteral("MON"),
                      QStringLiteral("TUE"), QStringLiteral("WED"), QStringLiteral("THU"),
                      QStringLiteral("FRI"), QStringLiteral("SAT"), QStringLiteral("SUN")});
-    m_day->setProperty("controlId", kIdDay);
-    grid->addWidget(m_day, row, 1);
-    m_hourEdit = new QLineEdit(this);
-    m_hourEdit->setProperty("controlId", kIdHour);
-    m_minuteEdit = new QLineEdit(this);
-    m_minuteEdit->setProperty("controlId", kIdMinute);
-    grid->addWidget(m_hourEdit, row, 2);
-    grid->addWidget(m_minuteEdit, row++, 3);
-    grid->setRowStretch(row, 1);
+    m_hourEdit = MakeEdit(this, kIdHour, 255, 110, 80);
+    m_minuteEdit = MakeEdit(this, kIdMinute, 340, 110, 80);
     connect(m_hourEdit, &QLineEdit::textChanged, this, [this] { OnTimeChanged(m_hourEdit); });
     connect(m_minuteEdit, &QLineEdit::textChanged, this, [this] { OnTimeChanged(m_minuteEdit); });
     OnInitDialog();

@@ -1,17 +1,16 @@
 #include "config/pages/camera_page.h"
 
 #include <QComboBox>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "config/pages/edit_dialog_grid.h"
 #include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
@@ -42,46 +41,20 @@ QString TitleText(const std::array<char, 6>& title) {
 // ---- CCameraEditDlg -------------------------------------------------------------
 
 CCameraEditDlg::CCameraEditDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Edit"));
-    auto* grid = new QGridLayout(this);
-    const auto label = [&](const char* text, int column) {
-        grid->addWidget(new QLabel(QString::fromLatin1(text), this), 0, column);
-    };
-    label("NO.", 0);
-    label("TITLE", 1);
-    label("BR", 2);
-    label("CT", 3);
-    label("ST", 4);
-    label("HUE", 5);
-    label("COV", 6);
-    label("REC", 7);
-    m_number = new QLabel(this);
-    m_number->setProperty("controlId", kIdNumber);
-    grid->addWidget(m_number, 1, 0);
-    m_title = new QLineEdit(this);
+    pages::EditDialogGrid grid(*this, {"NO.", "TITLE", "BR", "CT", "ST", "HUE", "COV", "REC"});
+    m_number = grid.AddNumber(kIdNumber);
+    m_title = grid.AddEdit(kIdTitle);
     m_title->setMaxLength(kTitleChars);
-    m_title->setProperty("controlId", kIdTitle);
-    grid->addWidget(m_title, 1, 1);
     const std::array<int, 4> ids{kIdBrightness, kIdContrast, kIdSaturation, kIdHue};
     for (std::size_t i = 0; i < m_values.size(); ++i) {
-        QLineEdit* edit = new QLineEdit(this);
-        edit->setProperty("controlId", ids[i]);
+        QLineEdit* edit = grid.AddEdit(ids[i]);
         m_values[i] = edit;
-        grid->addWidget(edit, 1, static_cast<int>(2 + i));
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { OnValueChanged(edit); });
     }
-    m_covert = new QComboBox(this);
-    m_covert->addItems({QStringLiteral("NO"), QStringLiteral("YES")});
-    m_covert->setProperty("controlId", kIdCovert);
-    grid->addWidget(m_covert, 1, 6);
-    m_record = new QComboBox(this);
-    m_record->addItems({QStringLiteral("NO"), QStringLiteral("YES")});
-    m_record->setProperty("controlId", kIdRecord);
-    grid->addWidget(m_record, 1, 7);
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setDefault(true);
-    grid->addWidget(m_ok, 2, 7);
-    connect(m_ok, &QPushButton::clicked, this, &CCameraEditDlg::accept);
+    const QStringList noYes{QStringLiteral("NO"), QStringLiteral("YES")};
+    m_covert = grid.AddList(kIdCovert, noYes);
+    m_record = grid.AddList(kIdRecord, noYes);
+    m_ok = grid.AddOk();
     connect(m_title, &QLineEdit::textChanged, this, &CCameraEditDlg::OnTitleChanged);
 }
 
@@ -203,14 +176,9 @@ CameraPage::CameraPage(std::span<std::uint8_t> dvrLive, std::span<std::uint8_t> 
       m_dvrLive(dvrLive),
       m_dvrRec(dvrRec),
       m_channelRows(std::clamp(channelRows, 0, 16)) {
-    auto* layout = new QVBoxLayout(this);
-    m_list = MakeReportList(this);
-    m_list->setProperty("controlId", kIdList);
-    layout->addWidget(m_list, 1);
-    m_edit = new QPushButton(QStringLiteral("Edit"), this);
-    m_edit->setProperty("controlId", kIdEdit);
-    m_edit->setAutoDefault(false);
-    layout->addWidget(m_edit, 0, Qt::AlignRight);
+    const pages::EditableList made = pages::MakeEditableList(this, kIdList, kIdEdit);
+    m_list = made.list;
+    m_edit = made.edit;
     connect(m_edit, &QPushButton::clicked, this, &CameraPage::OnEdit);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CameraPage::OnEdit);
     OnInitDialog();

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "config/pages/page_controls.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 
@@ -23,9 +24,7 @@ constexpr std::uint32_t kFrameCopiedMessage = 0x0500;
 
 template <class W>
 W* Make(QWidget* parent, int id) {
-    auto* w = new W(parent);
-    w->setProperty("controlId", id);
-    return w;
+    return pages::Named(new W(parent), id);
 }
 
 }  // namespace

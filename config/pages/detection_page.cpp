@@ -1,14 +1,13 @@
 #include "config/pages/detection_page.h"
 
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include <mutex>
 
 #include "config/pages/detection_edit_dlg.h"
 #include "config/pages/dvr_record_page.h"
+#include "config/pages/edit_dialog_grid.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
 #include "core/state/device_family.h"
@@ -42,21 +41,17 @@ DetectionPage::DetectionPage(const DeviceIdentity& device, std::span<std::uint8_
       m_dvrLive(dvrLive),
       m_alarmSection(alarm),
       m_channels(DvrChannelCount(device.productId)) {
-    m_list = new QTreeWidget(this);
-    m_list->setProperty("controlId", 1413);
-    m_list->setRootIsDecorated(false);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    const pages::EditableList made = pages::MakeEditableList(this, 1413, 1068);
+    m_list = made.list;
+    m_edit = made.edit;
+    // Return on the focused button opens the dialog, as a sheet's button does.
+    m_edit->setAutoDefault(true);
     m_list->setHeaderLabels(
         {"NO.", Text(8550), Text(8552), Text(8553), Text(8554), Text(8555), Text(8556)});
     const int widths[] = {35, 60, 30, 30, 30, 30, 60};
     for (int c = 0; c < 7; ++c) {
         m_list->setColumnWidth(c, widths[c]);
     }
-    m_edit = new QPushButton("Edit", this);
-    m_edit->setProperty("controlId", 1068);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_list);
-    layout->addWidget(m_edit, 0, Qt::AlignRight);
     connect(m_edit, &QPushButton::clicked, this, [this] { OnEdit(true); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OnEdit(false); });
 

@@ -1,16 +1,14 @@
 #include "config/pages/device_page.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include <cstdio>
 
+#include "config/pages/edit_dialog_grid.h"
 #include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
@@ -53,41 +51,16 @@ int RateIndex(std::uint32_t rate) {
 // ---- CDeviceEditDlg -------------------------------------------------------------
 
 CDeviceEditDlg::CDeviceEditDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Edit"));
-    auto* grid = new QGridLayout(this);
-    const auto label = [&](const char* text, int column) {
-        grid->addWidget(new QLabel(QString::fromLatin1(text), this), 0, column);
-    };
-    label("NO.", 0);
-    label("DEVICE", 1);
-    label("ID", 2);
-    label("PROTOCOL", 3);
-    label("RATE", 4);
-    m_number = new QLabel(this);
-    m_number->setProperty("controlId", kIdNumber);
-    m_type = new QComboBox(this);
-    m_type->addItems({QStringLiteral("CAMERA"), QStringLiteral("PTZ")});
-    m_type->setProperty("controlId", kIdType);
-    m_id = new QLineEdit(this);
-    m_id->setProperty("controlId", kIdId);
-    m_protocol = new QComboBox(this);
-    m_protocol->addItems({QStringLiteral("NORMAL"), QStringLiteral("P-D")});
-    m_protocol->setProperty("controlId", kIdProtocol);
-    m_rate = new QComboBox(this);
-    m_rate->addItems({QStringLiteral("    2400"), QStringLiteral("    4800"),
-                      QStringLiteral("    9600"), QStringLiteral("  19200"),
-                      QStringLiteral("  38400"), QStringLiteral("  57600"),
-                      QStringLiteral("115200")});
-    m_rate->setProperty("controlId", kIdRate);
-    grid->addWidget(m_number, 1, 0);
-    grid->addWidget(m_type, 1, 1);
-    grid->addWidget(m_id, 1, 2);
-    grid->addWidget(m_protocol, 1, 3);
-    grid->addWidget(m_rate, 1, 4);
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setDefault(true);
-    grid->addWidget(m_ok, 2, 4);
-    connect(m_ok, &QPushButton::clicked, this, &CDeviceEditDlg::accept);
+    pages::EditDialogGrid grid(*this, {"NO.", "DEVICE", "ID", "PROTOCOL", "RATE"});
+    m_number = grid.AddNumber(kIdNumber);
+    m_type = grid.AddList(kIdType, {QStringLiteral("CAMERA"), QStringLiteral("PTZ")});
+    m_id = grid.AddEdit(kIdId);
+    m_protocol = grid.AddList(kIdProtocol, {QStringLiteral("NORMAL"), QStringLiteral("P-D")});
+    m_rate = grid.AddList(
+        kIdRate, {QStringLiteral("    2400"), QStringLiteral("    4800"),
+                  QStringLiteral("    9600"), QStringLiteral("  19200"), QStringLiteral("  38400"),
+                  QStringLiteral("  57600"), QStringLiteral("115200")});
+    m_ok = grid.AddOk();
 }
 
 void CDeviceEditDlg::MembersToControls() {
@@ -124,14 +97,9 @@ void CDeviceEditDlg::accept() {
 
 DevicePage::DevicePage(std::span<const std::uint8_t> rs485, int channelRows, QWidget* parent)
     : QWidget(parent), m_rs485(rs485), m_channelRows(std::clamp(channelRows, 0, 16)) {
-    auto* layout = new QVBoxLayout(this);
-    m_list = MakeReportList(this);
-    m_list->setProperty("controlId", kIdList);
-    layout->addWidget(m_list, 1);
-    m_edit = new QPushButton(QStringLiteral("Edit"), this);
-    m_edit->setProperty("controlId", kIdEdit);
-    m_edit->setAutoDefault(false);
-    layout->addWidget(m_edit, 0, Qt::AlignRight);
+    const pages::EditableList made = pages::MakeEditableList(this, kIdList, kIdEdit);
+    m_list = made.list;
+    m_edit = made.edit;
     connect(m_edit, &QPushButton::clicked, this, [this] { OnEdit(true); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OnEdit(false); });
     OnInitDialog();

@@ -2,9 +2,6 @@
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
 #include <QRadioButton>
 #include <QTimeEdit>
 
@@ -17,22 +14,17 @@ const QStringList kWeeks{"1ST", "2ND", "3RD", "4TH", "LAST"};
 const QStringList kMonths{"JAN", "FEB", "MAR", "APR", "MAY", "JUE",
                           "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
-template <class W>
-W* Make(QWidget* parent, int id) {
-    auto* w = new W(parent);
-    w->setProperty("controlId", id);
-    return w;
-}
-
-QComboBox* List(QWidget* parent, int id, const QStringList& items) {
-    auto* list = Make<QComboBox>(parent, id);
+// Every control of the page is placed by the kit; lists start without a
+// row chosen.
+QComboBox* List(QWidget* parent, int id, const QStringList& items, int x, int y) {
+    auto* list = pages::MakeCombo(parent, id, x, y, 80);
     list->addItems(items);
     list->setCurrentIndex(-1);
     return list;
 }
 
-QTimeEdit* ShortTime(QWidget* parent, int id) {
-    auto* edit = Make<QTimeEdit>(parent, id);
+QTimeEdit* ShortTime(QWidget* parent, int id, int x, int y) {
+    auto* edit = pages::MakeControl<QTimeEdit>(parent, id, x, y, 80);
     edit->setDisplayFormat("HH : mm");
     return edit;
 }
@@ -45,53 +37,36 @@ QTime TimeOf(int hour, int minute, int second = 0) {
 
 DVRDatePage::DVRDatePage(DeviceIdentity device, QWidget* parent)
     : QWidget(parent), m_device(std::move(device)) {
-    m_start = ShortTime(this, 1499);
-    m_end = ShortTime(this, 1502);
-    m_adjust = ShortTime(this, 1503);
-    m_time = Make<QTimeEdit>(this, 1481);
+    using namespace pages;
+    // The rule's rows: START, END and ADJUST.
+    constexpr int kStartY = 122;
+    constexpr int kEndY = 152;
+    constexpr int kAdjustY = 182;
+    m_start = ShortTime(this, 1499, 362, kStartY);
+    m_end = ShortTime(this, 1502, 362, kEndY);
+    m_adjust = ShortTime(this, 1503, 362, kAdjustY);
+    m_time = MakeControl<QTimeEdit>(this, 1481, 280, 10, 170);
     m_time->setDisplayFormat("HH : mm : ss");
-    m_date = Make<QDateEdit>(this, 1480);
+    m_date = MakeControl<QDateEdit>(this, 1480, 100, 10, 170);
     m_date->setDisplayFormat(DateFormatFor(0));
-    m_format = List(this, 1195, {"Y-M-D", "M-D-Y", "D-M-Y"});
-    m_startWeek = List(this, 1497, kWeeks);
-    m_endWeek = List(this, 1500, kWeeks);
-    m_startWeekday = List(this, 1504, {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"});
-    m_endWeekday = List(this, 1506, {"SUN", "MON", "TUE", "WEK", "THU", "FRI", "SAT"});
-    m_startMonth = List(this, 1505, kMonths);
-    m_endMonth = List(this, 1507, kMonths);
-    m_on = Make<QRadioButton>(this, 1482);
-    m_on->setText("ON");
-    m_off = Make<QRadioButton>(this, 1483);
-    m_off->setText("OFF");
-    for (QRadioButton* b : {m_on, m_off}) {
-        b->setAutoExclusive(false);
-    }
-
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel("DATE", this), 0, 0);
-    grid->addWidget(m_date, 0, 1, 1, 2);
-    grid->addWidget(m_time, 0, 3, 1, 2);
-    grid->addWidget(new QLabel("FORMAT", this), 1, 0);
-    grid->addWidget(m_format, 1, 1, 1, 2);
-    auto* group = new QGroupBox("DAYLIGHT SAVING", this);
-    auto* rule = new QGridLayout(group);
-    rule->addWidget(m_on, 0, 1);
-    rule->addWidget(m_off, 0, 2);
-    rule->addWidget(new QLabel("START :", group), 1, 0);
-    rule->addWidget(m_startWeek, 1, 1);
-    rule->addWidget(m_startWeekday, 1, 2);
-    rule->addWidget(m_startMonth, 1, 3);
-    rule->addWidget(m_start, 1, 4);
-    rule->addWidget(new QLabel("END :", group), 2, 0);
-    rule->addWidget(m_endWeek, 2, 1);
-    rule->addWidget(m_endWeekday, 2, 2);
-    rule->addWidget(m_endMonth, 2, 3);
-    rule->addWidget(m_end, 2, 4);
-    rule->addWidget(new QLabel("ADJUST :", group), 3, 0);
-    rule->addWidget(m_adjust, 3, 4);
-    grid->addWidget(group, 2, 0, 1, 5);
-    grid->setRowStretch(3, 1);
-
+    m_format = MakeCombo(this, 1195, 100, 38, 170);
+    m_format->addItems({"Y-M-D", "M-D-Y", "D-M-Y"});
+    m_format->setCurrentIndex(-1);
+    m_startWeek = List(this, 1497, kWeeks, 104, kStartY);
+    m_endWeek = List(this, 1500, kWeeks, 104, kEndY);
+    m_startWeekday =
+        List(this, 1504, {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"}, 190, kStartY);
+    m_endWeekday = List(this, 1506, {"SUN", "MON", "TUE", "WEK", "THU", "FRI", "SAT"}, 190, kEndY);
+    m_startMonth = List(this, 1505, kMonths, 276, kStartY);
+    m_endMonth = List(this, 1507, kMonths, 276, kEndY);
+    m_on = MakeRadio(this, 1482, "ON", 104, 94, 80);
+    m_off = MakeRadio(this, 1483, "OFF", 190, 94, 80);
+    MakeLabel(this, 0, "DATE", 10, 11, 80);
+    MakeLabel(this, 0, "FORMAT", 10, 39, 80);
+    MakeGroup(this, 0, "DAYLIGHT SAVING", 10, 66, 440, 146);
+    MakeLabel(this, 0, "START :", 20, kStartY + 1, 80);
+    MakeLabel(this, 0, "END :", 20, kEndY + 1, 80);
+    MakeLabel(this, 0, "ADJUST :", 20, kAdjustY + 1, 80);
     connect(m_on, &QRadioButton::clicked, this, [this] { SetDaylight(1); });
     connect(m_off, &QRadioButton::clicked, this, [this] { SetDaylight(0); });
     connect(m_format, &QComboBox::currentIndexChanged, this, &DVRDatePage::OnFormatChanged);

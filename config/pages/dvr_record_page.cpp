@@ -1,79 +1,72 @@
 #include "config/pages/dvr_record_page.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
 #include <QRadioButton>
 
+#include "config/pages/page_controls.h"
 #include "core/state/app_global_state.h"
 
 namespace {
 
-QRadioButton* Radio(QWidget* parent, int id, const char* text) {
-    auto* b = new QRadioButton(text, parent);
-    b->setProperty("controlId", id);
-    b->setAutoExclusive(false);
-    return b;
+// Two columns of groups: the three recordings and overwrite on the left,
+// the image settings on the right; a control's place is its group's
+// column and row and its own left edge inside the group.
+constexpr int kGroupWidth = 216;
+constexpr int kGroupHeight = 54;
+constexpr int kGroupPitch = 59;
+
+int GroupX(int column) {
+    return 10 + column * (kGroupWidth + 8);
+}
+int GroupY(int row) {
+    return 8 + row * kGroupPitch;
 }
 
-QComboBox* List(QWidget* parent, int id) {
-    auto* list = new QComboBox(parent);
-    list->setProperty("controlId", id);
-    return list;
+QRadioButton* Radio(QWidget* parent, int id, const char* text, int column, int row, int x,
+                    int width = 50) {
+    return pages::MakeRadio(parent, id, text, GroupX(column) + x, GroupY(row) + 24, width);
+}
+
+QComboBox* List(QWidget* parent, int id, int column, int row, int x, int width = 52) {
+    return pages::MakeCombo(parent, id, GroupX(column) + x, GroupY(row) + 23, width);
 }
 
 }  // namespace
 
 DVRRecordPage::DVRRecordPage(DeviceIdentity device, QWidget* parent)
     : QWidget(parent), m_device(std::move(device)) {
-    m_manualYes = Radio(this, 1483, "YES");
-    m_manualNo = Radio(this, 1484, "NO");
-    m_eventYes = Radio(this, 1485, "YES");
-    m_eventNo = Radio(this, 1486, "NO");
-    m_timerYes = Radio(this, 1487, "YES");
-    m_timerNo = Radio(this, 1488, "NO");
-    m_overYes = Radio(this, 1489, "YES");
-    m_overNo = Radio(this, 1490, "NO");
-    m_frame = Radio(this, 1491, "FRAME");
-    m_field = Radio(this, 1492, "FIELD");
-    m_cif = Radio(this, 1493, "CIF");
-    m_fix = Radio(this, 1496, "FIX");
-    m_group = Radio(this, 1497, "GROUP");
-    m_manualList = List(this, 1195);
-    m_timerList = List(this, 1197);
-    m_eventList = List(this, 1198);
-    m_qualityList = List(this, 1494);
+    m_manualYes = Radio(this, 1483, "YES", 0, 0, 8);
+    m_manualNo = Radio(this, 1484, "NO", 0, 0, 60);
+    m_eventYes = Radio(this, 1485, "YES", 0, 1, 8);
+    m_eventNo = Radio(this, 1486, "NO", 0, 1, 60);
+    m_timerYes = Radio(this, 1487, "YES", 0, 2, 8);
+    m_timerNo = Radio(this, 1488, "NO", 0, 2, 60);
+    m_overYes = Radio(this, 1489, "YES", 0, 3, 8);
+    m_overNo = Radio(this, 1490, "NO", 0, 3, 60);
+    m_frame = Radio(this, 1491, "FRAME", 1, 0, 8, 66);
+    m_field = Radio(this, 1492, "FIELD", 1, 0, 76, 64);
+    m_cif = Radio(this, 1493, "CIF", 1, 0, 144, 50);
+    m_fix = Radio(this, 1496, "FIX", 1, 2, 8);
+    m_group = Radio(this, 1497, "GROUP", 1, 2, 60, 70);
+    m_manualList = List(this, 1195, 0, 0, 148);
+    m_timerList = List(this, 1197, 0, 2, 148);
+    m_eventList = List(this, 1198, 0, 1, 148);
+    m_qualityList = List(this, 1494, 1, 1, 8, 82);
     m_qualityList->addItems({"BEST", "HIGH", "NORMAL", "BASIC"});
     m_qualityList->setCurrentIndex(-1);
-
-    // Two columns of groups: the three recordings and overwrite on the
-    // left, the image settings on the right.
-    auto* grid = new QGridLayout(this);
-    const auto group = [&](const char* title, int row, int column,
-                           std::initializer_list<QWidget*> widgets, QComboBox* rates = nullptr) {
-        auto* box = new QGroupBox(title, this);
-        auto* line = new QHBoxLayout(box);
-        line->setContentsMargins(8, 4, 8, 4);
-        for (QWidget* w : widgets) {
-            line->addWidget(w);
+    const auto group = [&](const char* title, int column, int row, bool rates = false) {
+        pages::MakeGroup(this, 0, title, GroupX(column), GroupY(row), kGroupWidth, kGroupHeight);
+        if (rates) {
+            pages::MakeLabel(this, 0, "IPS :", GroupX(column) + 112, GroupY(row) + 24, 34);
         }
-        if (rates != nullptr) {
-            line->addWidget(new QLabel("IPS :", box));
-            line->addWidget(rates);
-        }
-        line->addStretch(1);
-        grid->addWidget(box, row, column);
     };
-    group("MANUAL RECORD", 0, 0, {m_manualYes, m_manualNo}, m_manualList);
-    group("EVENT RECORD", 1, 0, {m_eventYes, m_eventNo}, m_eventList);
-    group("TIMER RECORD", 2, 0, {m_timerYes, m_timerNo}, m_timerList);
-    group("OVERWRITE", 3, 0, {m_overYes, m_overNo});
-    group("RECORD IMG SIZE", 0, 1, {m_frame, m_field, m_cif});
-    group("RECORD QUALITY", 1, 1, {m_qualityList});
-    group("TOTAL IPS SHARE", 2, 1, {m_fix, m_group});
-    grid->setRowStretch(4, 1);
-
+    group("MANUAL RECORD", 0, 0, true);
+    group("EVENT RECORD", 0, 1, true);
+    group("TIMER RECORD", 0, 2, true);
+    group("OVERWRITE", 0, 3);
+    group("RECORD IMG SIZE", 1, 0);
+    group("RECORD QUALITY", 1, 1);
+    group("TOTAL IPS SHARE", 1, 2);
     const auto pair = [this](QRadioButton* yes, QRadioButton* no, std::uint8_t& member) {
         connect(yes, &QRadioButton::clicked, this,
                 [=, this, &member] { Pair(yes, no, member, 1); });
@@ -112,7 +105,7 @@ void DVRRecordPage::OnInitDialog() {
     if (!m_device.IsDvr() || !m_device.Meets("1058") || ReadRecordSetting() == 0 ||
         !RecordSettingUsable(m_reply)) {
         for (QWidget* w : findChildren<QWidget*>()) {
-            if (w->property("controlId").isValid()) {
+            if (w->property("controlId").toInt() != 0) {  // not the labels and groups
                 w->setEnabled(false);
             }
         }

@@ -1,12 +1,11 @@
 #include "config/pages/online_user_page.h"
 
-#include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include <cstdio>
 
+#include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
 #include "core/application/string_table.h"
@@ -124,15 +123,10 @@ COnlineUserPage::COnlineUserPage(std::span<std::uint8_t> online, OnlineUserView 
     : QWidget(parent), m_online(online), m_view(view), m_reader([](std::span<std::uint8_t> area) {
           return ReadSysCfgSection(kSysCfgOnline, area);
       }) {
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Online user information :"), this));
-    m_list = MakeReportList(this);
-    m_list->setProperty("controlId", kIdList);
-    layout->addWidget(m_list, 1);
-    m_refresh = new QPushButton(QStringLiteral("Info \nRefresh"), this);
-    m_refresh->setProperty("controlId", kIdRefresh);
-    m_refresh->setAutoDefault(false);
-    layout->addWidget(m_refresh, 0, Qt::AlignRight);
+    using namespace pages;
+    MakeLabel(this, 0, QStringLiteral("Online user information :"), 10, 8, 300);
+    m_list = MakeList(this, kIdList, 10, 30, 440, 256);
+    m_refresh = MakeButton(this, kIdRefresh, QStringLiteral("Info \nRefresh"), 370, 294, 80, 36);
     connect(m_refresh, &QPushButton::clicked, this, &COnlineUserPage::OnRefresh);
     OnInitDialog();
 }

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/pages/report_list.h"
 #include "core/application/string_table.h"
 #include "core/state/app_global_state.h"
 
@@ -72,6 +73,27 @@ QCheckBox* MakeCheck(QWidget* parent, int id, const QString& text, int x, int y,
     auto* check = Named(new QCheckBox(text, parent), id);
     Place(check, x, y, width, height);
     return check;
+}
+
+QTreeWidget* MakeList(QWidget* parent, int id, int x, int y, int width, int height) {
+    auto* list = Named(MakeReportList(parent), id);
+    Place(list, x, y, width, height);
+    return list;
+}
+
+FormColumn::FormColumn(QWidget* page, int x, int y, int labelWidth, int pitch)
+    : m_page(page), m_x(x), m_y(y), m_labelWidth(labelWidth), m_pitch(pitch) {}
+
+QLineEdit* FormColumn::Edit(const QString& label, int id, int width) {
+    return Row(label, id, width, [](QWidget* parent, int i, int x, int y, int w) {
+        return MakeEdit(parent, i, x, y, w);
+    });
+}
+
+QComboBox* FormColumn::Combo(const QString& label, int id, int width) {
+    return Row(label, id, width, [](QWidget* parent, int i, int x, int y, int w) {
+        return MakeCombo(parent, i, x, y, w);
+    });
 }
 
 void SelectIndex(QComboBox* list, int index) {

@@ -1,9 +1,11 @@
 #pragma once
 
-// Small pieces the configuration pages share: texts from the string table as
-// Qt strings, controls named by their dialog ids (so that tests and the
-// pages find them the same way), the four-field address control, and the
-// edit helpers the digit filters and length limits use.
+// The kit every configuration page is built with: controls named by their
+// dialog ids (so that tests and the pages find them the same way) and placed
+// at fixed positions in the page area, scaled by the desktop's scale, with a
+// few placing helpers (a form column, a report list); texts from the string
+// table as Qt strings, the four-field address control, and the edit helpers
+// the digit filters and length limits use.
 
 #include <QLineEdit>
 #include <QString>
@@ -22,6 +24,7 @@ class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
 class QGroupBox;
+class QTreeWidget;
 
 namespace pages {
 
@@ -53,6 +56,53 @@ QCheckBox* MakeCheck(QWidget* parent, int id, const QString& text, int x, int y,
 QComboBox* MakeCombo(QWidget* parent, int id, int x, int y, int width, int height = 22);
 QGroupBox* MakeGroup(QWidget* parent, int id, const QString& text, int x, int y, int width,
                      int height);
+
+// Any other control, named by its id and placed.
+template <class W>
+W* MakeControl(QWidget* parent, int id, int x, int y, int width, int height = 22) {
+    auto* control = Named(new W(parent), id);
+    Place(control, x, y, width, height);
+    return control;
+}
+
+// A report list (see report_list.h) named by its id and placed.
+QTreeWidget* MakeList(QWidget* parent, int id, int x, int y, int width, int height);
+
+// Places labelled rows the way the pages' forms stand: each row's label at
+// the column's left, its control `labelWidth` to the right, one row every
+// `pitch` pixels down from `y`.
+class FormColumn {
+public:
+    explicit FormColumn(QWidget* page, int x = 20, int y = 22, int labelWidth = 100,
+                        int pitch = 34);
+
+    // A row: the label (id 0) and a new control from `make(parent, id, x, y,
+    // width)`; the row's label is Label() until the next row.
+    template <class Make>
+    auto Row(const QString& label, int id, int width, Make make) {
+        m_label = MakeLabel(m_page, 0, label, m_x, m_y + 2, m_labelWidth - 4);
+        auto* control = make(m_page, id, m_x + m_labelWidth, m_y, width);
+        m_y += m_pitch;
+        return control;
+    }
+    QLineEdit* Edit(const QString& label, int id, int width = 150);
+    QComboBox* Combo(const QString& label, int id, int width = 150);
+    // Leaves `pixels` of room below the last row.
+    void Skip(int pixels) { m_y += pixels; }
+
+    QLabel* Label() const { return m_label; }
+    int X() const { return m_x; }
+    int ControlX() const { return m_x + m_labelWidth; }
+    int Y() const { return m_y; }
+
+private:
+    QWidget* m_page;
+    int m_x;
+    int m_y;
+    int m_labelWidth;
+    int m_pitch;
+    QLabel* m_label = nullptr;
+};
 
 // Replaces an edit's text only when it differs (so the change handler does
 // not run again for nothing) and puts the caret after its last character.

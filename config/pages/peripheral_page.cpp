@@ -1,12 +1,10 @@
 #include "config/pages/peripheral_page.h"
 
 #include <QComboBox>
-#include <QFormLayout>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
-#include <QVBoxLayout>
 
+#include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/section_layouts.h"
 #include "core/state/device_family.h"
@@ -16,22 +14,10 @@ using namespace cfg;
 namespace {
 
 template <std::size_t N>
-QComboBox* MakeList(const std::array<const char*, N>& texts, int id, QWidget* parent) {
-    auto* list = new QComboBox(parent);
+void AddTexts(QComboBox* list, const std::array<const char*, N>& texts) {
     for (const char* text : texts) {
         list->addItem(QString::fromLatin1(text));
     }
-    list->setProperty("controlId", id);
-    return list;
-}
-
-QLineEdit* MakeIdEdit(int id, QWidget* parent) {
-    auto* edit = new QLineEdit(parent);
-    // A digits-only edit: nothing else can be typed.
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-    edit->setProperty("controlId", id);
-    return edit;
 }
 
 // Baud indexes as the page shows them: 2400 and any unknown rate are row 0.
@@ -43,22 +29,24 @@ int BaudIndexOf(std::uint32_t baud) {
 
 CPeripheralPage::CPeripheralPage(const SystemConfigStruct& config, QWidget* parent)
     : QWidget(parent), m_config(config) {
-    auto* layout = new QVBoxLayout(this);
+    using namespace pages;
+    int top = 10;
     const auto group = [&](const char* title, QComboBox*& baud, int baudId, QLineEdit*& idEdit,
                            int idId, QComboBox*& model, int modelId) {
-        auto* box = new QGroupBox(QString::fromLatin1(title), this);
-        auto* form = new QFormLayout(box);
-        baud = MakeList(kBaudTexts, baudId, box);
-        idEdit = MakeIdEdit(idId, box);
-        model = MakeList(kModelTexts, modelId, box);
-        form->addRow(QStringLiteral("Baud Rate :"), baud);
-        form->addRow(QStringLiteral("ID :"), idEdit);
-        form->addRow(QStringLiteral("Model :"), model);
-        layout->addWidget(box);
+        MakeGroup(this, 0, QString::fromLatin1(title), 10, top, 440, 130);
+        FormColumn form(this, 30, top + 26, 100, 32);
+        baud = form.Combo(QStringLiteral("Baud Rate :"), baudId);
+        AddTexts(baud, kBaudTexts);
+        idEdit = form.Edit(QStringLiteral("ID :"), idId);
+        // A digits-only edit: nothing else can be typed.
+        idEdit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), idEdit));
+        model = form.Combo(QStringLiteral("Model :"), modelId, 200);
+        AddTexts(model, kModelTexts);
+        top += 144;
     };
     group("Device 1", m_baudList1, kIdBaud1, m_idEdit1, kIdId1, m_modelList1, kIdModel1);
     group("Device 2", m_baudList2, kIdBaud2, m_idEdit2, kIdId2, m_modelList2, kIdModel2);
-    layout->addStretch();
     OnInitDialog();
 }
 

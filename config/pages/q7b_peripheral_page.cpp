@@ -1,18 +1,14 @@
 #include "config/pages/q7b_peripheral_page.h"
 
-#include <QFormLayout>
 #include <QLineEdit>
 
+#include "config/pages/page_controls.h"
 #include "core/state/app_global_state.h"
 
 CQ7BPeripheral::CQ7BPeripheral(QWidget* parent) : QWidget(parent) {
-    auto* form = new QFormLayout(this);
-    m_id = new QLineEdit(this);
-    m_id->setProperty("controlId", kIdId);
-    m_model = new QLineEdit(this);
-    m_model->setProperty("controlId", kIdModel);
-    form->addRow(QStringLiteral("ID :"), m_id);
-    form->addRow(QStringLiteral("Model :"), m_model);
+    pages::FormColumn form(this);
+    m_id = form.Edit(QStringLiteral("ID :"), kIdId);
+    m_model = form.Edit(QStringLiteral("Model :"), kIdModel, 200);
     OnInitDialog();
 }
 

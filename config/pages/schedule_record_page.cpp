@@ -16,6 +16,7 @@
 #include <ctime>
 #include <vector>
 
+#include "config/pages/page_controls.h"
 #include "config/pages/report_list.h"
 #include "core/application/string_table.h"
 #include "platform/message_box.h"
@@ -62,8 +63,7 @@ QComboBox* NumberList(int count, int id, QWidget* parent) {
         std::snprintf(text, sizeof text, "%.2d", i);
         list->addItem(QString::fromLatin1(text));
     }
-    list->setProperty("controlId", id);
-    return list;
+    return pages::Named(list, id);
 }
 
 }  // namespace
@@ -80,7 +80,7 @@ CTimeSettingDlg::CTimeSettingDlg(QWidget* parent) : QDialog(parent) {
         date = new QDateEdit(box);
         date->setCalendarPopup(true);
         date->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        date->setProperty("controlId", dateId);
+        pages::Named(date, dateId);
         hour = NumberList(24, hourId, box);
         minute = NumberList(60, minuteId, box);
         grid->addWidget(new QLabel(QStringLiteral("Date :"), box), 0, 0);
@@ -139,23 +139,17 @@ void CTimeSettingDlg::accept() {
 
 CScheduleRecordPage::CScheduleRecordPage(CSchRecord& schedule, QWidget* parent)
     : QWidget(parent), m_schedule(schedule), m_now([] { return Clock::now(); }) {
-    auto* layout = new QVBoxLayout(this);
-    m_list = MakeReportList(this);
-    m_list->setProperty("controlId", kIdList);
-    layout->addWidget(m_list, 1);
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
+    using namespace pages;
+    m_list = MakeList(this, kIdList, 10, 10, 440, 286);
+    int x = 202;
     const auto button = [&](const char* text, int id, void (CScheduleRecordPage::*slot)()) {
-        auto* b = new QPushButton(QString::fromLatin1(text), this);
-        b->setProperty("controlId", id);
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
+        auto* b = MakeButton(this, id, QString::fromLatin1(text), x, 304, 80);
+        x += 84;
         connect(b, &QPushButton::clicked, this, slot);
     };
     button("Add", kIdAdd, &CScheduleRecordPage::OnAdd);
     button("Delete", kIdDelete, &CScheduleRecordPage::OnDelete);
     button("Edit", kIdEdit, &CScheduleRecordPage::OnEdit);
-    layout->addLayout(buttons);
     OnInitDialog();
 }
 

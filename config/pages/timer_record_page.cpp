@@ -1,8 +1,6 @@
 #include "config/pages/timer_record_page.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QLabel>
 #include <QTimeEdit>
 
 #include "config/pages/page_controls.h"
@@ -31,28 +29,21 @@ const QStringList& TimerRecordPage::DayNames() {
 TimerRecordPage::TimerRecordPage(const DeviceIdentity& device, std::span<const std::uint8_t> dvrRec,
                                  QWidget* parent)
     : QWidget(parent) {
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel("DATE", this), 0, 1);
-    grid->addWidget(new QLabel("START", this), 0, 2);
-    grid->addWidget(new QLabel("END", this), 0, 4);
+    using namespace pages;
+    MakeLabel(this, 0, QStringLiteral("DATE"), 55, 12, 110);
+    MakeLabel(this, 0, QStringLiteral("START"), 175, 12, 90);
+    MakeLabel(this, 0, QStringLiteral("END"), 295, 12, 90);
     for (std::size_t i = 0; i < m_days.size(); ++i) {
         const int row = static_cast<int>(i) + 1;
-        m_days[i] = new QComboBox(this);
-        m_days[i]->setProperty("controlId", 1195 + static_cast<int>(i));
+        const int y = 6 + 34 * row;
+        MakeLabel(this, 0, QString("%1.").arg(row), 20, y + 1, 30);
+        m_days[i] = MakeCombo(this, 1195 + static_cast<int>(i), 55, y, 110);
         m_days[i]->addItems(DayNames());
         m_days[i]->setCurrentIndex(-1);
-        m_starts[i] = new QTimeEdit(this);
-        m_starts[i]->setProperty("controlId", 1479 + 2 * static_cast<int>(i));
-        m_ends[i] = new QTimeEdit(this);
-        m_ends[i]->setProperty("controlId", 1480 + 2 * static_cast<int>(i));
-        grid->addWidget(new QLabel(QString("%1.").arg(row), this), row, 0);
-        grid->addWidget(m_days[i], row, 1);
-        grid->addWidget(m_starts[i], row, 2);
-        grid->addWidget(new QLabel("--", this), row, 3);
-        grid->addWidget(m_ends[i], row, 4);
+        m_starts[i] = MakeControl<QTimeEdit>(this, 1479 + 2 * static_cast<int>(i), 175, y, 90);
+        MakeLabel(this, 0, QStringLiteral("--"), 272, y + 1, 20);
+        m_ends[i] = MakeControl<QTimeEdit>(this, 1480 + 2 * static_cast<int>(i), 295, y, 90);
     }
-    grid->setRowStretch(8, 1);
-    grid->setColumnStretch(5, 1);
     for (std::size_t r = 0; r < DVRREC::kTimerRows; ++r) {
         m_device.modes[r] = ReadByte(dvrRec, DVRREC::TimerMode.At(r));
         m_device.starts[r] = ReadU16(dvrRec, DVRREC::TimerStart.At(r));

@@ -1,10 +1,9 @@
 #include "config/pages/video_setting_page.h"
 
 #include <QComboBox>
-#include <QFormLayout>
 #include <QLabel>
-#include <QLineEdit>
 
+#include "config/pages/page_controls.h"
 #include "config/sheet/section_layouts.h"
 
 using namespace cfg;
@@ -12,31 +11,21 @@ using namespace cfg;
 CSetTirelCmdPage::CSetTirelCmdPage(std::span<const std::uint8_t> block, std::uint8_t videoMode,
                                    std::uint16_t width, std::uint16_t height, QWidget* parent)
     : QWidget(parent), m_block(block), m_videoMode(videoMode), m_wWidth(width), m_wHeight(height) {
-    auto* form = new QFormLayout(this);
-    m_resolution = new QComboBox(this);
-    m_resolution->setProperty("controlId", kIdResolution);
-    form->addRow(QStringLiteral("Resolution :"), m_resolution);
-    m_videoType = new QComboBox(this);
+    pages::FormColumn form(this);
+    m_resolution = form.Combo(QStringLiteral("Resolution :"), kIdResolution, 120);
+    m_videoType = form.Combo(QStringLiteral("Video Type :"), kIdVideoType, 120);
     m_videoType->addItems({QStringLiteral("JPEG"), QStringLiteral("MPEG4")});
-    m_videoType->setProperty("controlId", kIdVideoType);
-    form->addRow(QStringLiteral("Video Type :"), m_videoType);
-    m_qualityLabel = new QLabel(QStringLiteral("Quality :"), this);
-    m_quality = new QComboBox(this);
+    m_quality = form.Combo(QStringLiteral("Quality :"), kIdQuality, 120);
+    m_qualityLabel = form.Label();
     m_quality->addItems({QStringLiteral("Low"), QStringLiteral("Middle"), QStringLiteral("High")});
-    m_quality->setProperty("controlId", kIdQuality);
-    form->addRow(m_qualityLabel, m_quality);
-    m_bitRateLabel = new QLabel(QStringLiteral("BitRate :"), this);
-    m_bitRate = new QComboBox(this);
+    m_bitRate = form.Combo(QStringLiteral("BitRate :"), kIdBitRate, 120);
+    m_bitRateLabel = form.Label();
     m_bitRate->addItems({QStringLiteral("512K"), QStringLiteral("640K"), QStringLiteral("1M"),
                          QStringLiteral("1.5M"), QStringLiteral("2M"), QStringLiteral("3M"),
                          QStringLiteral("Local")});
-    m_bitRate->setProperty("controlId", kIdBitRate);
-    form->addRow(m_bitRateLabel, m_bitRate);
     // The group of pictures: created hidden.
-    auto* gopLabel = new QLabel(QStringLiteral("Gop :"), this);
-    auto* gop = new QLineEdit(this);
-    gopLabel->hide();
-    gop->hide();
+    form.Edit(QStringLiteral("Gop :"), 0, 120)->hide();
+    form.Label()->hide();
     connect(m_videoType, &QComboBox::activated, this, &CSetTirelCmdPage::OnVideoTypeChanged);
     OnInitDialog();
 }

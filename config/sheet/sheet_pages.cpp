@@ -55,3 +55,9 @@ SheetPageFactory SheetPageFactoryFor(SheetPageId id) {
     const auto found = Factories().find(id);
     return found != Factories().end() ? found->second : SheetPageFactory{};
 }
+
+void RegisterSheetPages(std::span<const SheetPageFactoryRow> rows) {
+    for (const SheetPageFactoryRow& row : rows) {
+        SetSheetPageFactory(row.id, row.build);
+    }
+}

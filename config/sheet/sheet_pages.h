@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -144,3 +145,12 @@ class MySystemDialog;
 using SheetPageFactory = std::function<QWidget*(MySystemDialog&)>;
 void SetSheetPageFactory(SheetPageId id, SheetPageFactory factory);  // empty: none
 SheetPageFactory SheetPageFactoryFor(SheetPageId id);
+
+// One row of a table of page factories: a page and how a sheet builds it.
+// Each layer that holds pages keeps one such table; the program's installer
+// registers them all.
+struct SheetPageFactoryRow {
+    SheetPageId id;
+    QWidget* (*build)(MySystemDialog&);
+};
+void RegisterSheetPages(std::span<const SheetPageFactoryRow> rows);

@@ -7,6 +7,8 @@
 #include <variant>
 
 #include "core/application/string_table.h"
+#include "core/application/trace_log.h"
+#include "platform/message_box.h"
 #include "platform/profile_file.h"
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
@@ -380,11 +382,32 @@ bool CSettingINI::LoadFromFile(const std::filesystem::path& programDir,
 }
 
 bool CSettingINI::SaveToFile(std::uint8_t turboRepeatStep) {
-    std::lock_guard lock(m_fileLock);
-    const std::filesystem::path file = SettingFilePath();
-    if (file.empty()) {
-        return false;
+    bool written = false;
+    bool tell = false;
+    bool result = false;
+    std::filesystem::path file;
+    {
+        std::lock_guard lock(m_fileLock);
+        file = SettingFilePath();
+        if (file.empty()) {
+            return false;  // never loaded: there is no file to keep
+        }
+        result = WriteFile(turboRepeatStep, written);
+        tell = !written && !m_saveFailureShown;
+        m_saveFailureShown = !written;
     }
+    if (tell) {
+        // Shown with the lock released: a modal box runs the event loop,
+        // which may save again.
+        WriteTraceLine("settings not saved: " + file.string() + " cannot be written");
+        platform::ShowMessageBox(0, std::string(kSaveFailedText) + "\n" + file.string(),
+                                 platform::kMbOk | platform::kMbIconError);
+    }
+    return result;
+}
+
+bool CSettingINI::WriteFile(std::uint8_t turboRepeatStep, bool& written) {
+    const std::filesystem::path file = SettingFilePath();
     // Start from the file as it is, so keys and sections this program does
     // not write survive, as they do when each key is written on its own.
     platform::ProfileFile doc = platform::ProfileFile::Load(file);
@@ -415,5 +438,6 @@ bool CSettingINI::SaveToFile(std::uint8_t turboRepeatStep) {
         }
         allStored = doc.SetString(Section(), Name(key), value) && allStored;
     }
-    return doc.Save() && allStored;
+    written = doc.Save();
+    return written && allStored;
 }

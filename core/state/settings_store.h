@@ -187,7 +187,12 @@ public:
     // replaced in one step. False when it could not be written (the file is
     // then unchanged) or when a text holding a line break could not be
     // stored (the other settings are written; that key keeps its old value).
+    // A save that cannot write the file also tells the operator, once: a
+    // message box (kSaveFailedText and the file's path) and a trace line.
+    // Later failures stay silent until a save succeeds again.
     bool SaveToFile(std::uint8_t turboRepeatStep);
+    static constexpr std::string_view kSaveFailedText =
+        "The settings could not be saved. This file cannot be written:";
 
     // m_strProgramDir joined with "Setting.ini"; empty before the first load.
     std::filesystem::path SettingFilePath() const;
@@ -260,5 +265,8 @@ public:
     std::atomic<bool>& m_bAppendPlayer = m_fAppendPlayer;
 
 private:
-    std::mutex m_fileLock;  // one load or save at a time
+    bool WriteFile(std::uint8_t turboRepeatStep, bool& written);
+
+    std::mutex m_fileLock;            // one load or save at a time
+    bool m_saveFailureShown = false;  // under m_fileLock
 };

@@ -139,7 +139,9 @@ std::string NetworkServerOf(std::string_view device) {
     if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) {
         host = host.substr(at + 1);
     }
-    if (host.find('/') != std::string_view::npos) {
+    // A host name holds no path separator of either kind: "a\\b:/x" or
+    // "dir/x:y" name no server.
+    if (host.find_first_of("/\\") != std::string_view::npos) {
         return {};
     }
     return std::string(host);

@@ -635,20 +635,25 @@ constexpr SkinFamily MakeFamily(int f) {
     family.dwKind = f == 0 ? kFamilyCameraOnly : 0;
     family.dwTypeId = static_cast<std::uint32_t>(f);
     for (int r = 0; r < kSkinButtonRows; ++r) {
-        SkinButtonRow& row = family.rows[r];
-        row = SharedRow(r);
-        for (const Presence& p : kPresence) {
-            if (r >= p.firstRow && r <= p.lastRow && In(p.families, f)) {
-                row.wFlags = p.flags;
+        family.rows[r] = SharedRow(r);
+    }
+    // One pass over each description list, a later entry winning over an
+    // earlier one, keeps the compile-time evaluation well within the step
+    // limits of the compilers (a pass per row would not).
+    for (const Presence& p : kPresence) {
+        if (In(p.families, f)) {
+            for (int r = p.firstRow; r <= p.lastRow; ++r) {
+                family.rows[r].wFlags = p.flags;
             }
         }
-        for (const Placement& p : kPlacements) {
-            if (p.row == r && In(p.families, f)) {
-                row.rect[0] = p.slot0;
-                row.rect[1] = p.slot1;
-                row.rect[2] = Moved(p.slot0, 96);
-                row.rect[3] = p.slot3.Empty() ? Moved(p.slot1, 48) : p.slot3;
-            }
+    }
+    for (const Placement& p : kPlacements) {
+        if (In(p.families, f)) {
+            SkinButtonRow& row = family.rows[p.row];
+            row.rect[0] = p.slot0;
+            row.rect[1] = p.slot1;
+            row.rect[2] = Moved(p.slot0, 96);
+            row.rect[3] = p.slot3.Empty() ? Moved(p.slot1, 48) : p.slot3;
         }
     }
     // Per-family variants.
@@ -908,13 +913,16 @@ constexpr bool PresentRowsComplete() {
 // A row is placed at most once per family, and only where it is present.
 constexpr bool PlacementsMatchPresence() {
     for (int f = 0; f < kDeviceFamilyCount; ++f) {
-        for (int r = 0; r < kSkinButtonRows; ++r) {
-            int placed = 0;
-            for (const Placement& p : kPlacements) {
-                placed += (p.row == r && In(p.families, f)) ? 1 : 0;
+        std::array<int, kSkinButtonRows> placed{};
+        for (const Placement& p : kPlacements) {
+            if (p.row < 0 || p.row >= kSkinButtonRows) {
+                return false;
             }
+            placed[p.row] += In(p.families, f) ? 1 : 0;
+        }
+        for (int r = 0; r < kSkinButtonRows; ++r) {
             const bool present = (SkinButtonTable[f].rows[r].wFlags & kSkinPresent) != 0;
-            if (placed != (present ? 1 : 0)) {
+            if (placed[r] != (present ? 1 : 0)) {
                 return false;
             }
         }

@@ -1,6 +1,7 @@
 #include "maintenance/search/search_list.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 
@@ -129,12 +130,25 @@ RecordRowTexts RowTexts(const SearchListRecord& record) {
         case RecordKind::kNone:
             break;
     }
+    if (!RecordTimeValid(record.rec_time)) {
+        texts.time = kUnknownRecordTime;
+        return texts;
+    }
     const auto& t = record.rec_time;
     char time[48];
     std::snprintf(time, sizeof time, "%.4d-%.2d-%.2d  %.2d:%.2d:%.2d", t[0] + 2000, t[1], t[2],
                   t[3], t[4], t[5]);
     texts.time = time;
     return texts;
+}
+
+bool RecordTimeValid(const std::array<std::uint8_t, 6>& recTime) {
+    // Every year byte names a real year (2000 to 2255); the rest must be a
+    // day of the calendar and a time of that day.
+    const std::chrono::year_month_day date{std::chrono::year{recTime[0] + 2000},
+                                           std::chrono::month{recTime[1]},
+                                           std::chrono::day{recTime[2]}};
+    return date.ok() && recTime[3] < 24 && recTime[4] < 60 && recTime[5] < 60;
 }
 
 std::size_t RowToRecord(std::span<const SearchListRecord> records, const RecordFilters& filters,

@@ -53,7 +53,13 @@ struct RecordRowTexts {
     std::string channel;
     std::string time;
 };
+// A record whose time is no date of the calendar (a month 13, a day 31 of
+// a 30-day month, an hour 24...) shows kUnknownRecordTime as its time. The
+// record stays listed and its bytes go to the backup page as received, since
+// they are the device's own key for the recording.
 RecordRowTexts RowTexts(const SearchListRecord& record);
+inline constexpr std::string_view kUnknownRecordTime = "unknown";
+bool RecordTimeValid(const std::array<std::uint8_t, 6>& recTime);
 
 // The position in `records` of the (row + 1)-th shown record; 0 when none.
 std::size_t RowToRecord(std::span<const SearchListRecord> records, const RecordFilters& filters,

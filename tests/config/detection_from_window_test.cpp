@@ -19,7 +19,7 @@
 
 #include "config/pages/detection_edit_dlg.h"
 #include "config/pages/detection_page.h"
-#include "config/pages/install_pages2b.h"
+#include "config/pages/page_factories.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/sheet_pages.h"
@@ -56,7 +56,8 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         SetMainWindowExtensions(&extensions);
-        InstallPages2b();
+        RegisterSheetPages(ConfigPageFactories());
+        SetDetectionChannelSwitch(MainWindowChannelSwitch());
         // What the program allocates at start-up for the frame drawing.
         AppGlobalState& app = *g_lpApp;
         app.lp_DoubleLineBuffer.reset(new std::uint8_t[kImageSlotBytes]());

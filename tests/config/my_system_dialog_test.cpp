@@ -31,6 +31,7 @@
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/core/global_state.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
 
@@ -75,11 +76,11 @@ private:
     std::vector<SheetPageId> m_ids;
 };
 
-class ConfigSheetTest : public ::testing::Test {
+class ConfigSheetTest : public test_support::GlobalStateTest {
 protected:
     void SetUp() override {
         test_support::EnsureQtApp();
-        g_lpApp = new AppGlobalState();
+        GlobalStateTest::SetUp();
         g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
         g_lpApp->CSettingINI.m_wWebPort = device.port();
         g_strHostIP.Set("10.1.2.3");
@@ -90,9 +91,7 @@ protected:
     void TearDown() override {
         opener.DeleteConfigSheet();
         device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
+        GlobalStateTest::TearDown();
         g_strHostIP.Clear();
         g_bPendingWebPort = false;
         g_bPendingServerName = false;

@@ -14,6 +14,7 @@
 
 #include "config/sheet/section_layouts.h"
 #include "platform/message_box.h"
+#include "tests/support/core/global_state.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_message_box.h"
 
@@ -42,10 +43,10 @@ std::string Field(std::string_view text, std::size_t width) {
     return bytes;
 }
 
-class SaveRoutinesTest : public ::testing::Test {
+class SaveRoutinesTest : public test_support::GlobalStateTest {
 public:  // the case table's lambdas reach the fixture
     void SetUp() override {
-        g_lpApp = new AppGlobalState();
+        GlobalStateTest::SetUp();
         g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
         g_lpApp->CSettingINI.m_wWebPort = device.port();
         g_strHostIP.Set("10.1.2.3");
@@ -55,8 +56,7 @@ public:  // the case table's lambdas reach the fixture
         routines.reset();
         sender.reset();
         device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
+        GlobalStateTest::TearDown();
         g_strHostIP.Clear();
     }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/state/app_global_state.h"
+#include "tests/support/core/global_state.h"
 
 namespace {
 
@@ -340,13 +341,8 @@ struct AllMarker {
     std::uint8_t byte;
 };
 
-class AllOffsets : public ::testing::Test {
+class AllOffsets : public test_support::GlobalStateTest {
 protected:
-    void SetUp() override { g_lpApp = new AppGlobalState(); }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
-    }
     SystemConfigStruct& config() { return g_lpApp->SystemConfigStruct; }
 
     void Split(const char* product, const char* firmware, std::size_t size,

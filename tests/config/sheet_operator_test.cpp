@@ -16,9 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "config/pages/install_pages1.h"
-#include "config/pages/install_pages2a.h"
-#include "config/pages/install_pages2b.h"
+#include "config/pages/page_factories.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
@@ -54,9 +52,8 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         SetMainWindowExtensions(&extensions);
-        InstallPagesOne();
-        InstallPages2b();
-        InstallDevicePages();
+        RegisterSheetPages(ConfigPageFactories());
+        SetDetectionChannelSwitch(MainWindowChannelSwitch());
     }
     void TearDown() override {
         sheets.opener().DeleteConfigSheet();

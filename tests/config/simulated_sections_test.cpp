@@ -16,6 +16,7 @@
 #include "core/net/sys_config.h"
 #include "core/state/app_global_state.h"
 #include "platform/message_box.h"
+#include "tests/support/core/global_state.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_message_box.h"
 
@@ -31,19 +32,18 @@ struct FamilyCase {
     std::string title;  // the General page's title
 };
 
-class SimulatedSections : public ::testing::TestWithParam<FamilyCase> {
+class SimulatedSections : public test_support::GlobalStateTest,
+                          public ::testing::WithParamInterface<FamilyCase> {
 protected:
     void SetUp() override {
-        g_lpApp = new AppGlobalState();
+        GlobalStateTest::SetUp();
         g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
         g_lpApp->CSettingINI.m_wWebPort = device.port();
         g_strHostIP.Set("10.1.2.3");
     }
     void TearDown() override {
         device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
+        GlobalStateTest::TearDown();
         g_strHostIP.Clear();
     }
 
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Families, SimulatedSections,
 // Every body "/SetSysCfg.cgi" brings is logged, stored or not; a section
 // outside the family's layout is refused.
 TEST(SimulatedDevice, LogsEverySectionBodyItReceives) {
-    g_lpApp = new AppGlobalState();
+    test_support::ScopedGlobalState state;
     FakeDevice device;
     g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
     g_lpApp->CSettingINI.m_wWebPort = device.port();
@@ -148,9 +148,6 @@ TEST(SimulatedDevice, LogsEverySectionBodyItReceives) {
         EXPECT_TRUE(logged);
     }
     device.Stop();
-    delete g_lpApp;
-    g_lpApp = nullptr;
-    g_szSessionCookie.Clear();
     g_strHostIP.Clear();
 }
 

@@ -15,6 +15,7 @@
 
 #include "config/pages/report_list.h"
 #include "core/state/app_global_state.h"
+#include "tests/config/pages/page_test_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/qt_app.h"
@@ -29,18 +30,13 @@ using Bytes = std::vector<std::uint8_t>;
 using test_support::ReadBytes;
 using test_support::WriteBytes;
 
-class AlarmDataPageTest : public ::testing::Test {
+class AlarmDataPageTest : public page_test::PageStateTest {
 protected:
     void SetUp() override {
-        test_support::EnsureQtApp();
-        g_lpApp = new AppGlobalState();
-        g_lpApp->CSettingINI.m_strProgramDir = folder.path().string() + "/";
+        PageStateTest::SetUp();
+        settings().m_strProgramDir = folder.path().string() + "/";
         records = folder.path() / "Alarm Records";
         fs::create_directory(records);
-    }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
     }
 
     fs::path File() const { return folder.path() / "AlarmData.dat"; }
@@ -86,7 +82,6 @@ protected:
     test_support::TempDir folder;
     fs::path records;
     SystemConfig store;
-    test_support::ScopedMessageBoxRecorder boxes;
 };
 
 TEST_F(AlarmDataPageTest, ListsTheRecorderRecords) {

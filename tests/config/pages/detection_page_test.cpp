@@ -22,10 +22,11 @@
 
 #include "config/pages/detection_edit_dlg.h"
 #include "config/pages/detection_page.h"
-#include "config/pages/install_pages2b.h"
+#include "config/pages/page_factories.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "core/login/login_exchange.h"
+#include "tests/config/pages/page_test_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/modal_script.h"
@@ -61,31 +62,17 @@ std::string AlarmSection(std::string alarm) {
     return alarm;
 }
 
-class DetectionPageTest : public ::testing::Test {
+class DetectionPageTest : public page_test::PageStateTest {
 protected:
     void SetUp() override {
-        g_lpApp = new AppGlobalState();
-        g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
-        g_lpApp->CSettingINI.m_wWebPort = device.port();
+        PageStateTest::SetUp();
         g_lpApp->lp_FrameCopyBuffer.reset(new std::uint8_t[kImageSlotBytes]());
         g_lpApp->h_FrameCopySem = std::make_unique<platform::Semaphore>(0, 1);
-        g_strHostIP.Set("10.1.2.3");
-        g_szSessionCookie.Clear();
-        InstallPages2b();
+        SetDetectionChannelSwitch(MainWindowChannelSwitch());
     }
     void TearDown() override {
         StopDrawing();
-        opener.DeleteConfigSheet();
-        for (const SheetPageId id : {SheetPageId::kTimerRecord, SheetPageId::kDate,
-                                     SheetPageId::kRecordSetting, SheetPageId::kDetection}) {
-            SetSheetPageFactory(id, {});
-        }
-        SetDetectionChannelSwitch({});
-        device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
-        g_strHostIP.Clear();
+        PageStateTest::TearDown();
     }
 
     DetectionPage* Open(const char* product, std::uint32_t features = 0) {
@@ -146,13 +133,7 @@ protected:
         }
     }
 
-    FakeDevice device;
-    devicesim::DeviceModel* model = nullptr;
     MySystemDialog* sheet = nullptr;
-    test_support::ScopedMessageBoxRecorder boxes;
-    const bool m_qt = (test_support::EnsureQtApp(), true);
-    QWidget mainWindow;
-    ConfigSheetOpener opener;
     std::vector<std::uint8_t> frame;
     std::thread drawing;
     std::atomic<bool> stopDrawing{false};

@@ -13,13 +13,14 @@
 #include "config/pages/alarm_data_page.h"
 #include "config/pages/camera_page.h"
 #include "config/pages/device_page.h"
-#include "config/pages/install_pages2a.h"
 #include "config/pages/online_user_page.h"
+#include "config/pages/page_factories.h"
 #include "config/pages/peripheral_page.h"
 #include "config/pages/report_list.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/section_layouts.h"
 #include "core/login/login_exchange.h"
+#include "tests/config/pages/page_test_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/modal_script.h"
@@ -32,29 +33,11 @@ namespace {
 using namespace cfg;
 using test_support::FakeDevice;
 
-class DevicePagesSheetTest : public ::testing::Test {
+class DevicePagesSheetTest : public page_test::PageStateTest {
 protected:
     void SetUp() override {
-        g_lpApp = new AppGlobalState();
-        g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
-        g_lpApp->CSettingINI.m_wWebPort = device.port();
-        g_lpApp->CSettingINI.m_strProgramDir = folder.path().string() + "/";
-        g_strHostIP.Set("10.1.2.3");
-        g_szSessionCookie.Clear();
-        InstallDevicePages();
-    }
-    void TearDown() override {
-        opener.DeleteConfigSheet();
-        for (const SheetPageId id :
-             {SheetPageId::kPeripheral, SheetPageId::kOnlineUser, SheetPageId::kAlarmList,
-              SheetPageId::kDevice, SheetPageId::kCamera}) {
-            SetSheetPageFactory(id, {});
-        }
-        device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
-        g_strHostIP.Clear();
+        PageStateTest::SetUp();
+        settings().m_strProgramDir = folder.path().string() + "/";
     }
 
     MySystemDialog* Open(const char* product, const char* firmware) {
@@ -87,12 +70,6 @@ protected:
     }
 
     test_support::TempDir folder;
-    FakeDevice device;
-    devicesim::DeviceModel* model = nullptr;
-    test_support::ScopedMessageBoxRecorder boxes;
-    const bool m_qt = (test_support::EnsureQtApp(), true);
-    QWidget mainWindow;
-    ConfigSheetOpener opener;
 };
 
 TEST_F(DevicePagesSheetTest, DvrPagesEditAndApply) {

@@ -12,6 +12,7 @@
 #include "config/pages/video_setting_page.h"
 #include "config/sheet/section_layouts.h"
 #include "core/state/app_global_state.h"
+#include "tests/config/pages/page_test_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/qt_app.h"
 
@@ -19,17 +20,7 @@ namespace {
 
 using namespace cfg;
 
-class DormantPagesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test_support::EnsureQtApp();
-        g_lpApp = new AppGlobalState();
-    }
-    void TearDown() override {
-        delete g_lpApp;
-        g_lpApp = nullptr;
-    }
-};
+using DormantPagesTest = page_test::PageStateTest;
 
 TEST_F(DormantPagesTest, Q7BPeripheralShowsTheCurrentLinkedDevice) {
     CControlDevice& devices = g_lpApp->C_ControlD;

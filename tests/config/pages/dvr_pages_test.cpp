@@ -17,12 +17,13 @@
 
 #include "config/pages/dvr_date_page.h"
 #include "config/pages/dvr_record_page.h"
-#include "config/pages/install_pages2b.h"
+#include "config/pages/page_factories.h"
 #include "config/pages/timer_record_page.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
 #include "core/login/login_exchange.h"
+#include "tests/config/pages/page_test_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
@@ -34,27 +35,11 @@ using test_support::FakeDevice;
 using test_support::Reply;
 using namespace cfg;
 
-class DvrPagesTest : public ::testing::Test {
+class DvrPagesTest : public page_test::PageStateTest {
 protected:
     void SetUp() override {
-        g_lpApp = new AppGlobalState();
-        g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
-        g_lpApp->CSettingINI.m_wWebPort = device.port();
-        g_strHostIP.Set("10.1.2.3");
-        g_szSessionCookie.Clear();
-        InstallPages2b();
-    }
-    void TearDown() override {
-        opener.DeleteConfigSheet();
-        for (const SheetPageId id :
-             {SheetPageId::kTimerRecord, SheetPageId::kDate, SheetPageId::kRecordSetting}) {
-            SetSheetPageFactory(id, {});
-        }
-        device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
-        g_strHostIP.Clear();
+        PageStateTest::SetUp();
+        SetDetectionChannelSwitch(MainWindowChannelSwitch());
     }
 
     devicesim::DeviceModel& Model(const char* product, const char* firmware) {
@@ -86,13 +71,6 @@ protected:
         }
         return "(none)";
     }
-
-    FakeDevice device;
-    devicesim::DeviceModel* model = nullptr;
-    test_support::ScopedMessageBoxRecorder boxes;
-    const bool m_qt = (test_support::EnsureQtApp(), true);
-    QWidget mainWindow;
-    ConfigSheetOpener opener;
 };
 
 // ---- Date ---------------------------------------------------------------------

@@ -2,7 +2,8 @@
 // per family, the web port's digit filter and range, the PPPoE text limits
 // by layout, and APPLY: the IP and PPPOE bodies sent and where the client
 // turns afterwards (new port, new address, or nowhere after a refusal).
-// Also: every page of this round, visited and left alone, sends nothing.
+// Also: every form page (Network to Server Time), visited and left alone,
+// sends nothing.
 
 #include "config/pages/network_config_page.h"
 
@@ -29,7 +30,7 @@ namespace {
 using namespace page_test;
 using namespace cfg;
 
-constexpr std::array kRoundPages{
+constexpr std::array kFormPages{
     SheetPageId::kNetwork, SheetPageId::kAccount,  SheetPageId::kMail,
     SheetPageId::kFtp,     SheetPageId::kAlarm,    SheetPageId::kGeneral,
     SheetPageId::kDdns,    SheetPageId::kFilePath, SheetPageId::kSntp};
@@ -41,7 +42,7 @@ class UnchangedPages : public PageTest, public ::testing::WithParamInterface<con
 TEST_P(UnchangedPages, SendNothing) {
     const std::string product = GetParam();
     Open(product.c_str());
-    for (const SheetPageId id : kRoundPages) {
+    for (const SheetPageId id : kFormPages) {
         const int index = sheet->PageIndexOf(id);
         if (index < 0) {
             continue;

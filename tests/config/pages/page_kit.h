@@ -20,6 +20,7 @@
 #include "config/sheet/section_sender.h"
 #include "core/login/login_exchange.h"
 #include "core/state/app_global_state.h"
+#include "tests/config/pages/page_test_fixture.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
@@ -29,24 +30,12 @@ namespace section_page_test {
 using test_support::FakeDevice;
 using test_support::Reply;
 
-class SectionPageTest : public ::testing::Test {
+class SectionPageTest : public page_test::PageStateTest {
 public:  // case tables' lambdas reach the fixture
-    void SetUp() override {
-        test_support::EnsureQtApp();
-        g_lpApp = new AppGlobalState();
-        g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
-        g_lpApp->CSettingINI.m_wWebPort = device.port();
-        g_strHostIP.Set("10.1.2.3");
-        g_szSessionCookie.Clear();
-    }
     void TearDown() override {
         routines.reset();
         sender.reset();
-        device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
-        g_strHostIP.Clear();
+        PageStateTest::TearDown();
     }
 
     // Logs in to a simulated device of the product, reads its configuration
@@ -100,9 +89,6 @@ public:  // case tables' lambdas reach the fixture
         return bytes;
     }
 
-    FakeDevice device;
-    devicesim::DeviceModel* model = nullptr;
-    test_support::ScopedMessageBoxRecorder boxes;
     DeviceIdentity identity;
     SystemConfigStruct base;
     SheetReadValues readValues;

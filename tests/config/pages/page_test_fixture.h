@@ -1,9 +1,14 @@
 #pragma once
 
-// A configuration sheet opened against the simulated device on 127.0.0.1,
-// with this round's pages registered: log in to a device of a family, open
-// the sheet as the main window's command does, show a page, edit it, press
-// APPLY and read back the section bodies the device received.
+// The page tests' fixtures. `PageStateTest` is the state every page test
+// starts from, on the shared state fixture: a fresh state record pointed at
+// the simulated device on 127.0.0.1, the client's host address, no session
+// and no pending address change, message boxes recorded, the configuration
+// pages registered with the sheet; tear-down closes the sheet, forgets every
+// page factory and hook and stops the device. `PageTest` adds the road of
+// most page tests: log in to a device of a family, open the sheet as the
+// main window's command does, show a page, edit it, press APPLY and read back
+// the section bodies the device received.
 
 #include <gtest/gtest.h>
 
@@ -20,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "config/pages/install_pages1.h"
+#include "config/pages/page_factories.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/section_layouts.h"
@@ -28,6 +33,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
+#include "tests/support/core/global_state.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_message_box.h"
@@ -37,33 +43,47 @@ namespace page_test {
 
 using Bytes = std::string;
 
-class PageTest : public ::testing::Test {
-public:
+class PageStateTest : public test_support::GlobalStateTest {
+public:  // case tables' lambdas reach the fixture
     void SetUp() override {
-        test_support::EnsureQtApp();
-        g_lpApp = new AppGlobalState();
-        g_lpApp->CSettingINI.m_strServerName = "127.0.0.1";
-        g_lpApp->CSettingINI.m_wWebPort = device.port();
-        g_lpApp->CSettingINI.m_strUserName = "tresk";
-        g_lpApp->CSettingINI.m_strPassword = "tresk";
+        GlobalStateTest::SetUp();
+        settings().m_strServerName = "127.0.0.1";
+        settings().m_wWebPort = device.port();
         g_strHostIP.Set("10.1.2.3");
         g_szSessionCookie.Clear();
         g_bPendingWebPort = false;
         g_bPendingServerName = false;
-        InstallPagesOne();
+        RegisterSheetPages(ConfigPageFactories());
     }
     void TearDown() override {
         opener.DeleteConfigSheet();
         for (const SheetPageEntry& entry : kSheetPages) {
             SetSheetPageFactory(entry.id, {});
         }
+        SetDetectionChannelSwitch({});
         device.Stop();
-        delete g_lpApp;
-        g_lpApp = nullptr;
-        g_szSessionCookie.Clear();
+        GlobalStateTest::TearDown();
         g_strHostIP.Clear();
         g_bPendingWebPort = false;
         g_bPendingServerName = false;
+    }
+
+    static CSettingINI& settings() { return g_lpApp->CSettingINI; }
+
+    test_support::FakeDevice device;
+    devicesim::DeviceModel* model = nullptr;
+    test_support::ScopedMessageBoxRecorder boxes;
+    const bool m_qt = (test_support::EnsureQtApp(), true);
+    QWidget mainWindow;
+    ConfigSheetOpener opener;
+};
+
+class PageTest : public PageStateTest {
+public:
+    void SetUp() override {
+        PageStateTest::SetUp();
+        settings().m_strUserName = "tresk";
+        settings().m_strPassword = "tresk";
     }
 
     // Logs in to a simulated device of the product (the profile adjusted by
@@ -170,12 +190,6 @@ public:
         return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
     }
 
-    test_support::FakeDevice device;
-    devicesim::DeviceModel* model = nullptr;
-    test_support::ScopedMessageBoxRecorder boxes;
-    const bool m_qt = (test_support::EnsureQtApp(), true);
-    QWidget mainWindow;
-    ConfigSheetOpener opener;
     MySystemDialog* sheet = nullptr;
     std::vector<std::chrono::milliseconds> sleeps;
 };

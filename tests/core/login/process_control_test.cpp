@@ -27,6 +27,7 @@
 #include "tests/support/core/scoped_services.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -123,9 +124,9 @@ TEST_F(ProcessControlTest, PlayFileStartsThePlayerWithSeparateArguments) {
     std::filesystem::permissions(player, std::filesystem::perms::owner_all);
     const std::string path = "/records/Alarm CH01 file.dvr";
     ASSERT_TRUE(PostPlayFileMessage(path));
-    // The player runs detached; give it a generous while to write its file.
-    for (int i = 0; i < 500 && !std::filesystem::exists(out); ++i)
-        std::this_thread::sleep_for(10ms);
+    // The player runs detached; wait for the file it writes.
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return std::filesystem::exists(out); }, "the player's file"));
     std::ifstream in(out);
     std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(args, path + "|CONVERT=0|");
@@ -270,9 +271,8 @@ TEST_F(ProcessControlTest, AStartAskedBeforeTheBuildStartsTheSetOnceBuilt) {
     }
     ASSERT_EQ(WaitForStreamingRebuild(ticket, 10s), platform::WaitResult::Signaled);
     // The lifetime count runs only once its start event was set.
-    for (int i = 0; i < 3000 && app.dw_LifeSeconds.load() == 0; ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_GE(app.dw_LifeSeconds.load(), 1u);
+    EXPECT_TRUE(test_support::WaitUntil([&] { return app.dw_LifeSeconds.load() >= 1; },
+                                        "the lifetime count"));
 }
 
 // A rebuild asked for by a login that was stopped (the operator disconnected

@@ -29,6 +29,7 @@
 #include "tests/support/fake_device.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 #include "tools/devicesim/device_model.h"
 
 namespace {
@@ -278,7 +279,8 @@ TEST_F(SessionLoginTest, UnreachableDeviceIsRetriedUntilStopped) {
     platform::Thread thread;
     ASSERT_TRUE(thread.Start([] { return LoginProcessThread(); }));
     // Wait until two rounds of pauses were taken, then stop it.
-    for (int i = 0; i < 2000 && clock.Sleeps().size() < 8; ++i) std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(test_support::WaitUntil([&] { return clock.Sleeps().size() >= 8; },
+                                        "two rounds of pauses"));
     EXPECT_EQ(thread.Stop(5s), platform::StopOutcome::Ended);
     EXPECT_GE(clock.Sleeps().size(), 8u);
     EXPECT_EQ(g_lpApp->w_LoginResult.load(), 100);

@@ -474,6 +474,42 @@ TEST_F(SettingsTest, FailedSavesAreReportedAndLeaveTheFileAlone) {
               std::vector<std::filesystem::path>());
 }
 
+TEST_F(SettingsTest, AFailedSaveIsToldOnceUntilASaveSucceeds) {
+    // A program folder below a plain file cannot be written, not even by the
+    // superuser.
+    const std::filesystem::path blocker = m_scratch / "blocker";
+    const std::filesystem::path folder = blocker / "prog";
+    WriteAll(blocker, "not a folder");
+    CSettingINI s;
+    std::uint8_t turbo = 0;
+    s.LoadFromFile(folder, turbo);
+    m_boxes.sink().Clear();
+    const auto told = [&] {
+        std::vector<std::string> texts;
+        for (const auto& entry : m_boxes.sink().Entries()) {
+            texts.push_back(entry.text);
+        }
+        return texts;
+    };
+    const std::string message =
+        std::string(CSettingINI::kSaveFailedText) + "\n" + (folder / "Setting.ini").string();
+
+    EXPECT_FALSE(s.SaveToFile(5));
+    EXPECT_EQ(told(), std::vector<std::string>{message});
+    EXPECT_FALSE(s.SaveToFile(5));  // the exit's second save says nothing new
+    EXPECT_EQ(told().size(), 1u);
+
+    std::filesystem::remove(blocker);
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(s.SaveToFile(5));
+    EXPECT_EQ(told().size(), 1u);
+
+    std::filesystem::remove_all(blocker);
+    WriteAll(blocker, "not a folder");
+    EXPECT_FALSE(s.SaveToFile(5));
+    EXPECT_EQ(told(), (std::vector<std::string>{message, message}));
+}
+
 TEST_F(SettingsTest, ReadOnlyProgramFolderIsReported) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "the superuser may write into a read-only folder";

@@ -43,9 +43,11 @@ TEST(MountTable, KnowsNetworkAndServers) {
         const char* device;
         const char* server;
     };
-    for (const Case& c : {Case{"//nas/Data", "nas"}, Case{"\\\\nas\\Data", "nas"},
-                          Case{"nas:/export", "nas"}, Case{"me@host.lan:/home/me", "host.lan"},
-                          Case{"/dev/sda1", ""}, Case{":/x", ""}, Case{"//", ""}}) {
+    for (const Case& c :
+         {Case{"//nas/Data", "nas"}, Case{"\\\\nas\\Data", "nas"}, Case{"nas:/export", "nas"},
+          Case{"me@host.lan:/home/me", "host.lan"}, Case{"/dev/sda1", ""}, Case{":/x", ""},
+          Case{"//", ""}, Case{"a\\b:/x", ""}, Case{"me@a\\b:/x", ""}, Case{"\\:/x", ""},
+          Case{"dir/x:y", ""}, Case{"host\\", ""}}) {
         EXPECT_EQ(liveview::NetworkServerOf(c.device), c.server) << c.device;
     }
     EXPECT_TRUE(liveview::IsNetworkFileSystem("cifs"));

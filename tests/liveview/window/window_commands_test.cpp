@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@
 #include "core/state/app_global_state.h"
 #include "liveview/window/window_extensions.h"
 #include "tests/liveview/window/window_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
@@ -205,6 +209,30 @@ TEST_F(CommandTest, CloseGoesThroughTheOrderlyRoadAndSavesTheSettings) {
     Pump();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(std::filesystem::exists(home.path() / "Setting.ini"));
+}
+
+// The operator leaves through the exit button while the program's folder
+// cannot be written (it lies below a plain file, which stops the superuser
+// too): the settings are lost, and one message says so.
+TEST_F(CommandTest, LeavingWithAnUnwritableFolderSaysTheSettingsAreLost) {
+    test_support::TempDir home;
+    std::ofstream(home.path() / "blocker") << "not a folder";
+    const std::filesystem::path unwritable = home.path() / "blocker" / "prog";
+    std::uint8_t turbo = 5;
+    settings().LoadFromFile(unwritable, turbo);
+    settings().m_strServerName = "127.0.0.1";
+    settings().m_wWebPort = device.port();
+    ASSERT_EQ(Open("Q8A7"), 1);
+    window->show();
+    boxes.sink().Clear();
+    ASSERT_TRUE(test_support::ExpectReachable(window->FindButton(8202)));
+    test_support::UserClick(window->FindButton(8202));
+    Pump();
+    EXPECT_FALSE(window->isVisible());
+    const auto told = boxes.sink().Entries();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].text, std::string(CSettingINI::kSaveFailedText) + "\n" +
+                                (unwritable / "Setting.ini").string());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "config/pages/detection_page.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/sheet_pages.h"
@@ -31,7 +32,7 @@
 #include "maintenance/backup/player_handoff.h"
 #include "maintenance/disc/burn_engine.h"
 #include "maintenance/disc/disc_writer.h"
-#include "maintenance/install_recdata.h"
+#include "maintenance/sheet_page_install.h"
 #include "platform/registry_store.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
@@ -71,7 +72,7 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         SetMainWindowExtensions(&extensions);
-        InstallRecordedDataPages();
+        InstallSheetPages();
         settings().m_strNetworkFileDirectory = dir.path().string();
         settings().m_strProgramDir = dir.path().string() + "/";
         device.SetHandler("/NetworkBk.cgi", [this](const auto& request, auto& connection) {
@@ -86,8 +87,10 @@ protected:
         sheets.opener().DeleteConfigSheet();
         SetMainWindowExtensions(nullptr);
         SetSheetOpeningHook({});
-        SetSheetPageFactory(SheetPageId::kNetworkBackup, {});
-        SetSheetPageFactory(SheetPageId::kSearchList, {});
+        SetDetectionChannelSwitch({});
+        for (const SheetPageEntry& entry : kSheetPages) {
+            SetSheetPageFactory(entry.id, {});
+        }
         SetBackupBurner(nullptr);
         ReleaseAppDiscWriter();
         UnloadBurnEngine();

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "config/pages/detection_page.h"
 #include "config/sheet/my_system_dialog.h"
 #include "maintenance/backup/download_file_page.h"
-#include "maintenance/install_recdata.h"
+#include "maintenance/sheet_page_install.h"
 #include "platform/window.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/core/device_command_fixture.h"
@@ -24,6 +25,15 @@
 #include "tests/support/wait.h"
 
 namespace {
+
+// Undoes the installer: no page factory, no hook left for the next test.
+void ForgetSheetPages() {
+    SetSheetOpeningHook({});
+    SetDetectionChannelSwitch({});
+    for (const SheetPageEntry& entry : kSheetPages) {
+        SetSheetPageFactory(entry.id, {});
+    }
+}
 
 using namespace maintenance;
 using command_test::DeviceCommandTest;
@@ -198,7 +208,7 @@ TEST_F(EventPageTest, MaxListNumberEdits) {
 // A request an earlier sheet left behind is dropped when a new sheet is
 // built; one the sheet's own record list hands over reaches its backup page.
 TEST_F(EventPageTest, ANewSheetDropsAnEarlierRequestAndKeepsItsOwn) {
-    InstallRecordedDataPages();
+    InstallSheetPages();
     PostPendingDownloadRequest({1, 1, 24, 5, 17, 8, 30, 5, 1, 3, 0, 0});
     MySystemDialog config(QStringLiteral("System setting"), nullptr, g_lpApp->SystemConfigStruct,
                           DeviceIdentity{"Q8A3", "1052"}, SectionSet{});
@@ -223,18 +233,15 @@ TEST_F(EventPageTest, ANewSheetDropsAnEarlierRequestAndKeepsItsOwn) {
     ASSERT_NE(backup, nullptr);
     EXPECT_EQ(backup->Channel(), 5u);
     EXPECT_FALSE(TakePendingDownloadRequest());
-    SetSheetOpeningHook({});
-    SetSheetPageFactory(SheetPageId::kNetworkBackup, {});
-    SetSheetPageFactory(SheetPageId::kSearchList, {});
+    ForgetSheetPages();
 }
 
-TEST(RecordedDataPagesTest, InstallRegistersBothPages) {
-    InstallRecordedDataPages();
-    EXPECT_TRUE(SheetPageFactoryFor(SheetPageId::kNetworkBackup));
-    EXPECT_TRUE(SheetPageFactoryFor(SheetPageId::kSearchList));
-    SetSheetPageFactory(SheetPageId::kNetworkBackup, {});
-    SetSheetPageFactory(SheetPageId::kSearchList, {});
-    SetSheetOpeningHook({});
+TEST(RecordedDataPagesTest, InstallRegistersEveryPage) {
+    InstallSheetPages();
+    for (const SheetPageEntry& entry : kSheetPages) {
+        EXPECT_TRUE(SheetPageFactoryFor(entry.id)) << entry.className;
+    }
+    ForgetSheetPages();
 }
 
 }  // namespace

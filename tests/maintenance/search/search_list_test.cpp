@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,42 @@ TEST(SearchListTest, RecordFieldsAndRowTexts) {
     EXPECT_EQ(texts.event, "MOTION");
     EXPECT_EQ(texts.channel, " 3");
     EXPECT_EQ(texts.time, "2024-05-17  08:30:00");
+}
+
+TEST(SearchListTest, TimeThatIsNoCalendarDateShowsAsUnknown) {
+    struct Case {
+        std::array<std::uint8_t, 6> time;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {{24, 5, 17, 8, 30, 0}, "2024-05-17  08:30:00"},
+        {{0, 1, 1, 0, 0, 0}, "2000-01-01  00:00:00"},
+        {{255, 12, 31, 23, 59, 59}, "2255-12-31  23:59:59"},
+        {{24, 2, 29, 12, 0, 0}, "2024-02-29  12:00:00"},
+        {{23, 2, 29, 12, 0, 0}, "unknown"},
+        {{100, 2, 29, 12, 0, 0}, "unknown"},  // 2100 is no leap year
+        {{24, 4, 31, 12, 0, 0}, "unknown"},
+        {{24, 0, 10, 12, 0, 0}, "unknown"},
+        {{24, 13, 10, 12, 0, 0}, "unknown"},
+        {{24, 5, 0, 12, 0, 0}, "unknown"},
+        {{24, 5, 17, 24, 0, 0}, "unknown"},
+        {{24, 5, 17, 8, 60, 0}, "unknown"},
+        {{24, 5, 17, 8, 30, 60}, "unknown"},
+        {{255, 255, 255, 255, 255, 255}, "unknown"},
+    };
+    for (const Case& c : cases) {
+        SearchListRecord record;
+        record.event_type = 48;
+        record.rec_time = c.time;
+        const RecordRowTexts texts = RowTexts(record);
+        EXPECT_EQ(texts.time, c.shown)
+            << int(c.time[0]) << '-' << int(c.time[1]) << '-' << int(c.time[2]) << ' '
+            << int(c.time[3]) << ':' << int(c.time[4]) << ':' << int(c.time[5]);
+        EXPECT_EQ(texts.event, "MANUAL");
+        // The backup page gets the record's own bytes, whatever they say.
+        const PendingDownloadBytes pending = MakePendingDownloadRequest(record, 0);
+        EXPECT_TRUE(std::equal(c.time.begin(), c.time.end(), pending.begin() + 2));
+    }
 }
 
 TEST(SearchListTest, KindsTextsAndPendingRequests) {
