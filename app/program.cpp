@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/abrupt_exit.h"
 #include "config/sheet/config_sheet_opener.h"
 #include "config/sheet/sheet_window_extensions.h"
 #include "core/application/config_sheet_services.h"
@@ -19,6 +20,9 @@
 int RunKestrune(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
+    // An exit() from inside (the display server gone) ends the process
+    // before the static objects go under the program's threads.
+    AbruptExitGuard abruptExit;
     ScopedMediaServices media;
     ScopedLiveViewServices liveView;
     ScopedConfigSheetServices configSheet;

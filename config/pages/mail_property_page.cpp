@@ -25,8 +25,8 @@ constexpr unsigned kMailAccountColumn = 3014;
 constexpr unsigned kAddLabel = 8329;
 constexpr unsigned kEditLabel = 8330;
 constexpr const char* kAddressTooLongText =
-    "The mail address is too long: the device keeps 47 characters of it, its name part "
-    "included.";
+    "The mail address is too long: the device keeps at most 47 bytes of it, its name part "
+    "included, and a character beyond plain ASCII takes two or more.";
 
 }  // namespace
 

@@ -6,6 +6,9 @@
 // info area.
 
 #include <QBackingStore>
+#include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -45,6 +48,9 @@ constexpr std::uint32_t kRed = 0x00FF0000;
 // Black in the painted format.
 constexpr std::uint32_t kBlack = 0xFF000000u;
 constexpr unsigned kSnapshotFailedText = 4116;
+// The title bar's info text: its gap before the buttons and its smallest size.
+constexpr int kInfoGap = 3;
+constexpr int kSmallestInfoPixels = 9;
 
 // Sizes `image` for a width x height picture in the backing store's own
 // 32-bit format, so that the paint is a plain copy.
@@ -560,24 +566,39 @@ void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
     const QPoint at(v[kVlInfoX], v[kVlInfoY] + 12);
     const bool idle = !app.b_InfoHover.load();
     const std::string server = app.CSettingINI.m_strServerName.Get();
+    // The text stays in the room before the title bar's buttons: where the
+    // font at hand draws it wider, it is drawn smaller (cut short only
+    // below the smallest size), never under the buttons.
+    const auto drawText = [&](const QString& text) {
+        const int room = v[kVlTitleX] - kInfoGap - at.x();
+        const QFont saved = painter.font();
+        QFont font = saved;
+        int size = QFontInfo(font).pixelSize();
+        while (size > kSmallestInfoPixels && QFontMetrics(font).horizontalAdvance(text) > room) {
+            font.setPixelSize(--size);
+        }
+        painter.setFont(font);
+        painter.drawText(at, QFontMetrics(font).elidedText(text, Qt::ElideRight, room));
+        painter.setFont(saved);
+    };
     const auto drawAddress = [&] {
         unsigned a = 0, b = 0, c = 0, d = 0;
         char tail = 0;
         if (GetAddressKind(server) == 2 &&
             std::sscanf(server.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) == 4) {
             painter.setPen(Qt::cyan);
-            painter.drawText(at, QStringLiteral("IP:%1.%2.%3.%4")
-                                     .arg(a & 0xFF)
-                                     .arg(b & 0xFF)
-                                     .arg(c & 0xFF)
-                                     .arg(d & 0xFF));
+            drawText(QStringLiteral("IP:%1.%2.%3.%4")
+                         .arg(a & 0xFF)
+                         .arg(b & 0xFF)
+                         .arg(c & 0xFF)
+                         .arg(d & 0xFF));
         }
     };
     if (IsDvrFamily()) {
         const std::string title = app.str_DeviceTitle.Get();
         if (!title.empty() && idle) {
             painter.setPen(Qt::yellow);
-            painter.drawText(at, QString::fromStdString(title));
+            drawText(QString::fromStdString(title));
         } else {
             drawAddress();
         }
@@ -589,7 +610,7 @@ void CDravelinDlg::PaintInfoArea(QPainter& painter, const ViewLayoutRow& v) {
         std::snprintf(text, sizeof text, "%.4d/%.2d/%.2d %.2d:%.2d:%.2d", t.year, t.month, t.day,
                       t.hour, t.minute, t.second);
         painter.setPen(Qt::yellow);
-        painter.drawText(at, QString::fromLatin1(text));
+        drawText(QString::fromLatin1(text));
     }
 }
 

@@ -7,12 +7,17 @@
 // KESTRUNE_DRIVER_PASSWORD gives the password ("tresk" without it); the
 // server, port and user come from Setting.ini in KESTRUNE_HOME, as for an
 // operator who logged in before.
+//
+// KESTRUNE_DRIVER_EXIT_FILE names a file: once it exists, the GUI thread
+// calls exit(1) in the middle of the program's life, as Qt's X11 platform
+// does when the connection to the display server breaks.
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/program.h"
 #include "core/dialogs/login_dialog.h"
@@ -40,9 +45,23 @@ void LogInWhenTheDialogShows() {
     timer->start(20);
 }
 
+void ExitAbruptlyWhenAsked() {
+    const char* file = std::getenv("KESTRUNE_DRIVER_EXIT_FILE");
+    if (file == nullptr)
+        return;
+    auto* timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, [path = std::filesystem::path(file)] {
+        std::error_code error;
+        if (std::filesystem::exists(path, error))
+            std::exit(1);
+    });
+    timer->start(20);
+}
+
 }  // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(LogInWhenTheDialogShows)
+Q_COREAPP_STARTUP_FUNCTION(ExitAbruptlyWhenAsked)
 
 int main(int argc, char* argv[]) {
     return RunKestrune(argc, argv);

@@ -67,6 +67,8 @@ struct Given {
     std::optional<std::vector<LinkedDevice>> slaves;
     std::optional<int> videoMode;
     std::optional<int> lifetimeSeconds;
+    std::vector<std::string> refusedSections;
+    std::vector<std::string> stalledSections;
 };
 
 CommandLine Refuse(std::string why) {
@@ -107,6 +109,8 @@ std::optional<std::string> BuildProfile(const Given& given, SimulatorOptions& op
     }
     if (given.lifetimeSeconds)
         profile.lifetimeSeconds = *given.lifetimeSeconds;
+    profile.refusedSections = given.refusedSections;
+    profile.stalledSections = given.stalledSections;
     options.profile = std::move(profile);
     return std::nullopt;
 }
@@ -222,6 +226,15 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
             if (!seconds)
                 return Refuse(bad);
             given.lifetimeSeconds = static_cast<int>(*seconds);
+        } else if (name == "--refuse-sections" || name == "--stall-sections") {
+            auto& sections =
+                name == "--refuse-sections" ? given.refusedSections : given.stalledSections;
+            sections.clear();
+            for (const auto part : Split(value, ',')) {
+                if (!IsSectionName(part))
+                    return Refuse(bad);
+                sections.emplace_back(part);
+            }
         } else if (name == "--nb-rate") {
             const auto rate = Number(value, kMaxBackupRate);
             if (!rate)
@@ -246,13 +259,16 @@ std::string Usage() {
            "                 [--fps N] [--alarm-period SECONDS [--alarm-length SECONDS]]\n"
            "                 [--nb-rate BYTES_PER_S] [--search-port N [--reply-port N]]\n"
            "                 [--fw-refuse-at N] [--fw-close-at N] [--fw-stall-at N]\n"
+           "                 [--refuse-sections NAME,...] [--stall-sections NAME,...]\n"
            "  --multich: a recorder streams one of its channels (Q8A7 16, Q8A5 8, Q8A3 4)\n"
            "  --masters: the linked masters, the device itself first\n"
            "  --slaves: the PTZ unit of each channel from channel 1 on, - for none\n"
            "  --lifetime: sessions end after SECONDS (reported in whole minutes)\n"
            "  --nb-rate: the backup stream's pace, 0 unpaced (default 26214400)\n"
            "  --fw-*-at N: at the Nth piece of a firmware upload (old protocol: request;\n"
-           "  new protocol: unit) answer 500, close without a reply, or stall\n";
+           "  new protocol: unit) answer 500, close without a reply, or stall\n"
+           "  --refuse-sections: configuration sections whose writes are refused (SECURE,SYSTEM)\n"
+           "  --stall-sections: configuration sections whose reads are never answered (INF)\n";
 }
 
 }  // namespace devicesim

@@ -347,6 +347,19 @@ DeviceModel::DeviceModel(std::string user, std::string password, DeviceProfile p
     }
 }
 
+bool DeviceModel::Stalls(const HttpRequest& request) const {
+    if (request.path != "/GetSysCfg.cgi")
+        return false;
+    const auto option = request.Param("Option");
+    return option &&
+           std::ranges::find(m_profile.stalledSections, *option) != m_profile.stalledSections.end();
+}
+
+bool IsSectionName(std::string_view option) {
+    return std::ranges::find(kDvrAllOrder, option) != kDvrAllOrder.end() ||
+           std::ranges::find(kOtherAllOrder, option) != kOtherAllOrder.end();
+}
+
 bool DeviceModel::ServesSection(std::string_view option) const {
     const auto in = [&](const auto& order) {
         return std::find(order.begin(), order.end(), option) != order.end();
@@ -508,7 +521,9 @@ Response DeviceModel::GetSysCfg(const HttpRequest& request) {
 
 Response DeviceModel::SetSysCfg(const HttpRequest& request) {
     const std::string option(request.Param("Option").value_or(""));
-    const bool stored = ServesSection(option) && SetSection(option, request.body);
+    const bool refused =
+        std::ranges::find(m_profile.refusedSections, option) != m_profile.refusedSections.end();
+    const bool stored = !refused && ServesSection(option) && SetSection(option, request.body);
     {
         std::lock_guard lock(m_mutex);
         m_received.push_back(ReceivedSection{Bounded(option), request.body, stored});

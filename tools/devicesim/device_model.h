@@ -61,12 +61,22 @@ struct DeviceProfile {
     std::vector<LinkedDevice> slaves = {{1, 1, 0}};    // a PTZ camera, id 1
     std::uint16_t webPort = 80;                        // as reported in the IP section
     std::uint32_t features = 0;                        // INF feature bits (0x80: one DDNS provider)
+    // Configuration sections whose writes the device refuses (answers 400
+    // and keeps what it has), to watch a failed send.
+    std::vector<std::string> refusedSections;
+    // Configuration sections whose reads the device never answers (it holds
+    // the connection until the client closes it), to watch a device that
+    // hangs.
+    std::vector<std::string> stalledSections;
 };
 
 // The profile of a device of the given product id: the default profile with
 // the id, a host name and the linked devices a device of that family
 // reports. Nothing for an id the client does not know.
 std::optional<DeviceProfile> ProfileForProduct(std::string_view productId);
+
+// Whether `option` names one of the configuration sections ("SECURE", ...).
+bool IsSectionName(std::string_view option);
 
 // The recorder family: Q8A7, Q8A5, Q8A3.
 bool IsRecorder(std::string_view productId);
@@ -116,6 +126,10 @@ public:
 
     // The reply for a request, or nullopt for a path the model does not know.
     std::optional<Response> Answer(const HttpRequest& request);
+
+    // Whether the request is a read the device never answers (a section of
+    // the profile's stalledSections).
+    bool Stalls(const HttpRequest& request) const;
 
     // Notable events ("reboot requested", refused logins, stored sections).
     void SetLogger(std::function<void(std::string_view)> logger);

@@ -136,6 +136,12 @@ int main(int argc, char** argv) {
                 model.firmware().Serve(request, connection)) {
                 return;
             }
+            if (model.Stalls(request)) {
+                LogLine("  holding the read unanswered");
+                connection.HoldUntilPeerCloses();
+                LogRequest(request, "given up by the client");
+                return;
+            }
             if (request.path == "/Getvideo.cgi") {
                 stream.Serve(request, connection);
                 LogRequest(request, "stream ended");

@@ -57,6 +57,10 @@ TEST(SimulatorCommandLine, RefusesWhatItDoesNotTake) {
         {"--product", "Q8A3", "--multich", "--slaves", "-,-,-,-,5:1"},
         {"--user-level", "15"},
         {"--firmware", "10a2"},
+        {"--refuse-sections", "SECURE,NOPE"},
+        {"--refuse-sections", "secure"},
+        {"--refuse-sections", ""},
+        {"--stall-sections", "INF,"},
     };
     for (const auto& line : refused) {
         std::string text;
@@ -241,6 +245,43 @@ TEST(SimulatedDevice, SessionEndsWhenItsLifetimeIsUp) {
     EXPECT_FALSE(model.StartSessionStream(cookie));
     EXPECT_EQ(model.Answer(Request("/Getdeviceinfo.cgi?Cookie=" + cookie))->status, 401);
     EXPECT_EQ(model.Section("ONLINE")->size(), 0u);
+}
+
+// A device that refuses writes of some sections answers them 400 and keeps
+// what it had; the other sections are still stored.
+TEST(SimulatedDevice, RefusesWritesOfTheNamedSections) {
+    const CommandLine parsed = Parse({"--refuse-sections", "SECURE,SYSTEM"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_EQ(parsed.options->profile.refusedSections,
+              (std::vector<std::string>{"SECURE", "SYSTEM"}));
+    devicesim::DeviceModel model("tresk", "tresk", parsed.options->profile);
+    const auto login = model.Answer(Request("/Login.cgi?Username=tresk&Password=tresk"));
+    const std::string cookie = login->body.substr(11, 16);
+    for (const char* option : {"SECURE", "SYSTEM", "SNTP"}) {
+        SCOPED_TRACE(option);
+        const std::string before = model.Section(option).value();
+        HttpRequest request =
+            Request("/SetSysCfg.cgi?Option=" + std::string(option) + "&Cookie=" + cookie);
+        request.body = std::string(before.size(), '\x01');
+        const auto reply = model.Answer(request);
+        ASSERT_TRUE(reply);
+        const bool refused = std::string_view(option) != "SNTP";
+        EXPECT_EQ(reply->status, refused ? 400 : 200);
+        EXPECT_EQ(model.Section(option).value(), refused ? before : request.body);
+        ASSERT_FALSE(model.ReceivedSections().empty());
+        EXPECT_EQ(model.ReceivedSections().back().stored, !refused);
+    }
+}
+
+// A device that never answers the reads of some sections.
+TEST(SimulatedDevice, StallsReadsOfTheNamedSections) {
+    const CommandLine parsed = Parse({"--stall-sections", "INF"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    devicesim::DeviceModel model("tresk", "tresk", parsed.options->profile);
+    EXPECT_TRUE(model.Stalls(Request("/GetSysCfg.cgi?Option=INF&Size=44&Cookie=1")));
+    EXPECT_FALSE(model.Stalls(Request("/GetSysCfg.cgi?Option=SYSTEM&Cookie=1")));
+    EXPECT_FALSE(model.Stalls(Request("/SetSysCfg.cgi?Option=INF&Cookie=1")));
+    EXPECT_FALSE(model.Stalls(Request("/Getdeviceinfo.cgi?Option=INF")));
 }
 
 }  // namespace

@@ -6,28 +6,22 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "tests/liveview/window/program_process.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 #include "tools/devicesim/http_server.h"
-
-extern char** environ;
 
 namespace {
 
@@ -110,52 +104,9 @@ private:
     bool m_stalled = false;
 };
 
-// The program's folder as an operator who logged in before has it: the
-// shipped files and skins, and Setting.ini with the device's address and
-// the user name.
-void PrepareProgramFolder(const fs::path& home, std::uint16_t port) {
-    const fs::path built = KESTRUNE_BUILT_PROGRAM_DIR;
-    for (const char* entry : {"CtrlFile.ini", "alarm.wav", "BMP", "res"}) {
-        fs::copy(built / entry, home / entry, fs::copy_options::recursive);
-    }
-    std::ofstream(home / "Setting.ini")
-        << "[Kestrune]\r\nServer Name=127.0.0.1\r\nServerPort=" << port << "\r\nUsername=tresk\r\n";
-}
-
-// Starts the program driver with `home` as its folder; its pid.
-pid_t StartProgram(const fs::path& home) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("KESTRUNE_HOME=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0)
-            env.push_back(entry);
-    }
-    env.push_back("KESTRUNE_HOME=" + home.string());
-    env.push_back("QT_QPA_PLATFORM=offscreen");
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = KESTRUNE_PROGRAM_DRIVER;
-    char* argv[] = {program.data(), nullptr};
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
-        return -1;
-    return pid;
-}
-
-// Waits up to `bound` for the child to end; its wait status, or nothing.
-std::optional<int> WaitForExit(pid_t pid, std::chrono::steady_clock::duration bound) {
-    const auto until = std::chrono::steady_clock::now() + bound;
-    for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return status;
-        if (done < 0 || std::chrono::steady_clock::now() > until)
-            return std::nullopt;
-        std::this_thread::sleep_for(10ms);
-    }
-}
+using program_process::PrepareProgramFolder;
+using program_process::StartProgram;
+using program_process::WaitForExit;
 
 class SignalExitTest : public ::testing::TestWithParam<StallCase> {};
 

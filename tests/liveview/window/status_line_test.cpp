@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QRect>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/application/window_messages.h"
@@ -214,5 +218,46 @@ TEST_F(StatusLineTest, PictureOfLongRatesAndATitle) {
     EXPECT_EQ(window->TitleText(), "HU: " + name);
     test_support::SaveWidgetPicture(*window, "main_window_status_line_title.png");
 }
+
+// The title bar's info text (a camera's or video server's clock, a
+// recorder's title) fits between its place and the title bar's buttons:
+// nothing of it runs under them, whatever the font at hand.
+class InfoTextTest : public StatusLineTest,
+                     public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(InfoTextTest, EndsBeforeTheTitleButtons) {
+    const auto [product, title] = GetParam();
+    ASSERT_EQ(Open(product), 1);
+    AppGlobalState& app = *g_lpApp;
+    app.st_DeviceTime.Set(
+        SystemTime{.year = 2026, .month = 12, .day = 28, .hour = 23, .minute = 58, .second = 58});
+    if (*title != '\0')
+        app.str_DeviceTitle.Set(title);
+    window_test::RunWindow(*window, [&](CDravelinDlg& main) {
+        Pump();
+        const ViewLayoutRow& v = ViewLayoutTable[static_cast<std::size_t>(
+            std::min<int>(app.w_ViewMode, kViewModeCount - 1))];
+        // The window's own drawing, without the buttons over it.
+        QImage drawn(main.size(), QImage::Format_RGB32);
+        main.render(&drawn, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+        int rightmost = -1;
+        for (int y = v[kVlInfoY] - 4; y < v[kVlInfoY] + 18; ++y) {
+            for (int x = v[kVlInfoX]; x < drawn.width(); ++x) {
+                const QColor color = drawn.pixelColor(x, y);
+                if (color.red() > 200 && color.green() > 200 && color.blue() < 80)
+                    rightmost = std::max(rightmost, x);
+            }
+        }
+        EXPECT_GT(rightmost, v[kVlInfoX]) << "no info text drawn";
+        EXPECT_LT(rightmost, v[kVlTitleX]) << "the text runs under the title buttons";
+        test_support::SaveWidgetPicture(main,
+                                        std::string("main_window_info_text_") + product + ".png");
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Products, InfoTextTest,
+                         ::testing::Values(std::pair{"Q9C0", ""}, std::pair{"Q3A2", ""},
+                                           std::pair{"Q8A7", "WWWWWWWW"}),
+                         [](const auto& instance) { return std::string(instance.param.first); });
 
 }  // namespace
