@@ -13,6 +13,7 @@
 #include <chrono>
 
 #include "config/pages/page_controls.h"
+#include "core/application/window_messages.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
 
@@ -20,7 +21,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kThreadStopBound{100};
 // Posted by the frame thread to the dialog: a new copy waits for the paint.
-constexpr std::uint32_t kFrameCopiedMessage = 0x0500;
 
 template <class W>
 W* Make(QWidget* parent, int id) {
@@ -111,7 +111,7 @@ CDetectionEditDlg::~CDetectionEditDlg() {
 }
 
 void CDetectionEditDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t, std::uint64_t) {
-    if (message == kFrameCopiedMessage) {
+    if (message == WM_FRAMECOPIED) {
         update();
     }
 }
@@ -230,7 +230,7 @@ std::uint32_t CDetectionEditDlg::FrameThread() {
             m_imageHeight = size->height;
         }
         m_frameArrived = true;
-        platform::PostWindowMessage(m_handle, kFrameCopiedMessage, 0, 0);
+        platform::PostWindowMessage(m_handle, WM_FRAMECOPIED, 0, 0);
     }
 }
 

@@ -85,7 +85,7 @@ QString DVRDatePage::DateFormatFor(int formatIndex) {
 }
 
 int DVRDatePage::ReadDeviceDate() {
-    const auto reply = QueryDvrSetting(kCgiGetDvrDate);
+    const auto reply = QueryDvrSetting(CgiCommand::kGetDvrDate);
     if (!reply) {
         return 0;
     }
@@ -206,7 +206,7 @@ int DVRDatePage::SaveToDevice() {
     if (!target) {
         return 1;
     }
-    return SendDvrSettingCommand(kCgiSetDvrDate, *target);
+    return SendDvrSettingCommand(CgiCommand::kSetDvrDate, *target);
 }
 
 QWidget* DVRDatePage::Control(int id) const {

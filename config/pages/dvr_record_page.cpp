@@ -90,7 +90,7 @@ DVRRecordPage::DVRRecordPage(DeviceIdentity device, QWidget* parent)
 }
 
 int DVRRecordPage::ReadRecordSetting() {
-    const auto reply = QueryDvrSetting(kCgiGetRecordSetting);
+    const auto reply = QueryDvrSetting(CgiCommand::kGetRecordSetting);
     if (!reply) {
         return 0;
     }
@@ -241,7 +241,7 @@ int DVRRecordPage::SaveToDevice() {
         return 1;
     }
     const std::string target = BuildSetRecordSetting(m_reply, Edits(), g_szSessionCookie.Get());
-    return SendDvrSettingCommand(kCgiSetRecordSetting, target);
+    return SendDvrSettingCommand(CgiCommand::kSetRecordSetting, target);
 }
 
 QWidget* DVRRecordPage::Control(int id) const {

@@ -19,14 +19,6 @@ void Take(const ReplyItems& items, std::string_view key, T& member) {
 constexpr std::size_t kReplyBufferBytes = 1024;
 constexpr std::uint16_t kTimeoutSeconds = 15;
 
-CCgiUrl UrlWithCookie(std::uint8_t commandIndex, std::string_view cookie) {
-    CCgiUrl url(commandIndex);
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    return url;
-}
-
 }  // namespace
 
 void ParseDvrDateReply(std::span<const std::uint8_t> reply, DvrDateValues& v) {
@@ -130,7 +122,8 @@ std::optional<std::string> BuildSetDvrDate(DvrDateValues& read, const DvrDateEdi
         return std::nullopt;
     }
 
-    CCgiUrl url = UrlWithCookie(kCgiSetDvrDate, cookie);
+    CCgiUrl url(CgiCommand::kSetDvrDate);
+    url.AddSessionCookie(cookie);
     url.AddParamInt("YEAR", read.year);
     url.AddParamInt("MONTH", read.month);
     url.AddParamInt("DAY", read.day);
@@ -161,7 +154,8 @@ std::optional<std::string> BuildSetDvrDate(DvrDateValues& read, const DvrDateEdi
 
 std::string BuildSetRecordSetting(const RecordSettingValues& read, const RecordSettingEdits& page,
                                   std::string_view cookie) {
-    CCgiUrl url = UrlWithCookie(kCgiSetRecordSetting, cookie);
+    CCgiUrl url(CgiCommand::kSetRecordSetting);
+    url.AddSessionCookie(cookie);
     const auto pair = [&](std::string_view flag, std::string_view key, int working, int readValue) {
         if (working != readValue) {
             url.AddParamInt(flag, 1);
@@ -191,17 +185,18 @@ std::string BuildSetRecordSetting(const RecordSettingValues& read, const RecordS
     return url.GetUrl();
 }
 
-int SendDvrSettingCommand(std::uint8_t commandIndex, std::string_view target) {
-    return TirelSendCommand(commandIndex, target, {}, nullptr, {}, nullptr, kTimeoutSeconds,
+int SendDvrSettingCommand(CgiCommand command, std::string_view target) {
+    return TirelSendCommand(command, target, {}, nullptr, {}, nullptr, kTimeoutSeconds,
                             kTimeoutSeconds, 0);
 }
 
-std::optional<std::string> QueryDvrSetting(std::uint8_t commandIndex) {
-    const CCgiUrl url = UrlWithCookie(commandIndex, g_szSessionCookie.Get());
+std::optional<std::string> QueryDvrSetting(CgiCommand command) {
+    CCgiUrl url(command);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::vector<std::uint8_t> reply(kReplyBufferBytes);
     std::uint32_t length = 0;
-    if (TirelSendCommand(commandIndex, url.GetUrlBuffer(), {}, nullptr, reply, &length,
-                         kTimeoutSeconds, kTimeoutSeconds, 0) != 1) {
+    if (TirelSendCommand(command, url.GetUrlBuffer(), {}, nullptr, reply, &length, kTimeoutSeconds,
+                         kTimeoutSeconds, 0) != 1) {
         return std::nullopt;
     }
     return std::string(reply.begin(), reply.begin() + std::min<std::size_t>(length, reply.size()));

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/net/cgi_command.h"
+
 // ---- "/GetDvrDate.cgi" --------------------------------------------------------
 
 // The values of the date reply; a key the reply lacks stays 0.
@@ -107,14 +109,9 @@ std::string BuildSetRecordSetting(const RecordSettingValues& read, const RecordS
 
 // Sends one of the commands above without reply body (send and receive
 // time-outs 15 s): 1 on success, 0 on failure.
-int SendDvrSettingCommand(std::uint8_t commandIndex, std::string_view target);
+int SendDvrSettingCommand(CgiCommand command, std::string_view target);
 
 // Asks the device for the reply of "/GetDvrDate.cgi" or
 // "/GetRecordSetting.cgi" (1,024-byte reply buffer, 15 s time-outs); nothing
 // when the command failed.
-std::optional<std::string> QueryDvrSetting(std::uint8_t commandIndex);
-
-inline constexpr std::uint8_t kCgiGetDvrDate = 33;
-inline constexpr std::uint8_t kCgiSetDvrDate = 34;
-inline constexpr std::uint8_t kCgiGetRecordSetting = 35;
-inline constexpr std::uint8_t kCgiSetRecordSetting = 36;
+std::optional<std::string> QueryDvrSetting(CgiCommand command);

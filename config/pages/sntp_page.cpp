@@ -26,7 +26,6 @@ using namespace pages;
 
 namespace {
 
-constexpr std::uint8_t kCgiSyncTime = 22;
 constexpr unsigned kSendTimeoutText = 4064;
 constexpr std::uint16_t kSyncSeconds = 15;
 constexpr const char* kServerRefusedText =
@@ -136,11 +135,8 @@ void CSNTPPage::OnAutomatic() {
 }
 
 bool CSNTPPage::OnSyncTime() {
-    CCgiUrl url(kCgiSyncTime);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kSyncTime);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("Mode", m_mode);
     if (m_mode == 1) {
         url.AddParamInt("ServerMode", m_automatic);
@@ -174,7 +170,7 @@ bool CSNTPPage::OnSyncTime() {
     platform::PostWindowMessage(m_sheet.Handle(), WM_SAVESNTP, 0, 0);
     std::array<std::uint8_t, 4096> reply{};
     std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiSyncTime, url.GetUrlBuffer(), {}, nullptr, reply, &length,
+    if (TirelSendCommand(CgiCommand::kSyncTime, url.GetUrlBuffer(), {}, nullptr, reply, &length,
                          kSyncSeconds, kSyncSeconds, 0) == 0) {
         ShowMessage(kSendTimeoutText);
         return false;

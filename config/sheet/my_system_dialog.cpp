@@ -401,13 +401,10 @@ void MySystemDialog::RebuildRs485Devices() {
 }
 
 void MySystemDialog::OnClickReboot() {
-    CCgiUrl url(kCgiReboot);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    if (TirelSendCommand(kCgiReboot, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0) ==
-        0) {
+    CCgiUrl url(CgiCommand::kReboot);
+    url.AddSessionCookie(g_szSessionCookie.Get());
+    if (TirelSendCommand(CgiCommand::kReboot, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15,
+                         0) == 0) {
         ShowMessage(kSendTimeoutText);
     }
 }

@@ -22,13 +22,9 @@
 #include "config/sheet/section_sender.h"
 #include "config/sheet/sheet_pages.h"
 #include "config/sheet/tree_prop_sheet.h"
+#include "core/application/window_messages.h"
 
 class QPushButton;
-
-// Posted to the sheet: show the Network Backup page (the record list filled
-// the pending download request), and store the server time page's values.
-inline constexpr std::uint32_t WM_SHOWBACKUPPAGE = 0x415;
-inline constexpr std::uint32_t WM_SAVESNTP = 0x41c;
 
 // Control ids of the sheet's own buttons.
 inline constexpr int kSheetExitId = 8000;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "core/application/window_messages.h"
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "platform/window.h"
@@ -24,9 +25,6 @@ enum SheetProgressCommand : std::uint32_t {
     kProgressSetPosition = 3,
     kProgressHide = 4,
 };
-
-// Posted to the sheet after every command: wParam is the command.
-inline constexpr std::uint32_t WM_SHEETPROGRESS = 0x500;
 
 struct SheetProgressState {
     bool shown = false;

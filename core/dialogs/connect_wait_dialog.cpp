@@ -35,17 +35,14 @@ constexpr int kCancelled = 2;
 bool ReadUpgradeDeviceInformation() {
     AppGlobalState& app = *g_lpApp;
     const CSettingINI& settings = app.CSettingINI;
-    CCgiUrl url(kCgiGetDeviceInfo);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kGetDeviceInfo);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("RES", static_cast<std::int32_t>(settings.m_dwImageResolution.load()));
     url.AddParamInt("QUA", static_cast<std::int32_t>(settings.m_dwAlarmTriggerQuality.load()));
     std::array<std::uint8_t, kDeviceInfoReplyBytes> reply{};
     std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetDeviceInfo, url.GetUrlBuffer(), {}, nullptr, reply, &length,
-                         kRequestTimeoutSeconds, kRequestTimeoutSeconds, 0) == 0 ||
+    if (TirelSendCommand(CgiCommand::kGetDeviceInfo, url.GetUrlBuffer(), {}, nullptr, reply,
+                         &length, kRequestTimeoutSeconds, kRequestTimeoutSeconds, 0) == 0 ||
         length == 0) {
         return false;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/application/window_messages.h"
 #include "core/net/lan_search.h"
 #include "platform/thread.h"
 #include "platform/window.h"
@@ -16,13 +17,6 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
-
-// Posted by the search thread to its dialog; wParam is the number of the
-// search that posts, so that messages of a search already replaced are
-// dropped. A reply's entry waits in the dialog's mailbox; the end message
-// carries the SearchEnd in lParam.
-inline constexpr std::uint32_t WM_SEARCHREPLY = 0x500;
-inline constexpr std::uint32_t WM_SEARCHEND = 0x501;
 
 // Asks for the device's user name and password before a change or a reset.
 // It checks nothing itself: the device does.

@@ -107,7 +107,7 @@ int ApplyLoginReply(const LoginReply& reply, LoginPath path) {
 }
 
 CCgiUrl BuildLoginUrl(std::string_view user, std::string_view password) {
-    CCgiUrl url(kCgiLogin);
+    CCgiUrl url(CgiCommand::kLogin);
     url.AddParam("Username", user);
     url.AddParam("Password", password);
     return url;
@@ -125,8 +125,8 @@ int LoginExchange(std::string_view user, std::string_view password, LoginPath pa
     CommandStatus status;
     std::vector<std::uint8_t> reply(RulesOf(path).replyBytes);
     std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiLogin, url.GetUrlBuffer(), {}, &status, reply, &length, timeouts) ==
-        0) {
+    if (TirelSendCommand(CgiCommand::kLogin, url.GetUrlBuffer(), {}, &status, reply, &length,
+                         timeouts) == 0) {
         return status.status == 202 ? kLoginTooManyUsers : kLoginFailed;
     }
     const auto parsed =

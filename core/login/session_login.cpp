@@ -124,10 +124,8 @@ void ReadModeAndVersionItems(const ReplyItems& items) {
 
 CCgiUrl PrepareDeviceInfoRequest() {
     const CSettingINI& settings = g_lpApp->CSettingINI;
-    CCgiUrl url(kCgiGetDeviceInfo);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    CCgiUrl url(CgiCommand::kGetDeviceInfo);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("RES", static_cast<std::int32_t>(settings.m_dwImageResolution.load()));
     url.AddParamInt("QUA", static_cast<std::int32_t>(settings.m_dwAlarmTriggerQuality.load()));
     url.AddParamInt("CH", settings.m_bySelectedChannel.load());
@@ -149,8 +147,8 @@ bool ReadDeviceInformation() {
     std::array<std::uint8_t, kDeviceInfoReplyBytes> reply{};
     std::uint32_t length = 0;
     CommandStatus status;
-    if (TirelSendCommand(kCgiGetDeviceInfo, url.GetUrlBuffer(), {}, &status, reply, &length, 15, 15,
-                         0) == 0) {
+    if (TirelSendCommand(CgiCommand::kGetDeviceInfo, url.GetUrlBuffer(), {}, &status, reply,
+                         &length, 15, 15, 0) == 0) {
         WriteTraceLine("Command failed");
         return false;
     }

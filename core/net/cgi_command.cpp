@@ -418,6 +418,10 @@ int CCgiUrl::AddParamInt(std::string_view name, std::int32_t value) {
     return AddParam(name, std::to_string(value));
 }
 
+int CCgiUrl::AddSessionCookie(std::string_view cookie) {
+    return cookie.empty() ? 1 : AddParam("Cookie", cookie);
+}
+
 int CCgiUrl::ResetPath() {
     m_strUrl = std::string(CgiCommandPath(m_byCommandIndex));
     m_wParamCount = 0;

@@ -69,16 +69,115 @@ inline constexpr std::array<CgiCommandRow, kCgiCommandCount> kCgiCommandTable{{
     {39, "/SearchPlayBack.cgi"},
 }};
 
-// The rows whose index changes how the sender behaves, and the ones the core
-// itself sends.
-inline constexpr std::uint8_t kCgiLogin = 0;
-inline constexpr std::uint8_t kCgiGetSysCfg = 6;
-inline constexpr std::uint8_t kCgiSetSysCfg = 8;
-inline constexpr std::uint8_t kCgiReboot = 13;
-inline constexpr std::uint8_t kCgiGetDeviceInfo = 14;
+// The device commands by name; each value is the index of its row above.
+// Row 26 has no name: nothing sends it.
+enum class CgiCommand : std::uint8_t {
+    kLogin = 0,
+    kGetVideo = 1,
+    kSetChannel = 2,
+    kSetResolution = 3,
+    kSetQuality = 4,
+    kSetBrcssa = 5,
+    kGetSysCfg = 6,
+    kPeriodCommand = 7,
+    kSetSysCfg = 8,
+    kUpgradeFw = 9,
+    kGetOnlineUser = 10,
+    kRs485Cmd = 11,
+    kSetTirel = 12,
+    kReboot = 13,
+    kGetDeviceInfo = 14,
+    kGetLog = 15,
+    kSetRetr = 16,
+    kGetDvrHdd = 17,
+    kNetworkBk = 18,
+    kPtzReset = 19,
+    kGetColor = 20,
+    kSetColor = 21,
+    kSyncTime = 22,
+    kGetSearchList = 23,
+    kGetVersion = 24,
+    kCancelNb = 25,
+    kGetDvrName = 27,
+    kGetDefaultLang = 28,
+    kGetIndexLang = 29,
+    kOv9653Zoom = 30,
+    kOv9653Rotate = 31,
+    kClearLog = 32,
+    kGetDvrDate = 33,
+    kSetDvrDate = 34,
+    kGetRecordSetting = 35,
+    kSetRecordSetting = 36,
+    kCancelUpfw = 37,
+    kSetBuzzer = 38,
+    kSearchPlayBack = 39,
+};
+
+constexpr std::uint8_t CgiIndex(CgiCommand command) {
+    return static_cast<std::uint8_t>(command);
+}
+
+// Whether the row of `command` holds `path`: the names cannot drift from the
+// table.
+constexpr bool CgiRowNames(CgiCommand command, std::string_view path) {
+    const std::size_t index = CgiIndex(command);
+    return index < kCgiCommandTable.size() && kCgiCommandTable[index].index == index &&
+           kCgiCommandTable[index].path == path;
+}
+
+static_assert(CgiRowNames(CgiCommand::kLogin, "/Login.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetVideo, "/Getvideo.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetChannel, "/SetChannel.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetResolution, "/Setresolution.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetQuality, "/Setquality.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetBrcssa, "/Setbrcssa.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetSysCfg, "/GetSysCfg.cgi"));
+static_assert(CgiRowNames(CgiCommand::kPeriodCommand, "/Periodcommand.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetSysCfg, "/SetSysCfg.cgi"));
+static_assert(CgiRowNames(CgiCommand::kUpgradeFw, "/UpgradeFW.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetOnlineUser, "/GetOnlineUser.cgi"));
+static_assert(CgiRowNames(CgiCommand::kRs485Cmd, "/RS485Cmd.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetTirel, "/SetTirel.cgi"));
+static_assert(CgiRowNames(CgiCommand::kReboot, "/Reboot.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetDeviceInfo, "/Getdeviceinfo.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetLog, "/Getlog.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetRetr, "/SetRetr.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetDvrHdd, "/GetDvrHDD.cgi"));
+static_assert(CgiRowNames(CgiCommand::kNetworkBk, "/NetworkBk.cgi"));
+static_assert(CgiRowNames(CgiCommand::kPtzReset, "/PTZReset.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetColor, "/GetColor.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetColor, "/SetColor.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSyncTime, "/SyncTime.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetSearchList, "/GetSearchList.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetVersion, "/GetVersion.cgi"));
+static_assert(CgiRowNames(CgiCommand::kCancelNb, "/CancelNB.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetDvrName, "/GetDvrName.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetDefaultLang, "/getDefaultLang.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetIndexLang, "/getIndexLang.cgi"));
+static_assert(CgiRowNames(CgiCommand::kOv9653Zoom, "/OV9653Zoom.cgi"));
+static_assert(CgiRowNames(CgiCommand::kOv9653Rotate, "/OV9653Rotate.cgi"));
+static_assert(CgiRowNames(CgiCommand::kClearLog, "/ClearLog.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetDvrDate, "/GetDvrDate.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetDvrDate, "/SetDvrDate.cgi"));
+static_assert(CgiRowNames(CgiCommand::kGetRecordSetting, "/GetRecordSetting.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetRecordSetting, "/SetRecordSetting.cgi"));
+static_assert(CgiRowNames(CgiCommand::kCancelUpfw, "/CancelUPFW.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSetBuzzer, "/SetBuzzer.cgi"));
+static_assert(CgiRowNames(CgiCommand::kSearchPlayBack, "/SearchPlayBack.cgi"));
+
+// Raw row indexes of the commands whose index changes how the sender
+// behaves, for code that deals in indexes (the sender itself, its tests).
+inline constexpr std::uint8_t kCgiLogin = CgiIndex(CgiCommand::kLogin);
+inline constexpr std::uint8_t kCgiGetSysCfg = CgiIndex(CgiCommand::kGetSysCfg);
+inline constexpr std::uint8_t kCgiSetSysCfg = CgiIndex(CgiCommand::kSetSysCfg);
+inline constexpr std::uint8_t kCgiReboot = CgiIndex(CgiCommand::kReboot);
+inline constexpr std::uint8_t kCgiGetDeviceInfo = CgiIndex(CgiCommand::kGetDeviceInfo);
 
 // The path of a row; throws std::out_of_range for an index past the table.
 std::string_view CgiCommandPath(std::uint8_t commandIndex);
+inline std::string_view CgiCommandPath(CgiCommand command) {
+    return CgiCommandPath(CgiIndex(command));
+}
 
 // ---- request target ---------------------------------------------------------
 
@@ -93,9 +192,14 @@ class CCgiUrl {
 public:
     // Throws std::out_of_range for an index past the table.
     explicit CCgiUrl(std::uint8_t commandIndex);
+    explicit CCgiUrl(CgiCommand command) : CCgiUrl(CgiIndex(command)) {}
 
     int AddParam(std::string_view name, std::string_view value);
     int AddParamInt(std::string_view name, std::int32_t value);
+    // The session's "Cookie" parameter, left out while there is no session
+    // (the cookie is empty). Returns what AddParam returns, 1 when nothing
+    // was added.
+    int AddSessionCookie(std::string_view cookie);
 
     std::size_t GetUrlLength() const { return m_strUrl.size(); }
     const std::string& GetUrl() const { return m_strUrl; }
@@ -200,6 +304,23 @@ int TirelSendCommand(std::uint8_t commandIndex, std::string_view target,
                      std::span<const std::uint8_t> body, CommandStatus* status,
                      std::span<std::uint8_t> reply, std::uint32_t* replyLength,
                      const CommandTimeouts& timeouts, int connectFailureFlag = 0);
+
+// The same, by the command's name.
+inline int TirelSendCommand(CgiCommand command, std::string_view target,
+                            std::span<const std::uint8_t> body, CommandStatus* status,
+                            std::span<std::uint8_t> reply, std::uint32_t* replyLength,
+                            std::uint16_t sendSeconds, std::uint16_t receiveSeconds,
+                            int connectFailureFlag) {
+    return TirelSendCommand(CgiIndex(command), target, body, status, reply, replyLength,
+                            sendSeconds, receiveSeconds, connectFailureFlag);
+}
+inline int TirelSendCommand(CgiCommand command, std::string_view target,
+                            std::span<const std::uint8_t> body, CommandStatus* status,
+                            std::span<std::uint8_t> reply, std::uint32_t* replyLength,
+                            const CommandTimeouts& timeouts, int connectFailureFlag = 0) {
+    return TirelSendCommand(CgiIndex(command), target, body, status, reply, replyLength, timeouts,
+                            connectFailureFlag);
+}
 
 // 2 when every character is a decimal digit or "." (an empty text too): the
 // text is used as a dotted address; 1 otherwise: it is resolved as a host name.

@@ -21,17 +21,15 @@ int ReadSysCfgSection(std::uint8_t option, std::span<std::uint8_t> destination) 
         return 0;
     }
     const bool all = option == kSysCfgAll;
-    CCgiUrl url(kCgiGetSysCfg);
+    CCgiUrl url(CgiCommand::kGetSysCfg);
     url.AddParam("Option", SysCfgOption[option].option);
     url.AddParamInt(
         "Size",
         all ? 0 : static_cast<std::int32_t>(std::min<std::size_t>(destination.size(), INT_MAX)));
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::array<std::uint8_t, kReplyBufferBytes> reply{};
     std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetSysCfg, url.GetUrlBuffer(), {}, nullptr, reply, &length,
+    if (TirelSendCommand(CgiCommand::kGetSysCfg, url.GetUrlBuffer(), {}, nullptr, reply, &length,
                          kReadTimeoutSeconds, kReadTimeoutSeconds, 0) == 0) {
         return 0;
     }
@@ -60,14 +58,12 @@ int WriteSysCfgSection(std::uint8_t option, std::span<const std::uint8_t> source
     if (option >= kSysCfgAll) {
         return 0;
     }
-    CCgiUrl url(kCgiSetSysCfg);
+    CCgiUrl url(CgiCommand::kSetSysCfg);
     url.AddParam("Option", SysCfgOption[option].option);
     if (option == kSysCfgDns) {
         url.AddParam("Refresh", refresh ? "True" : "False");
     }
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    return TirelSendCommand(kCgiSetSysCfg, url.GetUrlBuffer(), source, nullptr, {}, nullptr,
-                            kWriteTimeoutSeconds, kWriteTimeoutSeconds, 0);
+    url.AddSessionCookie(g_szSessionCookie.Get());
+    return TirelSendCommand(CgiCommand::kSetSysCfg, url.GetUrlBuffer(), source, nullptr, {},
+                            nullptr, kWriteTimeoutSeconds, kWriteTimeoutSeconds, 0);
 }

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/application/window_messages.h"
+
 namespace {
 
 // Loads a face straight from its file at its own size: no scaling, no
@@ -123,7 +125,6 @@ void CButtonOutline::Clear() {
 
 namespace {
 // The one message a button posts to itself: paint state face wParam.
-constexpr std::uint32_t kPaintStateFaceMessage = 1;
 }  // namespace
 
 CQelButton::CQelButton(QWidget* parent) : QPushButton(parent) {
@@ -145,7 +146,7 @@ CQelButton::~CQelButton() {
 }
 
 void CQelButton::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam, std::uint64_t) {
-    if (message == kPaintStateFaceMessage) {
+    if (message == WM_PAINTSTATEFACE) {
         PaintFace(Face{FaceKind::StateNormal, static_cast<std::uint16_t>(wParam)});
     }
 }
@@ -264,7 +265,7 @@ int CQelButton::SetState(int index) {
     } else {
         // Widgets are painted on the GUI thread only; a button destroyed in
         // the meantime drops the message.
-        platform::PostWindowMessage(m_hWnd, kPaintStateFaceMessage, face.index, 0);
+        platform::PostWindowMessage(m_hWnd, WM_PAINTSTATEFACE, face.index, 0);
     }
     return 1;
 }

@@ -9,6 +9,7 @@
 
 #include "core/application/string_table.h"
 #include "core/application/trace_log.h"
+#include "core/application/window_messages.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
 #include "core/state/device_family.h"
@@ -17,12 +18,10 @@
 
 namespace {
 
-constexpr std::uint8_t kCgiSetChannel = 2;
 constexpr std::uint16_t kChannelSeconds = 15;
 constexpr int kBarTop = 32;
 constexpr int kArrowTop = 37;
 // The bar's own message: show channel wParam of the model lParam.
-constexpr std::uint32_t kShowChannelMessage = 1;
 
 struct ModelLayout {
     CChannelBar::Model model;
@@ -136,7 +135,7 @@ CChannelBar::GuiMailbox::~GuiMailbox() {
 
 void CChannelBar::GuiMailbox::HandleWindowMessage(std::uint32_t message, std::uint64_t wParam,
                                                   std::uint64_t lParam) {
-    if (message == kShowChannelMessage) {
+    if (message == WM_SHOWCHANNEL) {
         m_bar.ShowCurrentChannel(static_cast<std::uint8_t>(wParam), static_cast<Model>(lParam));
     }
 }
@@ -326,12 +325,10 @@ int CChannelBar::RequestChannel(std::uint8_t channel) {
         channel == byCurrentChannel.load()) {
         return 1;
     }
-    CCgiUrl url(kCgiSetChannel);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kSetChannel);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("CH", channel);
-    if (TirelSendCommand(kCgiSetChannel, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
+    if (TirelSendCommand(CgiCommand::kSetChannel, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
                          kChannelSeconds, kChannelSeconds, 0) != 1) {
         // Off the GUI thread the box is posted; this thread does not wait.
         ShowMessage(4064);
@@ -372,7 +369,7 @@ int CChannelBar::SetCurrentChannel(std::uint8_t channel) {
         ShowCurrentChannel(channel, model);
     } else if (m_mailbox != nullptr) {
         // The stream thread goes on at once; nothing waits for the GUI.
-        platform::PostWindowMessage(m_mailbox->Handle(), kShowChannelMessage, channel,
+        platform::PostWindowMessage(m_mailbox->Handle(), WM_SHOWCHANNEL, channel,
                                     static_cast<std::uint64_t>(model));
     }
     return 1;

@@ -20,8 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint8_t kZoomCommand = 30;
-constexpr std::uint8_t kRotateCommand = 31;
 constexpr std::uint16_t kCommandTimeoutSeconds = 15;
 constexpr std::size_t kReplyBytes = 1024;
 constexpr std::uint16_t kFirstId = 8600;
@@ -62,11 +60,9 @@ bool Send(CCgiUrl& url) {
                             kCommandTimeoutSeconds, kCommandTimeoutSeconds, 0) != 0;
 }
 
-CCgiUrl WithCookie(std::uint8_t command) {
+CCgiUrl WithCookie(CgiCommand command) {
     CCgiUrl url(command);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     return url;
 }
 
@@ -142,7 +138,7 @@ void CCmosToolBarDialog::SendZoomMode(std::uint8_t mode) {
     // The buttons show the reported mode again: the pressed one lights only
     // once the device reports it.
     ShowModeState();
-    CCgiUrl url = WithCookie(kZoomCommand);
+    CCgiUrl url = WithCookie(CgiCommand::kOv9653Zoom);
     url.AddParamInt("MODE", mode);
     if (!Send(url))
         ShowMessage(4064);
@@ -150,7 +146,7 @@ void CCmosToolBarDialog::SendZoomMode(std::uint8_t mode) {
 
 bool CCmosToolBarDialog::SendRotate(const char* first, int firstValue, const char* second,
                                     int secondValue) {
-    CCgiUrl url = WithCookie(kRotateCommand);
+    CCgiUrl url = WithCookie(CgiCommand::kOv9653Rotate);
     url.AddParamInt(first, firstValue);
     url.AddParamInt(second, secondValue);
     if (!Send(url)) {

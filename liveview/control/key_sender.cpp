@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr std::uint8_t kRs485Command = 11;
 constexpr std::uint16_t kKeyTimeoutSeconds = 20;
 
 // First stored bytes (marked as variables) that choose a form.
@@ -215,7 +214,7 @@ namespace {
 std::string Rs485Target(bool pelco, bool masterPelcoD) {
     const CControlDevice& devices = g_lpApp->C_ControlD;
     const int k = devices.GetCurrentIndexOfKind();
-    CCgiUrl url(kRs485Command);
+    CCgiUrl url(CgiCommand::kRs485Cmd);
     url.AddParam("Control", "Q8A7");
     if (IsDvrFamily() && IsMultiChannel()) {
         if (k == 0) {
@@ -240,9 +239,7 @@ std::string Rs485Target(bool pelco, bool masterPelcoD) {
         if (devices.GetSlaveType(static_cast<std::uint8_t>(k)) == 18 && pelco)
             AddPelco(url);
     }
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     return url.GetUrl();
 }
 
@@ -259,8 +256,8 @@ std::string PtzClickTarget() {
 int SendRs485Body(const std::string& target, std::span<const std::uint8_t> body,
                   std::uint16_t timeoutSeconds) {
     CommandStatus status;
-    return TirelSendCommand(kRs485Command, target, body, &status, {}, nullptr, timeoutSeconds,
-                            timeoutSeconds, 0);
+    return TirelSendCommand(CgiCommand::kRs485Cmd, target, body, &status, {}, nullptr,
+                            timeoutSeconds, timeoutSeconds, 0);
 }
 
 int SendRs485KeySequence(const CtrlKeySequence* sequence, std::uint8_t repeat,

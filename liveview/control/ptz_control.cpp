@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr std::uint8_t kPtzResetCommand = 19;
 constexpr std::size_t kSlaveReplyBytes = 1024;
 constexpr std::uint16_t kPtzTimeoutSeconds = 15;
 constexpr std::uint32_t kSlaveEntryValue = 2400;
@@ -112,14 +111,12 @@ std::vector<PtzSlave> ReadPtzSlaveList(std::span<const std::uint8_t> reply) {
 }
 
 std::optional<std::vector<PtzSlave>> RequestPtzSlaveList() {
-    CCgiUrl url(kPtzResetCommand);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    CCgiUrl url(CgiCommand::kPtzReset);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::array<std::uint8_t, kSlaveReplyBytes> reply{};
     std::uint32_t length = 0;
     CommandStatus status;
-    if (TirelSendCommand(kPtzResetCommand, url.GetUrlBuffer(), {}, &status, reply, &length,
+    if (TirelSendCommand(CgiCommand::kPtzReset, url.GetUrlBuffer(), {}, &status, reply, &length,
                          kPtzTimeoutSeconds, kPtzTimeoutSeconds, 0) == 0) {
         ShowMessage(4065);
         return std::nullopt;

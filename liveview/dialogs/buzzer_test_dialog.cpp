@@ -16,7 +16,6 @@ namespace liveview {
 
 namespace {
 
-constexpr std::uint8_t kCgiSetBuzzer = 38;
 constexpr std::uint16_t kSeconds = 15;
 
 }  // namespace
@@ -88,16 +87,16 @@ void CBuzzerTestDialog::OnCheckMultiChannel() {
 
 void CBuzzerTestDialog::SendBuzzer(const char* time, bool cookieFirst) {
     const std::string cookie = g_szSessionCookie.Get();
-    CCgiUrl url(kCgiSetBuzzer);
-    if (cookieFirst && !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
+    CCgiUrl url(CgiCommand::kSetBuzzer);
+    if (cookieFirst) {
+        url.AddSessionCookie(cookie);
     }
     url.AddParam("time", time);
-    if (!cookieFirst && !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
+    if (!cookieFirst) {
+        url.AddSessionCookie(cookie);
     }
     // A buzzer test reports nothing: the operator hears whether it worked.
-    TirelSendCommand(kCgiSetBuzzer, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, kSeconds,
+    TirelSendCommand(CgiCommand::kSetBuzzer, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, kSeconds,
                      kSeconds, 0);
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "core/application/window_messages.h"
 #include "platform/window.h"
 
 class QCheckBox;
@@ -23,12 +24,11 @@ class CBuzzerTestDialog : public QDialog, public platform::MessageTarget {
 public:
     static constexpr int kTimerId = 1;
     static constexpr std::chrono::milliseconds kTimerPeriod{5000};
-    // Private messages: 0x1105 is posted by the timer while the picture is
-    // connected; 0x1103 shows the check box, 0x1104 hides it; 0x1100 to
-    // 0x1102 and 0x1105 do nothing.
-    static constexpr std::uint32_t kMsgShowCheck = 0x1103;
-    static constexpr std::uint32_t kMsgHideCheck = 0x1104;
-    static constexpr std::uint32_t kMsgTick = 0x1105;
+    // Private messages: the tick is posted by the timer while the picture is
+    // connected and does nothing; the others show and hide the check box.
+    static constexpr std::uint32_t kMsgShowCheck = WM_BUZZERSHOWCHECK;
+    static constexpr std::uint32_t kMsgHideCheck = WM_BUZZERHIDECHECK;
+    static constexpr std::uint32_t kMsgTick = WM_BUZZERTICK;
 
     enum State : std::uint8_t { kIdle = 0, kLongSounding = 1, kShortSounding = 2 };
 

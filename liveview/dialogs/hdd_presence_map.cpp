@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/net/cgi_command.h"
+#include "core/state/app_global_state.h"
+
 namespace liveview {
 
 namespace {
@@ -10,6 +13,9 @@ namespace {
 constexpr std::array<std::string_view, 4> kInternalDisks{"MASTER1", "SLAVE1", "MASTER2", "SLAVE2"};
 constexpr int kFirstExternalDisk = 4;
 constexpr std::string_view kExternalPrefix = "EXT-";
+
+constexpr std::size_t kHddReplyBytes = 1024;
+constexpr std::uint16_t kHddSeconds = 15;
 
 }  // namespace
 
@@ -36,6 +42,19 @@ HddPresenceMap ParseHddPresenceMap(std::span<const std::uint8_t> reply) {
     const std::size_t used = std::min(reply.size(), map.bits.size());
     std::copy_n(reply.begin(), used, map.bits.begin());
     return map;
+}
+
+std::optional<HddPresenceMap> ReadHddPresenceMap() {
+    CCgiUrl url(CgiCommand::kGetDvrHdd);
+    url.AddSessionCookie(g_szSessionCookie.Get());
+    std::vector<std::uint8_t> reply(kHddReplyBytes, 0);
+    std::uint32_t length = 0;
+    if (TirelSendCommand(CgiCommand::kGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length,
+                         kHddSeconds, kHddSeconds, 0) != 1) {
+        return std::nullopt;
+    }
+    return ParseHddPresenceMap(
+        std::span<const std::uint8_t>(reply).first(std::min<std::size_t>(length, reply.size())));
 }
 
 std::string HddLabel(int disk) {

@@ -33,6 +33,12 @@ struct HddPresenceMap {
 // rest of the map 0 (no disk there); bytes after the map are not read.
 HddPresenceMap ParseHddPresenceMap(std::span<const std::uint8_t> reply);
 
+// Asks the device for its disk map ("/GetDvrHDD.cgi" with the session
+// cookie, 15 s to send and 15 s to receive, a reply of up to 1,024 bytes)
+// and reads the reply as ParseHddPresenceMap does. Nothing when the request
+// fails (no connection, time-out, a status other than 200).
+std::optional<HddPresenceMap> ReadHddPresenceMap();
+
 // The label of disk `disk` (0 to 255); empty for a number outside the map.
 std::string HddLabel(int disk);
 

@@ -24,8 +24,6 @@ namespace liveview {
 
 namespace {
 
-constexpr std::uint8_t kCgiGetDvrHdd = 17;
-constexpr std::uint8_t kCgiSearchPlayBack = 39;
 constexpr std::uint16_t kSeconds = 15;
 constexpr std::size_t kReplyBytes = 1024;
 
@@ -134,18 +132,11 @@ bool CPlaybackSearchDlg::OnInitDialog() {
 }
 
 bool CPlaybackSearchDlg::FillHddList() {
-    CCgiUrl url(kCgiGetDvrHdd);
-    if (const std::string cookie = SessionCookie(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    std::vector<std::uint8_t> reply(kReplyBytes, 0);
-    std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length, kSeconds,
-                         kSeconds, 0) != 1) {
+    const std::optional<HddPresenceMap> map = ReadHddPresenceMap();
+    if (!map) {
         return false;
     }
-    m_HddPresenceMap = ParseHddPresenceMap(
-        std::span<const std::uint8_t>(reply).first(std::min<std::size_t>(length, reply.size())));
+    m_HddPresenceMap = *map;
 
     // A sorted list, as the user reads it: "ALL" first, then by name.
     QStringList labels{Text(kAllDisksLabel)};
@@ -203,10 +194,8 @@ std::optional<std::string> CPlaybackSearchDlg::SearchTarget() const {
         return std::nullopt;
     }
 
-    CCgiUrl url(kCgiSearchPlayBack);
-    if (const std::string cookie = SessionCookie(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kSearchPlayBack);
+    url.AddSessionCookie(SessionCookie());
     if (eventSearch) {
         url.AddParam("searchType", "event");
         url.AddParamInt("channelNum", channel);
@@ -230,8 +219,8 @@ std::optional<std::string> CPlaybackSearchDlg::SearchTarget() const {
 int CPlaybackSearchDlg::SendPlaybackSearch(const std::string& target) {
     std::vector<std::uint8_t> reply(kReplyBytes, 0);
     std::uint32_t length = 0;
-    return TirelSendCommand(kCgiSearchPlayBack, target, {}, nullptr, reply, &length, kSeconds,
-                            kSeconds, 0);
+    return TirelSendCommand(CgiCommand::kSearchPlayBack, target, {}, nullptr, reply, &length,
+                            kSeconds, kSeconds, 0);
 }
 
 void CPlaybackSearchDlg::OnOK() {

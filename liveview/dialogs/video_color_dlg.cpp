@@ -28,8 +28,6 @@ namespace liveview {
 
 namespace {
 
-constexpr std::uint8_t kCgiGetColor = 20;
-constexpr std::uint8_t kCgiSetColor = 21;
 constexpr std::uint16_t kSeconds = 15;
 constexpr std::size_t kReplyBytes = 1024;
 
@@ -161,14 +159,12 @@ std::optional<ColourValues> ColourDefaults(ColourFamily family) {
 }
 
 std::optional<ColourValues> ReadDeviceColour() {
-    CCgiUrl url(kCgiGetColor);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kGetColor);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::vector<std::uint8_t> reply(kReplyBytes, 0);
     std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetColor, url.GetUrlBuffer(), {}, nullptr, reply, &length, kSeconds,
-                         kSeconds, 0) != 1) {
+    if (TirelSendCommand(CgiCommand::kGetColor, url.GetUrlBuffer(), {}, nullptr, reply, &length,
+                         kSeconds, kSeconds, 0) != 1) {
         return std::nullopt;
     }
     const ReplyItems items(
@@ -357,15 +353,13 @@ void CVideoColorDlg::OnDefaults() {
 
 void CVideoColorDlg::OnOK() {
     const ColourValues sent = ColourValuesToSend(CurrentColourFamily(), Rows());
-    CCgiUrl url(kCgiSetColor);
-    if (const std::string cookie = g_szSessionCookie.Get(); !cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kSetColor);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt("CON", sent.contrast);
     url.AddParamInt("BRI", sent.brightness);
     url.AddParamInt("HUE", sent.hue);
-    if (TirelSendCommand(kCgiSetColor, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, kSeconds,
-                         kSeconds, 0) != 1) {
+    if (TirelSendCommand(CgiCommand::kSetColor, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
+                         kSeconds, kSeconds, 0) != 1) {
         ShowMessage(4064);
     }
 }

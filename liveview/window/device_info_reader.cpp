@@ -120,8 +120,8 @@ bool RequestWindowDeviceInfo(WindowDeviceInfo& info) {
     std::array<std::uint8_t, kReplyBytes> reply{};
     std::uint32_t length = 0;
     CommandStatus status;
-    if (TirelSendCommand(kCgiGetDeviceInfo, url.GetUrlBuffer(), {}, &status, reply, &length, 15, 15,
-                         0) == 0 ||
+    if (TirelSendCommand(CgiCommand::kGetDeviceInfo, url.GetUrlBuffer(), {}, &status, reply,
+                         &length, 15, 15, 0) == 0 ||
         length == 0) {
         WriteTraceLine("main window: get device info failed");
         return false;

@@ -31,7 +31,6 @@
 #include "liveview/window/main_window.h"
 #include "liveview/window/picture_rows.h"
 #include "liveview/window/status_line_layout.h"
-#include "liveview/window/window_private_messages.h"
 #include "media/frame_header.h"
 #include "media/jpeg_codec_adapter.h"
 #include "platform/clock.h"

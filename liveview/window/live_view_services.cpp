@@ -2,11 +2,11 @@
 
 #include <string>
 
+#include "core/application/window_messages.h"
 #include "core/state/app_global_state.h"
 #include "liveview/control/cmos_toolbar.h"
 #include "liveview/control/ctrl_file.h"
 #include "liveview/window/main_window.h"
-#include "liveview/window/window_private_messages.h"
 #include "platform/modal_dialog.h"
 
 namespace {

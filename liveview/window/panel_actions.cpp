@@ -36,7 +36,6 @@ constexpr std::uint16_t kPageRightId = 8428;
 constexpr int kTurboRow = 59;
 constexpr int kPtzControlRow = 60;
 constexpr int kActionPresetRow = 67;
-constexpr std::uint8_t kSetRetrCommand = 16;
 constexpr std::uint16_t kCommandTimeoutSeconds = 15;
 constexpr std::array<int, 8> kTurboFaceRows{54, 55, 57, 58, 30, 31, 32, 33};
 
@@ -189,13 +188,11 @@ void CDravelinDlg::OnPower() {
 }
 
 void CDravelinDlg::OnRetr() {
-    CCgiUrl url(kSetRetrCommand);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    CCgiUrl url(CgiCommand::kSetRetr);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParam("SET", g_lpApp->C_ControlD.GetRetrState() != 0 ? "0" : "1");
     CommandStatus status;
-    if (TirelSendCommand(kSetRetrCommand, url.GetUrlBuffer(), {}, &status, {}, nullptr,
+    if (TirelSendCommand(CgiCommand::kSetRetr, url.GetUrlBuffer(), {}, &status, {}, nullptr,
                          kCommandTimeoutSeconds, kCommandTimeoutSeconds, 0) == 0) {
         ShowMessage(4065);
     }
@@ -210,12 +207,10 @@ void CDravelinDlg::OnSearchVideo() {
 
 void CDravelinDlg::SendPtzBody(std::span<const std::uint8_t> body) {
     AppGlobalState& app = *g_lpApp;
-    CCgiUrl url(11);
+    CCgiUrl url(CgiCommand::kRs485Cmd);
     url.AddParam("Control", "Q8A7");
     url.AddParam("MASTER", "1");
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     if (SendRs485Body(url.GetUrl(), body, kCommandTimeoutSeconds) == 0) {
         app.w_HotPointFrames = 2;
         ShowMessage(4065);

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/application/trace_log.h"
+#include "core/application/window_messages.h"
 #include "core/state/global_state_setup.h"
 #include "platform/stop_token.h"
 
@@ -28,7 +29,6 @@ constexpr int kMaxWindowsClosed = 32;
 // process ends without them (a disk that hangs must not keep it alive).
 constexpr std::chrono::seconds kLastSaveWait{2};
 // The guard's one message to itself.
-constexpr std::uint32_t kBeginCloseMessage = 1;
 
 std::atomic<int> g_signalPipe{-1};
 std::array<struct sigaction, kSignals.size()> g_previous{};
@@ -129,7 +129,7 @@ void TerminationSignalGuard::OnSignal(int signal) {
     WriteTraceLine("signal " + std::to_string(signal) + " received, closing");
     // The GUI thread may be held up in a device command: that ends now.
     m_guiStop.request_stop();
-    platform::PostWindowMessage(m_handle, kBeginCloseMessage, 0, 0);
+    platform::PostWindowMessage(m_handle, WM_BEGINCLOSE, 0, 0);
 }
 
 void TerminationSignalGuard::BoundTheClose(int signal) {
@@ -151,7 +151,7 @@ void TerminationSignalGuard::BoundTheClose(int signal) {
 
 void TerminationSignalGuard::HandleWindowMessage(std::uint32_t message, std::uint64_t,
                                                  std::uint64_t) {
-    if (message == kBeginCloseMessage && m_closeTimer == nullptr)
+    if (message == WM_BEGINCLOSE && m_closeTimer == nullptr)
         BeginClose();
 }
 

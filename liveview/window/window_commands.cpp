@@ -23,7 +23,6 @@
 #include "liveview/window/alarm_sound.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
-#include "liveview/window/window_private_messages.h"
 #include "media/media_state.h"
 #include "platform/clock.h"
 
@@ -36,16 +35,11 @@ constexpr milliseconds kTerminateReplyWait{10'000};
 constexpr std::uint32_t kConnectButtonBit = 1;
 constexpr std::uint16_t kFullScreenCommand = 32773;
 constexpr std::size_t kColorReplyBytes = 1024;
-constexpr std::uint8_t kGetColorCommand = 20;
-constexpr std::uint8_t kSetResolutionCommand = 3;
-constexpr std::uint8_t kSetQualityCommand = 4;
 
 // Sends one setting command (RES or QUA) without reading a reply.
-bool SendSetting(std::uint8_t command, const char* key, int value) {
+bool SendSetting(CgiCommand command, const char* key, int value) {
     CCgiUrl url(command);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     url.AddParamInt(key, value);
     CommandStatus status;
     return TirelSendCommand(command, url.GetUrlBuffer(), {}, &status, {}, nullptr, 15, 15, 0) != 0;
@@ -237,7 +231,7 @@ void CDravelinDlg::OnResol() {
     const std::uint32_t now = old == 0 ? 1 : 0;
     settings.m_dwImageResolution = now;
     CQelButton* button = FindButton(1007);
-    if (!SendSetting(kSetResolutionCommand, "RES", static_cast<int>(now))) {
+    if (!SendSetting(CgiCommand::kSetResolution, "RES", static_cast<int>(now))) {
         settings.m_dwImageResolution = old;
         if (button != nullptr)
             button->SetState(static_cast<int>(old));
@@ -254,7 +248,7 @@ void CDravelinDlg::OnQuility() {
     const std::uint32_t now = old >= 2 ? 0 : old + 1;
     settings.m_dwAlarmTriggerQuality = now;
     CQelButton* button = FindButton(1008);
-    if (!SendSetting(kSetQualityCommand, "QUA", static_cast<int>(now))) {
+    if (!SendSetting(CgiCommand::kSetQuality, "QUA", static_cast<int>(now))) {
         settings.m_dwAlarmTriggerQuality = old;
         if (button != nullptr)
             button->SetState(static_cast<int>(old));
@@ -270,15 +264,13 @@ void CDravelinDlg::OnColor() {
         ShowMessage(4085);
         return;
     }
-    CCgiUrl url(kGetColorCommand);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty())
-        url.AddParam("Cookie", cookie);
+    CCgiUrl url(CgiCommand::kGetColor);
+    url.AddSessionCookie(g_szSessionCookie.Get());
     std::array<std::uint8_t, kColorReplyBytes> reply{};
     std::uint32_t length = 0;
     CommandStatus status;
-    if (TirelSendCommand(kGetColorCommand, url.GetUrlBuffer(), {}, &status, reply, &length, 15, 15,
-                         0) == 0) {
+    if (TirelSendCommand(CgiCommand::kGetColor, url.GetUrlBuffer(), {}, &status, reply, &length, 15,
+                         15, 0) == 0) {
         ShowMessage(4064);
         return;
     }

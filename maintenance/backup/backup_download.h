@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/application/window_messages.h"
 #include "core/net/blocking_socket.h"
 #include "maintenance/backup/player_handoff.h"
 #include "platform/posix_io.h"
@@ -24,7 +25,7 @@ class QWidget;
 
 namespace maintenance {
 
-inline constexpr std::uint32_t WM_DOWNLOADSTATE = 0x412;
+using ::WM_DOWNLOADSTATE;
 
 enum DownloadState : std::uint32_t {
     kDownloadSendFailed = 1,

@@ -30,8 +30,6 @@ namespace maintenance {
 
 namespace {
 
-constexpr std::uint8_t kCgiGetDvrHdd = 17;
-constexpr std::size_t kHddReplyBytes = 1024;
 constexpr int kMaxBackupNumber = 9999;
 constexpr auto kPlayPause = std::chrono::milliseconds(1000);
 
@@ -237,24 +235,12 @@ bool DownloadFilePage::OnInitDialog() {
         m_strFilePath = std::string(LoadText(4103));
     }
 
-    CCgiUrl url(kCgiGetDvrHdd);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    std::array<std::uint8_t, kHddReplyBytes> reply{};
-    std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length, 15, 15,
-                         0) != 1) {
+    const std::optional<liveview::HddPresenceMap> map = liveview::ReadHddPresenceMap();
+    if (!map) {
         MembersToControls();
         return false;
     }
-    // The first 32 bytes are the map; a shorter reply lists no disk.
-    liveview::HddPresenceMap map;
-    if (length >= liveview::kHddPresenceMapBytes) {
-        std::copy_n(reply.begin(), liveview::kHddPresenceMapBytes, map.bits.begin());
-    }
-    m_disks = map.Disks();
+    m_disks = map->Disks();
     for (const int disk : m_disks) {
         m_hdd->addItem(QString::fromStdString(liveview::HddLabel(disk)));
     }

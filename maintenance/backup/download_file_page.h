@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/sheet/sheet_pages.h"
+#include "core/application/window_messages.h"
 #include "liveview/dialogs/hdd_presence_map.h"
 #include "maintenance/backup/download_progress_dialog.h"
 #include "maintenance/backup/player_handoff.h"
@@ -27,7 +28,7 @@ class QTimeEdit;
 
 namespace maintenance {
 
-inline constexpr std::uint32_t WM_PLAYDOWNLOADEDFILE = 0x414;
+using ::WM_PLAYDOWNLOADEDFILE;
 inline constexpr std::int32_t kMaxBackupSizeMb = 500;
 
 // The backup file of `channel` in `folder`: CH%.2d_%.4d.dvr with the first

@@ -19,8 +19,6 @@ namespace maintenance {
 
 namespace {
 
-constexpr std::uint8_t kCgiCancelNb = 25;
-
 float DpiScale() {
     return g_lpApp != nullptr ? g_lpApp->fl_DpiScale : 1.0f;
 }
@@ -124,9 +122,10 @@ void DownloadProgressDialog::OnCancel() {
         const std::string version =
             g_lpApp != nullptr ? g_lpApp->str_FWVersion.Get() : std::string();
         if (!m_download->Ended() && CompareVersion("1043", version) != 2) {
-            CCgiUrl url(kCgiCancelNb);
-            url.AddParam("Cookie", g_szSessionCookie.Get());
-            TirelSendCommand(kCgiCancelNb, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0);
+            CCgiUrl url(CgiCommand::kCancelNb);
+            url.AddSessionCookie(g_szSessionCookie.Get());
+            TirelSendCommand(CgiCommand::kCancelNb, url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
+                             15, 15, 0);
         }
     }
     done(0);

@@ -15,16 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "core/application/window_messages.h"
 #include "platform/named_mutex.h"
 #include "platform/process_window.h"
 
 namespace maintenance {
 
-inline constexpr std::uint32_t WM_PLAYER_ATTACH = 0x1200;
-inline constexpr std::uint32_t WM_PLAYER_READY = 0x1201;
-inline constexpr std::uint32_t WM_PLAYER_NEWDATA = 0x1202;
-inline constexpr std::uint32_t WM_PLAYER_DATAEND = 0x1203;
-inline constexpr std::uint32_t WM_PLAYER_ERROR = 0x1204;
+using ::WM_PLAYER_ATTACH;
+using ::WM_PLAYER_DATAEND;
+using ::WM_PLAYER_ERROR;
+using ::WM_PLAYER_NEWDATA;
+using ::WM_PLAYER_READY;
 
 inline constexpr std::uint64_t kPlayerErrorConnection = 0xf0000002;
 inline constexpr std::uint64_t kPlayerErrorFile = 0xf0000003;

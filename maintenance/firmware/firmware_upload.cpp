@@ -13,7 +13,6 @@ namespace maintenance {
 
 namespace {
 
-constexpr std::uint8_t kCgiUpgradeFw = 9;
 constexpr std::uint32_t kNewProtocolWriteBytes = 1'300;
 constexpr std::size_t kUnitRequestBufferBytes = 512;
 constexpr int kUnitReplyBytes = 512;
@@ -102,7 +101,7 @@ struct Progress {
 
 std::string OldPieceQuery(const UploadPlan& plan, const UploadUnit& unit, std::size_t pieceIndex,
                           std::size_t pieceCount, bool lastUnit, std::string_view cookie) {
-    CCgiUrl url(kCgiUpgradeFw);
+    CCgiUrl url(CgiCommand::kUpgradeFw);
     const bool folder = plan.source == UploadSource::kFolder;
     if (pieceIndex == 0) {
         url.AddParam("Upgrade", "Start");
@@ -121,9 +120,7 @@ std::string OldPieceQuery(const UploadPlan& plan, const UploadUnit& unit, std::s
             url.AddParam("Reboot", "1");
         }
     }
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(cookie);
     return url.GetUrl();
 }
 
@@ -146,8 +143,9 @@ UnitResult SendUnitOld(const UploadPlan& plan, const UploadUnit& unit, bool last
         CommandStatus status{};
         CommandTimeouts timeouts{timings.oldSend, timings.oldReceive, timings.connect};
         timeouts.peerClose = timings.oldPeerClose;
-        const int ok = TirelSendCommand(kCgiUpgradeFw, query, unit.data.subspan(offset, length),
-                                        &status, {}, nullptr, timeouts);
+        const int ok =
+            TirelSendCommand(CgiCommand::kUpgradeFw, query, unit.data.subspan(offset, length),
+                             &status, {}, nullptr, timeouts);
         if (ok == 0 && (stop.stop_requested() ||
                         (plan.source == UploadSource::kFolder && cancelled && cancelled()))) {
             // The stop cut the piece's wait short: a cancel, not a device failure.

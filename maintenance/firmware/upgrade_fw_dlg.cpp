@@ -26,9 +26,6 @@ using namespace maintenance;
 
 namespace {
 
-constexpr std::uint8_t kCgiUpgradeFw = 9;
-constexpr std::uint8_t kCgiGetVersion = 24;
-constexpr std::uint8_t kCgiCancelUpfw = 37;
 constexpr std::size_t kVersionReplyBytes = 1024;
 constexpr auto kStopBound = std::chrono::milliseconds(10);
 constexpr auto kDestroyStopBound = std::chrono::milliseconds(100);
@@ -185,14 +182,11 @@ bool CUpgradeFWDlg::OnInitDialog() {
             m_strVersion += version[i];
         }
     } else if (m_variant == Variant::kFolder) {
-        CCgiUrl url(kCgiGetVersion);
-        const std::string cookie = g_szSessionCookie.Get();
-        if (!cookie.empty()) {
-            url.AddParam("Cookie", cookie);
-        }
+        CCgiUrl url(CgiCommand::kGetVersion);
+        url.AddSessionCookie(g_szSessionCookie.Get());
         std::array<std::uint8_t, kVersionReplyBytes> reply{};
         std::uint32_t length = 0;
-        if (TirelSendCommand(kCgiGetVersion, url.GetUrlBuffer(), {}, nullptr,
+        if (TirelSendCommand(CgiCommand::kGetVersion, url.GetUrlBuffer(), {}, nullptr,
                              std::span(reply).first(kVersionReplyBytes - 1), &length,
                              CommandTimeouts{m_timings->oldSend, m_timings->oldReceive,
                                              m_timings->connect}) == 0) {
@@ -387,14 +381,11 @@ void CUpgradeFWDlg::CancelUpgrade() {
     m_progress->hide();
     StopUpload(kStopBound);
     const bool newer = ChosenProtocol() == UploadProtocol::kNew;
-    CCgiUrl url(newer ? kCgiCancelUpfw : kCgiUpgradeFw);
+    CCgiUrl url(newer ? CgiCommand::kCancelUpfw : CgiCommand::kUpgradeFw);
     if (!newer) {
         url.AddParam("Upgrade", "Cancel");
     }
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    url.AddSessionCookie(g_szSessionCookie.Get());
     (void)TirelSendCommand(
         url.GetCommandIndex(), url.GetUrlBuffer(), {}, nullptr, {}, nullptr,
         CommandTimeouts{m_timings->oldSend, m_timings->oldReceive, m_timings->connect});

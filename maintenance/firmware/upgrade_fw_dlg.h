@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "core/application/window_messages.h"
 #include "maintenance/firmware/firmware_files.h"
 #include "maintenance/firmware/firmware_upload.h"
 #include "platform/thread.h"
@@ -26,13 +27,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-
-inline constexpr std::uint32_t WM_UPGRADEENABLEBUTTON = 0x428;
-inline constexpr std::uint32_t WM_UPGRADEDISABLEBUTTON = 0x429;
-inline constexpr std::uint32_t WM_UPGRADECLOSE = 0x42a;
-// The upload's progress (wParam: percent, lParam: 1 shown, 0 hidden); the
-// upload thread never touches the progress bar itself.
-inline constexpr std::uint32_t WM_UPGRADEPROGRESS = 0x42c;
 
 using maintenance::FirmwareFileTable;
 using maintenance::UploadPlan;

@@ -14,7 +14,6 @@ namespace maintenance {
 
 namespace {
 
-constexpr std::uint8_t kCgiGetLog = 15;
 constexpr std::size_t kCountReplyBytes = 256;
 
 std::mutex g_senderLock;
@@ -22,7 +21,8 @@ LogSender g_sender;
 
 bool SendByCommandClient(const std::string& target, std::span<std::uint8_t> reply,
                          std::uint32_t& length) {
-    return TirelSendCommand(kCgiGetLog, target, {}, nullptr, reply, &length, 15, 15, 0) == 1;
+    return TirelSendCommand(CgiCommand::kGetLog, target, {}, nullptr, reply, &length, 15, 15, 0) ==
+           1;
 }
 
 LogSender CurrentSender() {
@@ -31,10 +31,8 @@ LogSender CurrentSender() {
 }
 
 std::string LogTarget(const std::string& cookie, const char* state) {
-    CCgiUrl url(kCgiGetLog);
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
+    CCgiUrl url(CgiCommand::kGetLog);
+    url.AddSessionCookie(cookie);
     url.AddParam("STATE", state);
     return url.GetUrl();
 }

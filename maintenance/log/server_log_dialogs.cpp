@@ -14,11 +14,7 @@
 
 namespace maintenance {
 
-namespace {
-
-constexpr std::uint8_t kCgiClearLog = 32;
-
-}  // namespace
+namespace {}  // namespace
 
 ServerLogDialogBase::ServerLogDialogBase(QWidget* parent, ServerLogFamily family)
     : QDialog(parent), m_family(family), m_dwEventMask(InitialEventMask(family)) {
@@ -122,13 +118,10 @@ void ServerLogDialog::OnClearServerLog() {
     if (ShowMessage(4117, platform::kMbYesNo | platform::kMbIconError) != platform::kIdYes) {
         return;
     }
-    CCgiUrl url(kCgiClearLog);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    if (TirelSendCommand(kCgiClearLog, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15, 15, 0) ==
-        1) {
+    CCgiUrl url(CgiCommand::kClearLog);
+    url.AddSessionCookie(g_szSessionCookie.Get());
+    if (TirelSendCommand(CgiCommand::kClearLog, url.GetUrlBuffer(), {}, nullptr, {}, nullptr, 15,
+                         15, 0) == 1) {
         done(0);
     }
 }

@@ -24,10 +24,6 @@ namespace maintenance {
 
 namespace {
 
-constexpr std::uint8_t kCgiGetDvrHdd = 17;
-constexpr std::uint8_t kCgiGetSearchList = 23;
-constexpr std::size_t kHddReplyBytes = 1024;
-
 std::mutex g_hookLock;
 std::chrono::milliseconds g_shortPagePause{500};
 
@@ -247,23 +243,12 @@ void CEventPage::ControlsToMembers() {
 }
 
 bool CEventPage::OnInitDialog() {
-    CCgiUrl url(kCgiGetDvrHdd);
-    const std::string cookie = g_szSessionCookie.Get();
-    if (!cookie.empty()) {
-        url.AddParam("Cookie", cookie);
-    }
-    std::array<std::uint8_t, kHddReplyBytes> reply{};
-    std::uint32_t length = 0;
-    if (TirelSendCommand(kCgiGetDvrHdd, url.GetUrlBuffer(), {}, nullptr, reply, &length, 15, 15,
-                         0) != 1) {
+    const std::optional<liveview::HddPresenceMap> map = liveview::ReadHddPresenceMap();
+    if (!map) {
         return false;
     }
-    liveview::HddPresenceMap map;
-    if (length >= liveview::kHddPresenceMapBytes) {
-        std::copy_n(reply.begin(), liveview::kHddPresenceMapBytes, map.bits.begin());
-    }
     m_updating = true;
-    for (const int disk : map.Disks()) {
+    for (const int disk : map->Disks()) {
         const int position = m_hdd->count();
         m_hdd->addItem(QString::fromStdString(liveview::HddLabel(disk)));
         m_positionToDisk[static_cast<std::size_t>(position)] = static_cast<std::uint8_t>(disk);
@@ -329,8 +314,8 @@ void CEventPage::OnDownloadHddList() {
     EventSearchResult result = RunEventSearch(
         query,
         [](const std::string& target, std::span<std::uint8_t> reply, std::uint32_t& length) {
-            return TirelSendCommand(kCgiGetSearchList, target, {}, nullptr, reply, &length, 15, 15,
-                                    0) == 1;
+            return TirelSendCommand(CgiCommand::kGetSearchList, target, {}, nullptr, reply, &length,
+                                    15, 15, 0) == 1;
         },
         [](std::uint32_t command, std::int32_t argument) { PostSheetProgress(command, argument); },
         [pause] { platform::Sleep(pause); });

@@ -234,10 +234,8 @@ std::optional<std::uint32_t> ParseMaxListNumber(std::string_view text) {
 }
 
 std::string SearchListTarget(const EventSearchQuery& query, bool first) {
-    CCgiUrl url(23);
-    if (!query.cookie.empty()) {
-        url.AddParam("Cookie", query.cookie);
-    }
+    CCgiUrl url(CgiCommand::kGetSearchList);
+    url.AddSessionCookie(query.cookie);
     url.AddParam("STATE", first ? "LAST" : "PREV");
     url.AddParamInt("HDD", query.hddNumber);
     if (const std::optional<int> type = ListTypeParameter(query.listType)) {

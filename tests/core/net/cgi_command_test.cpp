@@ -474,6 +474,28 @@ TEST(CgiUrl, BuildsTargetsInOrderWithoutEscaping) {
     EXPECT_EQ(url.GetUrl(), "/SetSysCfg.cgi?Option=IP");
 }
 
+// The session cookie travels only while there is a session, first or last
+// as the caller places it, and is refused like any other parameter when it
+// could break the request line.
+TEST(CgiUrl, SessionCookieOnlyWhenThereIsOne) {
+    struct Case {
+        const char* cookie;
+        int result;
+        const char* url;
+        bool refused;
+    };
+    for (const Case& c : {Case{"", 1, "/Reboot.cgi?SET=1", false},
+                          Case{"5F3A", 1, "/Reboot.cgi?SET=1&Cookie=5F3A", false},
+                          Case{"5F\r\n3A", 0, "/Reboot.cgi?SET=1&Cookie=5F\r\n3A", true}}) {
+        SCOPED_TRACE(c.cookie);
+        CCgiUrl url(kCgiReboot);
+        url.AddParam("SET", "1");
+        EXPECT_EQ(url.AddSessionCookie(c.cookie), c.result);
+        EXPECT_EQ(url.GetUrl(), c.url);
+        EXPECT_EQ(url.IsRefused(), c.refused);
+    }
+}
+
 TEST(AddressKind, DigitsAndDotsAreAnAddress) {
     const std::vector<std::pair<std::string, int>> cases = {
         {"192.168.1.10", 2}, {"", 2},          {"...", 2},        {"300.1", 2}, {"recorder", 1},

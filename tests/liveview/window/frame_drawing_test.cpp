@@ -19,7 +19,6 @@
 
 #include "core/application/window_messages.h"
 #include "core/state/app_global_state.h"
-#include "liveview/window/window_private_messages.h"
 #include "media/frame_header.h"
 #include "resample/resize.h"
 #include "tests/liveview/window/window_fixture.h"

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "core/application/window_messages.h"
 #include "core/state/app_global_state.h"
 #include "liveview/control/ctrl_file.h"
 #include "liveview/control/key_sender.h"
 #include "liveview/dialogs/playback_search_dlg.h"
 #include "liveview/dialogs/select_ptz_dlg.h"
 #include "liveview/skin/skin_path.h"
-#include "liveview/window/window_private_messages.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/modal_script.h"
 

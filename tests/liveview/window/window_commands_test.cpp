@@ -13,7 +13,6 @@
 #include "core/application/window_messages.h"
 #include "core/state/app_global_state.h"
 #include "liveview/window/window_extensions.h"
-#include "liveview/window/window_private_messages.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/user_input.h"

@@ -121,6 +121,17 @@ protected:
     bool playShown = false;
 };
 
+// A disk map shorter than 32 bytes still lists the disks its bytes hold.
+TEST_F(DownloadFilePageTest, AShortDiskMapListsItsDisks) {
+    device.SetReply("/GetDvrHDD.cgi", Reply::Ok(std::string(1, '\x11')));
+    DownloadFilePage page(nullptr, player);
+    ASSERT_TRUE(page.OnInitDialog());
+    auto* hdd = static_cast<QComboBox*>(page.Control(DownloadFilePage::kIdHdd));
+    ASSERT_EQ(hdd->count(), 2);
+    EXPECT_EQ(hdd->itemText(0), "MASTER1");
+    EXPECT_EQ(hdd->itemText(1), "EXT-01");
+}
+
 TEST_F(DownloadFilePageTest, DownloadsTheChosenSpanIntoANewFile) {
     const std::string data = std::string(2048, 'a') + std::string(100, 'b');
     device.SetHandler("/NetworkBk.cgi", [data](const auto&, auto& connection) {

@@ -84,6 +84,17 @@ protected:
     MessageRecorder sheet;
 };
 
+// A disk map shorter than 32 bytes still lists the disks its bytes hold.
+TEST_F(EventPageTest, AShortDiskMapListsItsDisks) {
+    device.SetReply("/GetDvrHDD.cgi", Reply::Ok(std::string(1, '\x20')));
+    CEventPage page(nullptr, sheet.handle);
+    ASSERT_TRUE(page.OnInitDialog());
+    auto* hdd = static_cast<QComboBox*>(page.Control(CEventPage::kIdHdd));
+    ASSERT_EQ(hdd->count(), 1);
+    EXPECT_EQ(hdd->itemText(0), "EXT-02");
+    EXPECT_TRUE(hdd->isEnabled());
+}
+
 TEST_F(EventPageTest, SearchesListsAndHandsTheRecordToTheBackupPage) {
     device.SetReplies("/GetSearchList.cgi", {Reply::Ok(Page(std::vector<std::uint8_t>(12, 0x12))),
                                              Reply::Ok(Page({0x02, 48, 240, 32, 0x77}))});
