@@ -32,10 +32,21 @@ std::string Std(const QString& text) {
     return text.toStdString();
 }
 
-void Place(QWidget* widget, int x, int y, int width, int height) {
+namespace {
+
+int Scaled(int pixels) {
     const double s = g_lpApp != nullptr ? static_cast<double>(g_lpApp->fl_DpiScale) : 1.0;
-    const auto scaled = [s](int v) { return static_cast<int>(std::trunc(v * s)); };
-    widget->setGeometry(scaled(x), scaled(y), scaled(width), scaled(height));
+    return static_cast<int>(std::trunc(pixels * s));
+}
+
+}  // namespace
+
+void Place(QWidget* widget, int x, int y, int width, int height) {
+    widget->setGeometry(Scaled(x), Scaled(y), Scaled(width), Scaled(height));
+}
+
+void SetMinimumPageSize(QWidget* page, int width, int height) {
+    page->setMinimumSize(Scaled(width), Scaled(height));
 }
 
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text, int x, int y, int width,

@@ -44,6 +44,10 @@ W* Named(W* widget, int id) {
 // Places a control in pixels scaled by the desktop's scale.
 void Place(QWidget* widget, int x, int y, int width, int height);
 
+// The least size of a page, scaled like its controls: a page shown on its
+// own then keeps the size of the area it was laid out for.
+void SetMinimumPageSize(QWidget* page, int width, int height);
+
 QLabel* MakeLabel(QWidget* parent, int id, const QString& text, int x, int y, int width,
                   int height = 20);
 QLineEdit* MakeEdit(QWidget* parent, int id, int x, int y, int width, int height = 22);

@@ -6,8 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -17,11 +15,11 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "config/pages/page_controls.h"
 #include "core/application/string_table.h"
 #include "core/login/kernel_message.h"
 #include "core/net/cgi_command.h"
 #include "core/state/app_global_state.h"
-#include "core/widgets/dialog_units.h"
 #include "liveview/dialogs/dlg_get_path.h"
 #include "maintenance/search/search_list.h"
 #include "platform/clock.h"
@@ -122,50 +120,34 @@ std::optional<std::int32_t> ParseBackupSize(std::string_view text) {
 
 DownloadFilePage::DownloadFilePage(QWidget* parent, PlayerSession& player)
     : QWidget(parent), m_player(player) {
-    const QFont f = font();
-    const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
-    setMinimumSize(at(0, 0, 230, 130).size());
-    auto* timeGroup = new QGroupBox(QStringLiteral("Start Backup Time"), this);
-    timeGroup->setGeometry(at(7, 4, 216, 34));
-    const float s = g_lpApp != nullptr ? g_lpApp->fl_DpiScale : 1.0f;
-    const int left = static_cast<int>(20 * s);
-    const int top = static_cast<int>(22 * s);
-    m_date = new QDateEdit(this);
-    m_date->setObjectName(QString::number(kIdDate));
+    using pages::MakeLabel;
+    pages::SetMinimumPageSize(this, 403, 228);
+    pages::MakeGroup(this, 0, QStringLiteral("Start Backup Time"), 12, 7, 378, 60);
+    m_date = pages::MakeControl<QDateEdit>(this, kIdDate, 20, 22, 120, 20);
     m_date->setDisplayFormat(QStringLiteral("yyyy / MM / dd"));
-    m_date->setGeometry(left, top, 120, 20);
-    m_time = new QTimeEdit(this);
-    m_time->setObjectName(QString::number(kIdTime));
+    m_time = pages::MakeControl<QTimeEdit>(this, kIdTime, 160, 22, 120, 20);
     m_time->setDisplayFormat(QStringLiteral("HH : mm : ss"));
-    m_time->setGeometry(left + 120 + left, top, 120, 20);
 
-    auto* infoGroup = new QGroupBox(QStringLiteral("Backup Information"), this);
-    infoGroup->setGeometry(at(7, 40, 216, 86));
-    auto label = [this, &at](const char* text, QRect where) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        l->setGeometry(where);
-    };
-    label("Backup Size : ", at(14, 53, 45, 10));
-    m_size = new QLineEdit(this);
-    m_size->setGeometry(at(60, 51, 30, 12));
-    label("MB", at(93, 53, 12, 10));
-    label("Channel : ", at(112, 53, 35, 10));
-    m_channel = new QLineEdit(this);
-    m_channel->setGeometry(at(150, 51, 25, 12));
-    label("HDD Num : ", at(14, 69, 45, 10));
-    m_hdd = new QComboBox(this);
-    m_hdd->setGeometry(at(60, 67, 60, 12));
-    m_pathButton = new QPushButton(QStringLiteral("File Path :"), this);
-    m_pathButton->setGeometry(at(14, 84, 42, 13));
-    m_path = new QLineEdit(this);
+    pages::MakeGroup(this, 0, QStringLiteral("Backup Information"), 12, 70, 378, 151);
+    MakeLabel(this, 0, QStringLiteral("Backup Size : "), 25, 93, 79, 18);
+    m_size = pages::MakeEdit(this, kIdSize, 105, 89, 53, 21);
+    MakeLabel(this, 0, QStringLiteral("MB"), 163, 93, 21, 18);
+    MakeLabel(this, 0, QStringLiteral("Channel : "), 196, 93, 61, 18);
+    m_channel = pages::MakeEdit(this, kIdChannel, 263, 89, 44, 21);
+    MakeLabel(this, 0, QStringLiteral("HDD Num : "), 25, 121, 79, 18);
+    m_hdd = pages::MakeCombo(this, kIdHdd, 105, 117, 105, 21);
+    m_pathButton =
+        pages::MakeButton(this, kIdFilePathButton, QStringLiteral("File Path :"), 25, 147, 74, 23);
+    m_path = pages::MakeEdit(this, kIdPath, 105, 147, 273, 23);
     m_path->setReadOnly(true);
-    m_path->setGeometry(at(60, 84, 156, 13));
-    m_dynamic = new QCheckBox(QStringLiteral("Dynamic Download"), this);
-    m_dynamic->setGeometry(at(14, 104, 80, 10));
-    m_copyToCd = new QCheckBox(QStringLiteral("Copy to CD"), this);
-    m_copyToCd->setGeometry(at(100, 104, 55, 10));
-    m_start = new QPushButton(QStringLiteral("Start"), this);
-    m_start->setGeometry(at(166, 101, 50, 14));
+    m_dynamic =
+        pages::MakeCheck(this, kIdDynamic, QStringLiteral("Dynamic Download"), 25, 182, 140, 18);
+    m_copyToCd =
+        pages::MakeCheck(this, kIdCopyToCd, QStringLiteral("Copy to CD"), 175, 182, 96, 18);
+    m_start = pages::MakeButton(this, kIdStart, QStringLiteral("Start"), 291, 177, 88, 25);
+    // Return on a focused button presses it, as a sheet's button does.
+    m_pathButton->setAutoDefault(true);
+    m_start->setAutoDefault(true);
 
     connect(m_size, &QLineEdit::textChanged, this, [this] { OnChangeSize(); });
     connect(m_channel, &QLineEdit::textChanged, this, [this] { OnChangeChannel(); });

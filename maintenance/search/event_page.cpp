@@ -3,13 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include <mutex>
 
+#include "config/pages/page_controls.h"
 #include "config/sheet/my_system_dialog.h"
 #include "config/sheet/sheet_progress.h"
 #include "core/application/string_table.h"
@@ -44,21 +44,21 @@ RecordListDialog::RecordListDialog(QWidget* parent, platform::WindowHandle sheet
     const QFont f = font();
     const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
     resize(at(0, 0, 330, 230).size());
-    m_list = new QTreeWidget(this);
+    m_list = pages::Named(new QTreeWidget(this), kIdList);
     m_list->setGeometry(at(7, 7, 316, 180));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    auto box = [this, &at](const char* text, int x) {
-        auto* b = new QCheckBox(QString::fromUtf8(text), this);
+    auto box = [this, &at](const char* text, int id, int x) {
+        auto* b = pages::Named(new QCheckBox(QString::fromUtf8(text), this), id);
         b->setGeometry(at(x, 193, 45, 10));
         return b;
     };
-    m_alarm = box("ALARM", 7);
-    m_manual = box("MANUAL", 55);
-    m_motion = box("MOTION", 105);
-    m_system = box("SYSTEM", 155);
-    m_timer = box("TIMER", 205);
-    auto* download = new QPushButton(QStringLiteral("Download"), this);
+    m_alarm = box("ALARM", kIdAlarm, 7);
+    m_manual = box("MANUAL", kIdManual, 55);
+    m_motion = box("MOTION", kIdMotion, 105);
+    m_system = box("SYSTEM", kIdSystem, 155);
+    m_timer = box("TIMER", kIdTimer, 205);
+    auto* download = pages::Named(new QPushButton(QStringLiteral("Download"), this), kIdDownload);
     download->setGeometry(at(210, 209, 55, 14));
     auto* exitButton = new QPushButton(QStringLiteral("Exit"), this);
     exitButton->setGeometry(at(268, 209, 55, 14));
@@ -177,26 +177,23 @@ CEventPage::CEventPage(QWidget* parent, platform::WindowHandle sheet)
     : QWidget(parent), m_sheet(sheet) {
     m_diskToPosition.fill(0xFF);
     m_positionToDisk.fill(0xFF);
-    const QFont f = font();
-    const auto at = [&f](int x, int y, int w, int h) { return DialogUnitsToPixels(f, x, y, w, h); };
-    setMinimumSize(at(0, 0, 230, 130).size());
-    auto label = [this](const char* text, QRect where) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        l->setGeometry(where);
+    pages::SetMinimumPageSize(this, 403, 228);
+    pages::FormColumn form(this, 25, 25, 115, 35);
+    const auto combo = [](QWidget* page, int id, int x, int y, int width) {
+        return pages::MakeCombo(page, id, x, y, width, 21);
     };
-    label("HDD Number :", at(14, 16, 60, 10));
-    m_hdd = new QComboBox(this);
-    m_hdd->setGeometry(at(80, 14, 80, 12));
-    label("List Type :", at(14, 36, 60, 10));
-    m_listType = new QComboBox(this);
+    m_hdd = form.Row(QStringLiteral("HDD Number :"), kIdHdd, 140, combo);
+    m_listType = form.Row(QStringLiteral("List Type :"), kIdListType, 140, combo);
     m_listType->addItems({QStringLiteral("ALL"), QStringLiteral("MANUAL"), QStringLiteral("SYSTEM"),
                           QStringLiteral("ALARM"), QStringLiteral("MOTION")});
-    m_listType->setGeometry(at(80, 34, 80, 12));
-    label("Max List Number :", at(14, 56, 64, 10));
-    m_maxNumber = new QLineEdit(this);
-    m_maxNumber->setGeometry(at(80, 54, 40, 12));
-    m_download = new QPushButton(QStringLiteral("Download HDD List"), this);
-    m_download->setGeometry(at(80, 80, 80, 14));
+    m_maxNumber = form.Row(QStringLiteral("Max List Number :"), kIdMaxNumber, 70,
+                           [](QWidget* page, int id, int x, int y, int width) {
+                               return pages::MakeEdit(page, id, x, y, width, 21);
+                           });
+    m_download = pages::MakeButton(this, kIdDownload, QStringLiteral("Download HDD List"),
+                                   form.ControlX(), form.Y() + 10, 140, 25);
+    // Return on the focused button runs the search, as a sheet's button does.
+    m_download->setAutoDefault(true);
 
     connect(m_hdd, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_updating) {
