@@ -769,11 +769,11 @@ public:
         ViewRound round;
         const auto [width, height] = PictureSize(view);
         const auto& jpegs = Jpegs(width, height);
-        round.decodeMs =
-            decodeMs > 0 ? decodeMs
-                         : bench::PacedDecodeCpuNs(
-                               jpegs, std::int64_t{m_options.seconds} * kFramesPerSecond) /
-                               1e6;
+        round.decodeMs = decodeMs > 0
+                             ? decodeMs
+                             : bench::PacedDecodeCpuNs(
+                                   jpegs, std::int64_t{m_options.seconds} * kFramesPerSecond) /
+                                   1e6;
         round.error = RunProgram(view, trace, round);
         m_failed = m_failed || !round.error.empty();
         return round;
