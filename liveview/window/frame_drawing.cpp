@@ -681,10 +681,16 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
     // The store's memory as the painter writes it: no detaching copy.
     auto* bits = const_cast<uchar*>(target->constBits());
     const qsizetype stride = target->bytesPerLine();
-    // Each row is made here, where it stays in the cache, and streamed to
-    // the store, which the display server reads next; a row repeating the
-    // one above is streamed again.
-    m_rowScratch.resize(static_cast<std::size_t>(std::max(picture.width(), 0)));
+    // A picture larger than the window's drawing surface (full screen) is
+    // more than the caches keep: each row is made in a scratch row, where it
+    // stays in the cache, and streamed to the store, which the display server
+    // reads next, and a row repeating the one above is streamed again. A
+    // window's picture is written in place, a repeated row copied from the
+    // one above.
+    const bool stream = static_cast<std::int64_t>(picture.width()) * picture.height() >
+                        std::int64_t{kSurfaceWidth} * kSurfaceHeight;
+    if (stream)
+        m_rowScratch.resize(static_cast<std::size_t>(std::max(picture.width(), 0)));
     for (const QRect& part : region) {
         const QRect r = part.intersected(rect()).intersected(inStore);
         const PaintedRow* above = nullptr;  // the row in the scratch, in this rectangle
@@ -696,13 +702,21 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
             const int to = inPicture ? std::min(r.right(), picture.right()) + 1 : r.right() + 1;
             const PaintedRow* row =
                 inPicture ? &m_frontRows[static_cast<std::size_t>(y - picture.top())] : nullptr;
-            if (from < to) {
-                if (above == nullptr || row->upper < 0 || row->upper != above->upper ||
-                    row->weight != above->weight) {
+            const bool repeated = from < to && above != nullptr && row->upper >= 0 &&
+                                  row->upper == above->upper && row->weight == above->weight;
+            if (from < to && stream) {
+                if (!repeated)
                     FrontRow(y - picture.top(), from - picture.left(), to - from,
                              m_rowScratch.data());
-                }
                 picture_rows::StreamRow(m_rowScratch.data(), out + from, to - from);
+            } else if (repeated) {
+                std::memcpy(out + from,
+                            reinterpret_cast<const std::uint32_t*>(
+                                reinterpret_cast<const uchar*>(out) - stride) +
+                                from,
+                            static_cast<std::size_t>(to - from) * 4);
+            } else if (from < to) {
+                FrontRow(y - picture.top(), from - picture.left(), to - from, out + from);
             }
             above = from < to ? row : nullptr;
             if (blackOutside) {
@@ -711,7 +725,8 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
             }
         }
     }
-    picture_rows::StreamFence();
+    if (stream)
+        picture_rows::StreamFence();
     return true;
 }
 

@@ -250,9 +250,9 @@ TEST(PictureRows, EveryStreamKernelCopiesTheRow) {
     std::vector<std::uint32_t> in(80);
     for (std::size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::uint32_t>(i * 0x01020304u);
     for (const auto& k : picture_rows::AvailableKernels()) {
-        for (int offset = 0; offset < 9; ++offset) {
-            for (const int count : {0, 1, 7, 8, 9, 15, 16, 17, 40, 63}) {
-                alignas(32) std::array<std::uint32_t, 96> out{};
+        for (int offset = 0; offset < 17; ++offset) {
+            for (const int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 40, 63}) {
+                alignas(64) std::array<std::uint32_t, 96> out{};
                 out.fill(0x5A5A5A5Au);
                 k.stream(in.data() + 3, out.data() + offset, count);
                 picture_rows::StreamFence();
