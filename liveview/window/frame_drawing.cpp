@@ -274,8 +274,8 @@ int CDravelinDlg::DrawVideoFrame() {
         if (!doubling) {
             CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
                          std::min(height, kSurfaceHeight), m_back);
-            // Row by row as it is, so that the paint streams it into the
-            // backing store as it does a doubled picture.
+            // Row by row as it is, so that the paint writes it into the
+            // backing store itself, as it does a doubled picture.
             m_backRows.resize(static_cast<std::size_t>(m_back.height()));
             for (int y = 0; y < m_back.height(); ++y)
                 m_backRows[static_cast<std::size_t>(y)] = PaintedRow{y, 0};
@@ -329,11 +329,6 @@ int CDravelinDlg::DrawVideoFrame() {
     return 1;
 }
 
-// Line doubling by the row list: the back picture is the field converted,
-// rows as they lie in memory (bottom-up), and the row list gives the resize
-// routine's rows and weights (asked once per field height), top-down, which
-// the paint blends as it writes them. False when the routine gives no rows
-// for the field (then it is doubled by the routine itself).
 const std::vector<CDravelinDlg::PaintedRow>* CDravelinDlg::DoubledRows(int height) {
     const int rows = height * 2;
     if (m_doubleRowsFrom != height) {
@@ -353,6 +348,11 @@ const std::vector<CDravelinDlg::PaintedRow>* CDravelinDlg::DoubledRows(int heigh
     return &m_doubleRows;
 }
 
+// Line doubling by the row list: the back picture is the field converted,
+// rows as they lie in memory (bottom-up), and the row list gives the resize
+// routine's rows and weights (asked once per field height), top-down, which
+// the paint blends as it writes them. False when the routine gives no rows
+// for the field (then it is doubled by the routine itself).
 bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height) {
     const std::vector<PaintedRow>* lines = DoubledRows(height);
     if (lines == nullptr)
