@@ -29,7 +29,12 @@
 //
 // Options: --seconds=N steady window (60), --warmup=N seconds (5),
 // --rounds=N (6), --only=<views> (letters d, p, f: doubled, plain, full
-// screen), --trace-seconds=N (3; 0: no request trace).
+// screen), --trace-seconds=N (3; 0: no request trace), --program=PATH (the
+// kestrune to measure; the build's own by default), --baseline-program=PATH
+// (another kestrune, e.g. an earlier build's, measured beside it: in each
+// round and view both run against the same decode-alone figure, in turns
+// first, and the table has a row for each). A program is run with the BMP
+// and res folders beside it, as a build leaves them.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -100,6 +105,8 @@ struct Options {
     int rounds = 6;
     int traceSeconds = 3;
     std::string only = "dpf";
+    std::string program = KESTRUNE_BENCH_PROGRAM;
+    std::string baselineProgram;  // empty: none
 };
 
 struct View {
@@ -107,6 +114,7 @@ struct View {
     const char* name;
     int resolution;  // "Image Resolution" in Setting.ini
     bool fullScreen;
+    bool baseline = false;  // the baseline program in this view
 };
 constexpr std::array<View, 3> kViews{{
     {'d', "doubled window", 0, false},
@@ -116,7 +124,7 @@ constexpr std::array<View, 3> kViews{{
 
 // The simulator's picture for a view (a recorder of the default product, NTSC).
 std::pair<int, int> PictureSize(const View& view) {
-    return devicesim::LiveStream::PictureSize(view.resolution, 0);
+    return devicesim::LiveStream::PictureSize(devicesim::DeviceProfile{}, view.resolution);
 }
 
 std::string ViewLabel(const View& view) {
@@ -755,13 +763,17 @@ public:
     const std::string& display() const { return m_server->display(); }
     bool ServerOffers(const char* extension) const { return m_x->HasExtension(extension); }
 
-    ViewRound Run(const View& view, bool trace) {
+    // `decodeMs` > 0: the decode-alone figure of the same view measured just
+    // before (for the other program); 0: measured now.
+    ViewRound Run(const View& view, bool trace, double decodeMs = 0) {
         ViewRound round;
         const auto [width, height] = PictureSize(view);
         const auto& jpegs = Jpegs(width, height);
-        round.decodeMs =
-            bench::PacedDecodeCpuNs(jpegs, std::int64_t{m_options.seconds} * kFramesPerSecond) /
-            1e6;
+        round.decodeMs = decodeMs > 0
+                             ? decodeMs
+                             : bench::PacedDecodeCpuNs(
+                                   jpegs, std::int64_t{m_options.seconds} * kFramesPerSecond) /
+                                   1e6;
         round.error = RunProgram(view, trace, round);
         m_failed = m_failed || !round.error.empty();
         return round;
@@ -775,6 +787,10 @@ private:
         return *cycle;
     }
 
+    const std::string& Program(const View& view) const {
+        return view.baseline ? m_options.baselineProgram : m_options.program;
+    }
+
     // A fresh program folder: the program's files, and a Setting.ini that
     // names the simulator and the view's resolution.
     fs::path ProgramFolder(const View& view) {
@@ -782,7 +798,7 @@ private:
         fs::remove_all(home);
         fs::create_directories(home);
         fs::copy(KESTRUNE_BENCH_ASSETS, home, fs::copy_options::recursive);
-        const fs::path built = fs::path(KESTRUNE_BENCH_PROGRAM).parent_path();
+        const fs::path built = fs::path(Program(view)).parent_path();
         for (const char* folder : {"BMP", "res"}) {
             if (fs::exists(built / folder))
                 fs::copy(built / folder, home / folder, fs::copy_options::recursive);
@@ -804,7 +820,7 @@ private:
             "XDG_RUNTIME_DIR=" + (m_folder / "runtime").string(),
         });
         const auto started = Clock::now();
-        Child program({KESTRUNE_BENCH_PROGRAM}, env, m_folder / "kestrune.log");
+        Child program({Program(view)}, env, m_folder / "kestrune.log");
         if (program.pid() <= 0)
             return "kestrune did not start";
 
@@ -1014,7 +1030,7 @@ void PrintTable(const Options& options, const std::string& display, bool shm,
         "of decoding alone; min / median / max over the rounds, ratios within a round\n",
         kScreenWidth, kScreenHeight, display.c_str(), shm ? "offered" : "not offered",
         kFramesPerSecond, options.rounds, options.seconds, options.warmup, options.seconds);
-    std::printf("  %-44s %-22s %-22s %-22s %-22s %-22s\n", "view", "decode alone ms/frame",
+    std::printf("  %-54s %-22s %-22s %-22s %-22s %-22s\n", "view", "decode alone ms/frame",
                 "kestrune ms/frame", "kestrune / decode", "X server ms/frame", "X server / decode");
     for (const View* view : views) {
         std::vector<double> decode, program, ratio, server, serverRatio;
@@ -1030,7 +1046,7 @@ void PrintTable(const Options& options, const std::string& display, bool shm,
             server.push_back(r.serverMs);
             serverRatio.push_back(r.serverMs / r.decodeMs);
         }
-        std::printf("  %-44s %-22s %-22s %-22s %-22s %-22s", ViewLabel(*view).c_str(),
+        std::printf("  %-54s %-22s %-22s %-22s %-22s %-22s", ViewLabel(*view).c_str(),
                     Spread(decode, "%.3f").c_str(), Spread(program, "%.3f").c_str(),
                     Spread(ratio).c_str(), Spread(server, "%.3f").c_str(),
                     Spread(serverRatio).c_str());
@@ -1059,7 +1075,7 @@ void PrintTable(const Options& options, const std::string& display, bool shm,
             rssEnd.push_back(r.rssEndMb);
         }
         std::printf(
-            "  %-16s login dialog after %s s; Enter to main window %s s; resident %s MB at the "
+            "  %-26s login dialog after %s s; Enter to main window %s s; resident %s MB at the "
             "window's start, %s MB at its end\n",
             view->name, Spread(dialog).c_str(), Spread(enter).c_str(),
             Spread(rssStart, "%.1f").c_str(), Spread(rssEnd, "%.1f").c_str());
@@ -1106,6 +1122,10 @@ int main(int argc, char** argv) {
             options.traceSeconds = number("--trace-seconds=", 0);
         } else if (arg.starts_with("--only=")) {
             options.only = arg.substr(7);
+        } else if (arg.starts_with("--program=")) {
+            options.program = arg.substr(10);
+        } else if (arg.starts_with("--baseline-program=")) {
+            options.baselineProgram = arg.substr(19);
         } else {
             argv[kept++] = argv[i];
         }
@@ -1115,11 +1135,32 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
 
-    std::vector<const View*> views;
-    for (const View& view : kViews) {
-        if (options.only.find(view.letter) != std::string::npos)
-            views.push_back(&view);
+    for (const std::string& program : {options.program, options.baselineProgram}) {
+        if (!program.empty() && ::access(program.c_str(), X_OK) != 0) {
+            std::fprintf(stderr, "display_bench: %s is no program\n", program.c_str());
+            return 1;
+        }
     }
+    // With a baseline, each view twice: the baseline's (an upper-case
+    // letter) just before this build's.
+    std::vector<View> chosen;
+    chosen.reserve(kViews.size() * 2);
+    std::vector<std::string> baselineNames;
+    baselineNames.reserve(kViews.size());
+    for (const View& view : kViews) {
+        if (options.only.find(view.letter) == std::string::npos)
+            continue;
+        if (!options.baselineProgram.empty()) {
+            View base = view;
+            base.letter = static_cast<char>(view.letter - 'a' + 'A');
+            base.name = baselineNames.emplace_back(std::string(view.name) + ", baseline").c_str();
+            base.baseline = true;
+            chosen.push_back(base);
+        }
+        chosen.push_back(view);
+    }
+    std::vector<const View*> views;
+    for (const View& view : chosen) views.push_back(&view);
     if (views.empty()) {
         std::fprintf(stderr, "display_bench: --only names no view (d, p, f)\n");
         return 1;
@@ -1132,13 +1173,32 @@ int main(int argc, char** argv) {
     }
     std::map<char, std::vector<ViewRound>> rounds;
     for (int round = 0; round < options.rounds; ++round) {
-        for (const View* view : views) {
-            ViewRound r = bench.Run(*view, round == 0);
+        // The two programs of a view take turns at going first; the second
+        // is measured against the first's decode-alone figure.
+        std::vector<const View*> order = views;
+        if (round % 2 == 1) {
+            for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+                if (order[i]->baseline) {
+                    std::swap(order[i], order[i + 1]);
+                    ++i;
+                }
+            }
+        }
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const View* view = order[i];
+            double decodeMs = 0;
+            if (i > 0 && order[i - 1]->resolution == view->resolution &&
+                order[i - 1]->fullScreen == view->fullScreen &&
+                order[i - 1]->baseline != view->baseline) {
+                const auto& previous = rounds[order[i - 1]->letter].back();
+                decodeMs = previous.decodeMs;
+            }
+            ViewRound r = bench.Run(*view, round == 0, decodeMs);
             if (r.error.empty()) {
-                std::printf("round %d %-16s decode %.3f ms/frame, kestrune %.3f, X server %.3f\n",
+                std::printf("round %d %-26s decode %.3f ms/frame, kestrune %.3f, X server %.3f\n",
                             round + 1, view->name, r.decodeMs, r.programMs, r.serverMs);
             } else {
-                std::printf("round %d %-16s failed: %s\n", round + 1, view->name, r.error.c_str());
+                std::printf("round %d %-26s failed: %s\n", round + 1, view->name, r.error.c_str());
             }
             std::fflush(stdout);
             rounds[view->letter].push_back(std::move(r));

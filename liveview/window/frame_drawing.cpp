@@ -141,16 +141,23 @@ void CDravelinDlg::FrontRow(int y, int from, int count, std::uint32_t* out) cons
         return;
     }
     if (m_frontPlan) {
-        const std::uint8_t* in = m_front.constScanLine(r.upper);
+        // The picture row, or the blend of two (line doubling), at the
+        // picture's width, then scaled across.
+        const auto* in = reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper));
+        if (r.weight != 0) {
+            thread_local std::vector<std::uint32_t> blended;
+            blended.resize(static_cast<std::size_t>(m_front.width()));
+            picture_rows::BlendRgb32(
+                in, reinterpret_cast<const std::uint32_t*>(m_front.constScanLine(r.upper + 1)),
+                r.weight, blended.data(), m_front.width());
+            in = blended.data();
+        }
         if (from == 0 && count == m_frontPlan->OutWidth()) {
-            picture_rows::ScaleRow(*m_frontPlan, in, out);
+            picture_rows::ScaleRow32(*m_frontPlan, in, out);
             return;
         }
         const std::vector<int>& columns = m_frontPlan->Columns();
-        for (int x = 0; x < count; ++x) {
-            const int column = columns[static_cast<std::size_t>(from + x)];
-            picture_rows::BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(column) * 3, out + x, 1);
-        }
+        for (int x = 0; x < count; ++x) out[x] = in[columns[static_cast<std::size_t>(from + x)]];
         return;
     }
     const auto* upper =
@@ -230,19 +237,26 @@ int CDravelinDlg::DrawVideoFrame() {
             releaseSlot();
         }
     };
-    // The window's own picture is blended from the field straight into the
-    // painted format; the doubled picture is made only for what reads it:
-    // the full-screen scaling, the PTZ click mark (drawn into it), and the
+    // The window's own picture and the full-screen one are blended from the
+    // field straight into the painted format; the doubled picture is made
+    // only for what reads it: the PTZ click mark (drawn into it), the
+    // full-screen scaling when the routine scales into the buffer, and the
     // frame copy and the snapshot below.
     const bool mark = !m_bFullScreen && app.b_PtzClickMode == 2 && app.w_HotPointFrames > 0;
-    if (doubling && (m_bFullScreen || mark))
+    if (doubling && mark)
         doubleIntoBuffer();
 
     if (m_bFullScreen) {
         if (m_bFullScreenPending.exchange(false)) {
             platform::PostWindowMessage(m_handle, WM_ENTERFULLSCREENLAYOUT, 0, 0);
         }
-        if (ScaleToWorkArea(source, width, height)) {
+        bool scaled = doubling && ScaleToWorkArea(source, width, height, true);
+        if (!scaled) {
+            if (doubling)
+                doubleIntoBuffer();
+            scaled = ScaleToWorkArea(source, width, height, false);
+        }
+        if (scaled) {
             std::lock_guard lock(m_pictureLock);
             std::swap(m_front, m_back);
             std::swap(m_frontRows, m_backRows);
@@ -265,7 +279,11 @@ int CDravelinDlg::DrawVideoFrame() {
         if (!doubling) {
             CopyBottomUp(source, width * 3, height, std::min(width, kSurfaceWidth),
                          std::min(height, kSurfaceHeight), m_back);
-            m_backRows.clear();
+            // Row by row as it is, so that the paint writes it into the
+            // backing store itself, as it does a doubled picture.
+            m_backRows.resize(static_cast<std::size_t>(m_back.height()));
+            for (int y = 0; y < m_back.height(); ++y)
+                m_backRows[static_cast<std::size_t>(y)] = PaintedRow{y, 0};
         }
         m_backPlan.reset();
         std::lock_guard lock(m_pictureLock);
@@ -316,18 +334,13 @@ int CDravelinDlg::DrawVideoFrame() {
     return 1;
 }
 
-// Line doubling by the row list: the back picture is the field converted,
-// rows as they lie in memory (bottom-up), and the row list gives the resize
-// routine's rows and weights (asked once per field height), top-down, which
-// the paint blends as it writes them. False when the routine gives no rows
-// for the field (then it is doubled by the routine itself).
-bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height) {
+const std::vector<CDravelinDlg::PaintedRow>* CDravelinDlg::DoubledRows(int height) {
     const int rows = height * 2;
     if (m_doubleRowsFrom != height) {
         m_doubleRowsFrom = 0;
         std::vector<ResizeLinearRow> routine(static_cast<std::size_t>(rows));
         if (ResizeLinearRows(height, rows, 2.0, routine.data()) != rows)
-            return false;
+            return nullptr;
         m_doubleRows.resize(static_cast<std::size_t>(rows));
         for (int y = 0; y < rows; ++y) {
             const ResizeLinearRow r = routine[static_cast<std::size_t>(rows - 1 - y)];
@@ -337,6 +350,18 @@ bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height
         }
         m_doubleRowsFrom = height;
     }
+    return &m_doubleRows;
+}
+
+// Line doubling by the row list: the back picture is the field converted,
+// rows as they lie in memory (bottom-up), and the row list gives the resize
+// routine's rows and weights (asked once per field height), top-down, which
+// the paint blends as it writes them. False when the routine gives no rows
+// for the field (then it is doubled by the routine itself).
+bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height) {
+    const std::vector<PaintedRow>* lines = DoubledRows(height);
+    if (lines == nullptr)
+        return false;
     const int shown = std::min(width, kSurfaceWidth);
     const std::size_t stride = static_cast<std::size_t>(width) * 3;
     EnsurePicture(m_back, shown, height);
@@ -344,7 +369,7 @@ bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height
         picture_rows::BgrToRgb32(field + static_cast<std::size_t>(y) * stride,
                                  reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), shown);
     }
-    m_backRows = m_doubleRows;
+    m_backRows = *lines;
     m_backPlan.reset();
     return true;
 }
@@ -354,8 +379,12 @@ bool CDravelinDlg::DoubleByRows(const std::uint8_t* field, int width, int height
 // once per geometry). The back picture holds each picture row the work area
 // shows once, scaled across and converted in one pass, and the row list says
 // which of them each work-area row shows; painted, that is the picture the
-// routine would write for the whole work area, turned top-down.
-bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int height) {
+// routine would write for the whole work area, turned top-down. `doubled`:
+// the picture is the field of `height` rows shown line-doubled, which only
+// the paint's scaling by the columns can show (false otherwise: the caller
+// doubles it first).
+bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int height,
+                                   bool doubled) {
     AppGlobalState& app = *g_lpApp;
     const int areaWidth = m_rcWorkArea.width();
     const int areaHeight = m_rcWorkArea.height();
@@ -363,13 +392,16 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         return false;
     const std::size_t capacity = app.dw_FullScreenBufferBytes;
     const std::size_t areaBytes = static_cast<std::size_t>(areaWidth) * areaHeight * 3;
-    const std::size_t columnBytes = static_cast<std::size_t>(areaWidth) * height * 3;
+    const int shown = doubled ? height * 2 : height;
+    const std::size_t columnBytes = static_cast<std::size_t>(areaWidth) * shown * 3;
     if (areaBytes > capacity)
         return false;
     std::uint8_t* buffer = app.lp_FullScreenBuffer.get();
     const double xFactor = static_cast<double>(areaWidth) / width;
-    const double yFactor = static_cast<double>(areaHeight) / height;
+    const double yFactor = static_cast<double>(areaHeight) / shown;
     if (columnBytes > capacity) {
+        if (doubled)
+            return false;
         // Fewer rows on the screen than in the picture and a buffer too
         // small for the picture's rows: the whole area in one pass.
         if (ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
@@ -396,16 +428,18 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
                           ? std::move(plan)
                           : nullptr;
     }
+    if (!m_scalePlan && doubled)
+        return false;
     if (!m_scalePlan &&
         ResizeImage_8u_C3R(source, {width, height}, width * 3, {0, 0, width, height}, buffer,
                            areaWidth * 3, {areaWidth, height}, xFactor, 1.0,
                            kResizeNearest) < kResizeOk) {
         return false;
     }
-    if (m_rowMapRows != height || m_rowMapFactor != yFactor ||
+    if (m_rowMapRows != shown || m_rowMapFactor != yFactor ||
         m_rowMap.size() != static_cast<std::size_t>(areaHeight)) {
-        m_rowMap = picture_rows::NearestRowMap(height, areaHeight, yFactor);
-        m_rowMapRows = height;
+        m_rowMap = picture_rows::NearestRowMap(shown, areaHeight, yFactor);
+        m_rowMapRows = shown;
         m_rowMapFactor = yFactor;
         // A row the routine leaves unwritten is black; a row repeating the
         // one above it shows the same back picture row.
@@ -424,18 +458,26 @@ bool CDravelinDlg::ScaleToWorkArea(const std::uint8_t* source, int width, int he
         }
     }
     if (m_scalePlan) {
-        if (m_back.width() != width || m_back.height() != height ||
-            m_back.format() != QImage::Format_BGR888) {
-            m_back = QImage(width, height, QImage::Format_BGR888);
-        }
+        // The picture converted once, rows as in memory; each work-area row
+        // shows one of its rows, or of the doubled picture's, which blend two.
+        const std::vector<PaintedRow>* lines = doubled ? DoubledRows(height) : nullptr;
+        if (doubled && lines == nullptr)
+            return false;
+        EnsurePicture(m_back, width, height);
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-        for (int y = 0; y < height; ++y)
-            std::memcpy(m_back.scanLine(y), source + static_cast<std::size_t>(y) * rowBytes,
-                        rowBytes);
+        for (int y = 0; y < height; ++y) {
+            picture_rows::BgrToRgb32(source + static_cast<std::size_t>(y) * rowBytes,
+                                     reinterpret_cast<std::uint32_t*>(m_back.scanLine(y)), width);
+        }
         m_backRows.assign(static_cast<std::size_t>(areaHeight), PaintedRow{});
-        for (int y = 0; y < areaHeight; ++y)
-            m_backRows[static_cast<std::size_t>(y)].upper =
-                m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+        for (int y = 0; y < areaHeight; ++y) {
+            const int row = m_rowMap[static_cast<std::size_t>(areaHeight - 1 - y)];
+            if (row >= 0) {
+                m_backRows[static_cast<std::size_t>(y)] =
+                    lines != nullptr ? (*lines)[static_cast<std::size_t>(shown - 1 - row)]
+                                     : PaintedRow{row, 0};
+            }
+        }
         m_backPlan = m_scalePlan;
         return true;
     }
@@ -659,9 +701,19 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
     // The store's memory as the painter writes it: no detaching copy.
     auto* bits = const_cast<uchar*>(target->constBits());
     const qsizetype stride = target->bytesPerLine();
+    // A picture larger than the window's drawing surface (full screen) is
+    // more than the caches keep: each row is made in a scratch row, where it
+    // stays in the cache, and streamed to the store, which the display server
+    // reads next, and a row repeating the one above is streamed again. A
+    // window's picture is written in place, a repeated row copied from the
+    // one above.
+    const bool stream = static_cast<std::int64_t>(picture.width()) * picture.height() >
+                        std::int64_t{kSurfaceWidth} * kSurfaceHeight;
+    if (stream)
+        m_rowScratch.resize(static_cast<std::size_t>(std::max(picture.width(), 0)));
     for (const QRect& part : region) {
         const QRect r = part.intersected(rect()).intersected(inStore);
-        const PaintedRow* above = nullptr;  // the row just written, in this rectangle
+        const PaintedRow* above = nullptr;  // the row in the scratch, in this rectangle
         for (int y = r.top(); y <= r.bottom(); ++y) {
             auto* out =
                 reinterpret_cast<std::uint32_t*>(bits + (y + offset.y()) * stride) + offset.x();
@@ -670,9 +722,14 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
             const int to = inPicture ? std::min(r.right(), picture.right()) + 1 : r.right() + 1;
             const PaintedRow* row =
                 inPicture ? &m_frontRows[static_cast<std::size_t>(y - picture.top())] : nullptr;
-            if (from < to && above != nullptr && row->upper >= 0 && row->upper == above->upper &&
-                row->weight == above->weight) {
-                // A row repeating the one above: a copy of what was written.
+            const bool repeated = from < to && above != nullptr && row->upper >= 0 &&
+                                  row->upper == above->upper && row->weight == above->weight;
+            if (from < to && stream) {
+                if (!repeated)
+                    FrontRow(y - picture.top(), from - picture.left(), to - from,
+                             m_rowScratch.data());
+                picture_rows::StreamRow(m_rowScratch.data(), out + from, to - from);
+            } else if (repeated) {
                 std::memcpy(out + from,
                             reinterpret_cast<const std::uint32_t*>(
                                 reinterpret_cast<const uchar*>(out) - stride) +
@@ -688,6 +745,8 @@ bool CDravelinDlg::WriteFront(QPainter& painter, const QRegion& region, bool bla
             }
         }
     }
+    if (stream)
+        picture_rows::StreamFence();
     return true;
 }
 

@@ -179,7 +179,11 @@ private:
     int ReplaceStatusText(const std::string& text, StatusSource source);
     void UpdateRates(std::uint32_t now);
     bool DoubleByRows(const std::uint8_t* field, int width, int height);
-    bool ScaleToWorkArea(const std::uint8_t* source, int width, int height);
+    struct PaintedRow;
+    // The row list of a field of `height` rows line-doubled (top-down), or
+    // null when the resize routine gives no rows for it.
+    const std::vector<PaintedRow>* DoubledRows(int height);
+    bool ScaleToWorkArea(const std::uint8_t* source, int width, int height, bool doubled);
     void EnterFullScreenLayout();
     void PaintInfoArea(class QPainter& painter, const ViewLayoutRow& v);
     // The painted rectangle of the front picture; under m_pictureLock.
@@ -253,9 +257,10 @@ private:
     QImage m_back;
     std::vector<PaintedRow> m_frontRows;
     std::vector<PaintedRow> m_backRows;
-    // Full screen: with a plan the picture is the frame itself (blue-green-
-    // red, rows as in memory), and the paint scales across each row it
-    // shows by the plan.
+    // Full screen: with a plan the picture is the frame itself (the field
+    // when it is shown line-doubled) in the painted format, rows as in
+    // memory, and the paint scales across each row it shows by the plan,
+    // after blending the two rows of a doubled line.
     std::shared_ptr<const picture_rows::ScalePlan> m_frontPlan;
     std::shared_ptr<const picture_rows::ScalePlan> m_backPlan;
     QPoint m_frontOrigin;
@@ -284,8 +289,10 @@ private:
     std::vector<PaintedRow> m_doubleRows;
     int m_doubleRowsFrom = 0;
     // The GUI thread's picture painted from a row list, when the paint
-    // cannot write the rows into the backing store itself.
+    // cannot write the rows into the backing store itself; and the row it
+    // writes there next.
     QImage m_paintScratch;
+    std::vector<std::uint32_t> m_rowScratch;
 
     // The kernel-message thread (after each frame) and the GUI thread's rate
     // timer (during a stall) both end rate periods.

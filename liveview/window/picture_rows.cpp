@@ -51,6 +51,8 @@ bool ScalePlan::Make(const std::vector<int>& columns, int inWidth) {
     m_columns.clear();
     m_windows.clear();
     m_masks.clear();
+    m_windows32.clear();
+    m_indices32.clear();
     for (const int column : columns) {
         if (column < 0 || column >= inWidth)
             return false;
@@ -77,7 +79,30 @@ bool ScalePlan::Make(const std::vector<int>& columns, int inWidth) {
             }
         }
     }
+    const std::size_t groups32 = columns.size() / 8;
+    m_windows32.assign(groups32, -1);
+    m_indices32.assign(groups32 * 8, 0);
+    for (std::size_t g = 0; g < groups32; ++g) {
+        const auto group = columns.begin() + static_cast<std::ptrdiff_t>(8 * g);
+        const int first = *std::min_element(group, group + 8);
+        const int last = *std::max_element(group, group + 8);
+        // Moved left at the row's end, as above.
+        const int window = std::min(first, inWidth - 8);
+        if (window < 0 || last - window > 7)
+            continue;
+        m_windows32[g] = window;
+        for (std::size_t j = 0; j < 8; ++j) m_indices32[8 * g + j] = columns[8 * g + j] - window;
+    }
     return true;
+}
+
+void StreamRowPlain(const std::uint32_t* in, std::uint32_t* out, int count) {
+    std::memcpy(out, in, static_cast<std::size_t>(std::max(count, 0)) * 4);
+}
+
+void ScaleRow32Plain(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out) {
+    const std::vector<int>& columns = plan.Columns();
+    for (std::size_t x = 0; x < columns.size(); ++x) out[x] = in[columns[x]];
 }
 
 void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out) {
@@ -221,15 +246,58 @@ __attribute__((target("avx2"))) void ScaleRowAvx2(const ScalePlan& plan, const s
     for (std::size_t x = static_cast<std::size_t>(4 * g); x < columns.size(); ++x)
         BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(columns[x]) * 3, out + x, 1);
 }
+
+// Whole cache lines (64 bytes, two stores) around the caches; the part
+// line at either end plainly, since a part line streamed costs the memory a
+// read of the line after all.
+__attribute__((target("avx2"))) void StreamRowAvx2(const std::uint32_t* in, std::uint32_t* out,
+                                                   int count) {
+    int x = 0;
+    for (; x < count && (reinterpret_cast<std::uintptr_t>(out + x) & 63) != 0; ++x) out[x] = in[x];
+    for (; x + 16 <= count; x += 16) {
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x)));
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x + 8),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x + 8)));
+    }
+    for (; x < count; ++x) out[x] = in[x];
+}
+
+// Eight output pixels a round: their window of eight input pixels in one
+// load, spread by one cross-lane permute.
+__attribute__((target("avx2"))) void ScaleRow32Avx2(const ScalePlan& plan, const std::uint32_t* in,
+                                                    std::uint32_t* out) {
+    const std::int32_t* windows = plan.Windows32().data();
+    const std::int32_t* indices = plan.Indices32().data();
+    const std::vector<int>& columns = plan.Columns();
+    const int groups = static_cast<int>(plan.Windows32().size());
+    for (int g = 0; g < groups; ++g) {
+        std::uint32_t* const to = out + 8 * g;
+        if (windows[g] < 0) {
+            for (int j = 0; j < 8; ++j) to[j] = in[columns[static_cast<std::size_t>(8 * g + j)]];
+            continue;
+        }
+        const __m256i pixels =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + windows[g]));
+        const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(indices + 8 * g));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
+                            _mm256_permutevar8x32_epi32(pixels, order));
+    }
+    for (std::size_t x = static_cast<std::size_t>(8 * groups); x < columns.size(); ++x)
+        out[x] = in[columns[x]];
+}
 #endif
 
 std::vector<Kernels> KernelsOfThisProcessor() {
-    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendRgb32Plain, ScaleRowPlain}};
+    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendRgb32Plain, ScaleRowPlain,
+                                  ScaleRow32Plain, StreamRowPlain}};
 #ifdef KESTRUNE_PICTURE_ROWS_SSSE3
     if (__builtin_cpu_supports("ssse3"))
-        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendRgb32Plain, ScaleRowPlain});
+        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendRgb32Plain, ScaleRowPlain,
+                           ScaleRow32Plain, StreamRowPlain});
     if (__builtin_cpu_supports("avx2"))
-        kernels.push_back({"avx2", BgrToRgb32Avx2, BlendRgb32Avx2, ScaleRowAvx2});
+        kernels.push_back(
+            {"avx2", BgrToRgb32Avx2, BlendRgb32Avx2, ScaleRowAvx2, ScaleRow32Avx2, StreamRowAvx2});
 #endif
     return kernels;
 }
@@ -249,6 +317,20 @@ void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uin
 
 void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out) {
     g_kernels.scale(plan, in, out);
+}
+
+void ScaleRow32(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out) {
+    g_kernels.scale32(plan, in, out);
+}
+
+void StreamRow(const std::uint32_t* in, std::uint32_t* out, int count) {
+    g_kernels.stream(in, out, count);
+}
+
+void StreamFence() {
+#ifdef KESTRUNE_PICTURE_ROWS_SSSE3
+    _mm_sfence();
+#endif
 }
 
 bool VectorKernelInUse() {

@@ -42,10 +42,13 @@ void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std
                      std::uint32_t* out, int width);
 
 // Nearest-neighbour scaling of rows into the painted format: pixel x of an
-// output row is pixel columns[x] of the input row, converted as BgrToRgb32.
-// Planned once per geometry: per group of four output pixels, the 16 input
-// bytes they come from (never beyond the row) and where in them each byte
-// lies; a group whose pixels lie further apart is done plainly.
+// output row is pixel columns[x] of the input row, converted as BgrToRgb32
+// (ScaleRow) or as it is from a row already in the painted format
+// (ScaleRow32). Planned once per geometry: per group of four output pixels,
+// the 16 input bytes they come from (never beyond the row) and where in them
+// each byte lies; per group of eight output pixels, the eight 32-bit input
+// pixels they come from and which of them each one is. A group whose pixels
+// lie further apart is done plainly.
 class ScalePlan {
 public:
     // False, and no plan, when a column lies outside the input row.
@@ -57,15 +60,32 @@ public:
     // Per group 16 bytes: the window byte of each output byte, or 0x80 for
     // the alpha bytes.
     const std::vector<std::uint8_t>& Masks() const { return m_masks; }
+    // Per group of eight: the first input pixel of its window, or -1: done
+    // plainly; and per group eight indices into the window.
+    const std::vector<std::int32_t>& Windows32() const { return m_windows32; }
+    const std::vector<std::int32_t>& Indices32() const { return m_indices32; }
 
 private:
     std::vector<int> m_columns;
     std::vector<std::int32_t> m_windows;
     std::vector<std::uint8_t> m_masks;
+    std::vector<std::int32_t> m_windows32;
+    std::vector<std::int32_t> m_indices32;
 };
 
 void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
 void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
+void ScaleRow32(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out);
+void ScaleRow32Plain(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out);
+
+// Copies `count` pixels to `out` with stores that go around the caches,
+// where the processor has them: for a picture written once and read next by
+// another process (the display server), which would otherwise cost a read of
+// every line written. A run of them ends with StreamFence, before anything
+// tells the reader the pixels are there. The plain kernel is memcpy.
+void StreamRow(const std::uint32_t* in, std::uint32_t* out, int count);
+void StreamRowPlain(const std::uint32_t* in, std::uint32_t* out, int count);
+void StreamFence();
 
 // Every kernel this processor runs, plain ones first, for the tests that
 // compare them.
@@ -74,6 +94,8 @@ struct Kernels {
     void (*convert)(const std::uint8_t*, std::uint32_t*, int);
     void (*blend32)(const std::uint32_t*, const std::uint32_t*, std::uint16_t, std::uint32_t*, int);
     void (*scale)(const ScalePlan&, const std::uint8_t*, std::uint32_t*);
+    void (*scale32)(const ScalePlan&, const std::uint32_t*, std::uint32_t*);
+    void (*stream)(const std::uint32_t*, std::uint32_t*, int);
 };
 std::vector<Kernels> AvailableKernels();
 

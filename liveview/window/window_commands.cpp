@@ -346,13 +346,15 @@ void CDravelinDlg::HandleWindowMessage(std::uint32_t message, std::uint64_t wPar
             break;
         }
         case WM_FRAMEREADY: {
-            // Only the picture changed.
+            // Only the picture changed. Painted now: the message is this
+            // frame's one wake-up of the GUI thread, and a later update
+            // request would be another event through the loop.
             QRect picture;
             {
                 std::lock_guard lock(m_pictureLock);
                 picture = FrontRect();
             }
-            update(picture);
+            repaint(picture);
             break;
         }
         case WM_ENTERFULLSCREENLAYOUT:

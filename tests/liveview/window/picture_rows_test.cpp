@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -207,6 +208,63 @@ TEST(PictureRows, EveryScaleKernelTakesTheMappedPixels) {
     picture_rows::ScalePlan outside;
     EXPECT_FALSE(outside.Make({0, 3}, 3));
     EXPECT_FALSE(outside.Make({-1}, 3));
+}
+
+// The same plans on rows already in the painted format: every group of
+// eight, whether one load holds it or it is done plainly, and the rest.
+TEST(PictureRows, EveryScale32KernelTakesTheMappedPixels) {
+    struct Geometry {
+        int from;
+        int to;
+    };
+    const Geometry geometries[] = {{640, 1920}, {704, 1920}, {352, 1920}, {720, 1366},
+                                   {640, 600},  {320, 1280}, {1, 5},      {5, 3},
+                                   {7, 16},     {8, 9},      {17, 40},    {1920, 704}};
+    const auto kernels = picture_rows::AvailableKernels();
+    for (const Geometry& g : geometries) {
+        const auto columns =
+            picture_rows::NearestRowMap(g.from, g.to, static_cast<double>(g.to) / g.from);
+        picture_rows::ScalePlan plan;
+        ASSERT_TRUE(plan.Make(columns, g.from)) << g.from << " to " << g.to;
+        std::vector<std::uint32_t> in(static_cast<std::size_t>(g.from));
+        for (std::size_t i = 0; i < in.size(); ++i)
+            in[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 0x010307 + 11);
+        std::vector<std::uint32_t> want(static_cast<std::size_t>(g.to));
+        for (std::size_t x = 0; x < want.size(); ++x)
+            want[x] = in[static_cast<std::size_t>(columns[x])];
+        for (const auto& k : kernels) {
+            std::vector<std::uint32_t> got(want.size(), 0x5A5A5A5Au);
+            k.scale32(plan, in.data(), got.data());
+            EXPECT_EQ(got, want) << k.name << " " << g.from << " to " << g.to;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Streamed rows are the rows copied, whatever the alignment of either end
+// and the length, and nothing beside them is written.
+TEST(PictureRows, EveryStreamKernelCopiesTheRow) {
+    std::vector<std::uint32_t> in(80);
+    for (std::size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::uint32_t>(i * 0x01020304u);
+    for (const auto& k : picture_rows::AvailableKernels()) {
+        for (int offset = 0; offset < 17; ++offset) {
+            for (const int count : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 40, 63}) {
+                alignas(64) std::array<std::uint32_t, 96> out{};
+                out.fill(0x5A5A5A5Au);
+                k.stream(in.data() + 3, out.data() + offset, count);
+                picture_rows::StreamFence();
+                for (int x = 0; x < 96; ++x) {
+                    const bool written = x >= offset && x < offset + count;
+                    ASSERT_EQ(out[static_cast<std::size_t>(x)],
+                              written ? in[static_cast<std::size_t>(x - offset + 3)] : 0x5A5A5A5Au)
+                        << k.name << " offset " << offset << " count " << count << " at " << x;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
