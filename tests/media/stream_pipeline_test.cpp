@@ -429,11 +429,24 @@ TEST_F(StreamPipelineTest, EveryThreadEndsOnTheEndEventsWhileTheRingIsFull) {
 // threads wait for frames. The end events end those two; the teardown ends
 // the reader (its bounded waits pass at once on the test clock).
 TEST_F(StreamPipelineTest, TeardownEndsAReadThatTheDeviceNeverAnswers) {
-    FakeStream stream(SmallFrames(FrameHeaderLayout::kNew, 2));
+    // The device sends two frames and the start of a third, then stalls. In
+    // lockstep the third frame's start is read only once the second one has
+    // been read whole, so the read that takes it comes after the receive
+    // thread's wait for a free slot: once the client has counted those bytes,
+    // the thread is past every wait on an event and in the read of the rest
+    // of the image, which never returns.
+    StreamScript script = SmallFrames(FrameHeaderLayout::kNew, 3);
+    const ScriptFrame& third = script.Frames()[2];
+    const std::size_t stallAt = third.offset + third.header.size() + 8;
+    ASSERT_LT(stallAt, third.end());
+    script.StallAt(stallAt);
+    FakeStream stream(script);
+    stream.SetLockstep(true);
     Start(stream, FrameHeaderLayout::kNew);
     ASSERT_TRUE(m_liveView.WaitForDrawings(2));
-    ASSERT_TRUE(stream.WaitUntilFinished());
+    ASSERT_TRUE(stream.WaitForStall());
     AppGlobalState& app = *g_lpApp;
+    ASSERT_TRUE(WaitUntil([&] { return app.dw_ByteCount == stallAt; }, "the third frame's start"));
     SignalEndEvents();
     EXPECT_TRUE(EndsByItself(app.h_ComposeImageDataThread));
     EXPECT_TRUE(EndsByItself(app.h_ShowImageDataThread));

@@ -10,12 +10,14 @@
 #include "platform/clock.h"
 #include "tests/maintenance/firmware/upload_fakes.h"
 #include "tests/support/core/device_command_fixture.h"
+#include "tests/support/wait.h"
 
 namespace maintenance {
 namespace {
 
 using command_test::DeviceCommandTest;
 using test_support::Reply;
+using test_support::WaitUntil;
 
 struct RecordingObserver final : UploadObserver {
     std::vector<std::string> events;
@@ -133,6 +135,10 @@ TEST_F(FirmwareUploadTest, OldProtocolFolderPiecesAndQueries) {
     EXPECT_TRUE(std::ranges::is_sorted(observer.progress));
     EXPECT_EQ(pauses, (std::vector<std::chrono::milliseconds>{std::chrono::seconds(1)}));
     // The side connection asked for the stream with Fake=1 and was held.
+    // Nothing answers that request, so the upload may be over before the
+    // device's connection thread has read it: wait for it to arrive.
+    ASSERT_TRUE(
+        WaitUntil([&] { return !device.RequestsTo("/Getvideo.cgi").empty(); }, "the side request"));
     const auto side = device.RequestsTo("/Getvideo.cgi");
     ASSERT_EQ(side.size(), 1u);
     EXPECT_EQ(side[0].target, "/Getvideo.cgi?Cookie=c00k1e&Fake=1");
