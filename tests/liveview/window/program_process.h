@@ -39,10 +39,20 @@ inline void PrepareProgramFolder(const std::filesystem::path& home, std::uint16_
 inline pid_t StartProgram(const std::filesystem::path& home,
                           const std::vector<std::string>& extraEnvironment = {},
                           const std::filesystem::path& errorFile = {}) {
+    // An entry given here replaces the inherited one of the same name.
+    std::vector<std::string> replaced = {"KESTRUNE_HOME=", "QT_QPA_PLATFORM="};
+    for (const std::string& entry : extraEnvironment) {
+        replaced.push_back(entry.substr(0, entry.find('=') + 1));
+    }
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        if (entry.rfind("KESTRUNE_HOME=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0)
+        bool keep = true;
+        for (const std::string& name : replaced) {
+            if (entry.rfind(name, 0) == 0)
+                keep = false;
+        }
+        if (keep)
             env.push_back(entry);
     }
     env.push_back("KESTRUNE_HOME=" + home.string());
