@@ -71,27 +71,31 @@ run_one() {
   mkdir -p "$work"
   # The scratch folder comes first: libFuzzer writes new inputs there and
   # only reads the committed corpus.
+  local status=0
   "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="fuzz/crashes/${name}-" -timeout=10 -rss_limit_mb=2048 \
-    "$work" "fuzz/corpus/$name" >"$build/fuzz-logs/$name.log" 2>&1
+    "$work" "fuzz/corpus/$name" >"$build/fuzz-logs/$name.log" 2>&1 || status=$?
+  # The outcome goes through a file: the shell may have reaped a finished
+  # job (its count of running jobs below) before anyone waits for it.
+  echo "$status" >"$build/fuzz-logs/$name.status"
 }
 
 status=0
-pids=()
 names=()
 for name in "$@"; do
   while (($(jobs -rp | wc -l) >= max_jobs)); do sleep 1; done
   echo "fuzz: running $name for ${seconds}s"
+  rm -f "$build/fuzz-logs/$name.status"
   run_one "$name" &
-  pids+=($!)
   names+=("$name")
 done
-for i in "${!pids[@]}"; do
-  if ! wait "${pids[$i]}"; then
-    echo "fuzz: ${names[$i]} FAILED, log $build/fuzz-logs/${names[$i]}.log"
+wait
+for name in "${names[@]}"; do
+  if [[ "$(cat "$build/fuzz-logs/$name.status" 2>/dev/null)" != 0 ]]; then
+    echo "fuzz: $name FAILED, log $build/fuzz-logs/$name.log"
     # libFuzzer names the input it saved (crash-, leak-, timeout-, oom-).
     sed -n 's/.*Test unit written to \(.*\)$/fuzz:   input saved to \1/p' \
-      "$build/fuzz-logs/${names[$i]}.log"
+      "$build/fuzz-logs/$name.log"
     status=1
   fi
 done
