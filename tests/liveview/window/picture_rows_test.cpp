@@ -176,18 +176,23 @@ TEST(PictureRows, BlendedRowsAreTheRoutinesDoubling) {
 // Row scaling by every kernel against the pixels the column map names, on
 // rows that end where their buffers end: the full-screen geometries, shrinks,
 // and widths too narrow for a window of 16 bytes.
+struct Geometry {
+    int from;
+    int to;
+};
+
+// The nearest-pixel column map of a row `g.from` wide shown `g.to` wide.
+std::vector<int> ColumnsOf(const Geometry& g) {
+    return picture_rows::NearestRowMap(g.from, g.to, static_cast<double>(g.to) / g.from);
+}
+
 TEST(PictureRows, EveryScaleKernelTakesTheMappedPixels) {
-    struct Geometry {
-        int from;
-        int to;
-    };
     const Geometry geometries[] = {{704, 1920}, {352, 1920}, {720, 1366}, {640, 600},
                                    {320, 1280}, {1, 5},      {5, 3},      {5, 16},
                                    {6, 9},      {17, 40},    {1920, 704}, {33, 33}};
     const auto kernels = picture_rows::AvailableKernels();
     for (const Geometry& g : geometries) {
-        const auto columns =
-            picture_rows::NearestRowMap(g.from, g.to, static_cast<double>(g.to) / g.from);
+        const auto columns = ColumnsOf(g);
         picture_rows::ScalePlan plan;
         ASSERT_TRUE(plan.Make(columns, g.from)) << g.from << " to " << g.to;
         ASSERT_EQ(plan.OutWidth(), g.to);
@@ -213,17 +218,12 @@ TEST(PictureRows, EveryScaleKernelTakesTheMappedPixels) {
 // The same plans on rows already in the painted format: every group of
 // eight, whether one load holds it or it is done plainly, and the rest.
 TEST(PictureRows, EveryScale32KernelTakesTheMappedPixels) {
-    struct Geometry {
-        int from;
-        int to;
-    };
     const Geometry geometries[] = {{640, 1920}, {704, 1920}, {352, 1920}, {720, 1366},
                                    {640, 600},  {320, 1280}, {1, 5},      {5, 3},
                                    {7, 16},     {8, 9},      {17, 40},    {1920, 704}};
     const auto kernels = picture_rows::AvailableKernels();
     for (const Geometry& g : geometries) {
-        const auto columns =
-            picture_rows::NearestRowMap(g.from, g.to, static_cast<double>(g.to) / g.from);
+        const auto columns = ColumnsOf(g);
         picture_rows::ScalePlan plan;
         ASSERT_TRUE(plan.Make(columns, g.from)) << g.from << " to " << g.to;
         std::vector<std::uint32_t> in(static_cast<std::size_t>(g.from));
