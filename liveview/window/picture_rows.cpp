@@ -49,8 +49,6 @@ void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std
 
 bool ScalePlan::Make(const std::vector<int>& columns, int inWidth) {
     m_columns.clear();
-    m_windows.clear();
-    m_masks.clear();
     m_windows32.clear();
     m_indices32.clear();
     for (const int column : columns) {
@@ -58,27 +56,6 @@ bool ScalePlan::Make(const std::vector<int>& columns, int inWidth) {
             return false;
     }
     m_columns = columns;
-    const std::int64_t rowBytes = std::int64_t{inWidth} * 3;
-    const std::size_t groups = columns.size() / 4;
-    m_windows.assign(groups, -1);
-    m_masks.assign(groups * 16, 0x80);
-    for (std::size_t g = 0; g < groups; ++g) {
-        const auto group = columns.begin() + static_cast<std::ptrdiff_t>(4 * g);
-        const std::int64_t first = std::int64_t{*std::min_element(group, group + 4)} * 3;
-        const std::int64_t last = std::int64_t{*std::max_element(group, group + 4)} * 3 + 2;
-        // The window starts at the group's first byte, moved left at the
-        // row's end so that it never reaches past it.
-        const std::int64_t window = std::min(first, rowBytes - 16);
-        if (window < 0 || last - window > 15)
-            continue;
-        m_windows[g] = static_cast<std::int32_t>(window);
-        for (int j = 0; j < 4; ++j) {
-            for (int c = 0; c < 3; ++c) {
-                m_masks[g * 16 + static_cast<std::size_t>(4 * j + c)] = static_cast<std::uint8_t>(
-                    std::int64_t{columns[4 * g + static_cast<std::size_t>(j)]} * 3 + c - window);
-            }
-        }
-    }
     const std::size_t groups32 = columns.size() / 8;
     m_windows32.assign(groups32, -1);
     m_indices32.assign(groups32 * 8, 0);
@@ -86,7 +63,8 @@ bool ScalePlan::Make(const std::vector<int>& columns, int inWidth) {
         const auto group = columns.begin() + static_cast<std::ptrdiff_t>(8 * g);
         const int first = *std::min_element(group, group + 8);
         const int last = *std::max_element(group, group + 8);
-        // Moved left at the row's end, as above.
+        // The window starts at the group's first pixel, moved left at the
+        // row's end so that it never reaches past it.
         const int window = std::min(first, inWidth - 8);
         if (window < 0 || last - window > 7)
             continue;
@@ -103,12 +81,6 @@ void StreamRowPlain(const std::uint32_t* in, std::uint32_t* out, int count) {
 void ScaleRow32Plain(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out) {
     const std::vector<int>& columns = plan.Columns();
     for (std::size_t x = 0; x < columns.size(); ++x) out[x] = in[columns[x]];
-}
-
-void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out) {
-    const std::vector<int>& columns = plan.Columns();
-    for (std::size_t x = 0; x < columns.size(); ++x)
-        BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(columns[x]) * 3, out + x, 1);
 }
 
 namespace {
@@ -216,37 +188,6 @@ __attribute__((target("avx2"))) void BlendRgb32Avx2(const std::uint32_t* upper,
     BlendRgb32Plain(upper + x, lower + x, weight, out + x, width - x);
 }
 
-// Two groups (eight output pixels) a round: their windows in the two lanes,
-// one shuffle by their masks, the alpha set. A round with a group done
-// plainly is done plainly, and so is the rest of the row.
-__attribute__((target("avx2"))) void ScaleRowAvx2(const ScalePlan& plan, const std::uint8_t* in,
-                                                  std::uint32_t* out) {
-    const std::int32_t* windows = plan.Windows().data();
-    const std::uint8_t* masks = plan.Masks().data();
-    const std::vector<int>& columns = plan.Columns();
-    const int groups = static_cast<int>(plan.Windows().size());
-    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    int g = 0;
-    for (; g + 2 <= groups; g += 2) {
-        if (windows[g] < 0 || windows[g + 1] < 0) {
-            for (int x = 4 * g; x < 4 * g + 8; ++x)
-                BgrToRgb32Plain(
-                    in + static_cast<std::ptrdiff_t>(columns[static_cast<std::size_t>(x)]) * 3,
-                    out + x, 1);
-            continue;
-        }
-        const __m256i bytes = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + windows[g]))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + windows[g + 1])), 1);
-        const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(masks + 16 * g));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * g),
-                            _mm256_or_si256(_mm256_shuffle_epi8(bytes, mask), alpha));
-    }
-    for (std::size_t x = static_cast<std::size_t>(4 * g); x < columns.size(); ++x)
-        BgrToRgb32Plain(in + static_cast<std::ptrdiff_t>(columns[x]) * 3, out + x, 1);
-}
-
 // Whole cache lines (64 bytes, two stores) around the caches; the part
 // line at either end plainly, since a part line streamed costs the memory a
 // read of the line after all.
@@ -289,15 +230,14 @@ __attribute__((target("avx2"))) void ScaleRow32Avx2(const ScalePlan& plan, const
 #endif
 
 std::vector<Kernels> KernelsOfThisProcessor() {
-    std::vector<Kernels> kernels{{"plain", BgrToRgb32Plain, BlendRgb32Plain, ScaleRowPlain,
-                                  ScaleRow32Plain, StreamRowPlain}};
+    std::vector<Kernels> kernels{
+        {"plain", BgrToRgb32Plain, BlendRgb32Plain, ScaleRow32Plain, StreamRowPlain}};
 #ifdef KESTRUNE_PICTURE_ROWS_SSSE3
     if (__builtin_cpu_supports("ssse3"))
-        kernels.push_back({"ssse3", BgrToRgb32Ssse3, BlendRgb32Plain, ScaleRowPlain,
-                           ScaleRow32Plain, StreamRowPlain});
-    if (__builtin_cpu_supports("avx2"))
         kernels.push_back(
-            {"avx2", BgrToRgb32Avx2, BlendRgb32Avx2, ScaleRowAvx2, ScaleRow32Avx2, StreamRowAvx2});
+            {"ssse3", BgrToRgb32Ssse3, BlendRgb32Plain, ScaleRow32Plain, StreamRowPlain});
+    if (__builtin_cpu_supports("avx2"))
+        kernels.push_back({"avx2", BgrToRgb32Avx2, BlendRgb32Avx2, ScaleRow32Avx2, StreamRowAvx2});
 #endif
     return kernels;
 }
@@ -313,10 +253,6 @@ void BgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int width) {
 void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
                 std::uint32_t* out, int width) {
     g_kernels.blend32(upper, lower, weight, out, width);
-}
-
-void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out) {
-    g_kernels.scale(plan, in, out);
 }
 
 void ScaleRow32(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out) {

@@ -41,25 +41,17 @@ void BlendRgb32(const std::uint32_t* upper, const std::uint32_t* lower, std::uin
 void BlendRgb32Plain(const std::uint32_t* upper, const std::uint32_t* lower, std::uint16_t weight,
                      std::uint32_t* out, int width);
 
-// Nearest-neighbour scaling of rows into the painted format: pixel x of an
-// output row is pixel columns[x] of the input row, converted as BgrToRgb32
-// (ScaleRow) or as it is from a row already in the painted format
-// (ScaleRow32). Planned once per geometry: per group of four output pixels,
-// the 16 input bytes they come from (never beyond the row) and where in them
-// each byte lies; per group of eight output pixels, the eight 32-bit input
-// pixels they come from and which of them each one is. A group whose pixels
-// lie further apart is done plainly.
+// Nearest-neighbour scaling of rows already in the painted format: pixel x
+// of an output row is pixel columns[x] of the input row. Planned once per
+// geometry: per group of eight output pixels, the eight input pixels they
+// come from (never beyond the row) and which of them each one is. A group
+// whose pixels lie further apart is done plainly.
 class ScalePlan {
 public:
     // False, and no plan, when a column lies outside the input row.
     bool Make(const std::vector<int>& columns, int inWidth);
     int OutWidth() const { return static_cast<int>(m_columns.size()); }
     const std::vector<int>& Columns() const { return m_columns; }
-    // Per group: the first input byte of its window, or -1: done plainly.
-    const std::vector<std::int32_t>& Windows() const { return m_windows; }
-    // Per group 16 bytes: the window byte of each output byte, or 0x80 for
-    // the alpha bytes.
-    const std::vector<std::uint8_t>& Masks() const { return m_masks; }
     // Per group of eight: the first input pixel of its window, or -1: done
     // plainly; and per group eight indices into the window.
     const std::vector<std::int32_t>& Windows32() const { return m_windows32; }
@@ -67,14 +59,10 @@ public:
 
 private:
     std::vector<int> m_columns;
-    std::vector<std::int32_t> m_windows;
-    std::vector<std::uint8_t> m_masks;
     std::vector<std::int32_t> m_windows32;
     std::vector<std::int32_t> m_indices32;
 };
 
-void ScaleRow(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
-void ScaleRowPlain(const ScalePlan& plan, const std::uint8_t* in, std::uint32_t* out);
 void ScaleRow32(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out);
 void ScaleRow32Plain(const ScalePlan& plan, const std::uint32_t* in, std::uint32_t* out);
 
@@ -93,7 +81,6 @@ struct Kernels {
     std::string name;
     void (*convert)(const std::uint8_t*, std::uint32_t*, int);
     void (*blend32)(const std::uint32_t*, const std::uint32_t*, std::uint16_t, std::uint32_t*, int);
-    void (*scale)(const ScalePlan&, const std::uint8_t*, std::uint32_t*);
     void (*scale32)(const ScalePlan&, const std::uint32_t*, std::uint32_t*);
     void (*stream)(const std::uint32_t*, std::uint32_t*, int);
 };
