@@ -147,7 +147,7 @@ std::string DefaultSection(std::string_view option, std::size_t size, const Devi
         w.U8(3, 0);  // DNS server given by hand
         w.Ip(4, {192, 168, 1, 1});
     } else if (option == "SMTP") {
-        w.U8(4, 1);  // the mail server wants a password
+        w.U8(4, 2);  // the mail server wants a password (2 yes, 0 no)
         w.U8(5, 1);  // dynamic DNS on
         w.Text(8, 64, "smtp.example.net");
         w.Text(72, 16, "cam@site.local");

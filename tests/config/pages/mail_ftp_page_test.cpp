@@ -67,8 +67,8 @@ TEST_F(MailTest, ShowsTheDevicesValues) {
     EXPECT_EQ(Edit(page, 1042)->text(), "cam");
     EXPECT_EQ(Rows(Control<QTreeWidget>(page, 1267)),
               (std::vector<std::string>{"guard@example.net", "owner@example.net"}));
-    // Verify mode 1 is neither "Yes" nor "No": both clear, edits open.
-    EXPECT_FALSE(Control<QRadioButton>(page, 1268)->isChecked());
+    // The server wants a password (mode 2): "Yes", its edits open.
+    EXPECT_TRUE(Control<QRadioButton>(page, 1268)->isChecked());
     EXPECT_FALSE(Control<QRadioButton>(page, 1269)->isChecked());
     EXPECT_TRUE(Edit(page, 1042)->isEnabled());
 }
