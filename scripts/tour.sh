@@ -9,9 +9,26 @@
 # The pictures and results.txt (one line per check) go to
 # "$KESTRUNE_ARTIFACTS/tour/" (build-tour/artifacts/tour by default). The
 # script exits non-zero when a check failed; the pictures still need a look.
-# Needs xvfb, xdotool and imagemagick (import, convert).
+# Installs what it needs besides the project's packages: xvfb, xdotool and
+# imagemagick (import, convert).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+missing=()
+for p in xvfb xdotool imagemagick; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "tour: installing ${missing[*]}"
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
 
 build=${KESTRUNE_BUILD:-build-tour}
 out=${KESTRUNE_ARTIFACTS:-$build/artifacts}/tour
