@@ -28,6 +28,7 @@
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
 #include "media/jpeg_codec_adapter.h"
+#include "tests/config/sheet_window_fixture.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/modal_script.h"
@@ -51,28 +52,15 @@ QTreeWidgetItem* PageItem(MySystemDialog& sheet, int index) {
     return nullptr;
 }
 
-class DetectionFromWindow : public window_test::WindowTest {
+class DetectionFromWindow : public sheet_test::SheetWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        SetMainWindowExtensions(&extensions);
-        RegisterSheetPages(ConfigPageFactories());
-        SetDetectionChannelSwitch(MainWindowChannelSwitch());
+        SheetWindowTest::SetUp();
         // What the program allocates at start-up for the frame drawing.
         AppGlobalState& app = *g_lpApp;
         app.lp_DoubleLineBuffer.reset(new std::uint8_t[kImageSlotBytes]());
         app.lp_FrameCopyBuffer.reset(new std::uint8_t[kImageSlotBytes]());
         app.h_FrameCopySem = std::make_unique<platform::Semaphore>(0, 1);
-    }
-    void TearDown() override {
-        sheets.opener().DeleteConfigSheet();
-        for (const SheetPageId id : {SheetPageId::kTimerRecord, SheetPageId::kDate,
-                                     SheetPageId::kRecordSetting, SheetPageId::kDetection}) {
-            SetSheetPageFactory(id, {});
-        }
-        SetDetectionChannelSwitch({});
-        SetMainWindowExtensions(nullptr);
-        WindowTest::TearDown();
     }
 
     // A frame of the simulator's live stream, decoded as the program decodes
@@ -91,8 +79,6 @@ protected:
         app.f_VideoConnected = true;
     }
 
-    ScopedConfigSheetServices sheets;
-    SheetWindowExtensions extensions;
     std::vector<std::uint8_t> slot;
 };
 

@@ -28,6 +28,7 @@
 #include "liveview/window/live_view_services.h"
 #include "liveview/window/main_window.h"
 #include "liveview/window/window_extensions.h"
+#include "tests/config/sheet_window_fixture.h"
 #include "tests/liveview/window/window_fixture.h"
 #include "tests/support/artifacts.h"
 #include "tests/support/modal_script.h"
@@ -47,23 +48,8 @@ using test_support::UserType;
 
 // ---- fixture --------------------------------------------------------------------
 
-class SheetByOperator : public window_test::WindowTest {
+class SheetByOperator : public sheet_test::SheetWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        SetMainWindowExtensions(&extensions);
-        RegisterSheetPages(ConfigPageFactories());
-        SetDetectionChannelSwitch(MainWindowChannelSwitch());
-    }
-    void TearDown() override {
-        sheets.opener().DeleteConfigSheet();
-        for (const SheetPageEntry& entry : kSheetPages) {
-            SetSheetPageFactory(entry.id, {});
-        }
-        SetMainWindowExtensions(nullptr);
-        WindowTest::TearDown();
-    }
-
     // Logs in to a simulated device of the product (its sections changed by
     // `sections`) and runs the main window as the program runs it, modally;
     // `act` is the operator at the window. The operator leaves through the
@@ -199,8 +185,6 @@ protected:
         return texts;
     }
 
-    ScopedConfigSheetServices sheets;
-    SheetWindowExtensions extensions;
     CDravelinDlg* mainWindow = nullptr;
     MySystemDialog* sheet = nullptr;
     std::size_t receivedAtOpening = 0;
