@@ -48,7 +48,7 @@ inline constexpr std::uint32_t WM_BEGINCLOSE = 0x1118;
 // To the camera image toolbar: wParam bits 0-3 zoom mode, bit 6 vertical
 // flip, bit 7 horizontal flip.
 inline constexpr std::uint32_t WM_CAMERASTATE = 0x420;
-// To the channel bar's mailbox: show channel wParam.
+// To the channel bar's mailbox: show channel wParam of the bar model lParam.
 inline constexpr std::uint32_t WM_SHOWCHANNEL = 0x1119;
 // To a skinned button's mailbox: paint the face of index wParam.
 inline constexpr std::uint32_t WM_PAINTSTATEFACE = 0x111A;

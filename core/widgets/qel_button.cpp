@@ -123,10 +123,6 @@ void CButtonOutline::Clear() {
 
 // ---- the button -----------------------------------------------------------
 
-namespace {
-// The one message a button posts to itself: paint state face wParam.
-}  // namespace
-
 CQelButton::CQelButton(QWidget* parent) : QPushButton(parent) {
     // Mouse moves arrive without a button held, so hover can be tracked.
     setMouseTracking(true);

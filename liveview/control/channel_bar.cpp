@@ -21,7 +21,6 @@ namespace {
 constexpr std::uint16_t kChannelSeconds = 15;
 constexpr int kBarTop = 32;
 constexpr int kArrowTop = 37;
-// The bar's own message: show channel wParam of the model lParam.
 
 struct ModelLayout {
     CChannelBar::Model model;
